@@ -1,0 +1,252 @@
+// Effects module: lossless JPEG rotation through TurboJPEG.
+//
+// The rotated file is written beside the original under the name with the extension
+// ".jp_", synced, and only then renamed over the original; the folder is synced after the
+// rename. Whatever fails, the original keeps its bytes and no ".jp_" file of ours stays.
+#include "imaging/exifpatch.h"
+#include "imaging/gflabi.h"
+
+#include <turbojpeg.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class Fd
+{
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int get() const { return m_fd; }
+    // Closes and reports whether the close succeeded (a failed close can lose data).
+    bool close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+struct TjHandle
+{
+    tjhandle handle = nullptr;
+    ~TjHandle()
+    {
+        if (handle)
+            tjDestroy(handle);
+    }
+};
+
+struct TjBuffer
+{
+    unsigned char *data = nullptr;
+    unsigned long size = 0;
+    ~TjBuffer()
+    {
+        if (data)
+            tjFree(data);
+    }
+};
+
+// The temporary file: the path with its extension (the part of the file name from the
+// last dot) replaced by ".jp_", or ".jp_" appended when the name has no extension.
+std::string temporaryPath(const std::string &path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = path.rfind('.');
+    const std::string stem = dot != std::string::npos && dot > nameStart ? path.substr(0, dot) : path;
+    return stem + ".jp_";
+}
+
+std::string folderOf(const std::string &path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool readAll(int fd, std::vector<unsigned char> &buffer, std::size_t size)
+{
+    buffer.resize(size);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::read(fd, buffer.data() + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const unsigned char *data, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+bool sameFile(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size
+        && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
+{
+    int op = 0;
+    switch (transform) {
+    case GFL_LOSSLESS_TRANSFORM_ROTATE90: op = TJXOP_ROT90; break;
+    case GFL_LOSSLESS_TRANSFORM_ROTATE180: op = TJXOP_ROT180; break;
+    case GFL_LOSSLESS_TRANSFORM_ROTATE270: op = TJXOP_ROT270; break;
+    default: return GFL_ERROR_BAD_PARAMETERS;
+    }
+    if (!fileName || !*fileName)
+        return GFL_ERROR_BAD_PARAMETERS;
+
+    // Work on the file a symbolic link names, so that the link stays a link.
+    std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(fileName, nullptr), &std::free);
+    if (!resolved)
+        return GFL_ERROR_FILE_OPEN;
+    const std::string path(resolved.get());
+
+    Fd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0)
+        return GFL_ERROR_FILE_OPEN;
+    struct stat original {};
+    if (::fstat(in.get(), &original) != 0 || !S_ISREG(original.st_mode))
+        return GFL_ERROR_FILE_OPEN;
+    // A file without any write permission is read-only, also for a user (root) whom the
+    // system would let replace it.
+    if ((original.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0)
+        return GFL_ERROR_FILE_WRITE;
+    if (original.st_size <= 0 || std::uint64_t(original.st_size) > ULONG_MAX / 2)
+        return GFL_ERROR_UNKNOWN_FORMAT;
+
+    std::vector<unsigned char> source;
+    try {
+        if (!readAll(in.get(), source, std::size_t(original.st_size)))
+            return GFL_ERROR_FILE_READ;
+    } catch (const std::bad_alloc &) {
+        return GFL_ERROR_NO_MEMORY;
+    }
+    in.close();
+
+    TjHandle tj;
+    tj.handle = tjInitTransform();
+    if (!tj.handle)
+        return GFL_ERROR_NO_MEMORY;
+    int width = 0, height = 0, subsampling = 0, colorspace = 0;
+    if (tjDecompressHeader3(tj.handle, source.data(), static_cast<unsigned long>(source.size()), &width,
+                            &height, &subsampling, &colorspace)
+        != 0)
+        return GFL_ERROR_UNKNOWN_FORMAT;
+
+    tjtransform xform {};
+    xform.op = op;
+    xform.options = TJXOPT_TRIM;
+    TjBuffer rotated;
+    // Warnings (truncated or corrupt entropy data) stop the transform: a damaged file is
+    // left as it is rather than rewritten with filled-in blocks.
+    if (tjTransform(tj.handle, source.data(), static_cast<unsigned long>(source.size()), 1,
+                    &rotated.data, &rotated.size, &xform, TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS)
+        != 0)
+        return GFL_ERROR_BAD_BITMAP;
+    if (tjDecompressHeader3(tj.handle, rotated.data, rotated.size, &width, &height, &subsampling,
+                            &colorspace)
+        != 0)
+        return GFL_ERROR_BAD_BITMAP;
+    // The pixels now stand upright: other viewers must not turn them again.
+    exifpatch::patchAfterRotation(rotated.data, rotated.size, std::uint32_t(width), std::uint32_t(height));
+
+    const std::string temp = temporaryPath(path);
+    // O_EXCL: an existing file of that name (someone else's) is never overwritten.
+    Fd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR));
+    if (out.get() < 0)
+        return GFL_ERROR_FILE_CREATE;
+    auto fail = [&](GFL_ERROR code) {
+        out.close();
+        ::unlink(temp.c_str());
+        return code;
+    };
+    if (!writeAll(out.get(), rotated.data, rotated.size))
+        return fail(GFL_ERROR_FILE_WRITE);
+    // The new file keeps the permissions, owner and times of the original: a turned
+    // picture was still taken when it was taken.
+    ::fchmod(out.get(), original.st_mode & 07777);
+    if (::fchown(out.get(), original.st_uid, original.st_gid) != 0) {
+        // Not permitted for an ordinary user; the file then belongs to the user.
+    }
+    const struct timespec times[2] = {original.st_atim, original.st_mtim};
+    ::futimens(out.get(), times);
+    if (::fsync(out.get()) != 0)
+        return fail(GFL_ERROR_FILE_WRITE);
+    if (!out.close()) {
+        ::unlink(temp.c_str());
+        return GFL_ERROR_FILE_WRITE;
+    }
+
+    // Someone changed the original while it was being turned: keep their version.
+    struct stat now {};
+    if (::stat(path.c_str(), &now) != 0 || !sameFile(original, now)) {
+        ::unlink(temp.c_str());
+        return GFL_ERROR_FILE_WRITE;
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return GFL_ERROR_FILE_WRITE;
+    }
+    Fd folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0)
+        ::fsync(folder.get()); // the rename is done; a failed folder sync loses nothing
+    return GFL_NO_ERROR;
+}
+
+} // namespace
+
+extern "C" {
+
+GFL_API const char *gflGetModuleVersion(void)
+{
+    return GFL_MODULE_VERSION;
+}
+
+GFL_API GFL_ERROR gflJpegLosslessTransform(const char *fileName, uint16_t transform)
+{
+    try {
+        return rotate(fileName, transform);
+    } catch (...) {
+        return GFL_UNKNOWN_ERROR;
+    }
+}
+
+} // extern "C"
