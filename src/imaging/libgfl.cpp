@@ -77,7 +77,11 @@ QString GflBuildFileFilter(const QList<TGflFormat> &formats)
         for (const QString &extension : format.extensions)
             patterns << QStringLiteral("*.") + extension.toLower();
         const QString extensionText = patterns.join(QLatin1Char(';'));
-        const qsizetype known = extensionTexts.indexOf(extensionText, 0, Qt::CaseInsensitive);
+        qsizetype known = -1;
+        for (qsizetype i = 0; i < extensionTexts.size() && known < 0; ++i) {
+            if (extensionTexts[i].compare(extensionText, Qt::CaseInsensitive) == 0)
+                known = i;
+        }
         if (known >= 0) {
             descriptions[known] += QStringLiteral(" / ") + format.description;
         } else {

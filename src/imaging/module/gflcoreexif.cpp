@@ -1,7 +1,7 @@
 // EXIF entry list of the core module, read with exiv2.
 //
 // Value texts: plain decimal numbers for the quantities the program computes with
-// (focal length, f-number, resolutions), "numerator/denominator" as stored for the other
+// (focal length, f-number, resolutions, pixel counts, ISO speed, 35 mm focal length), "numerator/denominator" as stored for the other
 // rationals (exposure time 1/250, focal-plane resolution 4000/1), the text as stored for
 // dates ("2009:05:12 14:30:00") and other text tags, "Inch"/"Centimeter"/"None" for the
 // resolution units, and exiv2's interpreted text for the remaining enumerated tags.
@@ -56,6 +56,23 @@ bool isDecimalQuantity(std::uint16_t tag)
     }
 }
 
+// Integer tags whose value is given as a plain decimal number (pixel counts, ISO speed,
+// 35 mm focal length), not in exiv2's interpreted form ("35.0 mm").
+bool isPlainInteger(std::uint16_t tag)
+{
+    switch (tag) {
+    case 0x0100: // ImageWidth
+    case 0x0101: // ImageLength
+    case 0x8827: // ISOSpeedRatings
+    case 0xA002: // PixelXDimension
+    case 0xA003: // PixelYDimension
+    case 0xA405: // FocalLengthIn35mmFilm
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::string decimalText(double value)
 {
     char buffer[64];
@@ -101,6 +118,8 @@ std::string valueText(const Exiv2::Exifdatum &datum, const Exiv2::ExifData &all)
     case Exiv2::signedLong:
         if ((tag == 0x0128 || tag == 0xA210) && datum.count() == 1) // resolution units
             return unitText(datum.toLong(0));
+        if (isPlainInteger(tag))
+            return datum.toString();
         return datum.print(&all);
     default:
         return datum.print(&all);

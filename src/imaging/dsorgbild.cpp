@@ -1,0 +1,292 @@
+#include "imaging/dsorgbild.h"
+
+#include "imaging/gflfunctions.h"
+#include "imaging/imagelist.h"
+#include "imaging/jpegcodec.h"
+#include "imaging/libgfl.h"
+#include "imaging/pathcompare.h"
+#include "imaging/rounding.h"
+
+#include <QFileInfo>
+#include <QPainter>
+
+#include <algorithm>
+
+namespace {
+
+bool hasJpgExtension(const QString &path)
+{
+    return QFileInfo(path).suffix().toUpper() == QLatin1String("JPG");
+}
+
+// The whole picture stretched onto a thumbnail of its own aspect, 300 pixels on its
+// longer side, over the button-face colour (for pictures with transparency).
+QImage aspectThumbnail(const QImage &picture)
+{
+    if (picture.isNull() || picture.width() < 1 || picture.height() < 1)
+        return QImage();
+    const double ratio = double(picture.width()) / double(picture.height());
+    int width = ThumbnailSize;
+    int height = ThumbnailSize;
+    if (ratio >= 1)
+        height = int(std::max<long long>(1, RoundHalfEven(ThumbnailSize / ratio)));
+    else
+        width = int(std::max<long long>(1, RoundHalfEven(ThumbnailSize * ratio)));
+    QImage thumbnail(width, height, QImage::Format_RGB32);
+    if (thumbnail.isNull())
+        return QImage();
+    thumbnail.fill(QColor::fromRgb(ThumbnailBackground));
+    QPainter painter(&thumbnail);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRect(0, 0, width, height), picture);
+    painter.end();
+    return thumbnail;
+}
+
+} // namespace
+
+ImageDataResult readImageData(const QString &path, const TJPEGData &current, const TGflLibrary *gfl)
+{
+    ImageDataResult result;
+    result.jpegData = current;
+    ReadJpegData(path, result.jpegData);
+
+    if (hasJpgExtension(path)) {
+        result.thumbnailReplaced = true;
+        result.thumbnail = CreateJpegThumbnail(path, ThumbnailSize, QColor::fromRgb(ThumbnailBackground));
+        return result;
+    }
+    // Other formats (".jpeg" and ".jpe" too) need the library; without it: metadata only.
+    const QFileInfo info(path);
+    if (!gfl || !gfl->available() || path.isEmpty() || !info.exists())
+        return result;
+    const double fileTime = DateTimeToDays(info.lastModified());
+    result.jpegData.CaptureTime = fileTime;
+    result.jpegData.FileTime = fileTime;
+
+    GflBitmapPtr gflBitmap;
+    QImage picture;
+    QList<QRgb> palette;
+    result.loadErrorSet = true;
+    if (!LoadGflBitmap(gfl, path, gflBitmap, picture, result.loadError, palette))
+        return result; // the thumbnail stays as it was
+    if (picture.format() == QImage::Format_Mono || picture.format() == QImage::Format_Indexed8) {
+        result.paletteSet = true;
+        result.palette = palette;
+    }
+    ReadGflExif(gfl, gflBitmap.get(), result.jpegData);
+    gflBitmap.reset();
+    result.thumbnailReplaced = true;
+    result.thumbnail = aspectThumbnail(picture);
+    return result;
+}
+
+TDsOrgBild::TDsOrgBild(const QString &path) : FileName(QFileInfo(path).fileName())
+{
+    Paths << path;
+}
+
+int TDsOrgBild::IndexOfPath(const QString &path) const
+{
+    for (qsizetype i = 0; i < Paths.size(); ++i) {
+        if (pathsEqual(Paths[i], path))
+            return int(i);
+    }
+    return -1;
+}
+
+int TDsOrgBild::AddPath(const QString &path)
+{
+    const int index = IndexOfPath(path);
+    if (index >= 0) {
+        Paths[index] = path;
+        return index;
+    }
+    Paths << path;
+    return int(Paths.size()) - 1;
+}
+
+void TDsOrgBild::ReplacePath(int index, const QString &path)
+{
+    if (index >= 0 && index < Paths.size())
+        Paths[index] = path;
+}
+
+QString TDsOrgBild::GetPath(int index) const
+{
+    return index >= 0 && index < Paths.size() ? Paths[index] : QString();
+}
+
+void TDsOrgBild::LoadImageData(int index)
+{
+    LoadImageData(index, &Gfl());
+}
+
+void TDsOrgBild::LoadImageData(int index, const TGflLibrary *gfl)
+{
+    if (Loaded)
+        return;
+    Loaded = true;
+    applyImageData(readImageData(GetPath(index), JpegData, gfl));
+}
+
+void TDsOrgBild::ReloadImageData(int index)
+{
+    ReloadImageData(index, &Gfl());
+}
+
+void TDsOrgBild::ReloadImageData(int index, const TGflLibrary *gfl)
+{
+    Loaded = false;
+    LoadImageData(index, gfl);
+}
+
+void TDsOrgBild::applyImageData(const ImageDataResult &result)
+{
+    Loaded = true;
+    JpegData = result.jpegData;
+    if (result.loadErrorSet)
+        LoadError = result.loadError;
+    if (result.paletteSet)
+        Palette = result.palette;
+    if (result.thumbnailReplaced) {
+        ImageIndex.fill(-1);
+        Thumbnail = result.thumbnail;
+    }
+}
+
+bool TDsOrgBild::LoadBitmap(int index, QImage &bitmap, QString &errorText)
+{
+    return LoadBitmap(index, bitmap, errorText, &Gfl());
+}
+
+bool TDsOrgBild::LoadBitmap(int index, QImage &bitmap, QString &errorText, const TGflLibrary *gfl)
+{
+    const QString path = GetPath(index);
+    if (gfl && gfl->available()) {
+        GflBitmapPtr gflBitmap;
+        QList<QRgb> palette;
+        const bool ok = LoadGflBitmap(gfl, path, gflBitmap, bitmap, errorText, palette);
+        if (ok && (bitmap.format() == QImage::Format_Mono || bitmap.format() == QImage::Format_Indexed8))
+            Palette = palette;
+        return ok;
+    }
+    bitmap = DecodeJpegFile(path, 1);
+    if (bitmap.isNull()) {
+        bitmap = QImage(1, 1, QImage::Format_RGB32);
+        bitmap.fill(QColor::fromRgb(FullPictureBackground));
+        return false;
+    }
+    return true;
+}
+
+QImage MakeRotatedIcon(const QImage &thumbnail, int width, int height, int rotation)
+{
+    if (thumbnail.isNull() || width < 1 || height < 1)
+        return QImage();
+    QImage icon(width, height, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(Qt::transparent);
+    const double ratio = double(thumbnail.width()) / double(thumbnail.height());
+    QRect target;
+    if (ratio >= 1) {
+        const int h = int(std::max<long long>(1, RoundHalfEven(height / ratio)));
+        target = QRect(0, int(RoundHalfEven((height - h) / 2.0)), width, h);
+    } else {
+        const int w = int(std::max<long long>(1, RoundHalfEven(ratio * width)));
+        target = QRect(int(RoundHalfEven((width - w) / 2.0)), 0, w, height);
+    }
+    {
+        QPainter painter(&icon);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(target, thumbnail);
+    }
+    if (rotation == 0)
+        return icon;
+    // Quarter turns clockwise: pixel (x, y) goes to (H-1-y, x) for one turn, to
+    // (W-1-x, H-1-y) for two and to (y, W-1-x) for three.
+    const bool quarter = rotation == 1 || rotation == 3;
+    QImage turned(quarter ? height : width, quarter ? width : height, icon.format());
+    for (int y = 0; y < height; ++y) {
+        const QRgb *row = reinterpret_cast<const QRgb *>(icon.constScanLine(y));
+        for (int x = 0; x < width; ++x) {
+            int tx = x, ty = y;
+            switch (rotation) {
+            case 1: tx = height - 1 - y; ty = x; break;
+            case 2: tx = width - 1 - x; ty = height - 1 - y; break;
+            case 3: tx = y; ty = width - 1 - x; break;
+            default: break;
+            }
+            reinterpret_cast<QRgb *>(turned.scanLine(ty))[tx] = row[x];
+        }
+    }
+    return turned;
+}
+
+int TDsOrgBild::GetImageIndex(TImageList &imageList, int rotation)
+{
+    if (Thumbnail.isNull() || rotation < 0 || rotation > 3)
+        return -1;
+    const int known = ImageIndex[std::size_t(rotation)];
+    if (known >= 0 && known < imageList.Count())
+        return known;
+    const QImage icon = MakeRotatedIcon(Thumbnail, imageList.Width(), imageList.Height(), rotation);
+    if (icon.isNull())
+        return -1;
+    const int index = imageList.Add(icon);
+    ImageIndex[std::size_t(rotation)] = index;
+    return index;
+}
+
+TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index)
+{
+    for (const std::unique_ptr<TDsOrgBild> &holder : m_holders) {
+        const int found = holder->IndexOfPath(path);
+        if (found >= 0) {
+            index = found;
+            ++holder->RefCount;
+            return holder.get();
+        }
+    }
+    m_holders.push_back(std::make_unique<TDsOrgBild>(path));
+    index = 0;
+    TDsOrgBild *holder = m_holders.back().get();
+    ++holder->RefCount;
+    return holder;
+}
+
+bool THolderList::ReleaseHolder(TDsOrgBild *holder)
+{
+    if (!holder)
+        return false;
+    --holder->RefCount;
+    return holder->RefCount < 1;
+}
+
+void THolderList::RemoveHolder(TDsOrgBild *holder)
+{
+    const int index = IndexOf(holder);
+    if (index >= 0)
+        m_holders.erase(m_holders.begin() + index);
+}
+
+void THolderList::ResetImageIndexes(TImageList &imageList)
+{
+    for (const std::unique_ptr<TDsOrgBild> &holder : m_holders)
+        holder->ImageIndex.fill(-1);
+    imageList.Clear();
+}
+
+int THolderList::IndexOf(const TDsOrgBild *holder) const
+{
+    for (std::size_t i = 0; i < m_holders.size(); ++i) {
+        if (m_holders[i].get() == holder)
+            return int(i);
+    }
+    return -1;
+}
+
+THolderList &HolderList()
+{
+    static THolderList list;
+    return list;
+}

@@ -1,0 +1,123 @@
+#pragma once
+// The image holder: one per image file, shared by every list entry that names the file.
+// It holds the file's metadata record, its thumbnail (at most 300 x 300), the icons of
+// the list rows per rotation, and loads the full picture for the preview.
+//
+// Reading a file (metadata and thumbnail) is split in two so that it can run ahead on a
+// thread pool: readImageData() is pure and thread-safe, applyImageData() stores its
+// result in the holder on the user interface thread. LoadImageData() does both at once.
+// Everything else runs on the user interface thread.
+#include "imaging/jpegdata.h"
+
+#include <QImage>
+#include <QList>
+#include <QRgb>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+class TGflLibrary;
+class TImageList;
+
+// Bits of TDsOrgBild::HolderFlags, used by the batch job to treat a shared file once.
+enum THolderFlag : quint8
+{
+    hfCounted = 1,  // the file's extra copies have been counted
+    hfMoved = 2,    // moved to the destination / its freed space counted
+    hfRenamed = 4,  // the rename in the source folder has been attempted / checked
+    hfRotated = 8,  // rotated in place in the source folder
+    hfReload = 16,  // changed on disk: reload the metadata after the run
+};
+
+// What reading one file produced; applied to a holder by TDsOrgBild::applyImageData.
+struct ImageDataResult
+{
+    TJPEGData jpegData;          // the record after reading
+    bool thumbnailReplaced = false; // the old thumbnail and icons are dropped
+    QImage thumbnail;            // the new thumbnail when replaced (null: none)
+    bool loadErrorSet = false;   // a library load ran: loadError is its text (empty on success)
+    QString loadError;
+    bool paletteSet = false;     // a 1-, 4- or 8-bit picture was loaded through the library
+    QList<QRgb> palette;
+};
+
+// Reads the metadata and thumbnail of the file at path, starting from the record the
+// holder has (a missing file leaves it unchanged). gfl is the imaging library, or null
+// (or not available) for the JPEG-only mode. Pure and thread-safe.
+ImageDataResult readImageData(const QString &path, const TJPEGData &current, const TGflLibrary *gfl);
+
+class TDsOrgBild
+{
+public:
+    // A holder for path, with the path at index 0.
+    explicit TDsOrgBild(const QString &path);
+
+    bool Loaded = false;      // LoadImageData has run
+    QString LoadError;        // text of the last failed library load
+    QStringList Paths;        // the paths the file is known under; entries keep an index
+    std::array<int, 4> ImageIndex {-1, -1, -1, -1}; // icon per rotation 0..3; -1: not built
+    QImage Thumbnail;         // null: none
+    int RefCount = 0;         // entries using the holder
+    QString FileName;         // file name part of the path given at creation
+    QList<QRgb> Palette;      // colour table of the last palette picture loaded through the library
+    quint8 HolderFlags = 0;   // THolderFlag bits of the batch job
+    TJPEGData JpegData;       // the file's metadata; all zero until loaded
+
+    // Index of path in Paths (compared as the file system compares names), or -1.
+    int IndexOfPath(const QString &path) const;
+    // Index of path; a known path takes this spelling, a new one is appended.
+    int AddPath(const QString &path);
+    void ReplacePath(int index, const QString &path);
+    QString GetPath(int index) const; // empty for an invalid index
+
+    // Metadata and thumbnail of the path at index, once (until ReloadImageData).
+    void LoadImageData(int index);                         // with the program-wide library
+    void LoadImageData(int index, const TGflLibrary *gfl); // gfl null: JPEG-only mode
+    void ReloadImageData(int index);
+    void ReloadImageData(int index, const TGflLibrary *gfl);
+    // Stores a result of readImageData and sets Loaded.
+    void applyImageData(const ImageDataResult &result);
+
+    // The full picture for the preview. With the library its error text is set on failure;
+    // without it a failed JPEG decode gives a 1 x 1 picture and false.
+    bool LoadBitmap(int index, QImage &bitmap, QString &errorText);
+    bool LoadBitmap(int index, QImage &bitmap, QString &errorText, const TGflLibrary *gfl);
+
+    // Index of the icon for rotation (0..3) in the image list, built on first use;
+    // -1 without thumbnail or for a negative rotation.
+    int GetImageIndex(TImageList &imageList, int rotation);
+};
+
+// The icon of a thumbnail: fitted into width x height keeping its aspect, then turned by
+// rotation quarter turns clockwise.
+QImage MakeRotatedIcon(const QImage &thumbnail, int width, int height, int rotation);
+
+// The list that owns every holder. The empty path has its own holder, shared by all gaps.
+class THolderList
+{
+public:
+    // The first holder whose Paths hold path (index: its position there), else a new
+    // holder for path (index 0), appended. The holder's RefCount grows by one.
+    TDsOrgBild *FindOrCreateHolder(const QString &path, int &index);
+    // Drops one reference; true when the holder is no longer used, and the caller then
+    // removes it (RemoveHolder).
+    bool ReleaseHolder(TDsOrgBild *holder);
+    // Removes and destroys the holder.
+    void RemoveHolder(TDsOrgBild *holder);
+    // Every holder's icons become unbuilt and the image list is emptied.
+    void ResetImageIndexes(TImageList &imageList);
+
+    int Count() const { return int(m_holders.size()); }
+    TDsOrgBild *At(int i) const { return i >= 0 && i < Count() ? m_holders[std::size_t(i)].get() : nullptr; }
+    int IndexOf(const TDsOrgBild *holder) const;
+    void Clear() { m_holders.clear(); }
+
+private:
+    std::vector<std::unique_ptr<TDsOrgBild>> m_holders;
+};
+
+// The program-wide holder list.
+THolderList &HolderList();

@@ -1,0 +1,280 @@
+#include "imaging/gflfunctions.h"
+
+#include "imaging/libgfl.h"
+#include "imaging/rounding.h"
+
+#include <QLocale>
+
+#include <cmath>
+#include <cstring>
+
+void GflBitmapDeleter::operator()(GFL_BITMAP *bitmap) const
+{
+    if (library && bitmap)
+        library->freeBitmap(bitmap);
+}
+
+int GflBitsPerPixel(const GFL_BITMAP &bitmap)
+{
+    return bitmap.Type == GFL_BINARY ? 1 : 8 * bitmap.BytesPerPixel;
+}
+
+namespace {
+
+// Bytes one row of the picture needs at the given depth.
+qint64 rowBytes(qint64 width, int bitsPerPixel)
+{
+    return (width * bitsPerPixel + 7) / 8;
+}
+
+QList<QRgb> colourMapTable(const GFL_BITMAP &bitmap, int entries)
+{
+    QList<QRgb> table;
+    table.reserve(entries);
+    for (int i = 0; i < entries; ++i) {
+        if (bitmap.ColorMap)
+            table << qRgb(bitmap.ColorMap->Red[i], bitmap.ColorMap->Green[i], bitmap.ColorMap->Blue[i]);
+        else
+            table << qRgb(i * 255 / (entries - 1), i * 255 / (entries - 1), i * 255 / (entries - 1));
+    }
+    return table;
+}
+
+} // namespace
+
+QImage GflBitmapToImage(const GFL_BITMAP &bitmap, int bitsPerPixel, QList<QRgb> &palette)
+{
+    const qint64 width = bitmap.Width;
+    const qint64 height = bitmap.Height;
+    if (width < 1 || height < 1 || !bitmap.Data || width > 0x7FFFFFF || height > 0x7FFFFFF)
+        return QImage();
+    if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 24 && bitsPerPixel != 32)
+        return QImage();
+    // The library's rows must hold a whole row of pixels, else they are not what they claim.
+    if (qint64(bitmap.BytesPerLine) < rowBytes(width, bitsPerPixel))
+        return QImage();
+
+    const auto source = [&](int y) { return bitmap.Data + std::size_t(y) * bitmap.BytesPerLine; };
+    QImage image;
+    switch (bitsPerPixel) {
+    case 1: {
+        image = QImage(int(width), int(height), QImage::Format_Mono);
+        if (image.isNull())
+            return QImage();
+        palette = {qRgb(0, 0, 0), qRgb(255, 255, 255)};
+        image.setColorTable(palette);
+        image.fill(1);
+        const std::size_t bytes = std::size_t(rowBytes(width, 1));
+        for (int y = 0; y < int(height); ++y)
+            std::memcpy(image.scanLine(y), source(y), bytes);
+        break;
+    }
+    case 4:
+    case 8: {
+        image = QImage(int(width), int(height), QImage::Format_Indexed8);
+        if (image.isNull())
+            return QImage();
+        // An 8-bit picture without colour map is grey; a 4-bit one gets 16 grey steps.
+        palette = colourMapTable(bitmap, bitsPerPixel == 4 ? 16 : 256);
+        image.setColorTable(palette);
+        for (int y = 0; y < int(height); ++y) {
+            uchar *target = image.scanLine(y);
+            const uint8_t *row = source(y);
+            if (bitsPerPixel == 8) {
+                std::memcpy(target, row, std::size_t(width));
+            } else {
+                for (qint64 x = 0; x < width; ++x)
+                    target[x] = (x % 2 == 0) ? row[x / 2] >> 4 : row[x / 2] & 0x0F;
+            }
+        }
+        break;
+    }
+    case 24:
+        image = QImage(int(width), int(height), QImage::Format_BGR888);
+        if (image.isNull())
+            return QImage();
+        for (int y = 0; y < int(height); ++y)
+            std::memcpy(image.scanLine(y), source(y), std::size_t(width) * 3);
+        break;
+    case 32:
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+        // Format_ARGB32 pixels are the bytes B, G, R, A in memory.
+        image = QImage(int(width), int(height), QImage::Format_ARGB32);
+#else
+        image = QImage(int(width), int(height), QImage::Format_RGBA8888);
+#endif
+        if (image.isNull())
+            return QImage();
+        for (int y = 0; y < int(height); ++y)
+            std::memcpy(image.scanLine(y), source(y), std::size_t(width) * 4);
+#if Q_BYTE_ORDER != Q_LITTLE_ENDIAN
+        image = image.rgbSwapped();
+#endif
+        break;
+    }
+    return image;
+}
+
+bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr &gflBitmap, QImage &bitmap,
+                   QString &errorText, QList<QRgb> &palette)
+{
+    gflBitmap = GflBitmapPtr(nullptr, GflBitmapDeleter {library});
+    if (!library || !library->available())
+        return false;
+    library->enableLZW(true);
+    GFL_LOAD_PARAMS params = library->defaultLoadParams();
+    // Rows as the program's bitmaps hold them: blue-green-red, padded to 4 bytes,
+    // palette and black-and-white pictures kept as they are, EXIF read along.
+    params.Flags |= GFL_LOAD_FORCE_COLOR_MODEL | GFL_LOAD_ORIGINAL_DEPTH | GFL_LOAD_METADATA;
+    params.ColorModel = GFL_BGR;
+    params.LinePadding = 4;
+    GFL_BITMAP *raw = nullptr;
+    const GFL_ERROR code = library->loadBitmap(path, &raw, params);
+    gflBitmap.reset(raw);
+    errorText.clear();
+    if (code != GFL_NO_ERROR || !raw) {
+        errorText = QStringLiteral("Unable to read file.") + QLatin1Char(' ')
+            + library->errorString(code != GFL_NO_ERROR ? code : GFL_ERROR(GFL_ERROR_BAD_BITMAP));
+        gflBitmap.reset();
+        return false;
+    }
+    const int bitsPerPixel = GflBitsPerPixel(*raw);
+    if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 24 && bitsPerPixel != 32) {
+        errorText = QString::fromLatin1(GflUnsupportedDepthText);
+        gflBitmap.reset();
+        return false;
+    }
+    QList<QRgb> newPalette;
+    bitmap = GflBitmapToImage(*raw, bitsPerPixel, newPalette);
+    if (bitmap.isNull()) {
+        errorText = QStringLiteral("Unable to read file.") + QLatin1Char(' ') + library->errorString(GFL_ERROR_BAD_BITMAP);
+        gflBitmap.reset();
+        return false;
+    }
+    if (bitsPerPixel <= 8)
+        palette = newPalette;
+    return true;
+}
+
+namespace {
+
+// A number of the library's list: written with a decimal point; the user's decimal
+// separator is accepted too. -1 when the text is not a number.
+double gflNumber(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    bool ok = false;
+    double value = QLocale::c().toDouble(trimmed, &ok);
+    if (!ok)
+        value = QLocale::system().toDouble(trimmed, &ok);
+    return ok && std::isfinite(value) ? value : -1;
+}
+
+// "numerator/denominator"; a missing part counts 0. -1 when the quotient is undefined.
+double gflRatio(const QString &text)
+{
+    const qsizetype slash = text.indexOf(QLatin1Char('/'));
+    const QString numeratorText = slash < 0 ? text : text.left(slash);
+    const QString denominatorText = slash < 0 ? QString() : text.mid(slash + 1);
+    const double numerator = numeratorText.trimmed().isEmpty() ? 0 : gflNumber(numeratorText);
+    const double denominator = denominatorText.trimmed().isEmpty() ? 0 : gflNumber(denominatorText);
+    if (denominator == 0)
+        return -1;
+    return numerator / denominator;
+}
+
+} // namespace
+
+void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record)
+{
+    double focal35 = -1, planeX = -1, planeY = -1, planeUnit = -1, resolutionUnit = -1, length = -1, width = -1;
+    TJPEGDataStr &str = record.Str;
+    for (const GflExifEntry &entry : entries) {
+        const QString &value = entry.value;
+        switch (entry.tag) {
+        case 271: str[jdManufacturer] = value; break;
+        case 272: str[jdModel] = value; break;
+        case 306:
+        case 36867: str[jdDateTime] = value; break;
+        case 274: str[jdOrientation] = value; break;
+        case 33434: str[jdShutterSpeed] = value + QStringLiteral(" sec"); break;
+        case 33437: str[jdAperture] = QLatin1Char('F') + value; break;
+        case 34855: str[jdIsoSpeed] = value; break;
+        case 37386: str[jdFocalLength] = value; break;
+        case 37385: str[jdFlash] = value; break;
+        case 37380: str[jdExposureCompensation] = value; break;
+        case 37383: str[jdMeteringMode] = value; break;
+        // The compression scheme of the main directory (the GPS directory's tag 3 is a
+        // longitude reference, not a compression).
+        case 259:
+            if (entry.flag == GFL_EXIF_MAIN_IFD)
+                str[jdCompression] = value;
+            break;
+        case 40961: str[jdColorSpace] = value; break;
+        case 282: str[jdHorizontalResolution] = value; break;
+        case 283: str[jdVerticalResolution] = value; break;
+        case 257:
+        case 40963:
+            str[jdHorizontalResolution] = value;
+            length = gflNumber(value);
+            break;
+        case 256:
+        case 40962:
+            str[jdVerticalResolution] = value;
+            width = gflNumber(value);
+            break;
+        case 36868: record.CaptureTime = ParseExifDateTime(value); break;
+        case 296: resolutionUnit = value.toUpper() == QLatin1String("INCH") ? 2 : 3; break;
+        case 41486:
+        case 692750: planeX = gflRatio(value); break;
+        case 41487:
+        case 692751: planeY = gflRatio(value); break;
+        case 41488:
+        case 692752: planeUnit = value.contains(QLatin1String("Inch")) ? 2 : 3; break;
+        case 41989: focal35 = gflNumber(value); break;
+        default: break;
+        }
+    }
+
+    const double focal = gflNumber(str[jdFocalLength]);
+    if (focal35 < 0 && resolutionUnit > 0 && planeX > 0 && planeY > 0 && planeUnit > 0 && focal > 0 && length > 0
+        && width > 0) {
+        const double mmPerUnit = planeUnit == 2 ? 25.4 : 10.0;
+        const double sensorWidth = width * mmPerUnit / planeX;
+        const double sensorHeight = length * mmPerUnit / planeY;
+        focal35 = focal * 43.26661531 / std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
+    }
+    if (focal35 > 0) {
+        str[jdFocalLength35mm] = QString::asprintf("%5.2f mm", focal35);
+        str[jdFocalLengthWith35mm] = str[jdFocalLength] + QStringLiteral(" mm (") + str[jdFocalLength35mm] + QLatin1Char(')');
+    } else {
+        str[jdFocalLength35mm].clear();
+        str[jdFocalLengthWith35mm] = str[jdFocalLength] + QStringLiteral(" mm ");
+    }
+    if (length > 0 && width > 0)
+        str[jdSize] = QString::asprintf("%lld x %lld", RoundHalfEven(length), RoundHalfEven(width));
+    else
+        str[jdSize].clear();
+}
+
+bool ReadGflExif(const TGflLibrary *library, const GFL_BITMAP *bitmap, TJPEGData &record)
+{
+    if (!library || !bitmap || !library->bitmapHasExif(bitmap))
+        return false;
+    GFL_EXIF_DATA *data = library->bitmapGetExif(bitmap);
+    record.HasExif = data != nullptr;
+    if (!data)
+        return false;
+    QList<GflExifEntry> entries;
+    if (data->ItemsList) {
+        entries.reserve(qsizetype(data->NumberOfItems));
+        for (quint32 i = 0; i < data->NumberOfItems; ++i) {
+            const GFL_EXIF_ENTRY &item = data->ItemsList[i];
+            entries << GflExifEntry {item.Flag, item.Tag, QString::fromUtf8(item.Name ? item.Name : ""),
+                                     QString::fromUtf8(item.Value ? item.Value : "")};
+        }
+    }
+    library->freeExif(data);
+    ApplyGflExif(entries, record);
+    return true;
+}

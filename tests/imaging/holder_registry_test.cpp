@@ -1,0 +1,103 @@
+// The holder list: one holder per file, shared by reference count, found by any of its paths.
+#include "imaging/dsorgbild.h"
+#include "imaging/pathcompare.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(HolderRegistry, EntriesOfOnePathShareOneHolderUntilTheLastReleasesIt)
+{
+    THolderList list;
+    int first = -1, second = -1;
+    TDsOrgBild *a = list.FindOrCreateHolder(QStringLiteral("/photos/left/IMG_1.jpg"), first);
+    TDsOrgBild *b = list.FindOrCreateHolder(QStringLiteral("/photos/left/IMG_1.jpg"), second);
+    ASSERT_EQ(a, b);
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(second, 0);
+    EXPECT_EQ(a->RefCount, 2);
+    EXPECT_EQ(a->FileName, QStringLiteral("IMG_1.jpg"));
+    EXPECT_EQ(list.Count(), 1);
+
+    EXPECT_FALSE(list.ReleaseHolder(a));
+    EXPECT_TRUE(list.ReleaseHolder(a));
+    list.RemoveHolder(a);
+    EXPECT_EQ(list.Count(), 0);
+}
+
+TEST(HolderRegistry, NamesDifferingInCaseAreTwoFilesWhereTheFileSystemSaysSo)
+{
+    THolderList list;
+    int index = -1;
+    TDsOrgBild *lower = list.FindOrCreateHolder(QStringLiteral("/a/x.jpg"), index);
+    TDsOrgBild *upper = list.FindOrCreateHolder(QStringLiteral("/A/X.JPG"), index);
+    if (PathCaseSensitivity == Qt::CaseSensitive) {
+        EXPECT_NE(lower, upper);
+        EXPECT_EQ(list.Count(), 2);
+    } else {
+        EXPECT_EQ(lower, upper);
+        EXPECT_EQ(lower->GetPath(0), QStringLiteral("/a/x.jpg")); // the first spelling stays
+    }
+}
+
+TEST(HolderRegistry, AllGapsShareTheHolderOfTheEmptyPath)
+{
+    THolderList list;
+    int index = -1;
+    TDsOrgBild *image = list.FindOrCreateHolder(QStringLiteral("/p/a.jpg"), index);
+    TDsOrgBild *gap1 = list.FindOrCreateHolder(QString(), index);
+    TDsOrgBild *gap2 = list.FindOrCreateHolder(QString(), index);
+    EXPECT_NE(image, gap1);
+    EXPECT_EQ(gap1, gap2);
+    EXPECT_EQ(index, 0);
+    EXPECT_EQ(gap1->RefCount, 2);
+    EXPECT_EQ(gap1->FileName, QString());
+    // The gap holder reads nothing and makes no thumbnail.
+    gap1->LoadImageData(0, nullptr);
+    EXPECT_TRUE(gap1->Loaded);
+    EXPECT_TRUE(gap1->Thumbnail.isNull());
+    EXPECT_EQ(gap1->JpegData.CaptureTime, 0);
+}
+
+TEST(HolderRegistry, AddedPathsFindTheSameHolderWithTheirIndex)
+{
+    THolderList list;
+    int index = -1;
+    TDsOrgBild *holder = list.FindOrCreateHolder(QStringLiteral("/src/IMG_1.jpg"), index);
+    EXPECT_EQ(holder->AddPath(QStringLiteral("/dst/Pair_001_L.jpg")), 1);
+    EXPECT_EQ(holder->AddPath(QStringLiteral("/src/IMG_1.jpg")), 0); // known: same index
+
+    TDsOrgBild *again = list.FindOrCreateHolder(QStringLiteral("/dst/Pair_001_L.jpg"), index);
+    EXPECT_EQ(again, holder);
+    EXPECT_EQ(index, 1);
+
+    holder->ReplacePath(0, QStringLiteral("/src/renamed.jpg"));
+    EXPECT_EQ(holder->GetPath(0), QStringLiteral("/src/renamed.jpg"));
+    EXPECT_EQ(holder->FileName, QStringLiteral("IMG_1.jpg")); // the name it was loaded under
+    EXPECT_EQ(holder->GetPath(2), QString());
+    EXPECT_EQ(holder->GetPath(-1), QString());
+    holder->ReplacePath(5, QStringLiteral("/ignored"));
+    EXPECT_EQ(holder->Paths.size(), 2);
+
+    // The old name no longer leads to this holder.
+    TDsOrgBild *other = list.FindOrCreateHolder(QStringLiteral("/src/IMG_1.jpg"), index);
+    EXPECT_NE(other, holder);
+}
+
+TEST(HolderRegistry, RemovingOneHolderKeepsTheOthersInOrder)
+{
+    THolderList list;
+    int index = -1;
+    TDsOrgBild *a = list.FindOrCreateHolder(QStringLiteral("/a.jpg"), index);
+    TDsOrgBild *b = list.FindOrCreateHolder(QStringLiteral("/b.jpg"), index);
+    TDsOrgBild *c = list.FindOrCreateHolder(QStringLiteral("/c.jpg"), index);
+    ASSERT_TRUE(list.ReleaseHolder(b));
+    list.RemoveHolder(b);
+    EXPECT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.At(0), a);
+    EXPECT_EQ(list.At(1), c);
+    EXPECT_EQ(list.IndexOf(b), -1);
+    EXPECT_EQ(list.At(2), nullptr);
+}
+
+} // namespace
