@@ -1,0 +1,224 @@
+#pragma once
+// The image entry: one row of the left or right list, an image (a file on disk) or a gap
+// (a placeholder opposite an image without partner).
+//
+// An entry knows its row (Item) and writes the row's caption and column texts itself; the
+// row owns the entry. The file's data (paths, metadata, thumbnail) lives in a shared image
+// holder (TDsOrgBild) on which the entry holds one counted reference; all gaps share the
+// holder of the empty path. Partner links are plain pointers in both directions, kept
+// symmetric by the list operations; SetPartner changes one side only. When an entry is
+// freed, a partner that still points back to it loses that link, so no live entry keeps a
+// pointer to a freed one.
+#include "imaging/jpegdata.h"
+
+#include <QFlags>
+#include <QImage>
+#include <QString>
+
+class ListRow;
+class ListRowModel;
+class TDsOrgBild;
+
+// Assignment state, shown in the column "Attributes". Values 0..3 are images, 4 and above
+// are gaps.
+enum TDsAttribute : quint8 {
+    daUnassigned = 0, // image whose partner is a gap
+    daUnpaired = 1,   // transient during an ordering pass
+    daStereoPair = 2, // image paired with an image of the other list
+    daMono = 3,       // image marked as single picture; its partner is a gap
+    daGapNew = 4,     // gap that has not taken over its partner's time yet
+    daObsolete = 5,   // transient: gap that the next ordering pass deletes
+    daGap = 6,        // gap
+};
+
+// Side of an entry, shown in the column "Type"; 2 and 3 are also the side values of the
+// left and the right list.
+enum TDsSide : quint8 {
+    dsMono = 0,
+    dsGap = 1,
+    dsLeft = 2,
+    dsRight = 3,
+};
+
+inline bool IsGapAttribute(int attribute) { return attribute >= daGapNew; }
+
+// "Unassigned", "", "Stereo Pair", "Monoscopic", "Gap (New)", "", "Gap".
+QString AttributeText(TDsAttribute attribute);
+// "Monoscopic", "Gap", "Left", "Right".
+QString SideText(TDsSide side);
+
+// Options of ReplaceInNewName.
+enum class ReplaceFlag {
+    IgnoreCase = 0x1,
+    ReplaceAll = 0x2, // every occurrence instead of the first
+};
+Q_DECLARE_FLAGS(ReplaceFlags, ReplaceFlag)
+Q_DECLARE_OPERATORS_FOR_FLAGS(ReplaceFlags)
+
+// Answers of the replace question (the message box button numbers).
+enum ReplaceAnswer : int {
+    raCancel = 2,
+    raYes = 6,
+    raNo = 7,
+};
+
+// The question "Replace \"%s\" with \"%s\"?" asked before a replacement in a new name. The
+// window that shows it lives with the widgets; ReplaceInNewName only needs the answer.
+class TReplaceQuestion
+{
+public:
+    virtual ~TReplaceQuestion() = default;
+    // name: the file name part in which search was found. Returns raYes, raNo or raCancel.
+    virtual int AskReplace(const QString &search, const QString &replace, ReplaceFlags flags,
+                           const QString &name) = 0;
+};
+
+// Result of ReplaceInNewName.
+enum class ReplaceResult {
+    GoOn, // replaced, declined, or nothing to replace
+    Stop, // the user cancelled the question
+};
+
+class TDatensatz
+{
+public:
+    // Creates an entry for path in row item (which may be null): finds or creates the
+    // holder of path, writes the row (seven empty sub-items, no icon, number, side,
+    // "Unassigned"), stores the flags, becomes the row's data, registers in DatensatzList,
+    // takes the file name without extension as new name and posts WM_ENTRIES_CHANGED.
+    TDatensatz(ListRow *item, qint32 number, const QString &path, TDsSide side, bool invert,
+               qint32 rotation, bool mirror, bool batch);
+    // Leaves DatensatzList, clears its row's data pointer, drops a partner's link back to
+    // it, releases the holder and posts WM_ENTRIES_CHANGED (not while shutting down).
+    ~TDatensatz();
+    TDatensatz(const TDatensatz &) = delete;
+    TDatensatz &operator=(const TDatensatz &) = delete;
+
+    // An entry for source's file in row item with the given side and number, with source's
+    // invert, rotation, mirror and batch values, then source's attribute, new name, sort
+    // time, three texts, batch and saved selection copied without side effects. The copy
+    // shares source's holder.
+    static TDatensatz *CreateCopy(ListRow *item, const TDatensatz &source, TDsSide side,
+                                  qint32 number);
+
+    // ---- Fields ----
+    TDsOrgBild *OrgBild() const { return m_OrgBild; }
+    bool MetaLoaded() const { return m_MetaLoaded; }
+    qint32 Number() const { return m_Number; }
+    TDsSide Side() const { return m_Side; }
+    TDsAttribute Attribute() const { return m_Attribute; }
+    ListRow *Item() const { return m_Item; }
+    const QString &NewName() const { return m_NewName; }
+    double SortTime() const { return m_SortTime; }
+    TDatensatz *Partner() const { return m_Partner; }
+    bool Mirror() const { return m_Mirror; }
+    bool Invert() const { return m_Invert; }
+    qint32 Rotation() const { return m_Rotation; }
+    qint32 PathIndex() const { return m_PathIndex; }
+    bool Batch() const { return m_Batch; }
+    bool SavedSelected() const { return m_SavedSelected; }
+    const TJPEGData &GapData() const { return m_GapData; }
+
+    // Plain field writes; the row is not rewritten (the caller refreshes).
+    void SetMirror(bool on) { m_Mirror = on; }
+    void SetInvert(bool on) { m_Invert = on; }
+    void SetBatch(bool on) { m_Batch = on; }
+    void SetSavedSelected(bool on) { m_SavedSelected = on; }
+
+    // ---- Row and state ----
+    // The list the entry's row is in, and the row's position there (-1 without a row).
+    ListRowModel *List() const;
+    int RowIndex() const;
+
+    void AttachItem(ListRow *item);     // Item := row, then Refresh
+    void SetNumber(qint32 n);           // caption: U+00A0 + "%4d"
+    void SetSide(TDsSide side);         // column "Type"
+    // Turns an image into a gap when a is a gap value (it gives up its file), then sets
+    // the attribute and column "Attributes". A gap never becomes an image here.
+    void SetAttribute(TDsAttribute a);
+    void SetPartner(TDatensatz *partner); // one side only; rewrites "Attributes"
+    void SetNewName(const QString &name); // columns "Target folder" and "New name"
+    void RenameTo(const QString &name);   // keeps the folder part of NewName
+    void SetRotation(qint32 rotation);    // and refreshes the icon
+    void SetSortTime(double time) { m_SortTime = time; }
+    void SetGapTime(double time);         // gaps only: capture time of GapData, LoadMetadata
+    void SetText(int i, const QString &text); // i = 1..3
+    QString GetText(int i) const;
+    void Refresh();          // rewrites the whole row
+    void RefreshThumbnail(); // row icon for the current rotation
+    bool IsLoneGap() const;  // a gap without partner
+    QString RotationText() const; // "  0°", " 90°", "180°", "270°"
+    // Row index plus the start number (row index -1 without a row).
+    int CounterValue() const;
+
+    // ---- Kinds, paths and names ----
+    // dsMono for attributes 0 and 3, dsGap for 4 and 6, the list's side otherwise.
+    TDsSide NameKind() const;
+    QString SourcePath() const;
+    QString TargetFolder() const;
+    QString NewFileName() const;
+    QString NewFullPath() const;
+    QString RenamedSourcePath() const;
+    QString TargetPathOriginalName() const;
+    QString TargetPathHolderName() const;
+    QString SourcePathHolderName() const;
+    void AddPath(const QString &path);
+    void ReplacePath(const QString &path);
+    // Reads Text1..3 from the "-text-" fields of the file name of path.
+    void ParseTextFields(const QString &path);
+    ReplaceResult ReplaceInNewName(const QString &search, const QString &replace, bool ask,
+                                   ReplaceFlags flags, TReplaceQuestion *question);
+
+    // ---- Metadata and picture (through the holder) ----
+    TJPEGData Metadata() const;
+    double CaptureTime() const;
+    void LoadMetadata();
+    void ReloadMetadata();
+    bool LoadBitmap(QImage &bitmap, QString &errorText);
+    QImage Thumbnail() const;
+    quint8 HolderFlags() const;
+    void SetHolderFlags(quint8 flags);
+    int HolderRefCount() const;
+
+private:
+    void takeHolder(const QString &path);
+    void dropHolder();
+    QString attributeColumnText() const;
+    QString targetFolderColumn() const;
+    void writeColumn(int column, const QString &text);
+
+    TDsOrgBild *m_OrgBild = nullptr;
+    bool m_MetaLoaded = false;
+    qint32 m_Number = 0;
+    TDsSide m_Side = dsMono;
+    TDsAttribute m_Attribute = daUnassigned;
+    ListRow *m_Item = nullptr;
+    QString m_NewName;
+    double m_SortTime = 0;
+    TDatensatz *m_Partner = nullptr;
+    bool m_Mirror = false;
+    bool m_Invert = false;
+    qint32 m_Rotation = 0;
+    QString m_Text[3];
+    qint32 m_PathIndex = -1;
+    bool m_Batch = false;
+    bool m_SavedSelected = false;
+    TJPEGData m_GapData;
+
+    friend class TDatensatzList;
+    int m_RegistrySlot = -1;
+};
+
+// Links a and b with each other (either may be null).
+void LinkBothWays(TDatensatz *a, TDatensatz *b);
+
+// File name parts of a path ('/' separates folders): the name after the last separator,
+// the folder with its trailing separator, and the extension with its dot (after the last
+// separator; empty when the name has none).
+QString PathFileName(const QString &path);
+QString PathFolder(const QString &path);
+QString PathExtension(const QString &path);
+// The path without its extension.
+QString PathWithoutExtension(const QString &path);
+// folder with a trailing separator (also for an empty folder).
+QString WithTrailingSeparator(const QString &folder);

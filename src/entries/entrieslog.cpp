@@ -1,0 +1,3 @@
+#include "entries/entrieslog.h"
+
+Q_LOGGING_CATEGORY(lcEntries, "duomira.entries")

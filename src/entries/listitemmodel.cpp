@@ -1,0 +1,92 @@
+#include "entries/listitemmodel.h"
+
+#include "entries/listrows.h"
+#include "imaging/dsorgbild.h"
+
+ListRowItemModel::ListRowItemModel(ListRowModel *rows, QObject *parent)
+    : QAbstractTableModel(parent), m_rows(rows)
+{
+    if (!rows)
+        return;
+    connect(rows, &ListRowModel::rowsAboutToBeInserted, this,
+            [this](int first, int last) { beginInsertRows({}, first, last); });
+    connect(rows, &ListRowModel::rowsInserted, this, [this] { endInsertRows(); });
+    connect(rows, &ListRowModel::rowsAboutToBeRemoved, this,
+            [this](int first, int last) { beginRemoveRows({}, first, last); });
+    connect(rows, &ListRowModel::rowsRemoved, this, [this] { endRemoveRows(); });
+    connect(rows, &ListRowModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
+    connect(rows, &ListRowModel::modelReset, this, [this] { endResetModel(); });
+    connect(rows, &ListRowModel::rowsChanged, this, [this](int first, int last) {
+        Q_EMIT dataChanged(index(first, 0), index(last, ListColumnCount - 1));
+    });
+    connect(rows, &ListRowModel::selectionChanged, this, [this] {
+        if (rowCount() > 0)
+            Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, ListColumnCount - 1),
+                               {SelectedRole});
+    });
+    // The row model may go first; then this model shows no rows.
+    connect(rows, &QObject::destroyed, this, [this] {
+        beginResetModel();
+        endResetModel();
+    });
+}
+
+TDatensatz *ListRowItemModel::entryOf(const QModelIndex &index)
+{
+    return reinterpret_cast<TDatensatz *>(index.data(EntryRole).value<quintptr>());
+}
+
+int ListRowItemModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid() || !m_rows)
+        return 0;
+    return m_rows->Count();
+}
+
+int ListRowItemModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ListColumnCount;
+}
+
+QVariant ListRowItemModel::data(const QModelIndex &index, int role) const
+{
+    if (!m_rows || !checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    const ListRow *row = m_rows->Row(index.row());
+    if (!row)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return row->Text(index.column());
+    case Qt::DecorationRole: {
+        if (index.column() != lcNumber || row->ImageIndex() < 0)
+            return {};
+        const TImageList *images = m_rows->SmallImages();
+        if (!images || row->ImageIndex() >= images->Count())
+            return {};
+        return images->Image(row->ImageIndex());
+    }
+    case EntryRole:
+        return QVariant::fromValue(reinterpret_cast<quintptr>(row->Data()));
+    case SelectedRole:
+        return row->Selected();
+    default:
+        return {};
+    }
+}
+
+QVariant ListRowItemModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    if (section < 0 || section >= ListColumnCount)
+        return {};
+    return ListColumnTitle(section);
+}
+
+Qt::ItemFlags ListRowItemModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}

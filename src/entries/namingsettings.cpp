@@ -1,0 +1,26 @@
+#include "entries/namingsettings.h"
+
+#include <QDir>
+
+TNamingSettings TNamingSettings::Defaults()
+{
+    TNamingSettings s;
+    s.SuffixLeft = QStringLiteral("_L");
+    s.SuffixRight = QStringLiteral("_R");
+    s.SuffixMono = QStringLiteral("_M");
+    const QString base = QDir::homePath() + QStringLiteral("/Stereos/");
+    s.FolderLeft = base + QStringLiteral("Test_L");
+    s.FolderRight = base + QStringLiteral("Test_R");
+    s.FolderMono = base + QStringLiteral("Test_M");
+    s.StartNumber = 1;
+    s.CreateMissingFolders = true;
+    return s;
+}
+
+TNamingSettings &NamingSettings()
+{
+    static TNamingSettings settings = TNamingSettings::Defaults();
+    return settings;
+}
+
+void ResetNamingSettings() { NamingSettings() = TNamingSettings::Defaults(); }
