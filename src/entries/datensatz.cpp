@@ -4,6 +4,7 @@
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
 #include "imaging/dsorgbild.h"
+#include "imaging/imagelist.h"
 #include "ui/windowmessages.h"
 
 #include <QLocale>
@@ -136,7 +137,7 @@ TDatensatz::~TDatensatz()
 void TDatensatz::takeHolder(const QString &path)
 {
     int index = -1;
-    m_OrgBild = FindOrCreateHolder(path, index);
+    m_OrgBild = HolderList().FindOrCreateHolder(path, index);
     m_PathIndex = index;
 }
 
@@ -146,8 +147,8 @@ void TDatensatz::dropHolder()
         return;
     TDsOrgBild *holder = m_OrgBild;
     m_OrgBild = nullptr;
-    if (ReleaseHolder(holder))
-        RemoveHolder(holder);
+    if (HolderList().ReleaseHolder(holder))
+        HolderList().RemoveHolder(holder);
 }
 
 // ---- Row and state ----
@@ -386,12 +387,12 @@ QString TDatensatz::TargetPathOriginalName() const
 
 QString TDatensatz::TargetPathHolderName() const
 {
-    return targetFolderColumn() + m_OrgBild->FileName();
+    return targetFolderColumn() + m_OrgBild->FileName;
 }
 
 QString TDatensatz::SourcePathHolderName() const
 {
-    return PathFolder(SourcePath()) + m_OrgBild->FileName();
+    return PathFolder(SourcePath()) + m_OrgBild->FileName;
 }
 
 void TDatensatz::AddPath(const QString &path)
@@ -463,13 +464,13 @@ ReplaceResult TDatensatz::ReplaceInNewName(const QString &search, const QString 
 
 TJPEGData TDatensatz::Metadata() const
 {
-    return IsGapAttribute(m_Attribute) ? m_GapData : m_OrgBild->JpegData();
+    return IsGapAttribute(m_Attribute) ? m_GapData : m_OrgBild->JpegData;
 }
 
 double TDatensatz::CaptureTime() const
 {
     return IsGapAttribute(m_Attribute) ? m_GapData.CaptureTime
-                                       : m_OrgBild->JpegData().CaptureTime;
+                                       : m_OrgBild->JpegData.CaptureTime;
 }
 
 void TDatensatz::LoadMetadata()
@@ -481,7 +482,7 @@ void TDatensatz::LoadMetadata()
     // The camera's orientation tag presets the rotation of a new image.
     if (data.OrientationCode >= 0)
         m_Rotation = data.OrientationCode;
-    ParseTextFields(m_OrgBild->FileName());
+    ParseTextFields(m_OrgBild->FileName);
     m_MetaLoaded = true;
 }
 
@@ -496,10 +497,10 @@ bool TDatensatz::LoadBitmap(QImage &bitmap, QString &errorText)
     return m_OrgBild->LoadBitmap(m_PathIndex, bitmap, errorText);
 }
 
-QImage TDatensatz::Thumbnail() const { return m_OrgBild->Thumbnail(); }
+QImage TDatensatz::Thumbnail() const { return m_OrgBild->Thumbnail; }
 
-quint8 TDatensatz::HolderFlags() const { return m_OrgBild->HolderFlags(); }
+quint8 TDatensatz::HolderFlags() const { return m_OrgBild->HolderFlags; }
 
-void TDatensatz::SetHolderFlags(quint8 flags) { m_OrgBild->SetHolderFlags(flags); }
+void TDatensatz::SetHolderFlags(quint8 flags) { m_OrgBild->HolderFlags = flags; }
 
-int TDatensatz::HolderRefCount() const { return m_OrgBild->RefCount(); }
+int TDatensatz::HolderRefCount() const { return m_OrgBild->RefCount; }

@@ -1,7 +1,7 @@
 #include "entries/listitemmodel.h"
 
 #include "entries/listrows.h"
-#include "imaging/dsorgbild.h"
+#include "imaging/imagelist.h"
 
 ListRowItemModel::ListRowItemModel(ListRowModel *rows, QObject *parent)
     : QAbstractTableModel(parent), m_rows(rows)

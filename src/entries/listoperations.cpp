@@ -338,7 +338,7 @@ void RefreshAllEntries()
         list->EndUpdate();
 }
 
-void ClearThumbnails(TImageList &imageList) { ResetImageIndexes(imageList); }
+void ClearThumbnails(TImageList &imageList) { HolderList().ResetImageIndexes(imageList); }
 
 void ClearHolderFlags()
 {
