@@ -48,9 +48,15 @@ QString SideText(TDsSide side)
 
 // ---- Path parts ----
 
-QString PathFileName(const QString &path) { return path.mid(path.lastIndexOf(u'/') + 1); }
+QString PathFileName(const QString &path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
 
-QString PathFolder(const QString &path) { return path.left(path.lastIndexOf(u'/') + 1); }
+QString PathFolder(const QString &path)
+{
+    return path.left(path.lastIndexOf(u'/') + 1);
+}
 
 QString PathExtension(const QString &path)
 {
@@ -80,8 +86,8 @@ void LinkBothWays(TDatensatz *a, TDatensatz *b)
 
 // ---- Construction ----
 
-TDatensatz::TDatensatz(ListRow *item, qint32 number, const QString &path, TDsSide side,
-                       bool invert, qint32 rotation, bool mirror, bool batch)
+TDatensatz::TDatensatz(ListRow *item, qint32 number, const QString &path, TDsSide side, bool invert,
+                       qint32 rotation, bool mirror, bool batch)
 {
     m_MetaLoaded = false;
     m_PathIndex = -1;
@@ -153,9 +159,15 @@ void TDatensatz::dropHolder()
 
 // ---- Row and state ----
 
-ListRowModel *TDatensatz::List() const { return m_Item ? m_Item->Model() : nullptr; }
+ListRowModel *TDatensatz::List() const
+{
+    return m_Item ? m_Item->Model() : nullptr;
+}
 
-int TDatensatz::RowIndex() const { return m_Item ? m_Item->Index() : -1; }
+int TDatensatz::RowIndex() const
+{
+    return m_Item ? m_Item->Index() : -1;
+}
 
 void TDatensatz::writeColumn(int column, const QString &text)
 {
@@ -223,7 +235,10 @@ void TDatensatz::SetNewName(const QString &name)
     writeColumn(lcNewName, PathFileName(NewFullPath()));
 }
 
-void TDatensatz::RenameTo(const QString &name) { SetNewName(PathFolder(m_NewName) + name); }
+void TDatensatz::RenameTo(const QString &name)
+{
+    SetNewName(PathFolder(m_NewName) + name);
+}
 
 void TDatensatz::SetRotation(qint32 rotation)
 {
@@ -285,7 +300,10 @@ void TDatensatz::RefreshThumbnail()
     m_Item->SetImageIndex(images ? m_OrgBild->GetImageIndex(*images, m_Rotation) : -1);
 }
 
-bool TDatensatz::IsLoneGap() const { return IsGapAttribute(m_Attribute) && !m_Partner; }
+bool TDatensatz::IsLoneGap() const
+{
+    return IsGapAttribute(m_Attribute) && !m_Partner;
+}
 
 QString TDatensatz::RotationText() const
 {
@@ -301,7 +319,10 @@ QString TDatensatz::RotationText() const
     }
 }
 
-int TDatensatz::CounterValue() const { return RowIndex() + NamingSettings().StartNumber; }
+int TDatensatz::CounterValue() const
+{
+    return RowIndex() + NamingSettings().StartNumber;
+}
 
 // ---- Kinds, paths and names ----
 
@@ -355,7 +376,10 @@ static QString destinationFolderOf(TDsSide kind)
     return {};
 }
 
-QString TDatensatz::SourcePath() const { return m_OrgBild->GetPath(m_PathIndex); }
+QString TDatensatz::SourcePath() const
+{
+    return m_OrgBild->GetPath(m_PathIndex);
+}
 
 QString TDatensatz::TargetFolder() const
 {
@@ -368,12 +392,14 @@ QString TDatensatz::NewFileName() const
 {
     const TDsSide kind = NameKind();
     const QString source = SourcePath();
-    const QString base =
-        kind == dsGap ? PathWithoutExtension(PathFileName(source)) : m_NewName;
+    const QString base = kind == dsGap ? PathWithoutExtension(PathFileName(source)) : m_NewName;
     return base + suffixOf(kind) + PathExtension(source);
 }
 
-QString TDatensatz::NewFullPath() const { return targetFolderColumn() + NewFileName(); }
+QString TDatensatz::NewFullPath() const
+{
+    return targetFolderColumn() + NewFileName();
+}
 
 QString TDatensatz::RenamedSourcePath() const
 {
@@ -429,9 +455,8 @@ void TDatensatz::ParseTextFields(const QString &path)
     }
 }
 
-ReplaceResult TDatensatz::ReplaceInNewName(const QString &search, const QString &replace,
-                                           bool ask, ReplaceFlags flags,
-                                           TReplaceQuestion *question)
+ReplaceResult TDatensatz::ReplaceInNewName(const QString &search, const QString &replace, bool ask,
+                                           ReplaceFlags flags, TReplaceQuestion *question)
 {
     const QString oldName = PathWithoutExtension(PathFileName(m_NewName));
     // An empty search text occurs nowhere.
@@ -469,8 +494,7 @@ TJPEGData TDatensatz::Metadata() const
 
 double TDatensatz::CaptureTime() const
 {
-    return IsGapAttribute(m_Attribute) ? m_GapData.CaptureTime
-                                       : m_OrgBild->JpegData.CaptureTime;
+    return IsGapAttribute(m_Attribute) ? m_GapData.CaptureTime : m_OrgBild->JpegData.CaptureTime;
 }
 
 void TDatensatz::LoadMetadata()
@@ -497,10 +521,22 @@ bool TDatensatz::LoadBitmap(QImage &bitmap, QString &errorText)
     return m_OrgBild->LoadBitmap(m_PathIndex, bitmap, errorText);
 }
 
-QImage TDatensatz::Thumbnail() const { return m_OrgBild->Thumbnail; }
+QImage TDatensatz::Thumbnail() const
+{
+    return m_OrgBild->Thumbnail;
+}
 
-quint8 TDatensatz::HolderFlags() const { return m_OrgBild->HolderFlags; }
+quint8 TDatensatz::HolderFlags() const
+{
+    return m_OrgBild->HolderFlags;
+}
 
-void TDatensatz::SetHolderFlags(quint8 flags) { m_OrgBild->HolderFlags = flags; }
+void TDatensatz::SetHolderFlags(quint8 flags)
+{
+    m_OrgBild->HolderFlags = flags;
+}
 
-int TDatensatz::HolderRefCount() const { return m_OrgBild->RefCount; }
+int TDatensatz::HolderRefCount() const
+{
+    return m_OrgBild->RefCount;
+}

@@ -21,7 +21,8 @@ class TDsOrgBild;
 
 // Assignment state, shown in the column "Attributes". Values 0..3 are images, 4 and above
 // are gaps.
-enum TDsAttribute : quint8 {
+enum TDsAttribute : quint8
+{
     daUnassigned = 0, // image whose partner is a gap
     daUnpaired = 1,   // transient during an ordering pass
     daStereoPair = 2, // image paired with an image of the other list
@@ -33,14 +34,18 @@ enum TDsAttribute : quint8 {
 
 // Side of an entry, shown in the column "Type"; 2 and 3 are also the side values of the
 // left and the right list.
-enum TDsSide : quint8 {
+enum TDsSide : quint8
+{
     dsMono = 0,
     dsGap = 1,
     dsLeft = 2,
     dsRight = 3,
 };
 
-inline bool IsGapAttribute(int attribute) { return attribute >= daGapNew; }
+inline bool IsGapAttribute(int attribute)
+{
+    return attribute >= daGapNew;
+}
 
 // "Unassigned", "", "Stereo Pair", "Monoscopic", "Gap (New)", "", "Gap".
 QString AttributeText(TDsAttribute attribute);
@@ -48,7 +53,8 @@ QString AttributeText(TDsAttribute attribute);
 QString SideText(TDsSide side);
 
 // Options of ReplaceInNewName.
-enum class ReplaceFlag {
+enum class ReplaceFlag
+{
     IgnoreCase = 0x1,
     ReplaceAll = 0x2, // every occurrence instead of the first
 };
@@ -56,7 +62,8 @@ Q_DECLARE_FLAGS(ReplaceFlags, ReplaceFlag)
 Q_DECLARE_OPERATORS_FOR_FLAGS(ReplaceFlags)
 
 // Answers of the replace question (the message box button numbers).
-enum ReplaceAnswer : int {
+enum ReplaceAnswer : int
+{
     raCancel = 2,
     raYes = 6,
     raNo = 7,
@@ -74,7 +81,8 @@ public:
 };
 
 // Result of ReplaceInNewName.
-enum class ReplaceResult {
+enum class ReplaceResult
+{
     GoOn, // replaced, declined, or nothing to replace
     Stop, // the user cancelled the question
 };
@@ -130,9 +138,9 @@ public:
     ListRowModel *List() const;
     int RowIndex() const;
 
-    void AttachItem(ListRow *item);     // Item := row, then Refresh
-    void SetNumber(qint32 n);           // caption: U+00A0 + "%4d"
-    void SetSide(TDsSide side);         // column "Type"
+    void AttachItem(ListRow *item); // Item := row, then Refresh
+    void SetNumber(qint32 n);       // caption: U+00A0 + "%4d"
+    void SetSide(TDsSide side);     // column "Type"
     // Turns an image into a gap when a is a gap value (it gives up its file), then sets
     // the attribute and column "Attributes". A gap never becomes an image here.
     void SetAttribute(TDsAttribute a);
@@ -141,12 +149,12 @@ public:
     void RenameTo(const QString &name);   // keeps the folder part of NewName
     void SetRotation(qint32 rotation);    // and refreshes the icon
     void SetSortTime(double time) { m_SortTime = time; }
-    void SetGapTime(double time);         // gaps only: capture time of GapData, LoadMetadata
+    void SetGapTime(double time);             // gaps only: capture time of GapData, LoadMetadata
     void SetText(int i, const QString &text); // i = 1..3
     QString GetText(int i) const;
-    void Refresh();          // rewrites the whole row
-    void RefreshThumbnail(); // row icon for the current rotation
-    bool IsLoneGap() const;  // a gap without partner
+    void Refresh();               // rewrites the whole row
+    void RefreshThumbnail();      // row icon for the current rotation
+    bool IsLoneGap() const;       // a gap without partner
     QString RotationText() const; // "  0°", " 90°", "180°", "270°"
     // Row index plus the start number (row index -1 without a row).
     int CounterValue() const;

@@ -14,7 +14,8 @@ class ListRowItemModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Role {
+    enum Role
+    {
         EntryRole = Qt::UserRole + 1, // the row's entry as TDatensatz* (QVariant of quintptr)
         SelectedRole,                 // bool: the row is selected in the row model
     };

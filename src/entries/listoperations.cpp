@@ -338,7 +338,10 @@ void RefreshAllEntries()
         list->EndUpdate();
 }
 
-void ClearThumbnails(TImageList &imageList) { HolderList().ResetImageIndexes(imageList); }
+void ClearThumbnails(TImageList &imageList)
+{
+    HolderList().ResetImageIndexes(imageList);
+}
 
 void ClearHolderFlags()
 {

@@ -18,7 +18,8 @@ class ListRowModel;
 class TImageList;
 
 // Action codes of RunSelectAction.
-enum TSelectAction : quint8 {
+enum TSelectAction : quint8
+{
     saRotate0 = 0, // 0..3: SetRotation(code)
     saRotate90 = 1,
     saRotate180 = 2,
@@ -84,7 +85,8 @@ void SelectByAttribute(ListRowModel &list, int mode);
 // (offset -1: the row above the entry becomes the top row).
 void ScrollRowIntoPlace(const TDatensatz *entry, int offset);
 
-enum class SelectEntryResult {
+enum class SelectEntryResult
+{
     NoEntry,  // entry was null: nothing done
     Gone,     // entry has been freed: nothing done; the caller sounds the beep
     Selected, // the entry (and its partner) is selected and scrolled into view

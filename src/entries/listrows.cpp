@@ -32,7 +32,10 @@ QString ListColumnTitle(int column)
 
 // ---- ListRow ----
 
-int ListRow::Index() const { return m_model->IndexOf(this); }
+int ListRow::Index() const
+{
+    return m_model->IndexOf(this);
+}
 
 const QString &ListRow::Text(int column) const
 {
@@ -130,7 +133,10 @@ int ListRowModel::IndexOf(const ListRow *row) const
     return row->m_index;
 }
 
-ListRow *ListRowModel::AppendRow() { return InsertRow(Count()); }
+ListRow *ListRowModel::AppendRow()
+{
+    return InsertRow(Count());
+}
 
 ListRow *ListRowModel::InsertRow(int index)
 {
@@ -157,7 +163,10 @@ void ListRowModel::destroyRow(ListRow *row)
     delete row;
 }
 
-void ListRowModel::DeleteRow(int index) { DeleteRow(Row(index)); }
+void ListRowModel::DeleteRow(int index)
+{
+    DeleteRow(Row(index));
+}
 
 void ListRowModel::DeleteRow(ListRow *row)
 {
@@ -244,7 +253,10 @@ void ListRowModel::SortRows(const std::function<int(const ListRow &, const ListR
         Q_EMIT focusedRowChanged(FocusedRow());
 }
 
-void ListRowModel::BeginUpdate() { ++m_updateCount; }
+void ListRowModel::BeginUpdate()
+{
+    ++m_updateCount;
+}
 
 void ListRowModel::EndUpdate()
 {
@@ -291,7 +303,10 @@ bool ListRowModel::IsSelected(int index) const
     return row && row->m_selected;
 }
 
-void ListRowModel::SetSelected(int index, bool selected) { SetSelected(Row(index), selected); }
+void ListRowModel::SetSelected(int index, bool selected)
+{
+    SetSelected(Row(index), selected);
+}
 
 void ListRowModel::SetSelected(ListRow *row, bool selected)
 {
@@ -351,9 +366,15 @@ void ListRowModel::SetItemIndex(int index)
         SetSelected(FirstSelected(), false);
 }
 
-TDatensatz *ListRowModel::SelectedEntry() const { return EntryAt(FirstSelected()); }
+TDatensatz *ListRowModel::SelectedEntry() const
+{
+    return EntryAt(FirstSelected());
+}
 
-int ListRowModel::FocusedRow() const { return m_focused ? IndexOf(m_focused) : -1; }
+int ListRowModel::FocusedRow() const
+{
+    return m_focused ? IndexOf(m_focused) : -1;
+}
 
 void ListRowModel::SetFocusedRow(int index)
 {
@@ -380,7 +401,10 @@ void ListRowModel::clampTopRow()
     m_topRow = std::clamp(m_topRow, 0, maxTop);
 }
 
-void ListRowModel::SetRowHeight(int pixels) { m_rowHeight = std::max(1, pixels); }
+void ListRowModel::SetRowHeight(int pixels)
+{
+    m_rowHeight = std::max(1, pixels);
+}
 
 void ListRowModel::SetVisibleRowCount(int rows)
 {
@@ -388,4 +412,7 @@ void ListRowModel::SetVisibleRowCount(int rows)
     SetTopRow(m_topRow);
 }
 
-void ListRowModel::ScrollBy(int dy) { SetTopRow(m_topRow + dy / m_rowHeight); }
+void ListRowModel::ScrollBy(int dy)
+{
+    SetTopRow(m_topRow + dy / m_rowHeight);
+}

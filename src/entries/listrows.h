@@ -39,7 +39,8 @@ class ListRowModel;
 class TImageList;
 
 // Columns of a list row. Column 0 is the row caption, 1..7 are the sub-items.
-enum ListColumn : int {
+enum ListColumn : int
+{
     lcNumber = 0,       // "N°"
     lcAttributes = 1,   // "Attributes"
     lcOriginalName = 2, // "Original name"

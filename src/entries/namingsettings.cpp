@@ -23,4 +23,7 @@ TNamingSettings &NamingSettings()
     return settings;
 }
 
-void ResetNamingSettings() { NamingSettings() = TNamingSettings::Defaults(); }
+void ResetNamingSettings()
+{
+    NamingSettings() = TNamingSettings::Defaults();
+}

@@ -7,13 +7,13 @@
 
 struct TNamingSettings
 {
-    QString SuffixLeft;    // "_L"
-    QString SuffixRight;   // "_R"
-    QString SuffixMono;    // "_M"
-    QString FolderLeft;    // <home>/Stereos/Test_L
-    QString FolderRight;   // <home>/Stereos/Test_R
-    QString FolderMono;    // <home>/Stereos/Test_M
-    qint32 StartNumber = 1;          // counter of the first row
+    QString SuffixLeft;               // "_L"
+    QString SuffixRight;              // "_R"
+    QString SuffixMono;               // "_M"
+    QString FolderLeft;               // <home>/Stereos/Test_L
+    QString FolderRight;              // <home>/Stereos/Test_R
+    QString FolderMono;               // <home>/Stereos/Test_M
+    qint32 StartNumber = 1;           // counter of the first row
     bool CreateMissingFolders = true; // "Always create missing folders"
 
     // The initial values: suffixes "_L", "_R", "_M", folders Test_L/_R/_M in

@@ -29,8 +29,8 @@ ListFixture::~ListFixture()
 
 TDatensatz *ListFixture::addSingle(ListRowModel &list, const QString &path)
 {
-    TDatensatz *image = AppendEntry(list, list.Count(), path, TDsSide(list.Side()), false, 0,
-                                    false, true);
+    TDatensatz *image =
+        AppendEntry(list, list.Count(), path, TDsSide(list.Side()), false, 0, false, true);
     TDatensatz *gap = CreateGap(*list.OtherList());
     gap->SetAttribute(daGap);
     gap->SetNumber(image->Number());
@@ -95,24 +95,27 @@ std::string ListFixture::invariantFault(bool aligned) const
             const ListRow *row = list->Row(i);
             if (row->Index() != i)
                 return (out << "row " << i << " of list " << list->Side() << " has index "
-                            << row->Index(), out.str());
+                            << row->Index(),
+                        out.str());
             const TDatensatz *e = row->Data();
             if (!e)
                 return (out << "row " << i << " of list " << list->Side() << " has no entry",
                         out.str());
             if (!DatensatzList().Contains(e))
-                return (out << "row " << i << " of list " << list->Side()
-                            << " shows a freed entry", out.str());
+                return (out << "row " << i << " of list " << list->Side() << " shows a freed entry",
+                        out.str());
             if (e->Item() != row)
                 return (out << "entry of row " << i << " of list " << list->Side()
-                            << " does not know its row", out.str());
+                            << " does not know its row",
+                        out.str());
             if (!inRows.insert(e).second)
                 return (out << "an entry is in two rows", out.str());
         }
     }
     if (static_cast<int>(inRows.size()) != DatensatzList().Count())
         return (out << "DatensatzList holds " << DatensatzList().Count() << " entries, rows "
-                    << inRows.size(), out.str());
+                    << inRows.size(),
+                out.str());
 
     std::map<const TDsOrgBild *, int> uses;
     for (int i = 0; i < DatensatzList().Count(); ++i) {
@@ -129,8 +132,8 @@ std::string ListFixture::invariantFault(bool aligned) const
                 return (out << "partner link of entry " << i << " is one-sided", out.str());
         }
         ++uses[e->OrgBild()];
-        if (e->SourcePath() != e->OrgBild()->GetPath(e->PathIndex()) ||
-            e->PathIndex() < 0 || e->PathIndex() >= e->OrgBild()->Paths.size())
+        if (e->SourcePath() != e->OrgBild()->GetPath(e->PathIndex()) || e->PathIndex() < 0 ||
+            e->PathIndex() >= e->OrgBild()->Paths.size())
             return (out << "entry " << i << " has path index " << e->PathIndex(), out.str());
         if (IsGapAttribute(e->Attribute()) != e->SourcePath().isEmpty())
             return (out << "entry " << i << " (attribute " << int(e->Attribute())
@@ -140,12 +143,11 @@ std::string ListFixture::invariantFault(bool aligned) const
             if (!p)
                 return (out << "entry " << i << " has no partner", out.str());
             if (p->List() == e->List() || p->RowIndex() != e->RowIndex())
-                return (out << "entry " << i << " and its partner are not a row pair",
-                        out.str());
+                return (out << "entry " << i << " and its partner are not a row pair", out.str());
             if (e->Attribute() == daObsolete || e->Attribute() == daGapNew ||
                 e->Attribute() == daUnpaired)
-                return (out << "entry " << i << " has transient attribute "
-                            << int(e->Attribute()), out.str());
+                return (out << "entry " << i << " has transient attribute " << int(e->Attribute()),
+                        out.str());
             if (IsGapAttribute(e->Attribute()) && IsGapAttribute(p->Attribute()))
                 return (out << "row " << e->RowIndex() << " holds two gaps", out.str());
         }

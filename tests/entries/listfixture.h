@@ -45,10 +45,10 @@ protected:
     std::string invariantFault(bool aligned) const;
 };
 
-#define EXPECT_INVARIANTS(aligned)                                                            \
-    do {                                                                                       \
-        const std::string fault_ = invariantFault(aligned);                                    \
-        EXPECT_TRUE(fault_.empty()) << fault_;                                                 \
+#define EXPECT_INVARIANTS(aligned)                                                                 \
+    do {                                                                                           \
+        const std::string fault_ = invariantFault(aligned);                                        \
+        EXPECT_TRUE(fault_.empty()) << fault_;                                                     \
     } while (0)
 
 // Paths of real photos in tests/data/photos/jpg.

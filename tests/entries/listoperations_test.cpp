@@ -10,7 +10,10 @@ namespace {
 
 using ListOps = ListFixture;
 
-QString p(int i) { return QStringLiteral("/photos/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0')); }
+QString p(int i)
+{
+    return QStringLiteral("/photos/IMG_%1.jpg").arg(i, 4, 10, QLatin1Char('0'));
+}
 
 TEST_F(ListOps, RemoveImageOppositeGapDeletesBothRows)
 {
@@ -53,12 +56,12 @@ TEST_F(ListOps, RemoveImageOfAStereoPairLeavesAGapOppositeAnUnassignedImage)
 // selected and are skipped, and it ends when nothing more can be deleted.
 TEST_F(ListOps, RemoveSeveralSelectedRows)
 {
-    addSingle(left, p(0));                           // row 0: deleted with its gap
-    auto pair1 = addPair(p(1), p(101));              // row 1: becomes a gap, stays
-    addSingle(left, p(2));                           // row 2: deleted
-    TDatensatz *keep = addSingle(left, p(3));        // row 3: not selected
-    TDatensatz *gapRow = addSingle(right, p(104));   // row 4: left side is a gap
-    auto pair2 = addPair(p(5), p(105));              // row 5: becomes a gap
+    addSingle(left, p(0));                         // row 0: deleted with its gap
+    auto pair1 = addPair(p(1), p(101));            // row 1: becomes a gap, stays
+    addSingle(left, p(2));                         // row 2: deleted
+    TDatensatz *keep = addSingle(left, p(3));      // row 3: not selected
+    TDatensatz *gapRow = addSingle(right, p(104)); // row 4: left side is a gap
+    auto pair2 = addPair(p(5), p(105));            // row 5: becomes a gap
     select(left, {0, 1, 2, 4, 5});
     const TSelectActionResult r = RunSelectAction(left, saDeleteEntryPair);
     EXPECT_TRUE(r.RowsChanged);
@@ -121,8 +124,9 @@ TEST_F(ListOps, FieldActions)
         EXPECT_FALSE(r.RowsChanged);
         EXPECT_TRUE(k.holds(a));
         EXPECT_TRUE(k.holds(c));
-        if (k.code == saBatchOff)
+        if (k.code == saBatchOff) {
             EXPECT_EQ(a->Item()->Text(lcTargetFolder), targetBefore); // not rewritten
+        }
     }
     EXPECT_EQ(b->Rotation(), 0);
     EXPECT_TRUE(b->Batch());
@@ -292,11 +296,11 @@ TEST_F(ListOps, MarkStereoPairsSkipsPairsAndUsesTheImageOppositeASelectedGap)
 
 TEST_F(ListOps, SelectByAttributeAddsToTheSelection)
 {
-    addSingle(left, p(1));                        // 0 unassigned
-    auto pair = addPair(p(2), p(3));              // 1 stereo pair
-    addSingle(left, p(4))->SetAttribute(daMono);  // 2 mono
-    addSingle(right, p(5));                       // 3 gap
-    CreateGap(left);                              // 4 gap (new), no partner
+    addSingle(left, p(1));                       // 0 unassigned
+    auto pair = addPair(p(2), p(3));             // 1 stereo pair
+    addSingle(left, p(4))->SetAttribute(daMono); // 2 mono
+    addSingle(right, p(5));                      // 3 gap
+    CreateGap(left);                             // 4 gap (new), no partner
     struct Case
     {
         int mode;

@@ -67,8 +67,8 @@ protected:
             for (size_t j = i + 1; j < collected.size(); ++j) {
                 TDatensatz *l = TDatensatz::CreateCopy(left.AppendRow(), *collected[i], dsLeft,
                                                        left.Count() - 1);
-                TDatensatz *r = TDatensatz::CreateCopy(right.AppendRow(), *collected[j],
-                                                       dsRight, right.Count() - 1);
+                TDatensatz *r = TDatensatz::CreateCopy(right.AppendRow(), *collected[j], dsRight,
+                                                       right.Count() - 1);
                 LinkBothWays(l, r);
                 l->SetAttribute(daStereoPair);
                 r->SetAttribute(daStereoPair);
@@ -88,8 +88,9 @@ protected:
             std::vector<TDatensatz *> collected;
             const TSelectActionResult r = RunSelectAction(list, code, &collected);
             ASSERT_FALSE(r.Failed()) << "code " << code << ": " << r.Error.toStdString();
-            if (code == saCollect)
+            if (code == saCollect) {
                 ASSERT_EQ(int(collected.size()), list.SelectedCount());
+            }
         } else if (op < 55) {
             SwapPair(randomEntry());
         } else if (op < 63) {
@@ -104,8 +105,9 @@ protected:
             SelectByAttribute(chance(50) ? left : right, pick(6));
         } else if (op < 90) {
             TDatensatz *e = randomEntry();
-            if (e)
+            if (e) {
                 EXPECT_EQ(SelectEntry(e, chance(50)), SelectEntryResult::Selected);
+            }
         } else if (op < 95) {
             RefreshAllEntries();
         } else {

@@ -54,7 +54,7 @@ TEST(ListRowModel, RowIndexesStayTrueUnderRandomEdits)
             EXPECT_EQ(removed, int(expected.size() - kept.size()));
             for (auto it = key.begin(); it != key.end();) {
                 it = std::find(kept.begin(), kept.end(), it->first) == kept.end() ? key.erase(it)
-                                                                                   : ++it;
+                                                                                  : ++it;
             }
             expected = kept;
         } else {
@@ -210,9 +210,14 @@ TEST(ListRowModel, UpdateCountingBatchesTextAndSelectionSignals)
 
 TEST(ListRowModel, ColumnTitles)
 {
-    const QStringList titles = {QStringLiteral("N\u00B0"), "Attributes", "Original name",
-                                "Date / Time",              "New name",   "Type",
-                                "Source folder",            "Target folder"};
+    const QStringList titles = {QStringLiteral("N\u00B0"),
+                                "Attributes",
+                                "Original name",
+                                "Date / Time",
+                                "New name",
+                                "Type",
+                                "Source folder",
+                                "Target folder"};
     for (int c = 0; c < ListColumnCount; ++c)
         EXPECT_EQ(ListColumnTitle(c), titles[c]);
     EXPECT_TRUE(ListColumnTitle(ListColumnCount).isEmpty());
@@ -237,13 +242,16 @@ TEST(ListRowItemModel, FollowsRowChangesUnderTheModelTester)
 
     std::vector<TDatensatz *> images;
     for (int i = 0; i < 12; ++i) {
-        TDatensatz *e = AppendEntry(left, i, QStringLiteral("/p/IMG_%1.jpg").arg(i), dsLeft,
-                                    false, 0, false, true);
+        TDatensatz *e = AppendEntry(left, i, QStringLiteral("/p/IMG_%1.jpg").arg(i), dsLeft, false,
+                                    0, false, true);
         TDatensatz *g = CreateGap(right);
         LinkBothWays(e, g);
         images.push_back(e);
     }
     EXPECT_EQ(model.rowCount(), 12);
+    EXPECT_EQ(model.index(3, lcNewName).data().toString(), QStringLiteral("IMG_3_M.jpg"));
+    EXPECT_EQ(model.index(3, lcOriginalName).data().toString(), QString()); // until a refresh
+    RefreshAllEntries();
     EXPECT_EQ(model.index(3, lcOriginalName).data().toString(), QStringLiteral("IMG_3.jpg"));
     EXPECT_EQ(ListRowItemModel::entryOf(model.index(3, 0)), images[3]);
     EXPECT_FALSE(model.index(3, 0).data(Qt::DecorationRole).isValid()); // no thumbnail
@@ -269,9 +277,8 @@ TEST(ListRowItemModel, FollowsRowChangesUnderTheModelTester)
     left.SetSelected(7, true);
     ASSERT_FALSE(RunSelectAction(left, saDeleteEntryPair).Failed());
     EXPECT_EQ(model.rowCount(), 10);
-    left.SortRows([](const ListRow &a, const ListRow &b) {
-        return b.Data()->Number() - a.Data()->Number();
-    });
+    left.SortRows(
+        [](const ListRow &a, const ListRow &b) { return b.Data()->Number() - a.Data()->Number(); });
     EXPECT_EQ(model.index(0, lcOriginalName).data().toString(), QStringLiteral("IMG_11.jpg"));
     RefreshAllEntries();
     left.Clear();
