@@ -1,7 +1,6 @@
 #include "naming/maskformat.h"
 
-#include "imaging/jpegdata.h"
-
+#include <cmath>
 #include <cstdlib>
 
 namespace {
@@ -27,6 +26,27 @@ QString longTimeFormatWithoutZone(const QLocale &locale)
     return out.simplified();
 }
 
+// The date and the time of day of a day number, without going through a local date-time
+// (whose time zone lookup would cost more than the whole formatting).
+bool splitDays(double days, QDate &date, QTime &time)
+{
+    if (!std::isfinite(days) || std::abs(days) > 3.0e6)
+        return false;
+    constexpr double msecsPerDay = 86400000.0;
+    const double whole = std::trunc(days);
+    qint64 msecs = std::llround(std::abs(days - whole) * msecsPerDay);
+    date = QDate(1899, 12, 30).addDays(qint64(whole));
+    if (msecs >= qint64(msecsPerDay)) {
+        msecs -= qint64(msecsPerDay);
+        date = date.addDays(days < 0 ? -1 : 1);
+    }
+    time = QTime::fromMSecsSinceStartOfDay(int(msecs));
+    return date.isValid() && time.isValid();
+}
+
+QString formatParts(QStringView format, const QDate &date, const QTime &time,
+                    const QLocale &locale);
+
 QString twoDigits(int value)
 {
     return FormatCounter(value, 2);
@@ -36,9 +56,11 @@ QString twoDigits(int value)
 
 QString FormatMaskDate(QStringView format, double days, const QLocale &locale)
 {
-    if (days == 0)
+    QDate date;
+    QTime time;
+    if (days == 0 || !splitDays(days, date, time))
         return {};
-    return FormatMaskDateTime(format, DaysToDateTime(days), locale);
+    return formatParts(format, date, time, locale);
 }
 
 QString FormatMaskDate(QStringView format, double days)
@@ -57,8 +79,13 @@ QString FormatMaskDateTime(QStringView format, const QDateTime &dateTime, const 
 {
     if (!dateTime.isValid())
         return {};
-    const QDate date = dateTime.date();
-    const QTime time = dateTime.time();
+    return formatParts(format, dateTime.date(), dateTime.time(), locale);
+}
+
+namespace {
+
+QString formatParts(QStringView format, const QDate &date, const QTime &time, const QLocale &locale)
+{
 
     if (format.isEmpty()) {
         QString text = FormatMaskShortDate(date, locale);
@@ -119,6 +146,8 @@ QString FormatMaskDateTime(QStringView format, const QDateTime &dateTime, const 
     }
     return out;
 }
+
+} // namespace
 
 QString FormatCounter(qint64 number, qsizetype digits)
 {

@@ -122,19 +122,31 @@ void capLength(QString &text)
         text.chop(1);
 }
 
-// Position of the first occurrence of token at or after from, letters compared without
-// regard to case. Every token begins with "<", so only the places of "<" are compared.
-qsizetype findToken(const QString &text, QStringView token, qsizetype from)
+// Position of the first occurrence of token at or after from. Every token begins with "<",
+// so only the places of "<" are compared, and a place whose second and last characters do
+// not fit is passed over before the whole token is compared.
+qsizetype findToken(QStringView text, QStringView token, qsizetype from, Qt::CaseSensitivity cs)
 {
     if (token.isEmpty())
         return -1;
-    const QStringView view(text);
-    if (token.front() != u'<')
-        return view.indexOf(token, from, Qt::CaseInsensitive);
-    for (qsizetype at = view.indexOf(u'<', from); at >= 0; at = view.indexOf(u'<', at + 1)) {
-        if (view.size() - at < token.size())
+    if (token.front() != u'<' || token.size() < 2)
+        return text.indexOf(token, from, cs);
+    const qsizetype n = token.size();
+    const auto same = [cs](QChar a, QChar b) {
+        if (a == b)
+            return true;
+        if (cs == Qt::CaseSensitive)
+            return false;
+        if (a.unicode() < 128 && b.unicode() < 128)
+            return (a.unicode() | 0x20) == (b.unicode() | 0x20) && (a.unicode() | 0x20) >= 'a' &&
+                   (a.unicode() | 0x20) <= 'z';
+        return a.toCaseFolded() == b.toCaseFolded();
+    };
+    for (qsizetype at = text.indexOf(u'<', from); at >= 0; at = text.indexOf(u'<', at + 1)) {
+        if (text.size() - at < n)
             return -1;
-        if (view.mid(at, token.size()).compare(token, Qt::CaseInsensitive) == 0)
+        if (same(text[at + 1], token[1]) && same(text[at + n - 1], token[n - 1]) &&
+            text.mid(at, n).compare(token, cs) == 0)
             return at;
     }
     return -1;
@@ -145,7 +157,7 @@ qsizetype findToken(const QString &text, QStringView token, qsizetype from)
 // token occurs. Returns whether the text changed.
 template <typename ValueOf> bool replaceToken(QString &text, QStringView token, ValueOf &&valueOf)
 {
-    qsizetype hit = findToken(text, token, 0);
+    qsizetype hit = findToken(text, token, 0, Qt::CaseInsensitive);
     if (hit < 0)
         return false;
     const QString value = valueOf();
@@ -160,7 +172,7 @@ template <typename ValueOf> bool replaceToken(QString &text, QStringView token, 
         copied = hit + token.size();
         if (out.size() > MaxRenameTextLength)
             break;
-        hit = findToken(text, token, copied);
+        hit = findToken(text, token, copied, Qt::CaseInsensitive);
     }
     out.append(QStringView(text).mid(copied));
     capLength(out);
@@ -175,11 +187,14 @@ template <typename ValueOf>
 void replaceTokenLoop(QString &text, QStringView completeToken, bool onlyWithParameter,
                       ValueOf &&valueOf)
 {
-    qsizetype rounds = text.count(u'>') + 1;
-    while (rounds-- > 0) {
+    qsizetype rounds = -1; // counted when the token is first met
+    while (rounds != 0) {
         const MaskTokenMatch match = FindMaskToken(text, completeToken);
         if (onlyWithParameter ? !match.Found : match.Token.isEmpty())
             return;
+        if (rounds < 0)
+            rounds = text.count(u'>');
+        --rounds;
         if (!replaceToken(text, match.Token, [&] { return valueOf(match.Parameter); }) &&
             !onlyWithParameter)
             return;
@@ -454,7 +469,7 @@ MaskTokenMatch FindMaskToken(QStringView text, QStringView completeToken)
     const QStringView name = cut < 0 ? completeToken : completeToken.left(cut);
     if (name.isEmpty())
         return match;
-    const qsizetype at = text.indexOf(name);
+    const qsizetype at = findToken(text, name, 0, Qt::CaseSensitive);
     if (at < 0)
         return match;
     const qsizetype close = text.indexOf(u'>', at + name.size());
