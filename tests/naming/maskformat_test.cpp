@@ -47,6 +47,22 @@ TEST(FormatMaskDate, NoDateGivesNoText)
     EXPECT_EQ(FormatMaskDate(u"Y", 1e300, QLocale::c()), QString());
 }
 
+// The mask splits day numbers itself; it must agree with the metadata record's conversion,
+// also before day zero and at fractions that round up to the next day.
+TEST(FormatMaskDate, AgreesWithTheDayNumberConversion)
+{
+    const double samples[] = {
+        1.0,         39806.64594907,   -1.25,     -700000.75, 2958465.99999999,
+        0.999999999, 45000.5000000001, 12.3456789};
+    for (const double days : samples) {
+        const QDateTime expected = DaysToDateTime(days);
+        ASSERT_TRUE(expected.isValid()) << days;
+        EXPECT_EQ(FormatMaskDate(u"Y-m-d H:M:S", days, QLocale::c()),
+                  QLocale::c().toString(expected, QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+            << days;
+    }
+}
+
 TEST(FormatMaskDate, MidnightLeavesOutTheTime)
 {
     EXPECT_EQ(FormatMaskDate(u"", maskDays(2008, 12, 24), QLocale::c()),
