@@ -1,5 +1,8 @@
 #include "imaging/jpegdata.h"
 
+#include "imaging/exifreader.h"
+
+#include "imaging/imaginglog.h"
 #include <QFileInfo>
 
 #include <cmath>
@@ -71,16 +74,74 @@ double ParseExifDateTime(const QString &text)
     return dayNumber < 0 ? dayNumber - time : dayNumber + time;
 }
 
+void fillJpegDataFromImage(const TimgData &image, TJPEGData &record)
+{
+    record.HasExif = image.hasExif();
+    if (!record.HasExif) {
+        // Capture time stays the file time, the orientation code keeps its value.
+        record.Str = TJPEGDataStr{};
+        return;
+    }
+    const TImageInfo &info = *image.ExifInfo;
+    TJPEGDataStr &s = record.Str;
+    s[jdManufacturer] = info.CameraMake;
+    s[jdModel] = info.CameraModel;
+    s[jdDateTime] = info.DateTime;
+    s[jdOrientation] = info.lookup(u"Orientation");
+    s[jdShutterSpeed] = info.lookup(u"ExposureTime");
+    s[jdAperture] = info.lookup(u"FNumber");
+    s[jdIsoSpeed] = info.lookup(u"ISOSpeedRatings");
+    s[jdFocalLength] = info.lookup(u"FocalLength");
+    s[jdFocalLength35mm] = info.lookup(u"FocalLengthin35mmFilm");
+    s[jdFocalLengthWith35mm] =
+        s[jdFocalLength] + QLatin1String(" (") + s[jdFocalLength35mm] + QLatin1Char(')');
+    s[jdFlash] = info.lookup(u"Flash");
+    s[jdExposureCompensation] = info.lookup(u"ExposureBiasValue");
+    s[jdMeteringMode] = info.lookup(u"MeteringMode");
+    s[jdHorizontalResolution] = info.lookup(u"ExifImageLength");
+    s[jdVerticalResolution] = info.lookup(u"ExifImageWidth");
+    s[jdSize] = s[jdHorizontalResolution] + QLatin1String(" x ") + s[jdVerticalResolution];
+    s[jdColorSpace] = info.lookup(u"ColorSpace");
+
+    // The compression text comes from the maker note (Canon's camera settings); without
+    // such an item the text is left as it was.
+    const QList<TTagEntry> &tags = info.tags();
+    for (auto it = tags.crbegin(); it != tags.crend(); ++it) {
+        if (it->Tag == 1 && it->Format != 0 && it->Desc == QLatin1String("Compression Rate")) {
+            s[jdCompression] = it->Data;
+            break;
+        }
+    }
+
+    record.CaptureTime = ParseExifDateTime(info.DateTime);
+
+    const QString &orientation = s[jdOrientation];
+    if (orientation == QStringLiteral("Rotated 180°"))
+        record.OrientationCode = 2;
+    else if (orientation == QStringLiteral("CounterClockwise 90°"))
+        record.OrientationCode = 1;
+    else if (orientation == QStringLiteral("Clockwise 90°"))
+        record.OrientationCode = 3;
+    else
+        record.OrientationCode = -1;
+}
+
 JpegReadResult ReadJpegData(const QString &path, TJPEGData &record)
 {
     const QFileInfo info(path);
-    if (!info.exists() || !info.isFile())
+    if (!info.exists() || info.isDir())
         return JpegReadResult::FileMissing;
 
     record.FileTime = DateTimeToDays(info.lastModified());
     record.CaptureTime = record.FileTime;
     record.FileSize = info.size();
-    record.HasExif = false;
-    record.Str = TJPEGDataStr{};
-    return info.isReadable() ? JpegReadResult::Read : JpegReadResult::FileUnreadable;
+
+    TimgData image;
+    const bool opened = image.readFile(path);
+    fillJpegDataFromImage(image, record);
+    if (!opened)
+        qCDebug(lcImaging) << "cannot open" << path;
+    else if (image.ExifInfo)
+        qCDebug(lcImaging) << path << "EXIF status" << image.ExifInfo->status();
+    return opened ? JpegReadResult::Read : JpegReadResult::FileUnreadable;
 }

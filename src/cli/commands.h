@@ -1,0 +1,16 @@
+#pragma once
+// The subcommands of duomira-cli. Each one takes the arguments after its name, writes its
+// result to standard output and its complaints to standard error, and returns the exit
+// status.
+#include <QStringList>
+
+struct TCliCommand
+{
+    const char *name;
+    const char *usage;   // arguments, e.g. "[--tags] FILE..."
+    const char *summary; // one line
+    int (*run)(const QStringList &arguments);
+};
+
+// inspect: the metadata record of each file as JSON (inspectcommand.cpp).
+int runInspectCommand(const QStringList &arguments);

@@ -1,0 +1,123 @@
+// duomira-cli inspect: reads each file with the built-in EXIF reader and prints the
+// metadata records as one JSON array (one object per file that could be read).
+#include "cli/commands.h"
+#include "imaging/exifreader.h"
+#include "imaging/jpegdata.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace {
+
+// A day number as ISO 8601 local time and as the number itself; the text is null for
+// the day number 0 (no time).
+QJsonObject timeObject(double days)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("iso"),
+             days == 0 ? QJsonValue() : QJsonValue(DaysToDateTime(days).toString(Qt::ISODate)));
+    o.insert(QStringLiteral("days"), days);
+    return o;
+}
+
+// Every tag the reader found, in reading order, and the reader's status text.
+void addTagList(QJsonObject &o, const QString &path)
+{
+    TimgData image;
+    image.readFile(path);
+    QJsonArray tags;
+    if (image.ExifInfo) {
+        o.insert(QStringLiteral("exifStatus"), QString(image.ExifInfo->status()));
+        for (const TTagEntry &e : image.ExifInfo->tags()) {
+            QJsonObject t;
+            t.insert(QStringLiteral("tag"),
+                     QStringLiteral("0x%1").arg(e.Tag, 4, 16, QLatin1Char('0')));
+            t.insert(QStringLiteral("name"), QString(e.Name));
+            t.insert(QStringLiteral("description"), QString(e.Desc));
+            t.insert(QStringLiteral("text"), e.Data);
+            tags.append(t);
+        }
+    }
+    o.insert(QStringLiteral("tags"), tags);
+}
+
+QJsonObject recordObject(const QString &path, const TJPEGData &record, bool withTags)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("file"), path);
+    QJsonArray texts;
+    for (int i = 0; i < JpegDataTextCount; ++i) {
+        QJsonObject t;
+        t.insert(QStringLiteral("index"), i);
+        t.insert(QStringLiteral("label"), QString(ExifLabels[i]));
+        t.insert(QStringLiteral("text"), record.Str[i]);
+        texts.append(t);
+    }
+    o.insert(QStringLiteral("texts"), texts);
+    o.insert(QStringLiteral("captureTime"), timeObject(record.CaptureTime));
+    o.insert(QStringLiteral("fileTime"), timeObject(record.FileTime));
+    o.insert(QStringLiteral("fileSize"), record.FileSize);
+    o.insert(QStringLiteral("orientationCode"), record.OrientationCode);
+    o.insert(QStringLiteral("hasExif"), record.HasExif);
+    if (withTags)
+        addTagList(o, path);
+    return o;
+}
+
+} // namespace
+
+int runInspectCommand(const QStringList &arguments)
+{
+    bool withTags = false;
+    QStringList files;
+    bool optionsEnded = false;
+    for (const QString &a : arguments) {
+        if (!optionsEnded && a == QLatin1String("--"))
+            optionsEnded = true;
+        else if (!optionsEnded && a == QLatin1String("--tags"))
+            withTags = true;
+        else if (!optionsEnded && a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+            std::fprintf(stderr, "duomira-cli inspect: unknown option '%s'\n", qPrintable(a));
+            return 2;
+        } else
+            files.append(a);
+    }
+    if (files.isEmpty()) {
+        std::fprintf(stderr, "Usage: duomira-cli inspect [--tags] FILE...\n");
+        return 2;
+    }
+
+    int status = 0;
+    QJsonArray records;
+    for (const QString &path : files) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            std::fprintf(stderr, "duomira-cli inspect: %s: is a folder, not a file\n",
+                         qPrintable(path));
+            status = 1;
+            continue;
+        }
+        TJPEGData record;
+        switch (ReadJpegData(path, record)) {
+        case JpegReadResult::FileMissing:
+            std::fprintf(stderr, "duomira-cli inspect: %s: no such file\n", qPrintable(path));
+            status = 1;
+            break;
+        case JpegReadResult::FileUnreadable:
+            std::fprintf(stderr, "duomira-cli inspect: %s: cannot be opened for reading\n",
+                         qPrintable(path));
+            status = 1;
+            break;
+        case JpegReadResult::Read:
+            records.append(recordObject(path, record, withTags));
+            break;
+        }
+    }
+    const QByteArray json = QJsonDocument(records).toJson(QJsonDocument::Indented);
+    std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+    return status;
+}

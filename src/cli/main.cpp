@@ -1,0 +1,56 @@
+// duomira-cli: headless access to the engine. The first argument names a subcommand; to
+// add one, implement it in its own file and list it in the table below.
+#include "cli/commands.h"
+#include "ui/appinfo.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr TCliCommand commands[] = {
+    {"inspect", "[--tags] FILE...",
+     "print the metadata record of each file as JSON (--tags adds every EXIF tag found)",
+     runInspectCommand},
+};
+
+void printUsage(FILE *stream)
+{
+    std::fprintf(stream, "Usage: duomira-cli COMMAND [ARGUMENTS]\n\nCommands:\n");
+    for (const TCliCommand &c : commands)
+        std::fprintf(stream, "  %s %s\n      %s\n", c.name, c.usage, c.summary);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("duomira-cli"));
+    QCoreApplication::setApplicationVersion(appinfo::versionText());
+
+    QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.isEmpty()) {
+        printUsage(stderr);
+        return 2;
+    }
+    const QString name = arguments.takeFirst();
+    if (name == QLatin1String("--help") || name == QLatin1String("-h") ||
+        name == QLatin1String("help")) {
+        printUsage(stdout);
+        return 0;
+    }
+    if (name == QLatin1String("--version")) {
+        std::printf("duomira-cli %s\n", qPrintable(appinfo::versionText()));
+        return 0;
+    }
+    for (const TCliCommand &c : commands) {
+        if (name == QLatin1String(c.name))
+            return c.run(arguments);
+    }
+    std::fprintf(stderr, "duomira-cli: unknown command '%s'\n\n", qPrintable(name));
+    printUsage(stderr);
+    return 2;
+}
