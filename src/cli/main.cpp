@@ -4,6 +4,7 @@
 #include "ui/appinfo.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 
 #include <cstdio>
 #include <cstring>
@@ -30,6 +31,9 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("duomira-cli"));
     QCoreApplication::setApplicationVersion(appinfo::versionText());
+    // Standard output carries the result and standard error the complaints; the
+    // engine's debug messages stay out of both unless QT_LOGGING_RULES asks for them.
+    QLoggingCategory::setFilterRules(QStringLiteral("duomira.*.debug=false"));
 
     QStringList arguments = QCoreApplication::arguments().mid(1);
     if (arguments.isEmpty()) {
