@@ -1,3 +1,3 @@
 #include "imaging/imaginglog.h"
 
-Q_LOGGING_CATEGORY(lcImaging, "duomira.imaging")
+Q_LOGGING_CATEGORY(lcImaging, "duomira.imaging", QtInfoMsg)

@@ -139,8 +139,7 @@ bool decode(DecodeJob &job)
             cmykToRgb32(job.cmykRow.data(), reinterpret_cast<QRgb *>(job.result.scanLine(y)), cinfo.output_width,
                         job.adobe);
     }
-    // Every row is decoded; what follows the last scan (normally just the end marker)
-    // is not needed, so a file that lacks only its end marker still gives its picture.
+    // Every row is decoded; what may follow the last scan is of no interest.
     jpeg_destroy_decompress(&cinfo);
     return true;
 }
