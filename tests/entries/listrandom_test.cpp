@@ -15,6 +15,9 @@ protected:
     std::mt19937 rng;
     QStringList photos = fixturePhotos();
     TImageList icons{16, 16};
+    // What the sequences did, so that a change that makes them trivial shows.
+    int structuralChanges = 0;
+    int sharedHolders = 0;
 
     int pick(int n) { return n <= 0 ? 0 : int(rng() % unsigned(n)); }
     bool chance(int percent) { return pick(100) < percent; }
@@ -88,6 +91,7 @@ protected:
             std::vector<TDatensatz *> collected;
             const TSelectActionResult r = RunSelectAction(list, code, &collected);
             ASSERT_FALSE(r.Failed()) << "code " << code << ": " << r.Error.toStdString();
+            structuralChanges += r.RowsChanged ? 1 : 0;
             if (code == saCollect) {
                 ASSERT_EQ(int(collected.size()), list.SelectedCount());
             }
@@ -113,6 +117,10 @@ protected:
         } else {
             DeleteEntryPair(randomEntry());
         }
+        for (int i = 0; i < DatensatzList().Count(); ++i) {
+            const TDatensatz *e = DatensatzList().At(i);
+            sharedHolders += !IsGapAttribute(e->Attribute()) && e->HolderRefCount() > 1;
+        }
         // Structural changes leave the rows unaligned until the ordering pass.
         EXPECT_INVARIANTS(false);
         realign();
@@ -124,14 +132,14 @@ TEST_F(RandomLists, LongRandomActionSequencesKeepTheInvariants)
 {
     left.SetSmallImages(&icons);
     right.SetSmallImages(&icons);
-    for (unsigned seed = 1; seed <= 12; ++seed) {
+    for (unsigned seed = 1; seed <= 10; ++seed) {
         rng.seed(seed);
         const int files = 5 + pick(25);
         for (int i = 0; i < files; ++i)
             addRandomFile();
         realign();
         ASSERT_TRUE(invariantFault(true).empty()) << invariantFault(true);
-        for (int s = 0; s < 250; ++s) {
+        for (int s = 0; s < 200; ++s) {
             SCOPED_TRACE(testing::Message() << "seed " << seed << " step " << s);
             step();
             if (HasFatalFailure() || HasFailure())
@@ -142,6 +150,8 @@ TEST_F(RandomLists, LongRandomActionSequencesKeepTheInvariants)
         ASSERT_EQ(DatensatzList().Count(), 0);
         ASSERT_EQ(HolderList().Count(), 0);
     }
+    EXPECT_GT(structuralChanges, 50);
+    EXPECT_GT(sharedHolders, 1000);
 }
 
 } // namespace
