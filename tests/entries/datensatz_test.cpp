@@ -390,6 +390,41 @@ TEST_F(EntryTest, DateTimeColumnShowsTheCaptureTimeInTheSystemFormat)
     EXPECT_EQ(e->Item()->Text(lcDateTime), QString());
 }
 
+// The same with the metadata read from real photos (orientation and date by exiftool).
+TEST_F(EntryTest, RealPhotosPresetRotationAndShowTheirDate)
+{
+    struct Case
+    {
+        QString path;
+        int created;
+        int loaded;
+    };
+    const QList<Case> cases = {
+        // EXIF orientation 6 (turned counter-clockwise): turn 90 degrees clockwise.
+        {testDataPath(QStringLiteral("photos/jpg/orientation/landscape_6.jpg")), 2, 1},
+        // EXIF orientation 1 (normal) keeps the preset of the new entry.
+        {testDataPath(QStringLiteral("photos/jpg/orientation/landscape_1.jpg")), 2, 2},
+        // No file, no record: the empty record's code 0.
+        {QStringLiteral("/nonexistent/IMG_1.jpg"), 2, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        TDatensatz *e = AppendEntry(left, 0, c.path, dsLeft, false, c.created, false, true);
+        e->LoadMetadata();
+        EXPECT_EQ(e->Rotation(), c.loaded);
+        e->SetRotation(3);
+        e->ReloadMetadata();
+        EXPECT_EQ(e->Rotation(), 3);
+    }
+
+    TDatensatz *e = AppendEntry(left, 0, testDataPath(QStringLiteral("photos/jpg/Canon_40D.jpg")),
+                                dsLeft, false, 0, false, true);
+    e->LoadMetadata();
+    e->Refresh();
+    const QDateTime taken(QDate(2008, 5, 30), QTime(15, 56, 1)); // DateTimeOriginal
+    EXPECT_EQ(e->Item()->Text(lcDateTime), QLocale::system().toString(taken, QLocale::ShortFormat));
+}
+
 class MessageCounter : public QObject
 {
 public:
