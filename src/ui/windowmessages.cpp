@@ -18,9 +18,15 @@ QEvent::Type WindowMessageEvent::eventType()
     return type;
 }
 
-void setMessageReceiver(QObject *receiver) { g_receiver = receiver; }
+void setMessageReceiver(QObject *receiver)
+{
+    g_receiver = receiver;
+}
 
-QObject *messageReceiver() { return g_receiver.data(); }
+QObject *messageReceiver()
+{
+    return g_receiver.data();
+}
 
 bool postWindowMessage(int message, qintptr wParam, qintptr lParam)
 {
