@@ -1,0 +1,84 @@
+#include "mainwindow/widgets/formmain.h"
+
+#include "ui/windowmessages.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The menu's entries as "objectName:text" ("-" for a separator).
+QStringList entries(const QMenu *menu)
+{
+    QStringList out;
+    for (const QAction *a : menu->actions())
+        out << (a->isSeparator() ? QStringLiteral("-") : a->objectName() + ':' + a->text());
+    return out;
+}
+
+} // namespace
+
+TEST(FormMain, MenusWithTheirEntries)
+{
+    TFormMain form;
+    EXPECT_EQ(form.windowTitle(), "Duomira");
+    EXPECT_EQ(form.objectName(), "FormMain");
+
+    const QList<QAction *> top = form.menuBar()->actions();
+    ASSERT_EQ(top.size(), 4);
+    QStringList titles;
+    for (const QAction *a : top)
+        titles << a->text();
+    EXPECT_EQ(titles, (QStringList{"File", "Ordering", "Batch Job", "Help"}));
+
+    EXPECT_EQ(entries(top[0]->menu()),
+              (QStringList{"ActionOpenLeft:Open Left View Images",
+                           "ActionOpenRight:Open Right View Images", "-", "ActionClose:Exit"}));
+    EXPECT_EQ(entries(top[1]->menu()),
+              (QStringList{"ActionSort:Chronological ordering of stereo lists", "-",
+                           "ActionSortAllMenu:Assign all entries",
+                           "ActionSortMonoMenu:Assign all list entries marked as Unassigned"}));
+    EXPECT_EQ(entries(top[2]->menu()),
+              (QStringList{"ActionAuftragRun:Execute Batch Job",
+                           "ActionAuftragProtokoll:Show log of last Batch Job execution", "-",
+                           "ActionAuftrafNew:Remove all items from both lists"}));
+    EXPECT_EQ(entries(top[3]->menu()), (QStringList{"ActionAcout:About..."}));
+}
+
+TEST(FormMain, ActionsWithoutHandlersAreDisabled)
+{
+    TFormMain form;
+    const QStringList names{"ActionOpenLeft",   "ActionOpenRight",        "ActionClose",
+                            "ActionSort",       "ActionSortAllMenu",      "ActionSortMonoMenu",
+                            "ActionSortAll",    "ActionAuftragRun",       "ActionAuftragProtokoll",
+                            "ActionAuftrafNew", "ActionAcout",            "ActionDir_L",
+                            "ActionDir_R",      "ActionDir_M"};
+    for (const QString &name : names) {
+        const auto *action = form.findChild<QAction *>(name);
+        ASSERT_NE(action, nullptr) << name.toStdString();
+        EXPECT_EQ(action->isEnabled(), name == "ActionClose") << name.toStdString();
+    }
+    EXPECT_EQ(form.findChild<QAction *>("ActionSortAll")->text(),
+              "Dissolve all assignments and re-assign");
+    EXPECT_EQ(form.findChild<QAction *>("ActionDir_M")->text(), "Open folder with single images");
+}
+
+TEST(FormMain, ExitClosesTheWindow)
+{
+    TFormMain form;
+    form.show();
+    ASSERT_TRUE(form.isVisible());
+    form.findChild<QAction *>("ActionClose")->trigger();
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST(FormMain, ReceivesTheWindowMessages)
+{
+    {
+        TFormMain form;
+        EXPECT_EQ(messageReceiver(), &form);
+    }
+    EXPECT_EQ(messageReceiver(), nullptr);
+}
