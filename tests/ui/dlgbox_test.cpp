@@ -8,7 +8,7 @@ TEST(DlgBoxButtons, PlacingOrderCaptionsAndResults)
                            DlgButton::Abort | DlgButton::Retry | DlgButton::Ignore |
                            DlgButton::All | DlgButton::NoToAll | DlgButton::YesToAll;
     const std::vector<DlgButtonInfo> order = DlgButtonsInOrder(all);
-    const char *captions[] = {"&Yes",    "&No",    "OK",   "Cancel",     "Cancel",
+    const char *captions[] = {"&Yes",   "&No",     "OK",   "Cancel",     "Cancel",
                               "&Retry", "&Ignore", "&All", "N&o to All", "Yes to &All"};
     const int results[] = {6, 7, 1, 2, 3, 4, 5, 8, 9, 10};
     ASSERT_EQ(order.size(), 10u);

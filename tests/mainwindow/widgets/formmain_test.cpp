@@ -50,10 +50,10 @@ TEST(FormMain, MenusWithTheirEntries)
 TEST(FormMain, ActionsWithoutHandlersAreDisabled)
 {
     TFormMain form;
-    const QStringList names{"ActionOpenLeft",   "ActionOpenRight",        "ActionClose",
-                            "ActionSort",       "ActionSortAllMenu",      "ActionSortMonoMenu",
-                            "ActionSortAll",    "ActionAuftragRun",       "ActionAuftragProtokoll",
-                            "ActionAuftrafNew", "ActionAcout",            "ActionDir_L",
+    const QStringList names{"ActionOpenLeft",   "ActionOpenRight",   "ActionClose",
+                            "ActionSort",       "ActionSortAllMenu", "ActionSortMonoMenu",
+                            "ActionSortAll",    "ActionAuftragRun",  "ActionAuftragProtokoll",
+                            "ActionAuftrafNew", "ActionAcout",       "ActionDir_L",
                             "ActionDir_R",      "ActionDir_M"};
     for (const QString &name : names) {
         const auto *action = form.findChild<QAction *>(name);

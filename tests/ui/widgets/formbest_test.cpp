@@ -23,9 +23,10 @@ TEST(FormBest, WithoutAskingTheAnswerIsYes)
 
 TEST(FormBest, ButtonsAnswerAndClosingCancels)
 {
-    const std::pair<const char *, int> answers[] = {
-        {"ButtonYes", DlgResult::Yes}, {"ButtonNo", DlgResult::No},
-        {"ButtonCancel", DlgResult::Cancel}, {nullptr, DlgResult::Cancel}};
+    const std::pair<const char *, int> answers[] = {{"ButtonYes", DlgResult::Yes},
+                                                    {"ButtonNo", DlgResult::No},
+                                                    {"ButtonCancel", DlgResult::Cancel},
+                                                    {nullptr, DlgResult::Cancel}};
     TFormBest form;
     for (const auto &[button, result] : answers) {
         SCOPED_TRACE(button ? button : "closed");
@@ -37,9 +38,9 @@ TEST(FormBest, ButtonsAnswerAndClosingCancels)
             else
                 f->close();
         });
-        EXPECT_EQ(AskReplace(form, true, "URLAUB", "Holiday", Qt::CaseInsensitive,
-                             "IMG_0815-urlaub-"),
-                  result);
+        EXPECT_EQ(
+            AskReplace(form, true, "URLAUB", "Holiday", Qt::CaseInsensitive, "IMG_0815-urlaub-"),
+            result);
         EXPECT_EQ(question, "Replace \"URLAUB\" with \"Holiday\"?");
     }
 }

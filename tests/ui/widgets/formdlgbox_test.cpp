@@ -12,10 +12,9 @@
 
 namespace {
 
-const DlgButtons AllButtons = DlgButton::Yes | DlgButton::No | DlgButton::OK |
-                              DlgButton::Cancel | DlgButton::Abort | DlgButton::Retry |
-                              DlgButton::Ignore | DlgButton::All | DlgButton::NoToAll |
-                              DlgButton::YesToAll;
+const DlgButtons AllButtons = DlgButton::Yes | DlgButton::No | DlgButton::OK | DlgButton::Cancel |
+                              DlgButton::Abort | DlgButton::Retry | DlgButton::Ignore |
+                              DlgButton::All | DlgButton::NoToAll | DlgButton::YesToAll;
 
 const char *const ScreenshotMessage =
     "<FB><c4><FS12>Confirmation required:<FN> <LF>Remove all entries from both lists?<LF> <LF>"
@@ -45,9 +44,9 @@ TEST(FormDlgBox, EveryButtonReturnsItsResult)
 TEST(FormDlgBox, ClosingWithoutAButtonAnswersCancel)
 {
     whenModalOpens<TFormDlgBox>([](TFormDlgBox *box) { box->close(); });
-    EXPECT_EQ(ShowDlgBox(QStringLiteral("Close me"), DlgKind::Warning, DlgButton::Yes |
-                                                                           DlgButton::No),
-              DlgResult::Cancel);
+    EXPECT_EQ(
+        ShowDlgBox(QStringLiteral("Close me"), DlgKind::Warning, DlgButton::Yes | DlgButton::No),
+        DlgResult::Cancel);
 
     whenModalOpens<TFormDlgBox>([](TFormDlgBox *box) {
         QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
@@ -60,10 +59,8 @@ TEST(FormDlgBox, ClosingWithoutAButtonAnswersCancel)
 TEST(FormDlgBox, CaptionByKind)
 {
     const std::pair<DlgKind, const char *> kinds[] = {
-        {DlgKind::Warning, "Warning"},
-        {DlgKind::Error, "Error"},
-        {DlgKind::Information, "Information"},
-        {DlgKind::Confirmation, "Confirmation required"},
+        {DlgKind::Warning, "Warning"},         {DlgKind::Error, "Error"},
+        {DlgKind::Information, "Information"}, {DlgKind::Confirmation, "Confirmation required"},
         {DlgKind::Custom, "Duomira"},
     };
     for (const auto &[kind, caption] : kinds) {
@@ -72,8 +69,8 @@ TEST(FormDlgBox, CaptionByKind)
         // An icon is drawn in its 48 x 64 place.
         const QImage image = renderWidget(&box);
         const QColor background = image.pixelColor(3, 3);
-        EXPECT_GT(findInk(image, [&](QColor c) { return c != background; },
-                          QRect(14, 14, 48, 64))
+        EXPECT_GT(findInk(
+                      image, [&](QColor c) { return c != background; }, QRect(14, 14, 48, 64))
                       .count,
                   100)
             << caption;
@@ -131,8 +128,7 @@ TEST(FormDlgBox, OpenBoxesAreCountedAndStacked)
                 inner->buttons().first()->click();
             },
             outer);
-        EXPECT_EQ(ShowDlgBox(QStringLiteral("second"), DlgKind::Information, DlgButton::OK,
-                             outer),
+        EXPECT_EQ(ShowDlgBox(QStringLiteral("second"), DlgKind::Information, DlgButton::OK, outer),
                   DlgResult::OK);
         EXPECT_EQ(TFormDlgBox::openCount(), 1);
         outer->buttons().first()->click();

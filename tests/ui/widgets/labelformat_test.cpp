@@ -27,7 +27,10 @@ std::unique_ptr<TLabelFormat> makeLabel(const QString &caption, int points = 12)
     return label;
 }
 
-int centreX(const QRect &r) { return (r.left() + r.right() + 1) / 2; }
+int centreX(const QRect &r)
+{
+    return (r.left() + r.right() + 1) / 2;
+}
 
 } // namespace
 

@@ -12,8 +12,7 @@
 #include <memory>
 
 template <class T>
-void whenModalOpens(std::function<void(T *)> action, QWidget *except = nullptr,
-                    int limitMs = 5000)
+void whenModalOpens(std::function<void(T *)> action, QWidget *except = nullptr, int limitMs = 5000)
 {
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();

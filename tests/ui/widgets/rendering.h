@@ -20,8 +20,7 @@ struct Ink
     QRect bounds; // bounding box of the matching pixels
 };
 
-inline Ink findInk(const QImage &image, const std::function<bool(QColor)> &match,
-                   QRect area = {})
+inline Ink findInk(const QImage &image, const std::function<bool(QColor)> &match, QRect area = {})
 {
     if (area.isNull())
         area = image.rect();
@@ -38,6 +37,15 @@ inline Ink findInk(const QImage &image, const std::function<bool(QColor)> &match
 }
 
 // Strongly coloured pixels: the named channel high, the others low.
-inline bool isBlue(QColor c) { return c.blue() > 180 && c.red() < 90 && c.green() < 90; }
-inline bool isRed(QColor c) { return c.red() > 180 && c.blue() < 90 && c.green() < 90; }
-inline bool isDark(QColor c) { return c.red() < 100 && c.green() < 100 && c.blue() < 100; }
+inline bool isBlue(QColor c)
+{
+    return c.blue() > 180 && c.red() < 90 && c.green() < 90;
+}
+inline bool isRed(QColor c)
+{
+    return c.red() > 180 && c.blue() < 90 && c.green() < 90;
+}
+inline bool isDark(QColor c)
+{
+    return c.red() < 100 && c.green() < 100 && c.blue() < 100;
+}
