@@ -1,12 +1,15 @@
 // Start-up and shut-down of the program.
 //
-// Start-up: initialise the application, set its title, create the windows once in their
-// fixed order (they live until the program ends and are only shown and hidden), show the
-// main window and run the event loop until it is closed. Shut-down undoes this in reverse:
-// the windows are destroyed last-created first.
+// Start-up: initialise the application, load the imaging library (one warning when it
+// cannot be used: the program then handles JPEG files only), set its title, create the
+// windows once in their fixed order (they live until the program ends and are only shown
+// and hidden), show the main window and run the event loop until it is closed. Shut-down undoes this in reverse:
+// the windows are destroyed last-created first, then the imaging library is released.
+#include "imaging/libgfl.h"
 #include "mainwindow/widgets/formmain.h"
 #include "ui/appinfo.h"
 #include "ui/widgets/formbest.h"
+#include "ui/widgets/formdlgbox.h"
 #include "ui/widgets/formdlgnext.h"
 
 #include <QApplication>
@@ -14,13 +17,21 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    QString gflMessages;
+    if (!GflStartup(gflMessages))
+        ShowDlgBox(GflStartupWarning(gflMessages), DlgKind::Error, DlgButton::OK);
     QApplication::setApplicationName(appinfo::applicationTitle());
     QApplication::setApplicationVersion(appinfo::versionText());
 
-    TFormMain formMain;
-    TFormDlgNext formDlgNext(&formMain);
-    TFormBest formBest(&formMain);
+    int result = 0;
+    {
+        TFormMain formMain;
+        TFormDlgNext formDlgNext(&formMain);
+        TFormBest formBest(&formMain);
 
-    formMain.show();
-    return app.exec();
+        formMain.show();
+        result = app.exec();
+    }
+    GflShutdown();
+    return result;
 }
