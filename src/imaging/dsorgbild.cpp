@@ -53,7 +53,8 @@ ImageDataResult readImageData(const QString &path, const TJPEGData &current, con
 
     if (hasJpgExtension(path)) {
         result.thumbnailReplaced = true;
-        result.thumbnail = CreateJpegThumbnail(path, ThumbnailSize, QColor::fromRgb(ThumbnailBackground));
+        result.thumbnail =
+            CreateJpegThumbnail(path, ThumbnailSize, QColor::fromRgb(ThumbnailBackground));
         return result;
     }
     // Other formats (".jpeg" and ".jpe" too) need the library; without it: metadata only.
@@ -167,7 +168,8 @@ bool TDsOrgBild::LoadBitmap(int index, QImage &bitmap, QString &errorText, const
         GflBitmapPtr gflBitmap;
         QList<QRgb> palette;
         const bool ok = LoadGflBitmap(gfl, path, gflBitmap, bitmap, errorText, palette);
-        if (ok && (bitmap.format() == QImage::Format_Mono || bitmap.format() == QImage::Format_Indexed8))
+        if (ok &&
+            (bitmap.format() == QImage::Format_Mono || bitmap.format() == QImage::Format_Indexed8))
             Palette = palette;
         return ok;
     }
@@ -211,10 +213,20 @@ QImage MakeRotatedIcon(const QImage &thumbnail, int width, int height, int rotat
         for (int x = 0; x < width; ++x) {
             int tx = x, ty = y;
             switch (rotation) {
-            case 1: tx = height - 1 - y; ty = x; break;
-            case 2: tx = width - 1 - x; ty = height - 1 - y; break;
-            case 3: tx = y; ty = width - 1 - x; break;
-            default: break;
+            case 1:
+                tx = height - 1 - y;
+                ty = x;
+                break;
+            case 2:
+                tx = width - 1 - x;
+                ty = height - 1 - y;
+                break;
+            case 3:
+                tx = y;
+                ty = width - 1 - x;
+                break;
+            default:
+                break;
             }
             reinterpret_cast<QRgb *>(turned.scanLine(ty))[tx] = row[x];
         }

@@ -25,29 +25,30 @@ class TImageList;
 // Bits of TDsOrgBild::HolderFlags, used by the batch job to treat a shared file once.
 enum THolderFlag : quint8
 {
-    hfCounted = 1,  // the file's extra copies have been counted
-    hfMoved = 2,    // moved to the destination / its freed space counted
-    hfRenamed = 4,  // the rename in the source folder has been attempted / checked
-    hfRotated = 8,  // rotated in place in the source folder
-    hfReload = 16,  // changed on disk: reload the metadata after the run
+    hfCounted = 1, // the file's extra copies have been counted
+    hfMoved = 2,   // moved to the destination / its freed space counted
+    hfRenamed = 4, // the rename in the source folder has been attempted / checked
+    hfRotated = 8, // rotated in place in the source folder
+    hfReload = 16, // changed on disk: reload the metadata after the run
 };
 
 // What reading one file produced; applied to a holder by TDsOrgBild::applyImageData.
 struct ImageDataResult
 {
-    TJPEGData jpegData;          // the record after reading
+    TJPEGData jpegData;             // the record after reading
     bool thumbnailReplaced = false; // the old thumbnail and icons are dropped
-    QImage thumbnail;            // the new thumbnail when replaced (null: none)
-    bool loadErrorSet = false;   // a library load ran: loadError is its text (empty on success)
+    QImage thumbnail;               // the new thumbnail when replaced (null: none)
+    bool loadErrorSet = false;      // a library load ran: loadError is its text (empty on success)
     QString loadError;
-    bool paletteSet = false;     // a 1-, 4- or 8-bit picture was loaded through the library
+    bool paletteSet = false; // a 1-, 4- or 8-bit picture was loaded through the library
     QList<QRgb> palette;
 };
 
 // Reads the metadata and thumbnail of the file at path, starting from the record the
 // holder has (a missing file leaves it unchanged). gfl is the imaging library, or null
 // (or not available) for the JPEG-only mode. Pure and thread-safe.
-ImageDataResult readImageData(const QString &path, const TJPEGData &current, const TGflLibrary *gfl);
+ImageDataResult readImageData(const QString &path, const TJPEGData &current,
+                              const TGflLibrary *gfl);
 
 class TDsOrgBild
 {
@@ -55,16 +56,16 @@ public:
     // A holder for path, with the path at index 0.
     explicit TDsOrgBild(const QString &path);
 
-    bool Loaded = false;      // LoadImageData has run
-    QString LoadError;        // text of the last failed library load
-    QStringList Paths;        // the paths the file is known under; entries keep an index
-    std::array<int, 4> ImageIndex {-1, -1, -1, -1}; // icon per rotation 0..3; -1: not built
-    QImage Thumbnail;         // null: none
-    int RefCount = 0;         // entries using the holder
-    QString FileName;         // file name part of the path given at creation
-    QList<QRgb> Palette;      // colour table of the last palette picture loaded through the library
-    quint8 HolderFlags = 0;   // THolderFlag bits of the batch job
-    TJPEGData JpegData;       // the file's metadata; all zero until loaded
+    bool Loaded = false; // LoadImageData has run
+    QString LoadError;   // text of the last failed library load
+    QStringList Paths;   // the paths the file is known under; entries keep an index
+    std::array<int, 4> ImageIndex{-1, -1, -1, -1}; // icon per rotation 0..3; -1: not built
+    QImage Thumbnail;                              // null: none
+    int RefCount = 0;                              // entries using the holder
+    QString FileName;                              // file name part of the path given at creation
+    QList<QRgb> Palette;    // colour table of the last palette picture loaded through the library
+    quint8 HolderFlags = 0; // THolderFlag bits of the batch job
+    TJPEGData JpegData;     // the file's metadata; all zero until loaded
 
     // Index of path in Paths (compared as the file system compares names), or -1.
     int IndexOfPath(const QString &path) const;
@@ -111,7 +112,10 @@ public:
     void ResetImageIndexes(TImageList &imageList);
 
     int Count() const { return int(m_holders.size()); }
-    TDsOrgBild *At(int i) const { return i >= 0 && i < Count() ? m_holders[std::size_t(i)].get() : nullptr; }
+    TDsOrgBild *At(int i) const
+    {
+        return i >= 0 && i < Count() ? m_holders[std::size_t(i)].get() : nullptr;
+    }
     int IndexOf(const TDsOrgBild *holder) const;
     void Clear() { m_holders.clear(); }
 

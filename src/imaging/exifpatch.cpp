@@ -41,10 +41,10 @@ public:
         if (!fits(offset, 4))
             return false;
         const std::uint8_t *p = m_data + offset;
-        value = m_bigEndian ? (std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16
-                               | std::uint32_t(p[2]) << 8 | p[3])
-                            : (std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16
-                               | std::uint32_t(p[1]) << 8 | p[0]);
+        value = m_bigEndian ? (std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 |
+                               std::uint32_t(p[2]) << 8 | p[3])
+                            : (std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 |
+                               std::uint32_t(p[1]) << 8 | p[0]);
         return true;
     }
 
@@ -137,7 +137,8 @@ PatchResult patchTiff(std::uint8_t *data, std::size_t size, std::uint32_t width,
         result.orientationSet = tiff.writeScalar(entry, 1);
 
     std::uint32_t exifIfd = 0;
-    if (std::size_t entry = tiff.findEntry(ifd0, TagExifIfd); entry && tiff.read32(entry + 8, exifIfd)) {
+    if (std::size_t entry = tiff.findEntry(ifd0, TagExifIfd);
+        entry && tiff.read32(entry + 8, exifIfd)) {
         const std::size_t xEntry = tiff.findEntry(exifIfd, TagPixelXDimension);
         const std::size_t yEntry = tiff.findEntry(exifIfd, TagPixelYDimension);
         if (xEntry && yEntry) {
@@ -148,7 +149,8 @@ PatchResult patchTiff(std::uint8_t *data, std::size_t size, std::uint32_t width,
             const bool xFits = xType == TypeLong || (xType == TypeShort && width <= 0xFFFF);
             const bool yFits = yType == TypeLong || (yType == TypeShort && height <= 0xFFFF);
             if (xFits && yFits)
-                result.dimensionsSet = tiff.writeScalar(xEntry, width) && tiff.writeScalar(yEntry, height);
+                result.dimensionsSet =
+                    tiff.writeScalar(xEntry, width) && tiff.writeScalar(yEntry, height);
         }
     }
     return result;

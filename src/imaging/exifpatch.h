@@ -9,9 +9,9 @@ namespace exifpatch {
 
 struct PatchResult
 {
-    bool exifFound = false;       // an EXIF block with a valid TIFF header was found
-    bool orientationSet = false;  // the orientation tag now reads 1 (normal)
-    bool dimensionsSet = false;   // both EXIF pixel dimensions now state width and height
+    bool exifFound = false;      // an EXIF block with a valid TIFF header was found
+    bool orientationSet = false; // the orientation tag now reads 1 (normal)
+    bool dimensionsSet = false;  // both EXIF pixel dimensions now state width and height
 };
 
 // Looks for the EXIF block (APP1 "Exif\0\0") among the segments in front of the first

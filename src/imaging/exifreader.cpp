@@ -4,10 +4,7 @@
 #include "imaging/exifvalues.h"
 #include "imaging/makernote.h"
 
-#include <QBuffer>
-#include <QFile>
-#include <QFileInfo>
-
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -18,10 +15,6 @@ constexpr int maxDirectoryDepth = 8;
 constexpr int maxDirectories = 64;
 constexpr int maxEntries = 20000;
 constexpr quint32 maxPointersPerTag = 16;
-
-// JPEG walk limits: sections counted, fill bytes before a marker.
-constexpr int maxSections = 20;
-constexpr int maxFillBytes = 65536;
 
 constexpr quint16 tagMake = 0x010F;
 constexpr quint16 tagModel = 0x0110;
@@ -47,8 +40,6 @@ constexpr int makeLength = 32;
 constexpr int modelLength = 40;
 constexpr int dateTimeLength = 20;
 
-const char xmpSignature[] = "http://ns.adobe.com/xap/1.0/"; // followed by a zero byte
-
 } // namespace
 
 // Reads the directories of one block into the found-tag list of a TImageInfo.
@@ -66,6 +57,7 @@ public:
     void readAll(quint32 firstDirectory)
     {
         // The directory that follows the first one (the thumbnail's) is not read.
+        m_info.m_tags.reserve(64);
         readDirectory(firstDirectory, Kind::Main, 0);
         if (m_makerNoteSize > 0)
             TmsInfo::decode(m_info, m_makerNoteOffset, m_makerNoteSize);
@@ -217,45 +209,88 @@ private:
                 break;
             }
         }
+        noteNumber(tag, e.Number);
         m_info.m_tags.append(std::move(e));
     }
 
-    const TTagEntry *tagByNumber(quint16 tag) const
+    // The first values of the tags that the 35 mm computation needs, noted as they are
+    // found.
+    enum Slot
     {
-        for (const TTagEntry &e : m_info.m_tags) {
-            if (e.Tag == tag && e.Format != 0)
-                return &e;
+        slotResolutionUnit,
+        slotFocalLength,
+        slotImageWidth,
+        slotImageLength,
+        slotExifImageWidth,
+        slotExifImageLength,
+        slotFocalPlaneX,
+        slotFocalPlaneY,
+        slotFocalPlaneUnit,
+        slotFocalLength35mm,
+        slotCount
+    };
+
+    static int slotOf(quint16 tag)
+    {
+        switch (tag) {
+        case tagResolutionUnit:
+            return slotResolutionUnit;
+        case tagFocalLength:
+            return slotFocalLength;
+        case tagImageWidth:
+            return slotImageWidth;
+        case tagImageLength:
+            return slotImageLength;
+        case tagExifImageWidth:
+            return slotExifImageWidth;
+        case tagExifImageLength:
+            return slotExifImageLength;
+        case tagFocalPlaneXResolution:
+            return slotFocalPlaneX;
+        case tagFocalPlaneYResolution:
+            return slotFocalPlaneY;
+        case tagFocalPlaneResolutionUnit:
+            return slotFocalPlaneUnit;
+        case tagFocalLength35mm:
+            return slotFocalLength35mm;
+        default:
+            return -1;
         }
-        return nullptr;
     }
 
-    double numberOf(quint16 tag) const
+    void noteNumber(quint16 tag, double number)
     {
-        const TTagEntry *e = tagByNumber(tag);
-        return e ? e->Number : 0.0;
+        const int slot = slotOf(tag);
+        if (slot >= 0 && !m_found[slot]) {
+            m_found[slot] = true;
+            m_numbers[slot] = number;
+        }
     }
+
+    // The first value of a tag as a number; 0 when the tag is missing.
+    double numberOf(Slot slot) const { return m_found[slot] ? m_numbers[slot] : 0.0; }
 
     // Without a FocalLengthin35mmFilm tag, the 35 mm focal length is computed from the
     // focal length and the sensor size that the focal-plane resolution gives:
     // f × 43.26661531 ÷ sensor diagonal (43.27 mm is the diagonal of a 36 × 24 mm frame).
     void addFocalLength35mm()
     {
-        if (tagByNumber(tagFocalLength35mm))
+        if (m_found[slotFocalLength35mm])
             return;
-        double unit = numberOf(tagFocalPlaneResolutionUnit);
+        double unit = numberOf(slotFocalPlaneUnit);
         if (unit < 1)
-            unit = numberOf(tagResolutionUnit);
+            unit = numberOf(slotResolutionUnit);
         const double mmPerUnit = unit == 2 ? 25.4 : unit == 3 ? 10.0 : 0.0;
-        const double f = numberOf(tagFocalLength);
+        const double f = numberOf(slotFocalLength);
         if (mmPerUnit == 0 || f == 0)
             return;
-        const double x = std::nearbyint(numberOf(tagFocalPlaneXResolution));
-        const double y = std::nearbyint(numberOf(tagFocalPlaneYResolution));
+        const double x = std::nearbyint(numberOf(slotFocalPlaneX));
+        const double y = std::nearbyint(numberOf(slotFocalPlaneY));
         const double width = std::nearbyint(
-            tagByNumber(tagExifImageWidth) ? numberOf(tagExifImageWidth) : numberOf(tagImageWidth));
+            m_found[slotExifImageWidth] ? numberOf(slotExifImageWidth) : numberOf(slotImageWidth));
         const double length =
-            std::nearbyint(tagByNumber(tagExifImageLength) ? numberOf(tagExifImageLength)
-                                                           : numberOf(tagImageLength));
+            std::nearbyint(m_found[slotExifImageLength] ? numberOf(slotExifImageLength)
+                                                        : numberOf(slotImageLength));
         const double sensorWidth = x > 0 ? width * mmPerUnit / x : 0.0;
         const double sensorHeight = y > 0 ? length * mmPerUnit / y : 0.0;
         if (!(sensorWidth * sensorHeight > 0))
@@ -281,6 +316,8 @@ private:
     quint32 m_makerNoteSize = 0;
     bool m_haveDateTimeOriginal = false;
     QLatin1String m_failure;
+    std::array<double, slotCount> m_numbers{};
+    std::array<bool, slotCount> m_found{};
 };
 
 void TImageInfo::readTiffStructure()
@@ -353,180 +390,4 @@ QByteArray TImageInfo::rawBytes(const TTagEntry &entry) const
     if (entry.Format == 0 || entry.Offset > size || entry.Size > size - entry.Offset)
         return {};
     return m_block.mid(qsizetype(m_tiffStart) + entry.Offset, entry.Size);
-}
-
-TImageFileKind imageFileKindForPath(const QString &path)
-{
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg") ||
-        suffix == QLatin1String("jpe"))
-        return TImageFileKind::Jpeg;
-    if (suffix == QLatin1String("tif") || suffix == QLatin1String("tiff") ||
-        suffix == QLatin1String("nef"))
-        return TImageFileKind::Tiff;
-    return TImageFileKind::Other;
-}
-
-void TimgData::reset()
-{
-    Sections.clear();
-    ExifInfo.reset();
-    IptcInfo.reset();
-    Comment.clear();
-    JfifData.clear();
-}
-
-bool TimgData::readFile(const QString &path)
-{
-    reset();
-    FileName = path;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    readDevice(file, imageFileKindForPath(path));
-    return true;
-}
-
-void TimgData::readBuffer(const QByteArray &bytes, TImageFileKind kind)
-{
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    readDevice(buffer, kind);
-}
-
-void TimgData::readDevice(QIODevice &device, TImageFileKind kind)
-{
-    reset();
-    switch (kind) {
-    case TImageFileKind::Jpeg:
-        readJpeg(device);
-        break;
-    case TImageFileKind::Tiff:
-        readTiff(device);
-        break;
-    case TImageFileKind::Other:
-        break;
-    }
-}
-
-namespace {
-
-// Reads size bytes of section data; on a short read keeps what was there and clears
-// complete.
-QByteArray readSectionData(QIODevice &device, quint16 size, bool &complete)
-{
-    QByteArray data(size, Qt::Uninitialized);
-    const qint64 got = size ? device.read(data.data(), size) : 0;
-    complete = got == size;
-    if (!complete)
-        data.resize(got > 0 ? got : 0);
-    return data;
-}
-
-bool skipSectionData(QIODevice &device, quint16 size)
-{
-    return size == 0 || device.skip(size) == size;
-}
-
-bool isXmpSection(const QByteArray &data)
-{
-    return data.size() >= qsizetype(sizeof xmpSignature) &&
-           std::memcmp(data.constData(), xmpSignature, sizeof xmpSignature) == 0;
-}
-
-} // namespace
-
-void TimgData::readJpeg(QIODevice &device)
-{
-    // Start of image: 0xFF 0xD8. Then sections: fill bytes 0xFF, the marker byte, a
-    // big-endian 16-bit length that counts itself, length - 2 bytes of data.
-    char soi[2];
-    if (device.read(soi, 2) != 2 || uchar(soi[0]) != 0xFF || uchar(soi[1]) != 0xD8)
-        return;
-
-    int counted = 0;
-    bool foundInFirstFour = false; // an EXIF block, IPTC block or comment
-    while (counted < maxSections) {
-        char c = 0;
-        int fill = 0;
-        do {
-            if (!device.getChar(&c))
-                return;
-        } while (uchar(c) == 0xFF && ++fill < maxFillBytes);
-        const auto marker = quint8(c);
-        if (marker == 0xFF || marker == 0xD9 || marker == 0xDA) // too much fill, end, scan
-            return;
-
-        uchar lengthBytes[2];
-        if (device.read(reinterpret_cast<char *>(lengthBytes), 2) != 2)
-            return;
-        const quint16 length = quint16(lengthBytes[0] << 8 | lengthBytes[1]);
-        if (length < 2)
-            return;
-        const quint16 size = length - 2;
-        const qint64 dataOffset = device.pos();
-        bool complete = true;
-
-        if (marker == 0xE1) {
-            // An APP1 section is the EXIF block only among the first five sections and
-            // only once; other APP1 sections (and XMP packets, which share the marker) are
-            // dropped and not counted.
-            if (counted + 1 > 5 || ExifInfo) {
-                if (!skipSectionData(device, size))
-                    return;
-                continue;
-            }
-            const QByteArray data = readSectionData(device, size, complete);
-            if (isXmpSection(data)) {
-                if (!complete)
-                    return;
-                continue;
-            }
-            if (++counted == 5 && !foundInFirstFour)
-                return;
-            Sections.append({marker, dataOffset, size});
-            ExifInfo = TImageInfo::fromExifSection(data);
-            foundInFirstFour = foundInFirstFour || counted <= 4;
-            if (!complete)
-                return;
-            continue;
-        }
-
-        // A fifth section after four without EXIF, IPTC or comment ends the walk.
-        if (++counted == 5 && !foundInFirstFour)
-            return;
-        Sections.append({marker, dataOffset, size});
-        switch (marker) {
-        case 0xED:
-            if (IptcInfo) {
-                complete = skipSectionData(device, size);
-            } else {
-                IptcInfo = TIPTCdata::fromSection(readSectionData(device, size, complete));
-                foundInFirstFour = foundInFirstFour || counted <= 4;
-            }
-            break;
-        case 0xFE:
-            Comment = readSectionData(device, size, complete);
-            foundInFirstFour = foundInFirstFour || counted <= 4;
-            break;
-        case 0xE0:
-            JfifData = readSectionData(device, size, complete);
-            break;
-        default:
-            complete = skipSectionData(device, size);
-            break;
-        }
-        if (!complete)
-            return;
-    }
-}
-
-void TimgData::readTiff(QIODevice &device)
-{
-    // The 8-byte header and at most TiffWindowBytes after it; offsets are file offsets.
-    const QByteArray window = device.read(8 + TiffWindowBytes);
-    if (window.size() < 2 || !(window.startsWith("II") || window.startsWith("MM")))
-        return;
-    ExifInfo = TImageInfo::fromTiff(window);
 }

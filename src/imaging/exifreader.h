@@ -19,6 +19,8 @@
 #include <optional>
 
 class QIODevice;
+class TByteSource;
+class TByteStream;
 struct TJPEGData;
 
 // The reader's status texts (kept in the reader, never shown).
@@ -120,10 +122,12 @@ public:
     // Reads the file at path by its extension. Returns false only when the file cannot be
     // opened; a file that is not a JPEG or TIFF, or a damaged one, simply has no EXIF.
     bool readFile(const QString &path);
-    // Reads a file's bytes from a device positioned at its start.
+    // Reads a file from a random-access device (QFile, QBuffer).
     void readDevice(QIODevice &device, TImageFileKind kind);
     // Reads a whole file held in memory.
     void readBuffer(const QByteArray &bytes, TImageFileKind kind);
+    // Reads a file from any byte source.
+    void readSource(TByteSource &source, TImageFileKind kind);
 
     // An EXIF block (or a TIFF structure) was found whose directories could be read.
     bool hasExif() const { return ExifInfo && ExifInfo->headerValid(); }
@@ -137,8 +141,8 @@ public:
 
 private:
     void reset();
-    void readJpeg(QIODevice &device);
-    void readTiff(QIODevice &device);
+    void readJpeg(TByteStream &stream);
+    void readTiff(TByteStream &stream);
 };
 
 // The largest number of bytes after the 8-byte header that are read of a TIFF file.

@@ -102,7 +102,7 @@ typedef struct GFL_BITMAP
     uint16_t BytesPerPixel; /* 0 for GFL_BINARY */
     uint16_t BitsPerComponent;
     uint16_t ComponentsPerPixel;
-    uint16_t ColorUsed;    /* entries of ColorMap in use */
+    uint16_t ColorUsed;     /* entries of ColorMap in use */
     GFL_COLORMAP *ColorMap; /* GFL_COLORS only, else NULL */
     uint8_t *Data;          /* Height rows of BytesPerLine bytes, top row first */
     void *MetaData;         /* owned by the module */

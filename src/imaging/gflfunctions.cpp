@@ -33,9 +33,11 @@ QList<QRgb> colourMapTable(const GFL_BITMAP &bitmap, int entries)
     table.reserve(entries);
     for (int i = 0; i < entries; ++i) {
         if (bitmap.ColorMap)
-            table << qRgb(bitmap.ColorMap->Red[i], bitmap.ColorMap->Green[i], bitmap.ColorMap->Blue[i]);
+            table << qRgb(bitmap.ColorMap->Red[i], bitmap.ColorMap->Green[i],
+                          bitmap.ColorMap->Blue[i]);
         else
-            table << qRgb(i * 255 / (entries - 1), i * 255 / (entries - 1), i * 255 / (entries - 1));
+            table << qRgb(i * 255 / (entries - 1), i * 255 / (entries - 1),
+                          i * 255 / (entries - 1));
     }
     return table;
 }
@@ -48,7 +50,8 @@ QImage GflBitmapToImage(const GFL_BITMAP &bitmap, int bitsPerPixel, QList<QRgb> 
     const qint64 height = bitmap.Height;
     if (width < 1 || height < 1 || !bitmap.Data || width > 0x7FFFFFF || height > 0x7FFFFFF)
         return QImage();
-    if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 24 && bitsPerPixel != 32)
+    if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 24 &&
+        bitsPerPixel != 32)
         return QImage();
     // The library's rows must hold a whole row of pixels, else they are not what they claim.
     if (qint64(bitmap.BytesPerLine) < rowBytes(width, bitsPerPixel))
@@ -115,10 +118,10 @@ QImage GflBitmapToImage(const GFL_BITMAP &bitmap, int bitsPerPixel, QList<QRgb> 
     return image;
 }
 
-bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr &gflBitmap, QImage &bitmap,
-                   QString &errorText, QList<QRgb> &palette)
+bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr &gflBitmap,
+                   QImage &bitmap, QString &errorText, QList<QRgb> &palette)
 {
-    gflBitmap = GflBitmapPtr(nullptr, GflBitmapDeleter {library});
+    gflBitmap = GflBitmapPtr(nullptr, GflBitmapDeleter{library});
     if (!library || !library->available())
         return false;
     library->enableLZW(true);
@@ -133,13 +136,15 @@ bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr
     gflBitmap.reset(raw);
     errorText.clear();
     if (code != GFL_NO_ERROR || !raw) {
-        errorText = QStringLiteral("Unable to read file.") + QLatin1Char(' ')
-            + library->errorString(code != GFL_NO_ERROR ? code : GFL_ERROR(GFL_ERROR_BAD_BITMAP));
+        errorText =
+            QStringLiteral("Unable to read file.") + QLatin1Char(' ') +
+            library->errorString(code != GFL_NO_ERROR ? code : GFL_ERROR(GFL_ERROR_BAD_BITMAP));
         gflBitmap.reset();
         return false;
     }
     const int bitsPerPixel = GflBitsPerPixel(*raw);
-    if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 24 && bitsPerPixel != 32) {
+    if (bitsPerPixel != 1 && bitsPerPixel != 4 && bitsPerPixel != 8 && bitsPerPixel != 24 &&
+        bitsPerPixel != 32) {
         errorText = QString::fromLatin1(GflUnsupportedDepthText);
         gflBitmap.reset();
         return false;
@@ -147,7 +152,8 @@ bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr
     QList<QRgb> newPalette;
     bitmap = GflBitmapToImage(*raw, bitsPerPixel, newPalette);
     if (bitmap.isNull()) {
-        errorText = QStringLiteral("Unable to read file.") + QLatin1Char(' ') + library->errorString(GFL_ERROR_BAD_BITMAP);
+        errorText = QStringLiteral("Unable to read file.") + QLatin1Char(' ') +
+                    library->errorString(GFL_ERROR_BAD_BITMAP);
         gflBitmap.reset();
         return false;
     }
@@ -187,32 +193,61 @@ double gflRatio(const QString &text)
 
 void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record)
 {
-    double focal35 = -1, planeX = -1, planeY = -1, planeUnit = -1, resolutionUnit = -1, length = -1, width = -1;
+    double focal35 = -1, planeX = -1, planeY = -1, planeUnit = -1, resolutionUnit = -1, length = -1,
+           width = -1;
     TJPEGDataStr &str = record.Str;
     for (const GflExifEntry &entry : entries) {
         const QString &value = entry.value;
         switch (entry.tag) {
-        case 271: str[jdManufacturer] = value; break;
-        case 272: str[jdModel] = value; break;
+        case 271:
+            str[jdManufacturer] = value;
+            break;
+        case 272:
+            str[jdModel] = value;
+            break;
         case 306:
-        case 36867: str[jdDateTime] = value; break;
-        case 274: str[jdOrientation] = value; break;
-        case 33434: str[jdShutterSpeed] = value + QStringLiteral(" sec"); break;
-        case 33437: str[jdAperture] = QLatin1Char('F') + value; break;
-        case 34855: str[jdIsoSpeed] = value; break;
-        case 37386: str[jdFocalLength] = value; break;
-        case 37385: str[jdFlash] = value; break;
-        case 37380: str[jdExposureCompensation] = value; break;
-        case 37383: str[jdMeteringMode] = value; break;
+        case 36867:
+            str[jdDateTime] = value;
+            break;
+        case 274:
+            str[jdOrientation] = value;
+            break;
+        case 33434:
+            str[jdShutterSpeed] = value + QStringLiteral(" sec");
+            break;
+        case 33437:
+            str[jdAperture] = QLatin1Char('F') + value;
+            break;
+        case 34855:
+            str[jdIsoSpeed] = value;
+            break;
+        case 37386:
+            str[jdFocalLength] = value;
+            break;
+        case 37385:
+            str[jdFlash] = value;
+            break;
+        case 37380:
+            str[jdExposureCompensation] = value;
+            break;
+        case 37383:
+            str[jdMeteringMode] = value;
+            break;
         // The compression scheme of the main directory (the GPS directory's tag 3 is a
         // longitude reference, not a compression).
         case 259:
             if (entry.flag == GFL_EXIF_MAIN_IFD)
                 str[jdCompression] = value;
             break;
-        case 40961: str[jdColorSpace] = value; break;
-        case 282: str[jdHorizontalResolution] = value; break;
-        case 283: str[jdVerticalResolution] = value; break;
+        case 40961:
+            str[jdColorSpace] = value;
+            break;
+        case 282:
+            str[jdHorizontalResolution] = value;
+            break;
+        case 283:
+            str[jdVerticalResolution] = value;
+            break;
         case 257:
         case 40963:
             str[jdHorizontalResolution] = value;
@@ -223,30 +258,45 @@ void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record)
             str[jdVerticalResolution] = value;
             width = gflNumber(value);
             break;
-        case 36868: record.CaptureTime = ParseExifDateTime(value); break;
-        case 296: resolutionUnit = value.toUpper() == QLatin1String("INCH") ? 2 : 3; break;
+        case 36868:
+            record.CaptureTime = ParseExifDateTime(value);
+            break;
+        case 296:
+            resolutionUnit = value.toUpper() == QLatin1String("INCH") ? 2 : 3;
+            break;
         case 41486:
-        case 692750: planeX = gflRatio(value); break;
+        case 692750:
+            planeX = gflRatio(value);
+            break;
         case 41487:
-        case 692751: planeY = gflRatio(value); break;
+        case 692751:
+            planeY = gflRatio(value);
+            break;
         case 41488:
-        case 692752: planeUnit = value.contains(QLatin1String("Inch")) ? 2 : 3; break;
-        case 41989: focal35 = gflNumber(value); break;
-        default: break;
+        case 692752:
+            planeUnit = value.contains(QLatin1String("Inch")) ? 2 : 3;
+            break;
+        case 41989:
+            focal35 = gflNumber(value);
+            break;
+        default:
+            break;
         }
     }
 
     const double focal = gflNumber(str[jdFocalLength]);
-    if (focal35 < 0 && resolutionUnit > 0 && planeX > 0 && planeY > 0 && planeUnit > 0 && focal > 0 && length > 0
-        && width > 0) {
+    if (focal35 < 0 && resolutionUnit > 0 && planeX > 0 && planeY > 0 && planeUnit > 0 &&
+        focal > 0 && length > 0 && width > 0) {
         const double mmPerUnit = planeUnit == 2 ? 25.4 : 10.0;
         const double sensorWidth = width * mmPerUnit / planeX;
         const double sensorHeight = length * mmPerUnit / planeY;
-        focal35 = focal * 43.26661531 / std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
+        focal35 = focal * 43.26661531 /
+                  std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
     }
     if (focal35 > 0) {
         str[jdFocalLength35mm] = QString::asprintf("%5.2f mm", focal35);
-        str[jdFocalLengthWith35mm] = str[jdFocalLength] + QStringLiteral(" mm (") + str[jdFocalLength35mm] + QLatin1Char(')');
+        str[jdFocalLengthWith35mm] = str[jdFocalLength] + QStringLiteral(" mm (") +
+                                     str[jdFocalLength35mm] + QLatin1Char(')');
     } else {
         str[jdFocalLength35mm].clear();
         str[jdFocalLengthWith35mm] = str[jdFocalLength] + QStringLiteral(" mm ");
@@ -270,8 +320,9 @@ bool ReadGflExif(const TGflLibrary *library, const GFL_BITMAP *bitmap, TJPEGData
         entries.reserve(qsizetype(data->NumberOfItems));
         for (quint32 i = 0; i < data->NumberOfItems; ++i) {
             const GFL_EXIF_ENTRY &item = data->ItemsList[i];
-            entries << GflExifEntry {item.Flag, item.Tag, QString::fromUtf8(item.Name ? item.Name : ""),
-                                     QString::fromUtf8(item.Value ? item.Value : "")};
+            entries << GflExifEntry{item.Flag, item.Tag,
+                                    QString::fromUtf8(item.Name ? item.Name : ""),
+                                    QString::fromUtf8(item.Value ? item.Value : "")};
         }
     }
     library->freeExif(data);

@@ -36,8 +36,8 @@ inline constexpr const char *GflUnsupportedDepthText =
 // Loads path through the library into gflBitmap and bitmap. On failure errorText is
 // "Unable to read file. " + the library's text, or the bits-per-pixel message, and false
 // is returned. Returns false at once when the library is unavailable. Thread-safe.
-bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr &gflBitmap, QImage &bitmap,
-                   QString &errorText, QList<QRgb> &palette);
+bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr &gflBitmap,
+                   QImage &bitmap, QString &errorText, QList<QRgb> &palette);
 
 // One entry of the library's EXIF list.
 struct GflExifEntry

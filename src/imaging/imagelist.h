@@ -34,7 +34,10 @@ public:
         m_images[index] = fitted(image);
         return true;
     }
-    QImage Image(int index) const { return index >= 0 && index < Count() ? m_images[index] : QImage(); }
+    QImage Image(int index) const
+    {
+        return index >= 0 && index < Count() ? m_images[index] : QImage();
+    }
     void Clear() { m_images.clear(); }
 
 private:

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <vector>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace {
 
@@ -51,7 +51,8 @@ void silentOutput(j_common_ptr) {}
 
 void checkScans(j_common_ptr cinfo)
 {
-    if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > MaxScans)
+    if (cinfo->is_decompressor &&
+        reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > MaxScans)
         failDecode(cinfo);
 }
 
@@ -120,8 +121,8 @@ bool decode(DecodeJob &job)
     cinfo.out_color_space = job.cmyk ? JCS_CMYK : JCS_EXT_XRGB;
 #endif
     jpeg_calc_output_dimensions(&cinfo);
-    if (cinfo.output_width < 1 || cinfo.output_height < 1
-        || qint64(cinfo.output_width) * qint64(cinfo.output_height) > MaxOutputPixels)
+    if (cinfo.output_width < 1 || cinfo.output_height < 1 ||
+        qint64(cinfo.output_width) * qint64(cinfo.output_height) > MaxOutputPixels)
         failDecode(reinterpret_cast<j_common_ptr>(&cinfo));
     job.result = QImage(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_RGB32);
     if (job.result.isNull())
@@ -136,8 +137,8 @@ bool decode(DecodeJob &job)
         if (jpeg_read_scanlines(&cinfo, &row, 1) != 1)
             failDecode(reinterpret_cast<j_common_ptr>(&cinfo));
         if (job.cmyk)
-            cmykToRgb32(job.cmykRow.data(), reinterpret_cast<QRgb *>(job.result.scanLine(y)), cinfo.output_width,
-                        job.adobe);
+            cmykToRgb32(job.cmykRow.data(), reinterpret_cast<QRgb *>(job.result.scanLine(y)),
+                        cinfo.output_width, job.adobe);
     }
     // Every row is decoded; what may follow the last scan is of no interest.
     jpeg_destroy_decompress(&cinfo);
@@ -197,7 +198,8 @@ QImage FitIntoSquare(const QImage &picture, int size, QColor background)
     }
     if (target.width() < 1 || target.height() < 1)
         return square;
-    const QImage scaled = picture.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage scaled =
+        picture.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QPainter painter(&square);
     painter.drawImage(target.topLeft(), scaled);
     painter.end();
@@ -211,7 +213,8 @@ QImage CreateJpegThumbnail(const QString &path, int size, QColor background)
     return FitIntoSquare(DecodeJpegFile(path, 8), size, background);
 }
 
-QImage CreateJpegThumbnail(const unsigned char *data, std::size_t bytes, int size, QColor background)
+QImage CreateJpegThumbnail(const unsigned char *data, std::size_t bytes, int size,
+                           QColor background)
 {
     return FitIntoSquare(DecodeJpeg(data, bytes, 8), size, background);
 }

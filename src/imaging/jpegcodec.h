@@ -30,4 +30,5 @@ QImage FitIntoSquare(const QImage &picture, int size, QColor background);
 // The file decoded at one eighth of its size and fitted into a Size x Size square; null
 // when the file is missing or cannot be decoded.
 QImage CreateJpegThumbnail(const QString &path, int size, QColor background);
-QImage CreateJpegThumbnail(const unsigned char *data, std::size_t bytes, int size, QColor background);
+QImage CreateJpegThumbnail(const unsigned char *data, std::size_t bytes, int size,
+                           QColor background);

@@ -1,9 +1,9 @@
 #include "imaging/jpegdata.h"
 
+#include "imaging/bytesource.h"
 #include "imaging/exifreader.h"
 
 #include "imaging/imaginglog.h"
-#include <QFileInfo>
 
 #include <cmath>
 
@@ -128,20 +128,22 @@ void fillJpegDataFromImage(const TimgData &image, TJPEGData &record)
 
 JpegReadResult ReadJpegData(const QString &path, TJPEGData &record)
 {
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir())
+    TFileSource file;
+    const TFileSource::OpenResult opened = file.open(path);
+    if (opened == TFileSource::OpenResult::Missing || opened == TFileSource::OpenResult::NotAFile)
         return JpegReadResult::FileMissing;
 
-    record.FileTime = DateTimeToDays(info.lastModified());
+    record.FileTime = DateTimeToDays(QDateTime::fromMSecsSinceEpoch(file.modifiedMsecs()));
     record.CaptureTime = record.FileTime;
-    record.FileSize = info.size();
+    record.FileSize = file.size();
 
     TimgData image;
-    const bool opened = image.readFile(path);
-    fillJpegDataFromImage(image, record);
-    if (!opened)
+    image.FileName = path;
+    if (opened == TFileSource::OpenResult::Opened)
+        image.readSource(file, imageFileKindForPath(path));
+    else
         qCDebug(lcImaging) << "cannot open" << path;
-    else if (image.ExifInfo)
-        qCDebug(lcImaging) << path << "EXIF status" << image.ExifInfo->status();
-    return opened ? JpegReadResult::Read : JpegReadResult::FileUnreadable;
+    fillJpegDataFromImage(image, record);
+    return opened == TFileSource::OpenResult::Opened ? JpegReadResult::Read
+                                                     : JpegReadResult::FileUnreadable;
 }

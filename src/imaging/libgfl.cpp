@@ -35,15 +35,14 @@ void appendLine(QString &messages, const QString &line)
     messages += QStringLiteral("\r\n") + line;
 }
 
-template<typename Fn>
-bool resolve(void *module, const char *name, Fn &slot, QString &messages)
+template <typename Fn> bool resolve(void *module, const char *name, Fn &slot, QString &messages)
 {
     dlerror();
     slot = reinterpret_cast<Fn>(dlsym(module, name));
     if (slot)
         return true;
-    appendLine(messages, QStringLiteral("libgfl.GetProc: ") + quoted(QLatin1String(name)) + QStringLiteral(" failed: ")
-                             + systemErrorText());
+    appendLine(messages, QStringLiteral("libgfl.GetProc: ") + quoted(QLatin1String(name)) +
+                             QStringLiteral(" failed: ") + systemErrorText());
     return false;
 }
 
@@ -52,17 +51,28 @@ bool resolve(void *module, const char *name, Fn &slot, QString &messages)
 QString GflInitCodeText(int code)
 {
     switch (code) {
-    case 1: return QStringLiteral("File open");
-    case 2: return QStringLiteral("File read");
-    case 3: return QStringLiteral("File create");
-    case 4: return QStringLiteral("File write");
-    case 5: return QStringLiteral("No memory");
-    case 6: return QStringLiteral("Unknown format");
-    case 7: return QStringLiteral("Bad bitmap");
-    case 10: return QStringLiteral("Bad format index");
-    case 50: return QStringLiteral("Bad parameters");
-    case 255: return QStringLiteral("Unknown error");
-    default: return QLatin1Char('#') + QString::number(code);
+    case 1:
+        return QStringLiteral("File open");
+    case 2:
+        return QStringLiteral("File read");
+    case 3:
+        return QStringLiteral("File create");
+    case 4:
+        return QStringLiteral("File write");
+    case 5:
+        return QStringLiteral("No memory");
+    case 6:
+        return QStringLiteral("Unknown format");
+    case 7:
+        return QStringLiteral("Bad bitmap");
+    case 10:
+        return QStringLiteral("Bad format index");
+    case 50:
+        return QStringLiteral("Bad parameters");
+    case 255:
+        return QStringLiteral("Unknown error");
+    default:
+        return QLatin1Char('#') + QString::number(code);
     }
 }
 
@@ -118,7 +128,8 @@ void *TGflLibrary::openModule(const QString &name, const char *part, QString &me
     // first, then by the platform's library search.
     QString path = name;
     if (!name.contains(QLatin1Char('/'))) {
-        const QString folder = m_moduleFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_moduleFolder;
+        const QString folder =
+            m_moduleFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_moduleFolder;
         const QString candidate = folder + QLatin1Char('/') + name;
         if (!folder.isEmpty() && QFileInfo::exists(candidate))
             path = candidate;
@@ -128,8 +139,8 @@ void *TGflLibrary::openModule(const QString &name, const char *part, QString &me
     // process-wide state that is not made to be unloaded.
     void *handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle) {
-        appendLine(messages, QStringLiteral("libgfl.Load %1: ").arg(QLatin1String(part)) + quoted(name)
-                                 + QStringLiteral(" failed: ") + systemErrorText());
+        appendLine(messages, QStringLiteral("libgfl.Load %1: ").arg(QLatin1String(part)) +
+                                 quoted(name) + QStringLiteral(" failed: ") + systemErrorText());
         return nullptr;
     }
     // A module of another build may differ in any record layout: refuse it.
@@ -138,8 +149,10 @@ void *TGflLibrary::openModule(const QString &name, const char *part, QString &me
     const QString expected = QStringLiteral(GFL_MODULE_VERSION);
     const QString found = version ? QString::fromUtf8(version()) : QStringLiteral("none");
     if (found != expected) {
-        appendLine(messages, QStringLiteral("libgfl.Load %1: ").arg(QLatin1String(part)) + quoted(name)
-                                 + QStringLiteral(" failed: module version %1, expected %2").arg(found, expected));
+        appendLine(
+            messages,
+            QStringLiteral("libgfl.Load %1: ").arg(QLatin1String(part)) + quoted(name) +
+                QStringLiteral(" failed: module version %1, expected %2").arg(found, expected));
         dlclose(handle);
         return nullptr;
     }
@@ -163,8 +176,10 @@ bool TGflLibrary::resolveCore(QString &messages)
     ok &= resolve(m_core, "gflBitmapGetEXIF", m_fn.bitmapGetEXIF, messages);
     ok &= resolve(m_core, "gflFreeEXIF", m_fn.freeEXIF, messages);
     ok &= resolve(m_core, "gflGetNumberOfFormat", m_fn.getNumberOfFormat, messages);
-    ok &= resolve(m_core, "gflGetFormatInformationByIndex", m_fn.getFormatInformationByIndex, messages);
-    ok &= resolve(m_core, "gflGetDefaultFormatSuffixByIndex", m_fn.getDefaultFormatSuffixByIndex, messages);
+    ok &= resolve(m_core, "gflGetFormatInformationByIndex", m_fn.getFormatInformationByIndex,
+                  messages);
+    ok &= resolve(m_core, "gflGetDefaultFormatSuffixByIndex", m_fn.getDefaultFormatSuffixByIndex,
+                  messages);
     return ok;
 }
 
@@ -176,8 +191,8 @@ bool TGflLibrary::resolveEffects(QString &messages)
     return ok;
 }
 
-bool TGflLibrary::GflLoad(const QString &coreModule, const QString &effectsModule, const QString &pluginFolder,
-                          QString &messages)
+bool TGflLibrary::GflLoad(const QString &coreModule, const QString &effectsModule,
+                          const QString &pluginFolder, QString &messages)
 {
     if (!m_core)
         m_core = openModule(coreModule, "gfl", messages);
@@ -221,14 +236,16 @@ bool TGflLibrary::GflUnload(QString &messages)
         bool ok = true;
         if (m_core) {
             if (dlclose(m_core) != 0) {
-                appendLine(messages, QStringLiteral("libgfl.Unload gfl: ") + QStringLiteral(" failed: ") + systemErrorText());
+                appendLine(messages, QStringLiteral("libgfl.Unload gfl: ") +
+                                         QStringLiteral(" failed: ") + systemErrorText());
                 ok = false;
             }
             m_core = nullptr;
         }
         if (m_effects) {
             if (dlclose(m_effects) != 0) {
-                appendLine(messages, QStringLiteral("libgfl.Unload gfle: ") + QStringLiteral(" failed: ") + systemErrorText());
+                appendLine(messages, QStringLiteral("libgfl.Unload gfle: ") +
+                                         QStringLiteral(" failed: ") + systemErrorText());
                 ok = false;
             }
             m_effects = nullptr;
@@ -258,18 +275,20 @@ void TGflLibrary::enableLZW(bool enable) const
 
 GFL_LOAD_PARAMS TGflLibrary::defaultLoadParams() const
 {
-    GFL_LOAD_PARAMS params {};
+    GFL_LOAD_PARAMS params{};
     m_fn.getDefaultLoadParams(&params);
     return params;
 }
 
-GFL_ERROR TGflLibrary::loadBitmap(const QString &path, GFL_BITMAP **bitmap, const GFL_LOAD_PARAMS &params) const
+GFL_ERROR TGflLibrary::loadBitmap(const QString &path, GFL_BITMAP **bitmap,
+                                  const GFL_LOAD_PARAMS &params) const
 {
     *bitmap = nullptr;
     std::fenv_t saved;
     std::feholdexcept(&saved);
-    GFL_FILE_INFORMATION info {};
-    const GFL_ERROR code = m_fn.loadBitmap(QFile::encodeName(path).constData(), bitmap, &params, &info);
+    GFL_FILE_INFORMATION info{};
+    const GFL_ERROR code =
+        m_fn.loadBitmap(QFile::encodeName(path).constData(), bitmap, &params, &info);
     std::fesetenv(&saved);
     return code;
 }
@@ -309,14 +328,16 @@ QList<TGflFormat> TGflLibrary::formats() const
     QList<TGflFormat> result;
     const int32_t count = m_fn.getNumberOfFormat();
     for (int32_t i = 0; i < count; ++i) {
-        GFL_FORMAT_INFORMATION info {};
+        GFL_FORMAT_INFORMATION info{};
         if (m_fn.getFormatInformationByIndex(i, &info) != GFL_NO_ERROR)
             continue;
         TGflFormat format;
-        format.description = QString::fromUtf8(info.Description, qstrnlen(info.Description, sizeof info.Description));
+        format.description = QString::fromUtf8(info.Description,
+                                               qstrnlen(info.Description, sizeof info.Description));
         const uint32_t extensions = std::min<uint32_t>(info.NumberOfExtension, GFL_MAX_EXTENSIONS);
         for (uint32_t e = 0; e < extensions; ++e)
-            format.extensions << QString::fromUtf8(info.Extension[e], qstrnlen(info.Extension[e], GFL_EXTENSION_SIZE));
+            format.extensions << QString::fromUtf8(info.Extension[e],
+                                                   qstrnlen(info.Extension[e], GFL_EXTENSION_SIZE));
         const char *suffix = m_fn.getDefaultFormatSuffixByIndex(i);
         format.defaultSuffix = suffix ? QString::fromUtf8(suffix) : QString();
         result << format;
@@ -357,8 +378,9 @@ QString GflFileFilter()
 
 bool GflStartup(QString &messages)
 {
-    const bool ok = Gfl().GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME), QStringLiteral(GFL_EFFECTS_MODULE_NAME),
-                                  QStringLiteral("Plugins"), messages);
+    const bool ok =
+        Gfl().GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME), QStringLiteral(GFL_EFFECTS_MODULE_NAME),
+                      QStringLiteral("Plugins"), messages);
     if (ok)
         programFileFilter() = GflBuildFileFilter(Gfl().formats());
     else
@@ -368,10 +390,12 @@ bool GflStartup(QString &messages)
 
 QString GflStartupWarning(const QString &messages)
 {
-    return QStringLiteral("<FB><c3><FS12>Warning!<FN> <LF><FB>Components required to run the program are "
-                          "incomplete!<FN><LF>The functioning of this program is limited.<LF>Only JPG files can "
-                          "be processed and<LF> lossless rotation of JPG files is not available<LF><LF> "
-                          "<LF><c5><FB>Message:<FB> %1 <LF>  <LF> <LF>")
+    return QStringLiteral(
+               "<FB><c3><FS12>Warning!<FN> <LF><FB>Components required to run the program are "
+               "incomplete!<FN><LF>The functioning of this program is limited.<LF>Only JPG files "
+               "can "
+               "be processed and<LF> lossless rotation of JPG files is not available<LF><LF> "
+               "<LF><c5><FB>Message:<FB> %1 <LF>  <LF> <LF>")
         .arg(messages);
 }
 

@@ -45,8 +45,8 @@ public:
     // points, hands the plug-in folder to the core module and initialises the library.
     // Every problem appends one line, preceded by "\r\n", to messages. True when the
     // library is ready; a missing entry point that the program calls makes it unusable.
-    bool GflLoad(const QString &coreModule, const QString &effectsModule, const QString &pluginFolder,
-                 QString &messages);
+    bool GflLoad(const QString &coreModule, const QString &effectsModule,
+                 const QString &pluginFolder, QString &messages);
     // Calls the library's exit when it was initialised and frees both modules.
     bool GflUnload(QString &messages);
 
@@ -60,7 +60,8 @@ public:
     void enableLZW(bool enable) const;
     GFL_LOAD_PARAMS defaultLoadParams() const;
     // Floating-point exceptions are held during the call and the caller's state restored.
-    GFL_ERROR loadBitmap(const QString &path, GFL_BITMAP **bitmap, const GFL_LOAD_PARAMS &params) const;
+    GFL_ERROR loadBitmap(const QString &path, GFL_BITMAP **bitmap,
+                         const GFL_LOAD_PARAMS &params) const;
     void freeBitmap(GFL_BITMAP *bitmap) const;
     QString errorString(GFL_ERROR code) const;
     bool bitmapHasExif(const GFL_BITMAP *bitmap) const;
@@ -101,7 +102,7 @@ private:
     void *m_core = nullptr;
     void *m_effects = nullptr;
     bool m_initialised = false;
-    std::atomic<bool> m_available {false};
+    std::atomic<bool> m_available{false};
     Functions m_fn;
 };
 

@@ -117,9 +117,9 @@ const ValueCase valueCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Values, ExifValueText,
                          ::testing::Combine(::testing::ValuesIn(valueCases), ::testing::Bool()),
-                         [](const auto &info) {
-                             return std::string(std::get<1>(info.param) ? "MM_" : "II_") +
-                                    std::to_string(info.index);
+                         [](const auto &param) {
+                             return std::string(std::get<1>(param.param) ? "MM_" : "II_") +
+                                    std::to_string(param.index);
                          });
 
 TEST(ExifValueText, OrientationValues)

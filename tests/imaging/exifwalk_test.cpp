@@ -144,8 +144,9 @@ TEST(JpegWalk, TruncatedFilesKeepWhatWasRead)
     const QByteArray file = jpegFile({jfifSection(), app1(cameraExif())});
     for (qsizetype n = 0; n <= file.size(); ++n) {
         const TimgData image = readJpeg(file.left(n));
-        if (image.hasExif() && n < file.size() - 8)
+        if (image.hasExif() && n < file.size() - 8) {
             EXPECT_NE(image.ExifInfo->status(), ExifStatus::Ok) << n;
+        }
     }
     // Cut inside the EXIF directory's long values: the make is still there.
     const TimgData cut = readJpeg(file.left(file.size() - 12));

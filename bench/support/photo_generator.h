@@ -1,0 +1,39 @@
+#pragma once
+// Photo-sized JPEG files with a camera-like EXIF block, for the benchmarks (metadata
+// reading, thumbnails, rotation, loading). The pixels are encoded with libjpeg-turbo, the
+// EXIF block (make, model, capture times one shot apart, orientation, exposure data and a
+// Canon maker note) is written with exiv2.
+//
+// Generated sets are cached: a folder holds the files and a manifest of the parameters
+// they were made with; asking again for the same set reuses the files.
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace benchsupport {
+
+struct PhotoSetOptions
+{
+    QString make = QStringLiteral("Canon");
+    QString model = QStringLiteral("Canon EOS 5D Mark IV");
+    QDateTime firstCapture{QDate(2024, 5, 1), QTime(10, 0, 0)};
+    int secondsBetweenShots = 2;
+    // EXIF orientation of file i: orientations[i % size]; empty writes no orientation.
+    QList<int> orientations{1};
+    int quality = 90;      // JPEG quality
+    bool makerNote = true; // a Canon maker note with camera settings
+    QString namePrefix = QStringLiteral("IMG_");
+};
+
+// Makes (or reuses) count JPEG files of width × height pixels in dir, named
+// <prefix>0001.jpg, <prefix>0002.jpg, ...; returns their paths in order, or an empty list
+// when the folder cannot be written (the reason goes to *error when given).
+QStringList generatePhotoSet(const QString &dir, int count, int width = 4000, int height = 3000,
+                             const PhotoSetOptions &options = {}, QString *error = nullptr);
+
+// The folder for a named cached set: $DUOMIRA_BENCH_CACHE/<name> when that variable is
+// set, otherwise <system temp>/duomira-bench-photos/<name>.
+QString photoCacheDir(const QString &name);
+
+} // namespace benchsupport
