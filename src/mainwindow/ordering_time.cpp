@@ -1,0 +1,31 @@
+#include "mainwindow/ordering_time.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+constexpr float kSecondsPerDaySingle = 86400.0f;
+constexpr double kSecondsPerDay = 86400.0;
+} // namespace
+
+qint64 SecondsBetween(double a, double b)
+{
+    const double seconds = std::fabs(a - b) * kSecondsPerDay;
+    // 2^63 as a double; every smaller non-negative double truncates into range.
+    constexpr double kLimit = 9223372036854775808.0;
+    if (!(seconds < kLimit))
+        return std::numeric_limits<qint64>::max();
+    return static_cast<qint64>(seconds);
+}
+
+double AddSeconds(double t, qint64 s)
+{
+    return (t * kSecondsPerDaySingle + static_cast<double>(s)) / kSecondsPerDaySingle;
+}
+
+int CompareTimes(double a, double b)
+{
+    if (std::fabs(a - b) < kOneMillisecondInDays)
+        return 0;
+    return a < b ? -1 : 1;
+}
