@@ -1,0 +1,75 @@
+#pragma once
+// The ordering pass ArrangeLists(Mode): turns the left and the right list into row pairs.
+//
+// Mode 0 only sorts both lists by capture time and restores the row pairs. The assigning
+// modes dissolve assignments first, find the clock offset between the two cameras from the
+// first run of matching shot intervals (or from a pair the user selected), pair pictures
+// whose offset capture times lie within 2 seconds of each other and put a gap opposite
+// every picture left without partner.
+//
+//   mode  entries taken         dissolve  offset from selection  run search + pairing  gaps
+//   0     0, 2, 3, 4            -         -                      -                     -
+//   1     0, 2, 3, 4            yes       -                      yes                   mono
+//   2     0, 4 (unassigned)     yes       -                      yes                   mono
+//   3     0, 2, 3, 4            -         -                      -                     unassigned
+//   4     0, 2, 3, 4            yes       yes                    yes                   mono
+//   5     0, 4                  yes       yes                    yes                   mono
+//   6     0, 2, 3, 4            -         -                      -                     -
+//
+// When mode 1 or 2 finds no run, the pass stops before pairing and posts WM_ASSIGN_STEP
+// (code 3 when both lists had entries, 7 otherwise, with the mode) so that the main window
+// asks the user for one known pair; the entries stay dissolved until the follow-up pass.
+// Every other pass ends with the final phase (FinishOrdering): afterwards both lists have
+// the same number of rows, row i of both lists are partners, every number equals its row
+// index and no entry is "unpaired", "Gap (New)" or obsolete.
+#include <QtGlobal>
+
+#include <vector>
+
+class ListRowModel;
+class TDatensatz;
+class TOrderingProgress;
+struct TMainWindowState;
+
+enum class ArrangeOutcome {
+    Completed, // the pass ran to its end: the lists are aligned row pairs
+    NoRun,     // mode 1/2 found no run in two non-empty lists; WM_ASSIGN_STEP 3 posted
+    ListEmpty, // mode 1/2 found no run and a list was empty; WM_ASSIGN_STEP 7 posted
+    Busy,      // another pass of these lists is running (a nested call): nothing done
+    BadMode,   // mode above 6: nothing done
+};
+
+class TOrderingPass
+{
+public:
+    // state may be null (no busy bits to set). progress may be null.
+    TOrderingPass(ListRowModel &left, ListRowModel &right, TMainWindowState *state = nullptr,
+                  TOrderingProgress *progress = nullptr);
+
+    ListRowModel &Left() const { return m_left; }
+    ListRowModel &Right() const { return m_right; }
+    TMainWindowState *State() const { return m_state; }
+    void SetProgress(TOrderingProgress *progress) { m_progress = progress; }
+
+    // True while a pass runs. The pass lets pending events through at every step; the
+    // window keeps actions that change the lists disabled meanwhile.
+    bool IsRunning() const { return m_running; }
+
+    ArrangeOutcome ArrangeLists(quint8 mode);
+
+private:
+    struct Work;
+    void collect(ListRowModel &list, quint8 mode, std::vector<TDatensatz *> &work, int &position);
+    void offsetFromSelection(Work &work);
+    bool pairRun(Work &work);
+    void pairByTime(Work &work);
+    void fillGaps(Work &work, quint8 mode);
+    void step(int number, int maximum);
+    void row(int position);
+
+    ListRowModel &m_left;
+    ListRowModel &m_right;
+    TMainWindowState *m_state;
+    TOrderingProgress *m_progress;
+    bool m_running = false;
+};

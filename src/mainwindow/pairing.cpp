@@ -1,0 +1,306 @@
+#include "mainwindow/pairing.h"
+
+#include "entries/datensatz.h"
+#include "entries/datensatzlist.h"
+#include "entries/listoperations.h"
+#include "entries/listrows.h"
+#include "entries/namingsettings.h"
+#include "mainwindow/mainstate.h"
+#include "mainwindow/sorting.h"
+#include "ui/windowmessages.h"
+
+#include <algorithm>
+
+namespace {
+
+bool isImage(const TDatensatz *e)
+{
+    return e && !IsGapAttribute(e->Attribute());
+}
+
+// A gap in the sense of "Connect": attribute 4 or 6.
+bool isPlainGap(const TDatensatz *e)
+{
+    return e && (e->Attribute() == daGapNew || e->Attribute() == daGap);
+}
+
+void saveSelection(ListRowModel &list)
+{
+    for (int r = 0; r < list.Count(); ++r)
+        if (TDatensatz *e = list.EntryAt(r))
+            e->SetSavedSelected(list.IsSelected(r));
+}
+
+void restoreSelection(ListRowModel &list)
+{
+    ListUpdateGuard update(&list);
+    for (int r = 0; r < list.Count(); ++r)
+        if (TDatensatz *e = list.EntryAt(r))
+            list.SetSelected(r, e->SavedSelected());
+}
+
+// A new gap in list standing for the time of image.
+TDatensatz *gapFor(ListRowModel &list, const TDatensatz *image)
+{
+    TDatensatz *gap = CreateGap(list);
+    gap->SetGapTime(image->CaptureTime());
+    gap->SetSortTime(image->SortTime());
+    return gap;
+}
+
+void deleteRowOf(TDatensatz *e)
+{
+    if (ListRowModel *list = e->List())
+        list->DeleteRow(e->RowIndex());
+}
+
+} // namespace
+
+QString NoAssignmentHintText()
+{
+    return QStringLiteral(
+        "<FB><c4><FS12>Hint:<FN> <LF><FB>No list entries could get assigned automatically.<FN> "
+        "<LF> <LF>- <T1>Both lists need to contain images.<LF>- <T1>Please add additional "
+        "files<LF>- <T1>you might need to remove existing assignments on entries <LF><T1>which "
+        "were <FB><c5>marked as Unassigned<FN>.");
+}
+
+QString CombinationsQuestion(qint64 images, qint64 pairs)
+{
+    return QString::asprintf("Create all combinations of the %lld selected images?\r\nThis will "
+                             "create %lld stereo pairs.",
+                             static_cast<long long>(images), static_cast<long long>(pairs));
+}
+
+TPairEditing::TPairEditing(TOrderingPass &pass, TMainWindowState &state)
+    : m_pass(pass), m_state(state)
+{
+}
+
+ArrangeOutcome TPairEditing::ActionSortAllExecute(bool allEntries)
+{
+    return m_pass.ArrangeLists(allEntries ? 1 : 2);
+}
+
+TAssignStepAction TPairEditing::HandleAssignStep(int code, int mode)
+{
+    switch (code) {
+    case 3:
+        m_pass.ArrangeLists(3);
+        m_state.PanelFlags |= pfPairDialogOpen;
+        m_state.EditAreaEnabled = false;
+        m_state.PairDialogMode = static_cast<quint8>(mode);
+        return TAssignStepAction::ShowPairDialog;
+    case 4:
+        m_pass.ArrangeLists(mode == 2 ? 5 : 4);
+        return TAssignStepAction::HidePairDialog;
+    case 6:
+        m_pass.ArrangeLists(6);
+        m_state.PanelFlags &= static_cast<quint8>(~pfPairDialogOpen);
+        m_state.EditAreaEnabled = true;
+        return TAssignStepAction::PairDialogClosed;
+    case 7:
+        m_pass.ArrangeLists(3);
+        return TAssignStepAction::ShowNoAssignmentHint;
+    default:
+        return TAssignStepAction::None;
+    }
+}
+
+bool TPairEditing::LinkButtonEnabled(const TDatensatz *a, const TDatensatz *b, bool linkMode,
+                                     bool editAreaEnabled)
+{
+    if (!a || !b || !editAreaEnabled)
+        return false;
+    if (!isImage(a) && !isImage(b))
+        return false;
+    if (isImage(a) && !isImage(b))
+        return false;
+    if (linkMode && !isImage(a) && isImage(b))
+        return false;
+    return true;
+}
+
+void TPairEditing::RefreshLinkButton()
+{
+    const TDatensatz *a = m_pass.Left().SelectedEntry();
+    const TDatensatz *b = m_pass.Right().SelectedEntry();
+    m_state.LinkMode = a && b && a->Partner() == b;
+    m_state.LinkEnabled = LinkButtonEnabled(a, b, m_state.LinkMode, m_state.EditAreaEnabled);
+}
+
+bool TPairEditing::PanelLinkClick()
+{
+    // Take the button's state from the current selection, as the last refresh of the edit
+    // panels did, so a stale toggle cannot "connect" a pair with itself.
+    RefreshLinkButton();
+    if (!m_state.LinkEnabled)
+        return false;
+    ListRowModel &left = m_pass.Left();
+    ListRowModel &right = m_pass.Right();
+    TDatensatz *a = left.SelectedEntry();
+    TDatensatz *b = right.SelectedEntry();
+    m_state.LinkMode = !m_state.LinkMode;
+    const bool connect = m_state.LinkMode;
+
+    // Release the old partners.
+    TDatensatz *oa = a ? a->Partner() : nullptr;
+    TDatensatz *ob = b ? b->Partner() : nullptr;
+    for (TDatensatz *o : {oa, ob}) {
+        if (o && !isPlainGap(o)) {
+            o->SetAttribute(daUnassigned);
+            o->SetSide(dsMono);
+        }
+    }
+    if (oa)
+        oa->SetPartner(nullptr);
+    if (ob)
+        ob->SetPartner(nullptr);
+
+    if (connect && a && b) {
+        LinkBothWays(a, b);
+        if (isPlainGap(a))
+            b->SetAttribute(daMono);
+        if (isPlainGap(b))
+            a->SetAttribute(daMono);
+        if (!isPlainGap(a) && !isPlainGap(b)) {
+            a->SetAttribute(daStereoPair);
+            b->SetAttribute(daStereoPair);
+        }
+        a->SetSide(a->Attribute() == daStereoPair ? dsLeft : dsMono);
+        b->SetSide(b->Attribute() == daStereoPair ? dsRight : dsMono);
+    }
+
+    // Repair the rows the old partners leave behind.
+    const bool done = oa && ob;
+    if (done) {
+        const bool loneA = oa->IsLoneGap(), loneB = ob->IsLoneGap();
+        if (loneA && loneB) {
+            deleteRowOf(ob); // left list
+            deleteRowOf(oa); // right list
+        } else if (!loneA && !loneB) {
+            LinkBothWays(gapFor(right, b), ob);
+            LinkBothWays(gapFor(left, a), oa);
+        } else {
+            LinkBothWays(oa, ob);
+        }
+    }
+
+    if (done) {
+        left.ClearSelection();
+        right.ClearSelection();
+        TBusyBit busy(&m_state, bfConnect);
+        m_pass.ArrangeLists(0);
+        for (TDatensatz *e : {a, b}) {
+            if (!DatensatzList().Contains(e) || !e->List())
+                continue;
+            e->List()->SetSelected(e->RowIndex(), true);
+            ScrollRowIntoPlace(e, -1);
+        }
+    }
+    RefreshLinkButton();
+    return done;
+}
+
+QString TPairEditing::ButtonKombiClick(const std::function<bool(const QString &)> &confirm)
+{
+    ListRowModel &left = m_pass.Left();
+    ListRowModel &right = m_pass.Right();
+    saveSelection(left);
+    saveSelection(right);
+    TBusyBit busy(&m_state, bfCombinations);
+
+    std::vector<TDatensatz *> images;
+    for (ListRowModel *list : {&left, &right}) {
+        const TSelectActionResult result = RunSelectAction(*list, saCollect, &images);
+        if (result.Failed())
+            return result.Error;
+    }
+    images.erase(std::remove_if(images.begin(), images.end(),
+                                [](const TDatensatz *e) {
+                                    const TDsAttribute a = e->Attribute();
+                                    return a != daUnassigned && a != daStereoPair && a != daMono;
+                                }),
+                 images.end());
+    const qint64 n = static_cast<qint64>(images.size());
+    if (n == 0)
+        return {};
+    if (n >= 5 && !(confirm && confirm(CombinationsQuestion(n, n * (n - 1) / 2))))
+        return {};
+
+    const qint32 start = NamingSettings().StartNumber;
+    for (qint64 i = 0; i + 1 < n; ++i) {
+        for (qint64 j = i + 1; j < n; ++j) {
+            TDatensatz *l = TDatensatz::CreateCopy(left.AppendRow(), *images[i], dsLeft,
+                                                   start + left.Count() - 1);
+            TDatensatz *r = TDatensatz::CreateCopy(right.AppendRow(), *images[j], dsRight,
+                                                   start + right.Count() - 1);
+            LinkBothWays(l, r);
+            l->SetAttribute(daStereoPair);
+            r->SetAttribute(daStereoPair);
+            if (m_state.LastEntry == images[i])
+                m_state.LastEntry = l;
+            else if (m_state.LastEntry == images[j])
+                m_state.LastEntry = r;
+        }
+    }
+    for (auto it = images.rbegin(); it != images.rend(); ++it)
+        if (DatensatzList().Contains(*it))
+            DeleteEntryPair(*it);
+
+    ActionSortExecute(m_pass, &m_state);
+    SelectEntry(m_state.LastEntry, !(m_state.PanelFlags & pfSynchronOff));
+    restoreSelection(left);
+    restoreSelection(right);
+    return {};
+}
+
+bool TPairEditing::RequestPartnerSelection(ListRowModel &list, int row)
+{
+    if (m_state.PanelFlags != 0)
+        return false;
+    TDatensatz *e = list.EntryAt(row);
+    postWindowMessage(WM_SELECT_PARTNER, row, reinterpret_cast<qintptr>(e));
+    if (ListRowModel *other = list.OtherList())
+        other->ClearSelection();
+    return true;
+}
+
+TPartnerSelection TPairEditing::SelectPartner(TDatensatz *entry)
+{
+    TPartnerSelection dirty;
+    TBusyBit busy(&m_state, bfPartnerSelection);
+    if (!entry || !DatensatzList().Contains(entry))
+        return dirty;
+    TDatensatz *partner = entry->Partner();
+    if (!partner || !partner->List())
+        return dirty;
+    ListRowModel *list = partner->List();
+    list->ClearSelection();
+    list->SetItemIndex(partner->RowIndex());
+    if (list == &m_pass.Right())
+        dirty.RightDirty = true;
+    else
+        dirty.LeftDirty = true;
+    return dirty;
+}
+
+void TPairEditing::CheckBoxSynchronClick(bool checked)
+{
+    if (checked)
+        m_state.PanelFlags &= static_cast<quint8>(~pfSynchronOff);
+    else
+        m_state.PanelFlags |= pfSynchronOff;
+    if (m_state.PanelFlags != 0)
+        return;
+    ListRowModel &left = m_pass.Left();
+    ListRowModel &right = m_pass.Right();
+    TDatensatz *last = DatensatzList().Contains(m_state.LastEntry) ? m_state.LastEntry : nullptr;
+    if (last && last == left.SelectedEntry()) {
+        postWindowMessage(WM_SELECT_PARTNER, last->RowIndex(), reinterpret_cast<qintptr>(last));
+        right.ClearSelection();
+    } else if (TDatensatz *e = right.SelectedEntry()) {
+        postWindowMessage(WM_SELECT_PARTNER, e->RowIndex(), reinterpret_cast<qintptr>(e));
+        left.ClearSelection();
+    }
+}

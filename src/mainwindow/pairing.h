@@ -1,0 +1,80 @@
+#pragma once
+// The main window's pair assignment on top of the ordering pass: the follow-up passes of an
+// automatic assignment (WM_ASSIGN_STEP), manual pairing with "Connect"/"Split",
+// "Combinations", and the selection of an entry's counterpart in the other list
+// (WM_SELECT_PARTNER). The window shows the results: it owns the pair prompt, the message
+// boxes, the edit panels and the previews; this class only tells it what to show.
+#include "mainwindow/ordering.h"
+
+#include <QString>
+
+#include <functional>
+
+class TOrderingPass;
+struct TMainWindowState;
+
+// What the window does after a WM_ASSIGN_STEP was handled.
+enum class TAssignStepAction {
+    None,                 // unknown code: nothing was done
+    ShowPairDialog,       // code 3: disable the edit area, show the pair prompt (it keeps the mode)
+    HidePairDialog,       // code 4: hide the prompt (hiding posts code 6)
+    PairDialogClosed,     // code 6: enable the edit area again, refresh both edit panels
+    ShowNoAssignmentHint, // code 7: warning box "Warning" with NoAssignmentHintText()
+};
+
+// The hint shown when an automatic assignment finds nothing to pair in an empty list.
+QString NoAssignmentHintText();
+
+// "Create all combinations of the %d selected images?\r\nThis will create %d stereo pairs."
+QString CombinationsQuestion(qint64 images, qint64 pairs);
+
+// Which previews must be reloaded after a counterpart was selected.
+struct TPartnerSelection
+{
+    bool LeftDirty = false;
+    bool RightDirty = false;
+};
+
+class TPairEditing
+{
+public:
+    TPairEditing(TOrderingPass &pass, TMainWindowState &state);
+
+    // "Dissolve all assignments and re-assign": mode 1 with "All list entries", else 2.
+    ArrangeOutcome ActionSortAllExecute(bool allEntries);
+
+    // WM_ASSIGN_STEP with its code and the mode of the pass that started the prompt.
+    TAssignStepAction HandleAssignStep(int code, int mode);
+
+    // The enabling rule of the "Connect"/"Split" button for the selected entries a (left)
+    // and b (right).
+    static bool LinkButtonEnabled(const TDatensatz *a, const TDatensatz *b, bool linkMode,
+                                  bool editAreaEnabled);
+    // Sets LinkEnabled and LinkMode from the current selection (part of refreshing the edit
+    // panels): the toggle reads "Split" exactly when the selected right entry is the
+    // selected left entry's partner.
+    void RefreshLinkButton();
+    // The "Connect"/"Split" button (also the middle mouse button on a list). Returns true
+    // when the pairs changed and the lists were ordered again; the window refreshes both
+    // edit panels in any case.
+    bool PanelLinkClick();
+
+    // "Combinations": every selected image with every other, as new stereo pairs; the
+    // originals leave the lists. confirm is asked (with CombinationsQuestion) from five
+    // images on and must return true for Yes. Returns an internal error text when the
+    // selection met a broken pair structure (nothing is changed then), else empty.
+    QString ButtonKombiClick(const std::function<bool(const QString &)> &confirm);
+
+    // A row was selected by the user in list (no busy bit set): with PanelFlags 0 posts
+    // WM_SELECT_PARTNER for its entry, clears the other list's selection and returns true;
+    // otherwise returns false and the window only refreshes that list's edit panel.
+    bool RequestPartnerSelection(ListRowModel &list, int row);
+    // WM_SELECT_PARTNER: selects the counterpart of entry (ignored when entry was freed).
+    TPartnerSelection SelectPartner(TDatensatz *entry);
+    // "Select counterpart permanently" was (un)checked.
+    void CheckBoxSynchronClick(bool checked);
+
+private:
+    TOrderingPass &m_pass;
+    TMainWindowState &m_state;
+};
