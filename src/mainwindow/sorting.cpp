@@ -83,6 +83,13 @@ template <typename Compare> std::vector<int> mergeSortedPositions(int n, Compare
     return a;
 }
 
+// SetNumber rewrites the row caption; an entry that already has the number keeps it.
+void setNumber(TDatensatz *e, int n)
+{
+    if (e->Number() != n)
+        e->SetNumber(n);
+}
+
 int compareNumbers(int a, int b)
 {
     return a < b ? -1 : (a > b ? 1 : 0);
@@ -116,7 +123,7 @@ void writeBack(ListRowModel &list, const std::vector<TDatensatz *> &work,
             row->SetData(e);
             e->AttachItem(row);
         }
-        e->SetNumber(r);
+        setNumber(e, r);
         if (progress)
             progress->RowDone(++position);
     }
@@ -186,10 +193,10 @@ void FinishOrdering(ListRowModel &left, ListRowModel &right,
         if (IsGapAttribute(e->Attribute()))
             continue;
         const int row = e->RowIndex();
-        e->SetNumber(row);
+        setNumber(e, row);
         TDatensatz *partner = e->Partner();
         if (partner && IsGapAttribute(partner->Attribute()))
-            partner->SetNumber(row);
+            setNumber(partner, row);
     }
 
     left.SortRows(compareByNumber);
@@ -198,9 +205,9 @@ void FinishOrdering(ListRowModel &left, ListRowModel &right,
         TDatensatz *e = left.EntryAt(i);
         if (!e)
             continue;
-        e->SetNumber(i);
+        setNumber(e, i);
         if (e->Partner())
-            e->Partner()->SetNumber(i);
+            setNumber(e->Partner(), i);
     }
     right.SortRows(compareByNumber);
 }
