@@ -7,12 +7,12 @@
 // Each benchmark starts from the state after loading: every picture unassigned opposite a
 // gap, rows in chronological order. The plain reference implementation of the tests runs on
 // the same input for comparison (once; it is quadratic).
+#include "mainwindow/ordering.h"
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
 #include "imaging/dsorgbild.h"
-#include "mainwindow/ordering.h"
 
 // The reference implementation lives with the tests; it is measured here on the same input.
 #include "../tests/mainwindow/reference_ordering.cpp"
@@ -175,10 +175,22 @@ void runReference(benchmark::State &state, const Streams &streams, int mode)
     }
 }
 
-void Mode0_Realistic(benchmark::State &state) { runPass(state, true, 0); }
-void Mode1_Realistic(benchmark::State &state) { runPass(state, true, 1); }
-void Mode0_NoRun(benchmark::State &state) { runPass(state, false, 0); }
-void Mode1_NoRun(benchmark::State &state) { runPass(state, false, 1); }
+void Mode0_Realistic(benchmark::State &state)
+{
+    runPass(state, true, 0);
+}
+void Mode1_Realistic(benchmark::State &state)
+{
+    runPass(state, true, 1);
+}
+void Mode0_NoRun(benchmark::State &state)
+{
+    runPass(state, false, 0);
+}
+void Mode1_NoRun(benchmark::State &state)
+{
+    runPass(state, false, 1);
+}
 void Reference_Mode0_Realistic(benchmark::State &state)
 {
     runReference(state, realisticStreams(kCount, 1), 0);

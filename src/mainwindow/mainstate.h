@@ -7,7 +7,8 @@
 class TDatensatz;
 
 // Bits of TMainWindowState::PanelFlags.
-enum TPanelFlag : quint8 {
+enum TPanelFlag : quint8
+{
     pfSynchronOff = 0x01,      // "Select counterpart permanently" is unchecked
     pfPairDialogOpen = 0x02,   // the pair prompt is open: lists are selected independently
     pfLeftDelete = 0x04,       // "Remove from list" (left) is running
@@ -19,7 +20,8 @@ enum TPanelFlag : quint8 {
 
 // Bits of TMainWindowState::BusyFlags. While any bit is set, the list change handlers ignore
 // selection changes.
-enum TBusyFlag : quint16 {
+enum TBusyFlag : quint16
+{
     bfConnect = 0x0001,          // "Connect"/"Split" reselects its rows
     bfPartnerSelection = 0x0002, // the counterpart is being selected
     bfOrdering = 0x0004,         // an ordering pass runs or reselects its rows
@@ -32,10 +34,10 @@ enum TBusyFlag : quint16 {
 
 struct TMainWindowState
 {
-    bool LinkMode = false;            // the toggle reads "Split" and is down
-    bool LinkEnabled = false;         // the "Connect"/"Split" button is enabled
-    bool EditAreaEnabled = true;      // the controls below the preview are enabled
-    TDatensatz *LastEntry = nullptr;  // valid while DatensatzList contains it
+    bool LinkMode = false;           // the toggle reads "Split" and is down
+    bool LinkEnabled = false;        // the "Connect"/"Split" button is enabled
+    bool EditAreaEnabled = true;     // the controls below the preview are enabled
+    TDatensatz *LastEntry = nullptr; // valid while DatensatzList contains it
     quint8 PanelFlags = 0;
     quint16 BusyFlags = 0;
     quint8 PairDialogMode = 0; // the mode remembered by the open pair prompt

@@ -227,7 +227,10 @@ void TOrderingPass::fillGaps(Work &work, quint8 mode)
         const std::vector<TDatensatz *> &in;
         size_t next = 0;
         size_t size() const { return out.size() + (in.size() - next); }
-        TDatensatz *at(size_t k) const { return k < out.size() ? out[k] : in[next + (k - out.size())]; }
+        TDatensatz *at(size_t k) const
+        {
+            return k < out.size() ? out[k] : in[next + (k - out.size())];
+        }
         // Every position below k is in out, so inserting at k (or appending to a shorter
         // list) is a push onto out.
         void insertAt(TDatensatz *e) { out.push_back(e); }

@@ -31,7 +31,8 @@ class TDatensatz;
 class TOrderingProgress;
 struct TMainWindowState;
 
-enum class ArrangeOutcome {
+enum class ArrangeOutcome
+{
     Completed, // the pass ran to its end: the lists are aligned row pairs
     NoRun,     // mode 1/2 found no run in two non-empty lists; WM_ASSIGN_STEP 3 posted
     ListEmpty, // mode 1/2 found no run and a list was empty; WM_ASSIGN_STEP 7 posted

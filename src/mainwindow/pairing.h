@@ -14,7 +14,8 @@ class TOrderingPass;
 struct TMainWindowState;
 
 // What the window does after a WM_ASSIGN_STEP was handled.
-enum class TAssignStepAction {
+enum class TAssignStepAction
+{
     None,                 // unknown code: nothing was done
     ShowPairDialog,       // code 3: disable the edit area, show the pair prompt (it keeps the mode)
     HidePairDialog,       // code 4: hide the prompt (hiding posts code 6)

@@ -152,8 +152,9 @@ void SortChronologically(std::vector<TDatensatz *> &entries)
     keys.reserve(entries.size());
     for (const TDatensatz *e : entries)
         keys.push_back(keyOf(e));
-    const std::vector<int> order = mergeSortedPositions(
-        static_cast<int>(entries.size()), [&](int i, int j) { return compareKeys(keys[i], keys[j]); });
+    const std::vector<int> order =
+        mergeSortedPositions(static_cast<int>(entries.size()),
+                             [&](int i, int j) { return compareKeys(keys[i], keys[j]); });
     std::vector<TDatensatz *> sorted;
     sorted.reserve(entries.size());
     for (int i : order)

@@ -159,11 +159,12 @@ std::vector<std::string> describe(const ref::Model &m)
                 const bool inLeft = m.inLeft(p);
                 partner = std::string(inLeft ? "L" : "R") + std::to_string(m.rowOf(p));
             }
-            out.push_back((e->isGap() ? std::string("gap t=") + QString::number(e->gapTime, 'g', 17).toStdString()
+            out.push_back((e->isGap() ? std::string("gap t=") +
+                                            QString::number(e->gapTime, 'g', 17).toStdString()
                                       : e->path.toStdString()) +
                           " a" + std::to_string(e->attribute) + " s" + std::to_string(e->side) +
-                          " n" + std::to_string(e->number) + " p" + partner + " st=" +
-                          QString::number(e->sortTime, 'g', 17).toStdString());
+                          " n" + std::to_string(e->number) + " p" + partner +
+                          " st=" + QString::number(e->sortTime, 'g', 17).toStdString());
         }
         out.push_back("|");
     }
@@ -179,15 +180,15 @@ std::vector<std::string> describe(const ListRowModel &left, const ListRowModel &
             const TDatensatz *p = e->Partner();
             std::string partner = "none";
             if (p)
-                partner = std::string(p->List() == &left ? "L" : "R") +
-                          std::to_string(p->RowIndex());
+                partner =
+                    std::string(p->List() == &left ? "L" : "R") + std::to_string(p->RowIndex());
             const bool gap = IsGapAttribute(e->Attribute());
-            out.push_back(
-                (gap ? std::string("gap t=") + QString::number(e->CaptureTime(), 'g', 17).toStdString()
-                     : e->SourcePath().toStdString()) +
-                " a" + std::to_string(e->Attribute()) + " s" + std::to_string(e->Side()) + " n" +
-                std::to_string(e->Number()) + " p" + partner + " st=" +
-                QString::number(e->SortTime(), 'g', 17).toStdString());
+            out.push_back((gap ? std::string("gap t=") +
+                                     QString::number(e->CaptureTime(), 'g', 17).toStdString()
+                               : e->SourcePath().toStdString()) +
+                          " a" + std::to_string(e->Attribute()) + " s" + std::to_string(e->Side()) +
+                          " n" + std::to_string(e->Number()) + " p" + partner +
+                          " st=" + QString::number(e->SortTime(), 'g', 17).toStdString());
         }
         out.push_back("|");
     }

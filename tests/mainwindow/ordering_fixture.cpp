@@ -22,8 +22,20 @@ bool AssignStepRecorder::event(QEvent *event)
         return QObject::event(event);
     const auto *message = static_cast<WindowMessageEvent *>(event);
     if (message->message() == WM_ASSIGN_STEP)
-        steps.emplace_back(static_cast<int>(message->wParam()), static_cast<int>(message->lParam()));
+        steps.emplace_back(static_cast<int>(message->wParam()),
+                           static_cast<int>(message->lParam()));
+    if (message->message() == WM_SELECT_PARTNER)
+        partnerRequests.emplace_back(static_cast<int>(message->wParam()),
+                                     reinterpret_cast<TDatensatz *>(message->lParam()));
     return true;
+}
+
+std::vector<std::pair<int, TDatensatz *>> AssignStepRecorder::takePartnerRequests()
+{
+    QCoreApplication::sendPostedEvents(this);
+    std::vector<std::pair<int, TDatensatz *>> result;
+    result.swap(partnerRequests);
+    return result;
 }
 
 std::vector<std::pair<int, int>> AssignStepRecorder::take()
@@ -53,8 +65,8 @@ TDatensatz *OrderingFixture::image(ListRowModel &list, const QString &name, doub
                                    TDsAttribute attribute)
 {
     const QString path = name.contains(u'/') ? name : QStringLiteral("/mem/") + name;
-    TDatensatz *e = AppendEntry(list, list.Count(), path, static_cast<TDsSide>(list.Side()),
-                                false, 0, false, true);
+    TDatensatz *e = AppendEntry(list, list.Count(), path, static_cast<TDsSide>(list.Side()), false,
+                                0, false, true);
     e->OrgBild()->JpegData.CaptureTime = time;
     e->OrgBild()->Loaded = true;
     e->SetAttribute(attribute);
@@ -80,9 +92,9 @@ TDatensatz *OrderingFixture::single(ListRowModel &list, const QString &name, dou
 }
 
 std::pair<TDatensatz *, TDatensatz *> OrderingFixture::stereo(const QString &leftName,
-                                                             double leftTime,
-                                                             const QString &rightName,
-                                                             double rightTime)
+                                                              double leftTime,
+                                                              const QString &rightName,
+                                                              double rightTime)
 {
     TDatensatz *l = image(left, leftName, leftTime, daStereoPair);
     TDatensatz *r = image(right, rightName, rightTime, daStereoPair);
@@ -102,9 +114,10 @@ std::vector<std::string> OrderingFixture::names(const ListRowModel &list) const
     std::vector<std::string> result;
     for (int r = 0; r < list.Count(); ++r) {
         const TDatensatz *e = list.EntryAt(r);
-        result.push_back(!e ? "?" : IsGapAttribute(e->Attribute())
-                                        ? "-"
-                                        : PathFileName(e->SourcePath()).toStdString());
+        result.push_back(!e ? "?"
+                         : IsGapAttribute(e->Attribute())
+                             ? "-"
+                             : PathFileName(e->SourcePath()).toStdString());
     }
     return result;
 }
@@ -127,7 +140,8 @@ std::string OrderingFixture::alignmentFault() const
             if (e->Partner() != other || !other || other->Partner() != e)
                 out << "list " << list->Side() << " row " << r << ": partner not in the same row; ";
             if (e->Number() != r)
-                out << "list " << list->Side() << " row " << r << ": number " << e->Number() << "; ";
+                out << "list " << list->Side() << " row " << r << ": number " << e->Number()
+                    << "; ";
             if (list->Row(r)->Text(lcNumber) != QChar(0xA0) + QString::asprintf("%4d", r))
                 out << "list " << list->Side() << " row " << r << ": caption; ";
             const TDsAttribute a = e->Attribute();
@@ -142,7 +156,7 @@ std::string OrderingFixture::alignmentFault() const
         }
     }
     if (static_cast<int>(inRows.size()) != DatensatzList().Count())
-        out << "registry holds " << DatensatzList().Count() << " entries, rows "
-            << inRows.size() << "; ";
+        out << "registry holds " << DatensatzList().Count() << " entries, rows " << inRows.size()
+            << "; ";
     return out.str();
 }

@@ -17,14 +17,17 @@
 // A day number as the EXIF reader makes it: 1 May 2024 plus the time of day.
 double at(int hour, int minute, double second);
 
-// Records the WM_ASSIGN_STEP messages posted to it: (code, mode).
+// Records the WM_ASSIGN_STEP messages posted to it as (code, mode) and the WM_SELECT_PARTNER
+// messages as (row, entry).
 class AssignStepRecorder : public QObject
 {
 public:
     std::vector<std::pair<int, int>> steps;
+    std::vector<std::pair<int, TDatensatz *>> partnerRequests;
     bool event(QEvent *event) override;
     // Delivers what was posted so far and returns the recorded steps (then forgets them).
     std::vector<std::pair<int, int>> take();
+    std::vector<std::pair<int, TDatensatz *>> takePartnerRequests();
 };
 
 class OrderingFixture : public ::testing::Test
@@ -49,7 +52,7 @@ protected:
                        TDsAttribute attribute = daUnassigned);
     // Two images as a stereo pair.
     std::pair<TDatensatz *, TDatensatz *> stereo(const QString &leftName, double leftTime,
-                                                const QString &rightName, double rightTime);
+                                                 const QString &rightName, double rightTime);
     // Selects exactly the given row of list (-1: none).
     void selectRow(ListRowModel &list, int row);
     // Entry names (file names; "-" for gaps) of a list in row order.
@@ -63,8 +66,8 @@ protected:
     std::string alignmentFault() const;
 };
 
-#define EXPECT_ALIGNED()                                                                       \
-    do {                                                                                       \
-        const std::string fault_ = alignmentFault();                                           \
-        EXPECT_TRUE(fault_.empty()) << fault_;                                                 \
+#define EXPECT_ALIGNED()                                                                           \
+    do {                                                                                           \
+        const std::string fault_ = alignmentFault();                                               \
+        EXPECT_TRUE(fault_.empty()) << fault_;                                                     \
     } while (0)
