@@ -14,3 +14,6 @@ struct TCliCommand
 
 // inspect: the metadata record of each file as JSON (inspectcommand.cpp).
 int runInspectCommand(const QStringList &arguments);
+// pair: loads left and right pictures, orders and pairs them, prints both lists as JSON
+// (paircommand.cpp).
+int runPairCommand(const QStringList &arguments);

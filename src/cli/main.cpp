@@ -15,6 +15,11 @@ constexpr TCliCommand commands[] = {
     {"inspect", "[--tags] FILE...",
      "print the metadata record of each file as JSON (--tags adds every EXIF tag found)",
      runInspectCommand},
+    {"pair",
+     "[--mode 0|1|2] [--offset-pair LEFTFILE RIGHTFILE] [--start N] [--mask MASK] --left FILE... "
+     "--right FILE...",
+     "load pictures into the two lists, order and pair them, print the rows as JSON",
+     runPairCommand},
 };
 
 void printUsage(FILE *stream)
