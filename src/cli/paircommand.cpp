@@ -13,7 +13,7 @@
 #include "mainwindow/ordering.h"
 #include "mainwindow/pairing.h"
 #include "mainwindow/sorting.h"
-#include "naming/renamemask.h"
+#include "naming/entryrenamemask.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -144,33 +144,17 @@ int rowOfPath(const ListRowModel &list, const QString &path)
     return -1;
 }
 
-MaskEntry maskView(const TDatensatz *e)
-{
-    MaskEntry m;
-    m.SourcePath = e->SourcePath();
-    m.CounterValue = e->CounterValue();
-    m.ListSide = e->List() ? e->List()->Side() : 0;
-    m.Attribute = e->Attribute();
-    m.Metadata = e->Metadata();
-    return m;
-}
-
 // "Renaming" for one picture: its texts go through the mask's text fields, the result is
 // its new base name; a stereo pair partner gets the same texts and name.
-void renameEntry(TDatensatz *e, const QString &mask)
+void renameEntry(TDatensatz *e, const QString &mask, const ListRowModel &left,
+                 const ListRowModel &right)
 {
     if (!e || IsGapAttribute(e->Attribute()))
         return;
     TRenameTextFields fields;
     for (int i = 0; i < 3; ++i)
         fields[static_cast<size_t>(i)].Current = e->GetText(i + 1);
-    MaskEntry view = maskView(e);
-    MaskEntry partnerView;
-    if (e->Partner()) {
-        partnerView = maskView(e->Partner());
-        view.Partner = &partnerView;
-    }
-    const QString name = EvaluateRenameMask(mask, view, fields);
+    const QString name = EvaluateRenameMask(mask, e, &left, &right, fields);
     for (int i = 0; i < 3; ++i)
         e->SetText(i + 1, fields[static_cast<size_t>(i)].Current);
     e->RenameTo(name);
@@ -189,9 +173,9 @@ void renameAll(ListRowModel &left, ListRowModel &right, const QString &mask)
     for (ListRowModel *list : {&left, &right}) {
         for (int r = 0; r < list->Count(); ++r) {
             TDatensatz *e = list->EntryAt(r);
-            renameEntry(e, mask);
+            renameEntry(e, mask, left, right);
             if (e)
-                renameEntry(e->Partner(), mask);
+                renameEntry(e->Partner(), mask, left, right);
         }
     }
 }
