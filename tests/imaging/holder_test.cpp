@@ -75,9 +75,10 @@ TEST_F(HolderLoading, OtherFormatsNeedTheLibrary)
     QImage tall(600, 800, QImage::Format_RGB32);
     tall.fill(Qt::darkGreen);
     const QString png = savePicture(tall, QStringLiteral("tall.png"));
+    const QString tiff = savePicture(tall, QStringLiteral("tall.tif"));
     const QString jpeg = saveBytes(jpegtest::encode(tall), QStringLiteral("tall.jpeg"));
 
-    for (const QString &path : {png, jpeg}) {
+    for (const QString &path : {png, tiff, jpeg}) {
         SCOPED_TRACE(path.toStdString());
         TDsOrgBild withoutLibrary(path);
         withoutLibrary.LoadImageData(0, nullptr);
