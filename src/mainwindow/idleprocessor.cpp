@@ -1,0 +1,377 @@
+#include "mainwindow/idleprocessor.h"
+
+#include "entries/datensatz.h"
+#include "entries/datensatzlist.h"
+#include "entries/listoperations.h"
+#include "entries/listrows.h"
+#include "entries/namingsettings.h"
+#include "imaging/libgfl.h"
+#include "mainwindow/ordering.h"
+#include "mainwindow/sorting.h"
+
+#include <QFileInfo>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <limits>
+#include <unordered_map>
+
+namespace {
+
+// Clears a flag when it goes out of scope, also when an error interrupts the work.
+class FlagGuard
+{
+public:
+    explicit FlagGuard(bool &flag) : m_flag(flag) { m_flag = true; }
+    ~FlagGuard() { m_flag = false; }
+    FlagGuard(const FlagGuard &) = delete;
+    FlagGuard &operator=(const FlagGuard &) = delete;
+
+private:
+    bool &m_flag;
+};
+
+} // namespace
+
+TIdleProcessor::TIdleProcessor(ListRowModel &left, ListRowModel &right, TLoadingView &view,
+                               QThreadPool *pool, QObject *parent)
+    : QObject(parent), m_left(left), m_right(right), m_view(view),
+      m_reads(pool, LibraryImageReader(&Gfl()))
+{
+    m_readAheadLimit = std::max(2, 2 * m_reads.Pool()->maxThreadCount());
+    m_idleTimer.setSingleShot(true);
+    m_idleTimer.setInterval(0);
+    connect(&m_idleTimer, &QTimer::timeout, this, &TIdleProcessor::IdleProcess);
+}
+
+TIdleProcessor::~TIdleProcessor() = default;
+
+void TIdleProcessor::SetOrdering(TOrderingPass *pass, TMainWindowState *state)
+{
+    m_ordering = pass;
+    m_state = state;
+}
+
+void TIdleProcessor::SetReadFunction(ImageReadFunction read)
+{
+    m_reads.SetReadFunction(std::move(read));
+}
+
+void TIdleProcessor::SetReadAheadLimit(int limit)
+{
+    m_readAheadLimit = std::max(1, limit);
+}
+
+void TIdleProcessor::SetRefreshPending()
+{
+    m_refreshPending = true;
+    ScheduleIdle();
+}
+
+// ---- Loading ----
+
+TDatensatz *TIdleProcessor::AddFile(const QString &path, ListRowModel &target,
+                                    const NewEntryDefaults &defaults)
+{
+    // A regular file (or a link to one). Anything else would block or fail the reader.
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile())
+        return nullptr;
+
+    const QString name = info.fileName().toUpper();
+    ListRowModel *list = &target;
+    if (name.contains(QLatin1String("_L.")))
+        list = &m_left;
+    else if (name.contains(QLatin1String("_R.")))
+        list = &m_right;
+    ListRowModel &other = list == &m_left ? m_right : m_left;
+
+    const auto side = static_cast<TDsSide>(list->Side());
+    // Start number + rows before the new one - 1 (the spin edits have no limits, so the sum
+    // is taken in 64 bits and wraps like the counter field does).
+    const qint64 number = qint64(NamingSettings().StartNumber) + list->Count() - 1;
+    TDatensatz *entry =
+        AppendEntry(*list, static_cast<qint32>(number), path, side, defaults.Invert,
+                    defaults.RotationOf(side), defaults.MirrorOf(side), defaults.BatchOf(side));
+    m_idleIndex = 0;
+    m_scanIndex = 0;
+    m_orderingDue = true;
+
+    TDatensatz *gap = CreateGap(other);
+    gap->SetSortTime(entry->SortTime());
+    gap->SetNumber(gap->RowIndex());
+    LinkBothWays(entry, gap);
+    ScheduleIdle();
+    return entry;
+}
+
+int TIdleProcessor::LoadFiles(const QStringList &paths, ListRowModel &target, LoadSource source,
+                              const NewEntryDefaults &defaults)
+{
+    const QStringList files =
+        ExpandDroppedPaths(paths, ReadableImageExtensions(GflAvailable(), GflFileFilter()));
+    const int count = int(std::min<qsizetype>(files.size(), std::numeric_limits<int>::max()));
+
+    m_view.SetSortActionEnabled(false);
+    m_view.SetSortingActionsEnabled(false);
+    m_view.SetOpenActionsEnabled(false);
+    m_view.SetBatchJobEnabled(false);
+    m_view.SetListsVisible(false);
+    m_view.SetStatusText(StatusAddingFiles());
+    m_view.SetProgressMaximum(source == LoadSource::OpenDialog ? std::max(0, count - 1) : count);
+    if (source == LoadSource::Drop)
+        m_view.LetEventsThrough();
+
+    int added = 0;
+    {
+        // Row texts are signalled once per list at the end instead of once per row.
+        ListUpdateGuard leftUpdate(&m_left);
+        ListUpdateGuard rightUpdate(&m_right);
+        for (int i = 0; i < count; ++i) {
+            if (i % 5 == 0)
+                m_view.SetProgressPosition(i);
+            if (AddFile(files[i], target, defaults))
+                ++added;
+        }
+    }
+
+    m_view.SetSortActionEnabled(true);
+    m_view.SetOpenActionsEnabled(true);
+    m_view.SetListsVisible(true);
+    ScheduleIdle();
+    return added;
+}
+
+// ---- Idle processing ----
+
+void TIdleProcessor::ScheduleIdle()
+{
+    if (!m_idleTimer.isActive())
+        m_idleTimer.start();
+}
+
+bool TIdleProcessor::IsIdle() const
+{
+    return !m_inPass && !m_idleTimer.isActive() && !m_refreshPending &&
+           DatensatzList().At(m_idleIndex) == nullptr;
+}
+
+void TIdleProcessor::IdleProcess()
+{
+    if (m_inPass) {
+        // Called from an event let through by the running pass: that pass goes on.
+        m_passRequested = true;
+        return;
+    }
+    {
+        FlagGuard inPass(m_inPass);
+        if (!m_held)
+            readLoop();
+        updateEnabling();
+        if (m_refreshPending) {
+            RefreshAllEntries();
+            m_refreshPending = false;
+        }
+        updateStatus();
+        m_view.IdlePreviews();
+    }
+    const bool unread = DatensatzList().At(m_idleIndex) != nullptr;
+    if (m_passRequested || (unread && !m_held)) {
+        m_passRequested = false;
+        ScheduleIdle();
+    }
+    if (!unread && DatensatzList().Count() > 0 && !m_held)
+        Q_EMIT ready();
+}
+
+void TIdleProcessor::readLoop()
+{
+    const TDatensatzList &registry = DatensatzList();
+    for (;;) {
+        TDatensatz *entry = registry.At(m_idleIndex);
+        if (!entry) {
+            // Deleting entries before IdleIndex moves the later ones down, so an entry can
+            // slip behind the walk; the walk takes it up before declaring the lists read.
+            const int unread = firstUnreadEntry();
+            if (unread < 0)
+                break;
+            m_idleIndex = unread;
+            m_scanIndex = 0;
+            continue;
+        }
+        if (m_idleIndex % 15 == 0) {
+            const int index = m_idleIndex;
+            if (!letEventsThrough(entry, index))
+                return; // the entry has gone: stop here, the next pass goes on
+            if (m_held)
+                return;
+            if (m_idleIndex != index || registry.At(m_idleIndex) != entry)
+                continue; // files were added or rows deleted meanwhile
+        }
+        switch (loadEntry(entry)) {
+        case Step::EntryGone:
+            return;
+        case Step::IndexMoved:
+            if (m_held)
+                return;
+            continue;
+        case Step::Applied:
+            break;
+        }
+        TDatensatz *partner = entry->Partner();
+        if (partner && partner->Attribute() == daGapNew) {
+            partner->SetGapTime(entry->CaptureTime());
+            partner->SetAttribute(daGap);
+        }
+        m_orderingDue = true;
+        ++m_idleIndex;
+    }
+    if (m_orderingDue) {
+        m_orderingDue = false;
+        runOrdering();
+    }
+}
+
+bool TIdleProcessor::letEventsThrough(TDatensatz *entry, int index)
+{
+    const int count = DatensatzList().Count();
+    m_view.SetProgressMaximum(count);
+    m_view.SetProgressPosition(index);
+    m_view.SetStatusText(StatusReadingMetadata(index, count));
+    m_view.LetEventsThrough();
+    return DatensatzList().Contains(entry);
+}
+
+TIdleProcessor::Step TIdleProcessor::loadEntry(TDatensatz *entry)
+{
+    const TDatensatzList &registry = DatensatzList();
+    const int index = m_idleIndex;
+    startReadsAhead();
+    while (TReadAhead::NeedsRead(entry)) {
+        const TReadAhead::ReadPtr read = m_reads.ReadFor(entry);
+        // Wait in short slices; between them the window gets its events.
+        while (!read->WaitFor(m_waitSlice)) {
+            m_view.LetEventsThrough();
+            if (!registry.Contains(entry))
+                return Step::EntryGone;
+            if (m_held || m_idleIndex != index || registry.At(index) != entry)
+                return Step::IndexMoved;
+            startReadsAhead();
+        }
+        // A read that no longer fits (the entry changed its file meanwhile) is dropped and
+        // the loop starts the right one.
+        m_reads.Apply(entry, read);
+    }
+    entry->LoadMetadata();
+    return Step::Applied;
+}
+
+void TIdleProcessor::startReadsAhead()
+{
+    const TDatensatzList &registry = DatensatzList();
+    m_reads.Prune();
+    int k = std::max(m_scanIndex, m_idleIndex);
+    while (m_reads.Pending() < m_readAheadLimit) {
+        TDatensatz *entry = registry.At(k);
+        if (!entry)
+            break;
+        m_reads.Start(entry);
+        ++k;
+    }
+    m_scanIndex = k;
+}
+
+int TIdleProcessor::firstUnreadEntry() const
+{
+    const TDatensatzList &registry = DatensatzList();
+    for (int i = 0; i < registry.Count(); ++i) {
+        if (!registry.At(i)->MetaLoaded())
+            return i;
+    }
+    return -1;
+}
+
+void TIdleProcessor::runOrdering()
+{
+    if (m_ordering)
+        ActionSortExecute(*m_ordering, m_state);
+}
+
+void TIdleProcessor::updateEnabling()
+{
+    const TDatensatzList &registry = DatensatzList();
+    const bool any = registry.Count() > 0;
+    const bool allRead = registry.At(m_idleIndex) == nullptr;
+    m_view.SetSortingActionsEnabled(allRead && any && !m_held);
+    m_view.SetSortingRadioButtonsEnabled(allRead && any && !m_held);
+    m_view.SetBatchJobEnabled(any && !m_held);
+}
+
+void TIdleProcessor::updateStatus()
+{
+    const TDatensatzList &registry = DatensatzList();
+    const int count = registry.Count();
+    if (count == 0) {
+        m_view.SetProgressMaximum(NoDataProgressMaximum);
+        m_view.SetProgressPosition(0);
+        m_view.SetStatusText(QLatin1String(StatusNoData));
+    } else if (registry.At(m_idleIndex) || m_held) {
+        m_view.SetProgressMaximum(count);
+        m_view.SetProgressPosition(std::min(m_idleIndex, count));
+        m_view.SetStatusText(QLatin1String(StatusReadingData));
+    } else {
+        m_view.SetProgressToMaximum();
+        m_view.SetStatusText(QLatin1String(StatusReady));
+    }
+}
+
+// ---- Clearing and the batch job ----
+
+bool TIdleProcessor::RemoveAllItems(const std::function<int(const QString &)> &ask)
+{
+    // IdleIndex beyond the end and the pass held off while the question is open.
+    m_idleIndex = std::numeric_limits<int>::max();
+    bool removed = false;
+    {
+        FlagGuard held(m_held);
+        const int answer = ask ? ask(RemoveAllQuestion()) : DlgAnswerNo;
+        if (answer == DlgAnswerYes) {
+            m_reads.Clear();
+            m_left.Clear();
+            m_right.Clear();
+            m_view.MarkPreviewsDirty();
+            DatensatzList().FreeAll();
+            if (TImageList *images = m_left.SmallImages())
+                ClearThumbnails(*images);
+            if (TImageList *images = m_right.SmallImages();
+                images && images != m_left.SmallImages())
+                ClearThumbnails(*images);
+            removed = true;
+        }
+    }
+    m_view.SetSortingActionsEnabled(false);
+    m_view.SetBatchJobEnabled(false);
+    m_idleIndex = 0;
+    m_scanIndex = 0;
+    ScheduleIdle();
+    return removed;
+}
+
+bool TIdleProcessor::PrepareBatchJob()
+{
+    TDatensatzList &registry = DatensatzList();
+    if (registry.Count() == 0)
+        return false;
+    // Two entries "at the same time" (within a millisecond) are not an equivalence, so the
+    // order is found with the stable merge sort made for it and then handed to the registry
+    // as plain ranks, which any sort handles.
+    std::vector<TDatensatz *> order = registry.Entries();
+    SortChronologically(order);
+    std::unordered_map<const TDatensatz *, int> rank;
+    rank.reserve(order.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        rank.emplace(order[i], int(i));
+    registry.Sort(
+        [&rank](const TDatensatz *a, const TDatensatz *b) { return rank.at(a) - rank.at(b); });
+    return true;
+}

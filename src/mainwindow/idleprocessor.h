@@ -1,0 +1,143 @@
+#pragma once
+// The loading of files into the two lists and the main window's idle processing.
+//
+// Adding a file is quick: an existence check and two new rows (the image in its list, a
+// new gap opposite it). Everything slow happens afterwards, in idle time: the idle pass
+// walks DatensatzList from IdleIndex on, takes over every entry's metadata (LoadMetadata)
+// and hands the capture time of an image to its new gap. When the last entry is read, the
+// chronological ordering runs by itself, and only then are the sorting actions enabled.
+//
+// The file reading itself (EXIF and the 1/8-scale thumbnail decode) runs on a thread pool,
+// up to a few files ahead of IdleIndex; the results are applied on the user interface
+// thread strictly in IdleIndex order. The pass never blocks for long: when the next result
+// is not ready yet it waits a few milliseconds at a time and lets pending events through in
+// between, as it does at every 15th entry. Anything may happen while events go through
+// (files dropped, rows deleted, both lists cleared); the pass stops when the entry it was
+// working on has gone and picks up again at its next run.
+#include "mainwindow/loading.h"
+#include "mainwindow/readahead.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+
+class ListRowModel;
+class QThreadPool;
+class TDatensatz;
+class TOrderingPass;
+struct TMainWindowState;
+
+class TIdleProcessor : public QObject
+{
+    Q_OBJECT
+public:
+    // left, right: the two lists (side values 2 and 3). view: the main window. pool: the
+    // application's pool for the file reads (null: QThreadPool::globalInstance()).
+    TIdleProcessor(ListRowModel &left, ListRowModel &right, TLoadingView &view,
+                   QThreadPool *pool = nullptr, QObject *parent = nullptr);
+    // Waits for the file reads still running.
+    ~TIdleProcessor() override;
+
+    // The ordering pass run after the last entry has been read (ActionSortExecute with the
+    // window's state). Without one the lists are not ordered after loading.
+    void SetOrdering(TOrderingPass *pass, TMainWindowState *state);
+    // The function that reads a file on the pool; the default is readImageData with the
+    // program-wide imaging library.
+    void SetReadFunction(ImageReadFunction read);
+    // How many reads may be started ahead of the entry being applied (at least 1). The
+    // default is twice the pool's thread count, so that no pool thread waits for work
+    // while the user interface thread applies a result.
+    void SetReadAheadLimit(int limit);
+    int ReadAheadLimit() const { return m_readAheadLimit; }
+    // The longest wait for a result between two calls of LetEventsThrough (default 5 ms).
+    void SetWaitSlice(std::chrono::milliseconds slice) { m_waitSlice = slice; }
+
+    // ---- Window state ----
+    // Index into DatensatzList of the next entry whose metadata the idle pass reads.
+    int IdleIndex() const { return m_idleIndex; }
+    // All rows must be refreshed at the next idle pass (WM_ENTRIES_CHANGED, changed
+    // suffixes or folders). Schedules a pass.
+    void SetRefreshPending();
+    bool RefreshPending() const { return m_refreshPending; }
+
+    // ---- Loading ----
+    // Adds the file at path: to the left list when its name (upper case) contains "_L.",
+    // else to the right list when it contains "_R.", else to target. The new entry takes
+    // the number start number + rows before it - 1 and the defaults of its side; a new gap
+    // opposite it takes its time and the row index as number, and the two are linked.
+    // IdleIndex := 0. Returns the new entry, or null when path is not an existing regular
+    // file (nothing happens then).
+    TDatensatz *AddFile(const QString &path, ListRowModel &target,
+                        const NewEntryDefaults &defaults);
+    // A batch of files for target (dropped or chosen in an open dialog): folders are
+    // expanded to the image files they hold; the actions that conflict with loading are
+    // disabled and the lists hidden meanwhile; the progress bar moves every fifth file.
+    // Returns the number of entries added.
+    int LoadFiles(const QStringList &paths, ListRowModel &target, LoadSource source,
+                  const NewEntryDefaults &defaults);
+
+    // ---- Idle processing ----
+    // One idle pass: reads the metadata from IdleIndex on (ordering after the last entry),
+    // enables the sorting actions and the batch job, refreshes all rows when pending, sets
+    // the status and calls the view's IdlePreviews. A call while a pass runs (from an event
+    // let through) does nothing but asks for another pass afterwards.
+    void IdleProcess();
+    // Runs IdleProcess once the event queue is empty (a zero-interval single-shot timer;
+    // several requests make one pass). The processor asks for its own passes when entries
+    // are added, rows must be refreshed or a pass stopped early; the window asks whenever
+    // something else of the pass is due (previews marked dirty).
+    void ScheduleIdle();
+    // A pass is running (possibly suspended in LetEventsThrough).
+    bool IsProcessing() const { return m_inPass; }
+    // No entry is left to read and no pass is running or scheduled.
+    bool IsIdle() const;
+
+    // ---- Clearing and the batch job ----
+    // "Remove all items from both lists": ask returns the pressed button of the question
+    // RemoveAllQuestion() (DlgAnswerYes removes). The idle pass is held off while the
+    // question is open. Afterwards the sorting actions and "Execute Batch Job" are disabled
+    // and IdleIndex := 0 either way. Returns true when the lists were cleared.
+    bool RemoveAllItems(const std::function<int(const QString &question)> &ask);
+    // Before the batch wizard opens: false when there are no entries; otherwise sorts
+    // DatensatzList chronologically (capture time, then file name) and returns true.
+    static bool PrepareBatchJob();
+
+Q_SIGNALS:
+    // The status reads "Ready" at the end of a pass (every entry read and ordered).
+    void ready();
+
+private:
+    enum class Step
+    {
+        Applied,    // the entry's metadata is taken over
+        EntryGone,  // the entry disappeared while events went through: stop the loop
+        IndexMoved, // IdleIndex or the entry at it changed meanwhile: look again
+    };
+    void readLoop();
+    Step loadEntry(TDatensatz *entry);
+    bool letEventsThrough(TDatensatz *entry, int index);
+    void startReadsAhead();
+    int firstUnreadEntry() const;
+    void runOrdering();
+    void updateEnabling();
+    void updateStatus();
+
+    ListRowModel &m_left;
+    ListRowModel &m_right;
+    TLoadingView &m_view;
+    TReadAhead m_reads;
+    TOrderingPass *m_ordering = nullptr;
+    TMainWindowState *m_state = nullptr;
+    QTimer m_idleTimer;
+    int m_idleIndex = 0;
+    int m_scanIndex = 0; // the next registry position that read-ahead looks at
+    int m_readAheadLimit = 2;
+    std::chrono::milliseconds m_waitSlice{5};
+    bool m_refreshPending = false;
+    bool m_inPass = false;
+    bool m_passRequested = false; // asked for while a pass was running
+    bool m_orderingDue = false;   // entries were added or read since the last ordering
+    bool m_held = false;          // "Remove all items" asks its question: no reading
+};
