@@ -31,6 +31,19 @@ private:
     bool &m_flag;
 };
 
+// Counts a nestable state up for its lifetime.
+class CountGuard
+{
+public:
+    explicit CountGuard(int &count) : m_count(count) { ++m_count; }
+    ~CountGuard() { --m_count; }
+    CountGuard(const CountGuard &) = delete;
+    CountGuard &operator=(const CountGuard &) = delete;
+
+private:
+    int &m_count;
+};
+
 } // namespace
 
 TIdleProcessor::TIdleProcessor(ListRowModel &left, ListRowModel &right, TLoadingView &view,
@@ -119,11 +132,13 @@ int TIdleProcessor::LoadFiles(const QStringList &paths, ListRowModel &target, Lo
     m_view.SetListsVisible(false);
     m_view.SetStatusText(StatusAddingFiles());
     m_view.SetProgressMaximum(source == LoadSource::OpenDialog ? std::max(0, count - 1) : count);
-    if (source == LoadSource::Drop)
-        m_view.LetEventsThrough();
-
     int added = 0;
     {
+        // An idle pass due now waits until the files are in: run inside this handler it
+        // would read and enable actions while the lists are half filled.
+        CountGuard adding(m_adding);
+        if (source == LoadSource::Drop)
+            m_view.LetEventsThrough();
         // Row texts are signalled once per list at the end instead of once per row.
         ListUpdateGuard leftUpdate(&m_left);
         ListUpdateGuard rightUpdate(&m_right);
@@ -152,21 +167,21 @@ void TIdleProcessor::ScheduleIdle()
 
 bool TIdleProcessor::IsIdle() const
 {
-    return !m_inPass && !m_idleTimer.isActive() && !m_refreshPending &&
+    return !m_inPass && m_adding == 0 && !m_idleTimer.isActive() && !m_refreshPending &&
            DatensatzList().At(m_idleIndex) == nullptr;
 }
 
 void TIdleProcessor::IdleProcess()
 {
-    if (m_inPass) {
-        // Called from an event let through by the running pass: that pass goes on.
+    if (m_inPass || m_adding > 0 || m_held > 0) {
+        // Called from an event let through by the running pass, while files are being added
+        // or while "Remove all items" asks: that work goes on, and another pass follows.
         m_passRequested = true;
         return;
     }
     {
         FlagGuard inPass(m_inPass);
-        if (!m_held)
-            readLoop();
+        readLoop();
         updateEnabling();
         if (m_refreshPending) {
             RefreshAllEntries();
@@ -176,11 +191,11 @@ void TIdleProcessor::IdleProcess()
         m_view.IdlePreviews();
     }
     const bool unread = DatensatzList().At(m_idleIndex) != nullptr;
-    if (m_passRequested || (unread && !m_held)) {
+    if (m_passRequested || unread) {
         m_passRequested = false;
         ScheduleIdle();
     }
-    if (!unread && DatensatzList().Count() > 0 && !m_held)
+    if (!unread && DatensatzList().Count() > 0)
         Q_EMIT ready();
 }
 
@@ -203,8 +218,6 @@ void TIdleProcessor::readLoop()
             const int index = m_idleIndex;
             if (!letEventsThrough(entry, index))
                 return; // the entry has gone: stop here, the next pass goes on
-            if (m_held)
-                return;
             if (m_idleIndex != index || registry.At(m_idleIndex) != entry)
                 continue; // files were added or rows deleted meanwhile
         }
@@ -212,8 +225,6 @@ void TIdleProcessor::readLoop()
         case Step::EntryGone:
             return;
         case Step::IndexMoved:
-            if (m_held)
-                return;
             continue;
         case Step::Applied:
             break;
@@ -254,7 +265,7 @@ TIdleProcessor::Step TIdleProcessor::loadEntry(TDatensatz *entry)
             m_view.LetEventsThrough();
             if (!registry.Contains(entry))
                 return Step::EntryGone;
-            if (m_held || m_idleIndex != index || registry.At(index) != entry)
+            if (m_idleIndex != index || registry.At(index) != entry)
                 return Step::IndexMoved;
             startReadsAhead();
         }
@@ -302,9 +313,9 @@ void TIdleProcessor::updateEnabling()
     const TDatensatzList &registry = DatensatzList();
     const bool any = registry.Count() > 0;
     const bool allRead = registry.At(m_idleIndex) == nullptr;
-    m_view.SetSortingActionsEnabled(allRead && any && !m_held);
-    m_view.SetSortingRadioButtonsEnabled(allRead && any && !m_held);
-    m_view.SetBatchJobEnabled(any && !m_held);
+    m_view.SetSortingActionsEnabled(allRead && any);
+    m_view.SetSortingRadioButtonsEnabled(allRead && any);
+    m_view.SetBatchJobEnabled(any);
 }
 
 void TIdleProcessor::updateStatus()
@@ -315,7 +326,7 @@ void TIdleProcessor::updateStatus()
         m_view.SetProgressMaximum(NoDataProgressMaximum);
         m_view.SetProgressPosition(0);
         m_view.SetStatusText(QLatin1String(StatusNoData));
-    } else if (registry.At(m_idleIndex) || m_held) {
+    } else if (registry.At(m_idleIndex)) {
         m_view.SetProgressMaximum(count);
         m_view.SetProgressPosition(std::min(m_idleIndex, count));
         m_view.SetStatusText(QLatin1String(StatusReadingData));
@@ -329,11 +340,15 @@ void TIdleProcessor::updateStatus()
 
 bool TIdleProcessor::RemoveAllItems(const std::function<int(const QString &)> &ask)
 {
+    // An ordering pass lets events through while it holds the entries it works on; freeing
+    // them under it is not an option. The click is ignored.
+    if (m_ordering && m_ordering->IsRunning())
+        return false;
     // IdleIndex beyond the end and the pass held off while the question is open.
     m_idleIndex = std::numeric_limits<int>::max();
     bool removed = false;
     {
-        FlagGuard held(m_held);
+        CountGuard held(m_held);
         const int answer = ask ? ask(RemoveAllQuestion()) : DlgAnswerNo;
         if (answer == DlgAnswerYes) {
             m_reads.Clear();

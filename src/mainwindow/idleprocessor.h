@@ -98,7 +98,8 @@ public:
     // "Remove all items from both lists": ask returns the pressed button of the question
     // RemoveAllQuestion() (DlgAnswerYes removes). The idle pass is held off while the
     // question is open. Afterwards the sorting actions and "Execute Batch Job" are disabled
-    // and IdleIndex := 0 either way. Returns true when the lists were cleared.
+    // and IdleIndex := 0 either way. Returns true when the lists were cleared. While an
+    // ordering pass runs (it lets events through while it holds entries) nothing happens.
     bool RemoveAllItems(const std::function<int(const QString &question)> &ask);
     // Before the batch wizard opens: false when there are no entries; otherwise sorts
     // DatensatzList chronologically (capture time, then file name) and returns true.
@@ -139,5 +140,6 @@ private:
     bool m_inPass = false;
     bool m_passRequested = false; // asked for while a pass was running
     bool m_orderingDue = false;   // entries were added or read since the last ordering
-    bool m_held = false;          // "Remove all items" asks its question: no reading
+    int m_held = 0;               // "Remove all items" asks its question: no reading
+    int m_adding = 0;             // LoadFiles is adding files: no pass yet
 };

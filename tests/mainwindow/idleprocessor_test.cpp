@@ -9,6 +9,7 @@
 #include "imaging/dsorgbild.h"
 #include "imaging/imagelist.h"
 #include "imaging/libgfl.h"
+#include "mainwindow/orderingprogress.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -496,4 +497,46 @@ TEST_F(LoadingFixture, BatchJobSortsTheRegistryByCaptureTimeThenName)
     const std::vector<TDatensatz *> all = DatensatzList().Entries();
     for (size_t i = 1; i < all.size(); ++i)
         EXPECT_LE(all[i - 1]->CaptureTime(), all[i]->CaptureTime() + 1e-9);
+}
+
+TEST_F(LoadingFixture, ADropDoesNotRunTheDuePassBeforeItsFilesAreIn)
+{
+    processor->AddFile(copyPhoto(QStringLiteral("jpg/Canon_40D.jpg"), QStringLiteral("first.jpg")),
+                       left, defaults);
+    // The pass for the first file is due; the drop lets events through before adding.
+    processor->LoadFiles(copyPhotos(3), left, LoadSource::Drop, defaults);
+    EXPECT_EQ(view.eventsLetThrough, 1);
+    for (TDatensatz *e : DatensatzList().Entries())
+        EXPECT_FALSE(e->MetaLoaded());
+    EXPECT_FALSE(view.sortingActions);
+    EXPECT_EQ(view.status, StatusAddingFiles());
+    ASSERT_TRUE(runUntilIdle());
+    EXPECT_EQ(left.Count(), 4);
+}
+
+TEST_F(LoadingFixture, RemoveAllIsIgnoredWhileTheOrderingPassLetsEventsThrough)
+{
+    struct ClickingProgress : TOrderingProgress
+    {
+        std::function<void()> click;
+        void StepStarted(const QString &, int) override { click(); }
+        void RowDone(int) override {}
+    } progress;
+    int asked = 0;
+    int clicks = 0;
+    progress.click = [&] {
+        ++clicks;
+        EXPECT_FALSE(processor->RemoveAllItems([&](const QString &) {
+            ++asked;
+            return DlgAnswerYes;
+        }));
+    };
+    pass.SetProgress(&progress);
+    processor->LoadFiles(copyPhotos(3), left, LoadSource::Drop, defaults);
+    ASSERT_TRUE(runUntilIdle());
+    pass.SetProgress(nullptr);
+    EXPECT_GT(clicks, 0);
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(left.Count(), 3);
+    EXPECT_EQ(view.status, QStringLiteral("Ready"));
 }
