@@ -1,0 +1,422 @@
+// Loading 400 photo-sized JPEG files (4000 x 3000, 200 per list) until the status reads
+// "Ready": LoadFiles for each list, then the idle processing (metadata and thumbnails read on
+// the pool, applied in order, the chronological ordering, the row refresh with icons), run
+// through the core API with a window stand-in that lets events through like the window.
+// The same files are decoded at 1/8 scale one after another with plain libjpeg-turbo as
+// the yardstick.
+//
+// Counters:
+//   ready_ms            time from the first LoadFiles call to "Ready" (best of the rounds)
+//   sequential_ms       plain 1/8-scale decode of the 400 files in a row (best of the rounds)
+//   ready_vs_sequential ready_ms / sequential_ms (target: at most 0.6 on two cores)
+//   longest_gap_ms      longest stretch without letting events through while loading (worst
+//                       round)
+//   peak_kb_per_picture rise of the peak resident memory (VmHWM) during the first loading,
+//                       per picture
+//   kept_kb_per_picture resident memory still held after "Ready", per picture
+//   cpu_vs_sequential_cpu  processor time of the loading (all threads) against that of the
+//                       sequential decode; ui_thread_cpu_ms: the user interface thread's part
+#include "entries/datensatz.h"
+#include "entries/datensatzlist.h"
+#include "entries/listrows.h"
+#include "entries/namingsettings.h"
+#include "imaging/dsorgbild.h"
+#include "imaging/imagelist.h"
+#include "mainwindow/idleprocessor.h"
+#include "mainwindow/mainstate.h"
+#include "mainwindow/ordering.h"
+#include "mainwindow/orderingprogress.h"
+#include "support/photo_generator.h"
+#include "ui/windowmessages.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QGuiApplication>
+#include <QThread>
+#include <QThreadPool>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <ctime>
+#include <jpeglib.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr int photosPerSide = 200;
+// Rounds per run (the best one counts): DUOMIRA_BENCH_ROUNDS, default 3.
+int rounds()
+{
+    const int n = qEnvironmentVariableIntValue("DUOMIRA_BENCH_ROUNDS");
+    return n > 0 ? n : 3;
+}
+constexpr int iconSize = 64; // "Thumbnail Dimensions" 64 x 64
+
+struct PhotoSets
+{
+    QStringList left;
+    QStringList right;
+};
+
+const PhotoSets &photoSets()
+{
+    static const PhotoSets sets = [] {
+        PhotoSets s;
+        QString error;
+        benchsupport::PhotoSetOptions leftOptions;
+        leftOptions.namePrefix = QStringLiteral("L_");
+        s.left = benchsupport::generatePhotoSet(
+            benchsupport::photoCacheDir(QStringLiteral("loading_left_4000x3000")), photosPerSide,
+            4000, 3000, leftOptions, &error);
+        benchsupport::PhotoSetOptions rightOptions;
+        rightOptions.namePrefix = QStringLiteral("R_");
+        rightOptions.model = QStringLiteral("Canon EOS 5D Mark IV (right)");
+        rightOptions.firstCapture = leftOptions.firstCapture.addSecs(37); // the other clock
+        s.right = benchsupport::generatePhotoSet(
+            benchsupport::photoCacheDir(QStringLiteral("loading_right_4000x3000")), photosPerSide,
+            4000, 3000, rightOptions, &error);
+        if (s.left.size() != photosPerSide || s.right.size() != photosPerSide)
+            std::fprintf(stderr, "cannot generate the photo sets: %s\n", qPrintable(error));
+        return s;
+    }();
+    return sets;
+}
+
+// The window stand-in: records the status and measures the stretches between two
+// occasions of letting events through.
+class TimedView : public TLoadingView
+{
+public:
+    QString status;
+    qint64 longestGapNs = 0;
+    int eventsLetThrough = 0;
+
+    void start()
+    {
+        m_clock.start();
+        m_last = 0;
+        longestGapNs = 0;
+        eventsLetThrough = 0;
+    }
+    void SetStatusText(const QString &text) override { status = text; }
+    void SetProgressMaximum(int) override {}
+    void SetProgressPosition(int) override {}
+    void SetProgressToMaximum() override {}
+    void LetEventsThrough() override
+    {
+        mark();
+        resume();
+        ++eventsLetThrough;
+        QCoreApplication::processEvents();
+        resume();
+    }
+    void SetSortActionEnabled(bool) override {}
+    void SetSortingActionsEnabled(bool) override {}
+    void SetSortingRadioButtonsEnabled(bool) override {}
+    void SetBatchJobEnabled(bool) override {}
+    void SetOpenActionsEnabled(bool) override {}
+    void SetListsVisible(bool) override {}
+    void MarkPreviewsDirty() override {}
+    void IdlePreviews() override {}
+
+    // Ends a stretch (also when the event loop itself takes over).
+    void mark()
+    {
+        if (m_clock.isValid()) {
+            const qint64 gap = m_clock.nsecsElapsed() - m_last;
+            if (gap > longestGapNs) {
+                longestGapNs = gap;
+                longestAt = status;
+            }
+        }
+    }
+    QString longestAt; // the status text when the longest stretch ended
+    void resume()
+    {
+        if (m_clock.isValid())
+            m_last = m_clock.nsecsElapsed();
+    }
+
+private:
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+};
+
+// The ordering pass lets events through at each of its steps, as the window's progress does.
+class TimedOrderingProgress : public TOrderingProgress
+{
+public:
+    explicit TimedOrderingProgress(TimedView &view) : m_view(view) {}
+    void StepStarted(const QString &text, int) override
+    {
+        m_view.SetStatusText(text);
+        m_view.LetEventsThrough();
+    }
+    void RowDone(int) override {}
+
+private:
+    TimedView &m_view;
+};
+
+// Receives WM_ENTRIES_CHANGED like the main window: all rows are refreshed at the next pass.
+class MessageReceiver : public QObject
+{
+public:
+    TIdleProcessor *processor = nullptr;
+    TimedView *view = nullptr;
+    bool event(QEvent *event) override
+    {
+        if (event->type() == WindowMessageEvent::eventType()) {
+            auto *message = static_cast<WindowMessageEvent *>(event);
+            if (message->message() == WM_ENTRIES_CHANGED && processor)
+                processor->SetRefreshPending();
+            return true;
+        }
+        return QObject::event(event);
+    }
+};
+
+// The event loop counts as letting events through: a timer between passes measures how
+// long the loop itself was kept from its events.
+struct LoopWatch
+{
+    explicit LoopWatch(TimedView &view)
+    {
+        timer.setInterval(1);
+        QObject::connect(&timer, &QTimer::timeout, [&view] {
+            view.mark();
+            view.resume();
+        });
+    }
+    QTimer timer;
+};
+
+qint64 statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+double processCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+double threadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+bool resetPeakMemory()
+{
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+}
+
+// Plain libjpeg-turbo decode at 1/8 scale, the rows thrown away.
+bool decodeEighth(const QString &path)
+{
+    FILE *file = std::fopen(QFile::encodeName(path).constData(), "rb");
+    if (!file)
+        return false;
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.scale_num = 1;
+    cinfo.scale_denom = 8;
+    jpeg_start_decompress(&cinfo);
+    std::vector<JSAMPLE> row(size_t(cinfo.output_width) * size_t(cinfo.output_components));
+    JSAMPROW rows[1] = {row.data()};
+    while (cinfo.output_scanline < cinfo.output_height)
+        jpeg_read_scanlines(&cinfo, rows, 1);
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(file);
+    return true;
+}
+
+void warmFileCache(const QStringList &paths)
+{
+    for (const QString &path : paths) {
+        QFile f(path);
+        if (f.open(QIODevice::ReadOnly))
+            while (!f.read(1 << 20).isEmpty()) {
+            }
+    }
+}
+
+struct LoadingRun
+{
+    double readyMs = 0;
+    double cpuMs = 0;
+    double uiCpuMs = 0;
+    double addMs = 0;
+    double longestGapMs = 0;
+    QString longestGapAt;
+    qint64 peakKb = -1;
+    qint64 keptKb = -1;
+    bool ready = false;
+};
+
+LoadingRun loadUntilReady(const PhotoSets &sets, QThreadPool &pool)
+{
+    ResetNamingSettings();
+    ListRowModel left(dsLeft);
+    ListRowModel right(dsRight);
+    ListRowModel::LinkLists(left, right);
+    TImageList icons(iconSize, iconSize);
+    left.SetSmallImages(&icons);
+    right.SetSmallImages(&icons);
+    TMainWindowState state;
+    TimedView view;
+    TimedOrderingProgress progress(view);
+    TOrderingPass pass(left, right, &state, &progress);
+    LoadingRun run;
+    {
+        TIdleProcessor processor(left, right, view, &pool);
+        processor.SetOrdering(&pass, &state);
+        MessageReceiver receiver;
+        receiver.processor = &processor;
+        setMessageReceiver(&receiver);
+        LoopWatch watch(view);
+        NewEntryDefaults defaults;
+
+        const bool peakReset = resetPeakMemory();
+        const qint64 baseKb = statusKb("VmRSS");
+        QEventLoop loop;
+        QObject::connect(&processor, &TIdleProcessor::ready, &loop, &QEventLoop::quit);
+        QTimer::singleShot(300000, &loop, &QEventLoop::quit);
+
+        QElapsedTimer clock;
+        clock.start();
+        const double cpuStart = processCpuMs();
+        const double uiCpuStart = threadCpuMs();
+        view.start();
+        watch.timer.start();
+        processor.LoadFiles(sets.left, left, LoadSource::Drop, defaults);
+        processor.LoadFiles(sets.right, right, LoadSource::Drop, defaults);
+        run.addMs = double(clock.nsecsElapsed()) / 1e6;
+        view.mark();
+        view.resume();
+        loop.exec();
+        run.readyMs = double(clock.nsecsElapsed()) / 1e6;
+        run.cpuMs = processCpuMs() - cpuStart;
+        run.uiCpuMs = threadCpuMs() - uiCpuStart;
+        watch.timer.stop();
+        run.ready = view.status == QLatin1String(StatusReady);
+        run.longestGapMs = double(view.longestGapNs) / 1e6;
+        run.longestGapAt = view.longestAt;
+        if (peakReset)
+            run.peakKb = statusKb("VmHWM") - baseKb;
+        run.keptKb = statusKb("VmRSS") - baseKb;
+        if (left.Count() != right.Count() || DatensatzList().Count() < 2 * photosPerSide)
+            run.ready = false;
+        setMessageReceiver(nullptr);
+    }
+    left.Clear();
+    right.Clear();
+    DatensatzList().FreeAll();
+    QCoreApplication::processEvents(); // drop the posted row notifications
+    return run;
+}
+
+void BM_LoadUntilReady(benchmark::State &state)
+{
+    const PhotoSets &sets = photoSets();
+    if (sets.left.size() != photosPerSide || sets.right.size() != photosPerSide) {
+        state.SkipWithError("no photo sets");
+        return;
+    }
+    QStringList all = sets.left + sets.right;
+    warmFileCache(all);
+    QThreadPool pool; // the application's pool: one thread per core
+    pool.setMaxThreadCount(QThread::idealThreadCount());
+
+    for (auto _ : state) {
+        double bestSequential = 0;
+        double sequentialCpu = 0;
+        double longestGapMs = 0;
+        LoadingRun best;
+        LoadingRun first;
+        for (int round = 0; round < rounds(); ++round) {
+            QElapsedTimer sequential;
+            sequential.start();
+            const double cpuStart = processCpuMs();
+            for (const QString &path : all) {
+                if (!decodeEighth(path)) {
+                    state.SkipWithError("decode failed");
+                    return;
+                }
+            }
+            const double sequentialMs = double(sequential.nsecsElapsed()) / 1e6;
+            const double sequentialCpuMs = processCpuMs() - cpuStart;
+            bestSequential = round == 0 ? sequentialMs : std::min(bestSequential, sequentialMs);
+            sequentialCpu = round == 0 ? sequentialCpuMs : std::min(sequentialCpu, sequentialCpuMs);
+
+            const LoadingRun run = loadUntilReady(sets, pool);
+            if (!run.ready) {
+                state.SkipWithError("loading did not reach \"Ready\"");
+                return;
+            }
+            if (round == 0)
+                first = run;
+            longestGapMs = std::max(longestGapMs, run.longestGapMs);
+            if (round == 0 || run.readyMs < best.readyMs)
+                best = run;
+            std::fprintf(stderr,
+                         "round %d: sequential %.0f ms (cpu %.0f), ready %.0f ms (cpu %.0f, user "
+                         "interface thread %.0f, adding %.0f ms), longest gap %.1f ms (%s)\n",
+                         round + 1, sequentialMs, sequentialCpuMs, run.readyMs, run.cpuMs,
+                         run.uiCpuMs, run.addMs, run.longestGapMs, qPrintable(run.longestGapAt));
+        }
+        state.SetIterationTime(best.readyMs / 1000.0);
+        state.counters["ready_ms"] = best.readyMs;
+        state.counters["sequential_ms"] = bestSequential;
+        state.counters["ready_vs_sequential"] = best.readyMs / bestSequential;
+        state.counters["longest_gap_ms"] = longestGapMs; // the worst round
+        const int pictures = int(all.size());
+        state.counters["peak_kb_per_picture"] =
+            first.peakKb >= 0 ? double(first.peakKb) / pictures : -1;
+        state.counters["kept_kb_per_picture"] = double(first.keptKb) / pictures;
+        state.counters["pool_threads"] = pool.maxThreadCount();
+        // Work done (all threads) against the sequential decode, and the user interface
+        // thread's share: on a busy machine these say more than the wall-clock times.
+        state.counters["cpu_vs_sequential_cpu"] = best.cpuMs / sequentialCpu;
+        state.counters["ui_thread_cpu_ms"] = best.uiCpuMs;
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_LoadUntilReady)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
