@@ -231,10 +231,13 @@ QString TPairEditing::ButtonKombiClick(const std::function<bool(const QString &)
     const qint32 start = NamingSettings().StartNumber;
     for (qint64 i = 0; i + 1 < n; ++i) {
         for (qint64 j = i + 1; j < n; ++j) {
-            TDatensatz *l = TDatensatz::CreateCopy(left.AppendRow(), *images[i], dsLeft,
-                                                   start + left.Count() - 1);
-            TDatensatz *r = TDatensatz::CreateCopy(right.AppendRow(), *images[j], dsRight,
-                                                   start + right.Count() - 1);
+            // Numbered like a loaded file: start number + rows before the new one - 1.
+            const qint32 leftNumber = start + left.Count() - 1;
+            TDatensatz *l =
+                TDatensatz::CreateCopy(left.AppendRow(), *images[i], dsLeft, leftNumber);
+            const qint32 rightNumber = start + right.Count() - 1;
+            TDatensatz *r =
+                TDatensatz::CreateCopy(right.AppendRow(), *images[j], dsRight, rightNumber);
             LinkBothWays(l, r);
             l->SetAttribute(daStereoPair);
             r->SetAttribute(daStereoPair);
@@ -260,6 +263,8 @@ bool TPairEditing::RequestPartnerSelection(ListRowModel &list, int row)
     if (m_state.PanelFlags != 0)
         return false;
     TDatensatz *e = list.EntryAt(row);
+    if (!e)
+        return false;
     postWindowMessage(WM_SELECT_PARTNER, row, reinterpret_cast<qintptr>(e));
     if (ListRowModel *other = list.OtherList())
         other->ClearSelection();
