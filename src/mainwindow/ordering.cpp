@@ -150,15 +150,26 @@ void TOrderingPass::collect(ListRowModel &list, quint8 mode, std::vector<TDatens
             // would make an image without file; it goes like every gap opposite a
             // dissolved image, or stays with an image this mode leaves alone.
             TDatensatz *p = e->Partner();
-            e->SetAttribute(!p || takesAttribute(mode, p->Attribute()) ? daObsolete : daGap);
+            if (!p || takesAttribute(mode, p->Attribute())) {
+                e->SetAttribute(daObsolete);
+                e->SetPartner(nullptr); // p drops its side when it is collected
+            } else {
+                e->SetAttribute(daGap);
+            }
             continue;
         }
         work.push_back(e);
         if (dissolves(mode)) {
             e->SetAttribute(daUnassigned);
             TDatensatz *p = e->Partner();
-            if (p && IsGapAttribute(p->Attribute()))
+            if (p && IsGapAttribute(p->Attribute())) {
                 p->SetAttribute(daObsolete);
+                // No one-way link may outlive the pass: when it stops without a run, the
+                // obsolete gap waits for the follow-up pass, and the picture could be freed
+                // before that.
+                if (p->Partner() == e)
+                    p->SetPartner(nullptr);
+            }
             e->SetPartner(nullptr);
         }
         e->SetSortTime(e->CaptureTime());

@@ -273,7 +273,7 @@ protected:
 TEST_F(OrderingCompare, ProductionPassEqualsTheReferenceOnRandomStates)
 {
     std::mt19937 rng(4242);
-    const int rounds = 1500;
+    const int rounds = 1200;
     for (int round = 0; round < rounds && !HasFailure(); ++round) {
         left.Clear();
         right.Clear();

@@ -75,6 +75,7 @@ TEST_F(OrderingPassTest, NoRunPostsThePairPromptAndLeavesTheEntriesDissolved)
             const TDatensatz *e = list->EntryAt(i);
             if (IsGapAttribute(e->Attribute())) {
                 EXPECT_EQ(e->Attribute(), daObsolete);
+                EXPECT_EQ(e->Partner(), nullptr); // no link to a picture that may go first
             } else {
                 EXPECT_EQ(e->Attribute(), daUnassigned);
                 EXPECT_EQ(e->Partner(), nullptr);
@@ -101,6 +102,11 @@ TEST_F(OrderingPassTest, AnEmptyListPostsTheHintInsteadOfThePrompt)
     pass.ArrangeLists(0);
     EXPECT_EQ(pass.ArrangeLists(2), ArrangeOutcome::ListEmpty);
     EXPECT_EQ(recorder.take(), (std::vector<std::pair<int, int>>{{7, 2}}));
+    // The pictures may be removed before the follow-up pass runs; their obsolete gaps go
+    // with the next pass (a sanitizer build catches any link left dangling).
+    left.Clear();
+    EXPECT_EQ(pass.ArrangeLists(3), ArrangeOutcome::Completed);
+    EXPECT_EQ(right.Count(), 0);
 }
 
 TEST_F(OrderingPassTest, PairingByTimeTakesTheEarlierOfTwoFittingPictures)

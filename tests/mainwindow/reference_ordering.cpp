@@ -271,23 +271,28 @@ Outcome ArrangeLists(Model &m, int mode)
 {
     std::vector<Entry *> lw, rw;
     // 1. collect (a gap that a dissolving pass would take becomes obsolete instead, or
-    // stays with an image that the pass leaves alone)
+    // stays with an image that the pass leaves alone; obsolete gaps lose their links)
     auto collect = [&](std::vector<Entry *> &rows, std::vector<Entry *> &work) {
         for (Entry *e : rows) {
             if (!inSet(mode, e->attribute))
                 continue;
             if (dissolves(mode) && e->isGap()) {
-                if (!e->partner || inSet(mode, e->partner->attribute))
+                if (!e->partner || inSet(mode, e->partner->attribute)) {
                     e->attribute = 5;
-                else
+                    e->partner = nullptr;
+                } else {
                     e->attribute = 6;
+                }
                 continue;
             }
             work.push_back(e);
             if (dissolves(mode)) {
                 e->attribute = 0;
-                if (e->partner && e->partner->attribute > 3)
+                if (e->partner && e->partner->attribute > 3) {
                     e->partner->attribute = 5;
+                    if (e->partner->partner == e) // no one-way links are left behind
+                        e->partner->partner = nullptr;
+                }
                 e->partner = nullptr;
             }
             e->sortTime = e->captureTime();
