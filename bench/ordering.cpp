@@ -135,10 +135,15 @@ constexpr int kCount = 20000;
 // Building the lists is slow (the holder registry compares every new path with every
 // known one), so each input is built once and shared by the benchmarks. A pass of mode 1
 // over the result of an earlier pass does the same work again (it dissolves everything).
-Lists &listsFor(bool realistic, int count)
+std::map<std::pair<bool, int>, std::unique_ptr<Lists>> &listCache()
 {
     static std::map<std::pair<bool, int>, std::unique_ptr<Lists>> cache;
-    auto &slot = cache[{realistic, count}];
+    return cache;
+}
+
+Lists &listsFor(bool realistic, int count)
+{
+    auto &slot = listCache()[{realistic, count}];
     if (!slot)
         slot = std::make_unique<Lists>(realistic ? realisticStreams(count, 1)
                                                  : unrelatedStreams(count, 2));
@@ -220,5 +225,7 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    // The lists go while the entry registry and the application still exist.
+    listCache().clear();
     return 0;
 }
