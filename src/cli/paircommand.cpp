@@ -5,16 +5,17 @@
 // closes the prompt. Prints the outcome and both lists, row by row, as JSON.
 #include "cli/commands.h"
 #include "entries/datensatz.h"
-#include "entries/datensatzlist.h"
-#include "entries/listoperations.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
+#include "mainwindow/idleprocessor.h"
+#include "mainwindow/loading.h"
 #include "mainwindow/mainstate.h"
 #include "mainwindow/ordering.h"
 #include "mainwindow/pairing.h"
-#include "mainwindow/sorting.h"
 #include "naming/entryrenamemask.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -101,38 +102,24 @@ QString parse(const QStringList &arguments, PairOptions &o)
     return {};
 }
 
-// A dropped file: "_L." or "_R." in the upper-cased file name decides the list, otherwise
-// the list it was dropped on. The new picture stands opposite a new gap.
-void addFile(const QString &path, ListRowModel &target)
+// The main window's loading, without a window: nothing to show, events go through.
+class HeadlessLoadingView : public TLoadingView
 {
-    const QString name = PathFileName(path).toUpper();
-    ListRowModel *list = &target;
-    if (name.contains(QLatin1String("_L.")))
-        list = target.Side() == dsLeft ? &target : target.OtherList();
-    else if (name.contains(QLatin1String("_R.")))
-        list = target.Side() == dsRight ? &target : target.OtherList();
-    // Default settings: no inversion, rotation 0, no mirror, included in the batch job.
-    TDatensatz *e = AppendEntry(*list, NamingSettings().StartNumber + list->Count() - 1, path,
-                                static_cast<TDsSide>(list->Side()), false, 0, false, true);
-    TDatensatz *gap = CreateGap(*list->OtherList());
-    gap->SetSortTime(e->SortTime());
-    gap->SetNumber(gap->RowIndex());
-    LinkBothWays(e, gap);
-}
-
-// What the idle processing does after loading: every entry's metadata in registry order;
-// a new gap opposite takes the picture's time.
-void readMetadata()
-{
-    for (TDatensatz *e : DatensatzList().Entries()) {
-        e->LoadMetadata();
-        TDatensatz *partner = e->Partner();
-        if (partner && partner->Attribute() == daGapNew) {
-            partner->SetGapTime(e->CaptureTime());
-            partner->SetAttribute(daGap);
-        }
-    }
-}
+public:
+    void SetStatusText(const QString &) override {}
+    void SetProgressMaximum(int) override {}
+    void SetProgressPosition(int) override {}
+    void SetProgressToMaximum() override {}
+    void LetEventsThrough() override { QCoreApplication::processEvents(); }
+    void SetSortActionEnabled(bool) override {}
+    void SetSortingActionsEnabled(bool) override {}
+    void SetSortingRadioButtonsEnabled(bool) override {}
+    void SetBatchJobEnabled(bool) override {}
+    void SetOpenActionsEnabled(bool) override {}
+    void SetListsVisible(bool) override {}
+    void MarkPreviewsDirty() override {}
+    void IdlePreviews() override {}
+};
 
 int rowOfPath(const ListRowModel &list, const QString &path)
 {
@@ -236,10 +223,22 @@ int runPairCommand(const QStringList &arguments)
     {
         ListRowModel left(dsLeft), right(dsRight);
         ListRowModel::LinkLists(left, right);
+        TMainWindowState state;
+        TOrderingPass pass(left, right, &state);
+        TPairEditing editing(pass, state);
+        HeadlessLoadingView view;
+        TIdleProcessor loading(left, right, view);
+        loading.SetOrdering(&pass, &state);
+
+        // Dropped on the left list, then on the right one; the idle processing reads the
+        // metadata in registry order and orders the lists (mode 0) after the last entry.
+        NewEntryDefaults defaults;
+        defaults.RotationLeft = 0;
+        defaults.RotationRight = 0;
         for (const QString &f : o.left)
-            addFile(f, left);
+            loading.AddFile(f, left, defaults);
         for (const QString &f : o.right)
-            addFile(f, right);
+            loading.AddFile(f, right, defaults);
         if (o.offsetPair) {
             if (rowOfPath(left, o.offsetPair->first) < 0)
                 return fail(2, QStringLiteral("--offset-pair: %1 is not in the left list")
@@ -248,12 +247,15 @@ int runPairCommand(const QStringList &arguments)
                 return fail(2, QStringLiteral("--offset-pair: %1 is not in the right list")
                                    .arg(o.offsetPair->second));
         }
-        readMetadata();
+        QElapsedTimer waited;
+        waited.start();
+        while (!loading.IsIdle()) {
+            loading.IdleProcess();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+            if (waited.hasExpired(10 * 60 * 1000))
+                return fail(1, QStringLiteral("reading the files did not finish"));
+        }
 
-        TMainWindowState state;
-        TOrderingPass pass(left, right, &state);
-        TPairEditing editing(pass, state);
-        ActionSortExecute(pass, &state);
         const ArrangeOutcome outcome = pass.ArrangeLists(static_cast<quint8>(o.mode));
 
         QJsonObject result;
