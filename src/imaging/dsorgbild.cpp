@@ -100,17 +100,23 @@ int TDsOrgBild::AddPath(const QString &path)
 {
     const int index = IndexOfPath(path);
     if (index >= 0) {
-        Paths[index] = path;
+        Paths[index] = path; // same key, new spelling: the index is unchanged
         return index;
     }
     Paths << path;
+    if (m_owner)
+        m_owner->PathChanged(this, nullptr, path);
     return int(Paths.size()) - 1;
 }
 
 void TDsOrgBild::ReplacePath(int index, const QString &path)
 {
-    if (index >= 0 && index < Paths.size())
-        Paths[index] = path;
+    if (index < 0 || index >= Paths.size())
+        return;
+    const QString old = Paths[index];
+    Paths[index] = path;
+    if (m_owner)
+        m_owner->PathChanged(this, &old, path);
 }
 
 QString TDsOrgBild::GetPath(int index) const
@@ -251,19 +257,41 @@ int TDsOrgBild::GetImageIndex(TImageList &imageList, int rotation)
 
 TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index)
 {
-    for (const std::unique_ptr<TDsOrgBild> &holder : m_holders) {
-        const int found = holder->IndexOfPath(path);
-        if (found >= 0) {
-            index = found;
-            ++holder->RefCount;
-            return holder.get();
-        }
+    // The first holder in creation order that knows the path.
+    const QString key = pathKey(path);
+    TDsOrgBild *first = nullptr;
+    for (auto it = m_byPath.constFind(key); it != m_byPath.cend() && it.key() == key; ++it) {
+        if (!first || it.value()->m_sequence < first->m_sequence)
+            first = it.value();
+    }
+    if (first) {
+        index = first->IndexOfPath(path);
+        ++first->RefCount;
+        return first;
     }
     m_holders.push_back(std::make_unique<TDsOrgBild>(path));
     index = 0;
     TDsOrgBild *holder = m_holders.back().get();
+    holder->m_owner = this;
+    holder->m_sequence = m_nextSequence++;
+    m_byPath.insert(key, holder);
     ++holder->RefCount;
     return holder;
+}
+
+void THolderList::PathChanged(TDsOrgBild *holder, const QString *oldPath, const QString &newPath)
+{
+    // A holder may know the old path under a second index; then it stays indexed.
+    if (oldPath && holder->IndexOfPath(*oldPath) < 0)
+        m_byPath.remove(pathKey(*oldPath), holder);
+    if (!m_byPath.contains(pathKey(newPath), holder))
+        m_byPath.insert(pathKey(newPath), holder);
+}
+
+void THolderList::Clear()
+{
+    m_byPath.clear();
+    m_holders.clear();
 }
 
 bool THolderList::ReleaseHolder(TDsOrgBild *holder)
@@ -277,8 +305,11 @@ bool THolderList::ReleaseHolder(TDsOrgBild *holder)
 void THolderList::RemoveHolder(TDsOrgBild *holder)
 {
     const int index = IndexOf(holder);
-    if (index >= 0)
-        m_holders.erase(m_holders.begin() + index);
+    if (index < 0)
+        return;
+    for (const QString &path : std::as_const(holder->Paths))
+        m_byPath.remove(pathKey(path), holder);
+    m_holders.erase(m_holders.begin() + index);
 }
 
 void THolderList::ResetImageIndexes(TImageList &imageList)
@@ -290,11 +321,13 @@ void THolderList::ResetImageIndexes(TImageList &imageList)
 
 int THolderList::IndexOf(const TDsOrgBild *holder) const
 {
-    for (std::size_t i = 0; i < m_holders.size(); ++i) {
-        if (m_holders[i].get() == holder)
-            return int(i);
-    }
-    return -1;
+    if (!holder || holder->m_owner != this)
+        return -1;
+    // Holders stay in creation order, so their sequence numbers ascend.
+    const auto it = std::lower_bound(
+        m_holders.begin(), m_holders.end(), holder->m_sequence,
+        [](const std::unique_ptr<TDsOrgBild> &h, quint64 seq) { return h->m_sequence < seq; });
+    return it != m_holders.end() && it->get() == holder ? int(it - m_holders.begin()) : -1;
 }
 
 THolderList &HolderList()

@@ -11,6 +11,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QMultiHash>
 #include <QRgb>
 #include <QString>
 #include <QStringList>
@@ -21,6 +22,7 @@
 
 class TGflLibrary;
 class TImageList;
+class THolderList;
 
 // Bits of TDsOrgBild::HolderFlags, used by the batch job to treat a shared file once.
 enum THolderFlag : quint8
@@ -90,6 +92,11 @@ public:
     // Index of the icon for rotation (0..3) in the image list, built on first use;
     // -1 without thumbnail or for a negative rotation.
     int GetImageIndex(TImageList &imageList, int rotation);
+
+private:
+    friend class THolderList;
+    THolderList *m_owner = nullptr; // the list that indexes this holder's paths, if any
+    quint64 m_sequence = 0;         // creation order within the owner
 };
 
 // The icon of a thumbnail: fitted into width x height keeping its aspect, then turned by
@@ -117,10 +124,20 @@ public:
         return i >= 0 && i < Count() ? m_holders[std::size_t(i)].get() : nullptr;
     }
     int IndexOf(const TDsOrgBild *holder) const;
-    void Clear() { m_holders.clear(); }
+    void Clear();
 
 private:
+    friend class TDsOrgBild;
+    // Keeps the path index true when a holder's path changes from oldPath to newPath
+    // (either may be empty-null for "none").
+    void PathChanged(TDsOrgBild *holder, const QString *oldPath, const QString &newPath);
+
+    // Holders in creation order (ascending m_sequence): only appended and erased.
     std::vector<std::unique_ptr<TDsOrgBild>> m_holders;
+    // Every path of every holder, by pathKey, so that a lookup does not walk all holders:
+    // loading thousands of distinct files stays linear.
+    QMultiHash<QString, TDsOrgBild *> m_byPath;
+    quint64 m_nextSequence = 1;
 };
 
 // The program-wide holder list.

@@ -101,3 +101,58 @@ TEST(HolderRegistry, RemovingOneHolderKeepsTheOthersInOrder)
 }
 
 } // namespace
+
+// The registry keeps a path index; these cases change paths behind the lookup's back the
+// way the batch run does (rename, copy) and check the lookup still finds the first holder
+// in creation order, and never a removed one.
+TEST(HolderRegistryIndex, LookupFollowsRenamedCopiedAndRemovedPaths)
+{
+    THolderList list;
+    int index = -1;
+    TDsOrgBild *a = list.FindOrCreateHolder(QStringLiteral("/src/a.jpg"), index);
+    TDsOrgBild *b = list.FindOrCreateHolder(QStringLiteral("/src/b.jpg"), index);
+
+    a->ReplacePath(0, QStringLiteral("/src/renamed.jpg")); // renamed on disk
+    EXPECT_EQ(list.FindOrCreateHolder(QStringLiteral("/src/renamed.jpg"), index), a);
+    TDsOrgBild *fresh = list.FindOrCreateHolder(QStringLiteral("/src/a.jpg"), index);
+    EXPECT_NE(fresh, a); // the old name is a new file now
+    EXPECT_EQ(list.Count(), 3);
+
+    EXPECT_EQ(b->AddPath(QStringLiteral("/dst/b_R.jpg")), 1); // copied to the destination
+    EXPECT_EQ(list.FindOrCreateHolder(QStringLiteral("/dst/b_R.jpg"), index), b);
+    EXPECT_EQ(index, 1);
+
+    // Two holders that know one path: the earlier one wins.
+    fresh->AddPath(QStringLiteral("/dst/b_R.jpg"));
+    EXPECT_EQ(list.FindOrCreateHolder(QStringLiteral("/dst/b_R.jpg"), index), b);
+
+    // A holder that knows a path twice keeps it after one of them is replaced.
+    a->AddPath(QStringLiteral("/x/one.jpg"));
+    a->ReplacePath(1, QStringLiteral("/src/renamed.jpg"));
+    a->ReplacePath(0, QStringLiteral("/x/two.jpg"));
+    EXPECT_EQ(list.FindOrCreateHolder(QStringLiteral("/src/renamed.jpg"), index), a);
+    EXPECT_EQ(index, 1);
+
+    while (!list.ReleaseHolder(b)) {
+    }
+    list.RemoveHolder(b);
+    EXPECT_EQ(list.IndexOf(b), -1);
+    TDsOrgBild *again = list.FindOrCreateHolder(QStringLiteral("/dst/b_R.jpg"), index);
+    EXPECT_EQ(again, fresh); // the removed holder is never handed out
+    EXPECT_EQ(list.IndexOf(a), 0);
+    EXPECT_EQ(list.IndexOf(fresh), 1);
+}
+
+TEST(HolderRegistryIndex, ThousandsOfDistinctFilesEachGetTheirOwnHolder)
+{
+    THolderList list;
+    int index = -1;
+    for (int i = 0; i < 5000; ++i)
+        list.FindOrCreateHolder(QStringLiteral("/p/IMG_%1.jpg").arg(i), index);
+    ASSERT_EQ(list.Count(), 5000);
+    for (int i = 0; i < 5000; i += 997) {
+        TDsOrgBild *h = list.FindOrCreateHolder(QStringLiteral("/p/IMG_%1.jpg").arg(i), index);
+        EXPECT_EQ(list.IndexOf(h), i);
+        EXPECT_EQ(h->RefCount, 2);
+    }
+}
