@@ -49,11 +49,13 @@ TFileSource::~TFileSource()
 
 TFileSource::OpenResult TFileSource::open(const QString &path)
 {
+    // O_NONBLOCK: opening a named pipe must not wait for a writer. Only regular files are
+    // read; a pipe or device exists but is not read.
     const QByteArray name = QFile::encodeName(path);
     struct stat st;
     int fd;
     do {
-        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd >= 0) {
         if (::fstat(fd, &st) != 0) {
@@ -68,8 +70,12 @@ TFileSource::OpenResult TFileSource::open(const QString &path)
             ::close(fd);
         return OpenResult::NotAFile;
     }
-    m_size = qint64(st.st_size);
+    m_size = S_ISREG(st.st_mode) ? qint64(st.st_size) : 0;
     m_modifiedMsecs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    if (fd >= 0 && !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        fd = -1;
+    }
     if (fd < 0)
         return OpenResult::Unreadable;
     m_fd = fd;

@@ -60,8 +60,8 @@ public:
     TFileSource &operator=(const TFileSource &) = delete;
     ~TFileSource() override;
 
-    // Opens path. Unreadable: the file exists but cannot be opened; size and
-    // modification time are still known.
+    // Opens path. Unreadable: the file exists but cannot be opened, or is no regular
+    // file (a pipe, a device); its modification time is still known.
     OpenResult open(const QString &path);
     qint64 size() const override { return m_size; }
     qint64 readAt(qint64 pos, char *dst, qint64 n) override;

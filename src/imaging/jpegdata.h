@@ -84,6 +84,7 @@ enum class JpegReadResult
 // Fills the record from the file at path with the built-in EXIF reader (JPEG by its EXIF
 // block, TIFF-structured files by their directories). A file without EXIF keeps its file
 // time as capture time and empty texts; a file whose EXIF has no date gets capture time 0.
+// Reads only the header part of the file. Reentrant: may run on several threads at once.
 JpegReadResult ReadJpegData(const QString &path, TJPEGData &record);
 
 // An EXIF date-time text "YYYY:MM:DD HH:MM:SS" as a day number; 0 for a text shorter than

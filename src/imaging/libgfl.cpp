@@ -137,7 +137,8 @@ void *TGflLibrary::openModule(const QString &name, const char *part, QString &me
     // RTLD_NODELETE: freeing the module forgets the handle but keeps the code mapped until
     // the process ends, since the libraries it uses (exiv2, Qt's plug-in registry) keep
     // process-wide state that is not made to be unloaded.
-    void *handle = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    void *handle =
+        dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle) {
         appendLine(messages, QStringLiteral("libgfl.Load %1: ").arg(QLatin1String(part)) +
                                  quoted(name) + QStringLiteral(" failed: ") + systemErrorText());

@@ -34,11 +34,13 @@ TEST(ExifPatch, SetsOrientationAndDimensionsInBothByteOrders)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(testing::Message() << row.bigEndian << row.longDimensions << row.width);
-        const jpegtest::ExifBlock block = jpegtest::exifBlock(row.bigEndian, 6, 32, 16, row.longDimensions);
+        const jpegtest::ExifBlock block =
+            jpegtest::exifBlock(row.bigEndian, 6, 32, 16, row.longDimensions);
         QByteArray file = jpegtest::withSegment(pixels, block.segment);
         const int base = 2; // the segment follows the start marker
-        const exifpatch::PatchResult result = exifpatch::patchAfterRotation(
-            reinterpret_cast<std::uint8_t *>(file.data()), std::size_t(file.size()), row.width, row.height);
+        const exifpatch::PatchResult result =
+            exifpatch::patchAfterRotation(reinterpret_cast<std::uint8_t *>(file.data()),
+                                          std::size_t(file.size()), row.width, row.height);
         EXPECT_TRUE(result.exifFound);
         EXPECT_TRUE(result.orientationSet);
         EXPECT_EQ(result.dimensionsSet, row.dimensionsSet);
@@ -78,7 +80,8 @@ TEST(ExifPatch, MalformedBlocksAreLeftAsTheyAre)
 
     // No EXIF at all, not a JPEG, too short.
     QByteArray plain = pixels;
-    EXPECT_FALSE(exifpatch::patchAfterRotation(reinterpret_cast<std::uint8_t *>(plain.data()), std::size_t(plain.size()), 1, 1)
+    EXPECT_FALSE(exifpatch::patchAfterRotation(reinterpret_cast<std::uint8_t *>(plain.data()),
+                                               std::size_t(plain.size()), 1, 1)
                      .exifFound);
     std::uint8_t text[] = "GIF89a....";
     EXPECT_FALSE(exifpatch::patchAfterRotation(text, sizeof text, 1, 1).exifFound);
@@ -87,7 +90,8 @@ TEST(ExifPatch, MalformedBlocksAreLeftAsTheyAre)
     const QByteArray full = jpegtest::withSegment(pixels, good.segment);
     for (int cut = 0; cut < good.segment.size() + 4; ++cut) {
         QByteArray prefix = full.left(cut);
-        exifpatch::patchAfterRotation(reinterpret_cast<std::uint8_t *>(prefix.data()), std::size_t(prefix.size()), 1, 1);
+        exifpatch::patchAfterRotation(reinterpret_cast<std::uint8_t *>(prefix.data()),
+                                      std::size_t(prefix.size()), 1, 1);
     }
 }
 

@@ -20,7 +20,8 @@ protected:
     {
         library = new TGflLibrary;
         QString messages;
-        ASSERT_TRUE(library->GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME), QStringLiteral(GFL_EFFECTS_MODULE_NAME),
+        ASSERT_TRUE(library->GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME),
+                                     QStringLiteral(GFL_EFFECTS_MODULE_NAME),
                                      QStringLiteral("Plugins"), messages))
             << messages.toStdString();
     }
@@ -61,7 +62,7 @@ TEST_F(GflBitmapTest, ColourPictureComesAsBlueGreenRedRowsPaddedToFourBytesTopFi
     params.LinePadding = 4;
     GFL_BITMAP *raw = nullptr;
     ASSERT_EQ(library->loadBitmap(path, &raw, params), GFL_NO_ERROR);
-    GflBitmapPtr owner(raw, GflBitmapDeleter {library});
+    GflBitmapPtr owner(raw, GflBitmapDeleter{library});
     EXPECT_EQ(raw->Type, GFL_BGR);
     EXPECT_EQ(raw->BytesPerPixel, 3);
     EXPECT_EQ(raw->BytesPerLine, 16u); // 15 bytes padded to 16
@@ -114,14 +115,15 @@ TEST_F(GflBitmapTest, PicturesKeepTheirDepthAndPalette)
         QImage bitmap;
         QString error;
         QList<QRgb> palette = {qRgb(1, 2, 3)};
-        ASSERT_TRUE(load(save(row.picture, QString::fromLatin1(row.name)), bitmap, error, palette)) << error.toStdString();
+        ASSERT_TRUE(load(save(row.picture, QString::fromLatin1(row.name)), bitmap, error, palette))
+            << error.toStdString();
         EXPECT_EQ(bitmap.format(), row.format);
         EXPECT_EQ(bitmap.pixel(row.probe), row.expected);
         EXPECT_EQ(bitmap.size(), row.picture.size());
         if (row.palette)
             EXPECT_EQ(palette, bitmap.colorTable());
         else
-            EXPECT_EQ(palette, QList<QRgb> {qRgb(1, 2, 3)}); // left alone
+            EXPECT_EQ(palette, QList<QRgb>{qRgb(1, 2, 3)}); // left alone
     }
 }
 
@@ -131,11 +133,13 @@ TEST_F(GflBitmapTest, SixteenBitsPerChannelAreRefusedWithTheDepthMessage)
     grey16.fill(Qt::gray);
     QImage rgb64(4, 4, QImage::Format_RGBX64);
     rgb64.fill(Qt::darkCyan);
-    for (const auto &[name, picture] : {std::pair {"g16.png", grey16}, std::pair {"c48.png", rgb64}}) {
+    for (const auto &[name, picture] :
+         {std::pair{"g16.png", grey16}, std::pair{"c48.png", rgb64}}) {
         QImage bitmap;
         QString error;
         QList<QRgb> palette;
-        EXPECT_FALSE(load(save(picture, QString::fromLatin1(name)), bitmap, error, palette)) << name;
+        EXPECT_FALSE(load(save(picture, QString::fromLatin1(name)), bitmap, error, palette))
+            << name;
         EXPECT_EQ(error, QString::fromLatin1(GflUnsupportedDepthText)) << name;
     }
 }
@@ -160,8 +164,10 @@ TEST_F(GflBitmapTest, UnreadableFilesGiveTheLibraryText)
     TGflLibrary unloaded;
     GflBitmapPtr gflBitmap;
     error = QStringLiteral("kept");
-    EXPECT_FALSE(LoadGflBitmap(&unloaded, testDataPath("photos/jpg/Canon_40D.jpg"), gflBitmap, bitmap, error, palette));
-    EXPECT_FALSE(LoadGflBitmap(nullptr, testDataPath("photos/jpg/Canon_40D.jpg"), gflBitmap, bitmap, error, palette));
+    EXPECT_FALSE(LoadGflBitmap(&unloaded, testDataPath("photos/jpg/Canon_40D.jpg"), gflBitmap,
+                               bitmap, error, palette));
+    EXPECT_FALSE(LoadGflBitmap(nullptr, testDataPath("photos/jpg/Canon_40D.jpg"), gflBitmap, bitmap,
+                               error, palette));
     EXPECT_EQ(error, QStringLiteral("kept"));
 }
 
@@ -180,8 +186,8 @@ TEST_F(GflBitmapTest, TiffFixturesLoad)
 // A bitmap as the library hands it out, built by hand.
 struct HandBitmap
 {
-    GFL_BITMAP bitmap {};
-    GFL_COLORMAP map {};
+    GFL_BITMAP bitmap{};
+    GFL_COLORMAP map{};
     std::vector<uint8_t> data;
     HandBitmap(uint16_t type, int width, int height, uint16_t bytesPerPixel, uint32_t bytesPerLine)
         : data(std::size_t(bytesPerLine) * height, 0)
@@ -198,7 +204,7 @@ struct HandBitmap
 TEST(GflBitmapToImage, EveryAcceptedDepthCopiesTheRows)
 {
     QList<QRgb> palette;
-    {   // 1 bit: 0 black, 1 white
+    { // 1 bit: 0 black, 1 white
         HandBitmap b(GFL_BINARY, 9, 2, 0, 4);
         b.data[0] = 0x80;     // (0,0) white
         b.data[4 + 1] = 0x80; // (8,1) white
@@ -206,9 +212,9 @@ TEST(GflBitmapToImage, EveryAcceptedDepthCopiesTheRows)
         EXPECT_EQ(image.pixel(0, 0), qRgb(255, 255, 255));
         EXPECT_EQ(image.pixel(1, 0), qRgb(0, 0, 0));
         EXPECT_EQ(image.pixel(8, 1), qRgb(255, 255, 255));
-        EXPECT_EQ(palette, (QList<QRgb> {qRgb(0, 0, 0), qRgb(255, 255, 255)}));
+        EXPECT_EQ(palette, (QList<QRgb>{qRgb(0, 0, 0), qRgb(255, 255, 255)}));
     }
-    {   // 4 bits: high nibble first, 16 colours from the map
+    { // 4 bits: high nibble first, 16 colours from the map
         HandBitmap b(GFL_COLORS, 3, 1, 1, 4);
         b.bitmap.ColorMap = &b.map;
         b.map.Red[3] = 255;
@@ -221,7 +227,7 @@ TEST(GflBitmapToImage, EveryAcceptedDepthCopiesTheRows)
         EXPECT_EQ(image.pixel(1, 0), qRgb(0, 0, 255));
         EXPECT_EQ(image.pixel(2, 0), qRgb(255, 0, 0));
     }
-    {   // 8 bits without map: grey ramp
+    { // 8 bits without map: grey ramp
         HandBitmap b(GFL_GREY, 2, 1, 1, 4);
         b.data[0] = 0;
         b.data[1] = 200;
@@ -229,7 +235,7 @@ TEST(GflBitmapToImage, EveryAcceptedDepthCopiesTheRows)
         EXPECT_EQ(palette.size(), 256);
         EXPECT_EQ(image.pixel(1, 0), qRgb(200, 200, 200));
     }
-    {   // 32 bits: blue, green, red, alpha
+    { // 32 bits: blue, green, red, alpha
         HandBitmap b(GFL_BGRA, 1, 1, 4, 4);
         std::memcpy(b.data.data(), "\x01\x02\x03\xFF", 4);
         EXPECT_EQ(GflBitmapToImage(b.bitmap, 32, palette).pixel(0, 0), qRgba(3, 2, 1, 255));
@@ -242,7 +248,8 @@ TEST(GflBitmapToImage, InconsistentBitmapsGiveNoPicture)
     HandBitmap shortRows(GFL_BGR, 10, 2, 3, 12); // 30 bytes of pixels need more than 12
     EXPECT_TRUE(GflBitmapToImage(shortRows.bitmap, 24, palette).isNull());
     HandBitmap sixteen(GFL_GREY, 2, 2, 2, 4);
-    EXPECT_TRUE(GflBitmapToImage(sixteen.bitmap, GflBitsPerPixel(sixteen.bitmap), palette).isNull());
+    EXPECT_TRUE(
+        GflBitmapToImage(sixteen.bitmap, GflBitsPerPixel(sixteen.bitmap), palette).isNull());
     HandBitmap empty(GFL_BGR, 0, 0, 3, 4);
     EXPECT_TRUE(GflBitmapToImage(empty.bitmap, 24, palette).isNull());
     HandBitmap noData(GFL_BGR, 1, 1, 3, 4);

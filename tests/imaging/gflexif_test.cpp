@@ -15,14 +15,15 @@ namespace {
 
 GflExifEntry entry(quint32 tag, const char *value, quint32 flag = GFL_EXIF_EXIF_IFD)
 {
-    return GflExifEntry {flag, tag, QString(), QString::fromUtf8(value)};
+    return GflExifEntry{flag, tag, QString(), QString::fromUtf8(value)};
 }
 
 TEST(ApplyGflExif, FocalPlaneDataGiveThe35mmFocalLengthAndTheSize)
 {
     TJPEGData record;
     ApplyGflExif({entry(37386, "6.3"), entry(296, "Inch", GFL_EXIF_MAIN_IFD), entry(41488, "Inch"),
-                  entry(41486, "4000/1"), entry(41487, "4000/1"), entry(40962, "3072"), entry(40963, "2304")},
+                  entry(41486, "4000/1"), entry(41487, "4000/1"), entry(40962, "3072"),
+                  entry(40963, "2304")},
                  record);
     EXPECT_EQ(record.Str[jdFocalLength35mm], QStringLiteral("11.18 mm"));
     EXPECT_EQ(record.Str[jdFocalLengthWith35mm], QStringLiteral("6.3 mm (11.18 mm)"));
@@ -39,8 +40,9 @@ TEST(ApplyGflExif, AGiven35mmValueWinsAndCentimetresCount)
     EXPECT_EQ(record.Str[jdFocalLengthWith35mm], QStringLiteral("50 mm (75.00 mm)"));
 
     TJPEGData cm;
-    ApplyGflExif({entry(37386, "10"), entry(296, "Centimeter"), entry(41488, "Centimeter"), entry(41486, "100/1"),
-                  entry(41487, "100/1"), entry(256, "300", GFL_EXIF_MAIN_IFD), entry(257, "400", GFL_EXIF_MAIN_IFD)},
+    ApplyGflExif({entry(37386, "10"), entry(296, "Centimeter"), entry(41488, "Centimeter"),
+                  entry(41486, "100/1"), entry(41487, "100/1"),
+                  entry(256, "300", GFL_EXIF_MAIN_IFD), entry(257, "400", GFL_EXIF_MAIN_IFD)},
                  cm);
     // sensor 30 x 40 mm, diagonal 50 mm
     EXPECT_EQ(cm.Str[jdFocalLength35mm], QString::asprintf("%5.2f mm", 10 * 43.26661531 / 50));
@@ -49,11 +51,12 @@ TEST(ApplyGflExif, AGiven35mmValueWinsAndCentimetresCount)
 TEST(ApplyGflExif, MissingOrBrokenNumbersLeaveThe35mmTextEmptyWithoutFault)
 {
     const QList<QList<GflExifEntry>> cases = {
-        {entry(37386, "6.3")},                                                    // no focal-plane data
+        {entry(37386, "6.3")}, // no focal-plane data
         {entry(37386, "6.3"), entry(296, "Inch"), entry(41488, "Inch"), entry(41486, "4000/0"),
-         entry(41487, "4000/1"), entry(40962, "3072"), entry(40963, "2304")},     // zero denominator
+         entry(41487, "4000/1"), entry(40962, "3072"), entry(40963, "2304")}, // zero denominator
         {entry(37386, "6.3"), entry(296, "Inch"), entry(41488, "Inch"), entry(41486, "/"),
-         entry(41487, "abc/1"), entry(40962, "3072"), entry(40963, "2304")},      // missing and non-numbers
+         entry(41487, "abc/1"), entry(40962, "3072"),
+         entry(40963, "2304")}, // missing and non-numbers
     };
     for (const auto &entries : cases) {
         TJPEGData record;
@@ -69,9 +72,10 @@ TEST(ApplyGflExif, TextsByTagLaterEntriesOverwriting)
     record.Str[jdSize] = QStringLiteral("stale");
     ApplyGflExif({entry(271, "Make1", GFL_EXIF_MAIN_IFD), entry(271, "Make2", GFL_EXIF_MAIN_IFD),
                   entry(272, "Model"), entry(306, "2009:05:12 14:33:10", GFL_EXIF_MAIN_IFD),
-                  entry(36867, "2009:05:12 14:30:00"), entry(36868, "2009:05:12 14:30:05"), entry(33434, "1/250"),
-                  entry(33437, "2.8"), entry(34855, "200"), entry(37385, "Yes, auto"), entry(37380, "-1/3"),
-                  entry(37383, "Spot"), entry(40961, "sRGB"), entry(274, "top, left", GFL_EXIF_MAIN_IFD),
+                  entry(36867, "2009:05:12 14:30:00"), entry(36868, "2009:05:12 14:30:05"),
+                  entry(33434, "1/250"), entry(33437, "2.8"), entry(34855, "200"),
+                  entry(37385, "Yes, auto"), entry(37380, "-1/3"), entry(37383, "Spot"),
+                  entry(40961, "sRGB"), entry(274, "top, left", GFL_EXIF_MAIN_IFD),
                   entry(3, "E", GFL_EXIF_GPS_IFD), entry(259, "LZW", GFL_EXIF_MAIN_IFD)},
                  record);
     EXPECT_EQ(record.Str[jdManufacturer], QStringLiteral("Make2"));
@@ -86,7 +90,7 @@ TEST(ApplyGflExif, TextsByTagLaterEntriesOverwriting)
     EXPECT_EQ(record.Str[jdColorSpace], QStringLiteral("sRGB"));
     EXPECT_EQ(record.Str[jdOrientation], QStringLiteral("top, left"));
     EXPECT_EQ(record.Str[jdCompression], QStringLiteral("LZW")); // not the GPS longitude reference
-    EXPECT_EQ(record.Str[jdSize], QString());                     // no pixel counts
+    EXPECT_EQ(record.Str[jdSize], QString());                    // no pixel counts
     EXPECT_EQ(record.CaptureTime, ParseExifDateTime(QStringLiteral("2009:05:12 14:30:05")));
 }
 
@@ -94,13 +98,14 @@ TEST(ReadGflExif, CameraFileThroughTheLibrary)
 {
     TGflLibrary library;
     QString messages;
-    ASSERT_TRUE(library.GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME), QStringLiteral(GFL_EFFECTS_MODULE_NAME),
-                                QString(), messages));
+    ASSERT_TRUE(library.GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME),
+                                QStringLiteral(GFL_EFFECTS_MODULE_NAME), QString(), messages));
     GflBitmapPtr gflBitmap;
     QImage bitmap;
     QString error;
     QList<QRgb> palette;
-    ASSERT_TRUE(LoadGflBitmap(&library, testDataPath("photos/jpg/Canon_40D.jpg"), gflBitmap, bitmap, error, palette));
+    ASSERT_TRUE(LoadGflBitmap(&library, testDataPath("photos/jpg/Canon_40D.jpg"), gflBitmap, bitmap,
+                              error, palette));
     TJPEGData record;
     ASSERT_TRUE(ReadGflExif(&library, gflBitmap.get(), record));
     EXPECT_TRUE(record.HasExif);
@@ -116,12 +121,14 @@ TEST(ReadGflExif, CameraFileThroughTheLibrary)
     EXPECT_EQ(record.CaptureTime, ParseExifDateTime(QStringLiteral("2008:05:30 15:56:01")));
     // Focal plane 4438.356164 / 4445.969125 pixels per inch over 100 x 68 pixels.
     const double diagonal = std::hypot(100 * 25.4 / 4438.356164, 68 * 25.4 / 4445.969125);
-    EXPECT_EQ(record.Str[jdFocalLength35mm], QString::asprintf("%5.2f mm", 135 * 43.26661531 / diagonal));
+    EXPECT_EQ(record.Str[jdFocalLength35mm],
+              QString::asprintf("%5.2f mm", 135 * 43.26661531 / diagonal));
 
     // A picture without EXIF leaves the record alone.
     QImage plain(8, 8, QImage::Format_RGB32);
     plain.fill(Qt::red);
-    const QString path = QDir::temp().filePath(QStringLiteral("duomira_noexif_%1.png").arg(QCoreApplication::applicationPid()));
+    const QString path = QDir::temp().filePath(
+        QStringLiteral("duomira_noexif_%1.png").arg(QCoreApplication::applicationPid()));
     ASSERT_TRUE(plain.save(path));
     ASSERT_TRUE(LoadGflBitmap(&library, path, gflBitmap, bitmap, error, palette));
     TJPEGData untouched;

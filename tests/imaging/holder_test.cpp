@@ -23,8 +23,8 @@ protected:
     {
         library = new TGflLibrary;
         QString messages;
-        ASSERT_TRUE(library->GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME), QStringLiteral(GFL_EFFECTS_MODULE_NAME),
-                                     QString(), messages));
+        ASSERT_TRUE(library->GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME),
+                                     QStringLiteral(GFL_EFFECTS_MODULE_NAME), QString(), messages));
     }
     static void TearDownTestSuite()
     {
@@ -52,13 +52,14 @@ TGflLibrary *HolderLoading::library = nullptr;
 
 TEST_F(HolderLoading, JpegGetsASquareThumbnailOnceUntilReloaded)
 {
-    const QString path = saveBytes(jpegtest::encode(jpegtest::quadrants(160, 120)), QStringLiteral("a.JPG"));
+    const QString path =
+        saveBytes(jpegtest::encode(jpegtest::quadrants(160, 120)), QStringLiteral("a.JPG"));
     TDsOrgBild holder(path);
     holder.ImageIndex = {3, 4, 5, 6};
     holder.LoadImageData(0, nullptr);
     EXPECT_TRUE(holder.Loaded);
     EXPECT_EQ(holder.Thumbnail.size(), QSize(300, 300));
-    EXPECT_EQ(holder.ImageIndex, (std::array<int, 4> {-1, -1, -1, -1}));
+    EXPECT_EQ(holder.ImageIndex, (std::array<int, 4>{-1, -1, -1, -1}));
     EXPECT_EQ(holder.JpegData.FileSize, QFileInfo(path).size());
 
     // Loaded once: a changed file is not read again until ReloadImageData.
@@ -112,7 +113,8 @@ TEST_F(HolderLoading, FailedLibraryLoadKeepsTheThumbnailAndStoresTheText)
     TDsOrgBild sixteen(savePicture(deep, QStringLiteral("deep.png")));
     sixteen.LoadImageData(0, library);
     EXPECT_EQ(sixteen.LoadError,
-              QStringLiteral("Only image files with 1, 4, 8, 24 or 32 bits per pixel (bpp) are supported."));
+              QStringLiteral(
+                  "Only image files with 1, 4, 8, 24 or 32 bits per pixel (bpp) are supported."));
     EXPECT_TRUE(sixteen.Thumbnail.isNull());
 }
 
@@ -136,7 +138,8 @@ TEST_F(HolderLoading, PalettePicturesLeaveTheirPaletteInTheHolder)
 
 TEST_F(HolderLoading, FullPictureWithoutTheLibraryComesFromTheJpegCodec)
 {
-    const QString path = saveBytes(jpegtest::encode(jpegtest::quadrants(64, 48)), QStringLiteral("full.jpg"));
+    const QString path =
+        saveBytes(jpegtest::encode(jpegtest::quadrants(64, 48)), QStringLiteral("full.jpg"));
     TDsOrgBild holder(path);
     QImage bitmap;
     QString error = QStringLiteral("untouched");
@@ -226,7 +229,7 @@ TEST(HolderIcons, IconsAreBuiltOncePerRotationAndAfterAReset)
     icons.SetSize(32, 32);
     holders.ResetImageIndexes(icons);
     EXPECT_EQ(icons.Count(), 0);
-    EXPECT_EQ(holder->ImageIndex, (std::array<int, 4> {-1, -1, -1, -1}));
+    EXPECT_EQ(holder->ImageIndex, (std::array<int, 4>{-1, -1, -1, -1}));
     EXPECT_EQ(holder->GetImageIndex(icons, 3), 0);
     EXPECT_EQ(icons.Image(0).size(), QSize(32, 32));
 

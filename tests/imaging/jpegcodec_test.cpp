@@ -25,8 +25,9 @@ bool rowIs(const QImage &image, int y, QRgb colour, int tolerance = 6)
 {
     for (int x = 0; x < image.width(); ++x) {
         const QRgb p = image.pixel(x, y);
-        if (std::abs(qRed(p) - qRed(colour)) > tolerance || std::abs(qGreen(p) - qGreen(colour)) > tolerance
-            || std::abs(qBlue(p) - qBlue(colour)) > tolerance)
+        if (std::abs(qRed(p) - qRed(colour)) > tolerance ||
+            std::abs(qGreen(p) - qGreen(colour)) > tolerance ||
+            std::abs(qBlue(p) - qBlue(colour)) > tolerance)
             return false;
     }
     return true;
@@ -34,8 +35,9 @@ bool rowIs(const QImage &image, int y, QRgb colour, int tolerance = 6)
 
 TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour)
 {
-    const std::pair<double, long long> rows[] = {{37.5, 38}, {36.5, 36}, {0.5, 0}, {1.5, 2}, {2.4999, 2},
-                                                 {2.5001, 3}, {-0.5, 0}, {-1.5, -2}, {225.0, 225}};
+    const std::pair<double, long long> rows[] = {{37.5, 38}, {36.5, 36},  {0.5, 0},
+                                                 {1.5, 2},   {2.4999, 2}, {2.5001, 3},
+                                                 {-0.5, 0},  {-1.5, -2},  {225.0, 225}};
     for (const auto &[value, expected] : rows)
         EXPECT_EQ(RoundHalfEven(value), expected) << value;
 }
@@ -126,7 +128,8 @@ TEST(JpegDecode, CmykAndGreyFilesBecomeRgb)
 {
     const unsigned char cyanInk[4] = {0, 255, 255, 255}; // inverted: full cyan, no other ink
     const QByteArray cmyk = cmykJpeg(16, 16, cyanInk);
-    const QImage cyan = DecodeJpeg(reinterpret_cast<const uchar *>(cmyk.constData()), std::size_t(cmyk.size()), 1);
+    const QImage cyan =
+        DecodeJpeg(reinterpret_cast<const uchar *>(cmyk.constData()), std::size_t(cmyk.size()), 1);
     ASSERT_FALSE(cyan.isNull());
     EXPECT_LT(qRed(cyan.pixel(8, 8)), 20);
     EXPECT_GT(qGreen(cyan.pixel(8, 8)), 235);
@@ -135,7 +138,8 @@ TEST(JpegDecode, CmykAndGreyFilesBecomeRgb)
     QImage grey(16, 16, QImage::Format_Grayscale8);
     grey.fill(100);
     const QByteArray bytes = jpegtest::encode(grey);
-    const QImage decoded = DecodeJpeg(reinterpret_cast<const uchar *>(bytes.constData()), std::size_t(bytes.size()), 1);
+    const QImage decoded = DecodeJpeg(reinterpret_cast<const uchar *>(bytes.constData()),
+                                      std::size_t(bytes.size()), 1);
     ASSERT_FALSE(decoded.isNull());
     EXPECT_NEAR(qRed(decoded.pixel(3, 3)), 100, 2);
     EXPECT_EQ(qRed(decoded.pixel(3, 3)), qBlue(decoded.pixel(3, 3)));
@@ -170,13 +174,18 @@ TEST(JpegDecode, DamagedAndForeignFilesGiveNoPicture)
         ASSERT_TRUE(jpegtest::writeFile(path, bytes));
         EXPECT_TRUE(CreateJpegThumbnail(path, 300, Band).isNull());
         EXPECT_TRUE(DecodeJpegFile(path, 1).isNull());
-        EXPECT_TRUE(DecodeJpeg(reinterpret_cast<const uchar *>(bytes.constData()), std::size_t(bytes.size()), 8).isNull());
+        EXPECT_TRUE(DecodeJpeg(reinterpret_cast<const uchar *>(bytes.constData()),
+                               std::size_t(bytes.size()), 8)
+                        .isNull());
     }
-    EXPECT_TRUE(CreateJpegThumbnail(dir.filePath(QStringLiteral("missing.jpg")), 300, Band).isNull());
+    EXPECT_TRUE(
+        CreateJpegThumbnail(dir.filePath(QStringLiteral("missing.jpg")), 300, Band).isNull());
     // Even the last two bytes missing count as truncated: the decoder runs out of data.
     QByteArray noEnd = good;
     noEnd.chop(2);
-    EXPECT_TRUE(DecodeJpeg(reinterpret_cast<const uchar *>(noEnd.constData()), std::size_t(noEnd.size()), 8).isNull());
+    EXPECT_TRUE(
+        DecodeJpeg(reinterpret_cast<const uchar *>(noEnd.constData()), std::size_t(noEnd.size()), 8)
+            .isNull());
 }
 
 TEST(JpegDecode, BrokenFixturesDoNotCrash)
@@ -187,11 +196,15 @@ TEST(JpegDecode, BrokenFixturesDoNotCrash)
     ASSERT_GE(files.size(), 6);
     for (const QString &name : files) {
         const QImage thumbnail = CreateJpegThumbnail(invalid.filePath(name), 300, Band);
-        EXPECT_TRUE(thumbnail.isNull() || thumbnail.size() == QSize(300, 300)) << name.toStdString();
+        EXPECT_TRUE(thumbnail.isNull() || thumbnail.size() == QSize(300, 300))
+            << name.toStdString();
     }
     // The camera fixtures all decode.
-    for (const char *name : {"Canon_40D.jpg", "Nikon_D70.jpg", "Sony_HDR-HC3.jpg", "Fujifilm_FinePix_E500.jpg"})
-        EXPECT_EQ(CreateJpegThumbnail(testDataPath(QStringLiteral("photos/jpg/") + QLatin1String(name)), 300, Band).size(),
+    for (const char *name :
+         {"Canon_40D.jpg", "Nikon_D70.jpg", "Sony_HDR-HC3.jpg", "Fujifilm_FinePix_E500.jpg"})
+        EXPECT_EQ(CreateJpegThumbnail(
+                      testDataPath(QStringLiteral("photos/jpg/") + QLatin1String(name)), 300, Band)
+                      .size(),
                   QSize(300, 300))
             << name;
 }

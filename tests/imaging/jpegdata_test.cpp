@@ -11,6 +11,10 @@
 
 #include <functional>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 // 2009-05-12 is day 39945 (counted independently from 1899-12-30).
@@ -231,14 +235,14 @@ TEST(JpegDataRecord, NoExifLeavesTextsEmptyAndKeepsTheFileTime)
 class ReadJpegDataFiles : public ::testing::Test
 {
 protected:
-    QString write(const QString &name, const QByteArray &bytes, const QDateTime &modified)
+    QString write(const QString &name, const QByteArray &bytes, const QDateTime &modifiedAt)
     {
         const QString path = dir.filePath(name);
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
         f.flush(); // before setting the time, which the write would change again
-        EXPECT_TRUE(f.setFileTime(modified, QFileDevice::FileModificationTime));
+        EXPECT_TRUE(f.setFileTime(modifiedAt, QFileDevice::FileModificationTime));
         f.close();
         return path;
     }
@@ -306,6 +310,34 @@ TEST_F(ReadJpegDataFiles, FileWithExif)
     ASSERT_EQ(ReadJpegData(other, o), JpegReadResult::Read);
     EXPECT_FALSE(o.HasExif);
     EXPECT_EQ(o.CaptureTime, o.FileTime);
+}
+
+TEST_F(ReadJpegDataFiles, PipesAreNotWaitedFor)
+{
+#ifdef Q_OS_UNIX
+    // Opening a named pipe for reading would wait for a writer; the reader must not.
+    const QString path = dir.filePath(QStringLiteral("pipe.jpg"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    TJPEGData r;
+    EXPECT_EQ(ReadJpegData(path, r), JpegReadResult::FileUnreadable);
+    EXPECT_FALSE(r.HasExif);
+    EXPECT_GT(r.FileTime, 0);
+    EXPECT_EQ(r.CaptureTime, r.FileTime);
+#else
+    GTEST_SKIP() << "no named pipes";
+#endif
+}
+
+TEST_F(ReadJpegDataFiles, UnreadableFile)
+{
+    const QString path = write(QStringLiteral("locked.jpg"), jpegFile({jfifSection()}), modified);
+    QFile::setPermissions(path, QFileDevice::Permissions());
+    if (QFile(path).open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "permissions do not stop this user (root)";
+    TJPEGData r;
+    EXPECT_EQ(ReadJpegData(path, r), JpegReadResult::FileUnreadable);
+    EXPECT_FALSE(r.HasExif);
+    EXPECT_NEAR(r.FileTime, modifiedDays, 1e-7);
 }
 
 TEST_F(ReadJpegDataFiles, SizesBeyondTwoGigabytes)

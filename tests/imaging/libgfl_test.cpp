@@ -24,7 +24,8 @@ QString testModules()
 QStringList lines(const QString &messages)
 {
     // Every line is preceded by CR LF.
-    EXPECT_TRUE(messages.isEmpty() || messages.startsWith(QStringLiteral("\r\n"))) << messages.toStdString();
+    EXPECT_TRUE(messages.isEmpty() || messages.startsWith(QStringLiteral("\r\n")))
+        << messages.toStdString();
     QStringList result = messages.split(QStringLiteral("\r\n"));
     result.removeFirst();
     return result;
@@ -34,7 +35,8 @@ TEST(GflLoad, LoadsTheModulesItWasBuiltWithFromTheProgramFolder)
 {
     TGflLibrary library;
     QString messages;
-    ASSERT_TRUE(library.GflLoad(Core, Effects, QStringLiteral("Plugins"), messages)) << messages.toStdString();
+    ASSERT_TRUE(library.GflLoad(Core, Effects, QStringLiteral("Plugins"), messages))
+        << messages.toStdString();
     EXPECT_TRUE(messages.isEmpty());
     EXPECT_TRUE(library.available());
     EXPECT_EQ(library.coreVersion(), QStringLiteral(GFL_MODULE_VERSION));
@@ -52,31 +54,37 @@ TEST(GflLoad, MissingCoreModuleGivesOneLineAndNoEntryPointLines)
 {
     TGflLibrary library;
     QString messages;
-    EXPECT_FALSE(library.GflLoad(QStringLiteral("libgfl_missing.so"), Effects, QStringLiteral("Plugins"), messages));
+    EXPECT_FALSE(library.GflLoad(QStringLiteral("libgfl_missing.so"), Effects,
+                                 QStringLiteral("Plugins"), messages));
     EXPECT_FALSE(library.available());
     const QStringList got = lines(messages);
     ASSERT_EQ(got.size(), 1) << messages.toStdString();
-    EXPECT_TRUE(got[0].startsWith(QStringLiteral("libgfl.Load gfl: \"libgfl_missing.so\" failed: ")));
+    EXPECT_TRUE(
+        got[0].startsWith(QStringLiteral("libgfl.Load gfl: \"libgfl_missing.so\" failed: ")));
     // The loader's own text follows.
-    EXPECT_TRUE(got[0].contains(QStringLiteral("libgfl_missing.so: cannot open shared object file")));
+    EXPECT_TRUE(
+        got[0].contains(QStringLiteral("libgfl_missing.so: cannot open shared object file")));
 }
 
 TEST(GflLoad, MissingEffectsModuleMakesTheLibraryUnavailable)
 {
     TGflLibrary library;
     QString messages;
-    EXPECT_FALSE(library.GflLoad(Core, QStringLiteral("libgfle_missing.so"), QStringLiteral("Plugins"), messages));
+    EXPECT_FALSE(library.GflLoad(Core, QStringLiteral("libgfle_missing.so"),
+                                 QStringLiteral("Plugins"), messages));
     EXPECT_FALSE(library.available());
     const QStringList got = lines(messages);
     ASSERT_EQ(got.size(), 1);
-    EXPECT_TRUE(got[0].startsWith(QStringLiteral("libgfl.Load gfle: \"libgfle_missing.so\" failed: ")));
+    EXPECT_TRUE(
+        got[0].startsWith(QStringLiteral("libgfl.Load gfle: \"libgfle_missing.so\" failed: ")));
 }
 
 TEST(GflLoad, BothModulesMissingGiveTwoLines)
 {
     TGflLibrary library(QStringLiteral("/nonexistent"));
     QString messages;
-    EXPECT_FALSE(library.GflLoad(QStringLiteral("libgfl_none.so"), QStringLiteral("libgfle_none.so"), QString(), messages));
+    EXPECT_FALSE(library.GflLoad(QStringLiteral("libgfl_none.so"),
+                                 QStringLiteral("libgfle_none.so"), QString(), messages));
     const QStringList got = lines(messages);
     ASSERT_EQ(got.size(), 2);
     EXPECT_TRUE(got[0].startsWith(QStringLiteral("libgfl.Load gfl: ")));
@@ -87,7 +95,8 @@ TEST(GflLoad, FailingInitialisationEndsTheMessagesWithItsText)
 {
     TGflLibrary library(testModules());
     QString messages;
-    EXPECT_FALSE(library.GflLoad(QStringLiteral("libgfl_init6.so"), QCoreApplication::applicationDirPath() + "/" + Effects,
+    EXPECT_FALSE(library.GflLoad(QStringLiteral("libgfl_init6.so"),
+                                 QCoreApplication::applicationDirPath() + "/" + Effects,
                                  QStringLiteral("Plugins"), messages));
     EXPECT_FALSE(library.available());
     EXPECT_EQ(messages, QStringLiteral("\r\nlibgfl.Load Init: failed: Unknown format"));
@@ -97,7 +106,8 @@ TEST(GflLoad, MissingEntryPointIsReportedAndTheLibraryNotUsed)
 {
     TGflLibrary library(testModules());
     QString messages;
-    EXPECT_FALSE(library.GflLoad(QStringLiteral("libgfl_noexif.so"), QCoreApplication::applicationDirPath() + "/" + Effects,
+    EXPECT_FALSE(library.GflLoad(QStringLiteral("libgfl_noexif.so"),
+                                 QCoreApplication::applicationDirPath() + "/" + Effects,
                                  QStringLiteral("Plugins"), messages));
     EXPECT_FALSE(library.available());
     const QStringList got = lines(messages);
@@ -106,7 +116,8 @@ TEST(GflLoad, MissingEntryPointIsReportedAndTheLibraryNotUsed)
     EXPECT_TRUE(got[0].contains(QStringLiteral("undefined symbol")));
 
     // The library was never initialised, so its exit is not called at release.
-    void *module = dlopen(QFile::encodeName(testModules() + "/libgfl_noexif.so").constData(), RTLD_NOW | RTLD_NOLOAD);
+    void *module = dlopen(QFile::encodeName(testModules() + "/libgfl_noexif.so").constData(),
+                          RTLD_NOW | RTLD_NOLOAD);
     ASSERT_NE(module, nullptr);
     auto initCount = reinterpret_cast<int (*)()>(dlsym(module, "fakeInitCount"));
     ASSERT_NE(initCount, nullptr);
@@ -119,11 +130,13 @@ TEST(GflLoad, ModuleOfAnotherBuildIsRefused)
     TGflLibrary library(testModules());
     QString messages;
     EXPECT_FALSE(library.GflLoad(QStringLiteral("libgfl_oldversion.so"),
-                                 QCoreApplication::applicationDirPath() + "/" + Effects, QString(), messages));
+                                 QCoreApplication::applicationDirPath() + "/" + Effects, QString(),
+                                 messages));
     const QStringList got = lines(messages);
     ASSERT_EQ(got.size(), 1);
-    EXPECT_EQ(got[0], QStringLiteral("libgfl.Load gfl: \"libgfl_oldversion.so\" failed: module version "
-                                     "0.9.0.0/duomira-gfl-0, expected " GFL_MODULE_VERSION));
+    EXPECT_EQ(got[0],
+              QStringLiteral("libgfl.Load gfl: \"libgfl_oldversion.so\" failed: module version "
+                             "0.9.0.0/duomira-gfl-0, expected " GFL_MODULE_VERSION));
 }
 
 TEST(GflLoad, ProgramFolderComesBeforeTheSystemSearch)
@@ -132,7 +145,8 @@ TEST(GflLoad, ProgramFolderComesBeforeTheSystemSearch)
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     ASSERT_TRUE(QFile::copy(testModules() + "/libgfl_init6.so", folder.filePath(Core)));
-    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/" + Effects, folder.filePath(Effects)));
+    ASSERT_TRUE(QFile::copy(QCoreApplication::applicationDirPath() + "/" + Effects,
+                            folder.filePath(Effects)));
     TGflLibrary library(folder.path());
     QString messages;
     EXPECT_FALSE(library.GflLoad(Core, Effects, QString(), messages));
@@ -142,9 +156,18 @@ TEST(GflLoad, ProgramFolderComesBeforeTheSystemSearch)
 TEST(GflInitCodeText, KnownCodesHaveTextsOthersTheirNumber)
 {
     const std::pair<int, const char *> rows[] = {
-        {1, "File open"},    {2, "File read"},       {3, "File create"},       {4, "File write"},
-        {5, "No memory"},    {6, "Unknown format"},  {7, "Bad bitmap"},        {10, "Bad format index"},
-        {50, "Bad parameters"}, {255, "Unknown error"}, {8, "#8"},            {-3, "#-3"},
+        {1, "File open"},
+        {2, "File read"},
+        {3, "File create"},
+        {4, "File write"},
+        {5, "No memory"},
+        {6, "Unknown format"},
+        {7, "Bad bitmap"},
+        {10, "Bad format index"},
+        {50, "Bad parameters"},
+        {255, "Unknown error"},
+        {8, "#8"},
+        {-3, "#-3"},
     };
     for (const auto &[code, text] : rows)
         EXPECT_EQ(GflInitCodeText(code), QString::fromUtf8(text)) << code;
@@ -153,12 +176,18 @@ TEST(GflInitCodeText, KnownCodesHaveTextsOthersTheirNumber)
 TEST(GflFileFilter, BuiltFromTheFormatList)
 {
     const QList<TGflFormat> formats = {
-        {QStringLiteral("JPEG image"), {QStringLiteral("JPG"), QStringLiteral("jpeg")}, QStringLiteral("jpg")},
+        {QStringLiteral("JPEG image"),
+         {QStringLiteral("JPG"), QStringLiteral("jpeg")},
+         QStringLiteral("jpg")},
         {QStringLiteral("bitmap"), {QStringLiteral("bmp")}, QStringLiteral("bmp")},
-        {QStringLiteral("No suffix"), {QStringLiteral("xyz")}, QString()},      // left out
-        {QStringLiteral("No extensions"), {}, QStringLiteral("abc")},            // left out
-        {QStringLiteral("JFIF"), {QStringLiteral("jpg"), QStringLiteral("JPEG")}, QStringLiteral("jpg")}, // same text
-        {QStringLiteral("Portable Network Graphics"), {QStringLiteral("png")}, QStringLiteral("png")},
+        {QStringLiteral("No suffix"), {QStringLiteral("xyz")}, QString()}, // left out
+        {QStringLiteral("No extensions"), {}, QStringLiteral("abc")},      // left out
+        {QStringLiteral("JFIF"),
+         {QStringLiteral("jpg"), QStringLiteral("JPEG")},
+         QStringLiteral("jpg")}, // same text
+        {QStringLiteral("Portable Network Graphics"),
+         {QStringLiteral("png")},
+         QStringLiteral("png")},
     };
     EXPECT_EQ(GflBuildFileFilter(formats),
               QStringLiteral("All supported types|*.jpg;*.jpeg;*.bmp;*.png"
@@ -183,10 +212,12 @@ TEST(GflFileFilter, RealLibraryListsTheCommonFormats)
 
 TEST(GflStartup, WarningCarriesEveryCollectedLine)
 {
-    const QString messages = QStringLiteral("\r\nlibgfl.Load gfl: \"x\" failed: a\r\nlibgfl.Load gfle: \"y\" failed: b");
+    const QString messages =
+        QStringLiteral("\r\nlibgfl.Load gfl: \"x\" failed: a\r\nlibgfl.Load gfle: \"y\" failed: b");
     const QString warning = GflStartupWarning(messages);
     EXPECT_TRUE(warning.startsWith(QStringLiteral("<FB><c3><FS12>Warning!<FN> <LF>")));
-    EXPECT_TRUE(warning.contains(QStringLiteral("<c5><FB>Message:<FB> ") + messages + QStringLiteral(" <LF>  <LF> <LF>")));
+    EXPECT_TRUE(warning.contains(QStringLiteral("<c5><FB>Message:<FB> ") + messages +
+                                 QStringLiteral(" <LF>  <LF> <LF>")));
 }
 
 } // namespace

@@ -28,8 +28,8 @@ protected:
     {
         library = new TGflLibrary;
         QString messages;
-        ASSERT_TRUE(library->GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME), QStringLiteral(GFL_EFFECTS_MODULE_NAME),
-                                     QString(), messages))
+        ASSERT_TRUE(library->GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME),
+                                     QStringLiteral(GFL_EFFECTS_MODULE_NAME), QString(), messages))
             << messages.toStdString();
     }
     static void TearDownTestSuite()
@@ -48,7 +48,8 @@ protected:
     {
         const QString path = dir.filePath(name);
         EXPECT_TRUE(QFile::copy(testDataPath(QString::fromLatin1(fixture)), path));
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                        QFile::ReadOther);
         return path;
     }
     // The failure contract: a code above 0, the original unchanged, no temporary file.
@@ -92,7 +93,8 @@ TEST_F(LosslessRotation, QuarterTurnsAreClockwise)
     } rows[] = {{1, {32, 64}, {24, 8}}, {2, {64, 32}, {56, 24}}, {3, {32, 64}, {8, 56}}};
     for (const Row &row : rows) {
         SCOPED_TRACE(row.rotation);
-        const QString path = write(QStringLiteral("turn%1.jpg").arg(row.rotation), jpegtest::encode(source));
+        const QString path =
+            write(QStringLiteral("turn%1.jpg").arg(row.rotation), jpegtest::encode(source));
         EXPECT_LE(library->jpegLosslessTransform(path, row.rotation), 0);
         EXPECT_FALSE(QFileInfo::exists(temporaryOf(path)));
         const QImage turned = DecodeJpegFile(path, 1);
@@ -106,9 +108,10 @@ TEST_F(LosslessRotation, QuarterTurnsAreClockwise)
 
 TEST_F(LosslessRotation, TurningBackRestoresEveryPixel)
 {
-    const QString path = write(QStringLiteral("round.jpg"), jpegtest::encode(jpegtest::quadrants(64, 48), 80));
+    const QString path =
+        write(QStringLiteral("round.jpg"), jpegtest::encode(jpegtest::quadrants(64, 48), 80));
     const QImage original = DecodeJpegFile(path, 1);
-    for (const auto &[there, back] : {std::pair {1, 3}, std::pair {2, 2}, std::pair {3, 1}}) {
+    for (const auto &[there, back] : {std::pair{1, 3}, std::pair{2, 2}, std::pair{3, 1}}) {
         ASSERT_LE(library->jpegLosslessTransform(path, there), 0);
         ASSERT_LE(library->jpegLosslessTransform(path, back), 0);
         EXPECT_EQ(DecodeJpegFile(path, 1), original) << there;
@@ -118,16 +121,20 @@ TEST_F(LosslessRotation, TurningBackRestoresEveryPixel)
 TEST_F(LosslessRotation, ResultHasNormalOrientationAndItsOwnPixelDimensions)
 {
     // 450 x 600, 4:2:0, orientation 6: the turn trims the partial blocks.
-    const QString path = copyFixture("photos/jpg/orientation/landscape_6.jpg", QStringLiteral("landscape.jpg"));
-    struct stat before {};
+    const QString path =
+        copyFixture("photos/jpg/orientation/landscape_6.jpg", QStringLiteral("landscape.jpg"));
+    struct stat before
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &before), 0);
     ASSERT_LE(library->jpegLosslessTransform(path, 1), 0);
 
     const QImage turned = DecodeJpegFile(path, 1);
     const TJPEGData exif = exifOf(path);
     EXPECT_EQ(exif.Str[jdOrientation], QStringLiteral("top, left")); // EXIF orientation 1
-    EXPECT_EQ(exif.Str[jdVerticalResolution], QString::number(turned.width()));    // pixel X dimension
-    EXPECT_EQ(exif.Str[jdHorizontalResolution], QString::number(turned.height())); // pixel Y dimension
+    EXPECT_EQ(exif.Str[jdVerticalResolution], QString::number(turned.width())); // pixel X dimension
+    EXPECT_EQ(exif.Str[jdHorizontalResolution],
+              QString::number(turned.height())); // pixel Y dimension
 
     // The other metadata travel along.
     const QString camera = copyFixture("photos/jpg/Canon_40D.jpg", QStringLiteral("camera.jpg"));
@@ -135,7 +142,9 @@ TEST_F(LosslessRotation, ResultHasNormalOrientationAndItsOwnPixelDimensions)
     EXPECT_EQ(exifOf(camera).Str[jdModel], QStringLiteral("Canon EOS 40D"));
 
     // Permissions and modification time stay those of the original.
-    struct stat after {};
+    struct stat after
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &after), 0);
     EXPECT_EQ(after.st_mode, before.st_mode);
     EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
@@ -144,7 +153,8 @@ TEST_F(LosslessRotation, ResultHasNormalOrientationAndItsOwnPixelDimensions)
 
 TEST_F(LosslessRotation, ASymbolicLinkStaysALink)
 {
-    const QString target = write(QStringLiteral("target.jpg"), jpegtest::encode(jpegtest::quadrants(32, 16)));
+    const QString target =
+        write(QStringLiteral("target.jpg"), jpegtest::encode(jpegtest::quadrants(32, 16)));
     const QString link = dir.filePath(QStringLiteral("link.jpg"));
     ASSERT_TRUE(QFile::link(target, link));
     ASSERT_LE(library->jpegLosslessTransform(link, 1), 0);
@@ -160,8 +170,9 @@ TEST_F(LosslessRotation, BadInputFailsAndLeavesTheOriginal)
     for (int i = corrupt.size() / 2; i < corrupt.size() / 2 + 64; ++i)
         corrupt[i] = char(0xFF); // markers inside the entropy data
     const QByteArray text = "not a jpeg at all";
-    for (const auto &[name, bytes] : {std::pair {"truncated.jpg", truncated}, std::pair {"corrupt.jpg", corrupt},
-                                      std::pair {"text.jpg", text}, std::pair {"empty.jpg", QByteArray()}}) {
+    for (const auto &[name, bytes] :
+         {std::pair{"truncated.jpg", truncated}, std::pair{"corrupt.jpg", corrupt},
+          std::pair{"text.jpg", text}, std::pair{"empty.jpg", QByteArray()}}) {
         SCOPED_TRACE(name);
         expectFailureLeavesOriginal(write(QString::fromLatin1(name), bytes), 1, bytes);
     }
@@ -175,7 +186,8 @@ TEST_F(LosslessRotation, ReadOnlyFileIsNotReplaced)
 {
     const QByteArray bytes = jpegtest::encode(jpegtest::quadrants(32, 32));
     const QString path = write(QStringLiteral("readonly.jpg"), bytes);
-    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    ASSERT_TRUE(
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     expectFailureLeavesOriginal(path, 2, bytes);
 }
 
@@ -195,7 +207,9 @@ TEST_F(LosslessRotation, FullDiskLeavesTheOriginal)
     // for root.
     const QByteArray bytes = jpegtest::encode(jpegtest::quadrants(256, 256));
     const QString path = write(QStringLiteral("full.jpg"), bytes);
-    struct rlimit saved {};
+    struct rlimit saved
+    {
+    };
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit limited = saved;
