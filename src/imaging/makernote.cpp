@@ -160,6 +160,8 @@ constexpr TMakerItem casio2Items[] = {
     {0x001F, "Saturation"},
     {0x0020, "Contrast"},
     {0x0021, "Sharpness"},
+    {0x3000, "Record mode"},
+    {0x3002, "Quality", "1:Economy,2:Normal,3:Fine"},
 };
 
 // --- Minolta ----------------------------------------------------------------------------
@@ -218,9 +220,12 @@ struct TNoteLayout
     bool canonSettings = false;
 };
 
-bool startsWith(const TExifBytes &bytes, quint32 offset, quint32 available, const char *text)
+// True when the note (available bytes at offset) starts with the given signature, whose
+// length is that of the array (zero bytes inside count, the final terminator does not).
+template <std::size_t N>
+bool startsWith(const TExifBytes &bytes, quint32 offset, quint32 available, const char (&text)[N])
 {
-    const quint32 n = quint32(std::strlen(text));
+    constexpr quint32 n = N - 1;
     return n <= available && bytes.contains(offset, n) &&
            std::memcmp(bytes.data() + offset, text, n) == 0;
 }
