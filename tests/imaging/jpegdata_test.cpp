@@ -77,8 +77,9 @@ TEST(JpegDataRecord, OrientationCodes)
     const std::pair<quint16, int> cases[] = {{1, -1}, {2, -1}, {3, 2}, {4, -1}, {5, -1},
                                              {6, 1},  {7, -1}, {8, 3}, {0, -1}};
     for (const auto &[value, code] : cases) {
-        const TJPEGData r = recordFrom(
-            [value](TiffBuilder &b, int ifd0, int) { b.shortValue(ifd0, 0x0112, value); });
+        const quint16 v = value; // clang 14 cannot capture a structured binding
+        const TJPEGData r =
+            recordFrom([v](TiffBuilder &b, int ifd0, int) { b.shortValue(ifd0, 0x0112, v); });
         EXPECT_EQ(r.OrientationCode, code) << value;
     }
     // Without an orientation tag the code is -1 too.
