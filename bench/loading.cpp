@@ -39,11 +39,21 @@
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
+// The window's own loading path when the main window is built.
+#if defined(QT_WIDGETS_LIB) && __has_include("mainwindow/widgets/optionstack.h")
+#define DUOMIRA_BENCH_WINDOW 1
+#include "mainwindow/widgets/formmain.h"
+#include "mainwindow/widgets/optionstack.h"
+#include <QApplication>
+#include <QLabel>
+#endif
+
 #include <cstdio>
 #include <ctime>
 #include <jpeglib.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -87,33 +97,63 @@ const PhotoSets &photoSets()
     return sets;
 }
 
-// The window stand-in: records the status and measures the stretches between two
-// occasions of letting events through.
-class TimedView : public TLoadingView
+// The longest stretch without event processing, measured by a 1 ms timer: it fires each
+// time the application processes events (the idle pass letting events through, the ordering
+// pass at its steps, the event loop between passes), so the longest interval between two of
+// its shots is the longest time the window could not react.
+class GapWatch
 {
 public:
-    QString status;
-    qint64 longestGapNs = 0;
-    int eventsLetThrough = 0;
-
+    GapWatch()
+    {
+        m_timer.setInterval(1);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { shot(); });
+    }
     void start()
     {
         m_clock.start();
         m_last = 0;
-        longestGapNs = 0;
-        eventsLetThrough = 0;
+        longestNs = 0;
+        m_timer.start();
     }
+    void stop() { m_timer.stop(); }
+    qint64 longestNs = 0;
+    QString longestAt;               // what the status read when the longest stretch ended
+    std::function<QString()> status; // optional
+
+private:
+    void shot()
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        if (now - m_last > longestNs) {
+            longestNs = now - m_last;
+            if (status)
+                longestAt = status();
+        }
+        m_last = now;
+    }
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+};
+
+// The window stand-in of the core path: it records the status and lets events through as the
+// window does.
+class BenchView : public TLoadingView
+{
+public:
+    QString status;
+    int eventsLetThrough = 0;
+
     void SetStatusText(const QString &text) override { status = text; }
     void SetProgressMaximum(int) override {}
     void SetProgressPosition(int) override {}
     void SetProgressToMaximum() override {}
     void LetEventsThrough() override
     {
-        mark();
-        resume();
         ++eventsLetThrough;
         QCoreApplication::processEvents();
-        resume();
     }
     void SetSortActionEnabled(bool) override {}
     void SetSortingActionsEnabled(bool) override {}
@@ -123,35 +163,13 @@ public:
     void SetListsVisible(bool) override {}
     void MarkPreviewsDirty() override {}
     void IdlePreviews() override {}
-
-    // Ends a stretch (also when the event loop itself takes over).
-    void mark()
-    {
-        if (m_clock.isValid()) {
-            const qint64 gap = m_clock.nsecsElapsed() - m_last;
-            if (gap > longestGapNs) {
-                longestGapNs = gap;
-                longestAt = status;
-            }
-        }
-    }
-    QString longestAt; // the status text when the longest stretch ended
-    void resume()
-    {
-        if (m_clock.isValid())
-            m_last = m_clock.nsecsElapsed();
-    }
-
-private:
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
 };
 
 // The ordering pass lets events through at each of its steps, as the window's progress does.
-class TimedOrderingProgress : public TOrderingProgress
+class BenchOrderingProgress : public TOrderingProgress
 {
 public:
-    explicit TimedOrderingProgress(TimedView &view) : m_view(view) {}
+    explicit BenchOrderingProgress(BenchView &view) : m_view(view) {}
     void StepStarted(const QString &text, int) override
     {
         m_view.SetStatusText(text);
@@ -160,7 +178,7 @@ public:
     void RowDone(int) override {}
 
 private:
-    TimedView &m_view;
+    BenchView &m_view;
 };
 
 // Receives WM_ENTRIES_CHANGED like the main window: all rows are refreshed at the next pass.
@@ -168,7 +186,6 @@ class MessageReceiver : public QObject
 {
 public:
     TIdleProcessor *processor = nullptr;
-    TimedView *view = nullptr;
     bool event(QEvent *event) override
     {
         if (event->type() == WindowMessageEvent::eventType()) {
@@ -179,21 +196,6 @@ public:
         }
         return QObject::event(event);
     }
-};
-
-// The event loop counts as letting events through: a timer between passes measures how
-// long the loop itself was kept from its events.
-struct LoopWatch
-{
-    explicit LoopWatch(TimedView &view)
-    {
-        timer.setInterval(1);
-        QObject::connect(&timer, &QTimer::timeout, [&view] {
-            view.mark();
-            view.resume();
-        });
-    }
-    QTimer timer;
 };
 
 qint64 statusKb(const char *field)
@@ -277,7 +279,44 @@ struct LoadingRun
     bool ready = false;
 };
 
-LoadingRun loadUntilReady(const PhotoSets &sets, QThreadPool &pool)
+// Measures one loading: addFiles adds both sets (returning at once), then the event loop
+// runs until processor signals "Ready".
+LoadingRun measureLoading(TIdleProcessor &processor, GapWatch &watch,
+                          const std::function<void()> &addFiles,
+                          const std::function<QString()> &status)
+{
+    LoadingRun run;
+    const bool peakReset = resetPeakMemory();
+    const qint64 baseKb = statusKb("VmRSS");
+    QEventLoop loop;
+    QObject::connect(&processor, &TIdleProcessor::ready, &loop, &QEventLoop::quit);
+    QTimer::singleShot(300000, &loop, &QEventLoop::quit);
+
+    QElapsedTimer clock;
+    clock.start();
+    const double cpuStart = processCpuMs();
+    const double uiCpuStart = threadCpuMs();
+    watch.status = status;
+    watch.start();
+    addFiles();
+    run.addMs = double(clock.nsecsElapsed()) / 1e6;
+    loop.exec();
+    run.readyMs = double(clock.nsecsElapsed()) / 1e6;
+    run.cpuMs = processCpuMs() - cpuStart;
+    run.uiCpuMs = threadCpuMs() - uiCpuStart;
+    watch.stop();
+    run.ready =
+        status() == QLatin1String(StatusReady) && DatensatzList().Count() >= 2 * photosPerSide;
+    run.longestGapMs = double(watch.longestNs) / 1e6;
+    run.longestGapAt = watch.longestAt;
+    if (peakReset)
+        run.peakKb = statusKb("VmHWM") - baseKb;
+    run.keptKb = statusKb("VmRSS") - baseKb;
+    return run;
+}
+
+// Through the core API with the window stand-in; row icons of 64 x 64.
+LoadingRun loadThroughCore(const PhotoSets &sets, QThreadPool &pool)
 {
     ResetNamingSettings();
     ListRowModel left(dsLeft);
@@ -287,8 +326,8 @@ LoadingRun loadUntilReady(const PhotoSets &sets, QThreadPool &pool)
     left.SetSmallImages(&icons);
     right.SetSmallImages(&icons);
     TMainWindowState state;
-    TimedView view;
-    TimedOrderingProgress progress(view);
+    BenchView view;
+    BenchOrderingProgress progress(view);
     TOrderingPass pass(left, right, &state, &progress);
     LoadingRun run;
     {
@@ -297,39 +336,15 @@ LoadingRun loadUntilReady(const PhotoSets &sets, QThreadPool &pool)
         MessageReceiver receiver;
         receiver.processor = &processor;
         setMessageReceiver(&receiver);
-        LoopWatch watch(view);
-        NewEntryDefaults defaults;
-
-        const bool peakReset = resetPeakMemory();
-        const qint64 baseKb = statusKb("VmRSS");
-        QEventLoop loop;
-        QObject::connect(&processor, &TIdleProcessor::ready, &loop, &QEventLoop::quit);
-        QTimer::singleShot(300000, &loop, &QEventLoop::quit);
-
-        QElapsedTimer clock;
-        clock.start();
-        const double cpuStart = processCpuMs();
-        const double uiCpuStart = threadCpuMs();
-        view.start();
-        watch.timer.start();
-        processor.LoadFiles(sets.left, left, LoadSource::Drop, defaults);
-        processor.LoadFiles(sets.right, right, LoadSource::Drop, defaults);
-        run.addMs = double(clock.nsecsElapsed()) / 1e6;
-        view.mark();
-        view.resume();
-        loop.exec();
-        run.readyMs = double(clock.nsecsElapsed()) / 1e6;
-        run.cpuMs = processCpuMs() - cpuStart;
-        run.uiCpuMs = threadCpuMs() - uiCpuStart;
-        watch.timer.stop();
-        run.ready = view.status == QLatin1String(StatusReady);
-        run.longestGapMs = double(view.longestGapNs) / 1e6;
-        run.longestGapAt = view.longestAt;
-        if (peakReset)
-            run.peakKb = statusKb("VmHWM") - baseKb;
-        run.keptKb = statusKb("VmRSS") - baseKb;
-        if (left.Count() != right.Count() || DatensatzList().Count() < 2 * photosPerSide)
-            run.ready = false;
+        GapWatch watch;
+        const NewEntryDefaults defaults;
+        run = measureLoading(
+            processor, watch,
+            [&] {
+                processor.LoadFiles(sets.left, left, LoadSource::Drop, defaults);
+                processor.LoadFiles(sets.right, right, LoadSource::Drop, defaults);
+            },
+            [&view] { return view.status; });
         setMessageReceiver(nullptr);
     }
     left.Clear();
@@ -339,17 +354,41 @@ LoadingRun loadUntilReady(const PhotoSets &sets, QThreadPool &pool)
     return run;
 }
 
-void BM_LoadUntilReady(benchmark::State &state)
+#ifdef DUOMIRA_BENCH_WINDOW
+// Through the main window's own loading path (offscreen), with its default icon size.
+LoadingRun loadThroughWindow(const PhotoSets &sets)
+{
+    ResetNamingSettings();
+    LoadingRun run;
+    {
+        TFormMain window;
+        window.show();
+        QCoreApplication::processEvents();
+        GapWatch watch;
+        run = measureLoading(
+            window.idleProcessor(), watch,
+            [&] {
+                window.loadFiles(sets.left, window.leftList(), LoadSource::Drop);
+                window.loadFiles(sets.right, window.rightList(), LoadSource::Drop);
+            },
+            [&window] { return window.optionStack()->LabelStatus->text(); });
+    }
+    DatensatzList().FreeAll();
+    QCoreApplication::processEvents();
+    return run;
+}
+#endif
+
+void runLoadingBenchmark(benchmark::State &state,
+                         const std::function<LoadingRun(const PhotoSets &)> &load)
 {
     const PhotoSets &sets = photoSets();
     if (sets.left.size() != photosPerSide || sets.right.size() != photosPerSide) {
         state.SkipWithError("no photo sets");
         return;
     }
-    QStringList all = sets.left + sets.right;
+    const QStringList all = sets.left + sets.right;
     warmFileCache(all);
-    QThreadPool pool; // the application's pool: one thread per core
-    pool.setMaxThreadCount(QThread::idealThreadCount());
 
     for (auto _ : state) {
         double bestSequential = 0;
@@ -372,7 +411,7 @@ void BM_LoadUntilReady(benchmark::State &state)
             bestSequential = round == 0 ? sequentialMs : std::min(bestSequential, sequentialMs);
             sequentialCpu = round == 0 ? sequentialCpuMs : std::min(sequentialCpu, sequentialCpuMs);
 
-            const LoadingRun run = loadUntilReady(sets, pool);
+            const LoadingRun run = load(sets);
             if (!run.ready) {
                 state.SkipWithError("loading did not reach \"Ready\"");
                 return;
@@ -397,7 +436,6 @@ void BM_LoadUntilReady(benchmark::State &state)
         state.counters["peak_kb_per_picture"] =
             first.peakKb >= 0 ? double(first.peakKb) / pictures : -1;
         state.counters["kept_kb_per_picture"] = double(first.keptKb) / pictures;
-        state.counters["pool_threads"] = pool.maxThreadCount();
         // Work done (all threads) against the sequential decode, and the user interface
         // thread's share: on a busy machine these say more than the wall-clock times.
         state.counters["cpu_vs_sequential_cpu"] = best.cpuMs / sequentialCpu;
@@ -405,14 +443,34 @@ void BM_LoadUntilReady(benchmark::State &state)
     }
 }
 
-} // namespace
+void BM_LoadUntilReady_Core(benchmark::State &state)
+{
+    QThreadPool pool; // the application's pool: one thread per core
+    pool.setMaxThreadCount(QThread::idealThreadCount());
+    state.counters["pool_threads"] = pool.maxThreadCount();
+    runLoadingBenchmark(state,
+                        [&pool](const PhotoSets &sets) { return loadThroughCore(sets, pool); });
+}
+BENCHMARK(BM_LoadUntilReady_Core)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-BENCHMARK(BM_LoadUntilReady)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+#ifdef DUOMIRA_BENCH_WINDOW
+void BM_LoadUntilReady_Window(benchmark::State &state)
+{
+    runLoadingBenchmark(state, loadThroughWindow);
+}
+BENCHMARK(BM_LoadUntilReady_Window)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+#endif
+
+} // namespace
 
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifdef DUOMIRA_BENCH_WINDOW
+    QApplication app(argc, argv);
+#else
     QGuiApplication app(argc, argv);
+#endif
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
