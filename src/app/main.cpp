@@ -28,6 +28,7 @@ int main(int argc, char **argv)
         TFormMain formMain;
         TFormDlgNext formDlgNext(&formMain);
         TFormBest formBest(&formMain);
+        formMain.setPairPrompt(&formDlgNext);
 
         formMain.show();
         result = app.exec();

@@ -1,22 +1,207 @@
 #include "mainwindow/widgets/formmain.h"
 
+#include "entries/datensatz.h"
+#include "entries/listrows.h"
+#include "entries/namingsettings.h"
+#include "imaging/imagelist.h"
+#include "imaging/libgfl.h"
+#include "mainwindow/idleprocessor.h"
+#include "mainwindow/listactions.h"
+#include "mainwindow/optionlogic.h"
+#include "mainwindow/ordering.h"
+#include "mainwindow/orderingprogress.h"
+#include "mainwindow/pairing.h"
+#include "mainwindow/sorting.h"
+#include "mainwindow/widgets/editarea.h"
+#include "mainwindow/widgets/imagelistview.h"
+#include "mainwindow/widgets/optionstack.h"
 #include "ui/appinfo.h"
+#include "ui/widgets/formdlgbox.h"
+#include "ui/widgets/formdlgnext.h"
 #include "ui/windowmessages.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
 
-TFormMain::TFormMain(QWidget *parent) : QMainWindow(parent)
+namespace {
+
+constexpr int ListPanelHeight = 208;
+constexpr int ListSpacer = 8;
+constexpr int SplitterWidth = 6;
+constexpr int PreviewSpacing = 16;
+// How long a message or a batch of files waits before it is tried again while an ordering
+// pass is running.
+constexpr int RetryDelayMs = 20;
+
+QStringList localFiles(const QMimeData *mime)
+{
+    QStringList paths;
+    if (!mime || !mime->hasUrls())
+        return paths;
+    for (const QUrl &url : mime->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    return paths;
+}
+
+// A button that triggers action and follows its enabled state.
+void bindButton(QAbstractButton *button, QAction *action)
+{
+    button->setEnabled(action->isEnabled());
+    QObject::connect(button, &QAbstractButton::clicked, action, &QAction::trigger);
+    QObject::connect(action, &QAction::changed, button,
+                     [button, action] { button->setEnabled(action->isEnabled()); });
+}
+
+QWidget *previewPanel(const char *name, QWidget *parent)
+{
+    auto *panel = new QFrame(parent);
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->setFrameShape(QFrame::StyledPanel);
+    panel->setFrameShadow(QFrame::Sunken);
+    panel->setAutoFillBackground(true);
+    QPalette pal = panel->palette();
+    pal.setColor(QPalette::Window, QColor(0x33, 0x36, 0x3a));
+    panel->setPalette(pal);
+    panel->setMinimumSize(80, 60);
+    return panel;
+}
+
+} // namespace
+
+TFormMain::TFormMain(QWidget *parent)
+    : QMainWindow(parent), m_left(std::make_unique<ListRowModel>(dsLeft)),
+      m_right(std::make_unique<ListRowModel>(dsRight)),
+      m_smallImages(std::make_unique<TImageList>())
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(appinfo::applicationTitle());
-    resize(1024, 720);
-    setCentralWidget(new QWidget(this));
+    setAcceptDrops(true);
+
+    ListRowModel::LinkLists(*m_left, *m_right);
+    m_left->SetSmallImages(m_smallImages.get());
+    m_right->SetSmallImages(m_smallImages.get());
+    m_hoverList = m_left.get();
+    m_activeList = m_left.get();
+
+    m_progress = std::make_unique<TStatusProgress>();
+    m_pass = std::make_unique<TOrderingPass>(*m_left, *m_right, &m_state, m_progress.get());
+    m_pairs = std::make_unique<TPairEditing>(*m_pass, m_state);
+    m_actions = std::make_unique<TListActions>(*m_pass, m_state);
+    m_idle = std::make_unique<TIdleProcessor>(*m_left, *m_right, *this);
+    m_idle->SetOrdering(m_pass.get(), &m_state);
 
     createActions();
     createMenus();
 
+    auto *splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setObjectName(QStringLiteral("Splitter2"));
+    splitter->setHandleWidth(SplitterWidth);
+    splitter->setChildrenCollapsible(false);
+    m_options = new TOptionStack(splitter);
+    splitter->addWidget(m_options);
+    splitter->addWidget(createRightPanel());
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    setCentralWidget(splitter);
+
+    connectActions();
+    connectOptions();
+    connectLists();
+    connectEditArea();
+
+    const QRect screen = QGuiApplication::primaryScreen()
+                             ? QGuiApplication::primaryScreen()->availableGeometry()
+                             : QRect(0, 0, 1600, 1000);
+    resize(std::min(1600, std::max(1024, screen.width())),
+           std::min(1000, std::max(720, screen.height())));
+
     setMessageReceiver(this);
+    updateNumbering();
+    refreshEditPanels();
+}
+
+TFormMain::~TFormMain()
+{
+    if (messageReceiver() == this)
+        setMessageReceiver(nullptr);
+    // The reads still running finish before the lists and their entries go.
+    m_idle.reset();
+    m_left->Clear();
+    m_right->Clear();
+}
+
+QWidget *TFormMain::createRightPanel()
+{
+    auto *panelRight = new QWidget(this);
+    panelRight->setObjectName(QStringLiteral("PanelRight"));
+    auto *layout = new QVBoxLayout(panelRight);
+    layout->setContentsMargins(0, 4, 4, 4);
+    layout->setSpacing(0);
+
+    // Splitter1 between the upper part (preview and edit area) and the lists.
+    auto *splitter = new QSplitter(Qt::Vertical, panelRight);
+    splitter->setObjectName(QStringLiteral("Splitter1"));
+    splitter->setHandleWidth(SplitterWidth);
+    splitter->setChildrenCollapsible(false);
+
+    auto *upper = new QWidget(splitter);
+    auto *upperLayout = new QVBoxLayout(upper);
+    upperLayout->setContentsMargins(0, 0, 0, 0);
+    upperLayout->setSpacing(0);
+    auto *preview = new QWidget(upper);
+    preview->setObjectName(QStringLiteral("PanelPreview"));
+    auto *previewLayout = new QHBoxLayout(preview);
+    previewLayout->setContentsMargins(0, 0, 0, 0);
+    previewLayout->setSpacing(PreviewSpacing);
+    PanelImage_L = previewPanel("PanelImage_L", preview);
+    PanelImage_R = previewPanel("PanelImage_R", preview);
+    // "Cross-eyed view": the left picture is shown on the right.
+    previewLayout->addWidget(PanelImage_R, 1);
+    previewLayout->addWidget(PanelImage_L, 1);
+    upperLayout->addWidget(preview, 1);
+    m_edit = new TEditArea(upper);
+    upperLayout->addWidget(m_edit);
+    splitter->addWidget(upper);
+
+    auto *panelListen = new QWidget(splitter);
+    panelListen->setObjectName(QStringLiteral("PanelListen"));
+    auto *lists = new QHBoxLayout(panelListen);
+    lists->setContentsMargins(0, 0, 0, 0);
+    // The left list keeps half of the panel's width, the spacer between them 8 pixels.
+    lists->setSpacing(ListSpacer);
+    ListView_L = new TImageListView(m_left.get(), panelListen);
+    ListView_L->setObjectName(QStringLiteral("ListView_L"));
+    ListView_R = new TImageListView(m_right.get(), panelListen);
+    ListView_R->setObjectName(QStringLiteral("ListView_R"));
+    lists->addWidget(ListView_L, 1);
+    lists->addWidget(ListView_R, 1);
+    splitter->addWidget(panelListen);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 0);
+    splitter->setSizes({600, ListPanelHeight});
+    layout->addWidget(splitter);
+    return panelRight;
 }
 
 void TFormMain::createActions()
@@ -26,36 +211,39 @@ void TFormMain::createActions()
         QAction *TFormMain::*member;
         const char *name;
         const char *caption;
+        bool enabled;
     };
+    // The four sorting actions start disabled: the idle processing enables them once
+    // files are loaded and read. The log window and the About box are not part of the
+    // program yet, so their actions stay disabled.
     static constexpr ActionDef defs[] = {
-        {&TFormMain::ActionOpenLeft, "ActionOpenLeft", "Open Left View Images"},
-        {&TFormMain::ActionOpenRight, "ActionOpenRight", "Open Right View Images"},
-        {&TFormMain::ActionClose, "ActionClose", "Exit"},
-        {&TFormMain::ActionSort, "ActionSort", "Chronological ordering of stereo lists"},
-        {&TFormMain::ActionSortAllMenu, "ActionSortAllMenu", "Assign all entries"},
+        {&TFormMain::ActionOpenLeft, "ActionOpenLeft", "Open Left View Images", true},
+        {&TFormMain::ActionOpenRight, "ActionOpenRight", "Open Right View Images", true},
+        {&TFormMain::ActionClose, "ActionClose", "Exit", true},
+        {&TFormMain::ActionSort, "ActionSort", "Chronological ordering of stereo lists", false},
+        {&TFormMain::ActionSortAllMenu, "ActionSortAllMenu", "Assign all entries", false},
         {&TFormMain::ActionSortMonoMenu, "ActionSortMonoMenu",
-         "Assign all list entries marked as Unassigned"},
-        {&TFormMain::ActionSortAll, "ActionSortAll", "Dissolve all assignments and re-assign"},
-        {&TFormMain::ActionAuftragRun, "ActionAuftragRun", "Execute Batch Job"},
+         "Assign all list entries marked as Unassigned", false},
+        {&TFormMain::ActionSortAll, "ActionSortAll", "Dissolve all assignments and re-assign",
+         false},
+        {&TFormMain::ActionAuftragRun, "ActionAuftragRun", "Execute Batch Job", true},
         {&TFormMain::ActionAuftragProtokoll, "ActionAuftragProtokoll",
-         "Show log of last Batch Job execution"},
-        {&TFormMain::ActionAuftrafNew, "ActionAuftrafNew", "Remove all items from both lists"},
-        {&TFormMain::ActionAcout, "ActionAcout", "About..."},
-        {&TFormMain::ActionDir_L, "ActionDir_L", "Open folder with Left View images"},
-        {&TFormMain::ActionDir_R, "ActionDir_R", "Open folder with Right View images"},
-        {&TFormMain::ActionDir_M, "ActionDir_M", "Open folder with single images"},
+         "Show log of last Batch Job execution", false},
+        {&TFormMain::ActionAuftrafNew, "ActionAuftrafNew", "Remove all items from both lists",
+         true},
+        {&TFormMain::ActionAcout, "ActionAcout", "About...", false},
+        {&TFormMain::ActionDir_L, "ActionDir_L", "Open folder with Left View images", true},
+        {&TFormMain::ActionDir_R, "ActionDir_R", "Open folder with Right View images", true},
+        {&TFormMain::ActionDir_M, "ActionDir_M", "Open folder with single images", true},
     };
     for (const ActionDef &def : defs) {
         auto *action = new QAction(QString::fromLatin1(def.caption), this);
         action->setObjectName(QString::fromLatin1(def.name));
-        // An action is enabled once its handler is connected. The four sorting actions
-        // start disabled in any case: the idle processing enables them after loading.
-        action->setEnabled(false);
+        action->setEnabled(def.enabled);
         this->*def.member = action;
     }
-
-    ActionClose->setEnabled(true);
-    connect(ActionClose, &QAction::triggered, this, &QWidget::close);
+    ActionOpenLeft->setShortcut(QKeySequence::Open);
+    ActionClose->setShortcut(QKeySequence::Quit);
 }
 
 void TFormMain::createMenus()
@@ -84,4 +272,391 @@ void TFormMain::createMenus()
     QMenu *help = menuBar()->addMenu(QStringLiteral("Help"));
     help->setObjectName(QStringLiteral("MenuHelp"));
     help->addAction(ActionAcout);
+}
+
+void TFormMain::connectActions()
+{
+    connect(ActionClose, &QAction::triggered, this, &QWidget::close);
+    connect(ActionOpenLeft, &QAction::triggered, this,
+            [this] { openImages(*m_left, QStringLiteral("Open Left View Images")); });
+    connect(ActionOpenRight, &QAction::triggered, this,
+            [this] { openImages(*m_right, QStringLiteral("Open Right View Images")); });
+    connect(ActionSort, &QAction::triggered, this, &TFormMain::sortChronologically);
+    connect(ActionSortAllMenu, &QAction::triggered, this, [this] { runOrdering(1); });
+    connect(ActionSortMonoMenu, &QAction::triggered, this, [this] { runOrdering(2); });
+    connect(ActionSortAll, &QAction::triggered, this,
+            [this] { runOrdering(m_options->RadioButtonAutoSortAll->isChecked() ? 1 : 2); });
+    connect(ActionAuftragRun, &QAction::triggered, this, &TFormMain::executeBatchJob);
+    connect(ActionAuftrafNew, &QAction::triggered, this, &TFormMain::removeAllItems);
+    connect(ActionDir_L, &QAction::triggered, this,
+            [this] { chooseFolder(m_options->LabeledEditZielpath_L); });
+    connect(ActionDir_R, &QAction::triggered, this,
+            [this] { chooseFolder(m_options->LabeledEditZielpath_R); });
+    connect(ActionDir_M, &QAction::triggered, this,
+            [this] { chooseFolder(m_options->LabeledEditZielpath_M); });
+
+    bindButton(m_options->ButtonSort, ActionSort);
+    bindButton(m_options->ButtonSortAll, ActionSortAll);
+    bindButton(m_options->ButtonRun, ActionAuftragRun);
+    bindButton(m_options->ButtonNew, ActionAuftrafNew);
+    bindButton(m_options->ButtonDir_L, ActionDir_L);
+    bindButton(m_options->ButtonDir_R, ActionDir_R);
+    bindButton(m_options->ButtonDir_M, ActionDir_M);
+    m_options->RadioButtonAutoSortAll->setEnabled(false);
+    m_options->RadioButtonAutoSortMonos->setEnabled(false);
+
+    connect(m_progress.get(), &TStatusProgress::statusTextChanged, this, &TFormMain::SetStatusText);
+    connect(m_progress.get(), &TStatusProgress::progressRangeChanged, this,
+            &TFormMain::SetProgressMaximum);
+    connect(m_progress.get(), &TStatusProgress::progressValueChanged, this,
+            &TFormMain::SetProgressPosition);
+}
+
+void TFormMain::connectOptions()
+{
+    TOptionStack *o = m_options;
+    TNamingSettings &s = NamingSettings();
+    // Suffixes and folders: the setting follows the field; every row rewrites its new name
+    // and target folder at the next idle time.
+    const auto follow = [this](QLineEdit *edit, QString TNamingSettings::*setting) {
+        connect(edit, &QLineEdit::textChanged, this, [this, setting](const QString &text) {
+            NamingSettings().*setting = text;
+            m_idle->SetRefreshPending();
+        });
+    };
+    follow(o->LabeledEditSuffix_L, &TNamingSettings::SuffixLeft);
+    follow(o->LabeledEditSuffix_R, &TNamingSettings::SuffixRight);
+    follow(o->LabeledEditSuffix_M, &TNamingSettings::SuffixMono);
+    follow(o->LabeledEditZielpath_L, &TNamingSettings::FolderLeft);
+    follow(o->LabeledEditZielpath_R, &TNamingSettings::FolderRight);
+    follow(o->LabeledEditZielpath_M, &TNamingSettings::FolderMono);
+    // The folder fields show the folders the settings hold.
+    o->LabeledEditZielpath_L->setText(s.FolderLeft);
+    o->LabeledEditZielpath_R->setText(s.FolderRight);
+    o->LabeledEditZielpath_M->setText(s.FolderMono);
+    o->CheckBoxForceDir->setChecked(s.CreateMissingFolders);
+    connect(o->CheckBoxForceDir, &QCheckBox::toggled, this,
+            [](bool on) { NamingSettings().CreateMissingFolders = on; });
+
+    connect(o->SpinEditStartNr, &QSpinBox::valueChanged, this, [this](int value) {
+        if (NumberUpdating)
+            return;
+        CounterStartChanged(value);
+        updateNumbering();
+    });
+    connect(o->SpinEditEndNr, &QSpinBox::valueChanged, this, [this](int value) {
+        if (NumberUpdating)
+            return;
+        CounterEndChanged(value, m_left->Count());
+        updateNumbering();
+    });
+
+    connect(o->ComboBoxThumbSize, &QComboBox::currentIndexChanged, this,
+            &TFormMain::applyThumbnailSize);
+}
+
+void TFormMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    m_options->arrangeForShow();
+    if (auto *splitter = qobject_cast<QSplitter *>(centralWidget())) {
+        const int left = m_options->sizeHint().width();
+        splitter->setSizes({left, std::max(1, splitter->width() - left - SplitterWidth)});
+    }
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().topLeft());
+    if (m_options->RadioButtonResetStartNr1->isChecked()) {
+        m_options->SpinEditStartNr->setValue(1);
+        CounterStartChanged(1);
+        updateNumbering();
+    }
+    refreshEditPanels();
+    applyThumbnailSize(m_options->ComboBoxThumbSize->currentIndex());
+    m_idle->ScheduleIdle();
+}
+
+// ---- window messages ----
+
+bool TFormMain::event(QEvent *event)
+{
+    if (event->type() == WindowMessageEvent::eventType()) {
+        const auto *m = static_cast<WindowMessageEvent *>(event);
+        handleWindowMessage(m->message(), m->wParam(), m->lParam());
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+bool TFormMain::orderingRunning() const
+{
+    return m_pass->IsRunning();
+}
+
+void TFormMain::handleWindowMessage(int message, qintptr wParam, qintptr lParam)
+{
+    if (message == WM_ENTRIES_CHANGED) {
+        m_idle->SetRefreshPending();
+        return;
+    }
+    // An ordering pass lets events through while it works on the rows; what would change
+    // the rows or start another pass waits until it is done.
+    if (orderingRunning() && (message == WM_SELECT_PARTNER || message == WM_ASSIGN_STEP)) {
+        QTimer::singleShot(RetryDelayMs, this, [message, wParam, lParam] {
+            postWindowMessage(message, wParam, lParam);
+        });
+        return;
+    }
+    switch (message) {
+    case WM_SELECT_PARTNER: {
+        const TPartnerSelection dirty =
+            m_pairs->SelectPartner(reinterpret_cast<TDatensatz *>(lParam));
+        LeftDirty = LeftDirty || dirty.LeftDirty;
+        RightDirty = RightDirty || dirty.RightDirty;
+        refreshEditPanels();
+        m_idle->ScheduleIdle();
+        break;
+    }
+    case WM_ASSIGN_STEP:
+        handleAssignStep(int(wParam), int(lParam));
+        break;
+    default:
+        break;
+    }
+}
+
+void TFormMain::setPairPrompt(TFormDlgNext *prompt)
+{
+    m_pairPrompt = prompt;
+}
+
+TFormDlgNext *TFormMain::pairPrompt()
+{
+    if (!m_pairPrompt)
+        m_pairPrompt = new TFormDlgNext(this);
+    return m_pairPrompt;
+}
+
+void TFormMain::handleAssignStep(int code, int mode)
+{
+    switch (m_pairs->HandleAssignStep(code, mode)) {
+    case TAssignStepAction::ShowPairDialog:
+        m_edit->setEnabled(m_state.EditAreaEnabled);
+        pairPrompt()->setTag(mode);
+        pairPrompt()->show();
+        pairPrompt()->raise();
+        break;
+    case TAssignStepAction::HidePairDialog:
+        // Hiding the prompt posts the code that ends the assignment.
+        pairPrompt()->hide();
+        break;
+    case TAssignStepAction::PairDialogClosed:
+        m_edit->setEnabled(m_state.EditAreaEnabled);
+        break;
+    case TAssignStepAction::ShowNoAssignmentHint:
+        ShowDlgBox(NoAssignmentHintText(), DlgKind::Warning, DlgButton::OK, this);
+        break;
+    case TAssignStepAction::None:
+        return;
+    }
+    refreshEditPanels();
+    MarkPreviewsDirty();
+    m_idle->ScheduleIdle();
+}
+
+// ---- actions ----
+
+void TFormMain::openImages(ListRowModel &target, const QString &title)
+{
+    const QStringList filters =
+        DialogNameFilters(OpenDialogFilter(GflAvailable(), GflFileFilter()));
+    const QStringList files =
+        QFileDialog::getOpenFileNames(this, title, QString(), filters.join(QStringLiteral(";;")));
+    if (!files.isEmpty())
+        loadFiles(files, target, LoadSource::OpenDialog);
+}
+
+void TFormMain::loadFiles(const QStringList &paths, ListRowModel &target, LoadSource source)
+{
+    if (paths.isEmpty())
+        return;
+    if (orderingRunning() || m_loading) {
+        ListRowModel *list = &target;
+        QTimer::singleShot(RetryDelayMs, this,
+                           [this, paths, list, source] { loadFiles(paths, *list, source); });
+        return;
+    }
+    m_loading = true;
+    m_idle->LoadFiles(paths, target, source, m_options->newEntryDefaults());
+    m_loading = false;
+    updateNumbering();
+}
+
+void TFormMain::chooseFolder(QWidget *edit)
+{
+    auto *line = qobject_cast<QLineEdit *>(edit);
+    if (!line)
+        return;
+    const QString folder = QFileDialog::getExistingDirectory(this, QString(), line->text());
+    if (!folder.isEmpty())
+        line->setText(folder);
+}
+
+void TFormMain::runOrdering(int mode)
+{
+    if (orderingRunning())
+        return;
+    if (mode == 1 || mode == 2)
+        m_pairs->ActionSortAllExecute(mode == 1);
+    else
+        m_pass->ArrangeLists(quint8(mode));
+    refreshEditPanels();
+    MarkPreviewsDirty();
+    m_idle->ScheduleIdle();
+}
+
+void TFormMain::sortChronologically()
+{
+    if (orderingRunning())
+        return;
+    ActionSortExecute(*m_pass, &m_state);
+    refreshEditPanels();
+    MarkPreviewsDirty();
+    m_idle->ScheduleIdle();
+}
+
+void TFormMain::executeBatchJob()
+{
+    if (orderingRunning())
+        return;
+    // The registry is put into chronological order for the batch run. The batch wizard,
+    // which takes over from here, is not part of the program yet.
+    TIdleProcessor::PrepareBatchJob();
+}
+
+void TFormMain::removeAllItems()
+{
+    if (orderingRunning())
+        return;
+    m_idle->RemoveAllItems([this](const QString &question) {
+        return ShowDlgBox(question, DlgKind::Confirmation, DlgButton::Yes | DlgButton::No, this);
+    });
+    LastLeftRow = LastRightRow = -1;
+    refreshEditPanels();
+    updateNumbering();
+}
+
+void TFormMain::showInternalError(const QString &text)
+{
+    if (!text.isEmpty())
+        ShowDlgBox(text, DlgKind::Error, DlgButton::OK, this);
+}
+
+// ---- TLoadingView ----
+
+void TFormMain::SetStatusText(const QString &text)
+{
+    m_options->LabelStatus->setText(text);
+}
+
+void TFormMain::SetProgressMaximum(int maximum)
+{
+    m_options->ProgressBarStatus->setMaximum(std::max(0, maximum));
+}
+
+void TFormMain::SetProgressPosition(int position)
+{
+    m_options->ProgressBarStatus->setValue(
+        std::clamp(position, 0, m_options->ProgressBarStatus->maximum()));
+}
+
+void TFormMain::SetProgressToMaximum()
+{
+    m_options->ProgressBarStatus->setValue(m_options->ProgressBarStatus->maximum());
+}
+
+void TFormMain::LetEventsThrough()
+{
+    QCoreApplication::processEvents();
+}
+
+void TFormMain::SetSortActionEnabled(bool enabled)
+{
+    ActionSort->setEnabled(enabled);
+}
+
+void TFormMain::SetSortingActionsEnabled(bool enabled)
+{
+    ActionSortAllMenu->setEnabled(enabled);
+    ActionSortMonoMenu->setEnabled(enabled);
+    ActionSortAll->setEnabled(enabled);
+}
+
+void TFormMain::SetSortingRadioButtonsEnabled(bool enabled)
+{
+    m_options->RadioButtonAutoSortAll->setEnabled(enabled);
+    m_options->RadioButtonAutoSortMonos->setEnabled(enabled);
+}
+
+void TFormMain::SetBatchJobEnabled(bool enabled)
+{
+    ActionAuftragRun->setEnabled(enabled);
+}
+
+void TFormMain::SetOpenActionsEnabled(bool enabled)
+{
+    ActionOpenLeft->setEnabled(enabled);
+    ActionOpenRight->setEnabled(enabled);
+}
+
+void TFormMain::SetListsVisible(bool visible)
+{
+    ListView_L->setVisible(visible);
+    ListView_R->setVisible(visible);
+}
+
+void TFormMain::MarkPreviewsDirty()
+{
+    LeftDirty = true;
+    RightDirty = true;
+}
+
+void TFormMain::IdlePreviews()
+{
+    // The preview panels show no pictures yet; the dirty flags stay set for them.
+}
+
+// ---- drops onto the window outside the lists go to the list last hovered ----
+
+void TFormMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    dragMoveEvent(event);
+}
+
+void TFormMain::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (localFiles(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void TFormMain::dropEvent(QDropEvent *event)
+{
+    const QStringList paths = localFiles(event->mimeData());
+    if (paths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    ListRowModel *target = m_hoverList;
+    // The files are added once the drop has been answered, so that the file manager is not
+    // kept waiting.
+    QTimer::singleShot(0, this,
+                       [this, paths, target] { loadFiles(paths, *target, LoadSource::Drop); });
 }

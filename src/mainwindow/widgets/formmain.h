@@ -1,21 +1,168 @@
 #pragma once
-// TFormMain: the program's main window with its menus and actions. Closing it ends the
-// program. It is the receiver of the posted window messages (ui/windowmessages.h).
+// TFormMain: the program's main window. On the left the option stack; on the right the
+// stereo preview panels, the edit area with its tabs and the selection bar, and the two
+// image lists whose rows stay in step. Closing the window ends the program. It is the
+// receiver of the posted window messages (ui/windowmessages.h).
+//
+// The window only connects: it turns the user's drops, clicks and edits into calls on the
+// core objects (the lists' row models, the idle processor that loads files and reads them,
+// the ordering pass and pair editing, the list actions) and shows their results. It is the
+// view that the loading and the idle processing drive (status line, progress bar, enabling
+// of the actions).
+#include "mainwindow/loading.h"
+#include "mainwindow/mainstate.h"
+
 #include <QMainWindow>
+#include <QPointer>
 
+#include <memory>
+
+class ListRowModel;
 class QAction;
+class QWidget;
+class TEditArea;
+class TFormDlgNext;
+class TIdleProcessor;
+class TImageList;
+class TImageListView;
+class TListActions;
+class TOptionStack;
+class TOrderingPass;
+class TPairEditing;
+class TStatusProgress;
+struct TSideEditControls;
 
-class TFormMain : public QMainWindow
+class TFormMain : public QMainWindow, public TLoadingView
 {
     Q_OBJECT
 
 public:
     explicit TFormMain(QWidget *parent = nullptr);
+    ~TFormMain() override;
+
+    // ---- Parts, for the program's start-up and for tests ----
+    ListRowModel &leftList() const { return *m_left; }
+    ListRowModel &rightList() const { return *m_right; }
+    TImageList &smallImages() const { return *m_smallImages; }
+    TImageListView *listView(const ListRowModel &list) const;
+    TOptionStack *optionStack() const { return m_options; }
+    TEditArea *editArea() const { return m_edit; }
+    TIdleProcessor &idleProcessor() const { return *m_idle; }
+    TMainWindowState &windowState() { return m_state; }
+    // The list the mouse last moved over (drop target) and the one last clicked.
+    ListRowModel *hoverList() const { return m_hoverList; }
+    ListRowModel *activeList() const { return m_activeList; }
+
+    // The pair prompt shown when an automatic assignment needs one known pair. The program
+    // hands over the one it created at start-up; without one the window makes its own.
+    void setPairPrompt(TFormDlgNext *prompt);
+    TFormDlgNext *pairPrompt();
+
+    // Adds files to target (folders stand for the image files in them), as a drop or an
+    // open dialog does. While an ordering pass or another batch of files is in progress
+    // the batch waits for it.
+    void loadFiles(const QStringList &paths, ListRowModel &target, LoadSource source);
+
+    // ---- TLoadingView ----
+    void SetStatusText(const QString &text) override;
+    void SetProgressMaximum(int maximum) override;
+    void SetProgressPosition(int position) override;
+    void SetProgressToMaximum() override;
+    void LetEventsThrough() override;
+    void SetSortActionEnabled(bool enabled) override;
+    void SetSortingActionsEnabled(bool enabled) override;
+    void SetSortingRadioButtonsEnabled(bool enabled) override;
+    void SetBatchJobEnabled(bool enabled) override;
+    void SetOpenActionsEnabled(bool enabled) override;
+    void SetListsVisible(bool visible) override;
+    void MarkPreviewsDirty() override;
+    void IdlePreviews() override;
+
+    // Preview flags (the preview panels draw from them at idle time).
+    bool LeftDirty = false;
+    bool RightDirty = false;
+    bool AnaglyphDirty = false;
+    bool ExifDirtyL = false;
+    bool ExifDirtyR = false;
+
+protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
+    // ---- construction (formmain.cpp) ----
     void createActions();
     void createMenus();
+    QWidget *createRightPanel();
+    void connectActions();
+    void connectOptions();
 
+    // ---- window messages and actions (formmain.cpp) ----
+    void handleWindowMessage(int message, qintptr wParam, qintptr lParam);
+    void handleAssignStep(int code, int mode);
+    void openImages(ListRowModel &target, const QString &title);
+    void chooseFolder(QWidget *edit);
+    void runOrdering(int mode);
+    void sortChronologically();
+    void executeBatchJob();
+    void removeAllItems();
+    bool orderingRunning() const;
+    void showInternalError(const QString &text);
+
+    // ---- lists and edit panels (formmain_lists.cpp) ----
+    void connectLists();
+    void connectEditArea();
+    void listSelectionChanged(ListRowModel &list);
+    void listClicked(ListRowModel &list);
+    void refreshEditPanel(ListRowModel &list);
+    void refreshEditPanels();
+    TSideEditControls &controlsOf(const ListRowModel &list);
+    void markSideDirty(const ListRowModel &list);
+    void editSelected(ListRowModel &list, int code);
+    void listActionClicked(ListRowModel &list, int code);
+    void removeFromList(ListRowModel &list);
+    void selectionButtonClicked(int mode);
+    void searchButtonClicked(ListRowModel &list, int attribute);
+    void searchUnassigned();
+    void combinations();
+    void linkClicked();
+    void updateNumbering();
+    void applyThumbnailSize(int itemIndex);
+
+    // Core objects. The lists go last: the objects that work on them are released first.
+    std::unique_ptr<ListRowModel> m_left;
+    std::unique_ptr<ListRowModel> m_right;
+    std::unique_ptr<TImageList> m_smallImages;
+    TMainWindowState m_state;
+    std::unique_ptr<TStatusProgress> m_progress;
+    std::unique_ptr<TOrderingPass> m_pass;
+    std::unique_ptr<TPairEditing> m_pairs;
+    std::unique_ptr<TListActions> m_actions;
+    std::unique_ptr<TIdleProcessor> m_idle;
+
+    // Widgets.
+    TOptionStack *m_options = nullptr;
+    TEditArea *m_edit = nullptr;
+    TImageListView *ListView_L = nullptr;
+    TImageListView *ListView_R = nullptr;
+    QWidget *PanelImage_L = nullptr;
+    QWidget *PanelImage_R = nullptr;
+    QPointer<TFormDlgNext> m_pairPrompt;
+
+    // Window state.
+    bool Updating = false;       // an edit panel is being filled in code
+    bool NumberUpdating = false; // the numbering fields are being set in code
+    int LastLeftRow = -1;
+    int LastRightRow = -1;
+    ListRowModel *m_hoverList = nullptr;
+    ListRowModel *m_activeList = nullptr;
+    bool m_shown = false;
+    bool m_loading = false;
+
+public:
     // Actions shared by the menus and the window's buttons; each one's objectName is its
     // member name.
     QAction *ActionOpenLeft = nullptr;

@@ -47,9 +47,13 @@ TEST(FormMain, MenusWithTheirEntries)
     EXPECT_EQ(entries(top[3]->menu()), (QStringList{"ActionAcout:About..."}));
 }
 
-TEST(FormMain, ActionsWithoutHandlersAreDisabled)
+TEST(FormMain, ActionsStartEnabledByTheirRules)
 {
     TFormMain form;
+    // The sorting actions wait for loaded files; the log window and the About box are not
+    // part of the program yet.
+    const QStringList disabled{"ActionSort",    "ActionSortAllMenu",      "ActionSortMonoMenu",
+                               "ActionSortAll", "ActionAuftragProtokoll", "ActionAcout"};
     const QStringList names{"ActionOpenLeft",   "ActionOpenRight",   "ActionClose",
                             "ActionSort",       "ActionSortAllMenu", "ActionSortMonoMenu",
                             "ActionSortAll",    "ActionAuftragRun",  "ActionAuftragProtokoll",
@@ -58,7 +62,7 @@ TEST(FormMain, ActionsWithoutHandlersAreDisabled)
     for (const QString &name : names) {
         const auto *action = form.findChild<QAction *>(name);
         ASSERT_NE(action, nullptr) << name.toStdString();
-        EXPECT_EQ(action->isEnabled(), name == "ActionClose") << name.toStdString();
+        EXPECT_EQ(action->isEnabled(), !disabled.contains(name)) << name.toStdString();
     }
     EXPECT_EQ(form.findChild<QAction *>("ActionSortAll")->text(),
               "Dissolve all assignments and re-assign");

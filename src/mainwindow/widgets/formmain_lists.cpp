@@ -1,0 +1,299 @@
+// TFormMain: the two lists, the edit panels and the buttons of the edit area.
+#include "mainwindow/widgets/formmain.h"
+
+#include "entries/listoperations.h"
+#include "entries/listrows.h"
+#include "imaging/imagelist.h"
+#include "mainwindow/editpanelstate.h"
+#include "mainwindow/idleprocessor.h"
+#include "mainwindow/listactions.h"
+#include "mainwindow/optionlogic.h"
+#include "mainwindow/ordering.h"
+#include "mainwindow/pairing.h"
+#include "mainwindow/widgets/editarea.h"
+#include "mainwindow/widgets/imagelistview.h"
+#include "mainwindow/widgets/optionstack.h"
+#include "mainwindow/widgets/radiogroup.h"
+#include "ui/widgets/formdlgbox.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QToolButton>
+
+#include <limits>
+
+namespace {
+
+// Sets a flag for its lifetime and restores it, also when an error interrupts the work.
+class FlagScope
+{
+public:
+    explicit FlagScope(bool &flag) : m_flag(flag), m_was(flag) { m_flag = true; }
+    ~FlagScope() { m_flag = m_was; }
+    FlagScope(const FlagScope &) = delete;
+    FlagScope &operator=(const FlagScope &) = delete;
+
+private:
+    bool &m_flag;
+    bool m_was;
+};
+
+int clampToInt(qint64 value)
+{
+    return int(std::clamp<qint64>(value, std::numeric_limits<int>::min(),
+                                  std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+TImageListView *TFormMain::listView(const ListRowModel &list) const
+{
+    return &list == m_left.get() ? ListView_L : ListView_R;
+}
+
+TSideEditControls &TFormMain::controlsOf(const ListRowModel &list)
+{
+    return &list == m_left.get() ? m_edit->Left : m_edit->Right;
+}
+
+void TFormMain::connectLists()
+{
+    for (ListRowModel *list : {m_left.get(), m_right.get()}) {
+        TImageListView *view = listView(*list);
+        connect(view, &TImageListView::hovered, this, [this, list] { m_hoverList = list; });
+        connect(view, &TImageListView::listClicked, this, [this, list] { listClicked(*list); });
+        connect(view, &TImageListView::rightButtonPressed, this,
+                [this] { m_edit->CheckBoxSynchron->toggle(); });
+        connect(view, &TImageListView::middleButtonPressed, this, &TFormMain::linkClicked);
+        connect(view, &TImageListView::filesDropped, this, [this, list](const QStringList &paths) {
+            m_hoverList = list;
+            // Added once the drop has been answered, so the file manager is not kept waiting.
+            QTimer::singleShot(0, this,
+                               [this, paths, list] { loadFiles(paths, *list, LoadSource::Drop); });
+        });
+        connect(list, &ListRowModel::selectionChanged, this,
+                [this, list] { listSelectionChanged(*list); });
+        // The counter range follows the rows.
+        connect(list, &ListRowModel::rowsRemoved, this, &TFormMain::updateNumbering);
+        connect(list, &ListRowModel::modelReset, this, &TFormMain::updateNumbering);
+    }
+    connect(m_left.get(), &ListRowModel::rowsInserted, this, &TFormMain::updateNumbering);
+}
+
+void TFormMain::connectEditArea()
+{
+    for (ListRowModel *list : {m_left.get(), m_right.get()}) {
+        TSideEditControls &c = controlsOf(*list);
+        for (QPushButton *b : c.actionButtons()) {
+            const int code = b->property("tag").toInt();
+            connect(b, &QPushButton::clicked, this,
+                    [this, list, code] { listActionClicked(*list, code); });
+        }
+        connect(c.Remove, &QPushButton::clicked, this, [this, list] { removeFromList(*list); });
+        for (QToolButton *b : c.searchButtons()) {
+            const int attribute = b->property("tag").toInt();
+            connect(b, &QToolButton::clicked, this,
+                    [this, list, attribute] { searchButtonClicked(*list, attribute); });
+        }
+        connect(c.NoBatch, &QCheckBox::toggled, this,
+                [this, list](bool on) { editSelected(*list, on ? saBatchOff : saBatchOn); });
+        connect(c.Invert, &QCheckBox::toggled, this,
+                [this, list](bool on) { editSelected(*list, on ? saInvertOn : saInvertOff); });
+        connect(c.Mirror, &QCheckBox::toggled, this,
+                [this, list](bool on) { editSelected(*list, on ? saMirrorOn : saMirrorOff); });
+        connect(c.Rotation, &TRadioGroup::itemIndexChanged, this, [this, list](int index) {
+            if (index >= saRotate0 && index <= saRotate270)
+                editSelected(*list, index);
+        });
+    }
+    connect(m_edit->ButtonKombi, &QPushButton::clicked, this, &TFormMain::combinations);
+    connect(m_edit->ButtonSearchUnassigned, &QPushButton::clicked, this,
+            &TFormMain::searchUnassigned);
+    connect(m_edit->PanelLink, &QPushButton::clicked, this, &TFormMain::linkClicked);
+    for (QPushButton *b : m_edit->SelectionButtons) {
+        const int mode = b->property("tag").toInt();
+        connect(b, &QPushButton::clicked, this, [this, mode] { selectionButtonClicked(mode); });
+    }
+    connect(m_edit->CheckBoxSynchron, &QCheckBox::toggled, this,
+            [this](bool checked) { m_pairs->CheckBoxSynchronClick(checked); });
+}
+
+// ---- selection changes and clicks ----
+
+void TFormMain::listSelectionChanged(ListRowModel &list)
+{
+    if (m_state.BusyFlags != 0)
+        return;
+    const bool left = &list == m_left.get();
+    TBusyBit busy(&m_state, left ? bfLeftChange : bfRightChange);
+    const int row = list.ItemIndex();
+    int &last = left ? LastLeftRow : LastRightRow;
+    if (row < 0 || row == last)
+        return;
+    markSideDirty(list);
+    last = row;
+    m_state.LastEntry = list.EntryAt(row);
+    // With synchronous selection the counterpart is selected once the list has finished
+    // its own selection handling; otherwise only this side's panel follows.
+    if (!m_pairs->RequestPartnerSelection(list, row))
+        refreshEditPanel(list);
+    m_idle->ScheduleIdle();
+}
+
+void TFormMain::listClicked(ListRowModel &list)
+{
+    if (m_activeList != &list)
+        LastLeftRow = LastRightRow = -1;
+    m_activeList = &list;
+    refreshEditPanel(list);
+}
+
+void TFormMain::markSideDirty(const ListRowModel &list)
+{
+    if (&list == m_left.get())
+        LeftDirty = true;
+    else
+        RightDirty = true;
+}
+
+// ---- edit panels ----
+
+void TFormMain::refreshEditPanel(ListRowModel &list)
+{
+    FlagScope updating(Updating);
+    TSideEditControls &c = controlsOf(list);
+    const TEditPanelState st = EditPanelState(list, m_state.EditAreaEnabled);
+    for (QWidget *w : {static_cast<QWidget *>(c.Swap), static_cast<QWidget *>(c.Split),
+                       static_cast<QWidget *>(c.Remove), static_cast<QWidget *>(c.ViewBox)})
+        w->setEnabled(st.SideControlsEnabled);
+    if (st.HasEntry)
+        AlignPartnerScroll(list, m_state.PanelFlags);
+    c.NoBatch->setChecked(st.ExcludeChecked);
+    c.NoBatch->setEnabled(st.ExcludeEnabled);
+    c.Invert->setChecked(st.Invert);
+    c.Rotation->setItemIndex(st.Rotation);
+    c.Mirror->setChecked(st.Mirror);
+
+    m_pairs->RefreshLinkButton();
+    m_edit->PanelLink->setEnabled(m_state.LinkEnabled);
+    m_edit->setLinkMode(m_state.LinkMode);
+}
+
+void TFormMain::refreshEditPanels()
+{
+    refreshEditPanel(*m_left);
+    refreshEditPanel(*m_right);
+}
+
+void TFormMain::editSelected(ListRowModel &list, int code)
+{
+    if (Updating)
+        return;
+    const QString error = m_actions->EditSelected(list, code);
+    if (code == saBatchOn || code == saBatchOff) {
+        // The target folders of the rows change.
+        m_idle->SetRefreshPending();
+    } else {
+        const QWidget *panel = &list == m_left.get() ? PanelImage_L : PanelImage_R;
+        if (panel->isVisible())
+            markSideDirty(list);
+        AnaglyphDirty = m_options->RadioButtonAnaglyph->isChecked();
+        m_idle->ScheduleIdle();
+    }
+    showInternalError(error);
+}
+
+void TFormMain::listActionClicked(ListRowModel &list, int code)
+{
+    if (orderingRunning())
+        return;
+    const QString error = m_actions->RunListAction(list, code);
+    refreshEditPanels();
+    MarkPreviewsDirty();
+    m_idle->ScheduleIdle();
+    showInternalError(error);
+}
+
+void TFormMain::removeFromList(ListRowModel &list)
+{
+    if (orderingRunning())
+        return;
+    const QString error = m_actions->RemoveFromList(list, m_smallImages.get());
+    refreshEditPanels();
+    MarkPreviewsDirty();
+    m_idle->ScheduleIdle();
+    showInternalError(error);
+}
+
+void TFormMain::selectionButtonClicked(int mode)
+{
+    m_actions->SelectByButton(mode);
+    refreshEditPanels();
+    MarkPreviewsDirty();
+    m_idle->ScheduleIdle();
+}
+
+void TFormMain::searchButtonClicked(ListRowModel &list, int attribute)
+{
+    const TSideEditControls &c = controlsOf(list);
+    if (!m_actions->GoNext(list, attribute, c.FromBeginning->isChecked(), c.Backward->isChecked()))
+        QApplication::beep();
+    refreshEditPanels();
+    m_idle->ScheduleIdle();
+}
+
+void TFormMain::searchUnassigned()
+{
+    const TSearchUnassignedResult found = m_actions->SearchUnassigned();
+    LeftDirty = LeftDirty || found.Left;
+    RightDirty = RightDirty || found.Right;
+    refreshEditPanels();
+    m_idle->ScheduleIdle();
+}
+
+void TFormMain::combinations()
+{
+    if (orderingRunning())
+        return;
+    const QString error = m_pairs->ButtonKombiClick([this](const QString &question) {
+        return ShowDlgBox(question, DlgKind::Confirmation, DlgButton::Yes | DlgButton::No, this) ==
+               DlgResult::Yes;
+    });
+    refreshEditPanels();
+    MarkPreviewsDirty();
+    m_idle->ScheduleIdle();
+    showInternalError(error);
+}
+
+void TFormMain::linkClicked()
+{
+    if (orderingRunning())
+        return;
+    m_pairs->PanelLinkClick();
+    refreshEditPanels();
+    MarkPreviewsDirty();
+    m_idle->ScheduleIdle();
+}
+
+// ---- numbering and thumbnails ----
+
+void TFormMain::updateNumbering()
+{
+    FlagScope updating(NumberUpdating);
+    const TCounterRange range = CounterRange(m_left->Count());
+    m_options->SpinEditEndNr->setValue(clampToInt(range.End));
+    m_options->SpinEditStartNr->setValue(clampToInt(range.Start));
+}
+
+void TFormMain::applyThumbnailSize(int itemIndex)
+{
+    const int size = ThumbnailSizeOf(itemIndex);
+    ApplyThumbnailSize(*m_smallImages, size);
+    ListView_L->setThumbnailSize(size);
+    ListView_R->setThumbnailSize(size);
+}
