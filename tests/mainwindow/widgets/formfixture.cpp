@@ -124,6 +124,23 @@ QString FormFixture::photo(const QString &name, const QString &date)
     return target;
 }
 
+QStringList FormFixture::shots(const QString &prefix, const QStringList &times)
+{
+    QStringList paths;
+    for (int i = 0; i < times.size(); ++i)
+        paths << photo(QStringLiteral("%1%2.jpg").arg(prefix).arg(i + 1),
+                       QStringLiteral("2020:01:01 ") + times[i]);
+    return paths;
+}
+
+void FormFixture::loadCameras(const QStringList &leftTimes, const QStringList &rightTimes)
+{
+    if (!leftTimes.isEmpty())
+        dropAndWait(left(), shots(QStringLiteral("L"), leftTimes));
+    if (!rightTimes.isEmpty())
+        dropAndWait(right(), shots(QStringLiteral("R"), rightTimes));
+}
+
 void FormFixture::drop(const ListRowModel &list, const QStringList &paths)
 {
     QWidget *viewport = view(list)->viewport();
@@ -164,7 +181,9 @@ void FormFixture::click(QAbstractButton *button)
 {
     ASSERT_NE(button, nullptr);
     EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
-    if (button->isVisible())
+    // A check box or radio button reacts to clicks on its mark and caption only, which
+    // need not lie at the middle of the widget: it is clicked directly.
+    if (button->isVisible() && !button->isCheckable())
         QTest::mouseClick(button, Qt::LeftButton);
     else
         button->click();

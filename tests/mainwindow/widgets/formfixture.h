@@ -46,6 +46,12 @@ protected:
     // A copy of tests/data/photos/<relative> named name.
     QString copyFixture(const QString &relative, const QString &name);
 
+    // Copies named <prefix><i>.jpg taken at the given times of 1 January 2020 ("HH:MM:SS").
+    QStringList shots(const QString &prefix, const QStringList &times);
+    // Drops shots of the left and of the right camera onto their lists and waits for
+    // "Ready".
+    void loadCameras(const QStringList &leftTimes, const QStringList &rightTimes);
+
     // Drops the files onto the list's viewport, as a file manager does.
     void drop(const ListRowModel &list, const QStringList &paths);
     // Drops and waits until the window has read everything ("Ready").
