@@ -145,10 +145,14 @@ TFormMain::~TFormMain()
 {
     if (messageReceiver() == this)
         setMessageReceiver(nullptr);
-    // The reads still running finish before the lists and their entries go.
+    // The reads still running finish before the lists and their entries go; the widgets
+    // that show the lists go before the lists.
     m_idle.reset();
     m_left->Clear();
     m_right->Clear();
+    m_left->disconnect(this);
+    m_right->disconnect(this);
+    delete takeCentralWidget();
 }
 
 QWidget *TFormMain::createRightPanel()

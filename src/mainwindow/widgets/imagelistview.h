@@ -5,10 +5,12 @@
 // does (selection by mouse and keyboard, scrolling). Files dropped from a file manager, the
 // mouse moving over the list, clicks and the right and middle mouse buttons are passed on
 // as signals; the main window decides what they mean.
+#include "entries/listrows.h"
+
+#include <QPointer>
 #include <QTreeView>
 
 class ListRowItemModel;
-class ListRowModel;
 
 class TImageListView : public QTreeView
 {
@@ -60,7 +62,7 @@ private:
     void schedulePull();
     void updateRowMetrics();
 
-    ListRowModel *m_rows;
+    QPointer<ListRowModel> m_rows;
     ListRowItemModel *m_itemModel;
     int m_syncing = 0;   // the view is being set from the row model
     int m_userInput = 0; // a mouse or key event of the user is being handled
