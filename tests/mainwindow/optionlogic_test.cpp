@@ -45,7 +45,7 @@ INSTANTIATE_TEST_SUITE_P(Ranges, CounterTest,
                                            // The 32-bit counter wraps instead of overflowing.
                                            CounterCase{"Wraps", std::numeric_limits<qint32>::max(),
                                                        2, std::numeric_limits<qint32>::min()}),
-                         [](const auto &info) { return std::string(info.param.name); });
+                         [](const auto &param) { return std::string(param.param.name); });
 
 TEST(Counter, TypingTwentyAsEndOfTenRowsStartsAtEleven)
 {
