@@ -6,6 +6,7 @@
 #include "entries/namingsettings.h"
 #include "imaging/imagelist.h"
 #include "mainwindow/idleprocessor.h"
+#include "mainwindow/widgets/collapsiblebox.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
 #include "mainwindow/widgets/radiogroup.h"
@@ -16,12 +17,17 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFileDialog>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 
 using Strings = std::vector<std::string>;
@@ -217,4 +223,79 @@ TEST_F(FormFixture, ThumbnailDimensionsSizeTheIcons)
     // A gap has no picture.
     EXPECT_FALSE(view(right())->model()->index(0, 0).data(Qt::DecorationRole).isValid());
     screenshot(QStringLiteral("thumbnails_64"));
+}
+
+namespace {
+
+// Once a file dialog opens, hands it to act (which accepts or rejects it). If none opens
+// within the limit the test fails and every modal window is closed.
+void whenFileDialogOpens(std::function<void(QFileDialog *)> act)
+{
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    auto poll = std::make_shared<std::function<void()>>();
+    *poll = [=] {
+        if (auto *dlg = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            act(dlg);
+            *poll = nullptr;
+            return;
+        }
+        if (clock->elapsed() > 10000) {
+            ADD_FAILURE() << "no file dialog opened";
+            while (QWidget *w = QApplication::activeModalWidget())
+                w->close();
+            *poll = nullptr;
+            return;
+        }
+        QTimer::singleShot(10, [poll] {
+            if (*poll)
+                (*poll)();
+        });
+    };
+    QTimer::singleShot(0, [poll] { (*poll)(); });
+}
+
+} // namespace
+
+TEST_F(FormFixture, OpenDialogLoadsTheChosenFilesIntoItsList)
+{
+    const QString a = photo("a.jpg", "2020:01:01 10:00:00");
+    const QString b = photo("b.jpg", "2020:01:01 10:00:09");
+    QStringList filters;
+    QString title;
+    whenFileDialogOpens([&](QFileDialog *dlg) {
+        title = dlg->windowTitle();
+        filters = dlg->nameFilters();
+        dlg->setDirectory(dir.path());
+        dlg->selectFile(QStringLiteral("\"a.jpg\" \"b.jpg\""));
+        static_cast<QDialog *>(dlg)->accept();
+    });
+    form->ActionOpenRight->trigger();
+    ASSERT_TRUE(waitReady());
+    EXPECT_EQ(title, "Open Right View Images");
+    ASSERT_FALSE(filters.isEmpty());
+    EXPECT_TRUE(filters.first().contains("*.jpg")) << filters.first().toStdString();
+    EXPECT_EQ(names(right()), (Strings{"a.jpg", "b.jpg"}));
+    EXPECT_EQ(attributes(left()), (Strings{"Gap", "Gap"}));
+}
+
+TEST_F(FormFixture, FolderButtonSetsTheDestinationFolder)
+{
+    const QString chosen = dir.filePath("chosen");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("chosen"));
+    whenFileDialogOpens([&](QFileDialog *dlg) {
+        dlg->setDirectory(dir.path());
+        dlg->selectFile(QStringLiteral("chosen"));
+        static_cast<QDialog *>(dlg)->accept();
+    });
+    form->optionStack()->GroupBoxDirectories->expand();
+    settle();
+    click(form->optionStack()->ButtonDir_M);
+    EXPECT_EQ(form->optionStack()->LabeledEditZielpath_M->text(), chosen);
+    EXPECT_EQ(NamingSettings().FolderMono, chosen);
+
+    // Cancelled: the field keeps its folder.
+    whenFileDialogOpens([](QFileDialog *dlg) { dlg->reject(); });
+    form->ActionDir_M->trigger();
+    EXPECT_EQ(form->optionStack()->LabeledEditZielpath_M->text(), chosen);
 }
