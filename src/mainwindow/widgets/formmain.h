@@ -130,6 +130,7 @@ private:
     void combinations();
     void linkClicked();
     void updateNumbering();
+    void scheduleNumbering();
     void applyThumbnailSize(int itemIndex);
 
     // Core objects. The lists go last: the objects that work on them are released first.
@@ -161,6 +162,7 @@ private:
     ListRowModel *m_activeList = nullptr;
     bool m_shown = false;
     bool m_loading = false;
+    bool m_numberingScheduled = false;
 
 public:
     // Actions shared by the menus and the window's buttons; each one's objectName is its

@@ -78,11 +78,11 @@ void TFormMain::connectLists()
         });
         connect(list, &ListRowModel::selectionChanged, this,
                 [this, list] { listSelectionChanged(*list); });
-        // The counter range follows the rows.
-        connect(list, &ListRowModel::rowsRemoved, this, &TFormMain::updateNumbering);
-        connect(list, &ListRowModel::modelReset, this, &TFormMain::updateNumbering);
+        // The counter range follows the rows, once per burst of row changes.
+        connect(list, &ListRowModel::rowsRemoved, this, &TFormMain::scheduleNumbering);
+        connect(list, &ListRowModel::modelReset, this, &TFormMain::scheduleNumbering);
     }
-    connect(m_left.get(), &ListRowModel::rowsInserted, this, &TFormMain::updateNumbering);
+    connect(m_left.get(), &ListRowModel::rowsInserted, this, &TFormMain::scheduleNumbering);
 }
 
 void TFormMain::connectEditArea()
@@ -281,6 +281,17 @@ void TFormMain::linkClicked()
 }
 
 // ---- numbering and thumbnails ----
+
+void TFormMain::scheduleNumbering()
+{
+    if (m_numberingScheduled)
+        return;
+    m_numberingScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_numberingScheduled = false;
+        updateNumbering();
+    });
+}
 
 void TFormMain::updateNumbering()
 {
