@@ -35,6 +35,22 @@ TEST(OrderingTime, SecondsBetweenTruncatesTheAbsoluteDifference)
         EXPECT_EQ(SecondsBetween(c.a, c.b), c.expected) << c.a << " " << c.b;
 }
 
+TEST(OrderingTime, WholeSecondStepsBetweenRealClockTimesKeepTheirLength)
+{
+    // Capture times are day numbers built from a date and a clock time; their rounding
+    // error must not turn a 5 s interval into 4 s anywhere in the day.
+    int wrong = 0;
+    for (int day = 40000; day < 50000; day += 997) {
+        for (int s = 0; s < 86400 - 10; s += 7) {
+            const double a = day + s / 86400.0;
+            const double b = day + (s + 5) / 86400.0;
+            if (SecondsBetween(a, b) != 5)
+                ++wrong;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 TEST(OrderingTime, SecondsBetweenSaturatesInsteadOfOverflowing)
 {
     const qint64 max = std::numeric_limits<qint64>::max();

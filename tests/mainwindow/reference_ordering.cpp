@@ -9,7 +9,7 @@ namespace {
 
 long long secondsBetween(double a, double b)
 {
-    const double s = std::fabs(a - b) * 86400.0;
+    const double s = std::fabs(a - b) * 86400.0 + 0.0005; // whole seconds despite rounding error
     if (!(s < 9.2e18))
         return 9223372036854775807LL;
     return static_cast<long long>(s);
