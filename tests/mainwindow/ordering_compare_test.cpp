@@ -16,7 +16,7 @@
 
 namespace {
 
-struct SpecEntry
+struct PlannedEntry
 {
     bool gap = false;
     QString path;
@@ -27,7 +27,7 @@ struct SpecEntry
 
 struct Scenario
 {
-    std::vector<SpecEntry> left, right;
+    std::vector<PlannedEntry> left, right;
     std::vector<std::pair<int, int>> links; // left row, right row
 };
 
@@ -72,12 +72,12 @@ Scenario randomScenario(std::mt19937 &rng)
     // The state a previous assignment left: pairs, monoscopic and unassigned singles.
     struct RowPair
     {
-        SpecEntry l, r;
+        PlannedEntry l, r;
         bool linked = true;
     };
     std::vector<RowPair> rows;
     auto gapFor = [&](double t) {
-        SpecEntry g;
+        PlannedEntry g;
         g.gap = true;
         g.attribute = chance(8) ? 4 : 6;
         g.time = chance(10) ? 0.0 : t;
@@ -85,7 +85,7 @@ Scenario randomScenario(std::mt19937 &rng)
         return g;
     };
     auto imageOf = [&](const Shot &shot, int attribute, int side) {
-        SpecEntry e;
+        PlannedEntry e;
         e.path = shot.path;
         e.time = shot.time;
         e.attribute = attribute;
@@ -135,7 +135,7 @@ Scenario randomScenario(std::mt19937 &rng)
     }
     // Obsolete gaps left behind by list actions.
     for (int k = pick(0, 2); k > 0; --k) {
-        SpecEntry g = gapFor(0);
+        PlannedEntry g = gapFor(0);
         g.attribute = 5;
         auto &list = chance(50) ? s.left : s.right;
         const int at0 = pick(0, static_cast<int>(list.size()));
@@ -205,10 +205,10 @@ protected:
         std::vector<TDatensatz *> made[2];
         std::vector<ref::Entry *> refs[2];
         for (int side = 0; side < 2; ++side) {
-            const auto &spec = side == 0 ? s.left : s.right;
+            const auto &planned = side == 0 ? s.left : s.right;
             ListRowModel &list = side == 0 ? left : right;
             auto &refList = side == 0 ? model.left : model.right;
-            for (const SpecEntry &e : spec) {
+            for (const PlannedEntry &e : planned) {
                 TDatensatz *d;
                 if (e.gap) {
                     d = gap(list, e.time, static_cast<TDsAttribute>(e.attribute));
