@@ -260,6 +260,8 @@ TIdleProcessor::Step TIdleProcessor::loadEntry(TDatensatz *entry)
     startReadsAhead();
     while (TReadAhead::NeedsRead(entry)) {
         const TReadAhead::ReadPtr read = m_reads.ReadFor(entry);
+        if (!read)
+            break;
         // Wait in short slices; between them the window gets its events.
         while (!read->WaitFor(m_waitSlice)) {
             m_view.LetEventsThrough();
