@@ -274,6 +274,7 @@ TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index)
     TDsOrgBild *holder = m_holders.back().get();
     holder->m_owner = this;
     holder->m_sequence = m_nextSequence++;
+    m_sequenceOf.insert(holder, holder->m_sequence);
     m_byPath.insert(key, holder);
     ++holder->RefCount;
     return holder;
@@ -291,6 +292,7 @@ void THolderList::PathChanged(TDsOrgBild *holder, const QString *oldPath, const 
 void THolderList::Clear()
 {
     m_byPath.clear();
+    m_sequenceOf.clear();
     m_holders.clear();
 }
 
@@ -309,6 +311,7 @@ void THolderList::RemoveHolder(TDsOrgBild *holder)
         return;
     for (const QString &path : std::as_const(holder->Paths))
         m_byPath.remove(pathKey(path), holder);
+    m_sequenceOf.remove(holder);
     m_holders.erase(m_holders.begin() + index);
 }
 
@@ -321,11 +324,13 @@ void THolderList::ResetImageIndexes(TImageList &imageList)
 
 int THolderList::IndexOf(const TDsOrgBild *holder) const
 {
-    if (!holder || holder->m_owner != this)
+    const auto found = m_sequenceOf.constFind(holder);
+    if (found == m_sequenceOf.cend())
         return -1;
     // Holders stay in creation order, so their sequence numbers ascend.
+    const quint64 sequence = found.value();
     const auto it = std::lower_bound(
-        m_holders.begin(), m_holders.end(), holder->m_sequence,
+        m_holders.begin(), m_holders.end(), sequence,
         [](const std::unique_ptr<TDsOrgBild> &h, quint64 seq) { return h->m_sequence < seq; });
     return it != m_holders.end() && it->get() == holder ? int(it - m_holders.begin()) : -1;
 }

@@ -11,6 +11,7 @@
 
 #include <QImage>
 #include <QList>
+#include <QHash>
 #include <QMultiHash>
 #include <QRgb>
 #include <QString>
@@ -137,6 +138,9 @@ private:
     // Every path of every holder, by pathKey, so that a lookup does not walk all holders:
     // loading thousands of distinct files stays linear.
     QMultiHash<QString, TDsOrgBild *> m_byPath;
+    // Creation number of every listed holder, by address: IndexOf may be asked about a
+    // holder that is already destroyed, so it must not read the holder itself.
+    QHash<const TDsOrgBild *, quint64> m_sequenceOf;
     quint64 m_nextSequence = 1;
 };
 
