@@ -1,4 +1,5 @@
 #include "mainwindow/widgets/formmain.h"
+#include "mainwindow/widgets/filedrop.h"
 
 #include "entries/datensatz.h"
 #include "entries/listrows.h"
@@ -52,17 +53,6 @@ constexpr int PreviewSpacing = 16;
 // How long a message or a batch of files waits before it is tried again while an ordering
 // pass is running.
 constexpr int RetryDelayMs = 20;
-
-QStringList localFiles(const QMimeData *mime)
-{
-    QStringList paths;
-    if (!mime || !mime->hasUrls())
-        return paths;
-    for (const QUrl &url : mime->urls())
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    return paths;
-}
 
 // A button that triggers action and follows its enabled state.
 void bindButton(QAbstractButton *button, QAction *action)
@@ -641,23 +631,14 @@ void TFormMain::dragEnterEvent(QDragEnterEvent *event)
 
 void TFormMain::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (localFiles(event->mimeData()).isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
+    acceptFileDrop(event);
 }
 
 void TFormMain::dropEvent(QDropEvent *event)
 {
-    const QStringList paths = localFiles(event->mimeData());
-    if (paths.isEmpty()) {
-        event->ignore();
+    const QStringList paths = acceptFileDrop(event);
+    if (paths.isEmpty())
         return;
-    }
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
     ListRowModel *target = m_hoverList;
     // The files are added once the drop has been answered, so that the file manager is not
     // kept waiting.

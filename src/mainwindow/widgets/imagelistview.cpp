@@ -1,4 +1,5 @@
 #include "mainwindow/widgets/imagelistview.h"
+#include "mainwindow/widgets/filedrop.h"
 
 #include "entries/listitemmodel.h"
 #include "entries/listrows.h"
@@ -18,19 +19,6 @@
 #include <vector>
 
 namespace {
-
-// Local file paths of a drag, in order; other URLs are left out.
-QStringList localFiles(const QMimeData *mime)
-{
-    QStringList paths;
-    if (!mime || !mime->hasUrls())
-        return paths;
-    for (const QUrl &url : mime->urls()) {
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    }
-    return paths;
-}
 
 // Counts up for its lifetime.
 class Depth
@@ -283,33 +271,19 @@ void TImageListView::updateRowMetrics()
 void TImageListView::dragEnterEvent(QDragEnterEvent *event)
 {
     Q_EMIT hovered();
-    if (localFiles(event->mimeData()).isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
+    acceptFileDrop(event);
 }
 
 void TImageListView::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (localFiles(event->mimeData()).isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
+    acceptFileDrop(event);
 }
 
 void TImageListView::dropEvent(QDropEvent *event)
 {
-    const QStringList paths = localFiles(event->mimeData());
-    if (paths.isEmpty()) {
-        event->ignore();
+    const QStringList paths = acceptFileDrop(event);
+    if (paths.isEmpty())
         return;
-    }
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
     Q_EMIT hovered();
     Q_EMIT filesDropped(paths);
 }
