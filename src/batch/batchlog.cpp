@@ -1,0 +1,3 @@
+#include "batch/batchlog.h"
+
+Q_LOGGING_CATEGORY(lcBatch, "duomira.batch", QtWarningMsg)
