@@ -17,6 +17,8 @@
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
 #include "ui/appinfo.h"
+#include "ui/widgets/aboutbox.h"
+#include "ui/widgets/settingswalker.h"
 #include "ui/widgets/formdlgbox.h"
 #include "ui/widgets/formdlgnext.h"
 #include "ui/windowmessages.h"
@@ -208,8 +210,8 @@ void TFormMain::createActions()
         bool enabled;
     };
     // The four sorting actions start disabled: the idle processing enables them once
-    // files are loaded and read. The log window and the About box are not part of the
-    // program yet, so their actions stay disabled.
+    // files are loaded and read. The log window is not part of the program yet, so its
+    // action stays disabled.
     static constexpr ActionDef defs[] = {
         {&TFormMain::ActionOpenLeft, "ActionOpenLeft", "Open Left View Images", true},
         {&TFormMain::ActionOpenRight, "ActionOpenRight", "Open Right View Images", true},
@@ -225,7 +227,7 @@ void TFormMain::createActions()
          "Show log of last Batch Job execution", false},
         {&TFormMain::ActionAuftrafNew, "ActionAuftrafNew", "Remove all items from both lists",
          true},
-        {&TFormMain::ActionAcout, "ActionAcout", "About...", false},
+        {&TFormMain::ActionAcout, "ActionAcout", "About...", true},
         {&TFormMain::ActionDir_L, "ActionDir_L", "Open folder with Left View images", true},
         {&TFormMain::ActionDir_R, "ActionDir_R", "Open folder with Right View images", true},
         {&TFormMain::ActionDir_M, "ActionDir_M", "Open folder with single images", true},
@@ -282,6 +284,13 @@ void TFormMain::connectActions()
             [this] { runOrdering(m_options->RadioButtonAutoSortAll->isChecked() ? 1 : 2); });
     connect(ActionAuftragRun, &QAction::triggered, this, &TFormMain::executeBatchJob);
     connect(ActionAuftrafNew, &QAction::triggered, this, &TFormMain::removeAllItems);
+    // The About box is shown without making it modal; a click on it closes it.
+    connect(ActionAcout, &QAction::triggered, this, [this] {
+        TAboutBox *box = aboutBox();
+        box->show();
+        box->raise();
+        box->activateWindow();
+    });
     connect(ActionDir_L, &QAction::triggered, this,
             [this] { chooseFolder(m_options->LabeledEditZielpath_L); });
     connect(ActionDir_R, &QAction::triggered, this,
@@ -356,7 +365,9 @@ void TFormMain::showEvent(QShowEvent *event)
         return;
     m_shown = true;
     m_options->arrangeForShow();
-    if (auto *splitter = qobject_cast<QSplitter *>(centralWidget())) {
+    // Sizes restored from the settings file stay as they were saved.
+    if (auto *splitter = qobject_cast<QSplitter *>(centralWidget());
+        splitter && !splitter->property(SettingsRestoredProperty).toBool()) {
         const int left = m_options->sizeHint().width();
         splitter->setSizes({left, std::max(1, splitter->width() - left - SplitterWidth)});
     }
@@ -431,6 +442,18 @@ TFormDlgNext *TFormMain::pairPrompt()
     if (!m_pairPrompt)
         m_pairPrompt = new TFormDlgNext(this);
     return m_pairPrompt;
+}
+
+void TFormMain::setAboutBox(TAboutBox *box)
+{
+    m_aboutBox = box;
+}
+
+TAboutBox *TFormMain::aboutBox()
+{
+    if (!m_aboutBox)
+        m_aboutBox = new TAboutBox(this);
+    return m_aboutBox;
 }
 
 void TFormMain::handleAssignStep(int code, int mode)

@@ -20,6 +20,7 @@
 class ListRowModel;
 class QAction;
 class QWidget;
+class TAboutBox;
 class TEditArea;
 class TFormDlgNext;
 class TIdleProcessor;
@@ -57,6 +58,10 @@ public:
     // hands over the one it created at start-up; without one the window makes its own.
     void setPairPrompt(TFormDlgNext *prompt);
     TFormDlgNext *pairPrompt();
+    // The About box that "About..." shows; the program hands over the one it created at
+    // start-up, without one the window makes its own.
+    void setAboutBox(TAboutBox *box);
+    TAboutBox *aboutBox();
 
     // Adds files to target (folders stand for the image files in them), as a drop or an
     // open dialog does. While an ordering pass or another batch of files is in progress
@@ -152,6 +157,7 @@ private:
     QWidget *PanelImage_L = nullptr;
     QWidget *PanelImage_R = nullptr;
     QPointer<TFormDlgNext> m_pairPrompt;
+    QPointer<TAboutBox> m_aboutBox;
 
     // Window state.
     bool Updating = false;       // an edit panel is being filled in code
