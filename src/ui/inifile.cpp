@@ -3,8 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -105,17 +110,60 @@ bool TIniFile::LoadFromFile(const QString &path)
 
 bool TIniFile::SaveToFile(const QString &path, QString *error) const
 {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
+    // Every write is checked, including short writes: a full disk or a file size limit
+    // must fail the save, never leave a cut-off file behind the old file's name.
+    const auto fail = [error](const QString &what, int code) {
+        if (error)
+            *error = what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(code));
+        return false;
+    };
+    const QFileInfo target(path);
+    const QByteArray folder = QFile::encodeName(target.absolutePath());
+    QByteArray temp = QFile::encodeName(target.absoluteFilePath()) + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return fail(QStringLiteral("cannot create a temporary file"), errno);
+    const auto discard = [&](const QString &what) {
+        const int code = errno;
+        ::close(fd);
+        ::unlink(temp.constData());
+        return fail(what, code);
+    };
+    // The new file keeps the permissions of the old one.
+    struct stat old{};
+    if (::stat(QFile::encodeName(target.absoluteFilePath()).constData(), &old) == 0)
+        ::fchmod(fd, old.st_mode & 07777);
     const QByteArray bytes = ToBytes();
-    bool ok = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-    if (ok)
-        ok = file.commit();
-    else
-        file.cancelWriting();
-    if (!ok && error)
-        *error = file.errorString();
-    return ok;
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return discard(QStringLiteral("cannot write the settings"));
+        }
+        done += n;
+    }
+    if (::fsync(fd) != 0)
+        return discard(QStringLiteral("cannot write the settings"));
+    if (::close(fd) != 0) {
+        const int code = errno;
+        ::unlink(temp.constData());
+        return fail(QStringLiteral("cannot write the settings"), code);
+    }
+    if (::rename(temp.constData(), QFile::encodeName(target.absoluteFilePath()).constData()) != 0) {
+        const int code = errno;
+        ::unlink(temp.constData());
+        return fail(QStringLiteral("cannot replace the settings file"), code);
+    }
+    // The rename itself reaches the disk with the folder.
+    if (const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY); dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
 }
 
 QStringList TIniFile::Sections() const

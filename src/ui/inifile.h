@@ -11,7 +11,8 @@
 // be read, and the rest keeps the caller's defaults.
 //
 // The file is written to a temporary file in the same folder that is renamed over the old
-// one only when it is complete, so an interrupted write leaves the old file as it was.
+// one only when it is complete and on the disk, so an interrupted write (a full disk, a
+// crash) leaves the old file as it was.
 #include <QByteArray>
 #include <QHash>
 #include <QString>

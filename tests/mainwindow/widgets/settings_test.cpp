@@ -9,7 +9,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -138,6 +140,7 @@ TEST_F(SettingsFixture, RestoredCounterEndContinuesNumberingUnlessStartAtOneIsCh
                          QStringLiteral("Checked"), c.lastNumber ? 0 : 1);
         ini.WriteInteger(QStringLiteral("FormMain_RadioButtonResetStartNrEnd"),
                          QStringLiteral("Checked"), c.lastNumber ? 1 : 0);
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
         ASSERT_TRUE(ini.SaveToFile(path));
 
         TFormMain form;

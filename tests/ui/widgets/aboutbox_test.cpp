@@ -3,6 +3,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QPixmap>
 #include <QTest>
 #include <QVersionNumber>
 #include <gtest/gtest.h>
@@ -22,6 +23,9 @@ TEST(AboutBox, ShowsTheBuildVersionAndClosesOnAClickAnywhere)
     EXPECT_EQ(box.windowTitle(), QStringLiteral("Info"));
     EXPECT_EQ(box.size(), QSize(322, 368));
     EXPECT_TRUE(box.LabelFormatDanke->caption().contains(QStringLiteral("libjpeg-turbo")));
+    // A picture of the box for looking at its layout.
+    if (const QString dir = qEnvironmentVariable("DUOMIRA_SCREENSHOT_DIR"); !dir.isEmpty())
+        box.grab().save(dir + QStringLiteral("/aboutbox.png"));
 
     for (QWidget *target : std::initializer_list<QWidget *>{
              box.Comments, box.LabelVersion, box.ProgramIcon, box.Copyright, box.Label2,

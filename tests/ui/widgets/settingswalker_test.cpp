@@ -80,14 +80,14 @@ struct TestWindow
         dialogEdit = named(new QLineEdit(dialog), "EditInDialog");
 
         const auto record = [this](QObject *o) { log << o->objectName(); };
-        QObject::connect(edit, &QLineEdit::textChanged, w, [=] { record(edit); });
-        QObject::connect(spin, &QSpinBox::valueChanged, w, [=] { record(spin); });
-        QObject::connect(check, &QCheckBox::clicked, w, [=] { record(check); });
-        QObject::connect(radioB, &QRadioButton::clicked, w, [=] { record(radioB); });
-        QObject::connect(group, &TRadioGroup::itemIndexChanged, w, [=] { record(group); });
-        QObject::connect(combo, &QComboBox::currentIndexChanged, w, [=] { record(combo); });
-        QObject::connect(mask, &QLineEdit::textChanged, w, [=] { record(mask); });
-        QObject::connect(action, &QAction::triggered, w, [=] { record(action); });
+        QObject::connect(edit, &QLineEdit::textChanged, w, [this, record] { record(edit); });
+        QObject::connect(spin, &QSpinBox::valueChanged, w, [this, record] { record(spin); });
+        QObject::connect(check, &QCheckBox::clicked, w, [this, record] { record(check); });
+        QObject::connect(radioB, &QRadioButton::clicked, w, [this, record] { record(radioB); });
+        QObject::connect(group, &TRadioGroup::itemIndexChanged, w, [this, record] { record(group); });
+        QObject::connect(combo, &QComboBox::currentIndexChanged, w, [this, record] { record(combo); });
+        QObject::connect(mask, &QLineEdit::textChanged, w, [this, record] { record(mask); });
+        QObject::connect(action, &QAction::triggered, w, [this, record] { record(action); });
     }
 
     void changeEverything()
