@@ -121,6 +121,56 @@ bool sameFile(const struct stat &a, const struct stat &b)
         && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
+void put32(std::uint8_t *p, std::uint32_t value, bool bigEndian)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = std::uint8_t(value >> (bigEndian ? 24 - 8 * i : 8 * i));
+}
+
+// The turned file with its embedded EXIF thumbnail turned the same way, so that other
+// programs do not show it sideways. The thumbnail is turned losslessly; when the turned
+// thumbnail is no longer than the old one it takes the old one's place, otherwise it is
+// appended to the EXIF block (which must stay within one segment). Anything unexpected
+// leaves the file as the main turn made it.
+std::vector<unsigned char> withTurnedThumbnail(tjhandle handle, const unsigned char *data, std::size_t size, int op)
+{
+    std::vector<unsigned char> out(data, data + size);
+    const exifpatch::ThumbnailLocation where = exifpatch::findThumbnail(data, size);
+    if (!where.found)
+        return out;
+    const std::size_t tiffStart = where.segment.tiffOffset;
+    const unsigned char *thumbnail = data + tiffStart + where.thumbnailOffset;
+    TjBuffer turned;
+    tjtransform xform {};
+    xform.op = op;
+    xform.options = TJXOPT_TRIM;
+    if (tjTransform(handle, thumbnail, where.thumbnailLength, 1, &turned.data, &turned.size, &xform, 0) != 0)
+        return out;
+    std::vector<std::uint8_t> tiff(data + tiffStart, data + tiffStart + where.segment.tiffSize);
+    std::uint32_t offset = where.thumbnailOffset;
+    if (turned.size <= where.thumbnailLength) {
+        std::memcpy(tiff.data() + offset, turned.data, turned.size);
+        std::memset(tiff.data() + offset + turned.size, 0, where.thumbnailLength - turned.size);
+    } else {
+        // APP1 length: 2 length bytes + "Exif\0\0" + the TIFF block.
+        if (2 + 6 + tiff.size() + turned.size > 0xFFFF)
+            return out;
+        offset = std::uint32_t(tiff.size());
+        tiff.insert(tiff.end(), turned.data, turned.data + turned.size);
+    }
+    put32(tiff.data() + where.offsetValueAt, offset, where.bigEndian);
+    put32(tiff.data() + where.lengthValueAt, std::uint32_t(turned.size), where.bigEndian);
+
+    const std::size_t segmentEnd = tiffStart + where.segment.tiffSize;
+    const std::size_t length = 2 + 6 + tiff.size();
+    std::vector<unsigned char> rebuilt(data, data + where.segment.markerOffset);
+    rebuilt.insert(rebuilt.end(), {0xFF, 0xE1, static_cast<unsigned char>(length >> 8),
+                                   static_cast<unsigned char>(length & 0xFF), 'E', 'x', 'i', 'f', 0, 0});
+    rebuilt.insert(rebuilt.end(), tiff.begin(), tiff.end());
+    rebuilt.insert(rebuilt.end(), data + segmentEnd, data + size);
+    return rebuilt;
+}
+
 GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
 {
     int op = 0;
@@ -170,6 +220,7 @@ GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
                             &height, &subsampling, &colorspace)
         != 0)
         return GFL_ERROR_UNKNOWN_FORMAT;
+    const int sourceWidth = width, sourceHeight = height;
 
     tjtransform xform {};
     xform.op = op;
@@ -187,6 +238,16 @@ GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
         return GFL_ERROR_BAD_BITMAP;
     // The pixels now stand upright: other viewers must not turn them again.
     exifpatch::patchAfterRotation(rotated.data, rotated.size, std::uint32_t(width), std::uint32_t(height));
+    std::vector<unsigned char> result;
+    try {
+        result = withTurnedThumbnail(tj.handle, rotated.data, rotated.size, op);
+    } catch (const std::bad_alloc &) {
+        return GFL_ERROR_NO_MEMORY;
+    }
+    // Edge blocks that did not fill a whole block are gone: the caller is told.
+    const bool quarter = op != TJXOP_ROT180;
+    const bool trimmed = quarter ? (width != sourceHeight || height != sourceWidth)
+                                 : (width != sourceWidth || height != sourceHeight);
 
     const std::string temp = temporaryPath(path);
     // O_EXCL: an existing file of that name (someone else's) is never overwritten.
@@ -198,7 +259,7 @@ GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
         ::unlink(temp.c_str());
         return code;
     };
-    if (!writeAll(out.get(), rotated.data, rotated.size))
+    if (!writeAll(out.get(), result.data(), result.size()))
         return fail(GFL_ERROR_FILE_WRITE);
     // The new file keeps the permissions, owner and times of the original: a turned
     // picture was still taken when it was taken.
@@ -228,7 +289,7 @@ GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
     Fd folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() >= 0)
         ::fsync(folder.get()); // the rename is done; a failed folder sync loses nothing
-    return GFL_NO_ERROR;
+    return trimmed ? GFL_WARNING_EDGES_TRIMMED : GFL_NO_ERROR;
 }
 
 } // namespace
