@@ -362,7 +362,7 @@ TFileOpResult TRealFileOps::Rename(const QString &from, const QString &to)
     return result;
 }
 
-TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to)
+TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, bool syncTargetFolder)
 {
     Fd in(::open(encoded(from).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
@@ -425,7 +425,10 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to)
         ::unlink(target.constData());
         return TFileOpResult::Failure(e);
     }
-    syncFolder(folderOf(to));
+    // A move deletes its source next: the new name must be on the disk first. (A copy's
+    // source stays, so its name may follow with the file system's own writeback.)
+    if (syncTargetFolder)
+        syncFolder(folderOf(to));
     TFileOpResult ok;
     ok.ok = true;
     ok.size = copied;
@@ -446,7 +449,7 @@ TFileOpResult TRealFileOps::Copy(const QString &from, const QString &to)
         unchanged.size = source.size;
         return unchanged;
     }
-    return copyFile(from, to);
+    return copyFile(from, to, false);
 }
 
 TFileOpResult TRealFileOps::Move(const QString &from, const QString &to)
@@ -473,7 +476,7 @@ TFileOpResult TRealFileOps::Move(const QString &from, const QString &to)
         return renamed;
     }
     // Another volume: copy (synced, sizes compared), then delete the source.
-    TFileOpResult copied = copyFile(from, to);
+    TFileOpResult copied = copyFile(from, to, true);
     copied.crossVolume = true;
     if (!copied.ok)
         return copied;

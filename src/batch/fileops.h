@@ -6,6 +6,7 @@
 //    link + unlink, or no rename at all), copies create their target exclusively;
 //  - a copy keeps the source's modification time and permission bits where the target
 //    file system can keep them, is synced, and a failed copy removes its partial target;
+//    it goes in chunks and calls the progress hook between them, so the window stays alive;
 //  - a move across volumes copies, syncs file and folder, compares sizes and only then
 //    deletes the source; if the source cannot be deleted, the copy is removed again;
 //  - a target that is the file itself (same path, or same device and inode) is reported
@@ -166,7 +167,7 @@ public:
 
 private:
     int fault(TFaultPoint point, const QString &path) const { return m_fault ? m_fault(point, path) : 0; }
-    TFileOpResult copyFile(const QString &from, const QString &to);
+    TFileOpResult copyFile(const QString &from, const QString &to, bool syncTargetFolder);
     TFileOpResult renameNoReplace(const QString &from, const QString &to, bool &crossVolume);
 
     const TGflLibrary *m_library;

@@ -499,7 +499,7 @@ void TBatchRun::finish()
     // 6.1 Files turned on disk: their metadata is read again and the entries' rotation
     // becomes what is still left to turn (0 when the file shows the entry's rotation).
     QSet<TDsOrgBild *> reloaded;
-    for (TDatensatz *e : DatensatzList().Entries()) {
+    for (TDatensatz *e : m_files.isEmpty() ? std::vector<TDatensatz *>() : DatensatzList().Entries()) {
         if (IsGapAttribute(e->Attribute()) || !e->Batch())
             continue;
         const auto it = m_files.constFind(fileKey(e->SourcePath()));
