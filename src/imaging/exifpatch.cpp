@@ -229,9 +229,14 @@ int readOrientation(const std::uint8_t *data, std::size_t size)
     TiffBlock tiff(tiffData, exif.tiffSize, bigEndian);
     const std::size_t entry = tiff.findEntry(ifd0, TagOrientation);
     std::uint16_t type = 0, value = 0;
-    if (!entry || !tiff.read16(entry + 2, type) || type != TypeShort || !tiff.read16(entry + 8, value))
+    std::uint32_t wide = 0;
+    if (!entry || !tiff.read16(entry + 2, type))
         return 0;
-    return value;
+    if (type == TypeShort)
+        return tiff.read16(entry + 8, value) ? value : 0;
+    if (type == TypeLong)
+        return tiff.read32(entry + 8, wide) && wide <= 0xFFFF ? int(wide) : 0;
+    return 0;
 }
 
 bool writeOrientation(std::uint8_t *data, std::size_t size, std::uint16_t value)
