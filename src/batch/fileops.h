@@ -172,7 +172,7 @@ private:
 
     const TGflLibrary *m_library;
     TFaultHook m_fault;
-    qint64 m_chunk = 4 << 20;
+    qint64 m_chunk = 1 << 20; // under 50 ms even on a slow card: the window stays alive
 };
 
 // One operation of a plan.

@@ -188,8 +188,9 @@ TEST_F(EngineJobs, SharedFilesAreCompletedOrLeftAloneAndMovedOnce)
         EXPECT_EQ(names(files()), row.after);
         EXPECT_EQ(logLines(QString::fromUtf8(row.line)).size(), 1);
         EXPECT_EQ(redLines(), 0);
-        if (row.complete)
+        if (row.complete) {
             EXPECT_EQ(l2->SourcePath(), src(QStringLiteral("B_L.jpg")));
+        }
     }
 }
 

@@ -63,7 +63,7 @@ TEST_F(EngineRotation, ATrimmingTurnIsReportedAndItsUndoSaysTheEdgesAreLost)
 
 TEST_F(EngineRotation, TheEmbeddedThumbnailTurnsWithThePicture)
 {
-    for (const char *fixture : {"photos/jpg/Canon_40D.jpg", "photos/jpg/Nikon_D70.jpg"}) {
+    for (const char *fixture : {"photos/jpg/Canon_40D.jpg", "photos/jpg/Canon_PowerShot_S40.jpg"}) {
         SCOPED_TRACE(fixture);
         const QString path = src(QString::fromLatin1(fixture).section(u'/', -1));
         ASSERT_TRUE(QFile::copy(testDataPath(QString::fromLatin1(fixture)), path));
