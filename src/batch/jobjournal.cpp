@@ -125,7 +125,9 @@ int TJournalFileOps::intent(TFileOpKind kind, const QString &source, const QStri
     if (m_entry >= 0)
         extra.insert(QStringLiteral("entry"), m_entry);
     if (!source.isEmpty() && kind != TFileOpKind::CreateFolder) {
-        const QJsonObject stamp = stampJson(StatPath(source, kind != TFileOpKind::Copy));
+        // A copy and a turn read through a link; a rename and a move act on the name.
+        const bool follow = kind == TFileOpKind::Copy || kind == TFileOpKind::Rotate;
+        const QJsonObject stamp = stampJson(StatPath(source, follow));
         if (!stamp.isEmpty())
             extra.insert(QStringLiteral("source_stamp"), stamp);
     }
