@@ -47,7 +47,7 @@ TEST_F(EngineRotation, ATrimmingTurnIsReportedAndItsUndoSaysTheEdgesAreLost)
     s.RotateSource = true;
     EXPECT_FALSE(run(s));
     const QSize after = JpegPixelSize(src(QStringLiteral("odd.jpg")));
-    EXPECT_LT(after.height(), 100);
+    EXPECT_NE(after, QSize(75, 100));
     EXPECT_EQ(logLines(QStringLiteral("Rotated image N° 0 was trimmed from 100 x 75 to %1 x %2 pixels")
                            .arg(after.width())
                            .arg(after.height()))
