@@ -3,6 +3,8 @@
 // pending rotation for the next run.
 #include "batchfixture.h"
 
+#include "imaging/dsorgbild.h"
+
 #include "batch/undo.h"
 #include "imaging/exifpatch.h"
 #include "imaging/jpegcodec.h"

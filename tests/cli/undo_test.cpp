@@ -23,13 +23,13 @@ public:
     void ShowStatus(const QString &) override {}
 };
 
-struct Run
+struct CliResult
 {
     int exitCode = -1;
     QString out;
 };
 
-Run undo(const QStringList &arguments, const QString &dataHome)
+CliResult undo(const QStringList &arguments, const QString &dataHome)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -66,17 +66,17 @@ TEST(CliUndo, DryRunThenUndoThenNothingLeftToUndo)
     left.Clear();
     right.Clear();
 
-    const Run dry = undo({QStringLiteral("--dry-run"), run.JournalPath()}, data);
+    const CliResult dry = undo({QStringLiteral("--dry-run"), run.JournalPath()}, data);
     EXPECT_EQ(dry.exitCode, 0);
     EXPECT_EQ(dry.out, QStringLiteral("would rename back %1 -> %2\n").arg(renamed, photo));
     EXPECT_TRUE(QFile::exists(renamed));
 
-    const Run real = undo({run.JournalPath()}, data);
+    const CliResult real = undo({run.JournalPath()}, data);
     EXPECT_EQ(real.exitCode, 0);
     EXPECT_EQ(real.out, QStringLiteral("renamed back %1 -> %2\n").arg(renamed, photo));
     EXPECT_TRUE(QFile::exists(photo));
 
-    const Run again = undo({run.JournalPath()}, data);
+    const CliResult again = undo({run.JournalPath()}, data);
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_EQ(again.out, QStringLiteral("left alone: %1 (no longer there)\n").arg(renamed));
 
