@@ -128,11 +128,12 @@ void put32(std::uint8_t *p, std::uint32_t value, bool bigEndian)
 }
 
 // The turned file with its embedded EXIF thumbnail turned the same way, so that other
-// programs do not show it sideways. The thumbnail is turned losslessly; when the turned
-// thumbnail is no longer than the old one it takes the old one's place, otherwise it is
-// appended to the EXIF block (which must stay within one segment). Anything unexpected
-// leaves the file as the main turn made it.
-std::vector<unsigned char> withTurnedThumbnail(tjhandle handle, const unsigned char *data, std::size_t size, int op)
+// programs do not show it sideways. The thumbnail is decoded, turned and encoded again (a
+// lossless turn would have to trim its edge blocks, a large part of a small picture);
+// when the new thumbnail is no longer than the old one it takes the old one's place,
+// otherwise it is appended to the EXIF block (which must stay within one segment).
+// Anything unexpected leaves the file as the main turn made it.
+std::vector<unsigned char> withTurnedThumbnail(const unsigned char *data, std::size_t size, int op)
 {
     std::vector<unsigned char> out(data, data + size);
     const exifpatch::ThumbnailLocation where = exifpatch::findThumbnail(data, size);
@@ -140,11 +141,34 @@ std::vector<unsigned char> withTurnedThumbnail(tjhandle handle, const unsigned c
         return out;
     const std::size_t tiffStart = where.segment.tiffOffset;
     const unsigned char *thumbnail = data + tiffStart + where.thumbnailOffset;
+    TjHandle decoder, encoder;
+    decoder.handle = tjInitDecompress();
+    encoder.handle = tjInitCompress();
+    int w = 0, h = 0, subsampling = 0, colorspace = 0;
+    if (!decoder.handle || !encoder.handle
+        || tjDecompressHeader3(decoder.handle, thumbnail, where.thumbnailLength, &w, &h, &subsampling, &colorspace) != 0
+        || w <= 0 || h <= 0 || w > 1024 || h > 1024)
+        return out;
+    std::vector<unsigned char> pixels(std::size_t(w) * std::size_t(h) * 3);
+    if (tjDecompress2(decoder.handle, thumbnail, where.thumbnailLength, pixels.data(), w, 0, h, TJPF_RGB, 0) != 0)
+        return out;
+    const bool quarter = op != TJXOP_ROT180;
+    const int tw = quarter ? h : w, th = quarter ? w : h;
+    std::vector<unsigned char> turnedPixels(pixels.size());
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            int nx = 0, ny = 0;
+            if (op == TJXOP_ROT90) { nx = h - 1 - y; ny = x; }
+            else if (op == TJXOP_ROT270) { nx = y; ny = w - 1 - x; }
+            else { nx = w - 1 - x; ny = h - 1 - y; }
+            std::memcpy(&turnedPixels[(std::size_t(ny) * std::size_t(tw) + std::size_t(nx)) * 3],
+                        &pixels[(std::size_t(y) * std::size_t(w) + std::size_t(x)) * 3], 3);
+        }
+    }
     TjBuffer turned;
-    tjtransform xform {};
-    xform.op = op;
-    xform.options = TJXOPT_TRIM;
-    if (tjTransform(handle, thumbnail, where.thumbnailLength, 1, &turned.data, &turned.size, &xform, 0) != 0)
+    if (tjCompress2(encoder.handle, turnedPixels.data(), tw, 0, th, TJPF_RGB, &turned.data, &turned.size, TJSAMP_420,
+                    90, 0)
+        != 0)
         return out;
     std::vector<std::uint8_t> tiff(data + tiffStart, data + tiffStart + where.segment.tiffSize);
     std::uint32_t offset = where.thumbnailOffset;
@@ -240,7 +264,7 @@ GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
     exifpatch::patchAfterRotation(rotated.data, rotated.size, std::uint32_t(width), std::uint32_t(height));
     std::vector<unsigned char> result;
     try {
-        result = withTurnedThumbnail(tj.handle, rotated.data, rotated.size, op);
+        result = withTurnedThumbnail(rotated.data, rotated.size, op);
     } catch (const std::bad_alloc &) {
         return GFL_ERROR_NO_MEMORY;
     }
