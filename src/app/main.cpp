@@ -10,6 +10,8 @@
 //
 // Shut-down: write the settings of the windows to the settings file, destroy the windows
 // (last-created first), then release the imaging library.
+#include "batch/protokoll.h"
+#include "batch/widgets/formprotokoll.h"
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
 #include "mainwindow/widgets/formmain.h"
@@ -55,7 +57,7 @@ int main(int argc, char **argv)
         ShowDlgBox(GflStartupWarning(gflMessages), DlgKind::Error, DlgButton::OK);
     QApplication::setApplicationName(appinfo::applicationTitle());
     QApplication::setApplicationVersion(appinfo::versionText());
-    QGuiApplication::setDesktopFileName(QStringLiteral("duomira"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.duomira.Duomira"));
     QApplication::setWindowIcon(QIcon(QPixmap::fromImage(ProgramIconImage(64))));
 
     const QString settingsPath = SettingsFilePath(QCoreApplication::applicationDirPath());
@@ -67,6 +69,8 @@ int main(int argc, char **argv)
         TFormBest formBest(&formMain);
         formMain.setPairPrompt(&formDlgNext);
         formMain.setAboutBox(&aboutBox);
+        TFormProtokoll formProtokoll(JobLog());
+        formMain.setLogWindow(&formProtokoll);
 
         if (LoadProgramSettings(settingsPath, SettingsWindows()))
             CopyNamingFields(formMain);

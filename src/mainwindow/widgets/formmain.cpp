@@ -218,8 +218,7 @@ void TFormMain::createActions()
         bool enabled;
     };
     // The four sorting actions start disabled: the idle processing enables them once
-    // files are loaded and read. The log window is not part of the program yet, so its
-    // action stays disabled.
+    // files are loaded and read. The log action is enabled when the log window is set.
     static constexpr ActionDef defs[] = {
         {&TFormMain::ActionOpenLeft, "ActionOpenLeft", "Open Left View Images", true},
         {&TFormMain::ActionOpenRight, "ActionOpenRight", "Open Right View Images", true},
@@ -299,6 +298,13 @@ void TFormMain::connectActions()
         box->show();
         box->raise();
         box->activateWindow();
+    });
+    connect(ActionAuftragProtokoll, &QAction::triggered, this, [this] {
+        if (!m_logWindow)
+            return;
+        m_logWindow->show();
+        m_logWindow->raise();
+        m_logWindow->activateWindow();
     });
     connect(ActionDir_L, &QAction::triggered, this,
             [this] { chooseFolder(m_options->LabeledEditZielpath_L); });
@@ -464,6 +470,12 @@ void TFormMain::handleWindowMessage(int message, qintptr wParam, qintptr lParam)
     default:
         break;
     }
+}
+
+void TFormMain::setLogWindow(QWidget *window)
+{
+    m_logWindow = window;
+    ActionAuftragProtokoll->setEnabled(window != nullptr);
 }
 
 void TFormMain::setPairPrompt(TFormDlgNext *prompt)

@@ -60,6 +60,9 @@ public:
     // The pair prompt shown when an automatic assignment needs one known pair. The program
     // hands over the one it created at start-up; without one the window makes its own.
     void setPairPrompt(TFormDlgNext *prompt);
+    // The job log window that "Show log of last Batch Job execution" shows; the action is
+    // enabled once there is one.
+    void setLogWindow(QWidget *window);
     TFormDlgNext *pairPrompt();
     // The About box that "About..." shows; the program hands over the one it created at
     // start-up, without one the window makes its own.
@@ -165,6 +168,7 @@ private:
     QWidget *PanelImage_R = nullptr;
     QPointer<TFormDlgNext> m_pairPrompt;
     QPointer<TAboutBox> m_aboutBox;
+    QPointer<QWidget> m_logWindow;
 
     // Window state.
     bool Updating = false;       // an edit panel is being filled in code
