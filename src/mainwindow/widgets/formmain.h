@@ -11,6 +11,7 @@
 // of the actions).
 #include "mainwindow/loading.h"
 #include "mainwindow/mainstate.h"
+#include "preview/stereopreview.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -29,6 +30,7 @@ class TListActions;
 class TOptionStack;
 class TOrderingPass;
 class TPairEditing;
+class TPreviewArea;
 class TStatusProgress;
 struct TSideEditControls;
 
@@ -79,11 +81,16 @@ public:
     void IdlePreviews() override;
 
     // Preview flags (the preview panels draw from them at idle time).
-    bool LeftDirty = false;
-    bool RightDirty = false;
-    bool AnaglyphDirty = false;
-    bool ExifDirtyL = false;
-    bool ExifDirtyR = false;
+    TPreviewFlags PreviewFlags;
+    bool &LeftDirty = PreviewFlags.LeftDirty;
+    bool &RightDirty = PreviewFlags.RightDirty;
+    bool &AnaglyphDirty = PreviewFlags.AnaglyphDirty;
+    bool &ExifDirtyL = PreviewFlags.ExifDirtyL;
+    bool &ExifDirtyR = PreviewFlags.ExifDirtyR;
+
+    // The stereo preview: its panels and its drawing step.
+    TPreviewArea *previewArea() const { return m_previewArea; }
+    TStereoPreview &stereoPreview() const { return *m_preview; }
 
 protected:
     bool event(QEvent *event) override;
@@ -111,6 +118,14 @@ private:
     void removeAllItems();
     bool orderingRunning() const;
     void showInternalError(const QString &text);
+
+    // ---- stereo preview (formmain_preview.cpp) ----
+    void connectPreview();
+    TDisplayMode displayMode() const;
+    void displayModeChanged();
+    void previewPanelResized(int side);
+    TPreviewOptions previewOptions() const;
+    void prefetchNextPair();
 
     // ---- lists and edit panels (formmain_lists.cpp) ----
     void connectLists();
@@ -143,6 +158,7 @@ private:
     std::unique_ptr<TPairEditing> m_pairs;
     std::unique_ptr<TListActions> m_actions;
     std::unique_ptr<TIdleProcessor> m_idle;
+    std::unique_ptr<TStereoPreview> m_preview;
 
     // Widgets.
     TOptionStack *m_options = nullptr;
@@ -151,6 +167,9 @@ private:
     TImageListView *ListView_R = nullptr;
     QWidget *PanelImage_L = nullptr;
     QWidget *PanelImage_R = nullptr;
+    TPreviewArea *m_previewArea = nullptr;
+    int m_previewRow = -1;  // the left row the preview showed last
+    int m_stepDirection = 1; // +1 when the user last stepped down the list, -1 up
     QPointer<TFormDlgNext> m_pairPrompt;
 
     // Window state.
