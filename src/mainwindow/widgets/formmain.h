@@ -88,7 +88,8 @@ public:
     bool &ExifDirtyL = PreviewFlags.ExifDirtyL;
     bool &ExifDirtyR = PreviewFlags.ExifDirtyR;
 
-    // The stereo preview: its panels and its drawing step.
+    // The stereo preview: the area above the edit area and the lists (height set by the
+    // splitter above the lists) that holds its panels, and its drawing step.
     TPreviewArea *previewArea() const { return m_previewArea; }
     TStereoPreview &stereoPreview() const { return *m_preview; }
 
@@ -118,6 +119,9 @@ private:
     void removeAllItems();
     bool orderingRunning() const;
     void showInternalError(const QString &text);
+    // The window, frame included, within the screen's available area, at its top left.
+    void fitToScreen();
+    void showOutcome(const TActionOutcome &outcome);
 
     // ---- stereo preview (formmain_preview.cpp) ----
     void connectPreview();
