@@ -58,6 +58,9 @@ public:
     // The pair prompt shown when an automatic assignment needs one known pair. The program
     // hands over the one it created at start-up; without one the window makes its own.
     void setPairPrompt(TFormDlgNext *prompt);
+    // The job log window that "Show log of last Batch Job execution" shows; the action is
+    // enabled once there is one.
+    void setLogWindow(QWidget *window);
     TFormDlgNext *pairPrompt();
 
     // Adds files to target (folders stand for the image files in them), as a drop or an
@@ -175,6 +178,7 @@ private:
     int m_previewRow = -1;  // the left row the preview showed last
     int m_stepDirection = 1; // +1 when the user last stepped down the list, -1 up
     QPointer<TFormDlgNext> m_pairPrompt;
+    QPointer<QWidget> m_logWindow;
 
     // Window state.
     bool Updating = false;       // an edit panel is being filled in code
