@@ -7,6 +7,8 @@
 // the windows are destroyed last-created first, then the imaging library is released.
 #include "imaging/libgfl.h"
 #include "mainwindow/widgets/formmain.h"
+#include "naming/widgets/formeditrenmask.h"
+#include "naming/widgets/formsearchreplace.h"
 #include "ui/appinfo.h"
 #include "ui/widgets/formbest.h"
 #include "ui/widgets/formdlgbox.h"
@@ -27,8 +29,13 @@ int main(int argc, char **argv)
     {
         TFormMain formMain;
         TFormDlgNext formDlgNext(&formMain);
+        TFormEditRenMask formEditRenMask(&formMain);
+        TFormSearchReplace formSearchReplace(&formMain);
         TFormBest formBest(&formMain);
         formMain.setPairPrompt(&formDlgNext);
+        formMain.setTokenPalette(&formEditRenMask);
+        formMain.setSearchWindow(&formSearchReplace);
+        formMain.setReplaceQuestion(&formBest);
 
         formMain.show();
         result = app.exec();

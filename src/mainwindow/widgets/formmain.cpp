@@ -13,6 +13,7 @@
 #include "mainwindow/orderingprogress.h"
 #include "mainwindow/pairing.h"
 #include "mainwindow/sorting.h"
+#include "naming/searchreplace.h"
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
@@ -119,6 +120,7 @@ TFormMain::TFormMain(QWidget *parent)
     connectOptions();
     connectLists();
     connectEditArea();
+    connectNaming();
 
     const QRect screen = QGuiApplication::primaryScreen()
                              ? QGuiApplication::primaryScreen()->availableGeometry()

@@ -21,7 +21,10 @@ class ListRowModel;
 class QAction;
 class QWidget;
 class TEditArea;
+class TFormBest;
 class TFormDlgNext;
+class TFormEditRenMask;
+class TFormSearchReplace;
 class TIdleProcessor;
 class TImageList;
 class TImageListView;
@@ -29,7 +32,9 @@ class TListActions;
 class TOptionStack;
 class TOrderingPass;
 class TPairEditing;
+class TSearchReplace;
 class TStatusProgress;
+struct TSearchOptions;
 struct TSideEditControls;
 
 class TFormMain : public QMainWindow, public TLoadingView
@@ -57,6 +62,14 @@ public:
     // hands over the one it created at start-up; without one the window makes its own.
     void setPairPrompt(TFormDlgNext *prompt);
     TFormDlgNext *pairPrompt();
+
+    // The token palette, the search window and the replace question that the program
+    // created at start-up; without them the window makes its own when first needed.
+    void setTokenPalette(TFormEditRenMask *palette);
+    void setSearchWindow(TFormSearchReplace *window);
+    void setReplaceQuestion(TFormBest *question);
+    TFormSearchReplace *searchWindow();
+    TFormBest *replaceQuestion();
 
     // Adds files to target (folders stand for the image files in them), as a drop or an
     // open dialog does. While an ordering pass or another batch of files is in progress
@@ -133,6 +146,14 @@ private:
     void scheduleNumbering();
     void applyThumbnailSize(int itemIndex);
 
+    // ---- renaming and search and replace (formmain_naming.cpp) ----
+    void connectNaming();
+    void schedulePreview();
+    void renameSelected();
+    void openSearchReplace();
+    void searchRequested(const TSearchOptions &options);
+    void replaceRequested(const TSearchOptions &options, bool all);
+
     // Core objects. The lists go last: the objects that work on them are released first.
     std::unique_ptr<ListRowModel> m_left;
     std::unique_ptr<ListRowModel> m_right;
@@ -143,6 +164,7 @@ private:
     std::unique_ptr<TPairEditing> m_pairs;
     std::unique_ptr<TListActions> m_actions;
     std::unique_ptr<TIdleProcessor> m_idle;
+    std::unique_ptr<TSearchReplace> m_search;
 
     // Widgets.
     TOptionStack *m_options = nullptr;
@@ -152,6 +174,8 @@ private:
     QWidget *PanelImage_L = nullptr;
     QWidget *PanelImage_R = nullptr;
     QPointer<TFormDlgNext> m_pairPrompt;
+    QPointer<TFormSearchReplace> m_searchWindow;
+    QPointer<TFormBest> m_replaceQuestion;
 
     // Window state.
     bool Updating = false;       // an edit panel is being filled in code
@@ -163,6 +187,7 @@ private:
     bool m_shown = false;
     bool m_loading = false;
     bool m_numberingScheduled = false;
+    bool m_previewScheduled = false;
 
 public:
     // Actions shared by the menus and the window's buttons; each one's objectName is its
