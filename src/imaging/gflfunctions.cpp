@@ -5,6 +5,7 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -118,8 +119,13 @@ QImage GflBitmapToImage(const GFL_BITMAP &bitmap, int bitsPerPixel, QList<QRgb> 
     return image;
 }
 
-bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr &gflBitmap,
-                   QImage &bitmap, QString &errorText, QList<QRgb> &palette)
+namespace {
+
+// The load of LoadGflBitmap and LoadGflThumbnail: thumbnailSize 0 loads the whole picture
+// with its EXIF list, otherwise a picture for a thumbnail of that size.
+bool loadThroughLibrary(const TGflLibrary *library, const QString &path, int thumbnailSize,
+                        GflBitmapPtr &gflBitmap, QImage &bitmap, QString &errorText,
+                        QList<QRgb> &palette)
 {
     gflBitmap = GflBitmapPtr(nullptr, GflBitmapDeleter{library});
     if (!library || !library->available())
@@ -127,12 +133,18 @@ bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr
     library->enableLZW(true);
     GFL_LOAD_PARAMS params = library->defaultLoadParams();
     // Rows as the program's bitmaps hold them: blue-green-red, padded to 4 bytes,
-    // palette and black-and-white pictures kept as they are, EXIF read along.
-    params.Flags |= GFL_LOAD_FORCE_COLOR_MODEL | GFL_LOAD_ORIGINAL_DEPTH | GFL_LOAD_METADATA;
+    // palette and black-and-white pictures kept as they are; the whole picture comes with
+    // its EXIF list.
+    params.Flags |= GFL_LOAD_FORCE_COLOR_MODEL | GFL_LOAD_ORIGINAL_DEPTH;
+    if (thumbnailSize <= 0)
+        params.Flags |= GFL_LOAD_METADATA;
     params.ColorModel = GFL_BGR;
     params.LinePadding = 4;
     GFL_BITMAP *raw = nullptr;
-    const GFL_ERROR code = library->loadBitmap(path, &raw, params);
+    const GFL_ERROR code =
+        thumbnailSize > 0
+            ? library->loadThumbnail(path, thumbnailSize, thumbnailSize, &raw, params)
+            : library->loadBitmap(path, &raw, params);
     gflBitmap.reset(raw);
     errorText.clear();
     if (code != GFL_NO_ERROR || !raw) {
@@ -160,6 +172,22 @@ bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr
     if (bitsPerPixel <= 8)
         palette = newPalette;
     return true;
+}
+
+} // namespace
+
+bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr &gflBitmap,
+                   QImage &bitmap, QString &errorText, QList<QRgb> &palette)
+{
+    return loadThroughLibrary(library, path, 0, gflBitmap, bitmap, errorText, palette);
+}
+
+bool LoadGflThumbnail(const TGflLibrary *library, const QString &path, int size,
+                      GflBitmapPtr &gflBitmap, QImage &bitmap, QString &errorText,
+                      QList<QRgb> &palette)
+{
+    return loadThroughLibrary(library, path, std::max(1, size), gflBitmap, bitmap, errorText,
+                              palette);
 }
 
 namespace {
@@ -307,14 +335,11 @@ void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record)
         str[jdSize].clear();
 }
 
-bool ReadGflExif(const TGflLibrary *library, const GFL_BITMAP *bitmap, TJPEGData &record)
+namespace {
+
+// The entries of a library list, which is released.
+QList<GflExifEntry> takeEntries(const TGflLibrary *library, GFL_EXIF_DATA *data)
 {
-    if (!library || !bitmap || !library->bitmapHasExif(bitmap))
-        return false;
-    GFL_EXIF_DATA *data = library->bitmapGetExif(bitmap);
-    record.HasExif = data != nullptr;
-    if (!data)
-        return false;
     QList<GflExifEntry> entries;
     if (data->ItemsList) {
         entries.reserve(qsizetype(data->NumberOfItems));
@@ -326,6 +351,31 @@ bool ReadGflExif(const TGflLibrary *library, const GFL_BITMAP *bitmap, TJPEGData
         }
     }
     library->freeExif(data);
-    ApplyGflExif(entries, record);
+    return entries;
+}
+
+} // namespace
+
+bool ReadGflExif(const TGflLibrary *library, const GFL_BITMAP *bitmap, TJPEGData &record)
+{
+    if (!library || !bitmap || !library->bitmapHasExif(bitmap))
+        return false;
+    GFL_EXIF_DATA *data = library->bitmapGetExif(bitmap);
+    record.HasExif = data != nullptr;
+    if (!data)
+        return false;
+    ApplyGflExif(takeEntries(library, data), record);
+    return true;
+}
+
+bool ReadGflFileExif(const TGflLibrary *library, const QString &path, TJPEGData &record)
+{
+    if (!library || !library->available())
+        return false;
+    GFL_EXIF_DATA *data = library->loadExif(path);
+    if (!data)
+        return false;
+    record.HasExif = true;
+    ApplyGflExif(takeEntries(library, data), record);
     return true;
 }
