@@ -223,6 +223,10 @@ void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record)
 {
     double focal35 = -1, planeX = -1, planeY = -1, planeUnit = -1, resolutionUnit = -1, length = -1,
            width = -1;
+    // The capture time: DateTimeOriginal, else DateTimeDigitized, else DateTime (the last
+    // one is the time the file was last changed, which editing programs rewrite).
+    double original = 0, digitized = 0, changed = 0;
+    bool anyDate = false;
     TJPEGDataStr &str = record.Str;
     for (const GflExifEntry &entry : entries) {
         const QString &value = entry.value;
@@ -234,8 +238,14 @@ void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record)
             str[jdModel] = value;
             break;
         case 306:
+            str[jdDateTime] = value;
+            changed = ParseExifDateTime(value);
+            anyDate = true;
+            break;
         case 36867:
             str[jdDateTime] = value;
+            original = ParseExifDateTime(value);
+            anyDate = true;
             break;
         case 274:
             str[jdOrientation] = value;
@@ -287,7 +297,8 @@ void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record)
             width = gflNumber(value);
             break;
         case 36868:
-            record.CaptureTime = ParseExifDateTime(value);
+            digitized = ParseExifDateTime(value);
+            anyDate = true;
             break;
         case 296:
             resolutionUnit = value.toUpper() == QLatin1String("INCH") ? 2 : 3;
@@ -311,6 +322,9 @@ void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record)
             break;
         }
     }
+
+    if (anyDate)
+        record.CaptureTime = original != 0 ? original : digitized != 0 ? digitized : changed;
 
     const double focal = gflNumber(str[jdFocalLength]);
     if (focal35 < 0 && resolutionUnit > 0 && planeX > 0 && planeY > 0 && planeUnit > 0 &&
