@@ -64,6 +64,9 @@ public:
     // The pair prompt shown when an automatic assignment needs one known pair. The program
     // hands over the one it created at start-up; without one the window makes its own.
     void setPairPrompt(TFormDlgNext *prompt);
+    // The job log window that "Show log of last Batch Job execution" shows; the action is
+    // enabled once there is one.
+    void setLogWindow(QWidget *window);
     TFormDlgNext *pairPrompt();
 
     // The token palette, the search window and the replace question that the program
@@ -183,6 +186,7 @@ private:
     QPointer<TFormDlgNext> m_pairPrompt;
     QPointer<TFormSearchReplace> m_searchWindow;
     QPointer<TFormBest> m_replaceQuestion;
+    QPointer<QWidget> m_logWindow;
 
     // Window state.
     bool Updating = false;       // an edit panel is being filled in code
