@@ -24,7 +24,6 @@ TFormEditRenMask::TFormEditRenMask(QWidget *parent)
     setObjectName(QStringLiteral("FormEditRenMask"));
     setWindowTitle(QStringLiteral("Configuration of Image Properties"));
     setModal(false);
-    setFixedSize(ClientWidth, ClientHeight);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
@@ -89,6 +88,10 @@ TFormEditRenMask::TFormEditRenMask(QWidget *parent)
     bottom->addStretch(1);
     bottom->addWidget(ButtonClose);
     layout->addLayout(bottom);
+
+    // The design size, widened when the captions need more room with the font in use.
+    const QSize need = sizeHint();
+    setFixedSize(std::max(ClientWidth, need.width()), std::max(ClientHeight, need.height()));
 }
 
 void TFormEditRenMask::setTarget(TFrameEditText *target)
