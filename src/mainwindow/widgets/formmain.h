@@ -22,7 +22,10 @@ class ListRowModel;
 class QAction;
 class QWidget;
 class TEditArea;
+class TFormBest;
 class TFormDlgNext;
+class TFormEditRenMask;
+class TFormSearchReplace;
 class TIdleProcessor;
 class TImageList;
 class TImageListView;
@@ -31,7 +34,9 @@ class TOptionStack;
 class TOrderingPass;
 class TPairEditing;
 class TPreviewArea;
+class TSearchReplace;
 class TStatusProgress;
+struct TSearchOptions;
 struct TSideEditControls;
 
 class TFormMain : public QMainWindow, public TLoadingView
@@ -62,6 +67,14 @@ public:
     // enabled once there is one.
     void setLogWindow(QWidget *window);
     TFormDlgNext *pairPrompt();
+
+    // The token palette, the search window and the replace question that the program
+    // created at start-up; without them the window makes its own when first needed.
+    void setTokenPalette(TFormEditRenMask *palette);
+    void setSearchWindow(TFormSearchReplace *window);
+    void setReplaceQuestion(TFormBest *question);
+    TFormSearchReplace *searchWindow();
+    TFormBest *replaceQuestion();
 
     // Adds files to target (folders stand for the image files in them), as a drop or an
     // open dialog does. While an ordering pass or another batch of files is in progress
@@ -155,6 +168,14 @@ private:
     void scheduleNumbering();
     void applyThumbnailSize(int itemIndex);
 
+    // ---- renaming and search and replace (formmain_naming.cpp) ----
+    void connectNaming();
+    void schedulePreview();
+    void renameSelected();
+    void openSearchReplace();
+    void searchRequested(const TSearchOptions &options);
+    void replaceRequested(const TSearchOptions &options, bool all);
+
     // Core objects. The lists go last: the objects that work on them are released first.
     std::unique_ptr<ListRowModel> m_left;
     std::unique_ptr<ListRowModel> m_right;
@@ -166,6 +187,7 @@ private:
     std::unique_ptr<TListActions> m_actions;
     std::unique_ptr<TIdleProcessor> m_idle;
     std::unique_ptr<TStereoPreview> m_preview;
+    std::unique_ptr<TSearchReplace> m_search;
 
     // Widgets.
     TOptionStack *m_options = nullptr;
@@ -178,6 +200,8 @@ private:
     int m_previewRow = -1;  // the left row the preview showed last
     int m_stepDirection = 1; // +1 when the user last stepped down the list, -1 up
     QPointer<TFormDlgNext> m_pairPrompt;
+    QPointer<TFormSearchReplace> m_searchWindow;
+    QPointer<TFormBest> m_replaceQuestion;
     QPointer<QWidget> m_logWindow;
 
     // Window state.
@@ -190,6 +214,7 @@ private:
     bool m_shown = false;
     bool m_loading = false;
     bool m_numberingScheduled = false;
+    bool m_previewScheduled = false;
 
 public:
     // Actions shared by the menus and the window's buttons; each one's objectName is its
