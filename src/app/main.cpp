@@ -16,6 +16,8 @@
 #include "imaging/libgfl.h"
 #include "mainwindow/widgets/formmain.h"
 #include "mainwindow/widgets/optionstack.h"
+#include "naming/widgets/formeditrenmask.h"
+#include "naming/widgets/formsearchreplace.h"
 #include "ui/appinfo.h"
 #include "ui/inifile.h"
 #include "ui/programicon.h"
@@ -65,10 +67,15 @@ int main(int argc, char **argv)
     {
         TFormMain formMain;
         TFormDlgNext formDlgNext(&formMain);
+        TFormEditRenMask formEditRenMask(&formMain);
+        TFormSearchReplace formSearchReplace(&formMain);
         TAboutBox aboutBox(&formMain);
         TFormBest formBest(&formMain);
         formMain.setPairPrompt(&formDlgNext);
         formMain.setAboutBox(&aboutBox);
+        formMain.setTokenPalette(&formEditRenMask);
+        formMain.setSearchWindow(&formSearchReplace);
+        formMain.setReplaceQuestion(&formBest);
         TFormProtokoll formProtokoll(JobLog());
         formMain.setLogWindow(&formProtokoll);
 
