@@ -67,9 +67,9 @@ int main(int argc, char **argv)
     {
         TFormMain formMain;
         TFormDlgNext formDlgNext(&formMain);
+        TAboutBox aboutBox(&formMain);
         TFormEditRenMask formEditRenMask(&formMain);
         TFormSearchReplace formSearchReplace(&formMain);
-        TAboutBox aboutBox(&formMain);
         TFormBest formBest(&formMain);
         formMain.setPairPrompt(&formDlgNext);
         formMain.setAboutBox(&aboutBox);

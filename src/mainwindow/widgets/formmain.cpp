@@ -20,6 +20,7 @@
 #include "preview/widgets/previewarea.h"
 #include "ui/appinfo.h"
 #include "ui/widgets/aboutbox.h"
+#include "ui/widgets/folderdialog.h"
 #include "ui/widgets/settingswalker.h"
 #include "ui/widgets/formdlgbox.h"
 #include "ui/widgets/formdlgnext.h"
@@ -289,11 +290,11 @@ void TFormMain::connectActions()
         m_logWindow->activateWindow();
     });
     connect(ActionDir_L, &QAction::triggered, this,
-            [this] { chooseFolder(m_options->LabeledEditZielpath_L); });
+            [this] { chooseFolder(m_options->LabeledEditZielpath_L, ActionDir_L->text()); });
     connect(ActionDir_R, &QAction::triggered, this,
-            [this] { chooseFolder(m_options->LabeledEditZielpath_R); });
+            [this] { chooseFolder(m_options->LabeledEditZielpath_R, ActionDir_R->text()); });
     connect(ActionDir_M, &QAction::triggered, this,
-            [this] { chooseFolder(m_options->LabeledEditZielpath_M); });
+            [this] { chooseFolder(m_options->LabeledEditZielpath_M, ActionDir_M->text()); });
 
     bindButton(m_options->ButtonSort, ActionSort);
     bindButton(m_options->ButtonSortAll, ActionSortAll);
@@ -539,12 +540,12 @@ void TFormMain::loadFiles(const QStringList &paths, ListRowModel &target, LoadSo
     updateNumbering();
 }
 
-void TFormMain::chooseFolder(QWidget *edit)
+void TFormMain::chooseFolder(QWidget *edit, const QString &title)
 {
     auto *line = qobject_cast<QLineEdit *>(edit);
     if (!line)
         return;
-    const QString folder = QFileDialog::getExistingDirectory(this, QString(), line->text());
+    const QString folder = ChooseFolder(this, title, line->text());
     if (!folder.isEmpty())
         line->setText(folder);
 }

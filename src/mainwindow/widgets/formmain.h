@@ -133,7 +133,7 @@ private:
     void handleWindowMessage(int message, qintptr wParam, qintptr lParam);
     void handleAssignStep(int code, int mode);
     void openImages(ListRowModel &target, const QString &title);
-    void chooseFolder(QWidget *edit);
+    void chooseFolder(QWidget *edit, const QString &title);
     void runOrdering(int mode);
     void sortChronologically();
     void executeBatchJob();
