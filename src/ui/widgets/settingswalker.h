@@ -38,9 +38,17 @@ class QObject;
 class QWidget;
 class TIniFile;
 
-// Name of the property a splitter gets when its sizes were restored; a window that sets
-// default sizes when first shown leaves such a splitter alone.
+// Name of the property a splitter gets when its sizes were restored (true); a window that
+// sets default sizes when first shown leaves such a splitter alone.
 inline constexpr char SettingsRestoredProperty[] = "settingsRestored";
+// Name of the property that holds the restored sizes (a QList<int>).
+inline constexpr char SettingsSizesProperty[] = "settingsSizes";
+class QSplitter;
+// Shares the splitter's present length among its panes in the proportions of the restored
+// sizes; false (and nothing changes) when no sizes were restored. A window calls it once it
+// has its size on the screen, so that sizes saved on a larger screen still leave every
+// pane its share instead of squeezing the panes that stretch.
+bool ApplyRestoredSplitterSizes(QSplitter *splitter);
 
 // The section of a component ("FormMain_FrameEditText1_EditMaske"); empty when the
 // component or one of its owners has no name, or when it lies in no window.
