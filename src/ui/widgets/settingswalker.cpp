@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QRadioButton>
+#include <QSet>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTextEdit>
@@ -369,6 +370,32 @@ void SaveComponentSettings(QWidget *window, TIniFile &ini)
         if (!section.isEmpty())
             saveComponent(o, section, ini);
     });
+    const QStringList sections = SavedSettingsSections(window);
+    QSet<QString> seen;
+    for (const QString &section : sections) {
+        // Section names compare without regard to case, as in the file.
+        const QString key = section.toLower();
+        if (seen.contains(key))
+            qCWarning(lcSettings) << "two components share the settings section" << section;
+        seen.insert(key);
+    }
+}
+
+QStringList SavedSettingsSections(QWidget *window)
+{
+    QStringList sections;
+    if (!window)
+        return sections;
+    walkWindow(window, [&sections](QObject *o) {
+        const QString section = SettingsSection(o);
+        if (section.isEmpty())
+            return;
+        TIniFile scratch;
+        saveComponent(o, section, scratch);
+        if (scratch.SectionExists(section))
+            sections << section;
+    });
+    return sections;
 }
 
 void LoadComponentSettings(QWidget *window, const TIniFile &ini)

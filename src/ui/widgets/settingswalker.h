@@ -33,6 +33,7 @@
 // the walk; a new item list replaces the old one quietly, and then the index is selected.
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class QObject;
 class QWidget;
@@ -56,6 +57,9 @@ QString SettingsSection(const QObject *component);
 
 // Saves the settings of the window and everything it owns.
 void SaveComponentSettings(QWidget *window, TIniFile &ini);
+// The sections that saving the window writes, in walk order. A section listed twice names
+// two components that would overwrite each other's settings (saving warns about it).
+QStringList SavedSettingsSections(QWidget *window);
 // Loads the settings of the window and everything it owns.
 void LoadComponentSettings(QWidget *window, const TIniFile &ini);
 
