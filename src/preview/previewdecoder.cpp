@@ -17,6 +17,7 @@ namespace {
 // stepping back.
 constexpr std::size_t CacheCapacity = 8;
 // Requests for the rows shown go before decoding ahead.
+constexpr int FitPriority = 20;
 constexpr int RequestPriority = 10;
 constexpr int PrefetchPriority = 0;
 
@@ -82,6 +83,8 @@ TPreviewDecoder::~TPreviewDecoder()
 {
     m_current[0] = 0;
     m_current[1] = 0;
+    for (auto &fit : m_currentFit)
+        fit = 0;
     m_pool.clear();
     m_pool.waitForDone();
 }
@@ -118,6 +121,42 @@ quint64 TPreviewDecoder::Request(int side, const TDecodeRequest &request)
         },
         RequestPriority);
     return ticket;
+}
+
+quint64 TPreviewDecoder::Fit(int slot, const QImage &bitmap, QSize panel)
+{
+    if (slot < 0 || slot > 2)
+        return 0;
+    const quint64 ticket = ++m_nextTicket;
+    m_currentFit[slot] = ticket;
+    // Ahead of the decodes: a fit takes milliseconds and is what the user sees meanwhile.
+    m_pool.start(
+        [this, slot, ticket, bitmap, panel] {
+            if (m_currentFit[slot] != ticket)
+                return;
+            const QRect fit = FitRect(bitmap.size(), panel);
+            const QImage result = ResampleLanczos(bitmap, fit.size());
+            QMetaObject::invokeMethod(
+                this,
+                [this, slot, ticket, bitmap, result] {
+                    if (m_currentFit[slot] == ticket)
+                        Q_EMIT fitted(slot, ticket, bitmap, result);
+                },
+                Qt::QueuedConnection);
+        },
+        FitPriority);
+    return ticket;
+}
+
+void TPreviewDecoder::CancelFit(int slot)
+{
+    if (slot >= 0 && slot <= 2)
+        m_currentFit[slot] = 0;
+}
+
+quint64 TPreviewDecoder::CurrentFit(int slot) const
+{
+    return slot >= 0 && slot <= 2 ? m_currentFit[slot].load() : 0;
 }
 
 void TPreviewDecoder::Cancel(int side)

@@ -26,8 +26,11 @@ QImage TPreviewImage::fittedBitmap()
     const QRect target = fittedRect();
     if (target.isEmpty())
         return {};
+    // Without a picture fitted to this size (the preview has the Lanczos fit made on a
+    // worker and hands it over when it is ready) a plain stretch stands in: resampling
+    // here would hold the user interface thread up for tens of milliseconds.
     if (m_fitted.size() != target.size())
-        m_fitted = ResampleLanczos(m_bitmap, target.size());
+        m_fitted = m_bitmap.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
     return m_fitted;
 }
 
