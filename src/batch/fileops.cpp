@@ -402,8 +402,9 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
             n = ::copy_file_range(in.get(), nullptr, out.get(), nullptr, std::size_t(m_chunk), 0);
             if (n < 0 && errno == EINTR)
                 continue;
-            const bool refused = n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP
-                                           || errno == ENOTSUP || errno == EBADF || errno == EPERM);
+            const bool refused = n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                                           errno == EOPNOTSUPP || errno == ENOTSUP ||
+                                           errno == EBADF || errno == EPERM);
             // Some file systems report an empty file instead of refusing: the rest then
             // goes through read and write, and the size check below has the last word.
             const bool empty = n == 0 && copied < qint64(st.st_size);
@@ -416,7 +417,8 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
         }
         if (!inKernel) {
             if (buffer.empty())
-                buffer.resize(std::size_t(std::min<qint64>(m_chunk, std::max<qint64>(qint64(st.st_size), 1))));
+                buffer.resize(std::size_t(
+                    std::min<qint64>(m_chunk, std::max<qint64>(qint64(st.st_size), 1))));
             n = ::read(in.get(), buffer.data(), buffer.size());
             if (n < 0 && errno == EINTR)
                 continue;

@@ -21,7 +21,11 @@ namespace {
 class JsonLine
 {
 public:
-    JsonLine() { m_out.reserve(384); m_out += '{'; }
+    JsonLine()
+    {
+        m_out.reserve(384);
+        m_out += '{';
+    }
     JsonLine &text(const char *key, const QString &value)
     {
         name(key);
@@ -216,12 +220,14 @@ void TJobJournal::Close()
 
 // ---------------------------------------------------------------------------------------
 
-int TJournalFileOps::intent(TFileOpKind kind, const QString &source, const QString &target, int rotation,
-                            int orientation)
+int TJournalFileOps::intent(TFileOpKind kind, const QString &source, const QString &target,
+                            int rotation, int orientation)
 {
     const int seq = m_journal.NextSeq();
     JsonLine line;
-    line.text("event", QStringLiteral("intent")).number("seq", seq).text("op", FileOpKindName(kind));
+    line.text("event", QStringLiteral("intent"))
+        .number("seq", seq)
+        .text("op", FileOpKindName(kind));
     if (!source.isEmpty())
         line.text("source", source);
     if (!target.isEmpty())
@@ -299,7 +305,8 @@ TFileOpResult TJournalFileOps::Move(const QString &from, const QString &to)
 
 TRotateResult TJournalFileOps::Rotate(const QString &path, int quarterTurns)
 {
-    const int seq = intent(TFileOpKind::Rotate, path, QString(), quarterTurns, FileOrientation(path));
+    const int seq =
+        intent(TFileOpKind::Rotate, path, QString(), quarterTurns, FileOrientation(path));
     const TRotateResult result = m_inner.Rotate(path, quarterTurns);
     QJsonObject o;
     o.insert(QStringLiteral("event"), QStringLiteral("done"));

@@ -270,7 +270,8 @@ QImage ComposeAnaglyph(const QImage &left, const QImage &right)
     else
         target.fill(0);
     for (int y = 0; y < larger.height(); ++y) {
-        const QRgb *lp = reinterpret_cast<const QRgb *>(l.constScanLine(std::min(y, l.height() - 1)));
+        const QRgb *lp =
+            reinterpret_cast<const QRgb *>(l.constScanLine(std::min(y, l.height() - 1)));
         QRgb *tp = reinterpret_cast<QRgb *>(target.scanLine(y));
         if (leftIsLarger && (y >= h || w < larger.width())) {
             const int from = y >= h ? 0 : w;
@@ -285,7 +286,8 @@ QImage ComposeAnaglyph(const QImage &left, const QImage &right)
             // 255000 the quotient by 1000 is exactly (sum * 4294968) >> 32, which the
             // compiler can do on several pixels at once.
             const quint32 p = lp[x];
-            const quint32 sum = 299u * ((p >> 16) & 0xFFu) + 587u * ((p >> 8) & 0xFFu) + 114u * (p & 0xFFu);
+            const quint32 sum =
+                299u * ((p >> 16) & 0xFFu) + 587u * ((p >> 8) & 0xFFu) + 114u * (p & 0xFFu);
             quint32 grey = quint32((quint64(sum) * 4294968u) >> 32);
             const quint32 rest = sum - grey * 1000u;
             grey += quint32(rest > 500u) | (quint32(rest == 500u) & grey);

@@ -157,7 +157,8 @@ void TStereoPreview::composeAnaglyph()
     m_decoder.Fit(AnaglyphSlot, m_anaglyph, panelSize(PreviewLeft));
 }
 
-void TStereoPreview::pictureFitted(int slot, quint64 ticket, const QImage &bitmap, const QImage &fitted)
+void TStereoPreview::pictureFitted(int slot, quint64 ticket, const QImage &bitmap,
+                                   const QImage &fitted)
 {
     if (ticket != m_decoder.CurrentFit(slot))
         return;

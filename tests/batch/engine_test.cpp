@@ -392,8 +392,9 @@ TEST_F(EngineJobs, UndoLeavesAloneWhatWasRewrittenSinceTheJob)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
         file.close();
-        const struct timespec times[2] = {{0, UTIME_OMIT},
-                                          {time_t(before.mtimeNs / 1000000000), long(before.mtimeNs % 1000000000)}};
+        const struct timespec times[2] = {
+            {0, UTIME_OMIT},
+            {time_t(before.mtimeNs / 1000000000), long(before.mtimeNs % 1000000000)}};
         ::utimensat(AT_FDCWD, QFile::encodeName(changed).constData(), times, 0);
         const TFileStamp after = StatPath(changed);
         ASSERT_EQ(after.mtimeNs, before.mtimeNs);
