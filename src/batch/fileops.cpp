@@ -333,6 +333,16 @@ TFileOpResult TRealFileOps::Rename(const QString &from, const QString &to)
     unchanged.size = source.size;
     if (from == to)
         return unchanged;
+    // The rename is tried first: it refuses an existing target by itself, and only then
+    // is the target looked at (one stat less for every file of a rename job).
+    bool cross = false;
+    TFileOpResult result = renameNoReplace(from, to, cross);
+    if (cross)
+        return TFileOpResult::Failure(EXDEV);
+    if (result.ok) {
+        result.size = source.size;
+        return result;
+    }
     const TFileStamp target = StatPath(to, false);
     if (target.SameFile(source)) {
         // One directory entry seen under two spellings: a file system that ignores letter
@@ -343,7 +353,6 @@ TFileOpResult TRealFileOps::Rename(const QString &from, const QString &to)
         const QString temporary = QFileInfo(from).path() + QStringLiteral("/.duomira-%1-%2.tmp")
                                                                .arg(::getpid())
                                                                .arg(source.inode);
-        bool cross = false;
         TFileOpResult first = renameNoReplace(from, temporary, cross);
         if (!first.ok)
             return first;
@@ -355,11 +364,6 @@ TFileOpResult TRealFileOps::Rename(const QString &from, const QString &to)
         second.size = source.size;
         return second;
     }
-    bool cross = false;
-    TFileOpResult result = renameNoReplace(from, to, cross);
-    if (cross)
-        return TFileOpResult::Failure(EXDEV);
-    result.size = source.size;
     return result;
 }
 

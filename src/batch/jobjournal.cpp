@@ -236,7 +236,9 @@ int TJournalFileOps::intent(TFileOpKind kind, const QString &source, const QStri
         line.number("entry", m_entry);
     if (rotation >= 0)
         line.number("rotation", rotation).number("orientation", orientation);
-    if (!source.isEmpty() && kind != TFileOpKind::CreateFolder) {
+    // A rename leaves the file as it was (its outcome line has the stamp the undo checks):
+    // it skips the stat, one of the few system calls each step of a rename job makes.
+    if (!source.isEmpty() && kind != TFileOpKind::CreateFolder && kind != TFileOpKind::Rename) {
         // A copy and a turn read through a link; a rename and a move act on the name.
         const bool follow = kind == TFileOpKind::Copy || kind == TFileOpKind::Rotate;
         const QByteArray stamp = stampJson(StatPath(source, follow));
