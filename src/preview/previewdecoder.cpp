@@ -11,15 +11,31 @@
 
 #include <algorithm>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace {
 
 // Decoded files kept: the two pictures shown, the two decoded ahead, and some room for
 // stepping back.
 constexpr std::size_t CacheCapacity = 8;
 // Requests for the rows shown go before decoding ahead.
-constexpr int FitPriority = 20;
+constexpr int FitPriority = 5;
 constexpr int RequestPriority = 10;
 constexpr int PrefetchPriority = 0;
+
+// The workers run a little below the user interface thread: when both want the processor
+// the window gets it first and the decodes take the rest, so that stepping through the
+// rows stays smooth on a busy machine. (A pool thread runs only this decoder's work.)
+void runBelowInterface()
+{
+    thread_local bool lowered = false;
+    if (!lowered) {
+        lowered = true;
+        ::setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), 5);
+    }
+}
 
 bool isJpegName(const QString &path)
 {
@@ -105,6 +121,7 @@ quint64 TPreviewDecoder::Request(int side, const TDecodeRequest &request)
     m_current[side] = ticket;
     m_pool.start(
         [this, side, ticket, request] {
+            runBelowInterface();
             if (m_current[side] != ticket)
                 return;
             withSource(request, [this, side, ticket, request](const QImage &source) {
@@ -129,9 +146,11 @@ quint64 TPreviewDecoder::Fit(int slot, const QImage &bitmap, QSize panel)
         return 0;
     const quint64 ticket = ++m_nextTicket;
     m_currentFit[slot] = ticket;
-    // Ahead of the decodes: a fit takes milliseconds and is what the user sees meanwhile.
+    // Behind the decodes of current requests (a sharp picture makes its side's fit stale
+    // before it runs), ahead of the files decoded in advance.
     m_pool.start(
         [this, slot, ticket, bitmap, panel] {
+            runBelowInterface();
             if (m_currentFit[slot] != ticket)
                 return;
             const QRect fit = FitRect(bitmap.size(), panel);
@@ -172,8 +191,12 @@ quint64 TPreviewDecoder::CurrentTicket(int side) const
 
 void TPreviewDecoder::Prefetch(const TDecodeRequest &request)
 {
-    m_pool.start([this, request] { withSource(request, [](const QImage &) {}); },
-                 PrefetchPriority);
+    m_pool.start(
+        [this, request] {
+            runBelowInterface();
+            withSource(request, [](const QImage &) {});
+        },
+        PrefetchPriority);
 }
 
 int TPreviewDecoder::CachedCount() const

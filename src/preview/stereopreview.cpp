@@ -97,7 +97,9 @@ void TStereoPreview::showEntryImage(int side, const TDatensatz &entry)
     }
     // The sharp picture is decoded in the background. Meanwhile the thumbnail stands in,
     // unless the side already shows this file sharp (a turn or a resize of the same file
-    // keeps the sharp picture until the new one arrives).
+    // keeps the sharp picture until the new one arrives). The request goes first, so that
+    // the stand-in knows that a sharp picture is on its way.
+    m_decoder.Request(side, TDecodeRequest{path, look, panel});
     if (!(sameFile && s.Sharp)) {
         s.Sharp = false;
         s.Bitmap = BuildEntryBitmap(thumbnail, look, panel);
@@ -107,11 +109,17 @@ void TStereoPreview::showEntryImage(int side, const TDatensatz &entry)
     s.Path = path;
     s.Look = look;
     s.Panel = panel;
-    m_decoder.Request(side, TDecodeRequest{path, look, panel});
+}
+
+// No decode is on its way to the side: what it shows now stays.
+bool TStereoPreview::settled(int side) const
+{
+    return m_sides[side].Sharp || m_decoder.CurrentTicket(side) == 0;
 }
 
 // Shows the side's bitmap at once; the widget stretches it until the Lanczos fit, made on a
-// worker, arrives (pictureFitted). The anaglyph is fitted as a whole instead.
+// worker, arrives (pictureFitted). A side waiting for its sharp picture is not fitted (the
+// workers decode first), and the anaglyph is fitted as a whole instead.
 void TStereoPreview::showStandIn(int side)
 {
     const Side &s = m_sides[side];
@@ -121,7 +129,7 @@ void TStereoPreview::showStandIn(int side)
         return;
     }
     m_view.ShowPicture(side, s.Bitmap, QImage());
-    if (m_options.Mode == TDisplayMode::Anaglyph)
+    if (m_options.Mode == TDisplayMode::Anaglyph || !settled(side))
         m_decoder.CancelFit(side);
     else
         m_decoder.Fit(side, s.Bitmap, s.Panel);
@@ -154,7 +162,10 @@ void TStereoPreview::composeAnaglyph()
     }
     m_anaglyph = ComposeAnaglyph(l.Bitmap, r.Bitmap);
     m_view.ShowAnaglyph(m_anaglyph, QImage());
-    m_decoder.Fit(AnaglyphSlot, m_anaglyph, panelSize(PreviewLeft));
+    if (settled(PreviewLeft) && settled(PreviewRight))
+        m_decoder.Fit(AnaglyphSlot, m_anaglyph, panelSize(PreviewLeft));
+    else
+        m_decoder.CancelFit(AnaglyphSlot);
 }
 
 void TStereoPreview::pictureFitted(int slot, quint64 ticket, const QImage &bitmap,
@@ -194,6 +205,11 @@ void TStereoPreview::decodeFailed(int side, quint64 ticket)
     if (ticket != m_decoder.CurrentTicket(side))
         return;
     m_decoder.Cancel(side);
+    // The stand-in stays: now it gets its fit.
+    if (m_options.Mode == TDisplayMode::Anaglyph)
+        composeAnaglyph();
+    else if (m_sides[side].Present && !m_sides[side].Bitmap.isNull())
+        m_decoder.Fit(side, m_sides[side].Bitmap, m_sides[side].Panel);
 }
 
 void TStereoPreview::Prefetch(const TDatensatz *left, const TDatensatz *right)

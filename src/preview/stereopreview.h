@@ -105,6 +105,7 @@ private:
 
     void showEntryImage(int side, const TDatensatz &entry);
     void showStandIn(int side);
+    bool settled(int side) const;
     void hideSide(int side);
     QSize panelSize(int side) const;
     bool sideShown(int side) const;

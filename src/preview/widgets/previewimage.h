@@ -17,8 +17,7 @@ public:
     // present size (made on a worker thread), so that showing it costs no resampling.
     void setBitmap(const QImage &bitmap, const QImage &fitted = QImage());
     QImage bitmap() const { return m_bitmap; }
-    // The picture as it is drawn, and where.
-    QImage fittedBitmap();
+    // Where the picture is drawn.
     QRect fittedRect() const;
 
 protected:
