@@ -2,7 +2,10 @@
 // reads their metadata, orders the lists (mode 0) and runs the requested ordering pass. When
 // the assignment finds no run it continues like a user at the pair prompt: with
 // --offset-pair the user selects those two pictures and presses "Next", without it the user
-// closes the prompt. Prints the outcome and both lists, row by row, as JSON.
+// closes the prompt. Prints the outcome and both lists, row by row, as JSON. With
+// --method alignment the assigning pass pairs by the rhythm alignment: every paired entry
+// then carries its pair's confidence and its clock correction, and the output names the
+// clock changes found.
 #include "cli/commands.h"
 #include "entries/datensatz.h"
 #include "entries/listrows.h"
@@ -21,17 +24,20 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
 #include <cstdio>
 #include <optional>
 
 namespace {
 
-const char kUsage[] = "Usage: duomira-cli pair [--mode 0|1|2] [--offset-pair LEFTFILE RIGHTFILE] "
-                      "[--start N] [--mask MASK] --left FILE... --right FILE...\n";
+const char kUsage[] = "Usage: duomira-cli pair [--mode 0|1|2] [--method rhythm|alignment] "
+                      "[--offset-pair LEFTFILE RIGHTFILE] [--start N] [--mask MASK] "
+                      "--left FILE... --right FILE...\n";
 
 struct PairOptions
 {
     int mode = 1;
+    PairingMethod method = PairingMethod::Rhythm;
     std::optional<std::pair<QString, QString>> offsetPair;
     std::optional<int> start;
     std::optional<QString> mask;
@@ -67,6 +73,15 @@ QString parse(const QStringList &arguments, PairOptions &o)
                 (*v != QLatin1String("0") && *v != QLatin1String("1") && *v != QLatin1String("2")))
                 return QStringLiteral("--mode needs 0, 1 or 2");
             o.mode = v->toInt();
+            files = nullptr;
+        } else if (a == QLatin1String("--method")) {
+            const auto v = value();
+            if (v == QLatin1String("rhythm"))
+                o.method = PairingMethod::Rhythm;
+            else if (v == QLatin1String("alignment"))
+                o.method = PairingMethod::Alignment;
+            else
+                return QStringLiteral("--method needs rhythm or alignment");
             files = nullptr;
         } else if (a == QLatin1String("--start")) {
             const auto v = value();
@@ -185,6 +200,12 @@ QJsonObject entryObject(const TDatensatz *e, bool withName)
     o.insert(QStringLiteral("side"), SideText(e->Side()));
     o.insert(QStringLiteral("number"), e->Number());
     o.insert(QStringLiteral("captureTime"), timeObject(e->CaptureTime()));
+    if (e->ClockCorrection() != 0)
+        o.insert(QStringLiteral("clockCorrectionSeconds"), e->ClockCorrection());
+    if (e->PairConfidence() >= 0) {
+        o.insert(QStringLiteral("confidence"), std::round(e->PairConfidence() * 1000) / 1000);
+        o.insert(QStringLiteral("doubtful"), e->IsDoubtful());
+    }
     if (withName)
         o.insert(QStringLiteral("newName"), gap ? QJsonValue() : QJsonValue(e->NewFileName()));
     return o;
@@ -225,6 +246,7 @@ int runPairCommand(const QStringList &arguments)
         ListRowModel::LinkLists(left, right);
         TMainWindowState state;
         TOrderingPass pass(left, right, &state);
+        pass.SetPairingMethod(o.method);
         TPairEditing editing(pass, state);
         HeadlessLoadingView view;
         TIdleProcessor loading(left, right, view);
@@ -285,6 +307,13 @@ int runPairCommand(const QStringList &arguments)
         }
         if (o.offsetPair)
             result.insert(QStringLiteral("offsetPairUsed"), offsetApplied);
+        if (o.method == PairingMethod::Alignment) {
+            const TPairingReport &report = pass.LastReport();
+            result.insert(QStringLiteral("method"), QStringLiteral("alignment"));
+            result.insert(QStringLiteral("doubtfulPairs"), report.doubtful);
+            result.insert(QStringLiteral("clockFindings"),
+                          QJsonArray::fromStringList(report.clockFindings));
+        }
 
         if (o.mask)
             renameAll(left, right, *o.mask);
