@@ -13,6 +13,7 @@
 #include "mainwindow/orderingprogress.h"
 #include "mainwindow/pairing.h"
 #include "mainwindow/sorting.h"
+#include "naming/searchreplace.h"
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
@@ -124,6 +125,7 @@ TFormMain::TFormMain(QWidget *parent)
     connectOptions();
     connectLists();
     connectEditArea();
+    connectNaming();
 
     // The first size: the design size, but never more than the screen offers (the frame is
     // taken off once the window is shown and its frame is known).

@@ -21,7 +21,10 @@ class ListRowModel;
 class QAction;
 class QWidget;
 class TEditArea;
+class TFormBest;
 class TFormDlgNext;
+class TFormEditRenMask;
+class TFormSearchReplace;
 class TIdleProcessor;
 class TImageList;
 class TImageListView;
@@ -29,7 +32,9 @@ class TListActions;
 class TOptionStack;
 class TOrderingPass;
 class TPairEditing;
+class TSearchReplace;
 class TStatusProgress;
+struct TSearchOptions;
 struct TSideEditControls;
 
 class TFormMain : public QMainWindow, public TLoadingView
@@ -63,6 +68,14 @@ public:
     // enabled once there is one.
     void setLogWindow(QWidget *window);
     TFormDlgNext *pairPrompt();
+
+    // The token palette, the search window and the replace question that the program
+    // created at start-up; without them the window makes its own when first needed.
+    void setTokenPalette(TFormEditRenMask *palette);
+    void setSearchWindow(TFormSearchReplace *window);
+    void setReplaceQuestion(TFormBest *question);
+    TFormSearchReplace *searchWindow();
+    TFormBest *replaceQuestion();
 
     // Adds files to target (folders stand for the image files in them), as a drop or an
     // open dialog does. While an ordering pass or another batch of files is in progress
@@ -144,6 +157,14 @@ private:
     void scheduleNumbering();
     void applyThumbnailSize(int itemIndex);
 
+    // ---- renaming and search and replace (formmain_naming.cpp) ----
+    void connectNaming();
+    void schedulePreview();
+    void renameSelected();
+    void openSearchReplace();
+    void searchRequested(const TSearchOptions &options);
+    void replaceRequested(const TSearchOptions &options, bool all);
+
     // Core objects. The lists go last: the objects that work on them are released first.
     std::unique_ptr<ListRowModel> m_left;
     std::unique_ptr<ListRowModel> m_right;
@@ -155,6 +176,7 @@ private:
     std::unique_ptr<TPairEditing> m_pairs;
     std::unique_ptr<TListActions> m_actions;
     std::unique_ptr<TIdleProcessor> m_idle;
+    std::unique_ptr<TSearchReplace> m_search;
 
     // Widgets.
     TOptionStack *m_options = nullptr;
@@ -165,6 +187,8 @@ private:
     QWidget *PanelImage_L = nullptr;
     QWidget *PanelImage_R = nullptr;
     QPointer<TFormDlgNext> m_pairPrompt;
+    QPointer<TFormSearchReplace> m_searchWindow;
+    QPointer<TFormBest> m_replaceQuestion;
     QPointer<QWidget> m_logWindow;
 
     // Window state.
@@ -177,6 +201,7 @@ private:
     bool m_shown = false;
     bool m_loading = false;
     bool m_numberingScheduled = false;
+    bool m_previewScheduled = false;
 
 public:
     // Actions shared by the menus and the window's buttons; each one's objectName is its
