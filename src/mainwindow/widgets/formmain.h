@@ -11,6 +11,7 @@
 // of the actions).
 #include "mainwindow/loading.h"
 #include "mainwindow/mainstate.h"
+#include "preview/stereopreview.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -32,6 +33,7 @@ class TListActions;
 class TOptionStack;
 class TOrderingPass;
 class TPairEditing;
+class TPreviewArea;
 class TSearchReplace;
 class TStatusProgress;
 struct TSearchOptions;
@@ -51,9 +53,6 @@ public:
     TImageList &smallImages() const { return *m_smallImages; }
     TImageListView *listView(const ListRowModel &list) const;
     TOptionStack *optionStack() const { return m_options; }
-    // The area above the edit area and the lists (height set by the splitter above the
-    // lists) that holds the stereo preview panels.
-    QWidget *previewArea() const { return m_previewArea; }
     TEditArea *editArea() const { return m_edit; }
     TIdleProcessor &idleProcessor() const { return *m_idle; }
     TMainWindowState &windowState() { return m_state; }
@@ -98,11 +97,17 @@ public:
     void IdlePreviews() override;
 
     // Preview flags (the preview panels draw from them at idle time).
-    bool LeftDirty = false;
-    bool RightDirty = false;
-    bool AnaglyphDirty = false;
-    bool ExifDirtyL = false;
-    bool ExifDirtyR = false;
+    TPreviewFlags PreviewFlags;
+    bool &LeftDirty = PreviewFlags.LeftDirty;
+    bool &RightDirty = PreviewFlags.RightDirty;
+    bool &AnaglyphDirty = PreviewFlags.AnaglyphDirty;
+    bool &ExifDirtyL = PreviewFlags.ExifDirtyL;
+    bool &ExifDirtyR = PreviewFlags.ExifDirtyR;
+
+    // The stereo preview: the area above the edit area and the lists (height set by the
+    // splitter above the lists) that holds its panels, and its drawing step.
+    TPreviewArea *previewArea() const { return m_previewArea; }
+    TStereoPreview &stereoPreview() const { return *m_preview; }
 
 protected:
     bool event(QEvent *event) override;
@@ -135,6 +140,14 @@ private:
     // The window, frame included, within the screen's available area, at its top left.
     void fitToScreen();
     void showOutcome(const TActionOutcome &outcome);
+
+    // ---- stereo preview (formmain_preview.cpp) ----
+    void connectPreview();
+    TDisplayMode displayMode() const;
+    void displayModeChanged();
+    void previewPanelResized(int side);
+    TPreviewOptions previewOptions() const;
+    void prefetchNextPair();
 
     // ---- lists and edit panels (formmain_lists.cpp) ----
     void connectLists();
@@ -176,6 +189,7 @@ private:
     std::unique_ptr<TPairEditing> m_pairs;
     std::unique_ptr<TListActions> m_actions;
     std::unique_ptr<TIdleProcessor> m_idle;
+    std::unique_ptr<TStereoPreview> m_preview;
     std::unique_ptr<TSearchReplace> m_search;
 
     // Widgets.
@@ -183,9 +197,11 @@ private:
     TEditArea *m_edit = nullptr;
     TImageListView *ListView_L = nullptr;
     TImageListView *ListView_R = nullptr;
-    QWidget *m_previewArea = nullptr;
     QWidget *PanelImage_L = nullptr;
     QWidget *PanelImage_R = nullptr;
+    TPreviewArea *m_previewArea = nullptr;
+    int m_previewRow = -1;  // the left row the preview showed last
+    int m_stepDirection = 1; // +1 when the user last stepped down the list, -1 up
     QPointer<TFormDlgNext> m_pairPrompt;
     QPointer<TFormSearchReplace> m_searchWindow;
     QPointer<TFormBest> m_replaceQuestion;
