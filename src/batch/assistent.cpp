@@ -38,15 +38,12 @@ void TAssistentController::ShowWizard()
     m_cancelRequested = false;
     // Folders typed as "~/..." are the user's home; the checks and the run need full paths.
     TNamingSettings &naming = NamingSettings();
-    bool changed = false;
-    for (QString *folder : {&naming.FolderLeft, &naming.FolderRight, &naming.FolderMono}) {
-        const QString expanded = ExpandUserPath(*folder);
-        changed = changed || expanded != *folder;
-        *folder = expanded;
-    }
+    for (QString *folder : {&naming.FolderLeft, &naming.FolderRight, &naming.FolderMono})
+        *folder = ExpandUserPath(*folder);
     SpmListFile() = ExpandUserPath(SpmListFile());
-    if (changed)
-        RefreshAllEntries();
+    // The targets are read from the rows; a change of folders or suffixes may not have
+    // reached them yet.
+    RefreshAllEntries();
     m_rotationCount = CountRotations(entries());
     GoToStep(1, false);
 }
@@ -245,7 +242,11 @@ void TAssistentController::GoToStep(int code, bool back)
     case 45: record(acKeepIncomplete, 19); break;
     case 46: record(acCompletePartners, 34); break;
     case 47: record(acKeepIncomplete, 34); break;
-    case 49: showPageWith(code, pgSpmListe, {50, 51, 0}, back); break;
+    case 49:
+        // The field shows the path the list will really be written to.
+        m_host.PreparePage(pgSpmListe);
+        showPageWith(code, pgSpmListe, {50, 51, 0}, back);
+        break;
     case 50: record(acWriteSpmList, 30); break;
     case 51: record(acNoSpmList, 30); break;
     case 52: showPageWith(code, pgBestAuftrag, {53, 0, 0}, back); break;

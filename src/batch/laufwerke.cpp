@@ -75,15 +75,19 @@ QString TVolumeSource::ExistingCanonicalPath(const QString &path) const
     return QFileInfo(path).canonicalFilePath();
 }
 
-TSystemVolumes::TSystemVolumes()
-    : m_mounts(mountPointsOf(QStringLiteral("/proc/self/mounts")))
+QStringList TSystemVolumes::MountPoints() const
 {
-    for (const QString &p : mountPointsOf(QStringLiteral("/etc/fstab"))) {
-        if (p != QLatin1String("/"))
-            m_fstab.append(p);
-    }
-    if (!m_mounts.contains(QStringLiteral("/")))
-        m_mounts.append(QStringLiteral("/"));
+    QStringList mounts = mountPointsOf(QStringLiteral("/proc/self/mounts"));
+    if (!mounts.contains(QStringLiteral("/")))
+        mounts.append(QStringLiteral("/"));
+    return mounts;
+}
+
+QStringList TSystemVolumes::ConfiguredMountPoints() const
+{
+    QStringList points = mountPointsOf(QStringLiteral("/etc/fstab"));
+    points.removeAll(QStringLiteral("/"));
+    return points;
 }
 
 qint64 TSystemVolumes::FreeBytes(const QString &mountPoint) const
@@ -94,24 +98,10 @@ qint64 TSystemVolumes::FreeBytes(const QString &mountPoint) const
     return info.bytesAvailable();
 }
 
-namespace {
-std::unique_ptr<TSystemVolumes> &systemVolumes()
-{
-    static std::unique_ptr<TSystemVolumes> volumes;
-    return volumes;
-}
-} // namespace
-
 TVolumeSource &SystemVolumes()
 {
-    if (!systemVolumes())
-        systemVolumes() = std::make_unique<TSystemVolumes>();
-    return *systemVolumes();
-}
-
-void RefreshSystemVolumes()
-{
-    systemVolumes() = std::make_unique<TSystemVolumes>();
+    static TSystemVolumes volumes;
+    return volumes;
 }
 
 TVolumeOfPath VolumeOfPath(const QString &path, const TVolumeSource &source)

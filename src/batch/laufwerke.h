@@ -31,24 +31,19 @@ public:
     virtual QString ExistingCanonicalPath(const QString &path) const;
 };
 
-// The running system: /proc/self/mounts, /etc/fstab and statvfs through QStorageInfo.
+// The running system: /proc/self/mounts, /etc/fstab and statvfs through QStorageInfo. The
+// tables are read on every question, so a disk plugged in while a check page is open counts
+// at the next check.
 class TSystemVolumes : public TVolumeSource
 {
 public:
-    TSystemVolumes();
-    QStringList MountPoints() const override { return m_mounts; }
-    QStringList ConfiguredMountPoints() const override { return m_fstab; }
+    QStringList MountPoints() const override;
+    QStringList ConfiguredMountPoints() const override;
     qint64 FreeBytes(const QString &mountPoint) const override;
-
-private:
-    QStringList m_mounts;
-    QStringList m_fstab;
 };
 
-// The program-wide source of the system's volumes (read once per wizard opening).
+// The program-wide source of the system's volumes.
 TVolumeSource &SystemVolumes();
-// Reads the mount tables again (the user may have plugged a disk in).
-void RefreshSystemVolumes();
 
 // The volume a path lives on or would live on once its folders are created.
 struct TVolumeOfPath
