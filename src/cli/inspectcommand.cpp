@@ -1,8 +1,11 @@
-// duomira-cli inspect: reads each file with the built-in EXIF reader and prints the
-// metadata records as one JSON array (one object per file that could be read).
+// duomira-cli inspect: reads each file's metadata record as the window does (the built-in
+// EXIF reader, and for formats other than JPEG the imaging library's EXIF list) and prints
+// the records as one JSON array (one object per file that could be read).
 #include "cli/commands.h"
+#include "imaging/dsorgbild.h"
 #include "imaging/exifreader.h"
 #include "imaging/jpegdata.h"
+#include "imaging/libgfl.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -101,8 +104,8 @@ int runInspectCommand(const QStringList &arguments)
             status = 1;
             continue;
         }
-        TJPEGData record;
-        switch (ReadJpegData(path, record)) {
+        TJPEGData probe;
+        switch (ReadJpegData(path, probe)) {
         case JpegReadResult::FileMissing:
             std::fprintf(stderr, "duomira-cli inspect: %s: no such file\n", qPrintable(path));
             status = 1;
@@ -113,7 +116,8 @@ int runInspectCommand(const QStringList &arguments)
             status = 1;
             break;
         case JpegReadResult::Read:
-            records.append(recordObject(path, record, withTags));
+            records.append(
+                recordObject(path, readImageMetadata(path, TJPEGData{}, &Gfl()), withTags));
             break;
         }
     }

@@ -1,6 +1,7 @@
 // duomira-cli: headless access to the engine. The first argument names a subcommand; to
 // add one, implement it in its own file and list it in the table below.
 #include "cli/commands.h"
+#include "imaging/libgfl.h"
 #include "ui/appinfo.h"
 
 #include <QCoreApplication>
@@ -62,8 +63,16 @@ int main(int argc, char **argv)
         return 0;
     }
     for (const TCliCommand &c : commands) {
-        if (name == QLatin1String(c.name))
-            return c.run(arguments);
+        if (name != QLatin1String(c.name))
+            continue;
+        // Pictures other than JPEG and their EXIF lists come from the imaging library, as
+        // in the window; without it the commands work on JPEG files only (the reason is
+        // logged on standard error).
+        QString messages;
+        GflStartup(messages);
+        const int status = c.run(arguments);
+        GflShutdown();
+        return status;
     }
     std::fprintf(stderr, "duomira-cli: unknown command '%s'\n\n", qPrintable(name));
     printUsage(stderr);

@@ -1,5 +1,6 @@
 #include "entries/listitemmodel.h"
 
+#include "entries/datensatz.h"
 #include "entries/listrows.h"
 #include "imaging/imagelist.h"
 
@@ -29,6 +30,11 @@ ListRowItemModel::ListRowItemModel(ListRowModel *rows, QObject *parent)
         beginResetModel();
         endResetModel();
     });
+}
+
+QColor ListRowItemModel::ExcludedTextColor()
+{
+    return QColor(0x8c, 0x8c, 0x8c);
 }
 
 TDatensatz *ListRowItemModel::entryOf(const QModelIndex &index)
@@ -65,6 +71,13 @@ QVariant ListRowItemModel::data(const QModelIndex &index, int role) const
         if (!images || row->ImageIndex() >= images->Count())
             return {};
         return images->Image(row->ImageIndex());
+    }
+    case Qt::ForegroundRole: {
+        // An image excluded from the batch job is shown greyed.
+        const TDatensatz *e = row->Data();
+        if (e && !IsGapAttribute(e->Attribute()) && !e->Batch())
+            return ExcludedTextColor();
+        return {};
     }
     case EntryRole:
         return QVariant::fromValue(reinterpret_cast<quintptr>(row->Data()));

@@ -2,9 +2,11 @@
 // Qt item model over one ListRowModel, for the list views of the main window: eight
 // columns ("N°", "Attributes", "Original name", "Date / Time", "New name", "Type",
 // "Source folder", "Target folder"), the row texts as display role, the row's icon from the
-// small image list as decoration of column 0. Read-only; selection, focus and scrolling stay
+// small image list as decoration of column 0, and a grey text for images excluded from the
+// batch job. Read-only; selection, focus and scrolling stay
 // in the row model, which the main window keeps in step with the view.
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QPointer>
 
 class ListRowModel;
@@ -23,6 +25,8 @@ public:
     explicit ListRowItemModel(ListRowModel *rows, QObject *parent = nullptr);
 
     ListRowModel *Rows() const { return m_rows; }
+    // Text colour of the rows of images excluded from the batch job.
+    static QColor ExcludedTextColor();
     static TDatensatz *entryOf(const QModelIndex &index);
 
     int rowCount(const QModelIndex &parent = {}) const override;

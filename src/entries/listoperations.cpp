@@ -6,6 +6,8 @@
 #include "imaging/dsorgbild.h"
 
 #include <algorithm>
+#include <functional>
+#include <unordered_set>
 
 namespace {
 
@@ -74,6 +76,67 @@ struct PairMarker
     }
 };
 
+// The rows that "Remove from list" gives up, deleted together once the walk is done: one
+// deletion per row would move the rows behind it and renumber them each time, which makes
+// removing many rows quadratic. Until then a removed image stands in its row as a gap
+// opposite a gap; the walk skips gaps, so it visits exactly the rows it would visit if each
+// row pair went at once. Deleting a row frees its entry.
+class DoomedRows
+{
+public:
+    // Gives up the rows of entry and of its partner, both gaps now; an entry without a row
+    // is freed at once.
+    void add(TDatensatz *entry)
+    {
+        TDatensatz *partner = entry->Partner();
+        for (TDatensatz *e : {partner, entry}) {
+            if (ListRow *row = e->Item()) {
+                m_rows.insert(row);
+                m_order.push_back(row);
+            } else {
+                delete e;
+            }
+        }
+    }
+
+    ~DoomedRows()
+    {
+        if (m_rows.empty())
+            return;
+        // One row pair goes row by row, which the views follow without starting over.
+        if (m_order.size() <= 2) {
+            for (ListRow *row : m_order)
+                row->Model()->DeleteRow(row);
+            return;
+        }
+        std::vector<ListRowModel *> lists;
+        for (const ListRow *row : m_rows)
+            if (std::find(lists.begin(), lists.end(), row->Model()) == lists.end())
+                lists.push_back(row->Model());
+        for (ListRowModel *list : lists)
+            list->DeleteRowsIf([this](const ListRow &row) { return m_rows.count(&row) > 0; });
+    }
+
+private:
+    std::unordered_set<const ListRow *> m_rows;
+    std::vector<ListRow *> m_order; // the rows in the order they were given up
+};
+
+// DeleteEntryPair, with the rows given up into doomed instead of deleted.
+bool deleteEntryPair(TDatensatz *entry, DoomedRows &doomed)
+{
+    if (!entry || !entry->Partner() || IsGapAttribute(entry->Attribute()))
+        return false;
+    entry->SetAttribute(daGap);
+    TDatensatz *partner = entry->Partner();
+    if (!IsGapAttribute(partner->Attribute())) {
+        partner->SetAttribute(daUnassigned);
+        return false;
+    }
+    doomed.add(entry);
+    return true;
+}
+
 } // namespace
 
 TSelectActionResult RunSelectAction(ListRowModel &list, int code,
@@ -82,6 +145,9 @@ TSelectActionResult RunSelectAction(ListRowModel &list, int code,
     TSelectActionResult result;
     ListUpdateGuard guardThis(&list);
     ListUpdateGuard guardOther(list.OtherList());
+    // Declared after the guards: the rows go before the lists signal their changes, also
+    // when an error stops the walk.
+    DoomedRows doomed;
     PairMarker marker;
 
     ListRow *row = list.Row(list.FirstSelected());
@@ -93,7 +159,6 @@ TSelectActionResult RunSelectAction(ListRowModel &list, int code,
                                  << list.Side();
             return result;
         }
-        bool restart = false;
         switch (code) {
         case saRotate0:
         case saRotate90:
@@ -129,11 +194,8 @@ TSelectActionResult RunSelectAction(ListRowModel &list, int code,
             e->SetBatch(false);
             break;
         case saDeleteEntryPair:
-            if (DeleteEntryPair(e)) {
-                // The current row is gone: walk again from the first selected row.
+            if (deleteEntryPair(e, doomed))
                 result.RowsChanged = true;
-                restart = true;
-            }
             break;
         case saInvertOn:
             e->SetInvert(true);
@@ -154,7 +216,7 @@ TSelectActionResult RunSelectAction(ListRowModel &list, int code,
         default:
             break;
         }
-        row = restart ? list.Row(list.FirstSelected()) : list.Row(list.NextSelected(row->Index()));
+        row = list.Row(list.NextSelected(row->Index()));
     }
     return result;
 }
@@ -221,25 +283,8 @@ void SplitPair(TDatensatz *entry)
 
 bool DeleteEntryPair(TDatensatz *entry)
 {
-    if (!entry || !entry->Partner() || IsGapAttribute(entry->Attribute()))
-        return false;
-    entry->SetAttribute(daGap);
-    TDatensatz *partner = entry->Partner();
-    if (!IsGapAttribute(partner->Attribute())) {
-        partner->SetAttribute(daUnassigned);
-        return false;
-    }
-    // Both are gaps now: the row pair goes. Deleting a row frees its entry; an entry
-    // without row is freed directly.
-    if (ListRow *row = partner->Item())
-        row->Model()->DeleteRow(row);
-    else
-        delete partner;
-    if (ListRow *row = entry->Item())
-        row->Model()->DeleteRow(row);
-    else
-        delete entry;
-    return true;
+    DoomedRows doomed; // both rows go at the end of this call
+    return deleteEntryPair(entry, doomed);
 }
 
 void SelectByAttribute(ListRowModel &list, int mode)
@@ -320,9 +365,12 @@ SelectEntryResult SelectEntry(TDatensatz *entry, bool withPartner)
     return SelectEntryResult::Selected;
 }
 
-void RefreshAllEntries()
+namespace {
+
+// Runs work on every registered entry, in registry order, with the lists they stand in
+// counting one update, so that each list signals its row changes once at the end.
+void forEveryEntry(const std::function<void(TDatensatz *)> &work)
 {
-    // Row texts change for every entry: signal each list once at the end.
     std::vector<ListRowModel *> lists;
     const std::vector<TDatensatz *> entries = DatensatzList().Entries();
     for (TDatensatz *e : entries) {
@@ -333,14 +381,31 @@ void RefreshAllEntries()
         }
     }
     for (TDatensatz *e : entries)
-        e->Refresh();
+        work(e);
     for (ListRowModel *list : lists)
         list->EndUpdate();
+}
+
+} // namespace
+
+void RefreshAllEntries()
+{
+    forEveryEntry([](TDatensatz *e) { e->Refresh(); });
 }
 
 void ClearThumbnails(TImageList &imageList)
 {
     HolderList().ResetImageIndexes(imageList);
+    // The rows' icon indexes point into the emptied list. Each row that shows it takes its
+    // icon again now: a row whose new index happens to equal the old one would otherwise
+    // signal no change, and the views would keep showing no icon for it.
+    forEveryEntry([&imageList](TDatensatz *e) {
+        ListRow *row = e->Item();
+        if (!row || !row->Model() || row->Model()->SmallImages() != &imageList)
+            return;
+        row->SetImageIndex(-1);
+        e->RefreshThumbnail();
+    });
 }
 
 void ClearHolderFlags()

@@ -99,8 +99,9 @@ SelectEntryResult SelectEntry(TDatensatz *entry, bool withPartner);
 // Refresh on every registered entry, in registry order.
 void RefreshAllEntries();
 
-// Every holder forgets its icons and the small image list is emptied; rows get their icons
-// again at their next refresh.
+// Every holder forgets its icons and the small image list is emptied; the rows that show
+// that image list take their icons again at once (the list's icons are built anew, e.g.
+// without those of removed files, or in a new size).
 void ClearThumbnails(TImageList &imageList);
 
 // SetHolderFlags(0) on every registered entry.

@@ -45,11 +45,37 @@ QImage aspectThumbnail(const QImage &picture)
 
 } // namespace
 
+TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const TGflLibrary *gfl)
+{
+    TJPEGData record = current;
+    ReadJpegData(path, record);
+    if (hasJpgExtension(path))
+        return record;
+    // Other formats (".jpeg" and ".jpe" too) need the library; without it: the built-in
+    // reader only.
+    const QFileInfo info(path);
+    if (!gfl || !gfl->available() || path.isEmpty() || !info.exists())
+        return record;
+    const double fileTime = DateTimeToDays(info.lastModified());
+    record.CaptureTime = fileTime;
+    record.FileTime = fileTime;
+    // The library's EXIF list is read from the file, not from a decoded picture: a file
+    // whose picture cannot be decoded still has its capture time and texts.
+    ReadGflFileExif(gfl, path, record);
+    // HEIF and RAW pictures come out of the library upright; their EXIF orientation must
+    // not turn them a second time. Like a JPEG marked "Normal", the entry then keeps its
+    // preset rotation.
+    GFL_FILE_INFORMATION format{};
+    if (record.HasExif && gfl->fileInformation(path, format) == GFL_NO_ERROR &&
+        (format.Flags & GFL_FILE_ORIENTATION_APPLIED))
+        record.OrientationCode = -1;
+    return record;
+}
+
 ImageDataResult readImageData(const QString &path, const TJPEGData &current, const TGflLibrary *gfl)
 {
     ImageDataResult result;
-    result.jpegData = current;
-    ReadJpegData(path, result.jpegData);
+    result.jpegData = readImageMetadata(path, current, gfl);
 
     if (hasJpgExtension(path)) {
         result.thumbnailReplaced = true;
@@ -57,25 +83,20 @@ ImageDataResult readImageData(const QString &path, const TJPEGData &current, con
             CreateJpegThumbnail(path, ThumbnailSize, QColor::fromRgb(ThumbnailBackground));
         return result;
     }
-    // Other formats (".jpeg" and ".jpe" too) need the library; without it: metadata only.
-    const QFileInfo info(path);
-    if (!gfl || !gfl->available() || path.isEmpty() || !info.exists())
+    if (!gfl || !gfl->available() || path.isEmpty() || !QFileInfo::exists(path))
         return result;
-    const double fileTime = DateTimeToDays(info.lastModified());
-    result.jpegData.CaptureTime = fileTime;
-    result.jpegData.FileTime = fileTime;
 
     GflBitmapPtr gflBitmap;
     QImage picture;
     QList<QRgb> palette;
     result.loadErrorSet = true;
-    if (!LoadGflBitmap(gfl, path, gflBitmap, picture, result.loadError, palette))
+    // The library may hand an embedded thumbnail or preview that is large enough.
+    if (!LoadGflThumbnail(gfl, path, ThumbnailSize, gflBitmap, picture, result.loadError, palette))
         return result; // the thumbnail stays as it was
     if (picture.format() == QImage::Format_Mono || picture.format() == QImage::Format_Indexed8) {
         result.paletteSet = true;
         result.palette = palette;
     }
-    ReadGflExif(gfl, gflBitmap.get(), result.jpegData);
     gflBitmap.reset();
     result.thumbnailReplaced = true;
     result.thumbnail = aspectThumbnail(picture);

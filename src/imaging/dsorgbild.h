@@ -47,6 +47,11 @@ struct ImageDataResult
     QList<QRgb> palette;
 };
 
+// Reads the metadata record of the file at path as readImageData does, without the
+// thumbnail: the built-in reader, and for files other than ".jpg" with the library its EXIF
+// list (read without decoding the picture). Pure and thread-safe.
+TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const TGflLibrary *gfl);
+
 // Reads the metadata and thumbnail of the file at path, starting from the record the
 // holder has (a missing file leaves it unchanged). gfl is the imaging library, or null
 // (or not available) for the JPEG-only mode. Pure and thread-safe.

@@ -26,7 +26,7 @@ extern "C" {
 #endif
 
 /* Interface revision; changes whenever a record layout or signature below changes. */
-#define GFL_MODULE_ABI "duomira-gfl-2"
+#define GFL_MODULE_ABI "duomira-gfl-3"
 #ifdef DUOMIRA_VERSION
 #define GFL_MODULE_VERSION DUOMIRA_VERSION "/" GFL_MODULE_ABI
 #endif
@@ -118,7 +118,17 @@ typedef struct GFL_FILE_INFORMATION
     uint16_t BitsPerComponent;
     uint16_t ComponentsPerPixel;
     int64_t FileSize;
+    uint32_t Flags; /* GFL_FILE_* */
 } GFL_FILE_INFORMATION;
+
+/* GFL_FILE_INFORMATION flags */
+enum
+{
+    /* The module delivers the picture upright: the file's own orientation (a HEIF
+     * transformation, a RAW file's orientation) is applied while decoding, so the caller
+     * must not turn it again by its EXIF orientation. */
+    GFL_FILE_ORIENTATION_APPLIED = 0x0001
+};
 
 #define GFL_MAX_EXTENSIONS 16
 #define GFL_EXTENSION_SIZE 8
@@ -186,6 +196,19 @@ typedef void (*GflFreeEXIFFn)(GFL_EXIF_DATA *data);
 typedef int32_t (*GflGetNumberOfFormatFn)(void);
 typedef GFL_ERROR (*GflGetFormatInformationByIndexFn)(int32_t index, GFL_FORMAT_INFORMATION *info);
 typedef const char *(*GflGetDefaultFormatSuffixByIndexFn)(int32_t index);
+/* Format and flags of a file without decoding its picture (Width and Height are 0 when
+ * only a decode would tell them); GFL_ERROR_UNKNOWN_FORMAT when no decoder reads it. */
+typedef GFL_ERROR (*GflGetFileInformationFn)(const char *fileName, int32_t formatIndex,
+                                             GFL_FILE_INFORMATION *info);
+/* A picture for a thumbnail of at most width x height: the smallest picture the file holds
+ * whose longer side reaches the box's longer side (an embedded thumbnail or preview, or a
+ * reduced decode), else the whole picture. The caller scales it to the box. */
+typedef GFL_ERROR (*GflLoadThumbnailFn)(const char *fileName, int32_t width, int32_t height,
+                                        GFL_BITMAP **bitmap, const GFL_LOAD_PARAMS *params,
+                                        GFL_FILE_INFORMATION *info);
+/* The EXIF entry list of a file, read without decoding its picture; NULL when the file
+ * has none. Released with gflFreeEXIF. */
+typedef GFL_EXIF_DATA *(*GflLoadEXIFFn)(const char *fileName, uint32_t flags);
 
 /* Effects module */
 typedef GFL_ERROR (*GflJpegLosslessTransformFn)(const char *fileName, uint16_t transform);

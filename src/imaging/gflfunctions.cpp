@@ -5,6 +5,7 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -118,8 +119,13 @@ QImage GflBitmapToImage(const GFL_BITMAP &bitmap, int bitsPerPixel, QList<QRgb> 
     return image;
 }
 
-bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr &gflBitmap,
-                   QImage &bitmap, QString &errorText, QList<QRgb> &palette)
+namespace {
+
+// The load of LoadGflBitmap and LoadGflThumbnail: thumbnailSize 0 loads the whole picture
+// with its EXIF list, otherwise a picture for a thumbnail of that size.
+bool loadThroughLibrary(const TGflLibrary *library, const QString &path, int thumbnailSize,
+                        GflBitmapPtr &gflBitmap, QImage &bitmap, QString &errorText,
+                        QList<QRgb> &palette)
 {
     gflBitmap = GflBitmapPtr(nullptr, GflBitmapDeleter{library});
     if (!library || !library->available())
@@ -127,12 +133,18 @@ bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr
     library->enableLZW(true);
     GFL_LOAD_PARAMS params = library->defaultLoadParams();
     // Rows as the program's bitmaps hold them: blue-green-red, padded to 4 bytes,
-    // palette and black-and-white pictures kept as they are, EXIF read along.
-    params.Flags |= GFL_LOAD_FORCE_COLOR_MODEL | GFL_LOAD_ORIGINAL_DEPTH | GFL_LOAD_METADATA;
+    // palette and black-and-white pictures kept as they are; the whole picture comes with
+    // its EXIF list.
+    params.Flags |= GFL_LOAD_FORCE_COLOR_MODEL | GFL_LOAD_ORIGINAL_DEPTH;
+    if (thumbnailSize <= 0)
+        params.Flags |= GFL_LOAD_METADATA;
     params.ColorModel = GFL_BGR;
     params.LinePadding = 4;
     GFL_BITMAP *raw = nullptr;
-    const GFL_ERROR code = library->loadBitmap(path, &raw, params);
+    const GFL_ERROR code =
+        thumbnailSize > 0
+            ? library->loadThumbnail(path, thumbnailSize, thumbnailSize, &raw, params)
+            : library->loadBitmap(path, &raw, params);
     gflBitmap.reset(raw);
     errorText.clear();
     if (code != GFL_NO_ERROR || !raw) {
@@ -160,6 +172,22 @@ bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr
     if (bitsPerPixel <= 8)
         palette = newPalette;
     return true;
+}
+
+} // namespace
+
+bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr &gflBitmap,
+                   QImage &bitmap, QString &errorText, QList<QRgb> &palette)
+{
+    return loadThroughLibrary(library, path, 0, gflBitmap, bitmap, errorText, palette);
+}
+
+bool LoadGflThumbnail(const TGflLibrary *library, const QString &path, int size,
+                      GflBitmapPtr &gflBitmap, QImage &bitmap, QString &errorText,
+                      QList<QRgb> &palette)
+{
+    return loadThroughLibrary(library, path, std::max(1, size), gflBitmap, bitmap, errorText,
+                              palette);
 }
 
 namespace {
@@ -195,6 +223,10 @@ void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record)
 {
     double focal35 = -1, planeX = -1, planeY = -1, planeUnit = -1, resolutionUnit = -1, length = -1,
            width = -1;
+    // The capture time: DateTimeOriginal, else DateTimeDigitized, else DateTime (the last
+    // one is the time the file was last changed, which editing programs rewrite).
+    double original = 0, digitized = 0, changed = 0;
+    bool anyDate = false;
     TJPEGDataStr &str = record.Str;
     for (const GflExifEntry &entry : entries) {
         const QString &value = entry.value;
@@ -206,8 +238,14 @@ void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record)
             str[jdModel] = value;
             break;
         case 306:
+            str[jdDateTime] = value;
+            changed = ParseExifDateTime(value);
+            anyDate = true;
+            break;
         case 36867:
             str[jdDateTime] = value;
+            original = ParseExifDateTime(value);
+            anyDate = true;
             break;
         case 274:
             str[jdOrientation] = value;
@@ -259,7 +297,8 @@ void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record)
             width = gflNumber(value);
             break;
         case 36868:
-            record.CaptureTime = ParseExifDateTime(value);
+            digitized = ParseExifDateTime(value);
+            anyDate = true;
             break;
         case 296:
             resolutionUnit = value.toUpper() == QLatin1String("INCH") ? 2 : 3;
@@ -284,6 +323,9 @@ void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record)
         }
     }
 
+    if (anyDate)
+        record.CaptureTime = original != 0 ? original : digitized != 0 ? digitized : changed;
+
     const double focal = gflNumber(str[jdFocalLength]);
     if (focal35 < 0 && resolutionUnit > 0 && planeX > 0 && planeY > 0 && planeUnit > 0 &&
         focal > 0 && length > 0 && width > 0) {
@@ -307,14 +349,11 @@ void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record)
         str[jdSize].clear();
 }
 
-bool ReadGflExif(const TGflLibrary *library, const GFL_BITMAP *bitmap, TJPEGData &record)
+namespace {
+
+// The entries of a library list, which is released.
+QList<GflExifEntry> takeEntries(const TGflLibrary *library, GFL_EXIF_DATA *data)
 {
-    if (!library || !bitmap || !library->bitmapHasExif(bitmap))
-        return false;
-    GFL_EXIF_DATA *data = library->bitmapGetExif(bitmap);
-    record.HasExif = data != nullptr;
-    if (!data)
-        return false;
     QList<GflExifEntry> entries;
     if (data->ItemsList) {
         entries.reserve(qsizetype(data->NumberOfItems));
@@ -326,6 +365,31 @@ bool ReadGflExif(const TGflLibrary *library, const GFL_BITMAP *bitmap, TJPEGData
         }
     }
     library->freeExif(data);
-    ApplyGflExif(entries, record);
+    return entries;
+}
+
+} // namespace
+
+bool ReadGflExif(const TGflLibrary *library, const GFL_BITMAP *bitmap, TJPEGData &record)
+{
+    if (!library || !bitmap || !library->bitmapHasExif(bitmap))
+        return false;
+    GFL_EXIF_DATA *data = library->bitmapGetExif(bitmap);
+    record.HasExif = data != nullptr;
+    if (!data)
+        return false;
+    ApplyGflExif(takeEntries(library, data), record);
+    return true;
+}
+
+bool ReadGflFileExif(const TGflLibrary *library, const QString &path, TJPEGData &record)
+{
+    if (!library || !library->available())
+        return false;
+    GFL_EXIF_DATA *data = library->loadExif(path);
+    if (!data)
+        return false;
+    record.HasExif = true;
+    ApplyGflExif(takeEntries(library, data), record);
     return true;
 }

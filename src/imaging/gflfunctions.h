@@ -39,6 +39,13 @@ inline constexpr const char *GflUnsupportedDepthText =
 bool LoadGflBitmap(const TGflLibrary *library, const QString &path, GflBitmapPtr &gflBitmap,
                    QImage &bitmap, QString &errorText, QList<QRgb> &palette);
 
+// Loads a picture of path for a thumbnail of size x size pixels: the library may give an
+// embedded thumbnail or preview, or a reduced decode, at least size pixels on its longer
+// side where the file holds that much; the caller scales it. Failures as LoadGflBitmap.
+bool LoadGflThumbnail(const TGflLibrary *library, const QString &path, int size,
+                      GflBitmapPtr &gflBitmap, QImage &bitmap, QString &errorText,
+                      QList<QRgb> &palette);
+
 // One entry of the library's EXIF list.
 struct GflExifEntry
 {
@@ -55,3 +62,7 @@ void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record);
 // Reads the library's EXIF list of a loaded picture into the record; false (record
 // unchanged) when the library reports no EXIF or gives no list.
 bool ReadGflExif(const TGflLibrary *library, const GFL_BITMAP *bitmap, TJPEGData &record);
+
+// Reads the library's EXIF list of the file at path, without decoding its picture, into the
+// record; false (record unchanged) when the file has none or the library is unavailable.
+bool ReadGflFileExif(const TGflLibrary *library, const QString &path, TJPEGData &record);

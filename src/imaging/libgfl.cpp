@@ -181,6 +181,9 @@ bool TGflLibrary::resolveCore(QString &messages)
                   messages);
     ok &= resolve(m_core, "gflGetDefaultFormatSuffixByIndex", m_fn.getDefaultFormatSuffixByIndex,
                   messages);
+    ok &= resolve(m_core, "gflGetFileInformation", m_fn.getFileInformation, messages);
+    ok &= resolve(m_core, "gflLoadThumbnail", m_fn.loadThumbnail, messages);
+    ok &= resolve(m_core, "gflLoadEXIF", m_fn.loadEXIF, messages);
     return ok;
 }
 
@@ -292,6 +295,30 @@ GFL_ERROR TGflLibrary::loadBitmap(const QString &path, GFL_BITMAP **bitmap,
         m_fn.loadBitmap(QFile::encodeName(path).constData(), bitmap, &params, &info);
     std::fesetenv(&saved);
     return code;
+}
+
+GFL_ERROR TGflLibrary::loadThumbnail(const QString &path, int width, int height,
+                                     GFL_BITMAP **bitmap, const GFL_LOAD_PARAMS &params) const
+{
+    *bitmap = nullptr;
+    std::fenv_t saved;
+    std::feholdexcept(&saved);
+    GFL_FILE_INFORMATION info{};
+    const GFL_ERROR code = m_fn.loadThumbnail(QFile::encodeName(path).constData(), width, height,
+                                              bitmap, &params, &info);
+    std::fesetenv(&saved);
+    return code;
+}
+
+GFL_ERROR TGflLibrary::fileInformation(const QString &path, GFL_FILE_INFORMATION &info) const
+{
+    info = GFL_FILE_INFORMATION{};
+    return m_fn.getFileInformation(QFile::encodeName(path).constData(), -1, &info);
+}
+
+GFL_EXIF_DATA *TGflLibrary::loadExif(const QString &path) const
+{
+    return m_fn.loadEXIF(QFile::encodeName(path).constData(), GFL_EXIF_WANT_TEXT);
 }
 
 void TGflLibrary::freeBitmap(GFL_BITMAP *bitmap) const

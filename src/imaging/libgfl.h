@@ -62,6 +62,14 @@ public:
     // Floating-point exceptions are held during the call and the caller's state restored.
     GFL_ERROR loadBitmap(const QString &path, GFL_BITMAP **bitmap,
                          const GFL_LOAD_PARAMS &params) const;
+    // A picture for a thumbnail of at most width x height (an embedded thumbnail or
+    // preview where the file has one large enough); the caller scales it.
+    GFL_ERROR loadThumbnail(const QString &path, int width, int height, GFL_BITMAP **bitmap,
+                            const GFL_LOAD_PARAMS &params) const;
+    // Format and flags of a file, without decoding its picture.
+    GFL_ERROR fileInformation(const QString &path, GFL_FILE_INFORMATION &info) const;
+    // The EXIF entry list of a file, without decoding its picture; null when it has none.
+    GFL_EXIF_DATA *loadExif(const QString &path) const;
     void freeBitmap(GFL_BITMAP *bitmap) const;
     QString errorString(GFL_ERROR code) const;
     bool bitmapHasExif(const GFL_BITMAP *bitmap) const;
@@ -90,6 +98,9 @@ private:
         GflGetNumberOfFormatFn getNumberOfFormat = nullptr;
         GflGetFormatInformationByIndexFn getFormatInformationByIndex = nullptr;
         GflGetDefaultFormatSuffixByIndexFn getDefaultFormatSuffixByIndex = nullptr;
+        GflGetFileInformationFn getFileInformation = nullptr;
+        GflLoadThumbnailFn loadThumbnail = nullptr;
+        GflLoadEXIFFn loadEXIF = nullptr;
         GflGetModuleVersionFn effectsVersion = nullptr;
         GflJpegLosslessTransformFn jpegLosslessTransform = nullptr;
     };

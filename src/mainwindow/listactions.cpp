@@ -68,8 +68,9 @@ void TListActions::RestoreSelection(ListRowModel &list)
             list.SetSelected(r, e->SavedSelected());
 }
 
-QString TListActions::RunListAction(ListRowModel &list, int code)
+TActionOutcome TListActions::RunListAction(ListRowModel &list, int code)
 {
+    TActionOutcome outcome;
     TBusyBit busy(&m_state, bfListActions);
     SaveSelection(Left());
     SaveSelection(Right());
@@ -80,11 +81,13 @@ QString TListActions::RunListAction(ListRowModel &list, int code)
         if (code == saMarkStereoPairs)
             m_pass.ArrangeLists(0);
         ActionSortExecute(m_pass, &m_state);
-        SelectEntry(m_state.LastEntry, m_state.PanelFlags == 0);
+        outcome.Beep =
+            SelectEntry(m_state.LastEntry, m_state.PanelFlags == 0) == SelectEntryResult::Gone;
     }
     RestoreSelection(Left());
     RestoreSelection(Right());
-    return result.Error;
+    outcome.Error = result.Error;
+    return outcome;
 }
 
 QString TListActions::EditSelected(ListRowModel &list, int code)
@@ -117,6 +120,26 @@ QString TListActions::RemoveFromList(ListRowModel &list, TImageList *images)
         }
     }
     return result.Error;
+}
+
+void TListActions::FollowTopRow(ListRowModel &scrolled)
+{
+    if (m_following || (m_state.PanelFlags & (pfSynchronOff | pfPairDialogOpen)) != 0)
+        return;
+    ListRowModel *other = scrolled.OtherList();
+    if (!other)
+        return;
+    m_following = true;
+    other->SetTopRow(scrolled.TopRow());
+    m_following = false;
+}
+
+void TListActions::SelectAllRows(ListRowModel &list)
+{
+    TBusyBit busy(&m_state, bfSelectionButtons);
+    list.SelectAll();
+    if (m_state.PanelFlags == 0 && list.OtherList())
+        list.OtherList()->SelectAll();
 }
 
 void TListActions::SelectByButton(int mode)

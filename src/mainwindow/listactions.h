@@ -8,13 +8,14 @@
 // starting a counterpart selection while it changes selections in code, and clears it
 // again also when an error interrupts it. The window refreshes its edit panels and marks
 // the previews dirty afterwards; it shows a returned error text in an error box.
+#include "mainwindow/mainstate.h"
+
 #include <QString>
 
 class ListRowModel;
 class TDatensatz;
 class TImageList;
 class TOrderingPass;
-struct TMainWindowState;
 
 // Attribute searched by the " Search for... " buttons (the buttons' tags).
 enum TSearchAttribute : int
@@ -43,9 +44,9 @@ public:
     // A list action button ("Swap", "Mark Stereo Pair", "Split into Monoscopic", "Mark as
     // Unassigned", "Mark as Monoscopic"; code 4..8) on list: the selection states of all
     // rows are kept, and when the rows changed the lists are ordered again and the last
-    // selected entry is selected again. Returns the
-    // internal error of a broken pair structure, else an empty text.
-    QString RunListAction(ListRowModel &list, int code);
+    // selected entry is selected again (the window beeps when that entry has been freed
+    // meanwhile). The outcome carries the internal error of a broken pair structure.
+    TActionOutcome RunListAction(ListRowModel &list, int code);
 
     // An edit of the selected rows of list that does not change the pairs: rotation (code
     // 0..3), "Exclude from Batch Job" (9 unchecked, 10 checked), "Invert" (12, 13) and
@@ -63,6 +64,10 @@ public:
     // in the left and in the right list.
     void SelectByButton(int mode);
 
+    // Ctrl+A on list: every row of it is selected, and every row of the other list too
+    // while the counterparts are selected permanently (rows that belong together).
+    void SelectAllRows(ListRowModel &list);
+
     // A " Search for... " button on list: walks from the row after (backward: before) the
     // current row, or from the first (last) row with fromBeginning, to the first entry
     // with exactly attribute and selects it. False when none was found (the window beeps).
@@ -71,6 +76,11 @@ public:
     // "Search unassigned": the first unassigned entry from the top of the left list, then
     // of the right list.
     TSearchUnassignedResult SearchUnassigned();
+
+    // The top row of scrolled changed (the user scrolled, or code brought a row into view).
+    // With "Select counterpart permanently" on and no pair prompt open, the other list
+    // scrolls to the same top row, so that the rows that belong together stay side by side.
+    void FollowTopRow(ListRowModel &scrolled);
 
     // Every row's selection state into its entry (SavedSelected), and back.
     static void SaveSelection(ListRowModel &list);
@@ -83,4 +93,5 @@ private:
 
     TOrderingPass &m_pass;
     TMainWindowState &m_state;
+    bool m_following = false; // FollowTopRow is scrolling the other list
 };

@@ -2,6 +2,7 @@
 // The main window's state that the ordering pass and the pair editing share with the window:
 // the "Connect"/"Split" toggle, the last selected entry, the panel flags and the busy flags.
 // One instance lives with the main window and is handed to the logic that needs it.
+#include <QString>
 #include <QtGlobal>
 
 class TDatensatz;
@@ -41,6 +42,15 @@ struct TMainWindowState
     quint8 PanelFlags = 0;
     quint16 BusyFlags = 0;
     quint8 PairDialogMode = 0; // the mode remembered by the open pair prompt
+};
+
+// What the window shows after an action on the lists: an internal error in an error box
+// (empty: none), and the system beep when the entry to be selected again had been freed
+// meanwhile.
+struct [[nodiscard]] TActionOutcome
+{
+    QString Error;
+    bool Beep = false;
 };
 
 // Sets a busy bit for its lifetime and clears it again, also when an error interrupts the

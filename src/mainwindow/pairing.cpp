@@ -202,7 +202,7 @@ bool TPairEditing::PanelLinkClick()
     return done;
 }
 
-QString TPairEditing::ButtonKombiClick(const std::function<bool(const QString &)> &confirm)
+TActionOutcome TPairEditing::ButtonKombiClick(const std::function<bool(const QString &)> &confirm)
 {
     ListRowModel &left = m_pass.Left();
     ListRowModel &right = m_pass.Right();
@@ -214,7 +214,7 @@ QString TPairEditing::ButtonKombiClick(const std::function<bool(const QString &)
     for (ListRowModel *list : {&left, &right}) {
         const TSelectActionResult result = RunSelectAction(*list, saCollect, &images);
         if (result.Failed())
-            return result.Error;
+            return {result.Error, false};
     }
     images.erase(std::remove_if(images.begin(), images.end(),
                                 [](const TDatensatz *e) {
@@ -252,10 +252,12 @@ QString TPairEditing::ButtonKombiClick(const std::function<bool(const QString &)
             DeleteEntryPair(*it);
 
     ActionSortExecute(m_pass, &m_state);
-    SelectEntry(m_state.LastEntry, !(m_state.PanelFlags & pfSynchronOff));
+    TActionOutcome outcome;
+    outcome.Beep = SelectEntry(m_state.LastEntry, !(m_state.PanelFlags & pfSynchronOff)) ==
+                   SelectEntryResult::Gone;
     restoreSelection(left);
     restoreSelection(right);
-    return {};
+    return outcome;
 }
 
 bool TPairEditing::RequestPartnerSelection(ListRowModel &list, int row)
@@ -278,12 +280,16 @@ TPartnerSelection TPairEditing::SelectPartner(TDatensatz *entry)
     if (!entry || !DatensatzList().Contains(entry))
         return dirty;
     TDatensatz *partner = entry->Partner();
-    if (!partner || !partner->List())
+    if (!partner)
         return dirty;
-    ListRowModel *list = partner->List();
-    list->ClearSelection();
-    list->SetItemIndex(partner->RowIndex());
-    if (list == &m_pass.Right())
+    // The selected entry of the left list has its partner selected in the right list; any
+    // other entry (one of the right list, or a left one that is no longer the first
+    // selected row) has its partner's row selected in the left list.
+    const bool leftSelected = entry == m_pass.Left().SelectedEntry();
+    ListRowModel &list = leftSelected ? m_pass.Right() : m_pass.Left();
+    list.ClearSelection();
+    list.SetItemIndex(std::min(partner->RowIndex(), list.Count() - 1));
+    if (leftSelected)
         dirty.RightDirty = true;
     else
         dirty.LeftDirty = true;
@@ -304,8 +310,9 @@ void TPairEditing::CheckBoxSynchronClick(bool checked)
     if (last && last == left.SelectedEntry()) {
         postWindowMessage(WM_SELECT_PARTNER, last->RowIndex(), reinterpret_cast<qintptr>(last));
         right.ClearSelection();
-    } else if (TDatensatz *e = right.SelectedEntry()) {
-        postWindowMessage(WM_SELECT_PARTNER, e->RowIndex(), reinterpret_cast<qintptr>(e));
+    } else {
+        if (TDatensatz *e = right.SelectedEntry())
+            postWindowMessage(WM_SELECT_PARTNER, e->RowIndex(), reinterpret_cast<qintptr>(e));
         left.ClearSelection();
     }
 }

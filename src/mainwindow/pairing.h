@@ -4,6 +4,7 @@
 // "Combinations", and the selection of an entry's counterpart in the other list
 // (WM_SELECT_PARTNER). The window shows the results: it owns the pair prompt, the message
 // boxes, the edit panels and the previews; this class only tells it what to show.
+#include "mainwindow/mainstate.h"
 #include "mainwindow/ordering.h"
 
 #include <QString>
@@ -62,9 +63,10 @@ public:
 
     // "Combinations": every selected image with every other, as new stereo pairs; the
     // originals leave the lists. confirm is asked (with CombinationsQuestion) from five
-    // images on and must return true for Yes. Returns an internal error text when the
-    // selection met a broken pair structure (nothing is changed then), else empty.
-    QString ButtonKombiClick(const std::function<bool(const QString &)> &confirm);
+    // images on and must return true for Yes. The outcome carries an internal error text
+    // when the selection met a broken pair structure (nothing is changed then), and asks
+    // for the beep when the last selected entry had gone and could not be selected again.
+    TActionOutcome ButtonKombiClick(const std::function<bool(const QString &)> &confirm);
 
     // A row was selected by the user in list (no busy bit set): with PanelFlags 0 posts
     // WM_SELECT_PARTNER for its entry, clears the other list's selection and returns true;

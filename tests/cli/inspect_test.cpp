@@ -96,6 +96,27 @@ TEST(CliInspect, NoCaptureTimeIsNull)
     EXPECT_EQ(r.value(QStringLiteral("orientationCode")).toInt(), 1);
 }
 
+TEST(CliInspect, PhoneAndRawFilesGetTheRecordTheWindowUses)
+{
+    // exiv2 for IMG_5195.HEIC: Make Apple, DateTimeOriginal 2021:04:11 15:47:53; the DNG is
+    // written by scripts/testphotos with orientation 6, which its preview gets applied.
+    const CliRun run =
+        runCli({QStringLiteral("inspect"), testDataPath(QStringLiteral("photos/heic/IMG_5195.HEIC")),
+                testDataPath(QStringLiteral("photos/raw/turned.dng"))});
+    EXPECT_EQ(run.exitCode, 0) << run.err.constData();
+    const QJsonArray list = records(run);
+    ASSERT_EQ(list.size(), 2);
+    const QJsonObject heic = list.at(0).toObject();
+    EXPECT_TRUE(heic.value(QStringLiteral("hasExif")).toBool());
+    EXPECT_EQ(text(heic, 0), QStringLiteral("Apple"));
+    EXPECT_EQ(text(heic, 1), QStringLiteral("iPhone 11 Pro Max"));
+    EXPECT_EQ(heic.value(QStringLiteral("captureTime")).toObject().value(QStringLiteral("iso")),
+              QStringLiteral("2021-04-11T15:47:53"));
+    const QJsonObject dng = list.at(1).toObject();
+    EXPECT_EQ(text(dng, 1), QStringLiteral("Raw Camera"));
+    EXPECT_EQ(dng.value(QStringLiteral("orientationCode")).toInt(), -1);
+}
+
 TEST(CliInspect, MissingFileIsReportedAndTheOthersStillPrinted)
 {
     const QString missing = testDataPath(QStringLiteral("photos/jpg/no_such_file.jpg"));

@@ -241,6 +241,24 @@ TEST_F(CliPair, FixturePhotosInChronologicalOrder)
               QStringLiteral("2003-12-14T12:01:44"));
 }
 
+TEST_F(CliPair, TwoPhonesSessionsPairByTheirExifTimes)
+{
+    // HEIC files of two phones, 0, 20, 41 and 62 s into the session; the right phone's
+    // clock runs 30 s ahead. Their file times are all alike: only EXIF can pair them.
+    QStringList left, right;
+    for (int i = 0; i < 4; ++i) {
+        left << testDataPath(QStringLiteral("photos/heic/session_L%1.heic").arg(i));
+        right << testDataPath(QStringLiteral("photos/heic/session_R%1.heic").arg(i));
+    }
+    const CliRun run = runPair(QStringList{QStringLiteral("--left")} + left +
+                               QStringList{QStringLiteral("--right")} + right);
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+    const QJsonObject r = result(run);
+    EXPECT_EQ(r.value(QStringLiteral("outcome")).toString(), QStringLiteral("paired"));
+    EXPECT_EQ(pairs(r), (QStringList{"session_L0.heic|session_R0.heic", "session_L1.heic|session_R1.heic",
+                                     "session_L2.heic|session_R2.heic", "session_L3.heic|session_R3.heic"}));
+}
+
 TEST_F(CliPair, RefusesUnreadableArguments)
 {
     const QString l = photo(QStringLiteral("a.jpg"), 0);

@@ -197,6 +197,9 @@ TEST_F(ListOps, SwapPairExchangesRowsButKeepsLinksAndSides)
 TEST_F(ListOps, SplitPairLeavesTwoImagesOppositeNewGaps)
 {
     auto [l, r] = addPair(p(1), p(2));
+    // Capture and sort times differ per image, so that each gap's times name their source.
+    l->OrgBild()->JpegData.CaptureTime = 90.25;
+    r->OrgBild()->JpegData.CaptureTime = 90.5;
     l->SetSortTime(100.25);
     r->SetSortTime(100.5);
     select(right, {0});
@@ -211,7 +214,8 @@ TEST_F(ListOps, SplitPairLeavesTwoImagesOppositeNewGaps)
     EXPECT_EQ(gapRight->Attribute(), daGapNew);
     EXPECT_EQ(gapRight->SortTime(), 100.5); // the time of the image in its own list
     EXPECT_EQ(gapLeft->SortTime(), 100.25);
-    EXPECT_EQ(gapLeft->CaptureTime(), l->CaptureTime());
+    EXPECT_EQ(gapRight->CaptureTime(), 90.5);
+    EXPECT_EQ(gapLeft->CaptureTime(), 90.25);
     EXPECT_EQ(l->Attribute(), daUnassigned);
     EXPECT_EQ(r->Side(), dsMono);
     EXPECT_EQ(l->Item()->Text(lcType), QStringLiteral("Monoscopic"));
@@ -398,10 +402,15 @@ TEST_F(ListOps, HolderFlagsAndThumbnails)
     copy->SetRotation(1);
     EXPECT_EQ(copy->Item()->ImageIndex(), 1); // same file, other rotation: another icon
     EXPECT_EQ(icons.Count(), 2);
+    // Cleared thumbnails come back at once, and the list says so, so that its views do not
+    // go on showing rows without icons.
+    QSignalSpy changed(&left, &ListRowModel::rowsChanged);
     ClearThumbnails(icons);
-    EXPECT_EQ(icons.Count(), 0);
-    RefreshAllEntries();
     EXPECT_EQ(icons.Count(), 2);
+    EXPECT_EQ(changed.count(), 1);
+    for (const TDatensatz *e : {l, copy})
+        EXPECT_FALSE(icons.Image(e->Item()->ImageIndex()).isNull())
+            << e->SourcePath().toStdString();
     EXPECT_EQ(r->Item()->ImageIndex(), -1); // the right list has no image list
     EXPECT_INVARIANTS(false);
 }

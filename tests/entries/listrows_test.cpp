@@ -256,6 +256,14 @@ TEST(ListRowItemModel, FollowsRowChangesUnderTheModelTester)
     EXPECT_EQ(ListRowItemModel::entryOf(model.index(3, 0)), images[3]);
     EXPECT_FALSE(model.index(3, 0).data(Qt::DecorationRole).isValid()); // no thumbnail
     EXPECT_FALSE(model.flags(model.index(0, 0)).testFlag(Qt::ItemIsEditable));
+    // An image excluded from the batch job is greyed; a gap (never in the job) is not.
+    images[4]->SetBatch(false);
+    EXPECT_EQ(model.index(4, lcNewName).data(Qt::ForegroundRole).value<QColor>(),
+              ListRowItemModel::ExcludedTextColor());
+    EXPECT_FALSE(model.index(3, lcNewName).data(Qt::ForegroundRole).isValid());
+    ListRowItemModel rightModel(&right);
+    EXPECT_FALSE(rightModel.index(4, lcNewName).data(Qt::ForegroundRole).isValid());
+    images[4]->SetBatch(true);
 
     // An icon index that points into the image list shows that picture.
     QImage red(16, 16, QImage::Format_RGB32);

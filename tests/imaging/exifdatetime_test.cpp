@@ -1,4 +1,5 @@
 #include "imaging/jpegdata.h"
+#include "support/paramnames.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,11 @@ struct DateCase
     const char *text;
     double expected; // day number, 0 for a rejected text
 };
+
+void PrintTo(const DateCase &c, std::ostream *os)
+{
+    *os << '"' << c.text << '"';
+}
 
 class ParseExifDateTimeTest : public ::testing::TestWithParam<DateCase>
 {
@@ -35,7 +41,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DateCase{"2001:02:29 10:00:00", 0},                  // no 29 February in 2001
                       DateCase{"2009:13:01 10:00:00", 0}, DateCase{"2009:05:12 24:00:00", 0},
                       DateCase{"2009:05:12 12:60:00", 0}, DateCase{"2009:05:12 12:00:60", 0},
-                      DateCase{"2009:05:1x 12:00:00", 0}, DateCase{"20O9:05:12 12:00:00", 0}));
+                      DateCase{"2009:05:1x 12:00:00", 0}, DateCase{"20O9:05:12 12:00:00", 0}),
+    ParamNameFrom(&DateCase::text));
 
 TEST(DayNumbers, RoundTripLocalTimes)
 {

@@ -3,6 +3,7 @@
 // the reader's display forms; they were not taken from this reader's output.
 #include "imaging/exifreader.h"
 #include "imaging/jpegdata.h"
+#include "support/paramnames.h"
 #include "support/testdata.h"
 
 #include <QDirIterator>
@@ -76,6 +77,11 @@ const PhotoCase photoCases[] = {
       "100"}},
 };
 
+void PrintTo(const PhotoCase &c, std::ostream *os)
+{
+    *os << c.file;
+}
+
 class CameraFiles : public ::testing::TestWithParam<PhotoCase>
 {
 };
@@ -100,7 +106,8 @@ TEST_P(CameraFiles, TextsAndCaptureTime)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Photos, CameraFiles, ::testing::ValuesIn(photoCases));
+INSTANTIATE_TEST_SUITE_P(Photos, CameraFiles, ::testing::ValuesIn(photoCases),
+                         ParamNameFrom(&PhotoCase::file));
 
 TEST(CameraFiles, OrientationOneToEight)
 {

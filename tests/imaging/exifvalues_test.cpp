@@ -1,6 +1,7 @@
 // Display texts of single tag values, read through a real EXIF block in both byte orders.
 #include "exifbuilder.h"
 #include "imaging/exifreader.h"
+#include "support/paramnames.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,11 @@ struct ValueCase
     const char *name;     // tag name to look up
     const char *expected; // UTF-8
 };
+
+void PrintTo(const ValueCase &c, std::ostream *os)
+{
+    *os << c.what;
+}
 
 class ExifValueText : public ::testing::TestWithParam<std::tuple<ValueCase, bool>>
 {
@@ -115,12 +121,12 @@ const ValueCase valueCases[] = {
      [](TiffBuilder &b, int d) { b.rational(d, 0x829D, 56, 10); }, "NoSuchTag", ""},
 };
 
-INSTANTIATE_TEST_SUITE_P(Values, ExifValueText,
-                         ::testing::Combine(::testing::ValuesIn(valueCases), ::testing::Bool()),
-                         [](const auto &param) {
-                             return std::string(std::get<1>(param.param) ? "MM_" : "II_") +
-                                    std::to_string(param.index);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Values, ExifValueText, ::testing::Combine(::testing::ValuesIn(valueCases), ::testing::Bool()),
+    [](const auto &param) {
+        return ParamName(param.index, std::string(std::get<1>(param.param) ? "MM_" : "II_") +
+                                          std::get<0>(param.param).what);
+    });
 
 TEST(ExifValueText, OrientationValues)
 {

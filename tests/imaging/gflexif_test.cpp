@@ -91,7 +91,36 @@ TEST(ApplyGflExif, TextsByTagLaterEntriesOverwriting)
     EXPECT_EQ(record.Str[jdOrientation], QStringLiteral("top, left"));
     EXPECT_EQ(record.Str[jdCompression], QStringLiteral("LZW")); // not the GPS longitude reference
     EXPECT_EQ(record.Str[jdSize], QString());                    // no pixel counts
-    EXPECT_EQ(record.CaptureTime, ParseExifDateTime(QStringLiteral("2009:05:12 14:30:05")));
+}
+
+// The capture time comes from DateTimeOriginal, else DateTimeDigitized, else DateTime, in
+// whatever order the list gives them; without any of them the record keeps its time.
+TEST(ApplyGflExif, CaptureTimeFromTheOriginalDateFirst)
+{
+    const GflExifEntry changed = entry(306, "2009:05:12 14:33:10", GFL_EXIF_MAIN_IFD);
+    const GflExifEntry original = entry(36867, "2009:05:12 14:30:00");
+    const GflExifEntry digitized = entry(36868, "2009:05:12 14:30:05");
+    const struct
+    {
+        QList<GflExifEntry> entries;
+        const char *expected; // null: the time the record had before
+    } cases[] = {
+        {{changed, original, digitized}, "2009:05:12 14:30:00"},
+        {{digitized, original}, "2009:05:12 14:30:00"},
+        {{changed, digitized}, "2009:05:12 14:30:05"},
+        {{changed}, "2009:05:12 14:33:10"},
+        {{entry(36867, "unknown"), digitized}, "2009:05:12 14:30:05"},
+        {{entry(271, "Make")}, nullptr},
+    };
+    const double fileTime = ParseExifDateTime(QStringLiteral("2020:01:01 00:00:00"));
+    for (const auto &c : cases) {
+        TJPEGData record;
+        record.CaptureTime = fileTime;
+        ApplyGflExif(c.entries, record);
+        const double expected =
+            c.expected ? ParseExifDateTime(QString::fromLatin1(c.expected)) : fileTime;
+        EXPECT_EQ(record.CaptureTime, expected) << (c.expected ? c.expected : "file time");
+    }
 }
 
 TEST(ReadGflExif, CameraFileThroughTheLibrary)

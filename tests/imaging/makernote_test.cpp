@@ -2,6 +2,7 @@
 // maker-note tags ("exiv2 -pv"), put through the item's value list where it has one.
 #include "exifbuilder.h"
 #include "imaging/exifreader.h"
+#include "support/paramnames.h"
 #include "support/testdata.h"
 
 #include <gtest/gtest.h>
@@ -33,6 +34,11 @@ struct ItemCase
     const char *description;
     const char *expected;
 };
+
+void PrintTo(const ItemCase &c, std::ostream *os)
+{
+    *os << c.file << " / " << c.description;
+}
 
 class MakerNoteItems : public ::testing::TestWithParam<ItemCase>
 {
@@ -73,7 +79,11 @@ INSTANTIATE_TEST_SUITE_P(
         ItemCase{"jpg/tests/36-memory_error.jpg", "Preview thumbnail dimensions", "320, 240"},
         ItemCase{"jpg/tests/36-memory_error.jpg", "Quality", "Fine"},
         // Another maker: no items.
-        ItemCase{"jpg/Pentax_K10D.jpg", "Quality", "<missing>"}));
+        ItemCase{"jpg/Pentax_K10D.jpg", "Quality", "<missing>"}),
+    [](const ::testing::TestParamInfo<ItemCase> &info) {
+        return ParamName(info.index,
+                         std::string(info.param.file).substr(4) + "_" + info.param.description);
+    });
 
 // A note cut short after its signature must not be read past the block.
 TEST(MakerNotes, SignaturesAtTheEndOfTheBlock)

@@ -399,8 +399,15 @@ TEST_F(LoadingFixture, RemoveAllAnsweredNoKeepsTheListsButDisablesUntilTheNextId
     ASSERT_TRUE(view.sortingActions);
     const std::vector<TDatensatz *> before = rowEntries(left);
 
+    // Rows out of time order (as list actions may leave them): the walk that the answer No
+    // starts ends with the chronological ordering, as every walk does.
+    const auto backwards = [](const ListRow &a, const ListRow &b) {
+        return b.Data()->Number() - a.Data()->Number();
+    };
+    left.SortRows(backwards);
+    right.SortRows(backwards);
     EXPECT_FALSE(processor->RemoveAllItems([](const QString &) { return DlgAnswerNo; }));
-    EXPECT_EQ(rowEntries(left), before);
+    EXPECT_NE(rowEntries(left), before);
     EXPECT_EQ(right.Count(), 3);
     EXPECT_FALSE(view.sortingActions);
     EXPECT_FALSE(view.batchJob);

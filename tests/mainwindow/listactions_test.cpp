@@ -183,7 +183,7 @@ TEST_F(ListActionsTest, BrokenPairStructureIsReportedAndTheBitsAreCleared)
     TDatensatz *gap = a->Partner();
     a->SetPartner(nullptr);
     select(left, {0, 1});
-    EXPECT_EQ(actions.RunListAction(left, saMarkMono), RunSelectActionNilError);
+    EXPECT_EQ(actions.RunListAction(left, saMarkMono).Error, RunSelectActionNilError);
     EXPECT_EQ(actions.RemoveFromList(left, nullptr), RunSelectActionNilError);
     EXPECT_EQ(actions.EditSelected(left, saInvertOn), RunSelectActionNilError);
     EXPECT_EQ(state.BusyFlags, 0);
@@ -200,7 +200,7 @@ TEST_F(ListActionsTest, ListActionsKeepTheSelectionAndOrderAgainAfterStructuralC
     select(left, {1});
     select(right, {0});
     state.LastEntry = left.EntryAt(1);
-    EXPECT_TRUE(actions.RunListAction(left, saSplitPair).isEmpty());
+    EXPECT_TRUE(actions.RunListAction(left, saSplitPair).Error.isEmpty());
     // Split: the pair becomes two unassigned pictures opposite new gaps, in aligned rows.
     ASSERT_EQ(left.Count(), 3);
     ASSERT_EQ(right.Count(), 3);
@@ -263,4 +263,57 @@ TEST_F(ListActionsTest, PartnerScrollFollowsOnlyTheFocusedRow)
     EXPECT_EQ(right.TopRow(), 0);
     AlignPartnerScroll(left, 0);
     EXPECT_EQ(right.TopRow(), 10);
+}
+
+// Scrolling one list takes the other to the same top row while the counterpart is selected
+// permanently; with that off, or while the pair prompt has the lists selected
+// independently, each list scrolls on its own.
+TEST_F(ListActionsTest, ScrollingOneListScrollsTheOtherWithSynchronousSelection)
+{
+    for (int i = 0; i < 40; ++i)
+        pairRow(left, QString::number(i), daMono);
+    left.SetVisibleRowCount(10);
+    right.SetVisibleRowCount(10);
+    QObject::connect(&left, &ListRowModel::topRowChanged, [this] { actions.FollowTopRow(left); });
+    QObject::connect(&right, &ListRowModel::topRowChanged, [this] { actions.FollowTopRow(right); });
+
+    struct Case
+    {
+        quint8 panelFlags;
+        bool follows;
+    };
+    for (const Case c : {Case{0, true}, Case{pfSynchronOff, false}, Case{pfPairDialogOpen, false},
+                         Case{pfLeftDelete, true}}) {
+        SCOPED_TRACE(int(c.panelFlags));
+        state.PanelFlags = 0;
+        left.SetTopRow(0);
+        right.SetTopRow(0);
+        state.PanelFlags = c.panelFlags;
+        left.SetTopRow(17);
+        EXPECT_EQ(right.TopRow(), c.follows ? 17 : 0);
+        right.SetTopRow(25);
+        EXPECT_EQ(left.TopRow(), c.follows ? 25 : 17);
+    }
+}
+
+// "Mark Stereo Pair" on a picture and a gap row pairs the picture with the one opposite
+// the gap; the gap leaves the lists. When that gap was the row last selected, it cannot be
+// selected again and the window beeps; a last selected entry that is still there is
+// selected without a beep.
+TEST_F(ListActionsTest, ListActionBeepsWhenTheLastSelectedEntryWasFreed)
+{
+    for (const bool lastIsGap : {true, false}) {
+        SCOPED_TRACE(lastIsGap);
+        left.Clear();
+        right.Clear();
+        TDatensatz *a = pairRow(left, "a", daUnassigned);
+        pairRow(right, "B", daUnassigned);
+        state.LastEntry = lastIsGap ? left.EntryAt(1) : a;
+        select(left, {0, 1});
+        const TActionOutcome outcome = actions.RunListAction(left, saMarkStereoPairs);
+        EXPECT_TRUE(outcome.Error.isEmpty());
+        EXPECT_EQ(outcome.Beep, lastIsGap);
+        ASSERT_EQ(left.Count(), 1);
+        EXPECT_EQ(a->Attribute(), daStereoPair);
+    }
 }

@@ -5,6 +5,7 @@
 
 #include "entries/namingsettings.h"
 #include "imaging/dsorgbild.h"
+#include "support/paramnames.h"
 #include "support/testdata.h"
 
 #include <QDir>
@@ -21,6 +22,11 @@ struct RoutingCase
     int target; // the list dropped on
     int expected;
 };
+
+void PrintTo(const RoutingCase &c, std::ostream *os)
+{
+    *os << c.name << " dropped on the " << (c.target == dsLeft ? "left" : "right") << " list";
+}
 
 class LoadingRouting : public LoadingFixture, public ::testing::WithParamInterface<RoutingCase>
 {
@@ -62,7 +68,11 @@ INSTANTIATE_TEST_SUITE_P(
                       RoutingCase{"IMG_L_0004.JPG", dsRight, dsRight},  // "_L" without dot
                       RoutingCase{"IMG_0005_L.R.JPG", dsRight, dsLeft}, // "_L." wins over "_R."
                       RoutingCase{"IMG_0006_R_L.JPG", dsRight, dsLeft},
-                      RoutingCase{"IMG_0007_R.L.JPG", dsLeft, dsRight}));
+                      RoutingCase{"IMG_0007_R.L.JPG", dsLeft, dsRight}),
+    [](const ::testing::TestParamInfo<RoutingCase> &info) {
+        return ParamName(info.index, std::string(info.param.name) + "_on_" +
+                                         (info.param.target == dsLeft ? "left" : "right"));
+    });
 
 TEST_F(LoadingFixture, MarkerInTheFolderNameDoesNotCount)
 {

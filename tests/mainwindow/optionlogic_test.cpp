@@ -18,6 +18,11 @@ struct CounterCase
     qint64 end;
 };
 
+void PrintTo(const CounterCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class CounterTest : public ::testing::TestWithParam<CounterCase>
 {
 protected:

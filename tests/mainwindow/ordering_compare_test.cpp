@@ -11,6 +11,7 @@
 #include "imaging/dsorgbild.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <random>
 
@@ -301,3 +302,125 @@ TEST_F(OrderingCompare, ProductionPassEqualsTheReferenceOnRandomStates)
 }
 
 } // namespace
+
+namespace {
+
+ref::Entry *refImage(ref::Model &m, std::vector<ref::Entry *> &list, const char *path, double time)
+{
+    ref::Entry *e = m.create(list);
+    e->id = static_cast<int>(m.storage.size());
+    e->path = QString::fromLatin1(path);
+    e->capture = time;
+    e->side = &list == &m.left ? 2 : 3;
+    return e;
+}
+
+ref::Entry *refGap(ref::Model &m, std::vector<ref::Entry *> &list, double time, int attribute)
+{
+    ref::Entry *g = m.createGap(list);
+    g->gapTime = time;
+    g->attribute = attribute;
+    return g;
+}
+
+void refLink(ref::Entry *a, ref::Entry *b)
+{
+    a->partner = b;
+    b->partner = a;
+}
+
+// The attributes of the images of a list, by path: "a:2 b:3".
+std::string refAttributes(const std::vector<ref::Entry *> &list)
+{
+    std::string out;
+    for (const ref::Entry *e : list)
+        if (!e->isGap())
+            out += (out.empty() ? "" : " ") + e->path.toStdString() + ":" +
+                   std::to_string(e->attribute);
+    return out;
+}
+
+struct DepartureCase
+{
+    const char *name;
+    bool ref::Departures::*departure;
+    // Builds the lists, runs the pass with the given departures and describes what differs.
+    std::function<std::string(const ref::Departures &)> run;
+    const char *program; // what the program does
+    const char *written; // what the pass as written does
+};
+
+} // namespace
+
+// Each deliberate departure of the program from the pass as first written down, shown on
+// the smallest lists where it matters: with that one switch off the reference gives the
+// written result, with all on it gives the program's (which the comparison above checks
+// against the production pass).
+TEST(ReferenceOrdering, EachDepartureChangesOnlyWhatItNames)
+{
+    const DepartureCase cases[] = {
+        {"pictures 3 s apart are not a pair", &ref::Departures::wholeSecondsSurviveRounding,
+         [](const ref::Departures &d) {
+             ref::Model m;
+             refLink(refImage(m, m.left, "L", at(0, 0, 4)), refGap(m, m.right, 0, 6));
+             refLink(refGap(m, m.left, 0, 6), refImage(m, m.right, "R", at(0, 0, 7)));
+             ref::ArrangeLists(m, 4, d);
+             return refAttributes(m.left);
+         },
+         "L:3", "L:2"},
+        {"a new gap met first stays a gap", &ref::Departures::gapsNeverBecomeImages,
+         [](const ref::Departures &d) {
+             ref::Model m;
+             refLink(refGap(m, m.left, at(0, 0, 50), 4), refImage(m, m.right, "R", at(0, 0, 50)));
+             refLink(refImage(m, m.left, "L", at(0, 0, 0)), refGap(m, m.right, at(0, 0, 0), 6));
+             ref::ArrangeLists(m, 4, d);
+             int fileless = 0;
+             for (const ref::Entry *e : m.registry)
+                 fileless += !e->isGap() && e->path.isEmpty();
+             return std::to_string(fileless) + " images without file";
+         },
+         "0 images without file", "1 images without file"},
+        {"a dissolved picture's gap lets go of it", &ref::Departures::obsoleteGapsDropTheirLinks,
+         [](const ref::Departures &d) {
+             ref::Model m;
+             refLink(refImage(m, m.left, "L", at(0, 0, 0)), refGap(m, m.right, at(0, 0, 0), 6));
+             refLink(refGap(m, m.left, at(0, 0, 9), 6), refImage(m, m.right, "R", at(0, 0, 9)));
+             EXPECT_EQ(ref::ArrangeLists(m, 1, d), ref::Outcome::NoRun);
+             int oneWay = 0;
+             for (const ref::Entry *e : m.registry)
+                 oneWay += e->partner && e->partner->partner != e;
+             return std::to_string(oneWay) + " one-way links";
+         },
+         "0 one-way links", "2 one-way links"},
+        {"the run's offset is the one used", &ref::Departures::runOffsetReplacesSelectedOffset,
+         [](const ref::Departures &d) {
+             // The right camera runs 50 s behind; the user picked a pair that says the
+             // left one is behind, the shots' rhythm says otherwise.
+             ref::Model m;
+             const char *names[] = {"a", "b", "c", "d"};
+             const int seconds[] = {0, 10, 15, 100};
+             for (int i = 0; i < 4; ++i) {
+                 refLink(refImage(m, m.left, names[i], at(1, 0, seconds[i])),
+                         refGap(m, m.right, 0, 6));
+                 refLink(refGap(m, m.left, 0, 6),
+                         refImage(m, m.right, names[i], at(1, 0, seconds[i] - 50)));
+             }
+             m.selectedLeft = 0;
+             m.selectedRight = 7;
+             ref::ArrangeLists(m, 4, d);
+             return refAttributes(m.left);
+         },
+         "a:2 b:2 c:2 d:2", "a:2 b:2 c:2 d:3"},
+    };
+    for (const DepartureCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        ref::Departures written = ref::Departures::AsWritten();
+        written.*c.departure = true;
+        ref::Departures oneOff;
+        oneOff.*c.departure = false;
+        EXPECT_EQ(c.run(ref::Departures()), c.program);
+        EXPECT_EQ(c.run(oneOff), c.written);
+        // The other departures do not matter here.
+        EXPECT_EQ(c.run(written), c.program);
+    }
+}

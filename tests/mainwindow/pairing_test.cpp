@@ -154,7 +154,8 @@ TEST_F(PairingTest, CombinationsOfThreePicturesWithoutAsking)
     state.LastEntry = p[1];
     left.SelectAll();
     bool asked = false;
-    EXPECT_TRUE(editing.ButtonKombiClick([&](const QString &) { return asked = true; }).isEmpty());
+    EXPECT_TRUE(
+        editing.ButtonKombiClick([&](const QString &) { return asked = true; }).Error.isEmpty());
     EXPECT_FALSE(asked);
     EXPECT_ALIGNED();
     // Pairs 1-2, 1-3, 2-3; the originals have left the lists.
@@ -269,6 +270,17 @@ TEST_F(PairingTest, CounterpartSelection)
     EXPECT_TRUE(editing.SelectPartner(b).LeftDirty);
     EXPECT_EQ(left.SelectedEntry(), a);
 
+    // A left entry that is no longer the first selected row of its list (an earlier row was
+    // selected meanwhile) has its partner's row selected in the left list itself; the right
+    // list is left alone.
+    selectEntries(a, nullptr);
+    left.SetSelected(c->RowIndex(), true);
+    const TPartnerSelection later = editing.SelectPartner(c);
+    EXPECT_TRUE(later.LeftDirty);
+    EXPECT_FALSE(later.RightDirty);
+    EXPECT_EQ(left.SelectedRows(), std::vector<int>{c->Partner()->RowIndex()});
+    EXPECT_TRUE(right.SelectedRows().empty());
+
     // A freed entry is ignored.
     TDatensatz *freed = c;
     left.DeleteRow(c->RowIndex());
@@ -302,6 +314,15 @@ TEST_F(PairingTest, SynchronousSelectionCheckBox)
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].second, a);
     EXPECT_TRUE(right.SelectedRows().empty());
+
+    // Ticked again when the last entry is not the left list's selected one and the right
+    // list has no selection: nothing is posted and the left selection is cleared.
+    editing.CheckBoxSynchronClick(false);
+    selectEntries(a, nullptr);
+    state.LastEntry = b;
+    editing.CheckBoxSynchronClick(true);
+    EXPECT_TRUE(recorder.takePartnerRequests().empty());
+    EXPECT_TRUE(left.SelectedRows().empty());
 }
 
 } // namespace

@@ -7,9 +7,9 @@ namespace ref {
 
 namespace {
 
-long long secondsBetween(double a, double b)
+long long secondsBetween(double a, double b, bool wholeSeconds = true)
 {
-    const double s = std::fabs(a - b) * 86400.0 + 0.0005; // whole seconds despite rounding error
+    const double s = std::fabs(a - b) * 86400.0 + (wholeSeconds ? 0.0005 : 0.0);
     if (!(s < 9.2e18))
         return 9223372036854775807LL;
     return static_cast<long long>(s);
@@ -96,11 +96,12 @@ void makePair(Entry *l, Entry *r)
     link(l, r);
 }
 
-std::vector<long long> gapsOf(const std::vector<Entry *> &work)
+std::vector<long long> gapsOf(const std::vector<Entry *> &work, bool wholeSeconds)
 {
     std::vector<long long> gaps;
     for (size_t i = 0; i + 1 < work.size(); ++i)
-        gaps.push_back(secondsBetween(work[i + 1]->captureTime(), work[i]->captureTime()));
+        gaps.push_back(
+            secondsBetween(work[i + 1]->captureTime(), work[i]->captureTime(), wholeSeconds));
     return gaps;
 }
 
@@ -267,8 +268,9 @@ std::vector<int> PairByTime(const std::vector<double> &leftTimes, std::vector<bo
     return result;
 }
 
-Outcome ArrangeLists(Model &m, int mode)
+Outcome ArrangeLists(Model &m, int mode, const Departures &departures)
 {
+    const bool whole = departures.wholeSecondsSurviveRounding;
     std::vector<Entry *> lw, rw;
     // 1. collect (a gap that a dissolving pass would take becomes obsolete instead, or
     // stays with an image that the pass leaves alone; obsolete gaps lose their links)
@@ -276,7 +278,7 @@ Outcome ArrangeLists(Model &m, int mode)
         for (Entry *e : rows) {
             if (!inSet(mode, e->attribute))
                 continue;
-            if (dissolves(mode) && e->isGap()) {
+            if (dissolves(mode) && e->isGap() && departures.gapsNeverBecomeImages) {
                 if (!e->partner || inSet(mode, e->partner->attribute)) {
                     e->attribute = 5;
                     e->partner = nullptr;
@@ -290,7 +292,7 @@ Outcome ArrangeLists(Model &m, int mode)
                 e->attribute = 0;
                 if (e->partner && e->partner->attribute > 3) {
                     e->partner->attribute = 5;
-                    if (e->partner->partner == e) // no one-way links are left behind
+                    if (e->partner->partner == e && departures.obsoleteGapsDropTheirLinks)
                         e->partner->partner = nullptr;
                 }
                 e->partner = nullptr;
@@ -303,12 +305,12 @@ Outcome ArrangeLists(Model &m, int mode)
     // 2. sort
     insertionSort(lw, compareEntries);
     insertionSort(rw, compareEntries);
-    const std::vector<long long> lg = gapsOf(lw), rg = gapsOf(rw);
+    const std::vector<long long> lg = gapsOf(lw, whole), rg = gapsOf(rw, whole);
     // 3. offset from the selected pair
     if ((mode == 4 || mode == 5) && m.selectedLeft >= 0 && m.selectedRight >= 0) {
         const Entry *a = m.left[m.selectedLeft];
         const Entry *b = m.right[m.selectedRight];
-        const long long s = secondsBetween(a->captureTime(), b->captureTime());
+        const long long s = secondsBetween(a->captureTime(), b->captureTime(), whole);
         auto &moved = compareTimes(a->captureTime(), b->captureTime()) > 0 ? rw : lw;
         for (Entry *e : moved)
             e->sortTime = addSeconds(e->captureTime(), s);
@@ -327,11 +329,11 @@ Outcome ArrangeLists(Model &m, int mode)
                 makePair(lw[l], rw[k]);
             const Entry *a = lw[run->leftStart];
             const Entry *b = rw[run->rightStart];
-            const long long s = secondsBetween(a->captureTime(), b->captureTime());
+            const long long s = secondsBetween(a->captureTime(), b->captureTime(), whole);
             const bool leftLater = compareTimes(a->captureTime(), b->captureTime()) > 0;
-            // the run's offset replaces one taken from a selected pair
-            for (Entry *e : leftLater ? lw : rw)
-                e->sortTime = e->captureTime();
+            if (departures.runOffsetReplacesSelectedOffset)
+                for (Entry *e : leftLater ? lw : rw)
+                    e->sortTime = e->captureTime();
             for (Entry *e : leftLater ? rw : lw)
                 e->sortTime = addSeconds(e->captureTime(), s);
         } else if (mode == 1 || mode == 2) {
@@ -343,7 +345,7 @@ Outcome ArrangeLists(Model &m, int mode)
         for (Entry *l : lw) {
             for (Entry *r : rw) {
                 if (l->attribute == 0 && r->attribute == 0 &&
-                    secondsBetween(l->sortTime, r->sortTime) <= 2) {
+                    secondsBetween(l->sortTime, r->sortTime, whole) <= 2) {
                     makePair(l, r);
                     break;
                 }

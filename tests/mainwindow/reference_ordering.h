@@ -56,8 +56,32 @@ enum class Outcome
     ListEmpty, // code 7 posted
 };
 
+// Where the program departs on purpose from the pass as first written down. Each switch on
+// is the program's behaviour; AsWritten() turns them all off, so the reference can also run
+// the pass literally and the tests can show what each departure changes and why.
+struct Departures
+{
+    // Whole seconds between two times survive the rounding of day numbers: 3 s stay 3 s
+    // instead of truncating 2.99999... to 2 (which pairs pictures 3 s apart).
+    bool wholeSecondsSurviveRounding = true;
+    // A dissolving pass never takes a gap into a work list as an unassigned "image": it
+    // becomes obsolete (or stays with an image the mode leaves alone). Taken literally, the
+    // gap turns into an image without a file.
+    bool gapsNeverBecomeImages = true;
+    // A dissolving pass also clears the obsolete gap's link to the picture it stood
+    // opposite. Taken literally, the gap keeps a one-way link, which points at a freed
+    // entry when the picture is removed before the follow-up pass.
+    bool obsoleteGapsDropTheirLinks = true;
+    // In modes 4 and 5, the run's offset replaces the one taken from the selected pair.
+    // Taken literally, when the two move different lists, both shifts stay and the lists
+    // end up apart by the difference of the two offsets, which neither measured.
+    bool runOffsetReplacesSelectedOffset = true;
+
+    static Departures AsWritten() { return {false, false, false, false}; }
+};
+
 // The ordering pass of the given mode (0..6).
-Outcome ArrangeLists(Model &model, int mode);
+Outcome ArrangeLists(Model &model, int mode, const Departures &departures = {});
 
 // The plain run search for one left start: the literal walk over the right intervals.
 struct Run

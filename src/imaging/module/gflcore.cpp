@@ -1,14 +1,17 @@
-// Core module: picture decoding through QImageReader, the format list, the EXIF entry
-// list (gflcoreexif.cpp) and the error texts.
+// Core module: picture decoding through QImageReader, HEIF/HEIC through libheif and camera
+// RAW previews through LibRaw (decoders.h), the format list, the EXIF entry list
+// (gflcoreexif.cpp) and the error texts.
 //
 // Every function may be called from several threads at once once the library is
 // initialised: decoding works on per-call objects, the format list is built once by
 // gflLibraryInit and only read afterwards.
 #include "imaging/gflabi.h"
+#include "imaging/module/decoders.h"
 #include "imaging/module/gflcore_p.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
@@ -24,9 +27,18 @@
 
 namespace {
 
+// Who decodes a format.
+enum class Decoder
+{
+    Qt,
+    Heif,
+    Raw,
+};
+
 struct Format
 {
-    QByteArray qtFormat; // QImageReader's name for it
+    Decoder decoder = Decoder::Qt;
+    QByteArray qtFormat; // QImageReader's name for it (Qt formats)
     std::string name;
     std::string description;
     std::string defaultSuffix;
@@ -65,13 +77,51 @@ QString moduleFolder()
     return QCoreApplication::applicationDirPath();
 }
 
+// MIME types of the module's own decoders, which a Qt plug-in must not claim as well.
+bool isOwnMimeType(const QByteArray &name)
+{
+    return name.startsWith("image/heif") || name.startsWith("image/heic");
+}
+
+// HEIF/HEIC as one format, and one format per RAW suffix, described by the MIME database
+// where it knows them.
+void addOwnFormats(std::vector<Format> &formats, const QMimeDatabase &mimes)
+{
+    Format heif;
+    heif.decoder = Decoder::Heif;
+    heif.name = "heif";
+    const QMimeType heifMime = mimes.mimeTypeForName(QStringLiteral("image/heif"));
+    heif.description = heifMime.isValid() && !heifMime.comment().isEmpty() ? heifMime.comment().toStdString()
+                                                                            : std::string("HEIF image");
+    heif.defaultSuffix = "heic";
+    heif.extensions = {"heic", "heif", "hif"};
+    formats.push_back(std::move(heif));
+
+    for (const char *suffix : gflcore::rawSuffixes()) {
+        Format raw;
+        raw.decoder = Decoder::Raw;
+        raw.name = suffix;
+        const QMimeType mime = mimes.mimeTypeForFile(QStringLiteral("x.") + QLatin1String(suffix),
+                                                     QMimeDatabase::MatchExtension);
+        raw.description = mime.isValid() && !mime.isDefault() && !mime.comment().isEmpty()
+            ? mime.comment().toStdString()
+            : QString::fromLatin1(suffix).toUpper().toStdString() + " raw image";
+        raw.defaultSuffix = suffix;
+        raw.extensions = {suffix};
+        formats.push_back(std::move(raw));
+    }
+}
+
 // One format per image MIME type the installed Qt image plug-ins can read: its
-// description, file name extensions and preferred suffix from the MIME database.
+// description, file name extensions and preferred suffix from the MIME database; then the
+// module's own formats.
 std::vector<Format> buildFormats()
 {
     std::vector<Format> formats;
     QMimeDatabase mimes;
     for (const QByteArray &mimeName : QImageReader::supportedMimeTypes()) {
+        if (isOwnMimeType(mimeName))
+            continue;
         const QMimeType mime = mimes.mimeTypeForName(QString::fromLatin1(mimeName));
         if (!mime.isValid())
             continue;
@@ -89,7 +139,81 @@ std::vector<Format> buildFormats()
         }
         formats.push_back(std::move(format));
     }
+    addOwnFormats(formats, mimes);
     return formats;
+}
+
+int formatIndexOf(Decoder decoder, const QByteArray &qtFormat, const QString &path)
+{
+    const std::vector<Format> &formats = state().formats;
+    const QByteArray suffix = QFileInfo(path).suffix().toLower().toLatin1();
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        const Format &f = formats[i];
+        if (f.decoder != decoder)
+            continue;
+        if ((decoder == Decoder::Qt && f.qtFormat == qtFormat) || decoder == Decoder::Heif
+            || (decoder == Decoder::Raw && f.name == suffix.toStdString()))
+            return int(i);
+    }
+    return -1;
+}
+
+// The decoder of a file: the format asked for, else HEIF by content, RAW by suffix and
+// everything else through the Qt plug-ins.
+Decoder decoderFor(const QString &path, int formatIndex)
+{
+    const std::vector<Format> &formats = state().formats;
+    if (formatIndex >= 0 && std::size_t(formatIndex) < formats.size())
+        return formats[std::size_t(formatIndex)].decoder;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray head = file.read(64);
+        if (gflcore::looksLikeHeif(reinterpret_cast<const std::uint8_t *>(head.constData()), std::size_t(head.size())))
+            return Decoder::Heif;
+    }
+    return gflcore::hasRawSuffix(path) ? Decoder::Raw : Decoder::Qt;
+}
+
+// The whole file, mapped into memory (read when it cannot be mapped).
+class FileBytes
+{
+public:
+    explicit FileBytes(const QString &path) : m_file(path)
+    {
+        if (!m_file.open(QIODevice::ReadOnly) || m_file.size() <= 0)
+            return;
+        m_data = m_file.map(0, m_file.size());
+        if (m_data) {
+            m_size = std::size_t(m_file.size());
+            return;
+        }
+        m_copy = m_file.readAll();
+        m_data = reinterpret_cast<uchar *>(m_copy.data());
+        m_size = std::size_t(m_copy.size());
+    }
+    bool opened() const { return m_file.isOpen(); }
+    const std::uint8_t *data() const { return m_data; }
+    std::size_t size() const { return m_size; }
+
+private:
+    QFile m_file;
+    QByteArray m_copy;
+    uchar *m_data = nullptr;
+    std::size_t m_size = 0;
+};
+
+// A picture of the module's own decoders.
+gflcore::Decoded decodeOwn(Decoder decoder, const QString &path, gflcore::DecodeRequest request)
+{
+    if (decoder == Decoder::Raw)
+        return gflcore::decodeRawFile(path, request);
+    gflcore::Decoded result;
+    const FileBytes bytes(path);
+    if (!bytes.opened()) {
+        result.error = QFileInfo::exists(path) ? GFL_ERROR_FILE_READ : GFL_ERROR_FILE_OPEN;
+        return result;
+    }
+    return gflcore::decodeHeif(bytes.data(), bytes.size(), request);
 }
 
 GFL_ERROR readerError(QImageReader::ImageReaderError error)
@@ -273,6 +397,80 @@ GFL_ERROR makeBitmap(const QImage &source, const GFL_LOAD_PARAMS &params, GFL_BI
     return GFL_NO_ERROR;
 }
 
+// Format, description, flags and file size of an information record.
+void fillFormat(GFL_FILE_INFORMATION &info, Decoder decoder, const QByteArray &qtFormat, const QString &path)
+{
+    std::memset(&info, 0, sizeof info);
+    const std::vector<Format> &formats = state().formats;
+    info.FormatIndex = formatIndexOf(decoder, qtFormat, path);
+    if (info.FormatIndex >= 0) {
+        const Format &format = formats[std::size_t(info.FormatIndex)];
+        copyText(info.Description, sizeof info.Description, format.description);
+        copyText(info.FormatName, sizeof info.FormatName, format.name);
+    } else {
+        copyText(info.FormatName, sizeof info.FormatName, qtFormat.toStdString());
+    }
+    if (decoder != Decoder::Qt)
+        info.Flags |= GFL_FILE_ORIENTATION_APPLIED;
+    info.FileSize = QFileInfo(path).size();
+}
+
+GFL_ERROR fileInformation(const char *fileName, int32_t formatIndex, GFL_FILE_INFORMATION *info)
+{
+    if (!fileName || !info)
+        return GFL_ERROR_BAD_PARAMETERS;
+    const std::vector<Format> &formats = state().formats;
+    if (formatIndex >= 0 && std::size_t(formatIndex) >= formats.size())
+        return GFL_ERROR_BAD_FORMAT_INDEX;
+    const QString path = QString::fromUtf8(fileName);
+    if (!QFileInfo(path).isFile())
+        return GFL_ERROR_FILE_OPEN;
+    const Decoder decoder = decoderFor(path, formatIndex);
+    if (decoder != Decoder::Qt) {
+        fillFormat(*info, decoder, QByteArray(), path);
+        return GFL_NO_ERROR;
+    }
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    if (formatIndex >= 0) {
+        reader.setFormat(formats[std::size_t(formatIndex)].qtFormat);
+        reader.setDecideFormatFromContent(false);
+    } else {
+        reader.setDecideFormatFromContent(true);
+    }
+    if (!reader.canRead())
+        return GFL_ERROR_UNKNOWN_FORMAT;
+    fillFormat(*info, decoder, reader.format(), path);
+    const QSize size = reader.size();
+    if (size.isValid()) {
+        info->Width = size.width();
+        info->Height = size.height();
+    }
+    return GFL_NO_ERROR;
+}
+
+GFL_EXIF_DATA *exifList(const std::vector<gflcore::ExifEntry> &entries)
+{
+    if (entries.empty())
+        return nullptr;
+    auto *data = static_cast<GFL_EXIF_DATA *>(std::calloc(1, sizeof(GFL_EXIF_DATA)));
+    if (!data)
+        return nullptr;
+    data->ItemsList = static_cast<GFL_EXIF_ENTRY *>(std::calloc(entries.size(), sizeof(GFL_EXIF_ENTRY)));
+    if (!data->ItemsList) {
+        std::free(data);
+        return nullptr;
+    }
+    for (const gflcore::ExifEntry &entry : entries) {
+        GFL_EXIF_ENTRY &item = data->ItemsList[data->NumberOfItems++];
+        item.Flag = entry.flag;
+        item.Tag = entry.tag;
+        item.Name = strdup(entry.name.c_str());
+        item.Value = strdup(entry.value.c_str());
+    }
+    return data;
+}
+
 GFL_LOAD_PARAMS defaultLoadParams()
 {
     GFL_LOAD_PARAMS params;
@@ -285,7 +483,7 @@ GFL_LOAD_PARAMS defaultLoadParams()
 }
 
 GFL_ERROR loadBitmap(const char *fileName, GFL_BITMAP **bitmap, const GFL_LOAD_PARAMS *params,
-                     GFL_FILE_INFORMATION *info)
+                     GFL_FILE_INFORMATION *info, int thumbnailSide)
 {
     if (!fileName || !bitmap)
         return GFL_ERROR_BAD_PARAMETERS;
@@ -298,20 +496,29 @@ GFL_ERROR loadBitmap(const char *fileName, GFL_BITMAP **bitmap, const GFL_LOAD_P
         return GFL_ERROR_BAD_PARAMETERS;
 
     const QString path = QString::fromUtf8(fileName);
-    QImageReader reader(path);
-    reader.setAutoTransform(false); // the program applies rotations itself
     const std::vector<Format> &formats = state().formats;
-    if (p.FormatIndex >= 0) {
-        if (std::size_t(p.FormatIndex) >= formats.size())
-            return GFL_ERROR_BAD_FORMAT_INDEX;
-        reader.setFormat(formats[std::size_t(p.FormatIndex)].qtFormat);
-        reader.setDecideFormatFromContent(false);
-    } else {
-        reader.setDecideFormatFromContent(true);
-    }
+    if (p.FormatIndex >= 0 && std::size_t(p.FormatIndex) >= formats.size())
+        return GFL_ERROR_BAD_FORMAT_INDEX;
+    const Decoder decoder = decoderFor(path, p.FormatIndex);
+    QImageReader reader;
     QImage image;
-    if (!reader.read(&image))
-        return readerError(reader.error());
+    if (decoder == Decoder::Qt) {
+        reader.setFileName(path);
+        reader.setAutoTransform(false); // the program applies rotations itself
+        if (p.FormatIndex >= 0) {
+            reader.setFormat(formats[std::size_t(p.FormatIndex)].qtFormat);
+            reader.setDecideFormatFromContent(false);
+        } else {
+            reader.setDecideFormatFromContent(true);
+        }
+        if (!reader.read(&image))
+            return readerError(reader.error());
+    } else {
+        gflcore::Decoded decoded = decodeOwn(decoder, path, gflcore::DecodeRequest{thumbnailSide});
+        if (decoded.error != GFL_NO_ERROR)
+            return decoded.error;
+        image = std::move(decoded.image);
+    }
     if (image.isNull() || image.width() < 1 || image.height() < 1)
         return GFL_ERROR_BAD_BITMAP;
 
@@ -326,17 +533,7 @@ GFL_ERROR loadBitmap(const char *fileName, GFL_BITMAP **bitmap, const GFL_LOAD_P
         }
     }
     if (info) {
-        std::memset(info, 0, sizeof *info);
-        info->FormatIndex = -1;
-        const QByteArray used = reader.format();
-        for (std::size_t i = 0; i < formats.size(); ++i) {
-            if (formats[i].qtFormat == used) {
-                info->FormatIndex = int32_t(i);
-                copyText(info->Description, sizeof info->Description, formats[i].description);
-                break;
-            }
-        }
-        copyText(info->FormatName, sizeof info->FormatName, used.toStdString());
+        fillFormat(*info, decoder, decoder == Decoder::Qt ? reader.format() : QByteArray(), path);
         info->Width = image.width();
         info->Height = image.height();
         info->BitsPerComponent = (*bitmap)->BitsPerComponent;
@@ -415,11 +612,47 @@ GFL_API GFL_ERROR gflLoadBitmap(const char *fileName, GFL_BITMAP **bitmap, const
                                 GFL_FILE_INFORMATION *info)
 {
     try {
-        return loadBitmap(fileName, bitmap, params, info);
+        return loadBitmap(fileName, bitmap, params, info, 0);
     } catch (const std::bad_alloc &) {
         return GFL_ERROR_NO_MEMORY;
     } catch (...) {
         return GFL_UNKNOWN_ERROR;
+    }
+}
+
+GFL_API GFL_ERROR gflLoadThumbnail(const char *fileName, int32_t width, int32_t height, GFL_BITMAP **bitmap,
+                                   const GFL_LOAD_PARAMS *params, GFL_FILE_INFORMATION *info)
+{
+    if (width < 1 || height < 1)
+        return GFL_ERROR_BAD_PARAMETERS;
+    try {
+        return loadBitmap(fileName, bitmap, params, info, std::max(width, height));
+    } catch (const std::bad_alloc &) {
+        return GFL_ERROR_NO_MEMORY;
+    } catch (...) {
+        return GFL_UNKNOWN_ERROR;
+    }
+}
+
+GFL_API GFL_ERROR gflGetFileInformation(const char *fileName, int32_t formatIndex, GFL_FILE_INFORMATION *info)
+{
+    try {
+        return fileInformation(fileName, formatIndex, info);
+    } catch (const std::bad_alloc &) {
+        return GFL_ERROR_NO_MEMORY;
+    } catch (...) {
+        return GFL_UNKNOWN_ERROR;
+    }
+}
+
+GFL_API GFL_EXIF_DATA *gflLoadEXIF(const char *fileName, uint32_t /*flags*/)
+{
+    if (!fileName)
+        return nullptr;
+    try {
+        return exifList(gflcore::readExifEntries(std::string(fileName)));
+    } catch (...) {
+        return nullptr;
     }
 }
 
@@ -454,24 +687,13 @@ GFL_API int gflBitmapHasEXIF(const GFL_BITMAP *bitmap)
 GFL_API GFL_EXIF_DATA *gflBitmapGetEXIF(const GFL_BITMAP *bitmap, uint32_t /*flags*/)
 {
     const auto *meta = bitmap ? static_cast<const gflcore::BitmapMetaData *>(bitmap->MetaData) : nullptr;
-    if (!meta || meta->exif.empty())
+    if (!meta)
         return nullptr;
-    auto *data = static_cast<GFL_EXIF_DATA *>(std::calloc(1, sizeof(GFL_EXIF_DATA)));
-    if (!data)
-        return nullptr;
-    data->ItemsList = static_cast<GFL_EXIF_ENTRY *>(std::calloc(meta->exif.size(), sizeof(GFL_EXIF_ENTRY)));
-    if (!data->ItemsList) {
-        std::free(data);
+    try {
+        return exifList(meta->exif);
+    } catch (...) {
         return nullptr;
     }
-    for (const gflcore::ExifEntry &entry : meta->exif) {
-        GFL_EXIF_ENTRY &item = data->ItemsList[data->NumberOfItems++];
-        item.Flag = entry.flag;
-        item.Tag = entry.tag;
-        item.Name = strdup(entry.name.c_str());
-        item.Value = strdup(entry.value.c_str());
-    }
-    return data;
 }
 
 GFL_API void gflFreeEXIF(GFL_EXIF_DATA *data)

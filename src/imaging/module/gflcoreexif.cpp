@@ -6,7 +6,10 @@
 // dates ("2009:05:12 14:30:00") and other text tags, "Inch"/"Centimeter"/"None" for the
 // resolution units, and exiv2's interpreted text for the remaining enumerated tags.
 #include "imaging/gflabi.h"
+#include "imaging/module/decoders.h"
 #include "imaging/module/gflcore_p.h"
+
+#include <QFile>
 
 #include <exiv2/exiv2.hpp>
 
@@ -136,32 +139,68 @@ void initialiseExif()
         return;
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
     Exiv2::XmpParser::initialize();
+#ifdef EXV_ENABLE_BMFF
+    Exiv2::enableBMFF(true); // CR3 files (and HEIF files libheif cannot open)
+#endif
     done = true;
 }
+
+namespace {
+
+void appendEntries(const Exiv2::ExifData &exif, std::vector<ExifEntry> &entries)
+{
+    for (const Exiv2::Exifdatum &datum : exif) {
+        const std::uint32_t flag = directoryFlag(datum.groupName());
+        if (flag == 0 || datum.tag() == 0x927C) // the maker note is raw bytes
+            continue;
+        ExifEntry entry;
+        entry.flag = flag;
+        entry.tag = datum.tag();
+        entry.name = datum.tagName();
+        entry.value = valueText(datum, exif);
+        if (entry.value.size() > MaxValueLength)
+            entry.value.resize(MaxValueLength);
+        entries.push_back(std::move(entry));
+    }
+}
+
+// The EXIF block of a HEIF file as libheif finds it (exiv2's own container walk misses
+// blocks that some writers place through extent offsets); empty for other files.
+std::vector<std::uint8_t> heifExifOfFile(const std::string &path)
+{
+    QFile file(QFile::decodeName(path.c_str()));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray head = file.peek(64);
+    if (!looksLikeHeif(reinterpret_cast<const std::uint8_t *>(head.constData()), std::size_t(head.size())))
+        return {};
+    const qint64 size = file.size();
+    const uchar *mapped = size > 0 ? file.map(0, size) : nullptr;
+    if (mapped)
+        return heifExifBlock(mapped, std::size_t(size));
+    const QByteArray bytes = file.readAll();
+    return heifExifBlock(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size()));
+}
+
+} // namespace
 
 std::vector<ExifEntry> readExifEntries(const std::string &path)
 {
     std::vector<ExifEntry> entries;
+    const std::vector<std::uint8_t> heifBlock = heifExifOfFile(path);
     std::lock_guard lock(exivMutex());
     try {
+        if (!heifBlock.empty()) {
+            Exiv2::ExifData exif;
+            Exiv2::ExifParser::decode(exif, heifBlock.data(), std::uint32_t(heifBlock.size()));
+            appendEntries(exif, entries);
+            return entries;
+        }
         Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path, false);
         if (!image.get())
             return entries;
         image->readMetadata();
-        const Exiv2::ExifData &exif = image->exifData();
-        for (const Exiv2::Exifdatum &datum : exif) {
-            const std::uint32_t flag = directoryFlag(datum.groupName());
-            if (flag == 0 || datum.tag() == 0x927C) // the maker note is raw bytes
-                continue;
-            ExifEntry entry;
-            entry.flag = flag;
-            entry.tag = datum.tag();
-            entry.name = datum.tagName();
-            entry.value = valueText(datum, exif);
-            if (entry.value.size() > MaxValueLength)
-                entry.value.resize(MaxValueLength);
-            entries.push_back(std::move(entry));
-        }
+        appendEntries(image->exifData(), entries);
     } catch (...) {
         // Unreadable or malformed metadata: the picture simply has no EXIF entries.
         entries.clear();

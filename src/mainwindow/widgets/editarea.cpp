@@ -14,6 +14,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int DesignHeight = 235;
@@ -67,7 +69,6 @@ QList<QToolButton *> TSideEditControls::searchButtons() const
 TEditArea::TEditArea(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("PanelEdit"));
-    setFixedHeight(DesignHeight);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 2, 0, 0);
     layout->setSpacing(2);
@@ -92,6 +93,8 @@ TEditArea::TEditArea(QWidget *parent) : QWidget(parent)
     PageControl->addTab(TabSheetText, QStringLiteral("Text"));
     layout->addWidget(PageControl, 1);
     layout->addWidget(buildSelectionBar());
+    // The design height, or what the tabs need with the font in use.
+    setFixedHeight(std::max(DesignHeight, sizeHint().height()));
 }
 
 void TEditArea::setLinkMode(bool split)
@@ -107,9 +110,11 @@ QGroupBox *TEditArea::buildAttributesBox(TSideEditControls &side, bool left, QWi
                               parent);
     box->setObjectName(sided("GroupBoxAttributes", left));
     side.AttributesBox = box;
-    auto *row = new QHBoxLayout(box);
-    row->setContentsMargins(6, 4, 6, 6);
-    row->setSpacing(8);
+    // The action buttons above the search box, so that the tab fits the width of a laptop
+    // screen beside the option column.
+    auto *column = new QVBoxLayout(box);
+    column->setContentsMargins(6, 4, 6, 6);
+    column->setSpacing(4);
 
     auto *actions = new QGridLayout;
     actions->setSpacing(3);
@@ -125,6 +130,7 @@ QGroupBox *TEditArea::buildAttributesBox(TSideEditControls &side, bool left, QWi
                                        sided("ButtonMarkUnassigned", left), saMarkUnassigned, box);
     side.Remove = taggedButton(QStringLiteral("Remove from list"), sided("ButtonRemove", left),
                                saDeleteEntryPair, box);
+    side.Remove->setToolTip(QStringLiteral("Remove the selected images from the list (Del)"));
     side.NoBatch = namedCheck(
         QStringLiteral("Exclude from Batch Job"),
         left ? QStringLiteral("CheckBox_L_NoBatch") : QStringLiteral("CheckBox_R_NoBatch"), box);
@@ -135,7 +141,7 @@ QGroupBox *TEditArea::buildAttributesBox(TSideEditControls &side, bool left, QWi
     actions->addWidget(side.MarkUnassigned, 1, 1);
     actions->addWidget(side.Remove, 2, 1);
     actions->addWidget(side.NoBatch, 3, 0, 1, 2);
-    row->addLayout(actions, 3);
+    column->addLayout(actions);
 
     side.SearchBox = new QGroupBox(QStringLiteral(" Search for... "), box);
     side.SearchBox->setObjectName(sided("GroupBoxGoNext", left));
@@ -157,11 +163,12 @@ QGroupBox *TEditArea::buildAttributesBox(TSideEditControls &side, bool left, QWi
                                sided("CheckBoxGoNextDir", left), side.SearchBox);
     search->addWidget(side.GoMono, 0, 0);
     search->addWidget(side.GoPair, 0, 1);
-    search->addWidget(side.GoGap, 1, 0);
-    search->addWidget(side.GoUnassigned, 1, 1);
-    search->addWidget(side.FromBeginning, 2, 0, 1, 2);
-    search->addWidget(side.Backward, 3, 0, 1, 2);
-    row->addWidget(side.SearchBox, 2);
+    search->addWidget(side.GoGap, 0, 2);
+    search->addWidget(side.GoUnassigned, 0, 3);
+    search->addWidget(side.FromBeginning, 1, 0, 1, 2);
+    search->addWidget(side.Backward, 1, 2, 1, 2);
+    column->addWidget(side.SearchBox);
+    column->addStretch(1);
     return box;
 }
 
@@ -254,6 +261,8 @@ QWidget *TEditArea::buildSelectionBar()
         QPushButton *button = taggedButton(QString::fromLatin1(b.caption),
                                            QString::fromLatin1(b.name), tag++, PanelMitteEdit);
         SelectionButtons << button;
+        if (tag == 1) // "Select all"
+            button->setToolTip(QStringLiteral("Select all rows (Ctrl+A in a list)"));
         row->addWidget(button);
     }
     row->addSpacing(12);

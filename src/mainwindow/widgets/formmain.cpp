@@ -47,6 +47,11 @@
 namespace {
 
 constexpr int ListPanelHeight = 208;
+constexpr int PreferredWidth = 1600;
+constexpr int PreferredHeight = 1000;
+// The share of the height below the edit area that the lists get at first; the user moves
+// the splitter above them to change it.
+constexpr double ListShare = 0.6;
 constexpr int ListSpacer = 8;
 constexpr int SplitterWidth = 6;
 constexpr int PreviewSpacing = 16;
@@ -120,11 +125,12 @@ TFormMain::TFormMain(QWidget *parent)
     connectLists();
     connectEditArea();
 
+    // The first size: the design size, but never more than the screen offers (the frame is
+    // taken off once the window is shown and its frame is known).
     const QRect screen = QGuiApplication::primaryScreen()
                              ? QGuiApplication::primaryScreen()->availableGeometry()
-                             : QRect(0, 0, 1600, 1000);
-    resize(std::min(1600, std::max(1024, screen.width())),
-           std::min(1000, std::max(720, screen.height())));
+                             : QRect(0, 0, PreferredWidth, PreferredHeight);
+    resize(std::min(PreferredWidth, screen.width()), std::min(PreferredHeight, screen.height()));
 
     setMessageReceiver(this);
     updateNumbering();
@@ -163,8 +169,10 @@ QWidget *TFormMain::createRightPanel()
     auto *upperLayout = new QVBoxLayout(upper);
     upperLayout->setContentsMargins(0, 0, 0, 0);
     upperLayout->setSpacing(0);
+    // The preview's area: it takes whatever height the splitter leaves above the edit area.
     auto *preview = new QWidget(upper);
     preview->setObjectName(QStringLiteral("PanelPreview"));
+    m_previewArea = preview;
     auto *previewLayout = new QHBoxLayout(preview);
     previewLayout->setContentsMargins(0, 0, 0, 0);
     previewLayout->setSpacing(PreviewSpacing);
@@ -236,8 +244,9 @@ void TFormMain::createActions()
         action->setEnabled(def.enabled);
         this->*def.member = action;
     }
-    ActionOpenLeft->setShortcut(QKeySequence::Open);
-    ActionClose->setShortcut(QKeySequence::Quit);
+    ActionOpenLeft->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    ActionOpenRight->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+    ActionClose->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 }
 
 void TFormMain::createMenus()
@@ -356,12 +365,18 @@ void TFormMain::showEvent(QShowEvent *event)
         return;
     m_shown = true;
     m_options->arrangeForShow();
+    fitToScreen();
     if (auto *splitter = qobject_cast<QSplitter *>(centralWidget())) {
         const int left = m_options->sizeHint().width();
         splitter->setSizes({left, std::max(1, splitter->width() - left - SplitterWidth)});
     }
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().topLeft());
+    if (auto *lists = findChild<QSplitter *>(QStringLiteral("Splitter1"))) {
+        // Below the edit area the lists get the larger share, at least their design height.
+        const int total = lists->height() - lists->handleWidth();
+        const int free = std::max(0, total - m_edit->height());
+        const int listHeight = std::max(ListPanelHeight, int(free * ListShare));
+        lists->setSizes({std::max(1, total - listHeight), listHeight});
+    }
     if (m_options->RadioButtonResetStartNr1->isChecked()) {
         m_options->SpinEditStartNr->setValue(1);
         CounterStartChanged(1);
@@ -370,6 +385,21 @@ void TFormMain::showEvent(QShowEvent *event)
     refreshEditPanels();
     applyThumbnailSize(m_options->ComboBoxThumbSize->currentIndex());
     m_idle->ScheduleIdle();
+}
+
+void TFormMain::fitToScreen()
+{
+    const QScreen *screen = this->screen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    // The frame (title bar and borders) counts: the whole window stays on the screen.
+    const QRect frame = frameGeometry();
+    const int frameWidth = std::max(0, frame.width() - width());
+    const int frameHeight = std::max(0, frame.height() - height());
+    resize(std::min(width(), available.width() - frameWidth),
+           std::min(height(), available.height() - frameHeight));
+    move(available.topLeft());
 }
 
 // ---- window messages ----
@@ -546,6 +576,13 @@ void TFormMain::showInternalError(const QString &text)
 {
     if (!text.isEmpty())
         ShowDlgBox(text, DlgKind::Error, DlgButton::OK, this);
+}
+
+void TFormMain::showOutcome(const TActionOutcome &outcome)
+{
+    if (outcome.Beep)
+        QApplication::beep();
+    showInternalError(outcome.Error);
 }
 
 // ---- TLoadingView ----

@@ -46,6 +46,9 @@ public:
     TImageList &smallImages() const { return *m_smallImages; }
     TImageListView *listView(const ListRowModel &list) const;
     TOptionStack *optionStack() const { return m_options; }
+    // The area above the edit area and the lists (height set by the splitter above the
+    // lists) that holds the stereo preview panels.
+    QWidget *previewArea() const { return m_previewArea; }
     TEditArea *editArea() const { return m_edit; }
     TIdleProcessor &idleProcessor() const { return *m_idle; }
     TMainWindowState &windowState() { return m_state; }
@@ -111,6 +114,9 @@ private:
     void removeAllItems();
     bool orderingRunning() const;
     void showInternalError(const QString &text);
+    // The window, frame included, within the screen's available area, at its top left.
+    void fitToScreen();
+    void showOutcome(const TActionOutcome &outcome);
 
     // ---- lists and edit panels (formmain_lists.cpp) ----
     void connectLists();
@@ -149,6 +155,7 @@ private:
     TEditArea *m_edit = nullptr;
     TImageListView *ListView_L = nullptr;
     TImageListView *ListView_R = nullptr;
+    QWidget *m_previewArea = nullptr;
     QWidget *PanelImage_L = nullptr;
     QWidget *PanelImage_R = nullptr;
     QPointer<TFormDlgNext> m_pairPrompt;

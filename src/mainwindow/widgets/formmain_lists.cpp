@@ -70,6 +70,16 @@ void TFormMain::connectLists()
         connect(view, &TImageListView::rightButtonPressed, this,
                 [this] { m_edit->CheckBoxSynchron->toggle(); });
         connect(view, &TImageListView::middleButtonPressed, this, &TFormMain::linkClicked);
+        connect(view, &TImageListView::removeKeyPressed, this, [this, list] {
+            if (controlsOf(*list).Remove->isEnabled())
+                removeFromList(*list);
+        });
+        connect(view, &TImageListView::selectAllKeyPressed, this, [this, list] {
+            m_actions->SelectAllRows(*list);
+            refreshEditPanels();
+            MarkPreviewsDirty();
+            m_idle->ScheduleIdle();
+        });
         connect(view, &TImageListView::filesDropped, this, [this, list](const QStringList &paths) {
             m_hoverList = list;
             // Added once the drop has been answered, so the file manager is not kept waiting.
@@ -78,6 +88,8 @@ void TFormMain::connectLists()
         });
         connect(list, &ListRowModel::selectionChanged, this,
                 [this, list] { listSelectionChanged(*list); });
+        connect(list, &ListRowModel::topRowChanged, this,
+                [this, list] { m_actions->FollowTopRow(*list); });
         // The counter range follows the rows, once per burst of row changes.
         connect(list, &ListRowModel::rowsRemoved, this, &TFormMain::scheduleNumbering);
         connect(list, &ListRowModel::modelReset, this, &TFormMain::scheduleNumbering);
@@ -212,11 +224,11 @@ void TFormMain::listActionClicked(ListRowModel &list, int code)
 {
     if (orderingRunning())
         return;
-    const QString error = m_actions->RunListAction(list, code);
+    const TActionOutcome outcome = m_actions->RunListAction(list, code);
     refreshEditPanels();
     MarkPreviewsDirty();
     m_idle->ScheduleIdle();
-    showInternalError(error);
+    showOutcome(outcome);
 }
 
 void TFormMain::removeFromList(ListRowModel &list)
@@ -260,14 +272,14 @@ void TFormMain::combinations()
 {
     if (orderingRunning())
         return;
-    const QString error = m_pairs->ButtonKombiClick([this](const QString &question) {
+    const TActionOutcome outcome = m_pairs->ButtonKombiClick([this](const QString &question) {
         return ShowDlgBox(question, DlgKind::Confirmation, DlgButton::Yes | DlgButton::No, this) ==
                DlgResult::Yes;
     });
     refreshEditPanels();
     MarkPreviewsDirty();
     m_idle->ScheduleIdle();
-    showInternalError(error);
+    showOutcome(outcome);
 }
 
 void TFormMain::linkClicked()

@@ -8,9 +8,11 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLocale>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QUrl>
@@ -33,21 +35,39 @@ private:
     int &m_counter;
 };
 
-// The "N°" column: the icon on the left, the number right-aligned beside it. The caption is
-// padded for fixed-width layouts; the padding is left out here so that the number stays
-// readable in a column only a little wider than the icon.
-class NumberColumnDelegate : public QStyledItemDelegate
+// Every row has the same height, that of the icon size, whether it shows an icon or not
+// (a gap has none), so that row i of both lists stands side by side at any scroll position.
+// In the "N°" column the icon is on the left and the number right-aligned beside it; the
+// caption is padded for fixed-width layouts, which is left out here so that the number
+// stays readable in a column only a little wider than the icon.
+class RowDelegate : public QStyledItemDelegate
 {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    RowDelegate(TImageListView *view, bool numberColumn)
+        : QStyledItemDelegate(view), m_view(view), m_numberColumn(numberColumn)
+    {
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(m_view->uniformRowHeight());
+        return size;
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
+        if (!m_numberColumn)
+            return;
         option->text = option->text.trimmed();
         option->displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
     }
+
+private:
+    TImageListView *m_view;
+    bool m_numberColumn;
 };
 
 // The widest text a column commonly shows, so that a font larger than the one the design
@@ -105,7 +125,8 @@ TImageListView::TImageListView(ListRowModel *rows, QWidget *parent)
         const int needed = typical.isEmpty() ? 0 : fontMetrics().horizontalAdvance(typical) + 16;
         header()->resizeSection(c, std::max(widths[c], needed));
     }
-    setItemDelegateForColumn(lcNumber, new NumberColumnDelegate(this));
+    setItemDelegate(new RowDelegate(this, false));
+    setItemDelegateForColumn(lcNumber, new RowDelegate(this, true));
 
     // The selection stays plainly visible while the other list has the focus.
     QPalette pal = palette();
@@ -142,6 +163,11 @@ TImageListView::TImageListView(ListRowModel *rows, QWidget *parent)
     connect(m_itemModel, &QAbstractItemModel::modelReset, this, &TImageListView::schedulePull);
     connect(m_itemModel, &QAbstractItemModel::rowsInserted, this, &TImageListView::schedulePull);
     connect(m_itemModel, &QAbstractItemModel::rowsRemoved, this, &TImageListView::schedulePull);
+    // The "N°" column grows with the numbers it shows.
+    connect(m_itemModel, &QAbstractItemModel::modelReset, this, &TImageListView::fitNumberColumn);
+    connect(m_itemModel, &QAbstractItemModel::rowsInserted, this, &TImageListView::fitNumberColumn);
+    connect(m_itemModel, &QAbstractItemModel::rowsRemoved, this, &TImageListView::fitNumberColumn);
+    connect(m_itemModel, &QAbstractItemModel::dataChanged, this, &TImageListView::fitNumberColumn);
 }
 
 QList<int> TImageListView::designColumnWidths()
@@ -152,9 +178,47 @@ QList<int> TImageListView::designColumnWidths()
 void TImageListView::setThumbnailSize(int size)
 {
     setIconSize(QSize(size, size));
-    header()->resizeSection(lcNumber, size + 30);
+    fitNumberColumn();
     updateRowMetrics();
     schedulePull();
+}
+
+int TImageListView::uniformRowHeight() const
+{
+    return std::max(fontMetrics().height() + 6, iconSize().height() + 4);
+}
+
+int TImageListView::numberColumnWidth() const
+{
+    // The widest number: the captions of the first and the last row, or as many digits as
+    // the row count has (numbers follow the row index once the lists are ordered).
+    QString widest;
+    const auto consider = [&](const QString &text) {
+        const QString t = text.trimmed();
+        if (fontMetrics().horizontalAdvance(t) > fontMetrics().horizontalAdvance(widest))
+            widest = t;
+    };
+    if (m_rows && m_rows->Count() > 0) {
+        consider(m_rows->Row(0)->Text(lcNumber));
+        consider(m_rows->Row(m_rows->Count() - 1)->Text(lcNumber));
+        consider(QString(QString::number(m_rows->Count()).size(), QLatin1Char('0')));
+    }
+    // What the style needs for the icon beside that number.
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.features |= QStyleOptionViewItem::HasDecoration | QStyleOptionViewItem::HasDisplay;
+    option.decorationSize = iconSize();
+    option.text = widest;
+    const int needed =
+        style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).width();
+    return std::max(iconSize().width() + 30, needed + 4);
+}
+
+void TImageListView::fitNumberColumn()
+{
+    const int width = numberColumnWidth();
+    if (header()->sectionSize(lcNumber) != width)
+        header()->resizeSection(lcNumber, width);
 }
 
 // ---- view -> row model ----
@@ -340,6 +404,16 @@ void TImageListView::mouseDoubleClickEvent(QMouseEvent *event)
 
 void TImageListView::keyPressEvent(QKeyEvent *event)
 {
+    if (event->matches(QKeySequence::Delete)) {
+        event->accept();
+        Q_EMIT removeKeyPressed();
+        return;
+    }
+    if (event->matches(QKeySequence::SelectAll)) {
+        event->accept();
+        Q_EMIT selectAllKeyPressed();
+        return;
+    }
     Depth input(m_userInput);
     QTreeView::keyPressEvent(event);
 }

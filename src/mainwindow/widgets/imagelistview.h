@@ -26,6 +26,13 @@ public:
     // column follow.
     void setThumbnailSize(int size);
 
+    // The height of every row: the icon's with a small margin, or the text's when that is
+    // taller. Rows without an icon have it too, so both lists stay row for row in step.
+    int uniformRowHeight() const;
+    // The width of the "N°" column: the icon and the widest number beside it, and at least
+    // 30 pixels more than the icon.
+    int numberColumnWidth() const;
+
     // The column widths in pixels, "N°" first.
     static QList<int> designColumnWidths();
 
@@ -38,6 +45,9 @@ Q_SIGNALS:
     void listClicked();
     void rightButtonPressed();
     void middleButtonPressed();
+    // The keys for "Remove from list" (Delete) and "Select all" (Ctrl+A) on this list.
+    void removeKeyPressed();
+    void selectAllKeyPressed();
 
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -61,6 +71,7 @@ private:
     void pullTopRow();
     void schedulePull();
     void updateRowMetrics();
+    void fitNumberColumn();
 
     QPointer<ListRowModel> m_rows;
     ListRowItemModel *m_itemModel;

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -96,8 +97,6 @@ TOptionStack::TOptionStack(QWidget *parent) : QWidget(parent)
 
     buildHints();
     buildSorting();
-    outer->addWidget(GroupBoxHinweis);
-    outer->addWidget(GroupBoxAutoOrd);
 
     ScrollBox1 = named(new QScrollArea(this), "ScrollBox1");
     ScrollBox1->setWidgetResizable(true);
@@ -116,20 +115,31 @@ TOptionStack::TOptionStack(QWidget *parent) : QWidget(parent)
     buildSuffix();
     buildStatus();
     buildRun();
-    for (TCollapsibleBox *box : {GroupBoxStereoDisplay, GroupBoxDefaults, GroupBoxExif,
-                                 GroupBoxNumbering, GroupBoxDirectories, GroupBoxSuffix})
+    for (TCollapsibleBox *box :
+         {GroupBoxHinweis, GroupBoxAutoOrd, GroupBoxStereoDisplay, GroupBoxDefaults, GroupBoxExif,
+          GroupBoxNumbering, GroupBoxDirectories, GroupBoxSuffix})
         column->addWidget(box);
-    // "Status" and "Batch Job" stand at the bottom of the scroll box.
     column->addStretch(1);
-    column->addWidget(GroupBoxStatus);
-    column->addWidget(GroupBoxRun);
     ScrollBox1->setWidget(inner);
     outer->addWidget(ScrollBox1, 1);
+    // "Status" and "Batch Job" stay in sight at the bottom of the column, below the boxes
+    // that scroll, however many of those are open and however low the screen is.
+    outer->addWidget(GroupBoxStatus);
+    outer->addWidget(GroupBoxRun);
 
-    // The design width, or what the quick help and the buttons need with the font in use.
+    // The design width, or what the quick help, the buttons, the captions and the fields
+    // need with the font in use (plus the scroll bar of the scroll box), so that no caption
+    // is ever cut: the column does not get narrower than that.
     int wanted = std::max(LabelFormatStep->sizeHint().width(), inner->sizeHint().width());
-    wanted = std::max(wanted, GroupBoxAutoOrd->sizeHint().width());
-    m_preferredWidth = std::max(DesignWidth, wanted + 32);
+    for (const QWidget *w :
+         {static_cast<QWidget *>(GroupBoxAutoOrd), static_cast<QWidget *>(GroupBoxStatus),
+          static_cast<QWidget *>(GroupBoxRun)})
+        wanted = std::max(wanted, w->sizeHint().width());
+    const int scrollBar = ScrollBox1->verticalScrollBar()->sizeHint().width();
+    const QMargins margins = outer->contentsMargins();
+    m_preferredWidth =
+        std::max(DesignWidth, wanted + scrollBar + margins.left() + margins.right() + 8);
+    setMinimumWidth(std::max(MinimumWidth, m_preferredWidth));
 }
 
 QSize TOptionStack::sizeHint() const

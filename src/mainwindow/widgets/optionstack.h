@@ -1,9 +1,9 @@
 #pragma once
-// TOptionStack: the column on the left of the main window (PanelLeft). From the top: the
-// "Hints" box with the quick help, "Sorting Actions", and a scroll box with the option
-// boxes "Stereo Display Options", "Default settings", "EXIF", "Numbering", "Directories
-// for images" and "Suffix", with "Status" and "Batch Job" at its bottom. Every box folds
-// to its caption line on a click there.
+// TOptionStack: the column on the left of the main window (PanelLeft). A scroll box holds,
+// from the top, the "Hints" box with the quick help, "Sorting Actions" and the option boxes
+// "Stereo Display Options", "Default settings", "EXIF", "Numbering", "Directories for
+// images" and "Suffix"; below it, always in sight, stand "Status" and "Batch Job". Every
+// box folds to its caption line on a click there.
 //
 // The stack only holds the controls; the main window connects them to its actions and to
 // the program-wide settings.
@@ -38,7 +38,8 @@ public:
     // first shown.
     void arrangeForShow();
 
-    // Wide enough for the quick help and the buttons (at least the design width of 257).
+    // Wide enough for the quick help, the buttons and every caption (at least the design
+    // width of 257); also the column's minimum width.
     QSize sizeHint() const override;
 
     // Every box from the top.

@@ -34,6 +34,14 @@ GFL_API GFL_ERROR gflLoadBitmap(const char *, GFL_BITMAP **bitmap, const GFL_LOA
     *bitmap = nullptr;
     return GFL_ERROR_UNKNOWN_FORMAT;
 }
+GFL_API GFL_ERROR gflLoadThumbnail(const char *, int32_t, int32_t, GFL_BITMAP **bitmap, const GFL_LOAD_PARAMS *,
+                                   GFL_FILE_INFORMATION *)
+{
+    *bitmap = nullptr;
+    return GFL_ERROR_FILE_OPEN;
+}
+GFL_API GFL_ERROR gflGetFileInformation(const char *, int32_t, GFL_FILE_INFORMATION *) { return GFL_ERROR_FILE_OPEN; }
+GFL_API GFL_EXIF_DATA *gflLoadEXIF(const char *, uint32_t) { return nullptr; }
 GFL_API void gflFreeBitmap(GFL_BITMAP *) {}
 GFL_API const char *gflGetErrorString(GFL_ERROR) { return "fake"; }
 GFL_API int gflBitmapHasEXIF(const GFL_BITMAP *) { return 0; }

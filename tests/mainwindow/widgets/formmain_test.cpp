@@ -2,7 +2,9 @@
 
 #include "ui/windowmessages.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <gtest/gtest.h>
@@ -85,4 +87,35 @@ TEST(FormMain, ReceivesTheWindowMessages)
         EXPECT_EQ(messageReceiver(), &form);
     }
     EXPECT_EQ(messageReceiver(), nullptr);
+}
+
+// A laptop screen of 1366 x 768 (less a title bar): the window fits, every button,
+// check box and radio button shows its whole caption inside the window, and "Execute Batch
+// Job" is in sight without scrolling.
+TEST(FormMain, FitsALaptopScreenWithEveryCaptionWhole)
+{
+    TFormMain form;
+    const QSize screen(1366, 768 - 32);
+    EXPECT_LE(form.minimumSizeHint().width(), screen.width());
+    EXPECT_LE(form.minimumSizeHint().height(), screen.height());
+    form.resize(screen);
+    form.show();
+    QCoreApplication::processEvents();
+    form.resize(screen);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(form.size(), screen);
+
+    const QRect window = form.rect();
+    for (const QAbstractButton *b : form.findChildren<QAbstractButton *>()) {
+        if (!b->isVisibleTo(&form) || b->text().isEmpty())
+            continue;
+        const std::string name = (b->objectName() + " " + b->text()).toStdString();
+        EXPECT_GE(b->width(), b->sizeHint().width()) << name;
+        const QRect r(b->mapTo(&form, QPoint(0, 0)), b->size());
+        EXPECT_LE(r.right(), window.right()) << name;
+    }
+    const auto *run = form.findChild<QAbstractButton *>(QStringLiteral("ButtonRun"));
+    ASSERT_NE(run, nullptr);
+    ASSERT_TRUE(run->isVisible());
+    EXPECT_TRUE(window.contains(QRect(run->mapTo(&form, QPoint(0, 0)), run->size())));
 }

@@ -221,8 +221,12 @@ TEST_F(FormFixture, ThumbnailDimensionsSizeTheIcons)
     const QVariant icon = view(left())->model()->index(0, 0).data(Qt::DecorationRole);
     ASSERT_TRUE(icon.canConvert<QImage>());
     EXPECT_EQ(icon.value<QImage>().size(), QSize(64, 64));
-    // A gap has no picture.
+    // A gap has no picture, but its row is as high as the picture's beside it.
     EXPECT_FALSE(view(right())->model()->index(0, 0).data(Qt::DecorationRole).isValid());
+    const QModelIndex gapRow = view(right())->model()->index(0, lcAttributes);
+    const QModelIndex imageRow = view(left())->model()->index(0, lcAttributes);
+    EXPECT_GE(view(right())->visualRect(gapRow).height(), 64);
+    EXPECT_EQ(view(right())->visualRect(gapRow), view(left())->visualRect(imageRow));
     screenshot(QStringLiteral("thumbnails_64"));
 }
 
