@@ -205,6 +205,8 @@ public:
             else if (const TDatensatz *owner = jobFileOwner(path, fileIdOf(path)))
                 reason = FormatLogText(QStringLiteral("it is image N° %d (%s) of this job"),
                                        {owner->Number(), sideText(owner)});
+            else if (!QFileInfo(folder).isDir())
+                reason = QStringLiteral("its folder does not exist");
         }
         if (reason.isEmpty())
             return;

@@ -129,6 +129,14 @@ TEST_F(Check, NameConflictsAreFoundAsTheRunWouldMeetThem)
              return o;
          },
          0, 0, 1, "it is image N° 0 (Right) of this job", ""},
+        {"TheSpmListNeedsAnExistingFolder",
+         [](WizardFixture &f) {
+             TNameCheckOptions o = renameOnly();
+             o.WriteSpmList = true;
+             o.SpmListFile = f.root() + "/no such folder/SPM_List.TXT";
+             return o;
+         },
+         0, 0, 1, "its folder does not exist", ""},
     };
     for (const NameCase &c : cases) {
         SCOPED_TRACE(c.name);
