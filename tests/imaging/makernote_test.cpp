@@ -80,9 +80,9 @@ INSTANTIATE_TEST_SUITE_P(
         ItemCase{"jpg/tests/36-memory_error.jpg", "Quality", "Fine"},
         // Another maker: no items.
         ItemCase{"jpg/Pentax_K10D.jpg", "Quality", "<missing>"}),
-    [](const ::testing::TestParamInfo<ItemCase> &info) {
-        return ParamName(info.index,
-                         std::string(info.param.file).substr(4) + "_" + info.param.description);
+    [](const ::testing::TestParamInfo<ItemCase> &param) {
+        return ParamName(param.index,
+                         std::string(param.param.file).substr(4) + "_" + param.param.description);
     });
 
 // A note cut short after its signature must not be read past the block.

@@ -69,9 +69,9 @@ INSTANTIATE_TEST_SUITE_P(
                       RoutingCase{"IMG_0005_L.R.JPG", dsRight, dsLeft}, // "_L." wins over "_R."
                       RoutingCase{"IMG_0006_R_L.JPG", dsRight, dsLeft},
                       RoutingCase{"IMG_0007_R.L.JPG", dsLeft, dsRight}),
-    [](const ::testing::TestParamInfo<RoutingCase> &info) {
-        return ParamName(info.index, std::string(info.param.name) + "_on_" +
-                                         (info.param.target == dsLeft ? "left" : "right"));
+    [](const ::testing::TestParamInfo<RoutingCase> &param) {
+        return ParamName(param.index, std::string(param.param.name) + "_on_" +
+                                         (param.param.target == dsLeft ? "left" : "right"));
     });
 
 TEST_F(LoadingFixture, MarkerInTheFolderNameDoesNotCount)

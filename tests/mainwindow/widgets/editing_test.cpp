@@ -8,6 +8,7 @@
 #include "mainwindow/idleprocessor.h"
 #include "mainwindow/widgets/collapsiblebox.h"
 #include "mainwindow/widgets/editarea.h"
+#include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
 #include "mainwindow/widgets/radiogroup.h"
 #include "ui/dlgbox.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
@@ -328,4 +330,25 @@ TEST_F(FormFixture, OptionBoxesFoldOnTheirCaptionLine)
     // "Hints" folds on any click, its label included.
     QTest::mouseClick(o->LabelFormatStep, Qt::LeftButton, {}, QPoint(10, 60));
     EXPECT_TRUE(o->GroupBoxHinweis->isCollapsed());
+}
+
+// The window keeps the lists scrolled together: the user scrolls the left list and the
+// right one shows the same rows; with "Select counterpart permanently" off it stays.
+TEST_F(FormFixture, ScrollingOneListScrollsTheOther)
+{
+    QStringList times;
+    for (int i = 0; i < 40; ++i)
+        times << QStringLiteral("10:%1:00").arg(i, 2, 10, QLatin1Char('0'));
+    loadCameras(times, times);
+    QScrollBar *leftBar = view(left())->verticalScrollBar();
+    QScrollBar *rightBar = view(right())->verticalScrollBar();
+    ASSERT_GE(leftBar->maximum(), 20);
+    leftBar->setValue(20);
+    settle();
+    EXPECT_EQ(rightBar->value(), 20);
+
+    form->editArea()->CheckBoxSynchron->setChecked(false);
+    leftBar->setValue(5);
+    settle();
+    EXPECT_EQ(rightBar->value(), 20);
 }
