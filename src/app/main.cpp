@@ -5,6 +5,8 @@
 // windows once in their fixed order (they live until the program ends and are only shown
 // and hidden), show the main window and run the event loop until it is closed. Shut-down undoes this in reverse:
 // the windows are destroyed last-created first, then the imaging library is released.
+#include "batch/protokoll.h"
+#include "batch/widgets/formprotokoll.h"
 #include "imaging/libgfl.h"
 #include "mainwindow/widgets/formmain.h"
 #include "ui/appinfo.h"
@@ -29,6 +31,8 @@ int main(int argc, char **argv)
         TFormDlgNext formDlgNext(&formMain);
         TFormBest formBest(&formMain);
         formMain.setPairPrompt(&formDlgNext);
+        TFormProtokoll formProtokoll(JobLog());
+        formMain.setLogWindow(&formProtokoll);
 
         formMain.show();
         result = app.exec();

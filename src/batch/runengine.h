@@ -2,12 +2,23 @@
 // The batch run: for every registered entry, in DatensatzList order, renames, moves,
 // copies and losslessly rotates the files as the job settings say, writes every step into
 // the job log and reports progress. Files are never overwritten; a failed step is logged
-// in red, marks the job failed, and the run goes on with the next step.
+// in red (with the system's reason on a second red line), marks the job failed, and the
+// run goes on with the next step. Every file operation goes through a TFileOps and, when
+// the operations touch real files, is recorded in a job journal that duomira-cli undo
+// reads.
 #include "batch/batchjobsettings.h"
 
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <functional>
+#include <memory>
 
+class ListRowModel;
+class TDatensatz;
+class TDsOrgBild;
+class TFileOps;
+class TJournalFileOps;
 class TProtokoll;
 class TRunProgress;
 
@@ -17,9 +28,18 @@ public:
     TBatchRun(TProtokoll &log, TRunProgress &progress);
     ~TBatchRun();
 
-    // The SPM list's full path (the wizard's setting); a relative path is resolved by the
-    // caller before the run.
+    // The SPM list's path (the wizard's setting). A relative path is taken relative to the
+    // folder given by SetSpmListBase (default <home>/Stereos); the log names the result.
     void SetSpmListFile(const QString &path) { m_spmListFile = path; }
+    void SetSpmListBase(const QString &folder) { m_spmListBase = folder; }
+    // The list whose rows the SPM list walks; by default the left list of the entries.
+    void SetLeftList(const ListRowModel *list) { m_leftList = list; }
+
+    // The file operations to use (not owned; null: the real file system). A
+    // TPlanFileOps makes a dry run that touches nothing and keeps no journal.
+    void SetFileOps(TFileOps *ops) { m_externalOps = ops; }
+    // Where journals go (default JournalFolder()).
+    void SetJournalFolder(const QString &folder) { m_journalFolder = folder; }
 
     // Runs the whole job; onDone is called at its very end.
     void RunBatchJob(const TBatchJobSettings &settings, const std::function<void()> &onDone = {});
@@ -33,12 +53,61 @@ public:
     // The journal of the last run (empty when none could be created).
     QString JournalPath() const { return m_journalPath; }
 
+    // Creates the destination folders of the mask's bits (1 left, 2 right, 4 monoscopic).
+    void CreateMissingFolders(quint8 mask);
+    // Turns the file at path by quarterTurns for entry e and logs it; true when it failed.
+    bool RotateLossless(TDatensatz *e, const QString &path, int quarterTurns);
+
 private:
+    // What the run knows about one file it has touched, by the file's identity (device
+    // and inode, so that two names of one file are one file; the path where the file
+    // does not exist, as in a plan).
+    struct FileState
+    {
+        int turned = 0;          // quarter turns applied in this job
+        int turnedFor = -1;      // number of the entry it was turned for
+        bool rotationTried = false;
+    };
+
+    void processEntry(TDatensatz *e);
+    void renameStep(TDatensatz *e, const QString &sourceTarget);
+    void moveStep(TDatensatz *e, const QString &destinationTarget);
+    void copyStep(TDatensatz *e, const QString &destinationTarget);
+    void sourceRotationStep(TDatensatz *e);
+    // Turns a copy or moved file so that it carries exactly e's rotation.
+    void rotateToEntry(TDatensatz *e, const QString &path);
+    void finish();
+    void writeSpmList();
+
+    void logFailure(const QString &format, const QVariantList &args, const QString &reason);
+    void logUnchanged(TDatensatz *e, const QString &path);
+    QString fileKey(const QString &path) const;
+    void rekey(const QString &oldKey, const QString &path);
+    void setStatus(const QString &text);
+    const ListRowModel *leftList() const;
+    QString spmListPath() const;
+
     TProtokoll &m_log;
     TRunProgress &m_progress;
     QString m_spmListFile;
+    QString m_spmListBase;
+    const ListRowModel *m_leftList = nullptr;
+    TFileOps *m_externalOps = nullptr;
+    std::unique_ptr<TFileOps> m_realOps;
+    TFileOps *m_ops = nullptr; // the operations of the current run
+    QString m_journalFolder;
     QString m_journalPath;
     bool m_jobFailed = true;
     bool m_cancelRequested = false;
     bool m_running = false;
+
+    // State of the current run.
+    TBatchJobSettings m_settings;
+    TJournalFileOps *m_journalOps = nullptr;
+    QHash<QString, FileState> m_files;
+    QHash<const TDsOrgBild *, int> m_renamedFor;  // holder -> number of the entry that renamed it
+    QHash<const TDatensatz *, QString> m_resultPath; // the destination file of an entry
+    QSet<TDatensatz *> m_reset;                      // entries whose file now shows their rotation
+    QString m_status;
+    qint64 m_lastStatusMs = 0;
 };

@@ -17,3 +17,5 @@ int runInspectCommand(const QStringList &arguments);
 // pair: loads left and right pictures, orders and pairs them, prints both lists as JSON
 // (paircommand.cpp).
 int runPairCommand(const QStringList &arguments);
+// undo: reverses a batch job from its journal (undocommand.cpp).
+int runUndoCommand(const QStringList &arguments);

@@ -22,6 +22,8 @@ constexpr TCliCommand commands[] = {
      "--right FILE|FOLDER...",
      "load pictures into the two lists, order and pair them, print the rows as JSON",
      runPairCommand},
+    {"undo", "[--dry-run] JOURNAL",
+     "reverse a batch job from its journal (--dry-run: only say what would be done)", runUndoCommand},
 };
 
 void printUsage(FILE *stream)

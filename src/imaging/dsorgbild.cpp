@@ -7,10 +7,13 @@
 #include "imaging/pathcompare.h"
 #include "imaging/rounding.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 
 #include <algorithm>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -290,6 +293,28 @@ TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index)
         ++first->RefCount;
         return first;
     }
+    // Another name of a file that already has a holder.
+    struct stat st {};
+    const bool known = !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    const QPair<quint64, quint64> identity(quint64(st.st_dev), quint64(st.st_ino));
+    if (known) {
+        if (TDsOrgBild *same = m_byIdentity.value(identity)) {
+            // Only while one of the holder's names still leads to that file: an inode
+            // number is reused once its file is gone.
+            const bool still = std::any_of(same->Paths.cbegin(), same->Paths.cend(), [&](const QString &p) {
+                struct stat other {};
+                return ::stat(QFile::encodeName(p).constData(), &other) == 0 && other.st_dev == st.st_dev
+                    && other.st_ino == st.st_ino;
+            });
+            if (still) {
+                index = same->AddPath(path);
+                ++same->RefCount;
+                return same;
+            }
+            m_byIdentity.remove(identity);
+            m_identityOf.remove(same);
+        }
+    }
     m_holders.push_back(std::make_unique<TDsOrgBild>(path));
     index = 0;
     TDsOrgBild *holder = m_holders.back().get();
@@ -297,6 +322,10 @@ TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index)
     holder->m_sequence = m_nextSequence++;
     m_sequenceOf.insert(holder, holder->m_sequence);
     m_byPath.insert(key, holder);
+    if (known) {
+        m_byIdentity.insert(identity, holder);
+        m_identityOf.insert(holder, identity);
+    }
     ++holder->RefCount;
     return holder;
 }
@@ -314,6 +343,8 @@ void THolderList::Clear()
 {
     m_byPath.clear();
     m_sequenceOf.clear();
+    m_byIdentity.clear();
+    m_identityOf.clear();
     m_holders.clear();
 }
 
@@ -333,6 +364,10 @@ void THolderList::RemoveHolder(TDsOrgBild *holder)
     for (const QString &path : std::as_const(holder->Paths))
         m_byPath.remove(pathKey(path), holder);
     m_sequenceOf.remove(holder);
+    if (const auto it = m_identityOf.constFind(holder); it != m_identityOf.cend()) {
+        m_byIdentity.remove(it.value());
+        m_identityOf.erase(it);
+    }
     m_holders.erase(m_holders.begin() + index);
 }
 

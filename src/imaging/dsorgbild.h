@@ -113,8 +113,11 @@ QImage MakeRotatedIcon(const QImage &thumbnail, int width, int height, int rotat
 class THolderList
 {
 public:
-    // The first holder whose Paths hold path (index: its position there), else a new
-    // holder for path (index 0), appended. The holder's RefCount grows by one.
+    // The first holder whose Paths hold path (index: its position there); else the holder
+    // of the same file under another name (a link, a hard link, a bind mount: same device
+    // and inode), which takes path as a further name; else a new holder for path (index
+    // 0), appended. The holder's RefCount grows by one. One file thus never has two
+    // holders, so the batch job treats it once.
     TDsOrgBild *FindOrCreateHolder(const QString &path, int &index);
     // Drops one reference; true when the holder is no longer used, and the caller then
     // removes it (RemoveHolder).
@@ -146,6 +149,9 @@ private:
     // Creation number of every listed holder, by address: IndexOf may be asked about a
     // holder that is already destroyed, so it must not read the holder itself.
     QHash<const TDsOrgBild *, quint64> m_sequenceOf;
+    // The file a holder was created for, by device and inode, and back.
+    QHash<QPair<quint64, quint64>, TDsOrgBild *> m_byIdentity;
+    QHash<const TDsOrgBild *, QPair<quint64, quint64>> m_identityOf;
     quint64 m_nextSequence = 1;
 };
 

@@ -156,10 +156,26 @@ PatchResult patchTiff(std::uint8_t *data, std::size_t size, std::uint32_t width,
     return result;
 }
 
+// The TIFF block inside a header's byte order check: true when data starts "II" or "MM"
+// with the magic number 42; ifd0 receives the main directory's offset.
+bool openTiff(std::uint8_t *data, std::size_t size, bool &bigEndian, std::uint32_t &ifd0)
+{
+    if (size < 8)
+        return false;
+    if (data[0] == 'M' && data[1] == 'M')
+        bigEndian = true;
+    else if (data[0] == 'I' && data[1] == 'I')
+        bigEndian = false;
+    else
+        return false;
+    TiffBlock tiff(data, size, bigEndian);
+    std::uint16_t magic = 0;
+    return tiff.read16(2, magic) && magic == 42 && tiff.read32(4, ifd0);
+}
+
 } // namespace
 
-PatchResult patchAfterRotation(std::uint8_t *data, std::size_t size, std::uint32_t width,
-                               std::uint32_t height)
+ExifSegment findExifSegment(const std::uint8_t *data, std::size_t size)
 {
     // JPEG: FF D8, then segments FF <marker> <16-bit big-endian length counting itself>
     // <length - 2 data bytes>, up to the first scan (FF DA) or the end of image (FF D9).
@@ -173,6 +189,7 @@ PatchResult patchAfterRotation(std::uint8_t *data, std::size_t size, std::uint32
             ++pos;
         if (pos >= size)
             return {};
+        const std::size_t markerAt = pos - 1;
         const std::uint8_t marker = data[pos++];
         if (marker == 0xDA || marker == 0xD9)
             return {};
@@ -183,13 +200,104 @@ PatchResult patchAfterRotation(std::uint8_t *data, std::size_t size, std::uint32
         const std::size_t length = std::size_t(data[pos]) << 8 | data[pos + 1];
         if (length < 2 || length - 2 > size - pos - 2)
             return {};
-        std::uint8_t *segment = data + pos + 2;
+        const std::uint8_t *segment = data + pos + 2;
         const std::size_t segmentSize = length - 2;
-        if (marker == 0xE1 && segmentSize >= 6 && std::memcmp(segment, "Exif\0\0", 6) == 0)
-            return patchTiff(segment + 6, segmentSize - 6, width, height);
+        if (marker == 0xE1 && segmentSize >= 6 && std::memcmp(segment, "Exif\0\0", 6) == 0) {
+            ExifSegment found;
+            found.found = true;
+            found.markerOffset = markerAt;
+            found.tiffOffset = pos + 2 + 6;
+            found.tiffSize = segmentSize - 6;
+            return found;
+        }
         pos += length;
     }
     return {};
+}
+
+int readOrientation(const std::uint8_t *data, std::size_t size)
+{
+    const ExifSegment exif = findExifSegment(data, size);
+    if (!exif.found)
+        return 0;
+    // The reader never writes; the block type only offers one pointer kind.
+    auto *tiffData = const_cast<std::uint8_t *>(data + exif.tiffOffset);
+    bool bigEndian = false;
+    std::uint32_t ifd0 = 0;
+    if (!openTiff(tiffData, exif.tiffSize, bigEndian, ifd0))
+        return 0;
+    TiffBlock tiff(tiffData, exif.tiffSize, bigEndian);
+    const std::size_t entry = tiff.findEntry(ifd0, TagOrientation);
+    std::uint16_t type = 0, value = 0;
+    std::uint32_t wide = 0;
+    if (!entry || !tiff.read16(entry + 2, type))
+        return 0;
+    if (type == TypeShort)
+        return tiff.read16(entry + 8, value) ? value : 0;
+    if (type == TypeLong)
+        return tiff.read32(entry + 8, wide) && wide <= 0xFFFF ? int(wide) : 0;
+    return 0;
+}
+
+bool writeOrientation(std::uint8_t *data, std::size_t size, std::uint16_t value)
+{
+    const ExifSegment exif = findExifSegment(data, size);
+    if (!exif.found)
+        return false;
+    std::uint8_t *tiffData = data + exif.tiffOffset;
+    bool bigEndian = false;
+    std::uint32_t ifd0 = 0;
+    if (!openTiff(tiffData, exif.tiffSize, bigEndian, ifd0))
+        return false;
+    TiffBlock tiff(tiffData, exif.tiffSize, bigEndian);
+    const std::size_t entry = tiff.findEntry(ifd0, TagOrientation);
+    return entry && tiff.writeScalar(entry, value);
+}
+
+ThumbnailLocation findThumbnail(const std::uint8_t *data, std::size_t size)
+{
+    ThumbnailLocation where;
+    const ExifSegment exif = findExifSegment(data, size);
+    if (!exif.found)
+        return where;
+    auto *tiffData = const_cast<std::uint8_t *>(data + exif.tiffOffset);
+    bool bigEndian = false;
+    std::uint32_t ifd0 = 0;
+    if (!openTiff(tiffData, exif.tiffSize, bigEndian, ifd0))
+        return where;
+    TiffBlock tiff(tiffData, exif.tiffSize, bigEndian);
+    // The next-directory link after the main directory's entries leads to IFD1.
+    std::uint16_t count = 0;
+    std::uint32_t ifd1 = 0;
+    if (!tiff.read16(ifd0, count) || !tiff.read32(std::size_t(ifd0) + 2 + std::size_t(count) * 12, ifd1)
+        || ifd1 == 0)
+        return where;
+    const std::size_t offsetEntry = tiff.findEntry(ifd1, 0x0201); // JPEGInterchangeFormat
+    const std::size_t lengthEntry = tiff.findEntry(ifd1, 0x0202); // ...Length
+    std::uint32_t offset = 0, length = 0;
+    std::uint16_t offsetType = 0, lengthType = 0;
+    if (!offsetEntry || !lengthEntry || !tiff.read16(offsetEntry + 2, offsetType)
+        || !tiff.read16(lengthEntry + 2, lengthType) || offsetType != TypeLong
+        || lengthType != TypeLong || !tiff.read32(offsetEntry + 8, offset)
+        || !tiff.read32(lengthEntry + 8, length) || length == 0 || !tiff.fits(offset, length))
+        return where;
+    where.found = true;
+    where.segment = exif;
+    where.bigEndian = bigEndian;
+    where.offsetValueAt = offsetEntry + 8;
+    where.lengthValueAt = lengthEntry + 8;
+    where.thumbnailOffset = offset;
+    where.thumbnailLength = length;
+    return where;
+}
+
+PatchResult patchAfterRotation(std::uint8_t *data, std::size_t size, std::uint32_t width,
+                               std::uint32_t height)
+{
+    const ExifSegment exif = findExifSegment(data, size);
+    if (!exif.found)
+        return {};
+    return patchTiff(data + exif.tiffOffset, exif.tiffSize, width, height);
 }
 
 } // namespace exifpatch

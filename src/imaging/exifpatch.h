@@ -19,6 +19,37 @@ struct PatchResult
 // directory to 1 and the pixel dimensions of the EXIF directory to width and height (a
 // dimension stored as SHORT is only written when the value fits). Untrusted input: every
 // offset is checked against the buffer before it is used; malformed data is left alone.
+// Where the EXIF block (APP1 "Exif\0\0") before the first scan lies: the segment's FF
+// marker byte, and the TIFF block after the "Exif\0\0" signature.
+struct ExifSegment
+{
+    bool found = false;
+    std::size_t markerOffset = 0; // of the FF E1 marker
+    std::size_t tiffOffset = 0;   // from the file start
+    std::size_t tiffSize = 0;
+};
+ExifSegment findExifSegment(const std::uint8_t *data, std::size_t size);
+
+// The orientation tag (1..8) of the main directory; 0 when there is none.
+int readOrientation(const std::uint8_t *data, std::size_t size);
+// Rewrites the orientation tag in place; false when there is none to rewrite.
+bool writeOrientation(std::uint8_t *data, std::size_t size, std::uint16_t value);
+
+// The embedded thumbnail of IFD1 (JPEGInterchangeFormat and its length, both LONG).
+// Offsets are from the TIFF block's start; offsetValueAt and lengthValueAt are the
+// positions of the two values in that block.
+struct ThumbnailLocation
+{
+    bool found = false;
+    ExifSegment segment;
+    bool bigEndian = false;
+    std::size_t offsetValueAt = 0;
+    std::size_t lengthValueAt = 0;
+    std::uint32_t thumbnailOffset = 0;
+    std::uint32_t thumbnailLength = 0;
+};
+ThumbnailLocation findThumbnail(const std::uint8_t *data, std::size_t size);
+
 PatchResult patchAfterRotation(std::uint8_t *data, std::size_t size, std::uint32_t width,
                                std::uint32_t height);
 

@@ -40,6 +40,9 @@ typedef int16_t GFL_ERROR;
  * success. The codes 1..255 double as initialisation codes of gflLibraryInit. */
 enum
 {
+    /* Lossless transform only: done, but the edge rows or columns that did not fill a
+     * whole JPEG block were dropped (the picture is smaller than a plain turn). */
+    GFL_WARNING_EDGES_TRIMMED = -1,
     GFL_NO_ERROR = 0,
     GFL_ERROR_FILE_OPEN = 1,
     GFL_ERROR_FILE_READ = 2,

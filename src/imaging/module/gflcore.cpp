@@ -665,6 +665,7 @@ GFL_API const char *gflGetErrorString(GFL_ERROR code)
 {
     switch (code) {
     case GFL_NO_ERROR: return "No error";
+    case GFL_WARNING_EDGES_TRIMMED: return "No error (edges trimmed to whole blocks)";
     case GFL_ERROR_FILE_OPEN: return "Cannot open the file";
     case GFL_ERROR_FILE_READ: return "Cannot read the file";
     case GFL_ERROR_FILE_CREATE: return "Cannot create the file";

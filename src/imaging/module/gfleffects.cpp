@@ -121,6 +121,80 @@ bool sameFile(const struct stat &a, const struct stat &b)
         && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
+void put32(std::uint8_t *p, std::uint32_t value, bool bigEndian)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = std::uint8_t(value >> (bigEndian ? 24 - 8 * i : 8 * i));
+}
+
+// The turned file with its embedded EXIF thumbnail turned the same way, so that other
+// programs do not show it sideways. The thumbnail is decoded, turned and encoded again (a
+// lossless turn would have to trim its edge blocks, a large part of a small picture);
+// when the new thumbnail is no longer than the old one it takes the old one's place,
+// otherwise it is appended to the EXIF block (which must stay within one segment).
+// Anything unexpected leaves the file as the main turn made it.
+std::vector<unsigned char> withTurnedThumbnail(const unsigned char *data, std::size_t size, int op)
+{
+    std::vector<unsigned char> out(data, data + size);
+    const exifpatch::ThumbnailLocation where = exifpatch::findThumbnail(data, size);
+    if (!where.found)
+        return out;
+    const std::size_t tiffStart = where.segment.tiffOffset;
+    const unsigned char *thumbnail = data + tiffStart + where.thumbnailOffset;
+    TjHandle decoder, encoder;
+    decoder.handle = tjInitDecompress();
+    encoder.handle = tjInitCompress();
+    int w = 0, h = 0, subsampling = 0, colorspace = 0;
+    if (!decoder.handle || !encoder.handle
+        || tjDecompressHeader3(decoder.handle, thumbnail, where.thumbnailLength, &w, &h, &subsampling, &colorspace) != 0
+        || w <= 0 || h <= 0 || w > 1024 || h > 1024)
+        return out;
+    std::vector<unsigned char> pixels(std::size_t(w) * std::size_t(h) * 3);
+    if (tjDecompress2(decoder.handle, thumbnail, where.thumbnailLength, pixels.data(), w, 0, h, TJPF_RGB, 0) != 0)
+        return out;
+    const bool quarter = op != TJXOP_ROT180;
+    const int tw = quarter ? h : w, th = quarter ? w : h;
+    std::vector<unsigned char> turnedPixels(pixels.size());
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            int nx = 0, ny = 0;
+            if (op == TJXOP_ROT90) { nx = h - 1 - y; ny = x; }
+            else if (op == TJXOP_ROT270) { nx = y; ny = w - 1 - x; }
+            else { nx = w - 1 - x; ny = h - 1 - y; }
+            std::memcpy(&turnedPixels[(std::size_t(ny) * std::size_t(tw) + std::size_t(nx)) * 3],
+                        &pixels[(std::size_t(y) * std::size_t(w) + std::size_t(x)) * 3], 3);
+        }
+    }
+    TjBuffer turned;
+    if (tjCompress2(encoder.handle, turnedPixels.data(), tw, 0, th, TJPF_RGB, &turned.data, &turned.size, TJSAMP_420,
+                    90, 0)
+        != 0)
+        return out;
+    std::vector<std::uint8_t> tiff(data + tiffStart, data + tiffStart + where.segment.tiffSize);
+    std::uint32_t offset = where.thumbnailOffset;
+    if (turned.size <= where.thumbnailLength) {
+        std::memcpy(tiff.data() + offset, turned.data, turned.size);
+        std::memset(tiff.data() + offset + turned.size, 0, where.thumbnailLength - turned.size);
+    } else {
+        // APP1 length: 2 length bytes + "Exif\0\0" + the TIFF block.
+        if (2 + 6 + tiff.size() + turned.size > 0xFFFF)
+            return out;
+        offset = std::uint32_t(tiff.size());
+        tiff.insert(tiff.end(), turned.data, turned.data + turned.size);
+    }
+    put32(tiff.data() + where.offsetValueAt, offset, where.bigEndian);
+    put32(tiff.data() + where.lengthValueAt, std::uint32_t(turned.size), where.bigEndian);
+
+    const std::size_t segmentEnd = tiffStart + where.segment.tiffSize;
+    const std::size_t length = 2 + 6 + tiff.size();
+    std::vector<unsigned char> rebuilt(data, data + where.segment.markerOffset);
+    rebuilt.insert(rebuilt.end(), {0xFF, 0xE1, static_cast<unsigned char>(length >> 8),
+                                   static_cast<unsigned char>(length & 0xFF), 'E', 'x', 'i', 'f', 0, 0});
+    rebuilt.insert(rebuilt.end(), tiff.begin(), tiff.end());
+    rebuilt.insert(rebuilt.end(), data + segmentEnd, data + size);
+    return rebuilt;
+}
+
 GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
 {
     int op = 0;
@@ -170,6 +244,7 @@ GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
                             &height, &subsampling, &colorspace)
         != 0)
         return GFL_ERROR_UNKNOWN_FORMAT;
+    const int sourceWidth = width, sourceHeight = height;
 
     tjtransform xform {};
     xform.op = op;
@@ -187,6 +262,16 @@ GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
         return GFL_ERROR_BAD_BITMAP;
     // The pixels now stand upright: other viewers must not turn them again.
     exifpatch::patchAfterRotation(rotated.data, rotated.size, std::uint32_t(width), std::uint32_t(height));
+    std::vector<unsigned char> result;
+    try {
+        result = withTurnedThumbnail(rotated.data, rotated.size, op);
+    } catch (const std::bad_alloc &) {
+        return GFL_ERROR_NO_MEMORY;
+    }
+    // Edge blocks that did not fill a whole block are gone: the caller is told.
+    const bool quarter = op != TJXOP_ROT180;
+    const bool trimmed = quarter ? (width != sourceHeight || height != sourceWidth)
+                                 : (width != sourceWidth || height != sourceHeight);
 
     const std::string temp = temporaryPath(path);
     // O_EXCL: an existing file of that name (someone else's) is never overwritten.
@@ -198,7 +283,7 @@ GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
         ::unlink(temp.c_str());
         return code;
     };
-    if (!writeAll(out.get(), rotated.data, rotated.size))
+    if (!writeAll(out.get(), result.data(), result.size()))
         return fail(GFL_ERROR_FILE_WRITE);
     // The new file keeps the permissions, owner and times of the original: a turned
     // picture was still taken when it was taken.
@@ -228,7 +313,7 @@ GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
     Fd folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() >= 0)
         ::fsync(folder.get()); // the rename is done; a failed folder sync loses nothing
-    return GFL_NO_ERROR;
+    return trimmed ? GFL_WARNING_EDGES_TRIMMED : GFL_NO_ERROR;
 }
 
 } // namespace

@@ -216,8 +216,8 @@ void TFormMain::createActions()
         bool enabled;
     };
     // The four sorting actions start disabled: the idle processing enables them once
-    // files are loaded and read. The log window and the About box are not part of the
-    // program yet, so their actions stay disabled.
+    // files are loaded and read. The log action is enabled when the log window is set;
+    // the About box is not part of the program yet.
     static constexpr ActionDef defs[] = {
         {&TFormMain::ActionOpenLeft, "ActionOpenLeft", "Open Left View Images", true},
         {&TFormMain::ActionOpenRight, "ActionOpenRight", "Open Right View Images", true},
@@ -291,6 +291,13 @@ void TFormMain::connectActions()
             [this] { runOrdering(m_options->RadioButtonAutoSortAll->isChecked() ? 1 : 2); });
     connect(ActionAuftragRun, &QAction::triggered, this, &TFormMain::executeBatchJob);
     connect(ActionAuftrafNew, &QAction::triggered, this, &TFormMain::removeAllItems);
+    connect(ActionAuftragProtokoll, &QAction::triggered, this, [this] {
+        if (!m_logWindow)
+            return;
+        m_logWindow->show();
+        m_logWindow->raise();
+        m_logWindow->activateWindow();
+    });
     connect(ActionDir_L, &QAction::triggered, this,
             [this] { chooseFolder(m_options->LabeledEditZielpath_L); });
     connect(ActionDir_R, &QAction::triggered, this,
@@ -449,6 +456,12 @@ void TFormMain::handleWindowMessage(int message, qintptr wParam, qintptr lParam)
     default:
         break;
     }
+}
+
+void TFormMain::setLogWindow(QWidget *window)
+{
+    m_logWindow = window;
+    ActionAuftragProtokoll->setEnabled(window != nullptr);
 }
 
 void TFormMain::setPairPrompt(TFormDlgNext *prompt)

@@ -59,6 +59,9 @@ public:
     // The pair prompt shown when an automatic assignment needs one known pair. The program
     // hands over the one it created at start-up; without one the window makes its own.
     void setPairPrompt(TFormDlgNext *prompt);
+    // The job log window that "Show log of last Batch Job execution" shows; the action is
+    // enabled once there is one.
+    void setLogWindow(QWidget *window);
     TFormDlgNext *pairPrompt();
 
     // Adds files to target (folders stand for the image files in them), as a drop or an
@@ -159,6 +162,7 @@ private:
     QWidget *PanelImage_L = nullptr;
     QWidget *PanelImage_R = nullptr;
     QPointer<TFormDlgNext> m_pairPrompt;
+    QPointer<QWidget> m_logWindow;
 
     // Window state.
     bool Updating = false;       // an edit panel is being filled in code

@@ -1,0 +1,665 @@
+#include "batch/fileops.h"
+
+#include "imaging/libgfl.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <openssl/evp.h>
+#include <turbojpeg.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+class Fd
+{
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    int get() const { return m_fd; }
+    bool close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+// SHA-256 over the bytes handed to it, through OpenSSL (which uses the processor's hash
+// instructions where it has them).
+class Sha256
+{
+public:
+    Sha256() : m_ctx(EVP_MD_CTX_new()) { EVP_DigestInit_ex(m_ctx, EVP_sha256(), nullptr); }
+    ~Sha256() { EVP_MD_CTX_free(m_ctx); }
+    Sha256(const Sha256 &) = delete;
+    Sha256 &operator=(const Sha256 &) = delete;
+    void add(const void *data, std::size_t size) { EVP_DigestUpdate(m_ctx, data, size); }
+    QByteArray hex()
+    {
+        unsigned char digest[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        EVP_DigestFinal_ex(m_ctx, digest, &length);
+        return QByteArray(reinterpret_cast<const char *>(digest), int(length)).toHex();
+    }
+
+private:
+    EVP_MD_CTX *m_ctx;
+};
+
+QString folderOf(const QString &path)
+{
+    const QString folder = QFileInfo(path).path();
+    return folder.isEmpty() ? QStringLiteral(".") : folder;
+}
+
+// Syncs a folder so that a new or renamed name in it survives a crash. A failed sync of
+// the folder loses nothing that is not already written, so it is not an error.
+void syncFolder(const QString &folder)
+{
+    Fd fd(::open(encoded(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0)
+        ::fsync(fd.get());
+}
+
+int renameNoReplaceSyscall(const QByteArray &from, const QByteArray &to)
+{
+#ifdef SYS_renameat2
+    return int(::syscall(SYS_renameat2, AT_FDCWD, from.constData(), AT_FDCWD, to.constData(),
+                         1u /* RENAME_NOREPLACE */));
+#else
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+bool writeAll(int fd, const char *data, std::size_t size)
+{
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+// Two names differ only in letter case.
+bool caseOnlyDifference(const QString &a, const QString &b)
+{
+    return a != b && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString FileOpKindName(TFileOpKind kind)
+{
+    switch (kind) {
+    case TFileOpKind::CreateFolder: return QStringLiteral("mkdir");
+    case TFileOpKind::Rename: return QStringLiteral("rename");
+    case TFileOpKind::Copy: return QStringLiteral("copy");
+    case TFileOpKind::Move: return QStringLiteral("move");
+    case TFileOpKind::Rotate: return QStringLiteral("rotate");
+    case TFileOpKind::WriteFile: return QStringLiteral("write");
+    case TFileOpKind::Remove: return QStringLiteral("remove");
+    case TFileOpKind::RemoveFolder: return QStringLiteral("rmdir");
+    }
+    return QString();
+}
+
+TFileStamp StatPath(const QString &path, bool followLinks)
+{
+    TFileStamp stamp;
+    struct stat st {};
+    const QByteArray name = encoded(path);
+    if (path.isEmpty() || (followLinks ? ::stat(name.constData(), &st) : ::lstat(name.constData(), &st)) != 0)
+        return stamp;
+    stamp.exists = true;
+    stamp.isLink = S_ISLNK(st.st_mode);
+    stamp.isRegular = S_ISREG(st.st_mode);
+    stamp.isFolder = S_ISDIR(st.st_mode);
+    stamp.size = qint64(st.st_size);
+    stamp.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    stamp.mode = quint32(st.st_mode & 07777);
+    stamp.device = quint64(st.st_dev);
+    stamp.inode = quint64(st.st_ino);
+    stamp.links = quint64(st.st_nlink);
+    return stamp;
+}
+
+QString SystemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+TFileOpResult TFileOpResult::Failure(int error, const QString &reason)
+{
+    TFileOpResult r;
+    r.ok = false;
+    r.error = error;
+    r.reason = reason.isEmpty() ? SystemErrorText(error) : reason;
+    return r;
+}
+
+bool TRotateResult::Trimmed(int quarterTurns) const
+{
+    if (!before.isValid() || !after.isValid())
+        return false;
+    const QSize expected = quarterTurns % 2 ? before.transposed() : before;
+    return after != expected;
+}
+
+QString RotationTemporaryPath(const QString &path)
+{
+    const int slash = int(path.lastIndexOf(u'/'));
+    const int dot = int(path.lastIndexOf(u'.'));
+    const QString stem = dot > slash + 1 ? path.left(dot) : path;
+    return stem + QStringLiteral(".jp_");
+}
+
+QByteArray FileSha256(const QString &path)
+{
+    Fd in(::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0)
+        return QByteArray();
+    Sha256 hash;
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return QByteArray();
+        if (n == 0)
+            break;
+        hash.add(buffer.data(), std::size_t(n));
+    }
+    return hash.hex();
+}
+
+QSize JpegPixelSize(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QSize();
+    const QByteArray bytes = file.readAll();
+    tjhandle handle = tjInitDecompress();
+    if (!handle)
+        return QSize();
+    int width = 0, height = 0, subsampling = 0, colorspace = 0;
+    const int rc = tjDecompressHeader3(handle, reinterpret_cast<const unsigned char *>(bytes.constData()),
+                                       static_cast<unsigned long>(bytes.size()), &width, &height,
+                                       &subsampling, &colorspace);
+    tjDestroy(handle);
+    return rc == 0 ? QSize(width, height) : QSize();
+}
+
+// ---------------------------------------------------------------------------------------
+// TRealFileOps
+
+TRealFileOps::TRealFileOps(const TGflLibrary *library) : m_library(library) {}
+
+bool TRealFileOps::Exists(const QString &path) const
+{
+    return StatPath(path, false).exists;
+}
+
+TFileOpResult TRealFileOps::CreateFolder(const QString &folder)
+{
+    if (folder.isEmpty())
+        return TFileOpResult::Failure(ENOENT);
+    QString clean = folder;
+    while (clean.size() > 1 && clean.endsWith(u'/'))
+        clean.chop(1);
+    // The missing folders from the innermost existing one outwards.
+    QStringList missing;
+    QString probe = clean;
+    for (;;) {
+        const TFileStamp stamp = StatPath(probe);
+        if (stamp.exists) {
+            if (!stamp.isFolder)
+                return TFileOpResult::Failure(ENOTDIR);
+            break;
+        }
+        missing.prepend(probe);
+        const QString parent = QFileInfo(probe).path();
+        if (parent == probe || parent.isEmpty())
+            break;
+        probe = parent;
+    }
+    TFileOpResult result;
+    for (const QString &path : std::as_const(missing)) {
+        if (const int e = fault(TFaultPoint::CreateFolder, path)) {
+            result = TFileOpResult::Failure(e);
+            return result;
+        }
+        if (::mkdir(encoded(path).constData(), 0777) != 0) {
+            const int e = errno;
+            if (e == EEXIST && StatPath(path).isFolder)
+                continue; // made by someone else meanwhile
+            TFileOpResult failed = TFileOpResult::Failure(e);
+            failed.created = result.created;
+            return failed;
+        }
+        result.created << path;
+    }
+    result.ok = true;
+    return result;
+}
+
+TFileOpResult TRealFileOps::renameNoReplace(const QString &from, const QString &to, bool &crossVolume)
+{
+    crossVolume = false;
+    const QByteArray f = encoded(from), t = encoded(to);
+    int e = fault(TFaultPoint::RenameNoReplace, to);
+    if (e == 0) {
+        if (renameNoReplaceSyscall(f, t) == 0) {
+            TFileOpResult ok;
+            ok.ok = true;
+            return ok;
+        }
+        e = errno;
+    }
+    if (e == EXDEV) {
+        crossVolume = true;
+        return TFileOpResult::Failure(e);
+    }
+    if (e != EINVAL && e != ENOSYS && e != ENOTSUP)
+        return TFileOpResult::Failure(e);
+    // The file system refuses the flag: a hard link cannot replace anything either.
+    int le = fault(TFaultPoint::Link, to);
+    if (le == 0 && ::link(f.constData(), t.constData()) != 0)
+        le = errno;
+    if (le == EXDEV) {
+        crossVolume = true;
+        return TFileOpResult::Failure(le);
+    }
+    if (le == EPERM || le == ENOTSUP || le == EOPNOTSUPP || le == ENOSYS)
+        return TFileOpResult::Failure(
+            le, QStringLiteral("The file system can rename only by replacing an existing file (%1)")
+                    .arg(SystemErrorText(le)));
+    if (le != 0)
+        return TFileOpResult::Failure(le);
+    if (::unlink(f.constData()) != 0) {
+        const int ue = errno;
+        ::unlink(t.constData());
+        return TFileOpResult::Failure(ue);
+    }
+    TFileOpResult ok;
+    ok.ok = true;
+    return ok;
+}
+
+TFileOpResult TRealFileOps::Rename(const QString &from, const QString &to)
+{
+    const TFileStamp source = StatPath(from, false);
+    if (!source.exists)
+        return TFileOpResult::Failure(ENOENT);
+    TFileOpResult unchanged;
+    unchanged.ok = true;
+    unchanged.unchanged = true;
+    unchanged.size = source.size;
+    if (from == to)
+        return unchanged;
+    const TFileStamp target = StatPath(to, false);
+    if (target.SameFile(source)) {
+        // One directory entry seen under two spellings: a file system that ignores letter
+        // case. The new spelling is reached through a temporary name. Otherwise these are
+        // two names (hard links) of one file, and the file already has the target name.
+        if (!(source.links == 1 && caseOnlyDifference(from, to)))
+            return unchanged;
+        const QString temporary = QFileInfo(from).path() + QStringLiteral("/.duomira-%1-%2.tmp")
+                                                               .arg(::getpid())
+                                                               .arg(source.inode);
+        bool cross = false;
+        TFileOpResult first = renameNoReplace(from, temporary, cross);
+        if (!first.ok)
+            return first;
+        TFileOpResult second = renameNoReplace(temporary, to, cross);
+        if (!second.ok) {
+            renameNoReplace(temporary, from, cross);
+            return second;
+        }
+        second.size = source.size;
+        return second;
+    }
+    bool cross = false;
+    TFileOpResult result = renameNoReplace(from, to, cross);
+    if (cross)
+        return TFileOpResult::Failure(EXDEV);
+    result.size = source.size;
+    return result;
+}
+
+TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, bool syncTargetFolder)
+{
+    Fd in(::open(encoded(from).constData(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0)
+        return TFileOpResult::Failure(errno);
+    struct stat st {};
+    if (::fstat(in.get(), &st) != 0)
+        return TFileOpResult::Failure(errno);
+    if (!S_ISREG(st.st_mode))
+        return TFileOpResult::Failure(EINVAL, QStringLiteral("Not a regular file"));
+    ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+
+    const QByteArray target = encoded(to);
+    if (const int e = fault(TFaultPoint::OpenTarget, to))
+        return TFileOpResult::Failure(e);
+    // O_EXCL: an existing file of that name is never touched.
+    Fd out(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    if (out.get() < 0)
+        return TFileOpResult::Failure(errno);
+    auto fail = [&](int e) {
+        out.close();
+        ::unlink(target.constData());
+        return TFileOpResult::Failure(e);
+    };
+
+    Sha256 hash;
+    std::vector<char> buffer(std::size_t(std::min<qint64>(m_chunk, std::max<qint64>(qint64(st.st_size), 1))));
+    qint64 copied = 0;
+    for (;;) {
+        const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail(errno);
+        if (n == 0)
+            break;
+        if (const int e = fault(TFaultPoint::Write, to))
+            return fail(e);
+        if (!writeAll(out.get(), buffer.data(), std::size_t(n)))
+            return fail(errno);
+        hash.add(buffer.data(), std::size_t(n));
+        copied += n;
+        progress();
+    }
+    // Permission bits and times are kept where the file system can keep them (FAT and
+    // exFAT cards cannot keep the bits): best effort, not a failure.
+    ::fchmod(out.get(), st.st_mode & 07777);
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::futimens(out.get(), times);
+    if (const int e = fault(TFaultPoint::Sync, to))
+        return fail(e);
+    if (::fsync(out.get()) != 0)
+        return fail(errno);
+    struct stat written {};
+    if (::fstat(out.get(), &written) != 0)
+        return fail(errno);
+    if (written.st_size != copied || copied != st.st_size)
+        return fail(EIO);
+    if (!out.close()) {
+        const int e = errno;
+        ::unlink(target.constData());
+        return TFileOpResult::Failure(e);
+    }
+    // A move deletes its source next: the new name must be on the disk first. (A copy's
+    // source stays, so its name may follow with the file system's own writeback.)
+    if (syncTargetFolder)
+        syncFolder(folderOf(to));
+    TFileOpResult ok;
+    ok.ok = true;
+    ok.size = copied;
+    ok.sha256 = hash.hex();
+    return ok;
+}
+
+TFileOpResult TRealFileOps::Copy(const QString &from, const QString &to)
+{
+    const TFileStamp source = StatPath(from);
+    if (!source.exists)
+        return TFileOpResult::Failure(ENOENT);
+    const TFileStamp target = StatPath(to);
+    if (from == to || target.SameFile(source)) {
+        TFileOpResult unchanged;
+        unchanged.ok = true;
+        unchanged.unchanged = true;
+        unchanged.size = source.size;
+        return unchanged;
+    }
+    return copyFile(from, to, false);
+}
+
+TFileOpResult TRealFileOps::Move(const QString &from, const QString &to)
+{
+    const TFileStamp source = StatPath(from, false);
+    if (!source.exists)
+        return TFileOpResult::Failure(ENOENT);
+    if (source.isLink)
+        return TFileOpResult::Failure(
+            ELOOP, QStringLiteral("The source is a symbolic link; moving it would move the link, "
+                                  "not the picture"));
+    const TFileStamp target = StatPath(to, false);
+    if (from == to || target.SameFile(source)) {
+        TFileOpResult unchanged;
+        unchanged.ok = true;
+        unchanged.unchanged = true;
+        unchanged.size = source.size;
+        return unchanged;
+    }
+    bool cross = false;
+    TFileOpResult renamed = renameNoReplace(from, to, cross);
+    if (renamed.ok || !cross) {
+        renamed.size = source.size;
+        return renamed;
+    }
+    // Another volume: copy (synced, sizes compared), then delete the source.
+    TFileOpResult copied = copyFile(from, to, true);
+    copied.crossVolume = true;
+    if (!copied.ok)
+        return copied;
+    int e = fault(TFaultPoint::UnlinkSource, from);
+    if (e == 0 && ::unlink(encoded(from).constData()) != 0)
+        e = errno;
+    if (e != 0) {
+        // The source stays (a write-protected card): no second copy may stay behind.
+        ::unlink(encoded(to).constData());
+        TFileOpResult failed = TFileOpResult::Failure(
+            e, QStringLiteral("The source could not be deleted (%1); the copy was removed again")
+                   .arg(SystemErrorText(e)));
+        failed.crossVolume = true;
+        return failed;
+    }
+    syncFolder(folderOf(from));
+    return copied;
+}
+
+TRotateResult TRealFileOps::Rotate(const QString &path, int quarterTurns)
+{
+    TRotateResult result;
+    result.temporaryPath = RotationTemporaryPath(path);
+    const TGflLibrary &library = m_library ? *m_library : Gfl();
+    if (!library.available()) {
+        result.code = GFL_ERROR_BAD_PARAMETERS;
+        result.errorText = QStringLiteral("The imaging library is not available");
+        return result;
+    }
+    result.before = JpegPixelSize(path);
+    result.code = library.jpegLosslessTransform(path, quarterTurns);
+    result.errorText = library.errorString(GFL_ERROR(result.code));
+    result.temporaryLeft = StatPath(result.temporaryPath, false).exists;
+    if (!result.Failed()) {
+        result.after = JpegPixelSize(path);
+        result.sha256 = FileSha256(path);
+    }
+    return result;
+}
+
+TFileOpResult TRealFileOps::WriteFileReplacing(const QString &path, const QByteArray &bytes)
+{
+    const QString temporary =
+        folderOf(path) + QStringLiteral("/.%1.%2.tmp").arg(QFileInfo(path).fileName()).arg(::getpid());
+    const QByteArray temp = encoded(temporary);
+    if (const int e = fault(TFaultPoint::OpenTarget, temporary))
+        return TFileOpResult::Failure(e);
+    Fd out(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (out.get() < 0)
+        return TFileOpResult::Failure(errno);
+    auto fail = [&](int e) {
+        out.close();
+        ::unlink(temp.constData());
+        return TFileOpResult::Failure(e);
+    };
+    if (const int e = fault(TFaultPoint::Write, temporary))
+        return fail(e);
+    if (!writeAll(out.get(), bytes.constData(), std::size_t(bytes.size())))
+        return fail(errno);
+    if (::fsync(out.get()) != 0)
+        return fail(errno);
+    if (!out.close()) {
+        const int e = errno;
+        ::unlink(temp.constData());
+        return TFileOpResult::Failure(e);
+    }
+    TFileOpResult result;
+    result.replaced = StatPath(path, false).exists;
+    int e = fault(TFaultPoint::ReplaceTarget, path);
+    if (e == 0 && ::rename(temp.constData(), encoded(path).constData()) != 0)
+        e = errno;
+    if (e != 0) {
+        ::unlink(temp.constData());
+        return TFileOpResult::Failure(e);
+    }
+    syncFolder(folderOf(path));
+    Sha256 hash;
+    hash.add(bytes.constData(), std::size_t(bytes.size()));
+    result.ok = true;
+    result.size = bytes.size();
+    result.sha256 = hash.hex();
+    return result;
+}
+
+TFileOpResult TRealFileOps::Remove(const QString &path)
+{
+    if (::unlink(encoded(path).constData()) != 0)
+        return TFileOpResult::Failure(errno);
+    TFileOpResult ok;
+    ok.ok = true;
+    return ok;
+}
+
+TFileOpResult TRealFileOps::RemoveFolder(const QString &folder)
+{
+    if (::rmdir(encoded(folder).constData()) != 0)
+        return TFileOpResult::Failure(errno);
+    TFileOpResult ok;
+    ok.ok = true;
+    return ok;
+}
+
+// ---------------------------------------------------------------------------------------
+// TPlanFileOps
+
+TFileOpResult TPlanFileOps::record(TFileOpKind kind, const QString &source, const QString &target)
+{
+    m_plan.push_back({kind, source, target, 0});
+    TFileOpResult ok;
+    ok.ok = true;
+    return ok;
+}
+
+TFileOpResult TPlanFileOps::CreateFolder(const QString &folder)
+{
+    TFileOpResult r = record(TFileOpKind::CreateFolder, folder, QString());
+    r.created << folder;
+    return r;
+}
+
+TFileOpResult TPlanFileOps::Rename(const QString &from, const QString &to)
+{
+    if (from == to) {
+        TFileOpResult r;
+        r.ok = r.unchanged = true;
+        return r;
+    }
+    return record(TFileOpKind::Rename, from, to);
+}
+
+TFileOpResult TPlanFileOps::Copy(const QString &from, const QString &to)
+{
+    return record(TFileOpKind::Copy, from, to);
+}
+
+TFileOpResult TPlanFileOps::Move(const QString &from, const QString &to)
+{
+    if (from == to) {
+        TFileOpResult r;
+        r.ok = r.unchanged = true;
+        return r;
+    }
+    return record(TFileOpKind::Move, from, to);
+}
+
+TRotateResult TPlanFileOps::Rotate(const QString &path, int quarterTurns)
+{
+    m_plan.push_back({TFileOpKind::Rotate, path, QString(), quarterTurns});
+    TRotateResult r;
+    r.temporaryPath = RotationTemporaryPath(path);
+    r.errorText = QStringLiteral("No error");
+    return r;
+}
+
+TFileOpResult TPlanFileOps::WriteFileReplacing(const QString &path, const QByteArray &)
+{
+    return record(TFileOpKind::WriteFile, QString(), path);
+}
+
+TFileOpResult TPlanFileOps::Remove(const QString &path)
+{
+    return record(TFileOpKind::Remove, path, QString());
+}
+
+TFileOpResult TPlanFileOps::RemoveFolder(const QString &folder)
+{
+    return record(TFileOpKind::RemoveFolder, folder, QString());
+}
+
+QStringList TPlanFileOps::PlanText() const
+{
+    QStringList lines;
+    for (const TPlannedOp &op : m_plan) {
+        QString line = FileOpKindName(op.kind) + u' ';
+        if (op.kind == TFileOpKind::Rotate)
+            line += op.source + QStringLiteral(" by %1").arg(op.quarterTurns * 90);
+        else if (op.kind == TFileOpKind::WriteFile)
+            line += op.target;
+        else if (op.target.isEmpty())
+            line += op.source;
+        else
+            line += op.source + QStringLiteral(" -> ") + op.target;
+        lines << line;
+    }
+    return lines;
+}

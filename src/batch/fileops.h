@@ -1,0 +1,219 @@
+#pragma once
+// The file operations of the batch job: every rename, copy, move, folder creation,
+// rotation and list write goes through one TFileOps, so that the guarantees hold in one
+// place:
+//  - nothing is ever overwritten: renames refuse an existing target (RENAME_NOREPLACE, or
+//    link + unlink, or no rename at all), copies create their target exclusively;
+//  - a copy keeps the source's modification time and permission bits where the target
+//    file system can keep them, is synced, and a failed copy removes its partial target;
+//    it goes in chunks and calls the progress hook between them, so the window stays alive;
+//  - a move across volumes copies, syncs file and folder, compares sizes and only then
+//    deletes the source; if the source cannot be deleted, the copy is removed again;
+//  - a target that is the file itself (same path, or same device and inode) is reported
+//    as unchanged, not as a failure.
+//
+// TRealFileOps does the work on the real file system; tests inject faults into it at
+// named points. TPlanFileOps touches nothing and records what a job would do.
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+class TGflLibrary;
+
+enum class TFileOpKind
+{
+    CreateFolder,
+    Rename,
+    Copy,
+    Move,
+    Rotate,
+    WriteFile,
+    Remove,
+    RemoveFolder,
+};
+
+// "mkdir", "rename", "copy", "move", "rotate", "write", "remove", "rmdir".
+QString FileOpKindName(TFileOpKind kind);
+
+// What stat says about a path.
+struct TFileStamp
+{
+    bool exists = false;
+    bool isLink = false;    // only when asked not to follow links
+    bool isRegular = false;
+    bool isFolder = false;
+    qint64 size = -1;
+    qint64 mtimeNs = 0;     // modification time, nanoseconds since the epoch
+    quint32 mode = 0;       // permission bits
+    quint64 device = 0;
+    quint64 inode = 0;
+    quint64 links = 0;
+
+    bool SameFile(const TFileStamp &other) const
+    {
+        return exists && other.exists && device == other.device && inode == other.inode;
+    }
+};
+TFileStamp StatPath(const QString &path, bool followLinks = true);
+
+// The text the system gives for an errno value.
+QString SystemErrorText(int error);
+
+struct TFileOpResult
+{
+    bool ok = false;
+    bool unchanged = false;   // the target is the file itself: nothing was done
+    bool crossVolume = false; // a move done as copy, sync and delete
+    int error = 0;            // errno of a failure (or of what made the move cross volumes)
+    QString reason;           // the system's text for a failure
+    qint64 size = -1;         // bytes of the file that was copied, moved or written
+    QByteArray sha256;        // hex digest of the bytes written (copy, cross-volume move, write)
+    bool replaced = false;    // WriteFileReplacing: a file of that name was replaced
+    QStringList created;      // CreateFolder: the folders made, outermost first
+
+    static TFileOpResult Failure(int error, const QString &reason = QString());
+};
+
+struct TRotateResult
+{
+    int code = 0;               // the library's result: above 0 failed, 0 or below succeeded
+    QString errorText;          // the library's text for the code
+    QString temporaryPath;      // the path with the extension ".jp_"
+    bool temporaryLeft = false; // a file of that name exists after the call
+    QSize before;               // pixel size before and after (invalid when unknown)
+    QSize after;
+    QByteArray sha256;          // hex digest of the file after a successful rotation
+
+    bool Failed() const { return code > 0 || temporaryLeft; }
+    // The rotation dropped edge rows or columns that did not fill a whole JPEG block.
+    bool Trimmed(int quarterTurns) const;
+};
+
+// Where tests inject a failure into TRealFileOps.
+enum class TFaultPoint
+{
+    CreateFolder, // path: the folder about to be made
+    RenameNoReplace, // path: the target; EINVAL here exercises the link + unlink fallback
+    Link,         // path: the target of the fallback's link
+    OpenTarget,   // path: the copy's target, before it is created
+    Write,        // path: the copy's target, before each chunk is written
+    Sync,         // path: the copy's target, before fsync
+    UnlinkSource, // path: the source of a cross-volume move, before it is deleted
+    ReplaceTarget,// path: the file WriteFileReplacing is about to replace
+};
+// Returns the errno to fail with at that point, or 0 to go on.
+using TFaultHook = std::function<int(TFaultPoint point, const QString &path)>;
+
+class TFileOps
+{
+public:
+    virtual ~TFileOps() = default;
+
+    // False for a plan that only records (no journal is kept for it).
+    virtual bool TouchesFiles() const { return true; }
+
+    // Creates folder with all missing parents; an existing folder is success.
+    virtual TFileOpResult CreateFolder(const QString &folder) = 0;
+    virtual TFileOpResult Rename(const QString &from, const QString &to) = 0;
+    // Follows a symbolic link: the copy holds the picture, not the link.
+    virtual TFileOpResult Copy(const QString &from, const QString &to) = 0;
+    // Refuses to move a symbolic link.
+    virtual TFileOpResult Move(const QString &from, const QString &to) = 0;
+    // Losslessly turns a JPEG file in place by quarterTurns (1..3) clockwise.
+    virtual TRotateResult Rotate(const QString &path, int quarterTurns) = 0;
+    // Writes bytes to a temporary file beside path, syncs it and renames it over path (the
+    // one place where a file is replaced: the SPM list, the saved log).
+    virtual TFileOpResult WriteFileReplacing(const QString &path, const QByteArray &bytes) = 0;
+    virtual TFileOpResult Remove(const QString &path) = 0;
+    // Removes a folder only when it is empty.
+    virtual TFileOpResult RemoveFolder(const QString &folder) = 0;
+    virtual bool Exists(const QString &path) const = 0;
+
+    // Called between the chunks of a long copy, so the caller can let events through.
+    virtual void SetProgressHook(std::function<void()> hook) { m_progressHook = std::move(hook); }
+
+protected:
+    void progress() const
+    {
+        if (m_progressHook)
+            m_progressHook();
+    }
+    std::function<void()> m_progressHook;
+};
+
+class TRealFileOps : public TFileOps
+{
+public:
+    // library: the imaging library that rotates; null means the program-wide one.
+    explicit TRealFileOps(const TGflLibrary *library = nullptr);
+
+    void SetFaultHook(TFaultHook hook) { m_fault = std::move(hook); }
+    // Bytes per chunk of a copy (tests make it small to see several chunks).
+    void SetChunkSize(qint64 bytes) { m_chunk = bytes > 0 ? bytes : m_chunk; }
+
+    TFileOpResult CreateFolder(const QString &folder) override;
+    TFileOpResult Rename(const QString &from, const QString &to) override;
+    TFileOpResult Copy(const QString &from, const QString &to) override;
+    TFileOpResult Move(const QString &from, const QString &to) override;
+    TRotateResult Rotate(const QString &path, int quarterTurns) override;
+    TFileOpResult WriteFileReplacing(const QString &path, const QByteArray &bytes) override;
+    TFileOpResult Remove(const QString &path) override;
+    TFileOpResult RemoveFolder(const QString &folder) override;
+    bool Exists(const QString &path) const override;
+
+private:
+    int fault(TFaultPoint point, const QString &path) const { return m_fault ? m_fault(point, path) : 0; }
+    TFileOpResult copyFile(const QString &from, const QString &to, bool syncTargetFolder);
+    TFileOpResult renameNoReplace(const QString &from, const QString &to, bool &crossVolume);
+
+    const TGflLibrary *m_library;
+    TFaultHook m_fault;
+    qint64 m_chunk = 1 << 20; // under 50 ms even on a slow card: the window stays alive
+};
+
+// One operation of a plan.
+struct TPlannedOp
+{
+    TFileOpKind kind = TFileOpKind::Rename;
+    QString source;
+    QString target; // empty for a rotation or a folder
+    int quarterTurns = 0;
+
+    bool operator==(const TPlannedOp &) const = default;
+};
+
+// Touches nothing: every operation succeeds and is recorded in order. A job run against
+// it shows what it would do (duomira-cli run --dry-run).
+class TPlanFileOps : public TFileOps
+{
+public:
+    bool TouchesFiles() const override { return false; }
+    TFileOpResult CreateFolder(const QString &folder) override;
+    TFileOpResult Rename(const QString &from, const QString &to) override;
+    TFileOpResult Copy(const QString &from, const QString &to) override;
+    TFileOpResult Move(const QString &from, const QString &to) override;
+    TRotateResult Rotate(const QString &path, int quarterTurns) override;
+    TFileOpResult WriteFileReplacing(const QString &path, const QByteArray &bytes) override;
+    TFileOpResult Remove(const QString &path) override;
+    TFileOpResult RemoveFolder(const QString &folder) override;
+    bool Exists(const QString &) const override { return true; }
+
+    const std::vector<TPlannedOp> &Plan() const { return m_plan; }
+    // One line per operation: "rename SOURCE -> TARGET", "rotate PATH by 90".
+    QStringList PlanText() const;
+
+private:
+    TFileOpResult record(TFileOpKind kind, const QString &source, const QString &target);
+    std::vector<TPlannedOp> m_plan;
+};
+
+// Hex SHA-256 of a file's bytes (empty when it cannot be read).
+QByteArray FileSha256(const QString &path);
+// The pixel size from a JPEG file's header (invalid when it is not a readable JPEG).
+QSize JpegPixelSize(const QString &path);
+// path with its extension replaced by ".jp_" (the rotation's temporary file).
+QString RotationTemporaryPath(const QString &path);

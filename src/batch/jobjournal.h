@@ -1,0 +1,81 @@
+#pragma once
+// The job journal: while a batch job runs, one JSON line per file operation is appended
+// to a file of its own under $XDG_DATA_HOME/Duomira/jobs/, the intent before the
+// operation starts and the outcome after it ends. Each line goes to the file with one
+// write(2), so a job killed half-way leaves a journal that says exactly what was done;
+// duomira-cli undo reverses a job from it.
+//
+// Line kinds ("event"): "job" (first line), "intent", "done" (same "seq" as its intent),
+// "end" (last line of a job that finished).
+#include "batch/fileops.h"
+
+#include <QJsonObject>
+#include <QString>
+
+// $XDG_DATA_HOME/Duomira/jobs (XDG_DATA_HOME defaults to ~/.local/share).
+QString JournalFolder();
+
+class TJobJournal
+{
+public:
+    TJobJournal() = default;
+    ~TJobJournal();
+    TJobJournal(const TJobJournal &) = delete;
+    TJobJournal &operator=(const TJobJournal &) = delete;
+
+    // Creates a new journal "<yyyyMMdd-HHmmss>-<pid>-<n>.jsonl" in folder (made when
+    // missing), exclusively, so two jobs never share one. False with error set on failure.
+    bool Create(const QString &folder, QString &error);
+    bool IsOpen() const { return m_fd >= 0; }
+    QString Path() const { return m_path; }
+
+    // Appends one line. Returns false when it could not be written.
+    bool Append(const QJsonObject &record);
+    // Syncs and closes.
+    void Close();
+
+    int NextSeq() { return ++m_seq; }
+
+private:
+    int m_fd = -1;
+    QString m_path;
+    int m_seq = 0;
+};
+
+// Wraps the file operations of a job: every operation is recorded in the journal before
+// (intent: what, where from, where to, the source's size and time, and for a rotation the
+// EXIF orientation before it) and after (outcome: success, the system's reason, the
+// SHA-256 of every file written).
+class TJournalFileOps : public TFileOps
+{
+public:
+    TJournalFileOps(TFileOps &inner, TJobJournal &journal) : m_inner(inner), m_journal(journal) {}
+
+    bool TouchesFiles() const override { return m_inner.TouchesFiles(); }
+    TFileOpResult CreateFolder(const QString &folder) override;
+    TFileOpResult Rename(const QString &from, const QString &to) override;
+    TFileOpResult Copy(const QString &from, const QString &to) override;
+    TFileOpResult Move(const QString &from, const QString &to) override;
+    TRotateResult Rotate(const QString &path, int quarterTurns) override;
+    TFileOpResult WriteFileReplacing(const QString &path, const QByteArray &bytes) override;
+    TFileOpResult Remove(const QString &path) override;
+    TFileOpResult RemoveFolder(const QString &folder) override;
+    bool Exists(const QString &path) const override { return m_inner.Exists(path); }
+    void SetProgressHook(std::function<void()> hook) override { m_inner.SetProgressHook(std::move(hook)); }
+
+    // The entry number written into the following intents (-1: none).
+    void SetEntryNumber(int number) { m_entry = number; }
+
+private:
+    int intent(TFileOpKind kind, const QString &source, const QString &target, QJsonObject extra = {});
+    void done(int seq, const TFileOpResult &result, const QString &writtenPath);
+    TFileOpResult fileOp(TFileOpKind kind, const QString &from, const QString &to,
+                         const std::function<TFileOpResult()> &run);
+
+    TFileOps &m_inner;
+    TJobJournal &m_journal;
+    int m_entry = -1;
+};
+
+// The EXIF orientation tag (1..8) of a JPEG file; 0 when it has none or cannot be read.
+int FileOrientation(const QString &path);

@@ -1,0 +1,530 @@
+#include "batch/runengine.h"
+
+#include "batch/batchlog.h"
+#include "batch/fileops.h"
+#include "batch/jobjournal.h"
+#include "batch/protokoll.h"
+#include "batch/runprogress.h"
+#include "batch/spmlist.h"
+#include "entries/datensatz.h"
+#include "entries/datensatzlist.h"
+#include "entries/listoperations.h"
+#include "entries/listrows.h"
+#include "entries/namingsettings.h"
+#include "imaging/dsorgbild.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonObject>
+
+namespace {
+
+const QString Tab = QStringLiteral("\t");
+
+QString rotationText(int quarterTurns)
+{
+    switch (quarterTurns) {
+    case 1: return QStringLiteral(" 90\u00B0");
+    case 2: return QStringLiteral("180\u00B0");
+    case 3: return QStringLiteral("270\u00B0");
+    default: return QStringLiteral("  0\u00B0");
+    }
+}
+
+qint64 nowMs()
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock.elapsed();
+}
+
+QJsonObject settingsJson(const TBatchJobSettings &s)
+{
+    QJsonObject o;
+    o.insert(QStringLiteral("FolderMask"), int(s.FolderMask));
+    o.insert(QStringLiteral("CompletePartners"), s.CompletePartners);
+    o.insert(QStringLiteral("WriteSpmList"), s.WriteSpmList);
+    o.insert(QStringLiteral("RotateSource"), s.RotateSource);
+    o.insert(QStringLiteral("RotateDestination"), s.RotateDestination);
+    o.insert(QStringLiteral("RenameSource"), s.RenameSource);
+    o.insert(QStringLiteral("RenameDestination"), s.RenameDestination);
+    o.insert(QStringLiteral("CopyToDestination"), s.CopyToDestination);
+    o.insert(QStringLiteral("MoveToDestination"), s.MoveToDestination);
+    return o;
+}
+
+} // namespace
+
+TBatchRun::TBatchRun(TProtokoll &log, TRunProgress &progress)
+    : m_log(log), m_progress(progress), m_spmListBase(QDir::homePath() + QStringLiteral("/Stereos"))
+{
+}
+
+TBatchRun::~TBatchRun() = default;
+
+void TBatchRun::setStatus(const QString &text)
+{
+    m_status = text;
+    m_lastStatusMs = nowMs();
+}
+
+void TBatchRun::logFailure(const QString &format, const QVariantList &args, const QString &reason)
+{
+    m_log.AddFormatted(format, args, logcolor::Red);
+    if (!reason.isEmpty())
+        m_log.AddLine(Tab + reason, logcolor::Red);
+    m_jobFailed = true;
+}
+
+void TBatchRun::logUnchanged(TDatensatz *e, const QString &path)
+{
+    m_log.AddFormatted(QStringLiteral("Unchanged image %d (%s): ") + Tab + QStringLiteral("%s"),
+                       {e->Number(), SideText(e->Side()), path});
+}
+
+QString TBatchRun::fileKey(const QString &path) const
+{
+    const TFileStamp stamp = StatPath(path);
+    if (stamp.exists)
+        return QStringLiteral("i%1:%2").arg(stamp.device).arg(stamp.inode);
+    return QStringLiteral("p") + path;
+}
+
+// The file known under oldKey is now at path (renamed, moved or rewritten).
+void TBatchRun::rekey(const QString &oldKey, const QString &path)
+{
+    const QString newKey = fileKey(path);
+    if (oldKey != newKey && m_files.contains(oldKey))
+        m_files.insert(newKey, m_files.take(oldKey));
+}
+
+const ListRowModel *TBatchRun::leftList() const
+{
+    if (m_leftList)
+        return m_leftList;
+    for (TDatensatz *e : DatensatzList().Entries()) {
+        if (ListRowModel *list = e->List(); list && list->Side() == dsLeft)
+            return list;
+    }
+    return nullptr;
+}
+
+QString TBatchRun::spmListPath() const
+{
+    return ResolveSpmListPath(m_spmListFile, m_spmListBase);
+}
+
+void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::function<void()> &onDone)
+{
+    if (m_running)
+        return;
+    m_running = true;
+    m_settings = settings;
+    m_files.clear();
+    m_renamedFor.clear();
+    m_resultPath.clear();
+    m_journalPath.clear();
+
+    TFileOps *base = m_externalOps;
+    if (!base) {
+        if (!m_realOps)
+            m_realOps = std::make_unique<TRealFileOps>();
+        base = m_realOps.get();
+    }
+    TJobJournal journal;
+    std::unique_ptr<TJournalFileOps> journaled;
+    // Whatever ends the run (also an exception), the engine lets go of this run's objects.
+    struct Reset
+    {
+        TBatchRun *run;
+        TFileOps *base;
+        ~Reset()
+        {
+            base->SetProgressHook({});
+            run->m_ops = nullptr;
+            run->m_journalOps = nullptr;
+            run->m_running = false;
+        }
+    } reset{this, base};
+
+    // 1. Start of the run.
+    m_log.AddFormatted(QStringLiteral("Datum: %s"), {LogDateTimeText()});
+    m_log.AddLine(QStringLiteral(" "));
+    m_jobFailed = false;
+    m_cancelRequested = false;
+
+    m_ops = base;
+    if (base->TouchesFiles()) {
+        QString error;
+        if (journal.Create(m_journalFolder.isEmpty() ? JournalFolder() : m_journalFolder, error)) {
+            m_journalPath = journal.Path();
+            QJsonObject head;
+            head.insert(QStringLiteral("event"), QStringLiteral("job"));
+            head.insert(QStringLiteral("version"), 1);
+            head.insert(QStringLiteral("started"), QDateTime::currentDateTime().toString(Qt::ISODate));
+            head.insert(QStringLiteral("settings"), settingsJson(settings));
+            journal.Append(head);
+            journaled = std::make_unique<TJournalFileOps>(*base, journal);
+            m_journalOps = journaled.get();
+            m_ops = journaled.get();
+        } else {
+            m_log.AddFormatted(QStringLiteral("The job journal could not be created: %s"), {error},
+                               logcolor::Red);
+            qCWarning(lcBatch) << "no job journal:" << error;
+        }
+    }
+    // A long copy lets events through between its chunks, at most every 25 ms.
+    base->SetProgressHook([this] {
+        if (nowMs() - m_lastStatusMs >= 25) {
+            m_lastStatusMs = nowMs();
+            m_progress.ShowStatus(m_status);
+        }
+    });
+
+    setStatus(QStringLiteral("Searching for data"));
+    m_progress.BeginPhase(m_status, DatensatzList().Count() - 1, 1);
+    ClearHolderFlags();
+    CreateMissingFolders(settings.FolderMask);
+
+    // 3. The entries, in the order the caller sorted them.
+    for (int i = 0; i < DatensatzList().Count(); ++i) {
+        if (m_cancelRequested) {
+            m_log.AddFormatted(QStringLiteral("Canceled by request"), {}, logcolor::Red);
+            m_jobFailed = true;
+            break;
+        }
+        if (TDatensatz *e = DatensatzList().At(i))
+            processEntry(e);
+    }
+    if (m_journalOps)
+        m_journalOps->SetEntryNumber(-1);
+
+    finish();
+
+    if (journal.IsOpen()) {
+        QJsonObject end;
+        end.insert(QStringLiteral("event"), QStringLiteral("end"));
+        end.insert(QStringLiteral("failed"), m_jobFailed);
+        end.insert(QStringLiteral("cancelled"), m_cancelRequested);
+        journal.Append(end);
+        journal.Close();
+        m_log.AddLine(QStringLiteral(" "));
+        m_log.AddFormatted(QStringLiteral("Journal of this job (duomira-cli undo reverses it): %s"),
+                           {m_journalPath});
+    }
+    journaled.reset();
+    m_ops = nullptr;
+    m_journalOps = nullptr;
+    m_running = false;
+    if (onDone)
+        onDone();
+}
+
+void TBatchRun::CreateMissingFolders(quint8 mask)
+{
+    const TNamingSettings &naming = NamingSettings();
+    const struct
+    {
+        quint8 bit;
+        QString folder;
+    } folders[] = {{fbLeft, naming.FolderLeft}, {fbRight, naming.FolderRight}, {fbMono, naming.FolderMono}};
+    TFileOps *ops = m_ops;
+    std::unique_ptr<TRealFileOps> own;
+    if (!ops) {
+        own = std::make_unique<TRealFileOps>();
+        ops = own.get();
+    }
+    for (const auto &f : folders) {
+        if (!(mask & f.bit))
+            continue;
+        const TFileOpResult r = ops->CreateFolder(f.folder);
+        if (r.ok)
+            m_log.AddFormatted(QStringLiteral("Folder %s created"), {f.folder});
+        else
+            logFailure(QStringLiteral("Error creating folder %s"), {f.folder}, r.reason);
+    }
+}
+
+void TBatchRun::processEntry(TDatensatz *e)
+{
+    if (IsGapAttribute(e->Attribute()) || !e->Batch()) {
+        setStatus(QStringLiteral("Searching for data"));
+        m_progress.StepProgress(m_status);
+        return;
+    }
+    if (m_journalOps)
+        m_journalOps->SetEntryNumber(e->Number());
+    // Both targets once, before the first step. The destination comes from the entry's
+    // target folder itself, not from a row's cached column text.
+    const TBatchJobSettings &s = m_settings;
+    const QString sourceTarget = PathFolder(e->SourcePath()) + e->NewFileName();
+    const QString folder = WithTrailingSeparator(e->TargetFolder());
+    const QString destinationTarget =
+        s.RenameDestination ? folder + e->NewFileName() : folder + e->OrgBild()->FileName;
+
+    if (s.RenameSource && (s.CopyToDestination || !s.MoveToDestination))
+        renameStep(e, sourceTarget);
+    if (s.MoveToDestination)
+        moveStep(e, destinationTarget);
+    if (s.CopyToDestination)
+        copyStep(e, destinationTarget);
+    sourceRotationStep(e);
+}
+
+void TBatchRun::renameStep(TDatensatz *e, const QString &target)
+{
+    setStatus(QStringLiteral("Renaming"));
+    m_progress.StepProgress(m_status);
+    const QString current = e->SourcePath();
+    const QString key = fileKey(current);
+    const QVariantList args{e->Number(), SideText(e->Side()), current, target};
+    if (!(e->HolderFlags() & hfRenamed)) {
+        const TFileOpResult r = m_ops->Rename(current, target);
+        if (r.ok) {
+            if (r.unchanged)
+                logUnchanged(e, current);
+            else
+                m_log.AddFormatted(QStringLiteral("Rename image-N° %d (%s): ") + QStringLiteral(": ") + Tab
+                                       + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
+                                   args);
+            rekey(key, target);
+            e->ReplacePath(target);
+        } else {
+            logFailure(QStringLiteral("Error renaming image N°. %d (%s): ") + Tab + QStringLiteral("%s ==> ")
+                           + Tab + QStringLiteral("%s"),
+                       args, r.reason);
+        }
+        m_renamedFor.insert(e->OrgBild(), e->Number());
+        e->SetHolderFlags(e->HolderFlags() | hfRenamed);
+    } else if (m_settings.CompletePartners) {
+        // The file was renamed for an earlier entry: this entry gets its own copy.
+        const TFileOpResult r = m_ops->Copy(current, target);
+        if (r.ok) {
+            if (r.unchanged)
+                logUnchanged(e, current);
+            else
+                m_log.AddFormatted(QStringLiteral("Copy'ing of image %d (%s): ") + QStringLiteral(": ") + Tab
+                                       + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
+                                   args);
+            if (!r.unchanged) {
+                FileState copied = m_files.value(key);
+                copied.rotationTried = false;
+                m_files.insert(fileKey(target), copied);
+            }
+            e->AddPath(target);
+        } else {
+            logFailure(QStringLiteral("Error copy'ing image %d (%s): ") + Tab + QStringLiteral("%s ==> ") + Tab
+                           + QStringLiteral("%s"),
+                       args, r.reason);
+        }
+    } else {
+        m_log.AddFormatted(QStringLiteral("N° %d shares the file renamed for N° %d"),
+                           {e->Number(), m_renamedFor.value(e->OrgBild(), -1)});
+    }
+}
+
+void TBatchRun::moveStep(TDatensatz *e, const QString &target)
+{
+    setStatus(QStringLiteral("Moving"));
+    m_progress.StepProgress(m_status);
+    const QString current = e->SourcePath();
+    const QString key = fileKey(current);
+    const QVariantList args{e->Number(), SideText(e->Side()), current, target};
+    if (e->HolderFlags() & hfMoved) {
+        // The file was moved for an earlier entry; this entry gets a copy of it.
+        setStatus(QStringLiteral("Copy'ing"));
+        m_progress.ShowStatus(m_status);
+        const TFileOpResult r = m_ops->Copy(current, target);
+        if (!r.ok) {
+            logFailure(QStringLiteral("Error copy'ing image %d (%s): ") + Tab + QStringLiteral("%s ==> ") + Tab
+                           + QStringLiteral("%s"),
+                       args, r.reason);
+            return;
+        }
+        m_resultPath.insert(e, target);
+        if (r.unchanged) {
+            logUnchanged(e, current);
+            return;
+        }
+        m_log.AddFormatted(QStringLiteral("Copy'ing of image %d (%s): ") + QStringLiteral(": ") + Tab
+                               + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
+                           args);
+        FileState copied = m_files.value(key);
+        copied.rotationTried = false;
+        m_files.insert(fileKey(target), copied);
+        if (m_settings.RotateDestination)
+            rotateToEntry(e, target);
+        return;
+    }
+    const TFileOpResult r = m_ops->Move(current, target);
+    if (!r.ok) {
+        logFailure(QStringLiteral("Error moving image %d (%s)") + Tab + QStringLiteral("%s ==> ") + Tab
+                       + QStringLiteral("%s"),
+                   args, r.reason);
+        return;
+    }
+    if (r.unchanged)
+        logUnchanged(e, current);
+    else
+        m_log.AddFormatted(QStringLiteral("Moving image %d (%s)") + QStringLiteral(": ") + Tab
+                               + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
+                           args);
+    rekey(key, target);
+    e->ReplacePath(target);
+    m_resultPath.insert(e, target);
+    if (m_settings.RotateDestination && e->Rotation() > 0) {
+        rotateToEntry(e, target);
+        // The moved file is the one in the source's place: it is not turned again.
+        e->SetHolderFlags(e->HolderFlags() | hfRotated);
+    }
+    e->SetHolderFlags(e->HolderFlags() | hfMoved);
+}
+
+void TBatchRun::copyStep(TDatensatz *e, const QString &target)
+{
+    setStatus(QStringLiteral("Copy'ing"));
+    m_progress.StepProgress(m_status);
+    // Both rotations: the source is turned first and the copy carries the turn.
+    if (m_settings.RotateSource && m_settings.RotateDestination && e->Rotation() > 0)
+        sourceRotationStep(e);
+    const QString current = e->SourcePath();
+    const QVariantList args{e->Number(), SideText(e->Side()), current, target};
+    const TFileOpResult r = m_ops->Copy(current, target);
+    if (!r.ok) {
+        logFailure(QStringLiteral("Error copy'ing image %d (%s): ") + Tab + QStringLiteral("%s ==> ") + Tab
+                       + QStringLiteral("%s"),
+                   args, r.reason);
+        return;
+    }
+    m_resultPath.insert(e, target);
+    if (r.unchanged) {
+        logUnchanged(e, current);
+        return;
+    }
+    m_log.AddFormatted(QStringLiteral("Copy'ing of image %d (%s): ") + QStringLiteral(": ") + Tab
+                           + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
+                       args);
+    m_progress.ShowStatus(m_status);
+    FileState copied = m_files.value(fileKey(current));
+    copied.rotationTried = false;
+    m_files.insert(fileKey(target), copied);
+    if (m_settings.RotateDestination)
+        rotateToEntry(e, target);
+}
+
+void TBatchRun::rotateToEntry(TDatensatz *e, const QString &path)
+{
+    const int wanted = e->Rotation() > 0 ? e->Rotation() % 4 : 0;
+    const QString key = fileKey(path);
+    const int turns = (wanted - m_files.value(key).turned + 4) % 4;
+    if (turns == 0)
+        return;
+    const bool failed = RotateLossless(e, path, turns);
+    rekey(key, path); // the turned file is a new file under the same name
+    FileState &after = m_files[fileKey(path)];
+    after.rotationTried = true;
+    if (!failed) {
+        after.turned = wanted;
+        after.turnedFor = e->Number();
+    }
+    m_jobFailed = m_jobFailed || failed;
+}
+
+void TBatchRun::sourceRotationStep(TDatensatz *e)
+{
+    if (!m_settings.RotateSource || e->Rotation() <= 0)
+        return;
+    const QString path = e->SourcePath();
+    const int wanted = e->Rotation() % 4;
+    const QString key = fileKey(path);
+    const FileState state = m_files.value(key);
+    if (state.turned == wanted)
+        return;
+    if (state.turned != 0) {
+        // Two entries of one file want different turns: the file is not turned twice.
+        logFailure(QStringLiteral("Image N° %d asks for a rotation by %s of a file already turned by %s for N° %d: ")
+                       + Tab + QStringLiteral("%s"),
+                   {e->Number(), rotationText(wanted), rotationText(state.turned), state.turnedFor, path},
+                   QString());
+        return;
+    }
+    if (state.rotationTried)
+        return; // failed for an earlier entry of the same file, and reported then
+    const bool failed = RotateLossless(e, path, wanted);
+    rekey(key, path);
+    FileState &after = m_files[fileKey(path)];
+    after.rotationTried = true;
+    if (!failed) {
+        after.turned = wanted;
+        after.turnedFor = e->Number();
+        e->SetHolderFlags(e->HolderFlags() | hfRotated | hfReload);
+    } else {
+        // Marked as tried; hfReload stays clear so that the entry keeps its rotation and
+        // a second run after fixing the cause turns the file then.
+        e->SetHolderFlags(e->HolderFlags() | hfRotated);
+    }
+    m_jobFailed = m_jobFailed || failed;
+}
+
+bool TBatchRun::RotateLossless(TDatensatz *e, const QString &path, int quarterTurns)
+{
+    m_progress.ShowStatus(QStringLiteral("Rotating") + QStringLiteral("<FN><c6> (") + PathFileName(path)
+                          + QStringLiteral(")"));
+    TFileOps *ops = m_ops;
+    std::unique_ptr<TRealFileOps> own;
+    if (!ops) {
+        own = std::make_unique<TRealFileOps>();
+        ops = own.get();
+    }
+    const TRotateResult r = ops->Rotate(path, quarterTurns);
+    const bool failed = r.Failed();
+    const QString prefix = failed ? QStringLiteral("Error") + QStringLiteral(" ") + Tab : QString();
+    const QString temporary =
+        failed && r.temporaryLeft ? QStringLiteral("(") + PathFileName(r.temporaryPath) + QStringLiteral(")") : QString();
+    m_log.AddFormatted(prefix + QStringLiteral("Rotate by %s of image N°. %d (%s): ") + Tab + QStringLiteral("%s") + Tab
+                           + QStringLiteral(" >--> > %s %s"),
+                       {rotationText(quarterTurns), e->Number(), SideText(e->Side()), path, r.errorText, temporary},
+                       failed ? logcolor::Red : logcolor::Black);
+    if (!failed && r.Trimmed(quarterTurns)) {
+        m_log.AddFormatted(QStringLiteral("Rotated image N° %d was trimmed from %d x %d to %d x %d pixels"),
+                           {e->Number(), r.before.width(), r.before.height(), r.after.width(), r.after.height()});
+    }
+    return failed;
+}
+
+void TBatchRun::finish()
+{
+    // 6.1 Files turned on disk: their metadata is read again and the entries' rotation
+    // becomes what is still left to turn (0 when the file shows the entry's rotation).
+    QSet<TDsOrgBild *> reloaded;
+    for (TDatensatz *e : m_files.isEmpty() ? std::vector<TDatensatz *>() : DatensatzList().Entries()) {
+        if (IsGapAttribute(e->Attribute()) || !e->Batch())
+            continue;
+        const auto it = m_files.constFind(fileKey(e->SourcePath()));
+        if (it == m_files.cend() || it->turned == 0)
+            continue;
+        const int left = ((e->Rotation() > 0 ? e->Rotation() : 0) - it->turned + 4) % 4;
+        e->SetHolderFlags(e->HolderFlags() | hfReload);
+        if (!reloaded.contains(e->OrgBild())) {
+            reloaded.insert(e->OrgBild());
+            e->ReloadMetadata();
+        }
+        e->SetRotation(left);
+    }
+
+    // 6.2 The SPM list.
+    if (m_settings.WriteSpmList) {
+        TSpmListRequest request;
+        request.leftList = leftList();
+        request.listFile = spmListPath();
+        request.sourcePaths = !m_settings.CopyToDestination && !m_settings.MoveToDestination;
+        request.renameSource = m_settings.RenameSource;
+        request.renameDestination = m_settings.RenameDestination;
+        request.destinationPath = [this](const TDatensatz *e) { return m_resultPath.value(e); };
+        const TSpmListOutcome outcome = WriteSpmListFile(request, m_log, m_progress, *m_ops);
+        if (outcome.writeFailed)
+            m_jobFailed = true;
+    }
+}

@@ -1,0 +1,328 @@
+#include "batch/undo.h"
+
+#include "batch/fileops.h"
+#include "batch/jobjournal.h"
+#include "imaging/exifpatch.h"
+
+#include <QFile>
+#include <QHash>
+#include <QSet>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+#include <map>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+struct Operation
+{
+    QJsonObject intent;
+    QJsonObject outcome; // empty when the job stopped during the operation
+    bool hasOutcome = false;
+};
+
+QString str(const QJsonObject &o, const char *key)
+{
+    return o.value(QLatin1String(key)).toString();
+}
+
+qint64 stampValue(const QJsonObject &stamp, const char *key)
+{
+    const QJsonValue v = stamp.value(QLatin1String(key));
+    return v.isString() ? v.toString().toLongLong() : qint64(v.toDouble());
+}
+
+// The file at path is still the one the job left there: same inode, size and time.
+bool matchesStamp(const QString &path, const QJsonObject &stamp)
+{
+    const TFileStamp now = StatPath(path, false);
+    if (!now.exists)
+        return false;
+    if (stamp.isEmpty())
+        return true;
+    return now.size == stampValue(stamp, "size") && now.mtimeNs == stampValue(stamp, "mtime_ns")
+        && QString::number(now.inode) == str(stamp, "inode");
+}
+
+void restoreModeAndTime(const QString &path, const QJsonObject &stamp)
+{
+    if (stamp.isEmpty())
+        return;
+    const QByteArray name = QFile::encodeName(path);
+    ::chmod(name.constData(), mode_t(stampValue(stamp, "mode")));
+    const qint64 mtime = stampValue(stamp, "mtime_ns");
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(mtime / 1000000000LL), long(mtime % 1000000000LL)}};
+    ::utimensat(AT_FDCWD, name.constData(), times, 0);
+}
+
+class Undoer
+{
+public:
+    Undoer(TFileOps &ops, bool dryRun, TUndoReport &report, QSet<QString> copyTargets)
+        : m_ops(ops), m_dry(dryRun), m_report(report), m_copyTargets(std::move(copyTargets))
+    {
+    }
+
+    void undo(const Operation &op)
+    {
+        const QString kind = str(op.intent, "op");
+        const QString source = str(op.intent, "source");
+        const QString target = str(op.intent, "target");
+        if (op.hasOutcome && !op.outcome.value(QLatin1String("ok")).toBool())
+            return; // failed in the job: nothing to reverse
+        if (op.outcome.value(QLatin1String("unchanged")).toBool())
+            return;
+        if (kind == QLatin1String("rename") || kind == QLatin1String("move"))
+            undoRenameOrMove(op, kind == QLatin1String("move"), source, target);
+        else if (kind == QLatin1String("copy"))
+            undoCopy(op, source, target);
+        else if (kind == QLatin1String("rotate"))
+            undoRotate(op, source);
+        else if (kind == QLatin1String("write"))
+            undoWrite(op, target);
+        else if (kind == QLatin1String("mkdir"))
+            undoMkdir(op);
+    }
+
+private:
+    void done(const QString &line)
+    {
+        ++m_report.undone;
+        m_report.lines << (m_dry ? QStringLiteral("would ") : QString()) + line;
+    }
+    void leftAlone(const QString &line)
+    {
+        ++m_report.leftAlone;
+        m_report.lines << QStringLiteral("left alone: ") + line;
+    }
+    void failed(const QString &line, const QString &reason)
+    {
+        ++m_report.failed;
+        m_report.lines << QStringLiteral("failed: ") + line + QStringLiteral(" (") + reason + u')';
+    }
+
+    void undoRenameOrMove(const Operation &op, bool move, const QString &source, const QString &target)
+    {
+        const QString what = (move ? QStringLiteral("move back ") : QStringLiteral("rename back ")) + target
+                           + QStringLiteral(" -> ") + source;
+        const TFileStamp there = StatPath(target, false);
+        const TFileStamp here = StatPath(source, false);
+        if (!op.hasOutcome) {
+            // Stopped during the operation: the disk tells whether it happened.
+            if (!there.exists)
+                return;
+            if (here.exists) {
+                // A move across volumes stopped after its copy: the copy goes if it is whole.
+                if (move && FileSha256(target) == FileSha256(source)) {
+                    removeFile(target, QStringLiteral("delete the unfinished copy ") + target);
+                    return;
+                }
+                leftAlone(target + QStringLiteral(" (the job stopped while it was written)"));
+                return;
+            }
+        } else {
+            const QJsonObject stamp = op.outcome.value(QLatin1String("target_stamp")).toObject();
+            const bool cross = op.outcome.value(QLatin1String("cross_volume")).toBool();
+            // A file whose later turn was just undone is known to be the job's file.
+            const bool same = m_verified.contains(target)
+                           || (cross ? FileSha256(target) == str(op.outcome, "sha256").toLatin1()
+                                     : matchesStamp(target, stamp));
+            if (!same) {
+                leftAlone(target + (there.exists ? QStringLiteral(" (changed since the job)")
+                                                 : QStringLiteral(" (no longer there)")));
+                return;
+            }
+        }
+        if (m_dry) {
+            done(what.mid(0));
+            return;
+        }
+        const TFileOpResult r = move ? m_ops.Move(target, source) : m_ops.Rename(target, source);
+        if (r.ok)
+            done((move ? QStringLiteral("moved back ") : QStringLiteral("renamed back ")) + target
+                 + QStringLiteral(" -> ") + source);
+        else
+            failed(what, r.reason);
+    }
+
+    void removeFile(const QString &path, const QString &what)
+    {
+        if (m_dry) {
+            done(what);
+            return;
+        }
+        const TFileOpResult r = m_ops.Remove(path);
+        if (r.ok)
+            done(QStringLiteral("deleted ") + path);
+        else
+            failed(what, r.reason);
+    }
+
+    void undoCopy(const Operation &op, const QString &source, const QString &target)
+    {
+        if (!StatPath(target, false).exists) {
+            if (op.hasOutcome)
+                leftAlone(target + QStringLiteral(" (no longer there)"));
+            return;
+        }
+        const QByteArray now = FileSha256(target);
+        const QByteArray written = m_expect.contains(target) ? m_expect.value(target)
+                                 : op.hasOutcome             ? str(op.outcome, "sha256").toLatin1()
+                                                             : FileSha256(source);
+        if (now.isEmpty() || now != written) {
+            leftAlone(target + QStringLiteral(" (its bytes are not those the job wrote)"));
+            return;
+        }
+        removeFile(target, QStringLiteral("delete the copy ") + target);
+    }
+
+    void undoRotate(const Operation &op, const QString &path)
+    {
+        const int turns = op.intent.value(QLatin1String("rotation")).toInt();
+        const int orientation = op.intent.value(QLatin1String("orientation")).toInt();
+        if (!op.hasOutcome) {
+            leftAlone(path + QStringLiteral(" (the job stopped while it was turned; check it)"));
+            return;
+        }
+        const QByteArray turned = str(op.outcome, "sha256").toLatin1();
+        if (FileSha256(path) != turned) {
+            leftAlone(path + QStringLiteral(" (changed since the job)"));
+            return;
+        }
+        if (m_copyTargets.contains(path)) {
+            // A copy the job made and then turned: it goes as a whole with its copy.
+            m_expect.insert(path, turned);
+            return;
+        }
+        const bool trimmed = op.outcome.value(QLatin1String("trimmed")).toBool();
+        const QString note = trimmed ? QStringLiteral(" (the edges the job trimmed cannot be brought back)")
+                                     : QString();
+        const QString what = QStringLiteral("turn back ") + path + QStringLiteral(" by %1").arg((4 - turns) % 4 * 90);
+        if (m_dry) {
+            m_verified.insert(path);
+            done(what + note);
+            if (trimmed)
+                ++m_report.leftAlone;
+            return;
+        }
+        const TRotateResult r = m_ops.Rotate(path, (4 - turns) % 4);
+        if (r.Failed()) {
+            failed(what, r.errorText);
+            return;
+        }
+        // The turn wrote orientation 1; the file gets back the orientation it had.
+        if (orientation > 1) {
+            QFile file(path);
+            QByteArray bytes;
+            if (file.open(QIODevice::ReadOnly))
+                bytes = file.readAll();
+            file.close();
+            if (exifpatch::writeOrientation(reinterpret_cast<std::uint8_t *>(bytes.data()),
+                                            std::size_t(bytes.size()), std::uint16_t(orientation))) {
+                const TFileOpResult w = m_ops.WriteFileReplacing(path, bytes);
+                if (!w.ok) {
+                    failed(QStringLiteral("restore the orientation of ") + path, w.reason);
+                    return;
+                }
+            }
+        }
+        restoreModeAndTime(path, op.intent.value(QLatin1String("source_stamp")).toObject());
+        m_verified.insert(path);
+        done(QStringLiteral("turned back ") + path + note);
+        if (trimmed)
+            ++m_report.leftAlone;
+    }
+
+    void undoWrite(const Operation &op, const QString &target)
+    {
+        if (!op.hasOutcome)
+            return;
+        if (op.outcome.value(QLatin1String("replaced")).toBool()) {
+            leftAlone(target + QStringLiteral(" (it replaced an earlier file of that name)"));
+            return;
+        }
+        if (FileSha256(target) != str(op.outcome, "sha256").toLatin1()) {
+            leftAlone(target + QStringLiteral(" (changed since the job)"));
+            return;
+        }
+        removeFile(target, QStringLiteral("delete ") + target);
+    }
+
+    void undoMkdir(const Operation &op)
+    {
+        QStringList created;
+        for (const QJsonValue &v : op.outcome.value(QLatin1String("created")).toArray())
+            created << v.toString();
+        std::reverse(created.begin(), created.end());
+        for (const QString &folder : std::as_const(created)) {
+            if (m_dry) {
+                done(QStringLiteral("remove the folder ") + folder);
+                continue;
+            }
+            const TFileOpResult r = m_ops.RemoveFolder(folder);
+            if (r.ok)
+                done(QStringLiteral("removed the folder ") + folder);
+            else if (StatPath(folder).exists)
+                leftAlone(folder + QStringLiteral(" (not empty)"));
+        }
+    }
+
+    TFileOps &m_ops;
+    bool m_dry;
+    TUndoReport &m_report;
+    QSet<QString> m_copyTargets;   // files the job made by copying
+    QHash<QString, QByteArray> m_expect; // a copy's bytes after the job turned it
+    QSet<QString> m_verified;      // files just checked (and turned back) as the job's
+};
+
+} // namespace
+
+TUndoReport UndoJob(const QString &journalPath, TFileOps &ops, bool dryRun)
+{
+    TUndoReport report;
+    QFile file(journalPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        report.error = file.errorString();
+        return report;
+    }
+    std::map<int, Operation> operations;
+    bool sawJob = false;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        if (line.isEmpty())
+            continue;
+        const QJsonDocument doc = QJsonDocument::fromJson(line);
+        if (!doc.isObject())
+            continue; // a torn last line of a killed job
+        const QJsonObject o = doc.object();
+        const QString event = str(o, "event");
+        const int seq = o.value(QLatin1String("seq")).toInt();
+        if (event == QLatin1String("job"))
+            sawJob = true;
+        else if (event == QLatin1String("intent"))
+            operations[seq].intent = o;
+        else if (event == QLatin1String("done") && operations.count(seq)) {
+            operations[seq].outcome = o;
+            operations[seq].hasOutcome = true;
+        }
+    }
+    if (!sawJob) {
+        report.error = QStringLiteral("not a job journal");
+        return report;
+    }
+    report.journalRead = true;
+    QSet<QString> copyTargets;
+    for (const auto &[seq, op] : operations) {
+        if (str(op.intent, "op") == QLatin1String("copy") && op.outcome.value(QLatin1String("ok")).toBool())
+            copyTargets.insert(str(op.intent, "target"));
+    }
+    Undoer undoer(ops, dryRun, report, copyTargets);
+    for (auto it = operations.rbegin(); it != operations.rend(); ++it)
+        undoer.undo(it->second);
+    return report;
+}

@@ -1,0 +1,30 @@
+#pragma once
+// Undoing a batch job from its journal (see jobjournal.h): the operations are reversed in
+// reverse order, whether the job finished or was interrupted.
+//  - renames and moves go back, never overwriting;
+//  - copies that still hold exactly the bytes the job wrote are deleted;
+//  - rotations are turned back with the inverse lossless turn, and the file gets back its
+//    EXIF orientation and modification time (the same pixels, not the same bytes; a turn
+//    that trimmed edge blocks cannot bring them back, and the report says so);
+//  - folders the job made are removed when they are empty;
+//  - anything that changed since the job is left alone and reported.
+#include <QString>
+#include <QStringList>
+
+class TFileOps;
+
+struct TUndoReport
+{
+    bool journalRead = false; // the journal could be opened and held at least one job line
+    QString error;            // why not
+    QStringList lines;        // one per operation looked at, in the order they were handled
+    int undone = 0;           // operations reversed (or, in a dry run, that would be)
+    int leftAlone = 0;        // changed since the job, or not reversible: reported, not touched
+    int failed = 0;           // reversing was tried and failed
+
+    bool Complete() const { return journalRead && leftAlone == 0 && failed == 0; }
+};
+
+// Reverses the job of journalPath with ops. With dryRun nothing is touched; the lines say
+// what would be done.
+TUndoReport UndoJob(const QString &journalPath, TFileOps &ops, bool dryRun);

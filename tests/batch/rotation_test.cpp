@@ -1,0 +1,98 @@
+// Rotations in a job: a turn that trims edge blocks is reported and cannot be undone
+// exactly; the embedded thumbnail turns with the picture; a failed turn keeps the entry's
+// pending rotation for the next run.
+#include "batchfixture.h"
+
+#include "imaging/dsorgbild.h"
+
+#include "batch/undo.h"
+#include "imaging/exifpatch.h"
+#include "imaging/jpegcodec.h"
+#include "support/testdata.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+
+namespace {
+
+QSize thumbnailSize(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    const QByteArray bytes = f.readAll();
+    const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.constData());
+    const exifpatch::ThumbnailLocation where = exifpatch::findThumbnail(data, std::size_t(bytes.size()));
+    if (!where.found)
+        return QSize();
+    return DecodeJpeg(data + where.segment.tiffOffset + where.thumbnailOffset, where.thumbnailLength, 1).size();
+}
+
+} // namespace
+
+class EngineRotation : public BatchFixture
+{
+protected:
+    void SetUp() override
+    {
+        if (!library())
+            GTEST_SKIP() << "the imaging modules could not be loaded";
+    }
+};
+
+TEST_F(EngineRotation, ATrimmingTurnIsReportedAndItsUndoSaysTheEdgesAreLost)
+{
+    TDatensatz *e = addMono(QStringLiteral("odd.jpg"), QStringLiteral("Odd"));
+    makePhoto(QStringLiteral("odd.jpg"), QSize(100, 75));
+    e->SetRotation(1);
+    TBatchJobSettings s;
+    s.RotateSource = true;
+    EXPECT_FALSE(run(s));
+    const QSize after = JpegPixelSize(src(QStringLiteral("odd.jpg")));
+    EXPECT_NE(after, QSize(75, 100));
+    EXPECT_EQ(logLines(QStringLiteral("Rotated image N° 0 was trimmed from 100 x 75 to %1 x %2 pixels")
+                           .arg(after.width())
+                           .arg(after.height()))
+                  .size(),
+              1);
+    EXPECT_EQ(e->Rotation(), 0);
+
+    const TUndoReport undo = UndoJob(engine.JournalPath(), realOps, false);
+    EXPECT_EQ(undo.undone, 1);
+    EXPECT_FALSE(undo.Complete());
+    EXPECT_TRUE(undo.lines.join(u'\n').contains(QStringLiteral("cannot be brought back")));
+}
+
+TEST_F(EngineRotation, TheEmbeddedThumbnailTurnsWithThePicture)
+{
+    for (const char *fixture : {"photos/jpg/Canon_40D.jpg", "photos/jpg/Canon_PowerShot_S40.jpg"}) {
+        SCOPED_TRACE(fixture);
+        const QString path = src(QString::fromLatin1(fixture).section(u'/', -1));
+        ASSERT_TRUE(QFile::copy(testDataPath(QString::fromLatin1(fixture)), path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        const QSize before = thumbnailSize(path);
+        ASSERT_TRUE(before.isValid());
+        const TRotateResult r = TRealFileOps(library()).Rotate(path, 1);
+        EXPECT_FALSE(r.Failed()) << r.errorText.toStdString();
+        EXPECT_EQ(thumbnailSize(path), before.transposed());
+    }
+}
+
+TEST_F(EngineRotation, AFailedTurnKeepsTheEntrysRotationForTheNextRun)
+{
+    TDatensatz *e = addMono(QStringLiteral("locked.jpg"), QStringLiteral("L"));
+    e->SetRotation(2);
+    const QByteArray path = QFile::encodeName(src(QStringLiteral("locked.jpg")));
+    ::chmod(path.constData(), 0444);
+    TBatchJobSettings s;
+    s.RotateSource = true;
+    EXPECT_TRUE(run(s));
+    EXPECT_EQ(logLines(QStringLiteral("Error \tRotate by 180")).size(), 1);
+    EXPECT_EQ(e->Rotation(), 2);
+    EXPECT_FALSE(e->HolderFlags() & hfReload);
+
+    ::chmod(path.constData(), 0644);
+    log.Clear();
+    EXPECT_FALSE(run(s));
+    EXPECT_EQ(e->Rotation(), 0);
+}
