@@ -9,6 +9,8 @@
 #include "batch/widgets/formprotokoll.h"
 #include "imaging/libgfl.h"
 #include "mainwindow/widgets/formmain.h"
+#include "naming/widgets/formeditrenmask.h"
+#include "naming/widgets/formsearchreplace.h"
 #include "ui/appinfo.h"
 #include "ui/widgets/formbest.h"
 #include "ui/widgets/formdlgbox.h"
@@ -29,8 +31,13 @@ int main(int argc, char **argv)
     {
         TFormMain formMain;
         TFormDlgNext formDlgNext(&formMain);
+        TFormEditRenMask formEditRenMask(&formMain);
+        TFormSearchReplace formSearchReplace(&formMain);
         TFormBest formBest(&formMain);
         formMain.setPairPrompt(&formDlgNext);
+        formMain.setTokenPalette(&formEditRenMask);
+        formMain.setSearchWindow(&formSearchReplace);
+        formMain.setReplaceQuestion(&formBest);
         TFormProtokoll formProtokoll(JobLog());
         formMain.setLogWindow(&formProtokoll);
 

@@ -64,6 +64,7 @@ struct DecodeJob
     std::size_t size = 0;
     std::FILE *file = nullptr;
     int scaleDenominator = 8;
+    const std::function<int(int, int)> *choose = nullptr; // picks scaleDenominator
     bool cmyk = false;
     bool adobe = false;
     std::vector<unsigned char> cmykRow;
@@ -82,6 +83,11 @@ void cmykToRgb32(const unsigned char *cmyk, QRgb *target, JDIMENSION width, bool
         }
         target[x] = qRgb(c * k / 255, m * k / 255, y * k / 255);
     }
+}
+
+bool validDenominator(int denominator)
+{
+    return denominator == 1 || denominator == 2 || denominator == 4 || denominator == 8;
 }
 
 bool decode(DecodeJob &job)
@@ -110,6 +116,11 @@ bool decode(DecodeJob &job)
     if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK)
         failDecode(reinterpret_cast<j_common_ptr>(&cinfo));
 
+    if (job.choose) {
+        job.scaleDenominator = (*job.choose)(int(cinfo.image_width), int(cinfo.image_height));
+        if (!validDenominator(job.scaleDenominator))
+            failDecode(reinterpret_cast<j_common_ptr>(&cinfo));
+    }
     cinfo.scale_num = 1;
     cinfo.scale_denom = static_cast<unsigned int>(job.scaleDenominator);
     job.cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -145,11 +156,6 @@ bool decode(DecodeJob &job)
     return true;
 }
 
-bool validDenominator(int denominator)
-{
-    return denominator == 1 || denominator == 2 || denominator == 4 || denominator == 8;
-}
-
 } // namespace
 
 QImage DecodeJpeg(const unsigned char *data, std::size_t size, int scaleDenominator)
@@ -172,6 +178,20 @@ QImage DecodeJpegFile(const QString &path, int scaleDenominator)
     if (!job.file)
         return QImage();
     job.scaleDenominator = scaleDenominator;
+    const bool ok = decode(job);
+    std::fclose(job.file);
+    return ok ? job.result : QImage();
+}
+
+QImage DecodeJpegFileScaled(const QString &path, const std::function<int(int, int)> &choose)
+{
+    if (!choose)
+        return QImage();
+    DecodeJob job;
+    job.file = std::fopen(QFile::encodeName(path).constData(), "rb");
+    if (!job.file)
+        return QImage();
+    job.choose = &choose;
     const bool ok = decode(job);
     std::fclose(job.file);
     return ok ? job.result : QImage();

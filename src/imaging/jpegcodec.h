@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <functional>
 
 // Button-face colour of the thumbnail bands: a neutral grey.
 inline constexpr QRgb ThumbnailBackground = 0xFFF0F0F0;
@@ -22,6 +23,9 @@ inline constexpr int ThumbnailSize = 300;
 // into a Format_RGB32 image; null on any fault.
 QImage DecodeJpeg(const unsigned char *data, std::size_t size, int scaleDenominator);
 QImage DecodeJpegFile(const QString &path, int scaleDenominator);
+// Decodes at the reduction (1, 2, 4 or 8) that choose picks from the picture's full width
+// and height, read from the file's header; null on any fault or another reduction.
+QImage DecodeJpegFileScaled(const QString &path, const std::function<int(int, int)> &choose);
 
 // Size x Size picture filled with background, the picture stretched into it keeping its
 // aspect and centred (bands above and below, or left and right). Null for a null picture.

@@ -3,6 +3,7 @@
 #include "entries/listoperations.h"
 #include "mainwindow/listactions.h"
 #include "mainwindow/widgets/radiogroup.h"
+#include "naming/widgets/frameedittext.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -82,9 +83,8 @@ TEditArea::TEditArea(QWidget *parent) : QWidget(parent)
     TabSheetText = new QWidget(PageControl);
     TabSheetText->setObjectName(QStringLiteral("TabSheetText"));
     auto *textLayout = new QVBoxLayout(TabSheetText);
-    textLayout->setContentsMargins(4, 4, 4, 4);
-    FrameEditText1 = new QFrame(TabSheetText);
-    FrameEditText1->setObjectName(QStringLiteral("FrameEditText1"));
+    textLayout->setContentsMargins(2, 2, 2, 2);
+    FrameEditText1 = new TFrameEditText(TabSheetText);
     FrameEditText1->setFrameShape(QFrame::StyledPanel);
     FrameEditText1->setFrameShadow(QFrame::Sunken);
     textLayout->addWidget(FrameEditText1);

@@ -12,6 +12,7 @@ class QGroupBox;
 class QPushButton;
 class QTabWidget;
 class QToolButton;
+class TFrameEditText;
 class TRadioGroup;
 
 // The controls of one side (left or right list).
@@ -57,7 +58,7 @@ public:
     QWidget *TabSheetTyp = nullptr;         // "Ordering"
     QWidget *TabSheetEditAnsicht = nullptr; // "View"
     QWidget *TabSheetText = nullptr;        // "Text"
-    QFrame *FrameEditText1 = nullptr;       // the rename frame's place
+    TFrameEditText *FrameEditText1 = nullptr; // the rename frame
 
     QPushButton *ButtonKombi = nullptr;            // "Combinations"
     QPushButton *ButtonSearchUnassigned = nullptr; // "Search unassigned"

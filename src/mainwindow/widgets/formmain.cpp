@@ -13,9 +13,11 @@
 #include "mainwindow/orderingprogress.h"
 #include "mainwindow/pairing.h"
 #include "mainwindow/sorting.h"
+#include "naming/searchreplace.h"
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
+#include "preview/widgets/previewarea.h"
 #include "ui/appinfo.h"
 #include "ui/widgets/formdlgbox.h"
 #include "ui/widgets/formdlgnext.h"
@@ -54,7 +56,6 @@ constexpr int PreferredHeight = 1000;
 constexpr double ListShare = 0.6;
 constexpr int ListSpacer = 8;
 constexpr int SplitterWidth = 6;
-constexpr int PreviewSpacing = 16;
 // How long a message or a batch of files waits before it is tried again while an ordering
 // pass is running.
 constexpr int RetryDelayMs = 20;
@@ -66,20 +67,6 @@ void bindButton(QAbstractButton *button, QAction *action)
     QObject::connect(button, &QAbstractButton::clicked, action, &QAction::trigger);
     QObject::connect(action, &QAction::changed, button,
                      [button, action] { button->setEnabled(action->isEnabled()); });
-}
-
-QWidget *previewPanel(const char *name, QWidget *parent)
-{
-    auto *panel = new QFrame(parent);
-    panel->setObjectName(QString::fromLatin1(name));
-    panel->setFrameShape(QFrame::StyledPanel);
-    panel->setFrameShadow(QFrame::Sunken);
-    panel->setAutoFillBackground(true);
-    QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, QColor(0x33, 0x36, 0x3a));
-    panel->setPalette(pal);
-    panel->setMinimumSize(80, 60);
-    return panel;
 }
 
 } // namespace
@@ -124,6 +111,8 @@ TFormMain::TFormMain(QWidget *parent)
     connectOptions();
     connectLists();
     connectEditArea();
+    connectPreview();
+    connectNaming();
 
     // The first size: the design size, but never more than the screen offers (the frame is
     // taken off once the window is shown and its frame is known).
@@ -144,6 +133,7 @@ TFormMain::~TFormMain()
     // The reads still running finish before the lists and their entries go; the widgets
     // that show the lists go before the lists.
     m_idle.reset();
+    m_preview.reset();
     m_left->Clear();
     m_right->Clear();
     m_left->disconnect(this);
@@ -170,18 +160,10 @@ QWidget *TFormMain::createRightPanel()
     upperLayout->setContentsMargins(0, 0, 0, 0);
     upperLayout->setSpacing(0);
     // The preview's area: it takes whatever height the splitter leaves above the edit area.
-    auto *preview = new QWidget(upper);
-    preview->setObjectName(QStringLiteral("PanelPreview"));
-    m_previewArea = preview;
-    auto *previewLayout = new QHBoxLayout(preview);
-    previewLayout->setContentsMargins(0, 0, 0, 0);
-    previewLayout->setSpacing(PreviewSpacing);
-    PanelImage_L = previewPanel("PanelImage_L", preview);
-    PanelImage_R = previewPanel("PanelImage_R", preview);
-    // "Cross-eyed view": the left picture is shown on the right.
-    previewLayout->addWidget(PanelImage_R, 1);
-    previewLayout->addWidget(PanelImage_L, 1);
-    upperLayout->addWidget(preview, 1);
+    m_previewArea = new TPreviewArea(upper);
+    PanelImage_L = m_previewArea->PanelImage_L;
+    PanelImage_R = m_previewArea->PanelImage_R;
+    upperLayout->addWidget(m_previewArea, 1);
     m_edit = new TEditArea(upper);
     upperLayout->addWidget(m_edit);
     splitter->addWidget(upper);
@@ -665,11 +647,6 @@ void TFormMain::MarkPreviewsDirty()
 {
     LeftDirty = true;
     RightDirty = true;
-}
-
-void TFormMain::IdlePreviews()
-{
-    // The preview panels show no pictures yet; the dirty flags stay set for them.
 }
 
 // ---- drops onto the window outside the lists go to the list last hovered ----

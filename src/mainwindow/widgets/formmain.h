@@ -11,6 +11,7 @@
 // of the actions).
 #include "mainwindow/loading.h"
 #include "mainwindow/mainstate.h"
+#include "preview/stereopreview.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -21,7 +22,10 @@ class ListRowModel;
 class QAction;
 class QWidget;
 class TEditArea;
+class TFormBest;
 class TFormDlgNext;
+class TFormEditRenMask;
+class TFormSearchReplace;
 class TIdleProcessor;
 class TImageList;
 class TImageListView;
@@ -29,7 +33,10 @@ class TListActions;
 class TOptionStack;
 class TOrderingPass;
 class TPairEditing;
+class TPreviewArea;
+class TSearchReplace;
 class TStatusProgress;
+struct TSearchOptions;
 struct TSideEditControls;
 
 class TFormMain : public QMainWindow, public TLoadingView
@@ -46,9 +53,6 @@ public:
     TImageList &smallImages() const { return *m_smallImages; }
     TImageListView *listView(const ListRowModel &list) const;
     TOptionStack *optionStack() const { return m_options; }
-    // The area above the edit area and the lists (height set by the splitter above the
-    // lists) that holds the stereo preview panels.
-    QWidget *previewArea() const { return m_previewArea; }
     TEditArea *editArea() const { return m_edit; }
     TIdleProcessor &idleProcessor() const { return *m_idle; }
     TMainWindowState &windowState() { return m_state; }
@@ -63,6 +67,14 @@ public:
     // enabled once there is one.
     void setLogWindow(QWidget *window);
     TFormDlgNext *pairPrompt();
+
+    // The token palette, the search window and the replace question that the program
+    // created at start-up; without them the window makes its own when first needed.
+    void setTokenPalette(TFormEditRenMask *palette);
+    void setSearchWindow(TFormSearchReplace *window);
+    void setReplaceQuestion(TFormBest *question);
+    TFormSearchReplace *searchWindow();
+    TFormBest *replaceQuestion();
 
     // Adds files to target (folders stand for the image files in them), as a drop or an
     // open dialog does. While an ordering pass or another batch of files is in progress
@@ -85,11 +97,17 @@ public:
     void IdlePreviews() override;
 
     // Preview flags (the preview panels draw from them at idle time).
-    bool LeftDirty = false;
-    bool RightDirty = false;
-    bool AnaglyphDirty = false;
-    bool ExifDirtyL = false;
-    bool ExifDirtyR = false;
+    TPreviewFlags PreviewFlags;
+    bool &LeftDirty = PreviewFlags.LeftDirty;
+    bool &RightDirty = PreviewFlags.RightDirty;
+    bool &AnaglyphDirty = PreviewFlags.AnaglyphDirty;
+    bool &ExifDirtyL = PreviewFlags.ExifDirtyL;
+    bool &ExifDirtyR = PreviewFlags.ExifDirtyR;
+
+    // The stereo preview: the area above the edit area and the lists (height set by the
+    // splitter above the lists) that holds its panels, and its drawing step.
+    TPreviewArea *previewArea() const { return m_previewArea; }
+    TStereoPreview &stereoPreview() const { return *m_preview; }
 
 protected:
     bool event(QEvent *event) override;
@@ -121,6 +139,14 @@ private:
     void fitToScreen();
     void showOutcome(const TActionOutcome &outcome);
 
+    // ---- stereo preview (formmain_preview.cpp) ----
+    void connectPreview();
+    TDisplayMode displayMode() const;
+    void displayModeChanged();
+    void previewPanelResized(int side);
+    TPreviewOptions previewOptions() const;
+    void prefetchNextPair();
+
     // ---- lists and edit panels (formmain_lists.cpp) ----
     void connectLists();
     void connectEditArea();
@@ -142,6 +168,14 @@ private:
     void scheduleNumbering();
     void applyThumbnailSize(int itemIndex);
 
+    // ---- renaming and search and replace (formmain_naming.cpp) ----
+    void connectNaming();
+    void schedulePreview();
+    void renameSelected();
+    void openSearchReplace();
+    void searchRequested(const TSearchOptions &options);
+    void replaceRequested(const TSearchOptions &options, bool all);
+
     // Core objects. The lists go last: the objects that work on them are released first.
     std::unique_ptr<ListRowModel> m_left;
     std::unique_ptr<ListRowModel> m_right;
@@ -152,16 +186,22 @@ private:
     std::unique_ptr<TPairEditing> m_pairs;
     std::unique_ptr<TListActions> m_actions;
     std::unique_ptr<TIdleProcessor> m_idle;
+    std::unique_ptr<TStereoPreview> m_preview;
+    std::unique_ptr<TSearchReplace> m_search;
 
     // Widgets.
     TOptionStack *m_options = nullptr;
     TEditArea *m_edit = nullptr;
     TImageListView *ListView_L = nullptr;
     TImageListView *ListView_R = nullptr;
-    QWidget *m_previewArea = nullptr;
     QWidget *PanelImage_L = nullptr;
     QWidget *PanelImage_R = nullptr;
+    TPreviewArea *m_previewArea = nullptr;
+    int m_previewRow = -1;  // the left row the preview showed last
+    int m_stepDirection = 1; // +1 when the user last stepped down the list, -1 up
     QPointer<TFormDlgNext> m_pairPrompt;
+    QPointer<TFormSearchReplace> m_searchWindow;
+    QPointer<TFormBest> m_replaceQuestion;
     QPointer<QWidget> m_logWindow;
 
     // Window state.
@@ -174,6 +214,7 @@ private:
     bool m_shown = false;
     bool m_loading = false;
     bool m_numberingScheduled = false;
+    bool m_previewScheduled = false;
 
 public:
     // Actions shared by the menus and the window's buttons; each one's objectName is its

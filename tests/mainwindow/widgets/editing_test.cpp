@@ -238,8 +238,9 @@ TEST_F(FormFixture, SearchUnassignedSelectsInBothListsIndependently)
     click("ButtonSearchUnassigned");
     EXPECT_EQ(selectedRows(left()), Rows{0});
     EXPECT_EQ(selectedRows(right()), Rows{2});
-    EXPECT_TRUE(form->LeftDirty);
-    EXPECT_TRUE(form->RightDirty);
+    // The right side showed the gap opposite L2; the picture found there is drawn now.
+    EXPECT_TRUE(waitUntil([this] { return !form->stereoPreview().Bitmap(PreviewRight).isNull(); }));
+    EXPECT_FALSE(form->stereoPreview().Bitmap(PreviewLeft).isNull());
 }
 
 TEST_F(FormFixture, BrokenPairStructureReachesTheUserAsError)

@@ -1,0 +1,189 @@
+// The "Text" tab's costs: the preview evaluated again after each keystroke in the mask,
+// and "Renaming" of 20,000 selected rows (10,000 pairs, both lists selected), in the core
+// and through the main window with its list views, where the views must be told once.
+#include "entries/datensatz.h"
+#include "entries/datensatzlist.h"
+#include "entries/listoperations.h"
+#include "entries/listrows.h"
+#include "entries/namingsettings.h"
+#include "naming/maskeditor.h"
+#include "naming/windowrenaming.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+
+#include <benchmark/benchmark.h>
+
+#if defined(QT_WIDGETS_LIB) && __has_include("naming/widgets/frameedittext.h")
+#define DUOMIRA_BENCH_WINDOW
+#include "mainwindow/widgets/editarea.h"
+#include "mainwindow/widgets/formmain.h"
+#include "mainwindow/widgets/optionstack.h"
+#include "naming/widgets/frameedittext.h"
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QThread>
+#endif
+
+namespace {
+
+constexpr int pairCount = 10000;
+
+// pairCount stereo pairs in aligned rows of left and right, every row selected.
+void fillPairs(ListRowModel &left, ListRowModel &right)
+{
+    ListUpdateGuard l(&left);
+    ListUpdateGuard r(&right);
+    for (int i = 0; i < pairCount; ++i) {
+        TDatensatz *a =
+            AppendEntry(left, i, QStringLiteral("/home/anna/Fotos/links/IMG_%1.JPG").arg(i), dsLeft,
+                        false, 0, false, true);
+        TDatensatz *b =
+            AppendEntry(right, i, QStringLiteral("/home/anna/Fotos/rechts/DSC%1.JPG").arg(i),
+                        dsRight, false, 0, false, true);
+        LinkBothWays(a, b);
+        a->SetAttribute(daStereoPair);
+        b->SetAttribute(daStereoPair);
+    }
+    left.SelectAll();
+    right.SelectAll();
+}
+
+TRenameTextFields venedig()
+{
+    TRenameTextFields fields;
+    fields[0] = {rtmReplace, QString(), QStringLiteral("Venedig")};
+    return fields;
+}
+
+// The preview after one keystroke: the mask grows by one character each time.
+void BM_PreviewPerKeystroke(benchmark::State &state)
+{
+    ListRowModel left(dsLeft), right(dsRight);
+    ListRowModel::LinkLists(left, right);
+    fillPairs(left, right);
+    left.ClearSelection();
+    right.ClearSelection();
+    left.SetSelected(pairCount / 2, true);
+    const QString mask = DefaultRenameMask();
+    int length = 0;
+    for (auto _ : state) {
+        length = length % int(mask.size()) + 1;
+        benchmark::DoNotOptimize(RenamePreview(mask.left(length), venedig(), left, right));
+    }
+    left.Clear();
+    right.Clear();
+}
+BENCHMARK(BM_PreviewPerKeystroke)->Unit(benchmark::kMicrosecond);
+
+void BM_RenameSelected_Core(benchmark::State &state)
+{
+    ListRowModel left(dsLeft), right(dsRight);
+    ListRowModel::LinkLists(left, right);
+    fillPairs(left, right);
+    int rowSignals = 0;
+    for (ListRowModel *list : {&left, &right})
+        QObject::connect(list, &ListRowModel::rowsChanged, [&rowSignals] { ++rowSignals; });
+    int evaluations = 0;
+    for (auto _ : state) {
+        rowSignals = 0;
+        evaluations = RenameSelected(DefaultRenameMask(), venedig(), left, right);
+    }
+    state.counters["selected_rows"] = left.SelectedCount() + right.SelectedCount();
+    state.counters["evaluations"] = evaluations;
+    state.counters["row_signals"] = rowSignals;
+    left.Clear();
+    right.Clear();
+}
+BENCHMARK(BM_RenameSelected_Core)->Unit(benchmark::kMillisecond);
+
+#ifdef DUOMIRA_BENCH_WINDOW
+// Lets the window's idle pass read the (missing) files and order the lists first, so that
+// it does not run inside the measured time.
+void waitUntilReady(TFormMain &window)
+{
+    window.show();
+    QElapsedTimer clock;
+    clock.start();
+    while (window.optionStack()->LabelStatus->text() != QStringLiteral("Ready") &&
+           clock.elapsed() < 120000) {
+        QCoreApplication::processEvents();
+        QThread::msleep(1);
+    }
+}
+
+// Typing one character into the mask edit: the selected schema follows, the preview is
+// evaluated and shown.
+void BM_PreviewPerKeystroke_Window(benchmark::State &state)
+{
+    TFormMain window;
+    fillPairs(window.leftList(), window.rightList());
+    window.leftList().ClearSelection();
+    window.rightList().ClearSelection();
+    waitUntilReady(window);
+    window.leftList().SetSelected(pairCount / 2, true);
+    TFrameEditText *frame = window.editArea()->FrameEditText1;
+    frame->EditMaske->setText(QString());
+    QCoreApplication::processEvents();
+    const QString mask = DefaultRenameMask();
+    int i = 0;
+    for (auto _ : state) {
+        if (i == mask.size()) {
+            frame->EditMaske->setText(QString());
+            i = 0;
+        }
+        frame->EditMaske->insert(mask.mid(i++, 1));
+    }
+    window.leftList().Clear();
+    window.rightList().Clear();
+}
+BENCHMARK(BM_PreviewPerKeystroke_Window)->Unit(benchmark::kMicrosecond);
+
+// "Renaming" pressed in the window: the rows change, the views repaint once.
+void BM_RenameSelected_Window(benchmark::State &state)
+{
+    TFormMain window;
+    fillPairs(window.leftList(), window.rightList());
+    waitUntilReady(window);
+    window.leftList().SelectAll();
+    window.rightList().SelectAll();
+    QCoreApplication::processEvents();
+    TFrameEditText *frame = window.editArea()->FrameEditText1;
+    int rowSignals = 0;
+    for (ListRowModel *list : {&window.leftList(), &window.rightList()})
+        QObject::connect(list, &ListRowModel::rowsChanged, [&rowSignals] { ++rowSignals; });
+    for (auto _ : state) {
+        rowSignals = 0;
+        QElapsedTimer clock;
+        clock.start();
+        frame->BitBtnRename->click();
+        QCoreApplication::processEvents(); // the views' repaint
+        state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+    }
+    state.counters["row_signals"] = rowSignals;
+    window.leftList().Clear();
+    window.rightList().Clear();
+}
+BENCHMARK(BM_RenameSelected_Window)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+#endif
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+#ifdef DUOMIRA_BENCH_WINDOW
+    QApplication app(argc, argv);
+#else
+    QGuiApplication app(argc, argv);
+#endif
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    DatensatzList().FreeAll();
+    return 0;
+}

@@ -1,0 +1,271 @@
+#include "preview/previewdecoder.h"
+
+#include "imaging/gflfunctions.h"
+#include "imaging/jpegcodec.h"
+#include "imaging/libgfl.h"
+#include "preview/bitmapops.h"
+
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QThread>
+
+#include <algorithm>
+
+namespace {
+
+// Decoded files kept: the two pictures shown, the two decoded ahead, and some room for
+// stepping back.
+constexpr std::size_t CacheCapacity = 8;
+// Requests for the rows shown go before decoding ahead.
+constexpr int RequestPriority = 10;
+constexpr int PrefetchPriority = 0;
+
+bool isJpegName(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg") ||
+           suffix == QLatin1String("jpe");
+}
+
+} // namespace
+
+// One decoded (or decoding) file. Full and Denominator say what the picture covers.
+struct TPreviewDecoder::CacheItem
+{
+    QString Path;
+    qint64 FileSize = 0;
+    QDateTime Modified;
+    bool Pending = true;
+    QImage Picture; // null: the decode failed
+    QSize Full;     // the picture's full size
+    int Denominator = 1;
+    quint64 LastUse = 0;
+    std::vector<std::pair<TDecodeRequest, SourceCallback>> Waiters;
+
+    bool Covers(const TDecodeRequest &request) const
+    {
+        if (Picture.isNull() || Full.isEmpty())
+            return true; // a failed decode fails again
+        return Denominator <= CoveringScaleDenominator(Full.width(), Full.height(),
+                                                       request.Look.Rotation, request.Panel);
+    }
+};
+
+TPreviewDecoder::SourceDecoder TPreviewDecoder::DefaultSourceDecoder(const TGflLibrary *gfl)
+{
+    return [gfl](const QString &path, const std::function<int(int, int)> &choose) {
+        if (isJpegName(path)) {
+            QImage picture = DecodeJpegFileScaled(path, choose);
+            if (!picture.isNull() || !gfl || !gfl->available())
+                return picture;
+        }
+        if (!gfl || !gfl->available())
+            return QImage();
+        GflBitmapPtr gflBitmap;
+        QImage picture;
+        QString error;
+        QList<QRgb> palette;
+        if (!LoadGflBitmap(gfl, path, gflBitmap, picture, error, palette))
+            return QImage();
+        return picture;
+    };
+}
+
+TPreviewDecoder::TPreviewDecoder(const TGflLibrary *gfl, QObject *parent)
+    : QObject(parent), m_decoder(DefaultSourceDecoder(gfl))
+{
+    m_pool.setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
+    m_pool.setObjectName(QStringLiteral("PreviewDecoder"));
+}
+
+TPreviewDecoder::~TPreviewDecoder()
+{
+    m_current[0] = 0;
+    m_current[1] = 0;
+    m_pool.clear();
+    m_pool.waitForDone();
+}
+
+void TPreviewDecoder::SetSourceDecoder(SourceDecoder decoder)
+{
+    m_pool.waitForDone();
+    m_decoder = std::move(decoder);
+    std::lock_guard lock(m_mutex);
+    m_items.clear();
+}
+
+quint64 TPreviewDecoder::Request(int side, const TDecodeRequest &request)
+{
+    if (side < 0 || side > 1)
+        return 0;
+    const quint64 ticket = ++m_nextTicket;
+    m_current[side] = ticket;
+    m_pool.start(
+        [this, side, ticket, request] {
+            if (m_current[side] != ticket)
+                return;
+            withSource(request, [this, side, ticket, request](const QImage &source) {
+                if (m_current[side] != ticket)
+                    return;
+                const QImage bitmap = BuildEntryBitmap(source, request.Look, request.Panel);
+                if (bitmap.isNull()) {
+                    deliver(side, ticket, {}, {});
+                    return;
+                }
+                const QRect fit = FitRect(bitmap.size(), request.Panel);
+                deliver(side, ticket, bitmap, ResampleLanczos(bitmap, fit.size()));
+            });
+        },
+        RequestPriority);
+    return ticket;
+}
+
+void TPreviewDecoder::Cancel(int side)
+{
+    if (side >= 0 && side <= 1)
+        m_current[side] = 0;
+}
+
+quint64 TPreviewDecoder::CurrentTicket(int side) const
+{
+    return side >= 0 && side <= 1 ? m_current[side].load() : 0;
+}
+
+void TPreviewDecoder::Prefetch(const TDecodeRequest &request)
+{
+    m_pool.start([this, request] { withSource(request, [](const QImage &) {}); },
+                 PrefetchPriority);
+}
+
+int TPreviewDecoder::CachedCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return int(std::count_if(m_items.begin(), m_items.end(),
+                             [](const auto &item) { return !item->Pending; }));
+}
+
+void TPreviewDecoder::WaitForIdle()
+{
+    m_pool.waitForDone();
+}
+
+void TPreviewDecoder::withSource(const TDecodeRequest &request, SourceCallback done)
+{
+    const QFileInfo info(request.Path);
+    // Only regular files are read: a pipe or a device would block the worker.
+    if (request.Path.isEmpty() || !info.isFile()) {
+        done(QImage());
+        return;
+    }
+    std::shared_ptr<CacheItem> item;
+    QImage ready;
+    bool haveReady = false;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto found = std::find_if(m_items.begin(), m_items.end(), [&](const auto &i) {
+            return i->Path == request.Path && i->FileSize == info.size() &&
+                   i->Modified == info.lastModified();
+        });
+        if (found != m_items.end()) {
+            std::shared_ptr<CacheItem> known = *found;
+            if (known->Pending) {
+                known->Waiters.emplace_back(request, std::move(done));
+                return;
+            }
+            if (known->Covers(request)) {
+                known->LastUse = ++m_useClock;
+                ready = known->Picture;
+                haveReady = true;
+            } else {
+                m_items.erase(found); // too small for this panel: decoded again below
+            }
+        }
+    }
+    if (haveReady) {
+        done(ready);
+        return;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        // Another worker may have started the same file in between.
+        for (const std::shared_ptr<CacheItem> &i : m_items) {
+            if (i->Pending && i->Path == request.Path && i->FileSize == info.size() &&
+                i->Modified == info.lastModified()) {
+                i->Waiters.emplace_back(request, std::move(done));
+                return;
+            }
+        }
+        // Files changed on disk since they were decoded are of no further use.
+        m_items.erase(std::remove_if(m_items.begin(), m_items.end(),
+                                     [&](const auto &i) {
+                                         return !i->Pending && i->Path == request.Path;
+                                     }),
+                      m_items.end());
+        item = std::make_shared<CacheItem>();
+        item->Path = request.Path;
+        item->FileSize = info.size();
+        item->Modified = info.lastModified();
+        item->Waiters.emplace_back(request, std::move(done));
+        m_items.push_back(item);
+    }
+    decodeInto(item, request);
+}
+
+void TPreviewDecoder::decodeInto(const std::shared_ptr<CacheItem> &item,
+                                 const TDecodeRequest &request)
+{
+    QSize full;
+    int denominator = 1;
+    bool chosen = false;
+    const std::function<int(int, int)> choose = [&](int width, int height) {
+        full = QSize(width, height);
+        denominator =
+            CoveringScaleDenominator(width, height, request.Look.Rotation, request.Panel);
+        chosen = true;
+        return denominator;
+    };
+    ++m_decodes;
+    const QImage picture = m_decoder(item->Path, choose);
+
+    std::vector<std::pair<TDecodeRequest, SourceCallback>> waiters;
+    {
+        std::lock_guard lock(m_mutex);
+        item->Pending = false;
+        item->Picture = picture;
+        item->Full = chosen ? full : picture.size();
+        item->Denominator = chosen ? denominator : 1;
+        item->LastUse = ++m_useClock;
+        waiters.swap(item->Waiters);
+        // The least recently used decoded files go first.
+        while (std::count_if(m_items.begin(), m_items.end(),
+                             [](const auto &i) { return !i->Pending; }) > qsizetype(CacheCapacity)) {
+            auto oldest = m_items.end();
+            for (auto it = m_items.begin(); it != m_items.end(); ++it)
+                if (!(*it)->Pending && (oldest == m_items.end() || (*it)->LastUse < (*oldest)->LastUse))
+                    oldest = it;
+            m_items.erase(oldest);
+        }
+    }
+    for (auto &[waiting, callback] : waiters) {
+        if (item->Covers(waiting))
+            callback(picture);
+        else
+            withSource(waiting, std::move(callback)); // a larger panel: decode again
+    }
+}
+
+void TPreviewDecoder::deliver(int side, quint64 ticket, const QImage &bitmap, const QImage &fitted)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, side, ticket, bitmap, fitted] {
+            // Checked again here: a newer request may have come while this one ran.
+            if (m_current[side] != ticket)
+                return;
+            if (bitmap.isNull())
+                Q_EMIT failed(side, ticket);
+            else
+                Q_EMIT decoded(side, ticket, bitmap, fitted);
+        },
+        Qt::QueuedConnection);
+}
