@@ -6,6 +6,7 @@
 // and hidden), show the main window and run the event loop until it is closed. Shut-down undoes this in reverse:
 // the windows are destroyed last-created first, then the imaging library is released.
 #include "batch/protokoll.h"
+#include "batch/widgets/formassistent2.h"
 #include "batch/widgets/formprotokoll.h"
 #include "imaging/libgfl.h"
 #include "mainwindow/widgets/formmain.h"
@@ -40,6 +41,8 @@ int main(int argc, char **argv)
         formMain.setReplaceQuestion(&formBest);
         TFormProtokoll formProtokoll(JobLog());
         formMain.setLogWindow(&formProtokoll);
+        TFormAssistent2 formAssistent2(JobLog(), &formMain);
+        formMain.setBatchWizard(&formAssistent2);
 
         formMain.show();
         result = app.exec();

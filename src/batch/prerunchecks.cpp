@@ -194,7 +194,7 @@ public:
     }
 
     // The SPM list is one more target: not a source or target of any image.
-    void checkSpmList(const QString &path)
+    void checkSpmList(const QString &path, const TVolumeSource &volumes)
     {
         const QString folder = PathFolder(path);
         QString reason = UnusableTargetReason(folder, PathFileName(path));
@@ -205,8 +205,10 @@ public:
             else if (const TDatensatz *owner = jobFileOwner(path, fileIdOf(path)))
                 reason = FormatLogText(QStringLiteral("it is image N° %d (%s) of this job"),
                                        {owner->Number(), sideText(owner)});
-            else if (!QFileInfo(folder).isDir())
-                reason = QStringLiteral("its folder does not exist");
+            // A missing folder is created by the run, like the destination folders, but
+            // never below the mount point of an unplugged disk.
+            else if (!QFileInfo(folder).isDir() && !VolumeOfPath(folder, volumes).Available)
+                reason = QStringLiteral("its folder lies on a storage device that is not available");
         }
         if (reason.isEmpty())
             return;
@@ -294,7 +296,7 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
     else
         log.AddFormatted(QStringLiteral("%d duplicte filenames diagnosed"), {r.Duplicates});
     if (o.WriteSpmList)
-        check.checkSpmList(o.SpmListFile);
+        check.checkSpmList(o.SpmListFile, o.Volumes ? *o.Volumes : SystemVolumes());
     if (r.Unusable > 0)
         log.AddFormatted(QStringLiteral("%d target names cannot be used"), {r.Unusable},
                          logcolor::Red);

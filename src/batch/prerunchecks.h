@@ -43,6 +43,8 @@ struct TNameCheckOptions
     // The SPM list the job writes, or empty when it writes none (WriteSpmList false).
     bool WriteSpmList = false;
     QString SpmListFile;
+    // Where a missing folder of the SPM list would be created (null: the running system).
+    const TVolumeSource *Volumes = nullptr;
 };
 
 struct TNameCheckResult

@@ -129,14 +129,24 @@ TEST_F(Check, NameConflictsAreFoundAsTheRunWouldMeetThem)
              return o;
          },
          0, 0, 1, "it is image N° 0 (Right) of this job", ""},
-        {"TheSpmListNeedsAnExistingFolder",
+        {"TheSpmListMayNotGoBelowAnUnpluggedDisk",
+         [](WizardFixture &f) {
+             TNameCheckOptions o = renameOnly();
+             o.WriteSpmList = true;
+             o.SpmListFile = "/media/duomira-unplugged-disk/SPM_List.TXT";
+             o.Volumes = &f.volumes;
+             return o;
+         },
+         0, 0, 1, "storage device that is not available", ""},
+        {"AMissingSpmListFolderIsMadeByTheRun",
          [](WizardFixture &f) {
              TNameCheckOptions o = renameOnly();
              o.WriteSpmList = true;
              o.SpmListFile = f.root() + "/no such folder/SPM_List.TXT";
+             o.Volumes = &f.volumes;
              return o;
          },
-         0, 0, 1, "its folder does not exist", ""},
+         0, 0, 0, "", ""},
     };
     for (const NameCase &c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,5 +1,7 @@
 #include "batch/widgets/formassistent2.h"
 
+#include "batch/runengine.h"
+#include "batch/spmlistsetting.h"
 #include "batch/widgets/frameassistent.h"
 
 #include <QHBoxLayout>
@@ -15,7 +17,9 @@ TFormAssistent2::TFormAssistent2(TProtokoll &log, QWidget *parent, const TVolume
     setObjectName(QStringLiteral("FormAssistent2"));
     setWindowTitle(QStringLiteral("Batch Assistent"));
     setMinimumSize(415, 450);
-    setModal(true);
+    // Modal to the main window only: the log window, which the result pages open, stays
+    // usable (scrolling, saving) while the wizard is open.
+    setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
 
     RichEditVerlauf = new QTextEdit(this);
     RichEditVerlauf->setObjectName(QStringLiteral("RichEditVerlauf"));
@@ -62,6 +66,17 @@ TFormAssistent2::TFormAssistent2(TProtokoll &log, QWidget *parent, const TVolume
     layout->addLayout(top, 1);
     layout->addLayout(bar);
     resize(760, 560);
+
+    // The run page is the engine's progress display; Cancel during the run only sets the
+    // engine's request, which it reads before each entry.
+    m_engine = std::make_unique<TBatchRun>(log, *runPage());
+    setJobRunner(
+        [this](const TBatchJobSettings &settings, TRunProgress &) {
+            m_engine->SetSpmListFile(SpmListFile());
+            m_engine->RunBatchJob(settings);
+            return m_engine->JobFailed();
+        },
+        [this] { m_engine->RequestCancel(); });
 }
 
 TFormAssistent2::~TFormAssistent2() = default;

@@ -8,6 +8,7 @@
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QPushButton;
@@ -15,6 +16,7 @@ class QStackedWidget;
 class QTextEdit;
 class TFrameAssistentRun;
 class TFrameCustomAssistent;
+class TBatchRun;
 class TRunProgress;
 
 class TFormAssistent2 : public QDialog, public TAssistentHost
@@ -28,8 +30,11 @@ public:
                              const TVolumeSource &volumes = SystemVolumes());
     ~TFormAssistent2() override;
 
-    // The run and the way to ask it to stop (called while the runner is inside).
+    // The run and the way to ask it to stop (called while the runner is inside). By
+    // default the wizard runs the job with its own TBatchRun on the real files.
     void setJobRunner(JobRunner run, std::function<void()> cancel);
+    // The engine of the default runner (its journal of the last run, for instance).
+    TBatchRun &engine() { return *m_engine; }
 
     TAssistentController &controller() { return m_ctrl; }
     TFrameCustomAssistent *page(int number) const { return m_pages.at(size_t(number)); }
@@ -67,6 +72,7 @@ private:
     TAssistentController m_ctrl;
     std::vector<TFrameCustomAssistent *> m_pages;
     QStackedWidget *m_stack = nullptr;
+    std::unique_ptr<TBatchRun> m_engine;
     JobRunner m_run;
     std::function<void()> m_cancel;
     int m_historyShown = -1;

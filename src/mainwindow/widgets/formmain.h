@@ -22,6 +22,7 @@ class ListRowModel;
 class QAction;
 class QWidget;
 class TEditArea;
+class TFormAssistent2;
 class TFormBest;
 class TFormDlgNext;
 class TFormEditRenMask;
@@ -67,6 +68,10 @@ public:
     // enabled once there is one.
     void setLogWindow(QWidget *window);
     TFormDlgNext *pairPrompt();
+    // The batch job wizard that "Execute Batch Job" opens; without one the window makes
+    // its own when first needed.
+    void setBatchWizard(TFormAssistent2 *wizard);
+    TFormAssistent2 *batchWizard();
 
     // The token palette, the search window and the replace question that the program
     // created at start-up; without them the window makes its own when first needed.
@@ -128,6 +133,8 @@ private:
     void handleWindowMessage(int message, qintptr wParam, qintptr lParam);
     void handleAssignStep(int code, int mode);
     void openImages(ListRowModel &target, const QString &title);
+    // "Show log of last Batch Job execution", and the wizard's "Show Details...".
+    void showLogWindow();
     void chooseFolder(QWidget *edit);
     void runOrdering(int mode);
     void sortChronologically();
@@ -203,6 +210,7 @@ private:
     QPointer<TFormSearchReplace> m_searchWindow;
     QPointer<TFormBest> m_replaceQuestion;
     QPointer<QWidget> m_logWindow;
+    QPointer<TFormAssistent2> m_wizard;
 
     // Window state.
     bool Updating = false;       // an edit panel is being filled in code
