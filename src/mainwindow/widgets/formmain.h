@@ -21,6 +21,7 @@
 class ListRowModel;
 class QAction;
 class QWidget;
+class TAboutBox;
 class TEditArea;
 class TFormAssistent2;
 class TFormBest;
@@ -72,6 +73,10 @@ public:
     // its own when first needed.
     void setBatchWizard(TFormAssistent2 *wizard);
     TFormAssistent2 *batchWizard();
+    // The About box that "About..." shows; the program hands over the one it created at
+    // start-up, without one the window makes its own.
+    void setAboutBox(TAboutBox *box);
+    TAboutBox *aboutBox();
 
     // The token palette, the search window and the replace question that the program
     // created at start-up; without them the window makes its own when first needed.
@@ -135,7 +140,7 @@ private:
     void openImages(ListRowModel &target, const QString &title);
     // "Show log of last Batch Job execution", and the wizard's "Show Details...".
     void showLogWindow();
-    void chooseFolder(QWidget *edit);
+    void chooseFolder(QWidget *edit, const QString &title);
     void runOrdering(int mode);
     void sortChronologically();
     void executeBatchJob();
@@ -207,6 +212,7 @@ private:
     int m_previewRow = -1;  // the left row the preview showed last
     int m_stepDirection = 1; // +1 when the user last stepped down the list, -1 up
     QPointer<TFormDlgNext> m_pairPrompt;
+    QPointer<TAboutBox> m_aboutBox;
     QPointer<TFormSearchReplace> m_searchWindow;
     QPointer<TFormBest> m_replaceQuestion;
     QPointer<QWidget> m_logWindow;
