@@ -77,10 +77,10 @@ int main(int argc, char **argv)
         formMain.setTokenPalette(&formEditRenMask);
         formMain.setSearchWindow(&formSearchReplace);
         formMain.setReplaceQuestion(&formBest);
-        TFormProtokoll formProtokoll(JobLog());
-        formMain.setLogWindow(&formProtokoll);
         TFormAssistent2 formAssistent2(JobLog(), &formMain);
         formMain.setBatchWizard(&formAssistent2);
+        TFormProtokoll formProtokoll(JobLog());
+        formMain.setLogWindow(&formProtokoll);
 
         if (LoadProgramSettings(settingsPath, SettingsWindows()))
             CopyNamingFields(formMain);

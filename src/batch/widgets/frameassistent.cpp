@@ -24,7 +24,10 @@ TFrameCustomAssistent::TFrameCustomAssistent(int page, const char *className,
                                              std::vector<TRadioSpec> radios, QWidget *parent)
     : QWidget(parent), m_page(page)
 {
-    setObjectName(QLatin1String(className));
+    // The frame's name as the settings file knows it: the class name without its "T",
+    // numbered as the first frame of its kind ("FrameAssistenSpeicherort1"). The settings
+    // walker saves the radio buttons and fields inside under that name.
+    setObjectName(QLatin1String(className + 1) + QLatin1Char('1'));
     auto *layout = new QVBoxLayout(this);
     LabelFormat = new TLabelFormat(this);
     LabelFormat->setObjectName(QStringLiteral("LabelFormat"));
@@ -192,7 +195,9 @@ TFrameAssistentSPMListe::TFrameAssistentSPMListe(QWidget *parent)
     grid->addWidget(ButtonOpenSPM, 1, 1);
     extraLayout()->addWidget(PanelDestPath);
 
-    connect(LabeledEditSPMFile, &QLineEdit::textEdited, this,
+    // Any change of the field is the setting at once: typing, the save dialog, and the
+    // settings file restoring the path of the last session.
+    connect(LabeledEditSPMFile, &QLineEdit::textChanged, this,
             [](const QString &text) { SpmListFile() = text; });
     connect(LabeledEditSPMFile, &QLineEdit::editingFinished, this, [this] {
         SpmListFile() = ExpandUserPath(LabeledEditSPMFile->text());
