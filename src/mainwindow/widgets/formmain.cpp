@@ -360,9 +360,11 @@ void TFormMain::showEvent(QShowEvent *event)
     m_shown = true;
     m_options->arrangeForShow();
     fitToScreen();
-    // Splitter sizes restored from the settings file stay as they were saved.
-    const auto restored = [](const QSplitter *splitter) {
-        return splitter->property(SettingsRestoredProperty).toBool();
+    // Splitter sizes restored from the settings file are shared out again in their
+    // proportions, now that the splitters have their length on this screen (sizes saved on
+    // a larger screen would otherwise squeeze the preview to nothing).
+    const auto restored = [](QSplitter *splitter) {
+        return ApplyRestoredSplitterSizes(splitter);
     };
     auto *splitter = qobject_cast<QSplitter *>(centralWidget());
     if (splitter && !restored(splitter)) {
