@@ -17,8 +17,9 @@ constexpr TCliCommand commands[] = {
      "print the metadata record of each file as JSON (--tags adds every EXIF tag found)",
      runInspectCommand},
     {"pair",
-     "[--mode 0|1|2] [--offset-pair LEFTFILE RIGHTFILE] [--start N] [--mask MASK] --left FILE... "
-     "--right FILE...",
+     "[--mode 0|1|2] [--offset-pair LEFTFILE RIGHTFILE] [--start N] [--mask MASK] "
+     "[--rotation-left 0|90|180|270] [--rotation-right 0|90|180|270] --left FILE|FOLDER... "
+     "--right FILE|FOLDER...",
      "load pictures into the two lists, order and pair them, print the rows as JSON",
      runPairCommand},
     {"undo", "[--dry-run] JOURNAL",
@@ -30,6 +31,11 @@ void printUsage(FILE *stream)
     std::fprintf(stream, "Usage: duomira-cli COMMAND [ARGUMENTS]\n\nCommands:\n");
     for (const TCliCommand &c : commands)
         std::fprintf(stream, "  %s %s\n      %s\n", c.name, c.usage, c.summary);
+    std::fprintf(stream, "\nExit status, the same for every command:\n"
+                         "  0  success\n"
+                         "  1  an incomplete job or a failed operation\n"
+                         "  2  a usage error\n"
+                         "  3  a failed check (nothing was touched)\n");
 }
 
 } // namespace

@@ -304,7 +304,8 @@ TEST_F(CliPair, RefusesUnreadableArguments)
         {{QStringLiteral("--left"), dir.filePath(QStringLiteral("missing.jpg"))},
          1,
          "no such file"},
-        {{QStringLiteral("--left"), dir.path()}, 1, "not a file"},
+        // A folder stands for its pictures; a device is neither.
+        {{QStringLiteral("--left"), QStringLiteral("/dev/null")}, 1, "not a file"},
         {{l}, 2, "neither an option"},
         {{}, 2, "no files"},
         {{QStringLiteral("--offset-pair"), l}, 2, "--offset-pair"},
