@@ -519,16 +519,6 @@ void TBatchRun::finish()
         TSpmListRequest request;
         request.leftList = leftList();
         request.listFile = spmListPath();
-        // The list's folder is made like the destination folders (the checks made sure
-        // it is not below the mount point of an unplugged disk).
-        const QString listFolder = QFileInfo(request.listFile).absolutePath();
-        if (!QFileInfo(listFolder).isDir()) {
-            const TFileOpResult r = m_ops->CreateFolder(listFolder);
-            if (r.ok)
-                m_log.AddFormatted(QStringLiteral("Folder %s created"), {listFolder});
-            else
-                logFailure(QStringLiteral("Error creating folder %s"), {listFolder}, r.reason);
-        }
         request.sourcePaths = !m_settings.CopyToDestination && !m_settings.MoveToDestination;
         request.renameSource = m_settings.RenameSource;
         request.renameDestination = m_settings.RenameDestination;
