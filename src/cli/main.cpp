@@ -22,6 +22,15 @@ constexpr TCliCommand commands[] = {
      "--right FILE|FOLDER...",
      "load pictures into the two lists, order and pair them, print the rows as JSON",
      runPairCommand},
+    {"run",
+     "[--copy|--move] [--rename-source] [--rename-destination] [--rotate-source] "
+     "[--rotate-destination] [--complete-partners] [--spm-list FILE] [--dest-left DIR] "
+     "[--dest-right DIR] [--dest-mono DIR] [--create-folders] [--suffix-left S] "
+     "[--suffix-right S] [--suffix-mono S] [--log FILE] [--dry-run] PAIR-OPTIONS",
+     "pair as pair does, then run the batch job: the wizard's checks, then the file "
+     "operations; prints the job log (--log FILE also writes it as RTF; --dry-run prints the "
+     "planned operations and touches nothing). PAIR-OPTIONS are those of pair",
+     runRunCommand},
     {"undo", "[--dry-run] JOURNAL",
      "reverse a batch job from its journal (--dry-run: only say what would be done)", runUndoCommand},
 };

@@ -13,7 +13,8 @@
 #include <cstdio>
 
 const char kPairOptionsUsage[] =
-    "[--mode 0|1|2] [--method rhythm|alignment] [--offset-pair LEFTFILE RIGHTFILE] [--start N] [--mask MASK] "
+    "[--mode 0|1|2] [--method rhythm|alignment] [--offset-pair LEFTFILE RIGHTFILE] "
+    "[--start N] [--mask MASK] "
     "[--rotation-left 0|90|180|270] [--rotation-right 0|90|180|270] --left FILE|FOLDER... "
     "--right FILE|FOLDER...";
 
