@@ -45,6 +45,7 @@ void TAssistentController::ShowWizard()
     // reached them yet.
     RefreshAllEntries();
     m_rotationCount = CountRotations(entries());
+    m_unrotatableCount = m_rotationCount > 0 ? CountUnrotatable(entries()) : 0;
     GoToStep(1, false);
 }
 

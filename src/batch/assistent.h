@@ -122,6 +122,8 @@ public:
     const TLaufwerke &SharedTable() const { return m_shared; }
     int SharedCount() const { return m_sharedCount; }
     int RotationCount() const { return m_rotationCount; }
+    // Files among them that are not JPEG files and stay unturned.
+    int UnrotatableCount() const { return m_unrotatableCount; }
 
 private:
     std::vector<TDatensatz *> entries() const;
@@ -157,4 +159,5 @@ private:
     int m_sharedMode = 1;
     int m_sharedCount = 0;
     int m_rotationCount = 0;
+    int m_unrotatableCount = 0;
 };

@@ -18,12 +18,19 @@ const char kSaveHint[] =
     "source images only, the log file keeps<LF>track of the relation between the original and "
     "processed images.<LF>";
 
-QString rotationTitle(const char *where, int count)
+QString rotationTitle(const char *where, int count, int unrotatable)
 {
-    return FormatLogText(QStringLiteral("<FB><FS12><C4>Rotate JPG files in %s folder<LF><FN> "
-                                        "<LF>%d JPG files have been marked for rotation<LF>Do "
-                                        "you want to perform this (lossless) rotation?<LF>"),
-                         {QLatin1String(where), count});
+    QString title = FormatLogText(QStringLiteral("<FB><FS12><C4>Rotate JPG files in %s folder<LF><FN> "
+                                                 "<LF>%d JPG files have been marked for rotation<LF>Do "
+                                                 "you want to perform this (lossless) rotation?<LF>"),
+                                  {QLatin1String(where), count});
+    // Lossless rotation is a JPEG operation: say before the run which files it leaves alone.
+    if (unrotatable > 0)
+        title += FormatLogText(QStringLiteral("<LF><C3>%d of these files are not JPEG files<FN> "
+                                              "(HEIC, RAW, PNG, TIFF...)<LF>and will not be "
+                                              "rotated; the log names each of them.<LF>"),
+                               {unrotatable});
+    return title;
 }
 
 } // namespace
@@ -51,9 +58,9 @@ QString TAssistentController::Title(int page) const
         return QStringLiteral("<FB><FS12><C4>Rename in destination folder?<LF><FN> <LF>Do you "
                               "want to rename images in destination folder?");
     case pgDrehenScr:
-        return rotationTitle("source", m_rotationCount);
+        return rotationTitle("source", m_rotationCount, m_unrotatableCount);
     case pgDrehenDst:
-        return rotationTitle("destination", m_rotationCount);
+        return rotationTitle("destination", m_rotationCount, m_unrotatableCount);
     case pgBestAuftrag:
         return QStringLiteral("<FB><FS12><C4>Confirmation of Batch Job<LF><FN> <LF> <LF> <C5>"
                               "<FS18><FB> <LF><c>Batch job can be executed!<FN>");

@@ -1,6 +1,7 @@
 #include "batch/prerunchecks.h"
 
 #include "batch/batchjobsettings.h"
+#include "batch/fileops.h"
 #include "batch/protokoll.h"
 #include "entries/datensatz.h"
 #include "entries/namingsettings.h"
@@ -427,4 +428,21 @@ int CountRotations(const std::vector<TDatensatz *> &entries)
     return int(std::count_if(entries.begin(), entries.end(), [](const TDatensatz *e) {
         return !IsGapAttribute(e->Attribute()) && e->Rotation() != 0;
     }));
+}
+
+int CountUnrotatable(const std::vector<TDatensatz *> &entries)
+{
+    QSet<QString> seen; // a file shared by several entries is counted once
+    int count = 0;
+    for (const TDatensatz *e : entries) {
+        if (IsGapAttribute(e->Attribute()) || e->Rotation() == 0)
+            continue;
+        const QString path = e->SourcePath();
+        if (seen.contains(path))
+            continue;
+        seen.insert(path);
+        if (!LosslessRotationApplies(path))
+            ++count;
+    }
+    return count;
 }

@@ -88,3 +88,6 @@ int ComputeSharedFiles(const std::vector<TDatensatz *> &entries, int mode, TLauf
 
 // Images (attribute below 4) with a rotation, excluded ones included.
 int CountRotations(const std::vector<TDatensatz *> &entries);
+// Of those, the images whose file is not a JPEG (HEIC, RAW, PNG, TIFF...): lossless
+// rotation leaves them as they are.
+int CountUnrotatable(const std::vector<TDatensatz *> &entries);

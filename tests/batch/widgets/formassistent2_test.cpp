@@ -116,3 +116,49 @@ TEST_F(Form, EscapeDuringTheRunOnlyAsksTheRunToStop)
     EXPECT_EQ(logShown.count(), 1);
     EXPECT_EQ(wizard.controller().CurrentPage(), pgAuftragError);
 }
+
+// The wizard with its own engine on real files: a copy job ends on the success page, a job
+// whose source vanished before Finish ends on the incomplete-job page, which opens the log.
+TEST_F(Form, PressedThroughToBothResultPages)
+{
+    QSignalSpy logShown(&wizard, &TFormAssistent2::showLogRequested);
+    const auto finishJob = [this] {
+        for (int guard = 0; guard < 12 && wizard.controller().CurrentPage() != pgBestAuftrag;
+             ++guard)
+            next();
+        ASSERT_EQ(wizard.controller().CurrentPage(), pgBestAuftrag);
+    };
+
+    wizard.show();
+    child<QRadioButton>(pgSpeicherort, "RadioButtonCopy")->click();
+    finishJob();
+    next(); // Finish: the job runs inside this click
+    EXPECT_EQ(wizard.controller().CurrentPage(), pgAuftragSucc);
+    EXPECT_TRUE(QFile::exists(root() + "/dest_L/New1_L.jpg"));
+    EXPECT_TRUE(QFile::exists(root() + "/dest_R/New1_R.jpg"));
+    EXPECT_TRUE(QFile::exists(root() + "/src/P1_L.jpg"));
+    EXPECT_TRUE(QFile::exists(SpmListFile()));
+    EXPECT_EQ(log.Lines().constLast().Text, "Batch Job was successful");
+    EXPECT_TRUE(logText().contains("Execute Batch Job\nDatum: ")) << qPrintable(logText());
+    EXPECT_EQ(logShown.count(), 0);
+    EXPECT_EQ(wizard.BitBtnNext->text(), "Exit");
+    EXPECT_FALSE(wizard.BitBtnCancel->isEnabled());
+    next();
+    EXPECT_FALSE(wizard.isVisible());
+    EXPECT_EQ(wizard.result(), QDialog::Accepted);
+
+    log.Clear();
+    wizard.show();
+    child<QRadioButton>(pgSpeicherort, "RadioButtonNone")->click();
+    next();
+    child<QRadioButton>(pgRenameSource, "RadioButtonRenSrcYes")->click();
+    finishJob();
+    ASSERT_TRUE(QFile::remove(root() + "/src/P1_R.jpg"));
+    next();
+    EXPECT_EQ(wizard.controller().CurrentPage(), pgAuftragError);
+    EXPECT_TRUE(QFile::exists(root() + "/src/New1_L.jpg"));
+    EXPECT_EQ(log.Lines().constLast().Text, "Batch Job incomplete");
+    EXPECT_EQ(log.Lines().constLast().Color, logcolor::Red);
+    EXPECT_TRUE(logText().contains("Error renaming")) << qPrintable(logText());
+    EXPECT_EQ(logShown.count(), 1);
+}
