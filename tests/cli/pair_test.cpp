@@ -1,7 +1,7 @@
 // duomira-cli pair, run as a separate process on JPEG files with known capture times
 // (written at test time: Qt's JPEG writer plus a hand-built EXIF block) and on the
 // fixture photos.
-#include "imaging/exifbuilder.h"
+#include "clijpeg.h"
 #include "support/testdata.h"
 
 #include <QBuffer>
@@ -39,29 +39,6 @@ QJsonObject result(const CliRun &run)
     const QJsonDocument doc = QJsonDocument::fromJson(run.out, &error);
     EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out.constData() << run.err.constData();
     return doc.object();
-}
-
-// A small JPEG whose EXIF DateTimeOriginal is dateTime ("YYYY:MM:DD HH:MM:SS").
-QByteArray jpegTakenAt(const QByteArray &dateTime)
-{
-    QImage image(16, 16, QImage::Format_RGB32);
-    image.fill(qRgb(90, 120, 150));
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 90);
-
-    TiffBuilder tiff(false);
-    const int main = tiff.addDirectory();
-    const int exif = tiff.addDirectory();
-    tiff.pointer(main, 0x8769, exif);
-    tiff.ascii(exif, 0x9003, dateTime);
-    const QByteArray app1 = tiff.exifSection();
-    QByteArray segment("\xFF\xE1", 2);
-    segment += char((app1.size() + 2) >> 8);
-    segment += char((app1.size() + 2) & 0xFF);
-    segment += app1;
-    return jpeg.left(2) + segment + jpeg.mid(2); // right after the start marker
 }
 
 class CliPair : public ::testing::Test
@@ -259,6 +236,31 @@ TEST_F(CliPair, TwoPhonesSessionsPairByTheirExifTimes)
                                      "session_L2.heic|session_R2.heic", "session_L3.heic|session_R3.heic"}));
 }
 
+TEST_F(CliPair, AlignmentFollowsAClockChangeAndTellsIt)
+{
+    // The right camera is set forward by an hour after the eighth scene.
+    const int scenes[] = {0, 7, 19, 26, 41, 47, 60, 78, 85, 99, 112, 120, 137, 149, 158, 171};
+    QStringList left, right, expected;
+    for (int i = 0; i < 16; ++i) {
+        left << photo(QStringLiteral("L%1.jpg").arg(i, 2, 10, QLatin1Char('0')), scenes[i]);
+        right << photo(QStringLiteral("R%1.jpg").arg(i, 2, 10, QLatin1Char('0')),
+                       scenes[i] + 25 + (i >= 8 ? 3600 : 0));
+        expected << QStringLiteral("L%1.jpg|R%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
+    }
+    const CliRun run = runPair(QStringList{QStringLiteral("--method"), QStringLiteral("alignment"),
+                                           QStringLiteral("--left")} +
+                               left + QStringList{QStringLiteral("--right")} + right);
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+    const QJsonObject r = result(run);
+    EXPECT_EQ(pairs(r), expected);
+    EXPECT_EQ(r.value(QStringLiteral("clockFindings")).toArray().toVariantList(),
+              QVariantList{QStringLiteral("Right camera: clock +1 h from R08")});
+    for (const QJsonValue &row : r.value(QStringLiteral("rows")).toArray()) {
+        EXPECT_GE(field(row.toObject(), "left", "confidence").toDouble(), 0.7);
+        EXPECT_EQ(field(row.toObject(), "left", "doubtful"), QStringLiteral("false"));
+    }
+}
+
 TEST_F(CliPair, RefusesUnreadableArguments)
 {
     const QString l = photo(QStringLiteral("a.jpg"), 0);
@@ -270,13 +272,17 @@ TEST_F(CliPair, RefusesUnreadableArguments)
     } cases[] = {
         {{QStringLiteral("--bogus"), QStringLiteral("--left"), l}, 2, "unknown option"},
         {{QStringLiteral("--mode"), QStringLiteral("5"), QStringLiteral("--left"), l}, 2, "--mode"},
+        {{QStringLiteral("--method"), QStringLiteral("x"), QStringLiteral("--left"), l},
+         2,
+         "--method"},
         {{QStringLiteral("--start"), QStringLiteral("x"), QStringLiteral("--left"), l},
          2,
          "--start"},
         {{QStringLiteral("--left"), dir.filePath(QStringLiteral("missing.jpg"))},
          1,
          "no such file"},
-        {{QStringLiteral("--left"), dir.path()}, 1, "not a file"},
+        // A folder stands for its pictures; a device is neither.
+        {{QStringLiteral("--left"), QStringLiteral("/dev/null")}, 1, "not a file"},
         {{l}, 2, "neither an option"},
         {{}, 2, "no files"},
         {{QStringLiteral("--offset-pair"), l}, 2, "--offset-pair"},

@@ -4,6 +4,8 @@
 #include "entries/datensatz.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
+#include "batch/protokoll.h"
+#include "batch/widgets/formassistent2.h"
 #include "imaging/imagelist.h"
 #include "imaging/libgfl.h"
 #include "mainwindow/idleprocessor.h"
@@ -282,13 +284,7 @@ void TFormMain::connectActions()
         box->raise();
         box->activateWindow();
     });
-    connect(ActionAuftragProtokoll, &QAction::triggered, this, [this] {
-        if (!m_logWindow)
-            return;
-        m_logWindow->show();
-        m_logWindow->raise();
-        m_logWindow->activateWindow();
-    });
+    connect(ActionAuftragProtokoll, &QAction::triggered, this, &TFormMain::showLogWindow);
     connect(ActionDir_L, &QAction::triggered, this,
             [this] { chooseFolder(m_options->LabeledEditZielpath_L, ActionDir_L->text()); });
     connect(ActionDir_R, &QAction::triggered, this,
@@ -305,6 +301,9 @@ void TFormMain::connectActions()
     bindButton(m_options->ButtonDir_M, ActionDir_M);
     m_options->RadioButtonAutoSortAll->setEnabled(false);
     m_options->RadioButtonAutoSortMonos->setEnabled(false);
+    connect(m_options->CheckBoxTolerateDrift, &QCheckBox::toggled, this, [this](bool on) {
+        m_pass->SetPairingMethod(on ? PairingMethod::Alignment : PairingMethod::Rhythm);
+    });
 
     connect(m_progress.get(), &TStatusProgress::statusTextChanged, this, &TFormMain::SetStatusText);
     connect(m_progress.get(), &TStatusProgress::progressRangeChanged, this,
@@ -498,6 +497,7 @@ void TFormMain::handleAssignStep(int code, int mode)
         break;
     case TAssignStepAction::HidePairDialog:
         // Hiding the prompt posts the code that ends the assignment.
+        notePairingReport();
         pairPrompt()->hide();
         break;
     case TAssignStepAction::PairDialogClosed:
@@ -560,6 +560,8 @@ void TFormMain::runOrdering(int mode)
         m_pairs->ActionSortAllExecute(mode == 1);
     else
         m_pass->ArrangeLists(quint8(mode));
+    if (mode == 1 || mode == 2)
+        notePairingReport();
     refreshEditPanels();
     MarkPreviewsDirty();
     m_idle->ScheduleIdle();
@@ -579,9 +581,51 @@ void TFormMain::executeBatchJob()
 {
     if (orderingRunning())
         return;
-    // The registry is put into chronological order for the batch run. The batch wizard,
-    // which takes over from here, is not part of the program yet.
-    TIdleProcessor::PrepareBatchJob();
+    // The run processes the entries in chronological order (capture time, then name).
+    if (!TIdleProcessor::PrepareBatchJob())
+        return;
+    JobLog().Clear();
+    TFormAssistent2 *wizard = batchWizard();
+    // No idle pass reads or reorders rows while the wizard (and the run inside it) works
+    // on them.
+    m_idle->Hold();
+    wizard->exec();
+    m_idle->Resume();
+    // The run renamed and moved files and reloaded their metadata: back into the lists'
+    // chronological order, and the folders the wizard's pages may have changed back into
+    // the fields.
+    ActionSortExecute(*m_pass, &m_state);
+    const TNamingSettings &s = NamingSettings();
+    m_options->LabeledEditZielpath_L->setText(s.FolderLeft);
+    m_options->LabeledEditZielpath_R->setText(s.FolderRight);
+    m_options->LabeledEditZielpath_M->setText(s.FolderMono);
+    refreshEditPanels();
+    MarkPreviewsDirty();
+    m_idle->ScheduleIdle();
+}
+
+void TFormMain::showLogWindow()
+{
+    if (!m_logWindow)
+        return;
+    m_logWindow->show();
+    m_logWindow->raise();
+    m_logWindow->activateWindow();
+}
+
+void TFormMain::setBatchWizard(TFormAssistent2 *wizard)
+{
+    m_wizard = wizard;
+    if (wizard)
+        connect(wizard, &TFormAssistent2::showLogRequested, this,
+                &TFormMain::showLogWindow, Qt::UniqueConnection);
+}
+
+TFormAssistent2 *TFormMain::batchWizard()
+{
+    if (!m_wizard)
+        setBatchWizard(new TFormAssistent2(JobLog(), this));
+    return m_wizard;
 }
 
 void TFormMain::removeAllItems()
@@ -613,7 +657,26 @@ void TFormMain::showOutcome(const TActionOutcome &outcome)
 
 void TFormMain::SetStatusText(const QString &text)
 {
+    // What the last aligning pass found stays in the status line until other work reports.
+    if (text == QLatin1String(StatusReady) && !m_pairingNote.isEmpty()) {
+        m_options->LabelStatus->setText(m_pairingNote);
+        return;
+    }
+    if (text != QLatin1String(StatusReady))
+        m_pairingNote.clear();
     m_options->LabelStatus->setText(text);
+}
+
+void TFormMain::notePairingReport()
+{
+    const TPairingReport &report = m_pass->LastReport();
+    if (!report.aligned)
+        return;
+    QStringList parts;
+    parts << QStringLiteral("%1 pairs aligned, %2 doubtful").arg(report.pairs).arg(report.doubtful);
+    parts << report.clockFindings;
+    m_pairingNote = parts.join(QStringLiteral(". "));
+    m_options->LabelStatus->setText(m_pairingNote);
 }
 
 void TFormMain::SetProgressMaximum(int maximum)

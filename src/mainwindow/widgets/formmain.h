@@ -23,6 +23,7 @@ class QAction;
 class QWidget;
 class TAboutBox;
 class TEditArea;
+class TFormAssistent2;
 class TFormBest;
 class TFormDlgNext;
 class TFormEditRenMask;
@@ -68,6 +69,10 @@ public:
     // enabled once there is one.
     void setLogWindow(QWidget *window);
     TFormDlgNext *pairPrompt();
+    // The batch job wizard that "Execute Batch Job" opens; without one the window makes
+    // its own when first needed.
+    void setBatchWizard(TFormAssistent2 *wizard);
+    TFormAssistent2 *batchWizard();
     // The About box that "About..." shows; the program hands over the one it created at
     // start-up, without one the window makes its own.
     void setAboutBox(TAboutBox *box);
@@ -133,8 +138,12 @@ private:
     void handleWindowMessage(int message, qintptr wParam, qintptr lParam);
     void handleAssignStep(int code, int mode);
     void openImages(ListRowModel &target, const QString &title);
+    // "Show log of last Batch Job execution", and the wizard's "Show Details...".
+    void showLogWindow();
     void chooseFolder(QWidget *edit, const QString &title);
     void runOrdering(int mode);
+    // Shows what the last aligning pass found in the status line (and keeps it there).
+    void notePairingReport();
     void sortChronologically();
     void executeBatchJob();
     void removeAllItems();
@@ -187,6 +196,7 @@ private:
     std::unique_ptr<TImageList> m_smallImages;
     TMainWindowState m_state;
     std::unique_ptr<TStatusProgress> m_progress;
+    QString m_pairingNote;
     std::unique_ptr<TOrderingPass> m_pass;
     std::unique_ptr<TPairEditing> m_pairs;
     std::unique_ptr<TListActions> m_actions;
@@ -209,6 +219,7 @@ private:
     QPointer<TFormSearchReplace> m_searchWindow;
     QPointer<TFormBest> m_replaceQuestion;
     QPointer<QWidget> m_logWindow;
+    QPointer<TFormAssistent2> m_wizard;
 
     // Window state.
     bool Updating = false;       // an edit panel is being filled in code
