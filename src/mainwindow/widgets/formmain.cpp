@@ -590,7 +590,21 @@ void TFormMain::executeBatchJob()
     // No idle pass reads or reorders rows while the wizard (and the run inside it) works
     // on them.
     m_idle->Hold();
+    // The wizard is modal to this window only, so that the log window stays usable; the
+    // other windows of this window (search and replace, the token palette...) could change
+    // names after the checks, so they pause as well.
+    QList<QPointer<QWidget>> paused;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w != wizard && w->parentWidget() == this && w->isEnabled()) {
+            w->setEnabled(false);
+            paused << w;
+        }
+    }
     wizard->exec();
+    for (const QPointer<QWidget> &w : paused) {
+        if (w)
+            w->setEnabled(true);
+    }
     m_idle->Resume();
     // The run renamed and moved files and reloaded their metadata: back into the lists'
     // chronological order, and the folders the wizard's pages may have changed back into
