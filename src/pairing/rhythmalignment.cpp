@@ -535,7 +535,7 @@ RhythmResult AlignByRhythm(const RhythmInput &input)
         result.rightCorrection[R.input[q]] = cr[q];
     if (forced) {
         // The user's pair stands, whatever the alignment made of its two pictures.
-        const auto [l, r] = *input.userPair;
+        const int l = input.userPair->first, r = input.userPair->second;
         std::erase_if(result.pairs,
                       [&](const RhythmPair &p) { return p.left == l || p.right == r; });
         result.pairs.push_back({l, r, 1.0, 0});
