@@ -53,10 +53,12 @@ struct LibraryState
     QString pluginFolder;
 };
 
+// Never destroyed: the program's library object may release the module (gflLibraryExit)
+// from its own static destructor, which can run after this module's static destructors.
 LibraryState &state()
 {
-    static LibraryState s;
-    return s;
+    static LibraryState *const s = new LibraryState;
+    return *s;
 }
 
 void copyText(char *target, std::size_t capacity, const std::string &text)
