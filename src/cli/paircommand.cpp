@@ -4,6 +4,7 @@
 // --offset-pair the user selects those two pictures and presses "Next", without it the user
 // closes the prompt. Prints the outcome and both lists, row by row, as JSON.
 #include "cli/commands.h"
+#include "cli/fileproblem.h"
 #include "entries/datensatz.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
@@ -119,6 +120,22 @@ public:
     void SetListsVisible(bool) override {}
     void MarkPreviewsDirty() override {}
     void IdlePreviews() override {}
+    // Every file left out is a line on standard error, and the run fails.
+    void ReportLoadingProblem(const QString &message, const QStringList &files) override
+    {
+        std::fprintf(stderr, "duomira-cli pair: %s\n", qPrintable(message));
+        for (const QString &f : files)
+            std::fprintf(stderr, "  %s\n", qPrintable(f));
+        failed = true;
+    }
+    void ReportOutOfMemory(const QString &message) override
+    {
+        std::fprintf(stderr, "duomira-cli pair: %s\n", qPrintable(message));
+        outOfMemory = true;
+    }
+
+    bool failed = false;
+    bool outOfMemory = false;
 };
 
 int rowOfPath(const ListRowModel &list, const QString &path)
@@ -202,14 +219,9 @@ int runPairCommand(const QStringList &arguments)
     // Files are named by their absolute paths, as a drop names them.
     for (QStringList *files : {&o.left, &o.right}) {
         for (QString &f : *files) {
-            const QFileInfo info(f);
-            if (!info.exists())
-                return fail(1, QStringLiteral("%1: no such file").arg(f));
-            if (!info.isFile())
-                return fail(1, QStringLiteral("%1: not a file").arg(f));
-            if (!info.isReadable())
-                return fail(1, QStringLiteral("%1: cannot be read").arg(f));
-            f = info.absoluteFilePath();
+            if (const QString problem = FileProblem(f); !problem.isEmpty())
+                return fail(1, QStringLiteral("%1: %2").arg(f, problem));
+            f = QFileInfo(f).absoluteFilePath();
         }
     }
     if (o.offsetPair) {
@@ -229,6 +241,8 @@ int runPairCommand(const QStringList &arguments)
         HeadlessLoadingView view;
         TIdleProcessor loading(left, right, view);
         loading.SetOrdering(&pass, &state);
+        // Pairing needs the capture times, never a picture.
+        loading.SetThumbnailsWanted(false);
 
         // Dropped on the left list, then on the right one; the idle processing reads the
         // metadata in registry order and orders the lists (mode 0) after the last entry.
@@ -256,6 +270,10 @@ int runPairCommand(const QStringList &arguments)
                 return fail(1, QStringLiteral("reading the files did not finish"));
         }
 
+        if (view.outOfMemory)
+            return 1; // the message is out; a pairing of part of the files would mislead
+        if (view.failed)
+            status = 1;
         const ArrangeOutcome outcome = pass.ArrangeLists(static_cast<quint8>(o.mode));
 
         QJsonObject result;
@@ -300,6 +318,8 @@ int runPairCommand(const QStringList &arguments)
         result.insert(QStringLiteral("rows"), rows);
         const QByteArray json = QJsonDocument(result).toJson(QJsonDocument::Indented);
         if (std::fwrite(json.constData(), 1, size_t(json.size()), stdout) != size_t(json.size()))
+            status = 1;
+        if (view.outOfMemory) // while ordering or pairing
             status = 1;
     }
     return status;

@@ -48,10 +48,13 @@ QImage aspectThumbnail(const QImage &picture)
 
 } // namespace
 
-TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const TGflLibrary *gfl)
+TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const TGflLibrary *gfl,
+                            bool *missing)
 {
     TJPEGData record = current;
-    ReadJpegData(path, record);
+    const JpegReadResult read = ReadJpegData(path, record);
+    if (missing)
+        *missing = read == JpegReadResult::FileMissing;
     if (hasJpgExtension(path))
         return record;
     // Other formats (".jpeg" and ".jpe" too) need the library; without it: the built-in
@@ -77,8 +80,19 @@ TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const
 
 ImageDataResult readImageData(const QString &path, const TJPEGData &current, const TGflLibrary *gfl)
 {
+    bool missing = false;
+    const TJPEGData record = readImageMetadata(path, current, gfl, &missing);
+    ImageDataResult result = readImageThumbnail(path, record, gfl);
+    result.fileMissing = missing;
+    return result;
+}
+
+ImageDataResult readImageThumbnail(const QString &path, const TJPEGData &current,
+                                   const TGflLibrary *gfl)
+{
     ImageDataResult result;
-    result.jpegData = readImageMetadata(path, current, gfl);
+    result.jpegData = current;
+    result.thumbnailRead = true;
 
     if (hasJpgExtension(path)) {
         result.thumbnailReplaced = true;
@@ -102,7 +116,7 @@ ImageDataResult readImageData(const QString &path, const TJPEGData &current, con
     }
     gflBitmap.reset();
     result.thumbnailReplaced = true;
-    result.thumbnail = aspectThumbnail(picture);
+    result.thumbnail = TThumbnail(aspectThumbnail(picture));
     return result;
 }
 
@@ -169,6 +183,7 @@ void TDsOrgBild::ReloadImageData(int index)
 void TDsOrgBild::ReloadImageData(int index, const TGflLibrary *gfl)
 {
     Loaded = false;
+    ThumbnailLoaded = false;
     LoadImageData(index, gfl);
 }
 
@@ -176,6 +191,15 @@ void TDsOrgBild::applyImageData(const ImageDataResult &result)
 {
     Loaded = true;
     JpegData = result.jpegData;
+    Missing = result.fileMissing;
+    applyThumbnail(result);
+}
+
+void TDsOrgBild::applyThumbnail(const ImageDataResult &result)
+{
+    if (!result.thumbnailRead)
+        return;
+    ThumbnailLoaded = true;
     if (result.loadErrorSet)
         LoadError = result.loadError;
     if (result.paletteSet)
@@ -264,17 +288,38 @@ QImage MakeRotatedIcon(const QImage &thumbnail, int width, int height, int rotat
     return turned;
 }
 
-int TDsOrgBild::GetImageIndex(TImageList &imageList, int rotation)
+namespace {
+
+// What an icon in the image list belongs to: a holder and a rotation (holders are
+// aligned, so the rotation fits into the address's low bits).
+quintptr iconOwner(const TDsOrgBild *holder, int rotation)
+{
+    return reinterpret_cast<quintptr>(holder) + quintptr(rotation);
+}
+
+} // namespace
+
+int TDsOrgBild::BuiltImageIndex(const TImageList &imageList, int rotation) const
 {
     if (Thumbnail.isNull() || rotation < 0 || rotation > 3)
         return -1;
     const int known = ImageIndex[std::size_t(rotation)];
-    if (known >= 0 && known < imageList.Count())
+    return known >= 0 && imageList.OwnerOf(known) == iconOwner(this, rotation) ? known : -1;
+}
+
+int TDsOrgBild::GetImageIndex(TImageList &imageList, int rotation)
+{
+    if (Thumbnail.isNull() || rotation < 0 || rotation > 3)
+        return -1;
+    if (const int known = BuiltImageIndex(imageList, rotation); known >= 0) {
+        imageList.Touch(known);
         return known;
-    const QImage icon = MakeRotatedIcon(Thumbnail, imageList.Width(), imageList.Height(), rotation);
+    }
+    const QImage icon =
+        MakeRotatedIcon(Thumbnail.image(), imageList.Width(), imageList.Height(), rotation);
     if (icon.isNull())
         return -1;
-    const int index = imageList.Add(icon);
+    const int index = imageList.Add(icon, iconOwner(this, rotation));
     ImageIndex[std::size_t(rotation)] = index;
     return index;
 }
