@@ -3,10 +3,11 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 BENCH_BUILD ?= build-bench
+PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps configure build run test test-asan fuzz-smoke bench clean
+.PHONY: all deps configure build run test test-asan fuzz-smoke bench install package clean
 
 all: build
 
@@ -25,6 +26,15 @@ run: build
 test: build
 	@cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 600
 	@$(MAKE) --no-print-directory fuzz-smoke
+
+# Installs the programs, the imaging modules, the desktop entry, the icons and the
+# AppStream metadata under PREFIX (make install PREFIX=$HOME/.local).
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, made by CPack from the built tree, in $(BUILD)/packages.
+package: build
+	@cd $(BUILD) && cpack --config CPackConfig.cmake -B packages
 
 # libFuzzer targets built with clang, AddressSanitizer and UndefinedBehaviorSanitizer,
 # each run briefly on its seed corpus.

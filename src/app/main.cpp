@@ -3,20 +3,53 @@
 // Start-up: initialise the application, load the imaging library (one warning when it
 // cannot be used: the program then handles JPEG files only), set its title, create the
 // windows once in their fixed order (they live until the program ends and are only shown
-// and hidden), show the main window and run the event loop until it is closed. Shut-down undoes this in reverse:
-// the windows are destroyed last-created first, then the imaging library is released.
+// and hidden), read the settings file into the controls of the windows and copy the
+// suffixes and destination folders into the program-wide naming settings, then show the
+// main window (loading the files named on the command line, as the desktop's "Open with"
+// hands them over) and run the event loop until it is closed.
+//
+// Shut-down: write the settings of the windows to the settings file, destroy the windows
+// (last-created first), then release the imaging library.
 #include "batch/protokoll.h"
 #include "batch/widgets/formprotokoll.h"
+#include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
 #include "mainwindow/widgets/formmain.h"
+#include "mainwindow/widgets/optionstack.h"
 #include "naming/widgets/formeditrenmask.h"
 #include "naming/widgets/formsearchreplace.h"
 #include "ui/appinfo.h"
+#include "ui/inifile.h"
+#include "ui/programicon.h"
+#include "ui/widgets/aboutbox.h"
 #include "ui/widgets/formbest.h"
 #include "ui/widgets/formdlgbox.h"
 #include "ui/widgets/formdlgnext.h"
+#include "ui/widgets/settingswalker.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QIcon>
+#include <QPixmap>
+#include <QLineEdit>
+
+namespace {
+
+// The suffixes and destination folders that the entries use follow the main window's
+// fields, also where restoring left a field's text as it was.
+void CopyNamingFields(TFormMain &formMain)
+{
+    const TOptionStack *o = formMain.optionStack();
+    TNamingSettings &s = NamingSettings();
+    s.SuffixLeft = o->LabeledEditSuffix_L->text();
+    s.SuffixRight = o->LabeledEditSuffix_R->text();
+    s.SuffixMono = o->LabeledEditSuffix_M->text();
+    s.FolderLeft = o->LabeledEditZielpath_L->text();
+    s.FolderRight = o->LabeledEditZielpath_R->text();
+    s.FolderMono = o->LabeledEditZielpath_M->text();
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -26,23 +59,40 @@ int main(int argc, char **argv)
         ShowDlgBox(GflStartupWarning(gflMessages), DlgKind::Error, DlgButton::OK);
     QApplication::setApplicationName(appinfo::applicationTitle());
     QApplication::setApplicationVersion(appinfo::versionText());
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.duomira.Duomira"));
+    QApplication::setWindowIcon(QIcon(QPixmap::fromImage(ProgramIconImage(64))));
 
+    const QString settingsPath = SettingsFilePath(QCoreApplication::applicationDirPath());
     int result = 0;
     {
         TFormMain formMain;
         TFormDlgNext formDlgNext(&formMain);
+        TAboutBox aboutBox(&formMain);
         TFormEditRenMask formEditRenMask(&formMain);
         TFormSearchReplace formSearchReplace(&formMain);
         TFormBest formBest(&formMain);
         formMain.setPairPrompt(&formDlgNext);
+        formMain.setAboutBox(&aboutBox);
         formMain.setTokenPalette(&formEditRenMask);
         formMain.setSearchWindow(&formSearchReplace);
         formMain.setReplaceQuestion(&formBest);
         TFormProtokoll formProtokoll(JobLog());
         formMain.setLogWindow(&formProtokoll);
 
+        if (LoadProgramSettings(settingsPath, SettingsWindows()))
+            CopyNamingFields(formMain);
+
         formMain.show();
+        // Files handed over by the desktop ("Open with Duomira") arrive like a drop on the
+        // left list: names with "_L."/"_R." still choose their side.
+        const QStringList files = QCoreApplication::arguments().mid(1);
+        if (!files.isEmpty())
+            formMain.loadFiles(files, formMain.leftList(), LoadSource::Drop);
         result = app.exec();
+
+        SaveProgramSettings(settingsPath, SettingsWindows(),
+                            QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
+                            appinfo::copyrightText());
     }
     GflShutdown();
     return result;

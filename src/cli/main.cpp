@@ -70,7 +70,16 @@ int main(int argc, char **argv)
         return 0;
     }
     if (name == QLatin1String("--version")) {
+        // The version, and whether the imaging modules of this build are found and load.
         std::printf("duomira-cli %s\n", qPrintable(appinfo::versionText()));
+        QString messages;
+        if (GflStartup(messages))
+            std::printf("imaging library: loaded (core %s, effects %s)\n",
+                        qPrintable(Gfl().coreVersion()), qPrintable(Gfl().effectsVersion()));
+        else
+            std::printf("imaging library: not available:%s\n",
+                        qPrintable(messages.replace(QLatin1String("\r\n"), QLatin1String(" "))));
+        GflShutdown();
         return 0;
     }
     for (const TCliCommand &c : commands) {

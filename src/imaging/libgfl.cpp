@@ -124,15 +124,25 @@ TGflLibrary::~TGflLibrary()
 
 void *TGflLibrary::openModule(const QString &name, const char *part, QString &messages)
 {
-    // A name without folder is looked for in the module folder (the program's folder)
-    // first, then by the platform's library search.
+    // A name without folder is looked for in the module folder first: the given one, or
+    // the program's folder and then the installed programs' module folder
+    // "<prefix>/lib/duomira" beside "<prefix>/bin". Then the platform's library search.
     QString path = name;
     if (!name.contains(QLatin1Char('/'))) {
-        const QString folder =
-            m_moduleFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_moduleFolder;
-        const QString candidate = folder + QLatin1Char('/') + name;
-        if (!folder.isEmpty() && QFileInfo::exists(candidate))
-            path = candidate;
+        QStringList folders;
+        if (!m_moduleFolder.isEmpty()) {
+            folders << m_moduleFolder;
+        } else if (const QString program = QCoreApplication::applicationDirPath();
+                   !program.isEmpty()) {
+            folders << program << program + QStringLiteral("/../lib/duomira");
+        }
+        for (const QString &folder : folders) {
+            const QString candidate = folder + QLatin1Char('/') + name;
+            if (QFileInfo::exists(candidate)) {
+                path = QFileInfo(candidate).absoluteFilePath();
+                break;
+            }
+        }
     }
     // RTLD_NODELETE: freeing the module forgets the handle but keeps the code mapped until
     // the process ends, since the libraries it uses (exiv2, Qt's plug-in registry) keep

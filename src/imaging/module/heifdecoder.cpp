@@ -81,6 +81,40 @@ Handle thumbnailFor(heif_image_handle *primary, int side)
     return best;
 }
 
+// Halves a picture by averaging each 2 x 2 block (the last odd row or column is dropped).
+QImage halved(const QImage &picture)
+{
+    const int bytes = picture.format() == QImage::Format_RGBA8888 ? 4 : 3;
+    QImage half(picture.width() / 2, picture.height() / 2, picture.format());
+    if (half.isNull())
+        return QImage();
+    for (int y = 0; y < half.height(); ++y) {
+        const uchar *top = picture.constScanLine(2 * y);
+        const uchar *bottom = picture.constScanLine(2 * y + 1);
+        uchar *out = half.scanLine(y);
+        for (int x = 0; x < half.width(); ++x) {
+            const int a = 2 * x * bytes, b = a + bytes;
+            for (int c = 0; c < bytes; ++c)
+                out[x * bytes + c] = uchar((top[a + c] + top[b + c] + bottom[a + c] + bottom[b + c] + 2) / 4);
+        }
+    }
+    return half;
+}
+
+// A picture far larger than the thumbnail asked for is halved while its longer side stays
+// at least twice that size: the caller's smooth scaling then has little left to do, and
+// every copy after this one is small.
+QImage reducedForThumbnail(QImage picture, int side)
+{
+    while (std::max(picture.width(), picture.height()) >= 4 * side && picture.height() >= 2 && picture.width() >= 2) {
+        QImage half = halved(picture);
+        if (half.isNull())
+            break;
+        picture = std::move(half);
+    }
+    return picture;
+}
+
 Decoded decodeHandle(heif_image_handle *handle)
 {
     Decoded result;
@@ -145,12 +179,17 @@ Decoded decodeHeif(const std::uint8_t *data, std::size_t size, DecodeRequest req
     if (request.thumbnailSide > 0) {
         if (Handle thumbnail = thumbnailFor(primary.get(), request.thumbnailSide)) {
             Decoded small = decodeHandle(thumbnail.get());
-            if (small.error == GFL_NO_ERROR)
+            if (small.error == GFL_NO_ERROR) {
+                small.image = reducedForThumbnail(std::move(small.image), request.thumbnailSide);
                 return small;
+            }
             // A broken thumbnail: the picture itself may still be fine.
         }
     }
-    return decodeHandle(primary.get());
+    Decoded whole = decodeHandle(primary.get());
+    if (whole.error == GFL_NO_ERROR && request.thumbnailSide > 0)
+        whole.image = reducedForThumbnail(std::move(whole.image), request.thumbnailSide);
+    return whole;
 }
 
 std::vector<std::uint8_t> heifExifBlock(const std::uint8_t *data, std::size_t size)

@@ -19,6 +19,9 @@
 #include "mainwindow/widgets/optionstack.h"
 #include "preview/widgets/previewarea.h"
 #include "ui/appinfo.h"
+#include "ui/widgets/aboutbox.h"
+#include "ui/widgets/folderdialog.h"
+#include "ui/widgets/settingswalker.h"
 #include "ui/widgets/formdlgbox.h"
 #include "ui/widgets/formdlgnext.h"
 #include "ui/windowmessages.h"
@@ -198,8 +201,7 @@ void TFormMain::createActions()
         bool enabled;
     };
     // The four sorting actions start disabled: the idle processing enables them once
-    // files are loaded and read. The log action is enabled when the log window is set;
-    // the About box is not part of the program yet.
+    // files are loaded and read. The log action is enabled when the log window is set.
     static constexpr ActionDef defs[] = {
         {&TFormMain::ActionOpenLeft, "ActionOpenLeft", "Open Left View Images", true},
         {&TFormMain::ActionOpenRight, "ActionOpenRight", "Open Right View Images", true},
@@ -215,7 +217,7 @@ void TFormMain::createActions()
          "Show log of last Batch Job execution", false},
         {&TFormMain::ActionAuftrafNew, "ActionAuftrafNew", "Remove all items from both lists",
          true},
-        {&TFormMain::ActionAcout, "ActionAcout", "About...", false},
+        {&TFormMain::ActionAcout, "ActionAcout", "About...", true},
         {&TFormMain::ActionDir_L, "ActionDir_L", "Open folder with Left View images", true},
         {&TFormMain::ActionDir_R, "ActionDir_R", "Open folder with Right View images", true},
         {&TFormMain::ActionDir_M, "ActionDir_M", "Open folder with single images", true},
@@ -273,6 +275,13 @@ void TFormMain::connectActions()
             [this] { runOrdering(m_options->RadioButtonAutoSortAll->isChecked() ? 1 : 2); });
     connect(ActionAuftragRun, &QAction::triggered, this, &TFormMain::executeBatchJob);
     connect(ActionAuftrafNew, &QAction::triggered, this, &TFormMain::removeAllItems);
+    // The About box is shown without making it modal; a click on it closes it.
+    connect(ActionAcout, &QAction::triggered, this, [this] {
+        TAboutBox *box = aboutBox();
+        box->show();
+        box->raise();
+        box->activateWindow();
+    });
     connect(ActionAuftragProtokoll, &QAction::triggered, this, [this] {
         if (!m_logWindow)
             return;
@@ -281,11 +290,11 @@ void TFormMain::connectActions()
         m_logWindow->activateWindow();
     });
     connect(ActionDir_L, &QAction::triggered, this,
-            [this] { chooseFolder(m_options->LabeledEditZielpath_L); });
+            [this] { chooseFolder(m_options->LabeledEditZielpath_L, ActionDir_L->text()); });
     connect(ActionDir_R, &QAction::triggered, this,
-            [this] { chooseFolder(m_options->LabeledEditZielpath_R); });
+            [this] { chooseFolder(m_options->LabeledEditZielpath_R, ActionDir_R->text()); });
     connect(ActionDir_M, &QAction::triggered, this,
-            [this] { chooseFolder(m_options->LabeledEditZielpath_M); });
+            [this] { chooseFolder(m_options->LabeledEditZielpath_M, ActionDir_M->text()); });
 
     bindButton(m_options->ButtonSort, ActionSort);
     bindButton(m_options->ButtonSortAll, ActionSortAll);
@@ -355,11 +364,17 @@ void TFormMain::showEvent(QShowEvent *event)
     m_shown = true;
     m_options->arrangeForShow();
     fitToScreen();
-    if (auto *splitter = qobject_cast<QSplitter *>(centralWidget())) {
+    // Splitter sizes restored from the settings file stay as they were saved.
+    const auto restored = [](const QSplitter *splitter) {
+        return splitter->property(SettingsRestoredProperty).toBool();
+    };
+    auto *splitter = qobject_cast<QSplitter *>(centralWidget());
+    if (splitter && !restored(splitter)) {
         const int left = m_options->sizeHint().width();
         splitter->setSizes({left, std::max(1, splitter->width() - left - SplitterWidth)});
     }
-    if (auto *lists = findChild<QSplitter *>(QStringLiteral("Splitter1"))) {
+    auto *lists = findChild<QSplitter *>(QStringLiteral("Splitter1"));
+    if (lists && !restored(lists)) {
         // Below the edit area the lists get the larger share, at least their design height.
         const int total = lists->height() - lists->handleWidth();
         const int free = std::max(0, total - m_edit->height());
@@ -458,6 +473,18 @@ TFormDlgNext *TFormMain::pairPrompt()
     return m_pairPrompt;
 }
 
+void TFormMain::setAboutBox(TAboutBox *box)
+{
+    m_aboutBox = box;
+}
+
+TAboutBox *TFormMain::aboutBox()
+{
+    if (!m_aboutBox)
+        m_aboutBox = new TAboutBox(this);
+    return m_aboutBox;
+}
+
 void TFormMain::handleAssignStep(int code, int mode)
 {
     switch (m_pairs->HandleAssignStep(code, mode)) {
@@ -513,12 +540,12 @@ void TFormMain::loadFiles(const QStringList &paths, ListRowModel &target, LoadSo
     updateNumbering();
 }
 
-void TFormMain::chooseFolder(QWidget *edit)
+void TFormMain::chooseFolder(QWidget *edit, const QString &title)
 {
     auto *line = qobject_cast<QLineEdit *>(edit);
     if (!line)
         return;
-    const QString folder = QFileDialog::getExistingDirectory(this, QString(), line->text());
+    const QString folder = ChooseFolder(this, title, line->text());
     if (!folder.isEmpty())
         line->setText(folder);
 }

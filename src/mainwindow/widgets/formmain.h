@@ -21,6 +21,7 @@
 class ListRowModel;
 class QAction;
 class QWidget;
+class TAboutBox;
 class TEditArea;
 class TFormBest;
 class TFormDlgNext;
@@ -67,6 +68,10 @@ public:
     // enabled once there is one.
     void setLogWindow(QWidget *window);
     TFormDlgNext *pairPrompt();
+    // The About box that "About..." shows; the program hands over the one it created at
+    // start-up, without one the window makes its own.
+    void setAboutBox(TAboutBox *box);
+    TAboutBox *aboutBox();
 
     // The token palette, the search window and the replace question that the program
     // created at start-up; without them the window makes its own when first needed.
@@ -129,7 +134,7 @@ private:
     void handleWindowMessage(int message, qintptr wParam, qintptr lParam);
     void handleAssignStep(int code, int mode);
     void openImages(ListRowModel &target, const QString &title);
-    void chooseFolder(QWidget *edit);
+    void chooseFolder(QWidget *edit, const QString &title);
     void runOrdering(int mode);
     void sortChronologically();
     void executeBatchJob();
@@ -201,6 +206,7 @@ private:
     int m_previewRow = -1;  // the left row the preview showed last
     int m_stepDirection = 1; // +1 when the user last stepped down the list, -1 up
     QPointer<TFormDlgNext> m_pairPrompt;
+    QPointer<TAboutBox> m_aboutBox;
     QPointer<TFormSearchReplace> m_searchWindow;
     QPointer<TFormBest> m_replaceQuestion;
     QPointer<QWidget> m_logWindow;

@@ -407,9 +407,11 @@ void TOptionStack::buildSuffix()
     LabeledEditSuffix_R =
         labeledEdit(body, layout, "LabeledEditSuffix_R",
                     QStringLiteral("Suffix for right pictures"), QStringLiteral("_R"));
-    // The monoscopic field starts empty; the setting keeps "_M" until the field changes.
-    LabeledEditSuffix_M = labeledEdit(body, layout, "LabeledEditSuffix_M",
-                                      QStringLiteral("Suffix for monoscopic pictures"), QString());
+    // The monoscopic field starts as "_M" like the setting it feeds: an empty field would be
+    // saved with the settings and silently take the suffix off monoscopic names next time.
+    LabeledEditSuffix_M =
+        labeledEdit(body, layout, "LabeledEditSuffix_M",
+                    QStringLiteral("Suffix for monoscopic pictures"), QStringLiteral("_M"));
 }
 
 void TOptionStack::buildStatus()

@@ -11,6 +11,9 @@ class QRadioButton;
 class TRadioGroup : public QGroupBox
 {
     Q_OBJECT
+    // The settings file saves and restores a radio group through these two properties.
+    Q_PROPERTY(QStringList items READ items WRITE setItems)
+    Q_PROPERTY(int itemIndex READ itemIndex WRITE setItemIndex NOTIFY itemIndexChanged)
 
 public:
     TRadioGroup(const QString &title, const QStringList &items, int columns = 1,

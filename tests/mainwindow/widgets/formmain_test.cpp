@@ -1,4 +1,5 @@
 #include "mainwindow/widgets/formmain.h"
+#include "ui/widgets/aboutbox.h"
 
 #include "ui/windowmessages.h"
 
@@ -52,10 +53,10 @@ TEST(FormMain, MenusWithTheirEntries)
 TEST(FormMain, ActionsStartEnabledByTheirRules)
 {
     TFormMain form;
-    // The sorting actions wait for loaded files; the log window and the About box are not
-    // part of the program yet.
-    const QStringList disabled{"ActionSort",    "ActionSortAllMenu",      "ActionSortMonoMenu",
-                               "ActionSortAll", "ActionAuftragProtokoll", "ActionAcout"};
+    // The sorting actions wait for loaded files; the log window is not part of the program
+    // yet.
+    const QStringList disabled{"ActionSort", "ActionSortAllMenu", "ActionSortMonoMenu",
+                               "ActionSortAll", "ActionAuftragProtokoll"};
     const QStringList names{"ActionOpenLeft",   "ActionOpenRight",   "ActionClose",
                             "ActionSort",       "ActionSortAllMenu", "ActionSortMonoMenu",
                             "ActionSortAll",    "ActionAuftragRun",  "ActionAuftragProtokoll",
@@ -69,6 +70,15 @@ TEST(FormMain, ActionsStartEnabledByTheirRules)
     EXPECT_EQ(form.findChild<QAction *>("ActionSortAll")->text(),
               "Dissolve all assignments and re-assign");
     EXPECT_EQ(form.findChild<QAction *>("ActionDir_M")->text(), "Open folder with single images");
+}
+
+TEST(FormMain, AboutShowsTheAboutBoxWithoutMakingItModal)
+{
+    TFormMain form;
+    form.show();
+    form.findChild<QAction *>("ActionAcout")->trigger();
+    ASSERT_TRUE(form.aboutBox()->isVisible());
+    EXPECT_FALSE(form.aboutBox()->isModal());
 }
 
 TEST(FormMain, ExitClosesTheWindow)
