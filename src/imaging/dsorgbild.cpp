@@ -315,8 +315,10 @@ int TDsOrgBild::GetImageIndex(TImageList &imageList, int rotation)
         imageList.Touch(known);
         return known;
     }
-    const QImage icon =
-        MakeRotatedIcon(Thumbnail.image(), imageList.Width(), imageList.Height(), rotation);
+    // A reduced decode is enough for an icon and several times quicker.
+    const int side = std::max(imageList.Width(), imageList.Height());
+    const QImage icon = MakeRotatedIcon(Thumbnail.image(QSize(side, side)), imageList.Width(),
+                                        imageList.Height(), rotation);
     if (icon.isNull())
         return -1;
     const int index = imageList.Add(icon, iconOwner(this, rotation));
@@ -365,6 +367,7 @@ TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index)
     TDsOrgBild *holder = m_holders.back().get();
     holder->m_owner = this;
     holder->m_sequence = m_nextSequence++;
+    m_slotSequence.push_back(holder->m_sequence);
     m_sequenceOf.insert(holder, holder->m_sequence);
     m_byPath.insert(key, holder);
     if (known) {
@@ -391,6 +394,8 @@ void THolderList::Clear()
     m_byIdentity.clear();
     m_identityOf.clear();
     m_holders.clear();
+    m_slotSequence.clear();
+    m_dead = 0;
 }
 
 bool THolderList::ReleaseHolder(TDsOrgBild *holder)
@@ -403,8 +408,8 @@ bool THolderList::ReleaseHolder(TDsOrgBild *holder)
 
 void THolderList::RemoveHolder(TDsOrgBild *holder)
 {
-    const int index = IndexOf(holder);
-    if (index < 0)
+    const int slot = slotOf(holder);
+    if (slot < 0)
         return;
     for (const QString &path : std::as_const(holder->Paths))
         m_byPath.remove(pathKey(path), holder);
@@ -413,27 +418,54 @@ void THolderList::RemoveHolder(TDsOrgBild *holder)
         m_byIdentity.remove(it.value());
         m_identityOf.erase(it);
     }
-    m_holders.erase(m_holders.begin() + index);
+    m_holders[std::size_t(slot)].reset();
+    ++m_dead;
+    if (m_dead > 64 && std::size_t(m_dead) * 2 > m_holders.size())
+        compact();
 }
 
 void THolderList::ResetImageIndexes(TImageList &imageList)
 {
     for (const std::unique_ptr<TDsOrgBild> &holder : m_holders)
-        holder->ImageIndex.fill(-1);
+        if (holder)
+            holder->ImageIndex.fill(-1);
     imageList.Clear();
 }
 
-int THolderList::IndexOf(const TDsOrgBild *holder) const
+int THolderList::slotOf(const TDsOrgBild *holder) const
 {
     const auto found = m_sequenceOf.constFind(holder);
     if (found == m_sequenceOf.cend())
         return -1;
     // Holders stay in creation order, so their sequence numbers ascend.
-    const quint64 sequence = found.value();
-    const auto it = std::lower_bound(
-        m_holders.begin(), m_holders.end(), sequence,
-        [](const std::unique_ptr<TDsOrgBild> &h, quint64 seq) { return h->m_sequence < seq; });
-    return it != m_holders.end() && it->get() == holder ? int(it - m_holders.begin()) : -1;
+    const auto it = std::lower_bound(m_slotSequence.begin(), m_slotSequence.end(), found.value());
+    if (it == m_slotSequence.end() || *it != found.value())
+        return -1;
+    const auto slot = std::size_t(it - m_slotSequence.begin());
+    return m_holders[slot].get() == holder ? int(slot) : -1;
+}
+
+void THolderList::compact() const
+{
+    if (m_dead == 0)
+        return;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m_holders.size(); ++i) {
+        if (!m_holders[i])
+            continue;
+        m_holders[kept] = std::move(m_holders[i]);
+        m_slotSequence[kept] = m_slotSequence[i];
+        ++kept;
+    }
+    m_holders.resize(kept);
+    m_slotSequence.resize(kept);
+    m_dead = 0;
+}
+
+int THolderList::IndexOf(const TDsOrgBild *holder) const
+{
+    compact();
+    return slotOf(holder);
 }
 
 THolderList &HolderList()

@@ -144,9 +144,10 @@ public:
     // Every holder's icons become unbuilt and the image list is emptied.
     void ResetImageIndexes(TImageList &imageList);
 
-    int Count() const { return int(m_holders.size()); }
+    int Count() const { return int(m_holders.size()) - m_dead; }
     TDsOrgBild *At(int i) const
     {
+        compact();
         return i >= 0 && i < Count() ? m_holders[std::size_t(i)].get() : nullptr;
     }
     int IndexOf(const TDsOrgBild *holder) const;
@@ -158,8 +159,17 @@ private:
     // (either may be empty-null for "none").
     void PathChanged(TDsOrgBild *holder, const QString *oldPath, const QString &newPath);
 
-    // Holders in creation order (ascending m_sequence): only appended and erased.
-    std::vector<std::unique_ptr<TDsOrgBild>> m_holders;
+    // The slot of holder in m_holders, or -1.
+    int slotOf(const TDsOrgBild *holder) const;
+    // Drops the empty slots of removed holders.
+    void compact() const;
+
+    // Holders in creation order (ascending m_sequence): only appended and removed. A
+    // removed holder leaves an empty slot until the next compaction, so that freeing
+    // tens of thousands of entries one by one does not move the rest each time.
+    mutable std::vector<std::unique_ptr<TDsOrgBild>> m_holders;
+    mutable std::vector<quint64> m_slotSequence; // m_sequence of each slot's holder
+    mutable int m_dead = 0;                      // empty slots
     // Every path of every holder, by pathKey, so that a lookup does not walk all holders:
     // loading thousands of distinct files stays linear.
     QMultiHash<QString, TDsOrgBild *> m_byPath;

@@ -6,6 +6,7 @@
 
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -101,22 +102,42 @@ TThumbnail::TThumbnail(const QImage &picture, QRgb background)
 
 QImage TThumbnail::image() const
 {
+    return image(m_size);
+}
+
+QImage TThumbnail::image(QSize atLeast) const
+{
     if (isNull())
         return {};
-    QImage result(m_size, QImage::Format_RGB32);
+    // The largest reduction (1/2, 1/4, 1/8) that keeps the thumbnail at least atLeast.
+    int denominator = 1;
+    for (const int d : {8, 4, 2}) {
+        if (m_size.width() / d >= atLeast.width() && m_size.height() / d >= atLeast.height() &&
+            m_content.width() / d >= 1 && m_content.height() / d >= 1) {
+            denominator = d;
+            break;
+        }
+    }
+    const tjscalingfactor factor{1, denominator};
+    const QSize size(TJSCALED(m_size.width(), factor), TJSCALED(m_size.height(), factor));
+    QImage result(size, QImage::Format_RGB32);
     if (result.isNull())
         return {};
     result.fill(m_background);
     if (m_content.isEmpty())
         return result;
+    const int width = TJSCALED(m_content.width(), factor);
+    const int height = TJSCALED(m_content.height(), factor);
+    const int left = std::min(m_content.left() / denominator, size.width() - width);
+    const int top = std::min(m_content.top() / denominator, size.height() - height);
     Handle handle(tjInitDecompress());
     if (!handle)
         return {};
-    uchar *first = result.scanLine(m_content.top()) + m_content.left() * 4;
+    uchar *first = result.scanLine(top) + left * 4;
     if (tjDecompress2(handle.get(), reinterpret_cast<const unsigned char *>(m_jpeg.constData()),
-                      static_cast<unsigned long>(m_jpeg.size()), first, m_content.width(),
-                      int(result.bytesPerLine()), m_content.height(), NativePixelFormat,
-                      TJFLAG_ACCURATEDCT) != 0)
+                      static_cast<unsigned long>(m_jpeg.size()), first, width,
+                      int(result.bytesPerLine()), height, NativePixelFormat,
+                      denominator == 1 ? TJFLAG_ACCURATEDCT : TJFLAG_FASTDCT) != 0)
         return {};
     return result;
 }

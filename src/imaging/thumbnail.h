@@ -30,6 +30,10 @@ public:
     // The picture, decoded (Format_RGB32); null for a null thumbnail or when decoding
     // fails (no memory).
     QImage image() const;
+    // The picture reduced by the decoder's DCT scaling as far as it stays at least
+    // atLeast in both directions (a list icon needs no more), bands included; the whole
+    // picture when no reduction fits. Quicker to decode than image().
+    QImage image(QSize atLeast) const;
     // Bytes this thumbnail keeps.
     qsizetype byteCount() const { return m_jpeg.size(); }
 

@@ -62,7 +62,9 @@ TIdleProcessor::TIdleProcessor(ListRowModel &left, ListRowModel &right, TLoading
         m_view.ReportOutOfMemory(OutOfMemoryMessage(m_thumbs.Applied(), m_thumbsTotal));
         thumbnailsFinished();
     });
-    m_readAheadLimit = std::max(2, 2 * m_reads.Pool()->maxThreadCount());
+    // Metadata reads are short next to handing a result over between threads: many in
+    // flight keep the user interface thread from waiting for each one.
+    m_readAheadLimit = std::max(32, 8 * m_reads.Pool()->maxThreadCount());
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(0);
     connect(&m_idleTimer, &QTimer::timeout, this, &TIdleProcessor::IdleProcess);
@@ -273,7 +275,9 @@ void TIdleProcessor::thumbnailArrived(TDatensatz *entry)
     if (m_inPass || m_adding > 0 || m_held > 0)
         return; // the pass (or the one that follows) goes on from here
     fillThumbnails();
-    updateStatus();
+    // The status follows every 15th picture, as while the metadata is read.
+    if (m_thumbs.Applied() % 15 == 0)
+        updateStatus();
 }
 
 void TIdleProcessor::thumbnailsFinished()

@@ -62,9 +62,9 @@ public:
     void SetThumbnailsWanted(bool wanted);
     // Thumbnail reads running at once (default: twice the pool's threads).
     void SetThumbnailReadLimit(int limit) { m_thumbs.SetLimit(limit); }
-    // How many reads may be started ahead of the entry being applied (at least 1). The
-    // default is twice the pool's thread count, so that no pool thread waits for work
-    // while the user interface thread applies a result.
+    // How many metadata reads may be started ahead of the entry being applied (at least
+    // 1). The default, eight per pool thread and at least 32, keeps the pool busy and the
+    // results ready: a read takes microseconds, handing it between threads about as long.
     void SetReadAheadLimit(int limit);
     int ReadAheadLimit() const { return m_readAheadLimit; }
     // The longest wait for a result between two calls of LetEventsThrough (default 5 ms).

@@ -1,6 +1,7 @@
 // The compressed thumbnail: what comes back out is the thumbnail that went in (its size,
 // its bands of background exactly, its picture within JPEG's small error), at a fraction
 // of its uncompressed size.
+#include "imaging/dsorgbild.h"
 #include "imaging/jpegcodec.h"
 #include "imaging/thumbnail.h"
 #include "preview/bitmapops.h"
@@ -9,6 +10,7 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -52,6 +54,13 @@ TEST(CompressedThumbnail, GivesBackTheThumbnailWithItsBandsExact)
         EXPECT_EQ(TrimThumbnailBands(back, ThumbnailBackground).size(),
                   TrimThumbnailBands(original, ThumbnailBackground).size());
         EXPECT_EQ(TThumbnail(original), thumbnail); // the same picture, the same bytes
+        // An icon from the reduced decode looks like one from the whole thumbnail.
+        const QImage reduced = thumbnail.image(QSize(64, 64));
+        EXPECT_GE(std::min(reduced.width(), reduced.height()),
+                  std::min({64, original.width(), original.height()}));
+        EXPECT_LT(meanDifference(MakeRotatedIcon(reduced, 64, 64, 1),
+                                 MakeRotatedIcon(original, 64, 64, 1)),
+                  6.0);
     }
     EXPECT_TRUE(TThumbnail(QImage()).isNull());
     EXPECT_TRUE(TThumbnail(QImage()).image().isNull());
