@@ -11,6 +11,7 @@
 // Shut-down: write the settings of the windows to the settings file, destroy the windows
 // (last-created first), then release the imaging library.
 #include "batch/protokoll.h"
+#include "batch/widgets/formassistent2.h"
 #include "batch/widgets/formprotokoll.h"
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
@@ -76,6 +77,8 @@ int main(int argc, char **argv)
         formMain.setTokenPalette(&formEditRenMask);
         formMain.setSearchWindow(&formSearchReplace);
         formMain.setReplaceQuestion(&formBest);
+        TFormAssistent2 formAssistent2(JobLog(), &formMain);
+        formMain.setBatchWizard(&formAssistent2);
         TFormProtokoll formProtokoll(JobLog());
         formMain.setLogWindow(&formProtokoll);
 

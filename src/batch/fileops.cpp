@@ -663,3 +663,21 @@ QStringList TPlanFileOps::PlanText() const
     }
     return lines;
 }
+
+bool LosslessRotationApplies(const QString &path, QString *kind)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray head = file.read(3);
+    if (head.size() < 3 && file.error() != QFileDevice::NoError)
+        return true;
+    if (head.size() == 3 && quint8(head[0]) == 0xFF && quint8(head[1]) == 0xD8 &&
+        quint8(head[2]) == 0xFF)
+        return true;
+    if (kind) {
+        const QString suffix = QFileInfo(path).suffix().toUpper();
+        *kind = suffix.isEmpty() ? QStringLiteral("non-JPEG") : suffix;
+    }
+    return false;
+}

@@ -217,3 +217,9 @@ QByteArray FileSha256(const QString &path);
 QSize JpegPixelSize(const QString &path);
 // path with its extension replaced by ".jp_" (the rotation's temporary file).
 QString RotationTemporaryPath(const QString &path);
+
+// Lossless rotation is a JPEG operation. False when the file can be read and its content
+// is not JPEG (a phone's HEIC, a RAW file, PNG, TIFF...); kind then names the format for the
+// log, by the file's suffix in capitals ("HEIC", "CR2"). True for JPEG content, whatever the
+// suffix, and for a file that cannot be read (the rotation itself reports that).
+bool LosslessRotationApplies(const QString &path, QString *kind = nullptr);

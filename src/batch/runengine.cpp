@@ -421,6 +421,10 @@ void TBatchRun::rotateToEntry(TDatensatz *e, const QString &path)
     const int turns = (wanted - m_files.value(key).turned + 4) % 4;
     if (turns == 0)
         return;
+    if (rotationSkipped(e, path, turns)) {
+        m_files[key].rotationTried = true;
+        return;
+    }
     const bool failed = RotateLossless(e, path, turns);
     rekey(key, path); // the turned file is a new file under the same name
     FileState &after = m_files[fileKey(path)];
@@ -452,6 +456,12 @@ void TBatchRun::sourceRotationStep(TDatensatz *e)
     }
     if (state.rotationTried)
         return; // failed for an earlier entry of the same file, and reported then
+    if (rotationSkipped(e, path, wanted)) {
+        // Not a failure, and the entry keeps its rotation (the file was not turned).
+        m_files[key].rotationTried = true;
+        e->SetHolderFlags(e->HolderFlags() | hfRotated);
+        return;
+    }
     const bool failed = RotateLossless(e, path, wanted);
     rekey(key, path);
     FileState &after = m_files[fileKey(path)];
@@ -466,6 +476,19 @@ void TBatchRun::sourceRotationStep(TDatensatz *e)
         e->SetHolderFlags(e->HolderFlags() | hfRotated);
     }
     m_jobFailed = m_jobFailed || failed;
+}
+
+bool TBatchRun::rotationSkipped(TDatensatz *e, const QString &path, int quarterTurns)
+{
+    // A planned copy does not exist yet; its content is the entry's file.
+    const QString probe = QFileInfo::exists(path) ? path : e->SourcePath();
+    QString kind;
+    if (LosslessRotationApplies(probe, &kind))
+        return false;
+    m_log.AddFormatted(QStringLiteral("Not rotated by %s, image N°. %d (%s): ") + Tab + QStringLiteral("%s") + Tab
+                           + QStringLiteral(" (a %s file; lossless rotation works on JPEG files only)"),
+                       {rotationText(quarterTurns), e->Number(), SideText(e->Side()), path, kind});
+    return true;
 }
 
 bool TBatchRun::RotateLossless(TDatensatz *e, const QString &path, int quarterTurns)

@@ -76,6 +76,8 @@ private:
     void sourceRotationStep(TDatensatz *e);
     // Turns a copy or moved file so that it carries exactly e's rotation.
     void rotateToEntry(TDatensatz *e, const QString &path);
+    // Logs (in black) that a file which is not a JPEG is left unturned; true then.
+    bool rotationSkipped(TDatensatz *e, const QString &path, int quarterTurns);
     void finish();
     void writeSpmList();
 

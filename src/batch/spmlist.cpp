@@ -8,6 +8,8 @@
 #include "entries/listrows.h"
 #include "imaging/dsorgbild.h"
 
+#include <QFileInfo>
+
 #include <QDir>
 
 QByteArray SpmListLine(const QString &leftPath, const QString &rightPath, int number,
@@ -87,6 +89,20 @@ TSpmListOutcome WriteSpmListFile(const TSpmListRequest &request, TProtokoll &log
     if (outcome.pairs == 0) {
         log.AddLine(QStringLiteral("Stereo pairs missing"));
         return outcome;
+    }
+    // A missing folder of the list is made like the destination folders (the checks made
+    // sure that it does not lie below the mount point of an unplugged disk).
+    const QString folder = QFileInfo(request.listFile).absolutePath();
+    if (!ops.Exists(folder)) {
+        const TFileOpResult made = ops.CreateFolder(folder);
+        if (made.ok) {
+            log.AddFormatted(QStringLiteral("Folder %s created"), {folder});
+        } else {
+            log.AddFormatted(QStringLiteral("Error creating folder %s"), {folder}, logcolor::Red);
+            log.AddLine(u'\t' + made.reason, logcolor::Red);
+            outcome.writeFailed = true;
+            return outcome;
+        }
     }
     const TFileOpResult written = ops.WriteFileReplacing(request.listFile, bytes);
     if (!written.ok) {

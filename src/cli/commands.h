@@ -17,5 +17,8 @@ int runInspectCommand(const QStringList &arguments);
 // pair: loads left and right pictures, orders and pairs them, prints both lists as JSON
 // (paircommand.cpp).
 int runPairCommand(const QStringList &arguments);
+// run: the batch job wizard without a window: pairs like pair, answers the wizard's
+// questions from options, runs the checks and the job, prints the log (runcommand.cpp).
+int runRunCommand(const QStringList &arguments);
 // undo: reverses a batch job from its journal (undocommand.cpp).
 int runUndoCommand(const QStringList &arguments);

@@ -472,7 +472,9 @@ void TIdleProcessor::updateEnabling()
     const bool allRead = registry.At(m_idleIndex) == nullptr;
     m_view.SetSortingActionsEnabled(allRead && any);
     m_view.SetSortingRadioButtonsEnabled(allRead && any);
-    m_view.SetBatchJobEnabled(any);
+    // The job must not start on half-read data: an unread file has size 0 for the space
+    // check and no capture time for the job's order.
+    m_view.SetBatchJobEnabled(allRead && any);
 }
 
 void TIdleProcessor::updateStatus()
@@ -534,6 +536,13 @@ bool TIdleProcessor::RemoveAllItems(const std::function<int(const QString &)> &a
     m_scanIndex = 0;
     ScheduleIdle();
     return removed;
+}
+
+void TIdleProcessor::Resume()
+{
+    if (m_held > 0)
+        --m_held;
+    ScheduleIdle();
 }
 
 bool TIdleProcessor::PrepareBatchJob()

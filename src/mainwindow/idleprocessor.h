@@ -120,6 +120,10 @@ public:
     // and IdleIndex := 0 either way. Returns true when the lists were cleared. While an
     // ordering pass runs (it lets events through while it holds entries) nothing happens.
     bool RemoveAllItems(const std::function<int(const QString &question)> &ask);
+    // While the batch wizard is open no idle pass reads or reorders rows under the job:
+    // Hold before it opens, Resume after it has closed (passes are counted).
+    void Hold() { ++m_held; }
+    void Resume();
     // Before the batch wizard opens: false when there are no entries; otherwise sorts
     // DatensatzList chronologically (capture time, then file name) and returns true.
     static bool PrepareBatchJob();

@@ -233,7 +233,9 @@ TEST_F(EngineJobs, FaultsAreRedLinesAndLoseNothing)
          [](BatchFixture &f, TBatchJobSettings &s, TRealFileOps &) {
              s.RenameSource = true;
              s.WriteSpmList = true;
-             f.engine.SetSpmListFile(f.dest(QStringLiteral("missing/list.txt")));
+             // A folder where the list should go: it cannot be replaced by a file.
+             QDir().mkpath(f.dest(QStringLiteral("list.txt")));
+             f.engine.SetSpmListFile(f.dest(QStringLiteral("list.txt")));
          },
          "Error writing the SPM list", {"src/Pair_001_L.jpg", "src/Pair_001_R.jpg", "src/Solo_002_M.jpg"}},
     };

@@ -5,6 +5,7 @@
 
 #include "imaging/dsorgbild.h"
 
+#include "batch/prerunchecks.h"
 #include "batch/undo.h"
 #include "imaging/exifpatch.h"
 #include "imaging/jpegcodec.h"
@@ -95,4 +96,30 @@ TEST_F(EngineRotation, AFailedTurnKeepsTheEntrysRotationForTheNextRun)
     log.Clear();
     EXPECT_FALSE(run(s));
     EXPECT_EQ(e->Rotation(), 0);
+}
+
+TEST_F(EngineRotation, FilesThatAreNotJpegStayUnturnedWithoutFailingTheJob)
+{
+    TDatensatz *e = addMono(QStringLiteral("phone.heic"), QStringLiteral("Phone"));
+    const QString path = src(QStringLiteral("phone.heic"));
+    QFile::remove(path);
+    ASSERT_TRUE(QFile::copy(testDataPath(QStringLiteral("photos/heic/IMG_5195.HEIC")), path));
+    const QByteArray before = FileSha256(path);
+    e->SetRotation(1);
+    EXPECT_EQ(CountUnrotatable({e}), 1);
+
+    TBatchJobSettings s;
+    s.RotateSource = true;
+    s.CopyToDestination = true;
+    s.RotateDestination = true;
+    s.FolderMask = 7;
+    EXPECT_FALSE(run(s));
+    const QStringList lines = logLines(QStringLiteral("Not rotated by"));
+    ASSERT_EQ(lines.size(), 2) << "the source and the copy\n" << log.PlainText().toStdString();
+    EXPECT_TRUE(lines.first().contains(QStringLiteral("a HEIC file; lossless rotation works on JPEG files only")));
+    for (const TProtokollLine &line : log.Lines())
+        EXPECT_NE(line.Color, logcolor::Red) << line.Text.toStdString();
+    EXPECT_EQ(FileSha256(path), before);
+    EXPECT_EQ(FileSha256(dest(QStringLiteral("M/phone.heic"))), before);
+    EXPECT_EQ(e->Rotation(), 1) << "the picture still needs its turn";
 }

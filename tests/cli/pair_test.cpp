@@ -1,7 +1,7 @@
 // duomira-cli pair, run as a separate process on JPEG files with known capture times
 // (written at test time: Qt's JPEG writer plus a hand-built EXIF block) and on the
 // fixture photos.
-#include "imaging/exifbuilder.h"
+#include "clijpeg.h"
 #include "support/testdata.h"
 
 #include <QBuffer>
@@ -45,29 +45,6 @@ QJsonObject result(const CliRun &run)
     const QJsonDocument doc = QJsonDocument::fromJson(run.out, &error);
     EXPECT_EQ(error.error, QJsonParseError::NoError) << run.out.constData() << run.err.constData();
     return doc.object();
-}
-
-// A small JPEG whose EXIF DateTimeOriginal is dateTime ("YYYY:MM:DD HH:MM:SS").
-QByteArray jpegTakenAt(const QByteArray &dateTime)
-{
-    QImage image(16, 16, QImage::Format_RGB32);
-    image.fill(qRgb(90, 120, 150));
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 90);
-
-    TiffBuilder tiff(false);
-    const int main = tiff.addDirectory();
-    const int exif = tiff.addDirectory();
-    tiff.pointer(main, 0x8769, exif);
-    tiff.ascii(exif, 0x9003, dateTime);
-    const QByteArray app1 = tiff.exifSection();
-    QByteArray segment("\xFF\xE1", 2);
-    segment += char((app1.size() + 2) >> 8);
-    segment += char((app1.size() + 2) & 0xFF);
-    segment += app1;
-    return jpeg.left(2) + segment + jpeg.mid(2); // right after the start marker
 }
 
 class CliPair : public ::testing::Test
@@ -282,7 +259,8 @@ TEST_F(CliPair, RefusesUnreadableArguments)
         {{QStringLiteral("--left"), dir.filePath(QStringLiteral("missing.jpg"))},
          1,
          "no such file"},
-        {{QStringLiteral("--left"), dir.path()}, 1, "not a file"},
+        // A folder stands for its pictures; a device is neither.
+        {{QStringLiteral("--left"), QStringLiteral("/dev/null")}, 1, "not a file"},
         {{QStringLiteral("--left"), dir.filePath(QString(300, QLatin1Char('n')) + ".jpg")},
          1,
          "name too long for the file system"},

@@ -4,6 +4,8 @@
 #include "entries/datensatz.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
+#include "batch/protokoll.h"
+#include "batch/widgets/formassistent2.h"
 #include "imaging/imagelist.h"
 #include "imaging/libgfl.h"
 #include "mainwindow/idleprocessor.h"
@@ -282,13 +284,7 @@ void TFormMain::connectActions()
         box->raise();
         box->activateWindow();
     });
-    connect(ActionAuftragProtokoll, &QAction::triggered, this, [this] {
-        if (!m_logWindow)
-            return;
-        m_logWindow->show();
-        m_logWindow->raise();
-        m_logWindow->activateWindow();
-    });
+    connect(ActionAuftragProtokoll, &QAction::triggered, this, &TFormMain::showLogWindow);
     connect(ActionDir_L, &QAction::triggered, this,
             [this] { chooseFolder(m_options->LabeledEditZielpath_L, ActionDir_L->text()); });
     connect(ActionDir_R, &QAction::triggered, this,
@@ -364,9 +360,11 @@ void TFormMain::showEvent(QShowEvent *event)
     m_shown = true;
     m_options->arrangeForShow();
     fitToScreen();
-    // Splitter sizes restored from the settings file stay as they were saved.
-    const auto restored = [](const QSplitter *splitter) {
-        return splitter->property(SettingsRestoredProperty).toBool();
+    // Splitter sizes restored from the settings file are shared out again in their
+    // proportions, now that the splitters have their length on this screen (sizes saved on
+    // a larger screen would otherwise squeeze the preview to nothing).
+    const auto restored = [](QSplitter *splitter) {
+        return ApplyRestoredSplitterSizes(splitter);
     };
     auto *splitter = qobject_cast<QSplitter *>(centralWidget());
     if (splitter && !restored(splitter)) {
@@ -577,9 +575,51 @@ void TFormMain::executeBatchJob()
 {
     if (orderingRunning())
         return;
-    // The registry is put into chronological order for the batch run. The batch wizard,
-    // which takes over from here, is not part of the program yet.
-    TIdleProcessor::PrepareBatchJob();
+    // The run processes the entries in chronological order (capture time, then name).
+    if (!TIdleProcessor::PrepareBatchJob())
+        return;
+    JobLog().Clear();
+    TFormAssistent2 *wizard = batchWizard();
+    // No idle pass reads or reorders rows while the wizard (and the run inside it) works
+    // on them.
+    m_idle->Hold();
+    wizard->exec();
+    m_idle->Resume();
+    // The run renamed and moved files and reloaded their metadata: back into the lists'
+    // chronological order, and the folders the wizard's pages may have changed back into
+    // the fields.
+    ActionSortExecute(*m_pass, &m_state);
+    const TNamingSettings &s = NamingSettings();
+    m_options->LabeledEditZielpath_L->setText(s.FolderLeft);
+    m_options->LabeledEditZielpath_R->setText(s.FolderRight);
+    m_options->LabeledEditZielpath_M->setText(s.FolderMono);
+    refreshEditPanels();
+    MarkPreviewsDirty();
+    m_idle->ScheduleIdle();
+}
+
+void TFormMain::showLogWindow()
+{
+    if (!m_logWindow)
+        return;
+    m_logWindow->show();
+    m_logWindow->raise();
+    m_logWindow->activateWindow();
+}
+
+void TFormMain::setBatchWizard(TFormAssistent2 *wizard)
+{
+    m_wizard = wizard;
+    if (wizard)
+        connect(wizard, &TFormAssistent2::showLogRequested, this,
+                &TFormMain::showLogWindow, Qt::UniqueConnection);
+}
+
+TFormAssistent2 *TFormMain::batchWizard()
+{
+    if (!m_wizard)
+        setBatchWizard(new TFormAssistent2(JobLog(), this));
+    return m_wizard;
 }
 
 void TFormMain::removeAllItems()

@@ -23,6 +23,7 @@ class QAction;
 class QWidget;
 class TAboutBox;
 class TEditArea;
+class TFormAssistent2;
 class TFormBest;
 class TFormDlgNext;
 class TFormEditRenMask;
@@ -68,6 +69,10 @@ public:
     // enabled once there is one.
     void setLogWindow(QWidget *window);
     TFormDlgNext *pairPrompt();
+    // The batch job wizard that "Execute Batch Job" opens; without one the window makes
+    // its own when first needed.
+    void setBatchWizard(TFormAssistent2 *wizard);
+    TFormAssistent2 *batchWizard();
     // The About box that "About..." shows; the program hands over the one it created at
     // start-up, without one the window makes its own.
     void setAboutBox(TAboutBox *box);
@@ -134,6 +139,8 @@ private:
     void handleWindowMessage(int message, qintptr wParam, qintptr lParam);
     void handleAssignStep(int code, int mode);
     void openImages(ListRowModel &target, const QString &title);
+    // "Show log of last Batch Job execution", and the wizard's "Show Details...".
+    void showLogWindow();
     void chooseFolder(QWidget *edit, const QString &title);
     void runOrdering(int mode);
     void sortChronologically();
@@ -210,6 +217,7 @@ private:
     QPointer<TFormSearchReplace> m_searchWindow;
     QPointer<TFormBest> m_replaceQuestion;
     QPointer<QWidget> m_logWindow;
+    QPointer<TFormAssistent2> m_wizard;
 
     // Window state.
     bool Updating = false;       // an edit panel is being filled in code

@@ -3,8 +3,22 @@
 #include "ui/folderchoice.h"
 #include "ui/widgets/formdlgbox.h"
 
+#include <QPushButton>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
+
+namespace {
+
+// A folder that does not exist yet below one that does, with no file in its way.
+bool canBeCreated(const QString &folder)
+{
+    return !folder.isEmpty() && !QFileInfo::exists(folder) &&
+           !FolderChooserStart(folder).Missing.isEmpty();
+}
+
+} // namespace
 
 TFolderDialog::TFolderDialog(const QString &title, const QString &fieldText, QWidget *parent)
     : QFileDialog(parent, title)
@@ -20,6 +34,22 @@ TFolderDialog::TFolderDialog(const QString &title, const QString &fieldText, QWi
     setDirectory(start.Existing);
     if (!start.Missing.isEmpty())
         selectFile(start.Missing);
+    if (auto *buttons = findChild<QDialogButtonBox *>()) {
+        m_acceptButton = buttons->button(QDialogButtonBox::Open);
+        if (m_acceptButton) {
+            m_acceptButton->installEventFilter(this);
+            if (!m_acceptButton->isEnabled() && canBeCreated(chosenFolder()))
+                m_acceptButton->setEnabled(true);
+        }
+    }
+}
+
+bool TFolderDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_acceptButton && event->type() == QEvent::EnabledChange &&
+        !m_acceptButton->isEnabled() && canBeCreated(chosenFolder()))
+        m_acceptButton->setEnabled(true);
+    return QFileDialog::eventFilter(watched, event);
 }
 
 QString TFolderDialog::chosenFolder() const
@@ -31,7 +61,7 @@ QString TFolderDialog::chosenFolder() const
 void TFolderDialog::accept()
 {
     const QString folder = chosenFolder();
-    if (!folder.isEmpty() && !QFileInfo::exists(folder)) {
+    if (canBeCreated(folder)) {
         if (ShowDlgBox(CreateFolderQuestion(folder), DlgKind::Confirmation,
                        DlgButton::Yes | DlgButton::No, this) != DlgResult::Yes)
             return;

@@ -4,6 +4,8 @@
 // proposed) and offers to create a folder that does not exist yet before it accepts it.
 #include <QFileDialog>
 
+class QAbstractButton;
+
 class TFolderDialog : public QFileDialog
 {
     Q_OBJECT
@@ -17,6 +19,14 @@ public:
     // A folder that does not exist is created after the user agreed to it; without the
     // agreement, or when it cannot be created, the dialog stays open.
     void accept() override;
+
+protected:
+    // Keeps the accept button enabled for a folder that can be created: the dialog itself
+    // accepts only folders that exist.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QAbstractButton *m_acceptButton = nullptr;
 };
 
 // Shows the chooser modally; the chosen folder, or an empty text when it was cancelled.

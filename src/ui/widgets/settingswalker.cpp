@@ -16,11 +16,13 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QRadioButton>
+#include <QSet>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QTextEdit>
 #include <QVariant>
 
+#include <algorithm>
 #include <functional>
 
 Q_LOGGING_CATEGORY(lcSettings, "duomira.ui.settings", QtWarningMsg)
@@ -244,6 +246,7 @@ void loadSplitter(QSplitter *splitter, const QString &section, const TIniFile &i
         return;
     splitter->setSizes(sizes);
     splitter->setProperty(SettingsRestoredProperty, true);
+    splitter->setProperty(SettingsSizesProperty, QVariant::fromValue(sizes));
 }
 
 void loadComponent(QObject *o, const QString &section, const TIniFile &ini)
@@ -367,6 +370,32 @@ void SaveComponentSettings(QWidget *window, TIniFile &ini)
         if (!section.isEmpty())
             saveComponent(o, section, ini);
     });
+    const QStringList sections = SavedSettingsSections(window);
+    QSet<QString> seen;
+    for (const QString &section : sections) {
+        // Section names compare without regard to case, as in the file.
+        const QString key = section.toLower();
+        if (seen.contains(key))
+            qCWarning(lcSettings) << "two components share the settings section" << section;
+        seen.insert(key);
+    }
+}
+
+QStringList SavedSettingsSections(QWidget *window)
+{
+    QStringList sections;
+    if (!window)
+        return sections;
+    walkWindow(window, [&sections](QObject *o) {
+        const QString section = SettingsSection(o);
+        if (section.isEmpty())
+            return;
+        TIniFile scratch;
+        saveComponent(o, section, scratch);
+        if (scratch.SectionExists(section))
+            sections << section;
+    });
+    return sections;
 }
 
 void LoadComponentSettings(QWidget *window, const TIniFile &ini)
@@ -378,6 +407,33 @@ void LoadComponentSettings(QWidget *window, const TIniFile &ini)
         if (!section.isEmpty())
             loadComponent(o, section, ini);
     });
+}
+
+bool ApplyRestoredSplitterSizes(QSplitter *splitter)
+{
+    const QList<int> saved = splitter->property(SettingsSizesProperty).value<QList<int>>();
+    if (saved.isEmpty() || saved.size() != splitter->count())
+        return false;
+    qint64 savedTotal = 0;
+    for (int size : saved)
+        savedTotal += size;
+    const int handles = splitter->handleWidth() * (splitter->count() - 1);
+    const int length =
+        splitter->orientation() == Qt::Horizontal ? splitter->width() : splitter->height();
+    const qint64 total = std::max(0, length - handles);
+    if (savedTotal <= 0 || total <= 0)
+        return false;
+    QList<int> sizes;
+    qint64 given = 0;
+    for (qsizetype i = 0; i < saved.size(); ++i) {
+        // The last pane takes what rounding left over, so that the panes fill the length.
+        const qint64 size =
+            i + 1 < saved.size() ? saved[i] * total / savedTotal : total - given;
+        sizes << int(std::max<qint64>(1, size));
+        given += size;
+    }
+    splitter->setSizes(sizes);
+    return true;
 }
 
 QList<QWidget *> SettingsWindows()

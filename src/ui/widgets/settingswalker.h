@@ -33,14 +33,23 @@
 // the walk; a new item list replaces the old one quietly, and then the index is selected.
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class QObject;
 class QWidget;
 class TIniFile;
 
-// Name of the property a splitter gets when its sizes were restored; a window that sets
-// default sizes when first shown leaves such a splitter alone.
+// Name of the property a splitter gets when its sizes were restored (true); a window that
+// sets default sizes when first shown leaves such a splitter alone.
 inline constexpr char SettingsRestoredProperty[] = "settingsRestored";
+// Name of the property that holds the restored sizes (a QList<int>).
+inline constexpr char SettingsSizesProperty[] = "settingsSizes";
+class QSplitter;
+// Shares the splitter's present length among its panes in the proportions of the restored
+// sizes; false (and nothing changes) when no sizes were restored. A window calls it once it
+// has its size on the screen, so that sizes saved on a larger screen still leave every
+// pane its share instead of squeezing the panes that stretch.
+bool ApplyRestoredSplitterSizes(QSplitter *splitter);
 
 // The section of a component ("FormMain_FrameEditText1_EditMaske"); empty when the
 // component or one of its owners has no name, or when it lies in no window.
@@ -48,6 +57,9 @@ QString SettingsSection(const QObject *component);
 
 // Saves the settings of the window and everything it owns.
 void SaveComponentSettings(QWidget *window, TIniFile &ini);
+// The sections that saving the window writes, in walk order. A section listed twice names
+// two components that would overwrite each other's settings (saving warns about it).
+QStringList SavedSettingsSections(QWidget *window);
 // Loads the settings of the window and everything it owns.
 void LoadComponentSettings(QWidget *window, const TIniFile &ini);
 

@@ -2,6 +2,8 @@
 // action buttons, "Remove from list", "Remove all items from both lists", the selection bar,
 // the searches, the internal error box, the batch job's sort and the option boxes.
 #include "formfixture.h"
+#include "batch/protokoll.h"
+#include "batch/widgets/formassistent2.h"
 
 #include "entries/datensatzlist.h"
 #include "entries/namingsettings.h"
@@ -23,6 +25,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 using Strings = std::vector<std::string>;
 using Rows = std::vector<int>;
@@ -258,14 +261,27 @@ TEST_F(FormFixture, BrokenPairStructureReachesTheUserAsError)
     image->SetPartner(gap);
 }
 
-TEST_F(FormFixture, ExecuteBatchJobSortsTheEntriesChronologically)
+TEST_F(FormFixture, ExecuteBatchJobOpensTheWizardOnSortedEntriesAndAnEmptyLog)
 {
     loadCameras({"10:00:30", "10:00:10"}, {"10:00:20", "10:00:00"});
     ASSERT_TRUE(form->ActionAuftragRun->isEnabled());
-    click("ButtonRun");
+    JobLog().AddLine(QStringLiteral("a line of the last job"));
     std::vector<double> times;
-    for (const TDatensatz *e : DatensatzList().Entries())
-        times.push_back(e->CaptureTime());
+    bool logEmpty = false;
+    bool shown = false;
+    QTimer::singleShot(0, form.get(), [&] {
+        TFormAssistent2 *wizard = form->batchWizard();
+        shown = wizard->isVisible();
+        for (const TDatensatz *e : DatensatzList().Entries())
+            times.push_back(e->CaptureTime());
+        logEmpty = JobLog().Lines().isEmpty();
+        wizard->BitBtnCancel->click();
+    });
+    click("ButtonRun");
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(form->batchWizard()->isVisible());
+    EXPECT_TRUE(logEmpty);
+    EXPECT_FALSE(times.empty());
     EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
 }
 

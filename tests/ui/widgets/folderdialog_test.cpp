@@ -3,6 +3,7 @@
 
 #include "modalhelper.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -40,12 +41,20 @@ TEST(FolderDialog, AMissingFolderIsProposedAndCreatedOnlyAfterTheQuestion)
         EXPECT_EQ(QDir(dlg->directory()).absolutePath(), QDir(tmp.path()).absolutePath());
         if (auto *edit = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
             proposed = edit->text();
+        // The dialog's own button accepts the missing folder, as a user presses it.
+        auto *buttons = dlg->findChild<QDialogButtonBox *>();
+        QAbstractButton *choose = buttons ? buttons->button(QDialogButtonBox::Open) : nullptr;
+        if (!choose || !choose->isEnabled()) {
+            ADD_FAILURE() << "the missing folder cannot be chosen";
+            dlg->reject();
+            return;
+        }
         answerNextBox(QStringLiteral("&No"));
-        dlg->accept();
+        choose->click();
         stayedOpenAfterNo = dlg->isVisible();
         existedAfterNo = QDir(wanted).exists();
         answerNextBox(QStringLiteral("&Yes"));
-        dlg->accept();
+        choose->click();
     });
     const QString chosen =
         ChooseFolder(nullptr, QStringLiteral("Open folder with Left View images"), wanted);

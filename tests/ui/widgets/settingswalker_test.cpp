@@ -236,3 +236,21 @@ TEST(SettingsWalker, MissingOrDamagedValuesLeaveTheControlsAsTheyAre)
         EXPECT_TRUE(t.radioA->isChecked()) << c.text;
     }
 }
+
+TEST(SettingsWalker, RestoredSplitterSizesShareThePresentLengthInTheirProportions)
+{
+    TestWindow t;
+    // Saved on a wide screen; the splitter is a third as long now, and only its first pane
+    // stretches (as the main window's preview does).
+    t.splitter->setStretchFactor(0, 1);
+    t.splitter->setStretchFactor(1, 0);
+    LoadComponentSettings(t.window.get(),
+                          TIniFile::FromBytes("[FormTest_Splitter1]\nSizes=300,900\n"));
+    const int handle = t.splitter->handleWidth();
+    t.splitter->resize(400 + handle, 100);
+    ASSERT_TRUE(ApplyRestoredSplitterSizes(t.splitter));
+    EXPECT_EQ(t.splitter->sizes(), QList<int>({100, 300}));
+
+    TestWindow fresh;
+    EXPECT_FALSE(ApplyRestoredSplitterSizes(fresh.splitter));
+}

@@ -1,0 +1,163 @@
+#pragma once
+// The batch job wizard as a state machine: step codes in, pages and job settings out.
+//
+// The wizard asks one question per page, runs the pre-run checks where they matter, skips
+// every page whose question does not arise and records each step and answer as a code in
+// its history. The history is the only record of the answers: the run's settings and the
+// checks' arguments are read from it by asking whether a code is present. The window and
+// its pages (or duomira-cli) are a TAssistentHost: they show what the controller says and
+// hand the user's choices and button presses back to it.
+#include "batch/assistentcode.h"
+#include "batch/batchjobsettings.h"
+#include "batch/laufwerke.h"
+#include "batch/prerunchecks.h"
+#include "batch/protokoll.h"
+
+#include <QString>
+#include <QVector>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+class TDatensatz;
+
+// The page numbers (the number picks the page to show).
+enum TAssistentPage : int
+{
+    pgSpeicherort = 1,  // destination: remain, move, copy
+    pgChkDirectory = 2, // missing folders
+    pgRenameSource = 3,
+    pg1zuNSource = 4, // files used by several pairs
+    pgRenameDest = 5,
+    pgDrehenScr = 6,
+    pgDrehenDst = 7,
+    pgBestAuftrag = 8, // confirmation
+    pgChkDstSpace = 9, // disk space
+    pgSpmListe = 10,
+    pgChkNamen = 11, // naming conflicts
+    pgRun = 12,
+    pgAuftragSucc = 13,
+    pgAuftragError = 14,
+    AssistentPageCount = 14,
+};
+
+// What the window (or the command line) does for the controller.
+class TAssistentHost
+{
+public:
+    virtual ~TAssistentHost() = default;
+    // Page, texts, buttons or history changed: show the controller's state.
+    virtual void StateChanged() {}
+    // A page was shown (also the same page again after a check ran once more).
+    virtual void PageShown(int /*page*/) {}
+    // The page is about to be shown and must take its fields from the settings
+    // (destination folders on pages 1 and 2, the SPM list path on page 10).
+    virtual void PreparePage(int /*page*/) {}
+    // Runs the job (the run page is showing); returns true when the job failed.
+    virtual bool RunJob(const TBatchJobSettings &settings) = 0;
+    // Cancel was pressed while RunJob runs.
+    virtual void RequestCancel() {}
+    virtual void ShowLog() {}
+    // The wizard ends: ok after "Exit" on a result page, false on Cancel.
+    virtual void CloseWizard(bool /*ok*/) {}
+};
+
+struct TAssistentButtons
+{
+    bool PrevEnabled = false;
+    bool NextEnabled = false;
+    bool CancelEnabled = true;
+    bool RetryVisible = true;
+    QString NextText; // "&Next", "Finish" or "Exit"
+};
+
+class TAssistentController
+{
+public:
+    TAssistentController(TProtokoll &log, TAssistentHost &host,
+                         const TVolumeSource &volumes = SystemVolumes());
+
+    // The job's entries, in the order the run processes them (default: DatensatzList).
+    void SetEntrySource(std::function<std::vector<TDatensatz *>()> entries);
+    // Whether lossless rotation is possible (default: the imaging library is loaded).
+    void SetGflAvailable(std::function<bool()> available);
+
+    // ---- Wizard operations ----
+    // Opening: counts the entries to rotate and goes to step 1.
+    void ShowWizard();
+    void GoToStep(int code, bool back);
+    void ShowPage(int page);
+    void RecordCode(TAssistentCode code);
+    bool HasCode(TAssistentCode code) const;
+    void Next();
+    void Previous();
+    void Retry();
+    // During a run only asks the run to stop; the wizard closes once the run has returned.
+    void Cancel();
+
+    // ---- Page state ----
+    int CurrentPage() const { return m_page; }
+    // The chosen radio button of a page, 1-based; kept from one job to the next.
+    int Choice(int page) const;
+    void SetChoice(int page, int option);
+    QString Title(int page) const;
+    QString Description(int page) const;
+    const TAssistentButtons &Buttons() const { return m_buttons; }
+    bool AutoAdvance() const { return m_autoAdvance; }
+    bool Running() const { return m_running; }
+    bool CancelRequested() const { return m_cancelRequested; }
+    bool JobFailed() const { return m_jobFailed; }
+
+    // ---- History and results ----
+    const QVector<TAssistentCode> &History() const { return m_history; }
+    // The history panel's lines: questions blue and bold after a blank line, answers black.
+    QVector<TProtokollLine> HistoryLines() const;
+    // The run's settings, read from the history.
+    TBatchJobSettings Settings() const;
+
+    const TFolderCheck &FolderCheck() const { return m_folders; }
+    const TNameCheckResult &NameCheck() const { return m_names; }
+    const TLaufwerke &SpaceTable() const { return m_space; }
+    const TLaufwerke &SharedTable() const { return m_shared; }
+    int SharedCount() const { return m_sharedCount; }
+    int RotationCount() const { return m_rotationCount; }
+    // Files among them that are not JPEG files and stay unturned.
+    int UnrotatableCount() const { return m_unrotatableCount; }
+
+private:
+    std::vector<TDatensatz *> entries() const;
+    void showPageWith(int code, int page, std::array<int, 3> options, bool back);
+    void retry(int step);
+    void folderStep(int code, std::array<int, 3> options, int after, bool back);
+    int nextStepOf(int page);
+    void updateButtons();
+    void startRun(bool back);
+    void closingLines(bool success);
+
+    TProtokoll &m_log;
+    TAssistentHost &m_host;
+    const TVolumeSource &m_volumes;
+    std::function<std::vector<TDatensatz *>()> m_entries;
+    std::function<bool()> m_gflAvailable;
+
+    QVector<TAssistentCode> m_history;
+    std::array<std::array<int, 4>, AssistentPageCount + 1> m_nextSteps{};
+    std::array<int, AssistentPageCount + 1> m_choice{};
+    int m_page = 0;
+    TAssistentButtons m_buttons;
+    bool m_autoAdvance = false;
+    bool m_inPrevious = false;
+    bool m_running = false;
+    bool m_cancelRequested = false;
+    bool m_jobFailed = true;
+
+    TFolderCheck m_folders;
+    TNameCheckResult m_names;
+    TLaufwerke m_space;
+    TLaufwerke m_shared;
+    int m_sharedMode = 1;
+    int m_sharedCount = 0;
+    int m_rotationCount = 0;
+    int m_unrotatableCount = 0;
+};

@@ -1,0 +1,29 @@
+#include "batch/spmlistsetting.h"
+
+#include <QDir>
+
+QString DefaultSpmListFile()
+{
+    return QDir::homePath() + QStringLiteral("/Stereos/SPM_List.TXT");
+}
+
+QString &SpmListFile()
+{
+    static QString path = DefaultSpmListFile();
+    return path;
+}
+
+void ResetSpmListFile()
+{
+    SpmListFile() = DefaultSpmListFile();
+}
+
+QString ExpandUserPath(const QString &text)
+{
+    const QString t = text.trimmed();
+    if (t == QLatin1String("~"))
+        return QDir::homePath();
+    if (t.startsWith(QLatin1String("~/")))
+        return QDir::homePath() + t.mid(1);
+    return t;
+}

@@ -1,0 +1,14 @@
+#pragma once
+// The program-wide path of the SPM list file. The wizard's SPM page edits it, the settings
+// file restores it, the run writes the list there. Tests reset it with ResetSpmListFile().
+#include <QString>
+
+// <home>/Stereos/SPM_List.TXT
+QString DefaultSpmListFile();
+QString &SpmListFile();
+void ResetSpmListFile();
+
+// A folder or file path as the user typed it: "~" and a leading "~/" stand for the home
+// folder; surrounding blanks are dropped. Anything else is returned as it is (a relative
+// path stays relative; the name check rejects it).
+QString ExpandUserPath(const QString &text);

@@ -1,0 +1,340 @@
+#include "batch/widgets/frameassistent.h"
+
+#include "batch/assistent.h"
+#include "batch/spmlistsetting.h"
+#include "entries/listoperations.h"
+#include "entries/namingsettings.h"
+#include "ui/widgets/labelformat.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+// ---- TFrameCustomAssistent ----
+
+TFrameCustomAssistent::TFrameCustomAssistent(int page, const char *className,
+                                             std::vector<TRadioSpec> radios, QWidget *parent)
+    : QWidget(parent), m_page(page)
+{
+    // The frame's name as the settings file knows it: the class name without its "T",
+    // numbered as the first frame of its kind ("FrameAssistenSpeicherort1"). The settings
+    // walker saves the radio buttons and fields inside under that name.
+    setObjectName(QLatin1String(className + 1) + QLatin1Char('1'));
+    auto *layout = new QVBoxLayout(this);
+    LabelFormat = new TLabelFormat(this);
+    LabelFormat->setObjectName(QStringLiteral("LabelFormat"));
+    layout->addWidget(LabelFormat);
+    for (const TRadioSpec &r : radios) {
+        auto *radio = new QRadioButton(QLatin1String(r.caption), this);
+        radio->setObjectName(QLatin1String(r.objectName));
+        const int option = int(RadioButtons.size()) + 1;
+        connect(radio, &QRadioButton::toggled, this, [this, option](bool on) {
+            if (!on)
+                return;
+            choiceShown(option);
+            Q_EMIT choiceChanged(m_page, option);
+        });
+        RadioButtons.push_back(radio);
+        layout->addWidget(radio);
+    }
+    m_extra = new QVBoxLayout;
+    layout->addLayout(m_extra);
+    m_descrBox = new QGroupBox(QStringLiteral("Description"), this);
+    auto *descrLayout = new QVBoxLayout(m_descrBox);
+    LabelFormatDescr = new TLabelFormat(m_descrBox);
+    LabelFormatDescr->setObjectName(QStringLiteral("LabelFormatDescr"));
+    descrLayout->addWidget(LabelFormatDescr);
+    descrLayout->addStretch();
+    layout->addWidget(m_descrBox, 1);
+}
+
+void TFrameCustomAssistent::addProtokollButton()
+{
+    ButtonProtokoll = new QPushButton(QStringLiteral("Show Details..."), this);
+    ButtonProtokoll->setObjectName(QStringLiteral("ButtonProtokoll"));
+    ButtonProtokoll->setAutoDefault(false);
+    connect(ButtonProtokoll, &QPushButton::clicked, this, &TFrameCustomAssistent::showLogRequested);
+    auto *row = new QHBoxLayout;
+    row->addWidget(ButtonProtokoll);
+    row->addStretch();
+    m_extra->addLayout(row);
+}
+
+void TFrameCustomAssistent::showState(const TAssistentController &ctrl)
+{
+    LabelFormat->setCaption(ctrl.Title(m_page));
+    LabelFormatDescr->setCaption(ctrl.Description(m_page));
+    const int choice = ctrl.Choice(m_page);
+    for (size_t i = 0; i < RadioButtons.size(); ++i) {
+        const QSignalBlocker block(RadioButtons[i]);
+        RadioButtons[i]->setChecked(int(i) + 1 == choice);
+    }
+    choiceShown(choice);
+}
+
+// ---- TDestPathPanel ----
+
+namespace {
+QString *folderSetting(int kind)
+{
+    TNamingSettings &s = NamingSettings();
+    return kind == 0 ? &s.FolderLeft : kind == 1 ? &s.FolderRight : &s.FolderMono;
+}
+} // namespace
+
+TDestPathPanel::TDestPathPanel(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("PanelDestPath"));
+    static const char *const names[] = {"LabeledEditZielpath_L", "LabeledEditZielpath_R",
+                                        "LabeledEditZielpath_M"};
+    static const char *const labels[] = {"Destination folder for Left images",
+                                         "Destination folder for Right images",
+                                         "Destination folder for monoscopic images"};
+    static const char *const hints[] = {"Open folder with Left View images",
+                                        "Open folder with Right View images",
+                                        "Open folder with single images"};
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    for (int k = 0; k < 3; ++k) {
+        grid->addWidget(new QLabel(QLatin1String(labels[k]), this), k * 2, 0, 1, 2);
+        Fields[k] = new QLineEdit(this);
+        Fields[k]->setObjectName(QLatin1String(names[k]));
+        Buttons[k] = new QPushButton(QStringLiteral("..."), this);
+        Buttons[k]->setToolTip(QLatin1String(hints[k]));
+        Buttons[k]->setFixedWidth(32);
+        Buttons[k]->setAutoDefault(false); // Return in a field must not open the dialog
+        grid->addWidget(Fields[k], k * 2 + 1, 0);
+        grid->addWidget(Buttons[k], k * 2 + 1, 1);
+        connect(Fields[k], &QLineEdit::textEdited, this, [this, k](const QString &t) { store(k, t); });
+        // "~/..." becomes the full path once the field is left.
+        connect(Fields[k], &QLineEdit::editingFinished, this, [this, k] {
+            const QString expanded = ExpandUserPath(Fields[k]->text());
+            if (expanded != Fields[k]->text()) {
+                Fields[k]->setText(expanded);
+                store(k, expanded);
+            }
+        });
+        connect(Buttons[k], &QPushButton::clicked, this, [this, k] {
+            const QString folder = QFileDialog::getExistingDirectory(
+                this, Buttons[k]->toolTip(), ExpandUserPath(Fields[k]->text()));
+            if (!folder.isEmpty()) {
+                Fields[k]->setText(folder);
+                store(k, folder);
+            }
+        });
+    }
+}
+
+void TDestPathPanel::loadSettings()
+{
+    for (int k = 0; k < 3; ++k)
+        Fields[k]->setText(*folderSetting(k));
+}
+
+void TDestPathPanel::store(int kind, const QString &text)
+{
+    *folderSetting(kind) = text;
+    RefreshAllEntries();
+}
+
+// ---- Pages with the folder panel ----
+
+TFrameAssistenFolders::TFrameAssistenFolders(int page, const char *className,
+                                             std::vector<TRadioSpec> radios,
+                                             std::vector<int> panelOptions, QWidget *parent)
+    : TFrameCustomAssistent(page, className, std::move(radios), parent),
+      m_panelOptions(std::move(panelOptions))
+{
+    PanelDestPath = new TDestPathPanel(this);
+    extraLayout()->addWidget(PanelDestPath);
+}
+
+void TFrameAssistenFolders::prepare()
+{
+    PanelDestPath->loadSettings();
+}
+
+void TFrameAssistenFolders::choiceShown(int option)
+{
+    PanelDestPath->setVisible(std::find(m_panelOptions.begin(), m_panelOptions.end(), option) !=
+                              m_panelOptions.end());
+}
+
+// ---- SPM list page ----
+
+TFrameAssistentSPMListe::TFrameAssistentSPMListe(QWidget *parent)
+    : TFrameCustomAssistent(pgSpmListe, "TFrameAssistentSPMListe",
+                            {{"RadioButtonOption1",
+                              "Yes, create StereoPhotoMaker compatible list file"},
+                             {"RadioButtonOption2", "No, don't create SPM list"}},
+                            parent)
+{
+    PanelDestPath = new QWidget(this);
+    PanelDestPath->setObjectName(QStringLiteral("PanelDestPath"));
+    auto *grid = new QGridLayout(PanelDestPath);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addWidget(
+        new QLabel(QStringLiteral("Destination folder and filename of the SPM list"), PanelDestPath),
+        0, 0, 1, 2);
+    LabeledEditSPMFile = new QLineEdit(PanelDestPath);
+    LabeledEditSPMFile->setObjectName(QStringLiteral("LabeledEditSPMFile"));
+    ButtonOpenSPM = new QPushButton(QStringLiteral("..."), PanelDestPath);
+    ButtonOpenSPM->setObjectName(QStringLiteral("ButtonOpenSPM"));
+    ButtonOpenSPM->setToolTip(QStringLiteral("Save as StereoPhotoMaker compatible list file."));
+    ButtonOpenSPM->setFixedWidth(32);
+    ButtonOpenSPM->setAutoDefault(false);
+    grid->addWidget(LabeledEditSPMFile, 1, 0);
+    grid->addWidget(ButtonOpenSPM, 1, 1);
+    extraLayout()->addWidget(PanelDestPath);
+
+    // Any change of the field is the setting at once: typing, the save dialog, and the
+    // settings file restoring the path of the last session.
+    connect(LabeledEditSPMFile, &QLineEdit::textChanged, this,
+            [](const QString &text) { SpmListFile() = text; });
+    connect(LabeledEditSPMFile, &QLineEdit::editingFinished, this, [this] {
+        SpmListFile() = ExpandUserPath(LabeledEditSPMFile->text());
+        LabeledEditSPMFile->setText(SpmListFile());
+    });
+    chooseFile = [this](const QString &start) {
+        QFileDialog dialog(this, ButtonOpenSPM->toolTip(), start);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("TXT"));
+        dialog.setNameFilters({QStringLiteral("Textdatei (*.TXT)"), QStringLiteral("Alles (*)")});
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+                   ? dialog.selectedFiles().constFirst()
+                   : QString();
+    };
+    connect(ButtonOpenSPM, &QPushButton::clicked, this, [this] {
+        const QString file = chooseFile(ExpandUserPath(LabeledEditSPMFile->text()));
+        if (!file.isEmpty()) {
+            LabeledEditSPMFile->setText(file);
+            SpmListFile() = file;
+        }
+    });
+}
+
+void TFrameAssistentSPMListe::prepare()
+{
+    LabeledEditSPMFile->setText(SpmListFile());
+}
+
+void TFrameAssistentSPMListe::choiceShown(int option)
+{
+    PanelDestPath->setVisible(option == 1);
+    LabeledEditSPMFile->setEnabled(option == 1);
+    ButtonOpenSPM->setEnabled(option == 1);
+}
+
+// ---- Run page ----
+
+TFrameAssistentRun::TFrameAssistentRun(QWidget *parent)
+    : TFrameCustomAssistent(pgRun, "TFrameAssistentRun", {}, parent)
+{
+    auto *panel = new QWidget(this);
+    panel->setAutoFillBackground(true);
+    QPalette grey = panel->palette();
+    grey.setColor(QPalette::Window, QColor(128, 128, 128));
+    panel->setPalette(grey);
+    auto *column = new QVBoxLayout(panel);
+    LabelStatus = new TLabelFormat(panel);
+    LabelStatus->setObjectName(QStringLiteral("LabelStatus"));
+    LabelStatus->setColor(8, Qt::white);
+    ProgressBarStatus = new QProgressBar(panel);
+    ProgressBarStatus->setObjectName(QStringLiteral("ProgressBarStatus"));
+    ProgressBarStatus->setTextVisible(false);
+    column->addWidget(LabelStatus);
+    column->addWidget(ProgressBarStatus);
+    extraLayout()->addWidget(panel);
+    addProtokollButton();
+}
+
+void TFrameAssistentRun::BeginPhase(const QString &text, int maximum, int phase)
+{
+    m_pattern = QStringLiteral("<FB><c8>%s<FN><FB><c8>  ") + QString::number(phase) +
+                QStringLiteral("/2 (%d/%d)");
+    ProgressBarStatus->setMaximum(std::max(0, maximum));
+    ProgressBarStatus->setValue(0);
+    ShowStatus(text);
+}
+
+void TFrameAssistentRun::StepProgress(const QString &text)
+{
+    ProgressBarStatus->setValue(std::min(ProgressBarStatus->value() + 1, ProgressBarStatus->maximum()));
+    ShowStatus(text);
+}
+
+void TFrameAssistentRun::ShowStatus(const QString &text)
+{
+    LabelStatus->setCaption(FormatLogText(
+        m_pattern, {text, ProgressBarStatus->value(), ProgressBarStatus->maximum()}));
+    QCoreApplication::processEvents();
+}
+
+// ---- The pages ----
+
+namespace {
+class TFrameWithDetails : public TFrameCustomAssistent
+{
+public:
+    TFrameWithDetails(int page, const char *className, QWidget *parent)
+        : TFrameCustomAssistent(page, className, {}, parent)
+    {
+        addProtokollButton();
+    }
+};
+} // namespace
+
+std::vector<TFrameCustomAssistent *> CreateAssistentPages(QWidget *parent)
+{
+    std::vector<TFrameCustomAssistent *> pages(AssistentPageCount + 1, nullptr);
+    pages[pgSpeicherort] = new TFrameAssistenFolders(
+        pgSpeicherort, "TFrameAssistenSpeicherort",
+        {{"RadioButtonNone", "Remain at their current location"},
+         {"RadioButtonMove", "Move to destination folder"},
+         {"RadioButtonCopy", "Copy to destination folder"}},
+        {2, 3}, parent);
+    pages[pgChkDirectory] = new TFrameAssistenFolders(
+        pgChkDirectory, "TFrameAssistentChkDirectory",
+        {{"RadioButtonNewDirNo", "No, don't create folders"},
+         {"RadioButtonNewDirYes", "Yes, create required folders"}},
+        {1}, parent);
+    pages[pgRenameSource] = new TFrameCustomAssistent(
+        pgRenameSource, "TFrameAssistenRenameSource",
+        {{"RadioButtonRenSrcNo", "No"}, {"RadioButtonRenSrcYes", "Yes"}}, parent);
+    pages[pg1zuNSource] = new TFrameCustomAssistent(
+        pg1zuNSource, "TFrameAssisten1zuNSource",
+        {{"RadioButton1zuNCopyYes", "Yes"}, {"RadioButton1zuNCopyNo", "No"}}, parent);
+    pages[pgRenameDest] = new TFrameCustomAssistent(
+        pgRenameDest, "TFrameAssistenRenameDest",
+        {{"RadioButtonRenDestNo", "No"}, {"RadioButtonRenDestYes", "Yes"}}, parent);
+    pages[pgDrehenScr] = new TFrameCustomAssistent(
+        pgDrehenScr, "TFrameAssistenDrehenScr",
+        {{"RadioButtonDrehNo", "No, don't rotate in source folder"},
+         {"RadioButtonDrehSrcYes", "Yes, rotate in source folder"}},
+        parent);
+    pages[pgDrehenDst] = new TFrameCustomAssistent(
+        pgDrehenDst, "TFrameAssistenDrehenDst",
+        {{"RadioButtonDrehNo", "No, don't rotate in destination folder"},
+         {"RadioButtonDrehDstYes", "Yes, perform rotation in destination folder"}},
+        parent);
+    pages[pgBestAuftrag] =
+        new TFrameCustomAssistent(pgBestAuftrag, "TFrameAssistentBestAuftrag", {}, parent);
+    pages[pgChkDstSpace] =
+        new TFrameCustomAssistent(pgChkDstSpace, "TFrameAssistentChkDstSpace", {}, parent);
+    pages[pgSpmListe] = new TFrameAssistentSPMListe(parent);
+    pages[pgChkNamen] = new TFrameWithDetails(pgChkNamen, "TFrameAssistentChkNamen", parent);
+    pages[pgRun] = new TFrameAssistentRun(parent);
+    pages[pgAuftragSucc] =
+        new TFrameWithDetails(pgAuftragSucc, "TFrameAssistentAuftragSucc", parent);
+    pages[pgAuftragError] =
+        new TFrameWithDetails(pgAuftragError, "TFrameAssistentAuftragError", parent);
+    return pages;
+}

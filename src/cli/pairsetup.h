@@ -1,0 +1,75 @@
+#pragma once
+// What "pair" and "run" share: the pairing options, and the two lists loaded as dropping the
+// files would load them, read, ordered and paired, with the new names of a rename mask.
+#include "entries/datensatz.h"
+#include "entries/listrows.h"
+#include "mainwindow/idleprocessor.h"
+#include "mainwindow/loading.h"
+#include "mainwindow/mainstate.h"
+#include "mainwindow/ordering.h"
+#include "mainwindow/pairing.h"
+
+#include <QJsonObject>
+#include <QStringList>
+
+#include <optional>
+
+struct PairOptions
+{
+    int mode = 1;
+    std::optional<std::pair<QString, QString>> offsetPair;
+    std::optional<int> start;
+    std::optional<QString> mask;
+    int rotationLeft = 0; // "Default settings" presets, item index 0..3 (0°, 90°, 180°, 270°)
+    int rotationRight = 0;
+    QStringList left, right;
+};
+
+// The pairing options and usage line of `duomira-cli pair`.
+extern const char kPairOptionsUsage[];
+
+// Parses the arguments; returns an error text or an empty string.
+QString ParsePairArguments(const QStringList &arguments, PairOptions &o);
+
+// The main window's loading, without a window: nothing to show, events go through.
+class HeadlessLoadingView : public TLoadingView
+{
+public:
+    void SetStatusText(const QString &) override {}
+    void SetProgressMaximum(int) override {}
+    void SetProgressPosition(int) override {}
+    void SetProgressToMaximum() override {}
+    void LetEventsThrough() override;
+    void SetSortActionEnabled(bool) override {}
+    void SetSortingActionsEnabled(bool) override {}
+    void SetSortingRadioButtonsEnabled(bool) override {}
+    void SetBatchJobEnabled(bool) override {}
+    void SetOpenActionsEnabled(bool) override {}
+    void SetListsVisible(bool) override {}
+    void MarkPreviewsDirty() override {}
+    void IdlePreviews() override {}
+    // Each file left out is a line on standard error, and the run fails.
+    void ReportLoadingProblem(const QString &message, const QStringList &files) override;
+    void ReportOutOfMemory(const QString &message) override;
+
+    bool failed = false;      // files were left out
+    bool outOfMemory = false; // the loading stopped for lack of memory
+};
+
+struct PairedLists
+{
+    PairedLists();
+    ListRowModel left{dsLeft};
+    ListRowModel right{dsRight};
+    TMainWindowState state;
+    TOrderingPass pass{left, right, &state};
+    TPairEditing editing{pass, state};
+    HeadlessLoadingView view;
+    TIdleProcessor loading{left, right, view};
+};
+
+// Loads, reads, orders and pairs the files of o into lists (folders expand to the pictures
+// they hold), then applies the mask. Fills result with "mode", "outcome" and
+// "offsetPairUsed". Returns 0, or the exit status after printing why to standard error with
+// the command's name.
+int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const char *command);

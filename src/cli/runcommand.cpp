@@ -1,0 +1,320 @@
+// duomira-cli run: the batch job wizard without a window. The pictures are loaded and paired
+// as `pair` does; the job's decisions come as options and become the wizard's answers; the
+// wizard's controller then walks its pages exactly as a user pressing Next would, running
+// the same checks. A check that finds a problem prints its findings and ends the command
+// before anything is touched (exit status 3); otherwise the job runs with a progress line on
+// standard error and the job log is printed. With --dry-run the run goes through a file
+// layer that only records what it would do, and the plan is printed instead.
+#include "batch/assistent.h"
+#include "batch/fileops.h"
+#include "batch/protokoll.h"
+#include "batch/rtfwriter.h"
+#include "batch/runengine.h"
+#include "batch/runprogress.h"
+#include "batch/spmlistsetting.h"
+#include "cli/commands.h"
+#include "cli/pairsetup.h"
+#include "entries/datensatzlist.h"
+#include "entries/listoperations.h"
+#include "entries/namingsettings.h"
+#include "imaging/libgfl.h"
+#include "mainwindow/idleprocessor.h"
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cstdio>
+#include <unistd.h>
+#include <memory>
+
+namespace {
+
+const char kRunUsage[] =
+    "[--copy|--move] [--rename-source] [--rename-destination] [--rotate-source] "
+    "[--rotate-destination] [--complete-partners] [--spm-list FILE] [--dest-left DIR] "
+    "[--dest-right DIR] [--dest-mono DIR] [--create-folders] [--suffix-left S] "
+    "[--suffix-right S] [--suffix-mono S] [--log FILE] [--dry-run] PAIR-OPTIONS";
+
+int fail(int status, const QString &message)
+{
+    std::fprintf(stderr, "duomira-cli run: %s\n", qPrintable(message));
+    if (status == 2)
+        std::fprintf(stderr, "Usage: duomira-cli run %s\n  PAIR-OPTIONS: %s\n", kRunUsage,
+                     kPairOptionsUsage);
+    return status;
+}
+
+struct JobOptions
+{
+    bool copy = false, move = false;
+    bool renameSource = false, renameDestination = false;
+    bool rotateSource = false, rotateDestination = false;
+    bool completePartners = false, createFolders = false, dryRun = false;
+    std::optional<QString> spmList, logFile;
+    std::optional<QString> dest[3], suffix[3];
+};
+
+QString absolute(const QString &path)
+{
+    return QDir::cleanPath(QDir::current().absoluteFilePath(ExpandUserPath(path)));
+}
+
+// Takes the job's options out of arguments; the rest are the pairing options.
+QString parseJob(const QStringList &arguments, JobOptions &o, QStringList &rest)
+{
+    const struct
+    {
+        const char *name;
+        bool JobOptions::*flag;
+    } flags[] = {{"--copy", &JobOptions::copy},
+                 {"--move", &JobOptions::move},
+                 {"--rename-source", &JobOptions::renameSource},
+                 {"--rename-destination", &JobOptions::renameDestination},
+                 {"--rotate-source", &JobOptions::rotateSource},
+                 {"--rotate-destination", &JobOptions::rotateDestination},
+                 {"--complete-partners", &JobOptions::completePartners},
+                 {"--create-folders", &JobOptions::createFolders},
+                 {"--dry-run", &JobOptions::dryRun}};
+    const struct
+    {
+        const char *name;
+        std::optional<QString> *value;
+    } values[] = {{"--spm-list", &o.spmList},    {"--log", &o.logFile},
+                  {"--dest-left", &o.dest[0]},   {"--dest-right", &o.dest[1]},
+                  {"--dest-mono", &o.dest[2]},   {"--suffix-left", &o.suffix[0]},
+                  {"--suffix-right", &o.suffix[1]}, {"--suffix-mono", &o.suffix[2]}};
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &a = arguments[i];
+        bool taken = false;
+        for (const auto &f : flags) {
+            if (a == QLatin1String(f.name)) {
+                o.*f.flag = true;
+                taken = true;
+            }
+        }
+        for (const auto &v : values) {
+            if (a != QLatin1String(v.name))
+                continue;
+            if (i + 1 >= arguments.size())
+                return QStringLiteral("%1 needs a value").arg(a);
+            *v.value = arguments[++i];
+            taken = true;
+        }
+        if (!taken)
+            rest.append(a);
+    }
+    // What the wizard never offers.
+    if (o.copy && o.move)
+        return QStringLiteral("--copy and --move exclude each other");
+    if (o.move && (o.renameSource || o.rotateSource))
+        return QStringLiteral("a move job neither renames nor rotates in the source folder");
+    if (o.completePartners && !o.renameSource)
+        return QStringLiteral("--complete-partners needs --rename-source");
+    const bool destinationOptions = o.renameDestination || o.rotateDestination ||
+                                    o.createFolders || o.dest[0] || o.dest[1] || o.dest[2];
+    if (destinationOptions && !o.copy && !o.move)
+        return QStringLiteral("destination options need --copy or --move");
+    return {};
+}
+
+// The progress line on standard error: the run page's status line without its markup.
+class CliProgress : public TRunProgress
+{
+public:
+    void BeginPhase(const QString &text, int maximum, int phase) override
+    {
+        m_state.Begin(maximum, phase);
+        ShowStatus(text);
+    }
+    void StepProgress(const QString &text) override
+    {
+        m_state.Step();
+        ShowStatus(text);
+    }
+    // On a terminal the line is rewritten in place; into a file or pipe goes one line per
+    // change of the status text, without the position.
+    void ShowStatus(const QString &text) override
+    {
+        static const QRegularExpression markup(QStringLiteral("<[^>]*>"));
+        if (m_tty) {
+            QString plain = m_state.StatusText(text);
+            plain.remove(markup);
+            std::fprintf(stderr, "\r%s\x1b[K", qPrintable(plain));
+            m_shown = true;
+        } else if (text != m_last) {
+            std::fprintf(stderr, "%s\n", qPrintable(text));
+            m_last = text;
+        }
+    }
+    void finish()
+    {
+        if (m_shown)
+            std::fputc('\n', stderr);
+    }
+
+private:
+    TRunStatusState m_state;
+    const bool m_tty = ::isatty(STDERR_FILENO) != 0;
+    bool m_shown = false;
+    QString m_last;
+};
+
+class CliHost : public TAssistentHost
+{
+public:
+    CliHost(TProtokoll &log, bool dryRun) : m_log(log), m_dryRun(dryRun) {}
+
+    bool RunJob(const TBatchJobSettings &settings) override
+    {
+        TBatchRun run(m_log, m_progress);
+        run.SetSpmListFile(SpmListFile());
+        if (m_dryRun) {
+            m_plan = std::make_unique<TPlanFileOps>();
+            run.SetFileOps(m_plan.get());
+        }
+        run.RunBatchJob(settings);
+        m_progress.finish();
+        journal = run.JournalPath();
+        return run.JobFailed();
+    }
+
+    const TPlanFileOps *plan() const { return m_plan.get(); }
+    QString journal;
+
+private:
+    TProtokoll &m_log;
+    bool m_dryRun;
+    CliProgress m_progress;
+    std::unique_ptr<TPlanFileOps> m_plan;
+};
+
+bool writeOut(const QByteArray &bytes)
+{
+    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) &&
+           std::fflush(stdout) == 0;
+}
+
+// What a check page found, as plain lines: the log lines the checks wrote, and for the
+// folder page (which writes none) the missing folders.
+QString findings(const TAssistentController &ctrl, const TProtokoll &log)
+{
+    QString out = log.PlainText();
+    const TNamingSettings &s = NamingSettings();
+    switch (ctrl.CurrentPage()) {
+    case pgChkDirectory: {
+        const QString *folders[] = {&s.FolderLeft, &s.FolderRight, &s.FolderMono};
+        for (int k = 0; k < 3; ++k) {
+            if (ctrl.FolderCheck().MissingFolders & (1 << k))
+                out += QStringLiteral("Missing destination folder: %1\n").arg(*folders[k]);
+        }
+        out += QStringLiteral("Create them, or pass --create-folders.\n");
+        break;
+    }
+    case pg1zuNSource: {
+        TProtokoll table;
+        ctrl.SharedTable().Report(QStringLiteral("    %s\t\t%s\t%s\t\t\t%s"), &table);
+        out += QStringLiteral("Not enough space to complete the shared pictures in the source "
+                              "folder:\n Drive\t\tadditional\t\tremaining\n") +
+               table.PlainText();
+        break;
+    }
+    default:
+        break;
+    }
+    return out;
+}
+
+} // namespace
+
+int runRunCommand(const QStringList &arguments)
+{
+    JobOptions job;
+    QStringList pairArguments;
+    QString error = parseJob(arguments, job, pairArguments);
+    PairOptions pair;
+    if (error.isEmpty())
+        error = ParsePairArguments(pairArguments, pair);
+    if (!error.isEmpty())
+        return fail(2, error);
+
+    // duomira-cli's main started the imaging library for every command.
+    const bool gfl = GflAvailable();
+    if ((job.rotateSource || job.rotateDestination) && !gfl)
+        return fail(3, QStringLiteral("lossless rotation needs the imaging modules, which are "
+                                      "not available; nothing was touched"));
+
+    // The settings of a first start, then the options; nothing is read from a settings file.
+    ResetNamingSettings();
+    TNamingSettings &naming = NamingSettings();
+    QString *folders[] = {&naming.FolderLeft, &naming.FolderRight, &naming.FolderMono};
+    QString *suffixes[] = {&naming.SuffixLeft, &naming.SuffixRight, &naming.SuffixMono};
+    for (int k = 0; k < 3; ++k) {
+        if (job.dest[k])
+            *folders[k] = absolute(*job.dest[k]);
+        if (job.suffix[k])
+            *suffixes[k] = *job.suffix[k];
+    }
+    naming.CreateMissingFolders = job.createFolders;
+    if (pair.start)
+        naming.StartNumber = *pair.start;
+    SpmListFile() = job.spmList ? absolute(*job.spmList) : QString();
+
+    int status = 0;
+    {
+        PairedLists lists;
+        QJsonObject outcome;
+        if (const int failed = LoadAndPair(pair, lists, outcome, "run"))
+            return failed;
+        TIdleProcessor::PrepareBatchJob();
+        RefreshAllEntries();
+
+        TProtokoll log;
+        CliHost host(log, job.dryRun);
+        TAssistentController ctrl(log, host);
+        ctrl.SetGflAvailable([gfl] { return gfl; });
+        ctrl.SetChoice(pgSpeicherort, job.move ? 2 : job.copy ? 3 : 1);
+        ctrl.SetChoice(pgRenameSource, job.renameSource ? 2 : 1);
+        ctrl.SetChoice(pg1zuNSource, job.completePartners ? 1 : 2);
+        ctrl.SetChoice(pgRenameDest, job.renameDestination ? 2 : 1);
+        ctrl.SetChoice(pgDrehenScr, job.rotateSource ? 2 : 1);
+        ctrl.SetChoice(pgDrehenDst, job.rotateDestination ? 2 : 1);
+        ctrl.SetChoice(pgSpmListe, job.spmList ? 1 : 2);
+        ctrl.SetChoice(pgChkDirectory, 1);
+
+        ctrl.ShowWizard();
+        for (int guard = 0; guard < 64 && ctrl.CurrentPage() != pgBestAuftrag; ++guard) {
+            const int page = ctrl.CurrentPage();
+            if (page == pgChkDirectory || page == pgChkDstSpace || page == pgChkNamen ||
+                !ctrl.Buttons().NextEnabled) {
+                writeOut(findings(ctrl, log).toUtf8());
+                return fail(3, QStringLiteral("the checks found a problem; nothing was touched"));
+            }
+            ctrl.Next();
+        }
+        if (ctrl.CurrentPage() != pgBestAuftrag)
+            return fail(1, QStringLiteral("the wizard did not reach its confirmation"));
+        ctrl.Next(); // Finish: the job runs
+        const bool complete = ctrl.CurrentPage() == pgAuftragSucc;
+
+        QByteArray output;
+        if (job.dryRun && host.plan()) {
+            for (const QString &line : host.plan()->PlanText())
+                output += (line + u'\n').toUtf8();
+        } else {
+            output = log.PlainText().toUtf8();
+        }
+        if (!writeOut(output))
+            return fail(1, QStringLiteral("the output could not be written"));
+        if (job.logFile) {
+            QSaveFile file(absolute(*job.logFile));
+            if (!file.open(QIODevice::WriteOnly) || file.write(ProtokollToRtf(log.Lines())) < 0 ||
+                !file.commit())
+                return fail(1, QStringLiteral("%1: the log could not be written").arg(*job.logFile));
+        }
+        if (!complete)
+            status = 1;
+    }
+    return status;
+}

@@ -1,0 +1,272 @@
+// The pre-run checks on real files: names the job would produce twice, overwrite or could
+// not create, the drive table, and the volume a target lands on.
+#include "wizardfixture.h"
+
+#include "batch/prerunchecks.h"
+#include "batch/spmlistsetting.h"
+#include "entries/listoperations.h"
+#include "entries/namingsettings.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <functional>
+
+namespace {
+
+using Check = WizardFixture;
+
+TNameCheckOptions copyRenamed()
+{
+    TNameCheckOptions o;
+    o.CopyToDestination = true;
+    o.RenameDestination = true;
+    return o;
+}
+
+TNameCheckOptions renameOnly()
+{
+    TNameCheckOptions o;
+    o.RenameSource = true;
+    return o;
+}
+
+void writeFile(const QString &path)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a photo");
+}
+
+struct NameCase
+{
+    const char *name;
+    std::function<TNameCheckOptions(WizardFixture &)> setup;
+    int duplicates, overwrites, unusable;
+    const char *logLine;     // a line of the log that must be there
+    const char *description; // part of the page description ("" for any)
+};
+
+} // namespace
+
+TEST_F(Check, NameConflictsAreFoundAsTheRunWouldMeetThem)
+{
+    const NameCase cases[] = {
+        {"NamesDifferingOnlyInCaseAreOneName",
+         [](WizardFixture &f) {
+             f.addPair("a1_L.jpg", "a1_R.jpg", "A");
+             f.addPair("b1_L.jpg", "b1_R.jpg", "a");
+             return copyRenamed();
+         },
+         2, 0, 0, " N° 2 (Left) An N° 1 (Left)  ", "Suffix"},
+        {"OneFolderAndOneSuffixForBothSidesMakesEveryPairADuplicate",
+         [](WizardFixture &) {
+             TNamingSettings &s = NamingSettings();
+             s.FolderRight = s.FolderLeft;
+             s.SuffixRight = s.SuffixLeft;
+             return copyRenamed();
+         },
+         1, 0, 0, "1 duplicte filenames diagnosed", ""},
+        {"RenamingToTheCurrentNameOverwritesNothing",
+         [](WizardFixture &f) {
+             f.addPair("X_L.jpg", "X_R.jpg", "X");
+             return renameOnly();
+         },
+         0, 0, 0, "No files will be overwritten.", ""},
+        {"ANewNameThatIsAnotherImagesFileIsNamedAsSuch",
+         [](WizardFixture &f) {
+             for (TDatensatz *e : f.entries())
+                 e->SetNewName("P2");
+             f.addPair("P2_L.jpg", "P2_R.jpg", "P3");
+             return renameOnly();
+         },
+         0, 2, 0, "of this job", "does not reuse current names"},
+        {"AForeignFileInTheDestinationIsAnOverwrite",
+         [](WizardFixture &f) {
+             writeFile(f.root() + "/dest_L/P1_L.jpg");
+             return copyRenamed();
+         },
+         0, 1, 0, "File gets overwritten by image. 0 (Left):  ", "Remove files"},
+        {"ASlashInASuffixIsRejected",
+         [](WizardFixture &) {
+             NamingSettings().SuffixLeft = "/../x";
+             return copyRenamed();
+         },
+         0, 0, 1, "the name contains \"/\"", "255 bytes"},
+        {"AnEmptyNameIsRejected",
+         [](WizardFixture &f) {
+             NamingSettings().SuffixMono.clear();
+             f.addMono("m.jpg", "");
+             return copyRenamed();
+         },
+         0, 0, 1, "the name is empty", ""},
+        {"ARelativeDestinationIsRejected",
+         [](WizardFixture &) {
+             NamingSettings().FolderRight = "Test_R";
+             return copyRenamed();
+         },
+         0, 0, 1, "the folder is not a full path", ""},
+        {"ANameOverTheFileSystemLimitIsRejected",
+         [](WizardFixture &f) {
+             f.addMono("m.jpg", QString(252, u'n'));
+             return copyRenamed();
+         },
+         0, 0, 1, "longer than 255 bytes", ""},
+        {"TheSpmListMayNotBeAJobTarget",
+         [](WizardFixture &f) {
+             SpmListFile() = f.root() + "/dest_R/p1_r.JPG";
+             TNameCheckOptions o = copyRenamed();
+             o.WriteSpmList = true;
+             o.SpmListFile = SpmListFile();
+             return o;
+         },
+         0, 0, 1, "SPM list file cannot be written", ""},
+        {"TheSpmListMayNotBeAJobSource",
+         [](WizardFixture &f) {
+             TNameCheckOptions o = copyRenamed();
+             o.WriteSpmList = true;
+             o.SpmListFile = f.root() + "/src/P1_R.jpg";
+             return o;
+         },
+         0, 0, 1, "it is image N° 0 (Right) of this job", ""},
+        {"TheSpmListMayNotGoBelowAnUnpluggedDisk",
+         [](WizardFixture &f) {
+             TNameCheckOptions o = renameOnly();
+             o.WriteSpmList = true;
+             o.SpmListFile = "/media/duomira-unplugged-disk/SPM_List.TXT";
+             o.Volumes = &f.volumes;
+             return o;
+         },
+         0, 0, 1, "storage device that is not available", ""},
+        {"AMissingSpmListFolderIsMadeByTheRun",
+         [](WizardFixture &f) {
+             TNameCheckOptions o = renameOnly();
+             o.WriteSpmList = true;
+             o.SpmListFile = f.root() + "/no such folder/SPM_List.TXT";
+             o.Volumes = &f.volumes;
+             return o;
+         },
+         0, 0, 0, "", ""},
+    };
+    for (const NameCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            left.Clear();
+            right.Clear();
+            log.Clear();
+            ResetNamingSettings();
+            setDestinations(true);
+            for (const QString &d : {QStringLiteral("/src"), QStringLiteral("/dest_L")}) {
+                QDir(root() + d).removeRecursively();
+                QDir().mkpath(root() + d);
+            }
+        }
+        addPair("P1_L.jpg", "P1_R.jpg", "P1");
+        const TNameCheckOptions o = c.setup(*this);
+        RefreshAllEntries();
+        const TNameCheckResult r = CheckNames(entries(), o, log);
+        EXPECT_EQ(r.Duplicates, c.duplicates);
+        EXPECT_EQ(r.Overwrites, c.overwrites);
+        EXPECT_EQ(r.Unusable, c.unusable);
+        EXPECT_TRUE(logText().contains(QString::fromUtf8(c.logLine))) << qPrintable(logText());
+        EXPECT_TRUE(r.Description.contains(QLatin1String(c.description)));
+        if (r.Overwrites > 0 && r.JobFileOverwritten) {
+            // Never advise deleting a file that is one of the user's own photos.
+            EXPECT_FALSE(r.Description.contains(QLatin1String("Remove files")));
+        }
+    }
+}
+
+TEST_F(Check, DriveTableRowsFollowTheSpaceLeft)
+{
+    auto [l, r] = addPair("P1_L.jpg", "P1_R.jpg", "P1");
+    const qint64 bytes = l->Metadata().FileSize + r->Metadata().FileSize;
+    ASSERT_GT(l->Metadata().FileSize, 0);
+    TLaufwerke table(volumes);
+
+    // A move within one volume frees what it fills.
+    CheckSpace(entries(), false, true, table, log);
+    EXPECT_FALSE(table.Insufficient());
+    ASSERT_EQ(table.Rows().size(), 1u);
+    EXPECT_EQ(table.Rows()[0].Name, root());
+    EXPECT_TRUE(SpaceCheckTitle(table).contains("-0 Byte"));
+
+    // Copies that fill the volume to the last byte do not fit.
+    volumes.free[root()] = bytes;
+    CheckSpace(entries(), false, false, table, log);
+    EXPECT_TRUE(table.Insufficient());
+    EXPECT_TRUE(SpaceCheckTitle(table).contains("<c7>Out of memory!"));
+    EXPECT_EQ(log.Lines().at(log.Lines().size() - 2).Color, logcolor::Fuchsia);
+
+    // A destination on a disk that is not plugged in.
+    volumes.free.clear();
+    NamingSettings().FolderRight = "/media/duomira-unplugged/Test_R";
+    RefreshAllEntries();
+    CheckSpace(entries(), false, false, table, log);
+    EXPECT_TRUE(table.Insufficient());
+    EXPECT_TRUE(SpaceCheckTitle(table).contains("<c3>"));
+    EXPECT_TRUE(logText().contains("/media/duomira-unplugged\t\t+"));
+    EXPECT_TRUE(logText().contains("Storage device is not available"));
+}
+
+TEST_F(Check, FilesOfSeveralPairsNeedOneCopyPerFurtherPair)
+{
+    auto [l, r] = addPair("P1_L.jpg", "P1_R.jpg", "P1");
+    TDatensatz *second = AppendEntry(left, 1, l->SourcePath(), dsLeft, false, 0, false, true);
+    TDatensatz *partner = AppendEntry(right, 1, photo("P2_R.jpg"), dsRight, false, 0, false, true);
+    LinkBothWays(second, partner);
+    second->SetAttribute(daStereoPair);
+    partner->SetAttribute(daStereoPair);
+    TLaufwerke table(volumes);
+    EXPECT_EQ(ComputeSharedFiles(entries(), 1, table), 1);
+    ASSERT_EQ(table.Rows().size(), 1u);
+    EXPECT_EQ(table.Rows()[0].Required, l->Metadata().FileSize);
+    (void)r;
+}
+
+TEST_F(Check, TargetsLandOnTheVolumeOfTheirNearestFolder)
+{
+    volumes.fstab = {root() + "/card"};
+    QDir().mkpath(root() + "/card");
+    struct
+    {
+        QString path;
+        QString name;
+        bool available;
+    } cases[] = {
+        {root() + "/src/new/deeper/x.jpg", root(), true},
+        {"/media/duomira-unplugged/DCIM/x.jpg", "/media/duomira-unplugged", false},
+        {"/mnt/duomira-unplugged/x.jpg", "/mnt/duomira-unplugged", false},
+        // An empty mount point of the file system table, existing or below.
+        {root() + "/card", root() + "/card", false},
+        {root() + "/card/new/x.jpg", root() + "/card", false},
+        {"relative/x.jpg", "relative/x.jpg", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(qPrintable(c.path));
+        const TVolumeOfPath v = VolumeOfPath(c.path, volumes);
+        EXPECT_EQ(v.Name, c.name);
+        EXPECT_EQ(v.Available, c.available);
+    }
+    // Once the card is mounted, its folders are available.
+    volumes.mounts.append(root() + "/card");
+    EXPECT_TRUE(VolumeOfPath(root() + "/card/new/x.jpg", volumes).Available);
+}
+
+TEST_F(Check, MissingFoldersAreThoseTheJobsKindsNeed)
+{
+    addMono("m.jpg", "M1");
+    setDestinations(false);
+    TFolderCheck check;
+    check.Run(entries(), NamingSettings());
+    EXPECT_EQ(check.MissingFolders, 4);
+    addPair("P1_L.jpg", "P1_R.jpg", "P1");
+    check.Run(entries(), NamingSettings());
+    EXPECT_EQ(check.MissingFolders, 7);
+    EXPECT_TRUE(check.Title().contains("for right view images: <T10><c3>" + root() + "/dest_R"));
+    // Excluded images need no folder.
+    for (TDatensatz *e : entries())
+        e->SetBatch(false);
+    check.Run(entries(), NamingSettings());
+    EXPECT_EQ(check.MissingFolders, 0);
+}

@@ -1,0 +1,120 @@
+// duomira-cli run end to end: a separate process on real JPEG files in a temporary folder.
+// Each row is one kind of job; after it, the folder holds exactly the files the job should
+// leave, and the exit status says what happened.
+#include "clijpeg.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+struct RunCase
+{
+    const char *name;
+    QStringList options;   // besides --left L --right R
+    int exitCode;
+    QStringList files;     // every file below the folder afterwards (sources included)
+    QStringList outLines;  // lines standard output must contain
+};
+
+// Every file below root, relative to it, sorted.
+QStringList filesBelow(const QString &root)
+{
+    QStringList out;
+    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << QDir(root).relativeFilePath(it.next());
+    out.sort();
+    return out;
+}
+
+} // namespace
+
+TEST(CliRun, JobsOnRealFiles)
+{
+    const QStringList sources{"L/L0.jpg", "L/L1.jpg", "L/L2.jpg",
+                              "R/R0.jpg", "R/R1.jpg", "R/R2.jpg"};
+    const QStringList renamed{"L/P001_L.jpg", "L/P002_L.jpg", "L/P003_L.jpg",
+                              "R/P001_R.jpg", "R/P002_R.jpg", "R/P003_R.jpg"};
+    QStringList copies;
+    for (const QString &f : renamed)
+        copies << QStringLiteral("dest/") + f;
+    const QStringList dest{"--dest-left", "dest/L", "--dest-right", "dest/R", "--dest-mono",
+                           "dest/M"};
+    const RunCase cases[] = {
+        {"copy, renamed in the destination, with an SPM list in a new folder",
+         dest + QStringList{"--copy", "--rename-destination", "--create-folders", "--spm-list",
+                            "lists/pairs.txt", "--log", "job.rtf"},
+         0, QStringList{"job.rtf", "lists/pairs.txt"} + sources + copies,
+         {"Batch Job was successful", "SPM list written to "}},
+        {"move",
+         dest + QStringList{"--move", "--rename-destination", "--create-folders"}, 0, copies,
+         {"Batch Job was successful"}},
+        {"rename only", {"--rename-source"}, 0, renamed, {"Batch Job was successful"}},
+        {"a dry run touches nothing and prints the plan",
+         dest + QStringList{"--copy", "--rename-destination", "--create-folders", "--dry-run"}, 0,
+         sources, {"mkdir @/dest/L", "copy @/L/L0.jpg -> @/dest/L/P001_L.jpg"}},
+        {"a failed check touches nothing", dest + QStringList{"--copy"}, 3, sources,
+         {"Missing destination folder: @/dest/L"}},
+        {"a name clash is a failed check",
+         {"--copy", "--rename-destination", "--create-folders", "--dest-left", "dest",
+          "--dest-right", "dest", "--suffix-right", "_l"},
+         3, sources, {"Same filename with image"}},
+        {"a list that cannot be written makes the job incomplete",
+         {"--rename-source", "--spm-list", "listdir"}, 1, renamed, {"Batch Job incomplete"}},
+        {"a combination the wizard never offers", {"--move", "--rename-source"}, 2, sources, {}},
+    };
+    for (const RunCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString root = dir.path();
+        QDir(root).mkpath(QStringLiteral("L"));
+        QDir(root).mkpath(QStringLiteral("R"));
+        QDir(root).mkpath(QStringLiteral("listdir"));
+        // Both cameras at the same times, irregular enough to be paired.
+        const int seconds[] = {5, 16, 38};
+        for (int i = 0; i < 3; ++i) {
+            for (const char *side : {"L", "R"}) {
+                QFile f(QStringLiteral("%1/%2/%2%3.jpg").arg(root, QLatin1String(side)).arg(i));
+                ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+                f.write(jpegTakenAt(QByteArray("2024:05:01 10:00:") +
+                                    QByteArray::number(seconds[i]).rightJustified(2, '0')));
+            }
+        }
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("/.xdg-data"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/.xdg-config"));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(root);
+        p.start(QStringLiteral(DUOMIRA_CLI_PATH),
+                QStringList{"run", "--mask", "P###"} + c.options +
+                    QStringList{"--left", "L", "--right", "R"});
+        ASSERT_TRUE(p.waitForFinished(60000));
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        EXPECT_EQ(p.exitCode(), c.exitCode) << qPrintable(out) << qPrintable(err);
+        QStringList expected = c.files;
+        expected.sort();
+        QStringList found = filesBelow(root);
+        found.removeIf([](const QString &f) { return f.startsWith(u'.'); });
+        EXPECT_EQ(found, expected) << qPrintable(out);
+        for (QString line : c.outLines) {
+            line.replace(u'@', root);
+            EXPECT_TRUE(out.contains(line)) << qPrintable(line) << "\n" << qPrintable(out);
+        }
+    }
+}
