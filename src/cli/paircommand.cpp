@@ -2,7 +2,10 @@
 // reads their metadata, orders the lists (mode 0) and runs the requested ordering pass. When
 // the assignment finds no run it continues like a user at the pair prompt: with
 // --offset-pair the user selects those two pictures and presses "Next", without it the user
-// closes the prompt. Prints the outcome and both lists, row by row, as JSON.
+// closes the prompt. Prints the outcome and both lists, row by row, as JSON. With
+// --method alignment the assigning pass pairs by the rhythm alignment: every paired entry
+// then carries its pair's confidence and its clock correction, and the output names the
+// clock changes found.
 #include "cli/commands.h"
 #include "cli/pairsetup.h"
 #include "entries/datensatz.h"
@@ -22,6 +25,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
 #include <cstdio>
 #include <optional>
 
@@ -55,6 +59,12 @@ QJsonObject entryObject(const TDatensatz *e, bool withName)
     o.insert(QStringLiteral("captureTime"), timeObject(e->CaptureTime()));
     if (!gap)
         o.insert(QStringLiteral("rotation"), e->Rotation() * 90);
+    if (e->ClockCorrection() != 0)
+        o.insert(QStringLiteral("clockCorrectionSeconds"), e->ClockCorrection());
+    if (e->PairConfidence() >= 0) {
+        o.insert(QStringLiteral("confidence"), std::round(e->PairConfidence() * 1000) / 1000);
+        o.insert(QStringLiteral("doubtful"), e->IsDoubtful());
+    }
     if (withName)
         o.insert(QStringLiteral("newName"), gap ? QJsonValue() : QJsonValue(e->NewFileName()));
     return o;

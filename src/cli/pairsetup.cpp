@@ -7,13 +7,15 @@
 #include "naming/entryrenamemask.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QElapsedTimer>
 #include <QFileInfo>
 
 #include <cstdio>
 
 const char kPairOptionsUsage[] =
-    "[--mode 0|1|2] [--offset-pair LEFTFILE RIGHTFILE] [--start N] [--mask MASK] "
+    "[--mode 0|1|2] [--method rhythm|alignment] [--offset-pair LEFTFILE RIGHTFILE] "
+    "[--start N] [--mask MASK] "
     "[--rotation-left 0|90|180|270] [--rotation-right 0|90|180|270] --left FILE|FOLDER... "
     "--right FILE|FOLDER...";
 
@@ -38,6 +40,15 @@ QString ParsePairArguments(const QStringList &arguments, PairOptions &o)
                 (*v != QLatin1String("0") && *v != QLatin1String("1") && *v != QLatin1String("2")))
                 return QStringLiteral("--mode needs 0, 1 or 2");
             o.mode = v->toInt();
+            files = nullptr;
+        } else if (a == QLatin1String("--method")) {
+            const auto v = value();
+            if (v == QLatin1String("rhythm"))
+                o.method = PairingMethod::Rhythm;
+            else if (v == QLatin1String("alignment"))
+                o.method = PairingMethod::Alignment;
+            else
+                return QStringLiteral("--method needs rhythm or alignment");
             files = nullptr;
         } else if (a == QLatin1String("--start")) {
             const auto v = value();
@@ -197,6 +208,7 @@ int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const c
         TOrderingPass &pass = lists.pass;
         TPairEditing &editing = lists.editing;
         TIdleProcessor &loading = lists.loading;
+        pass.SetPairingMethod(o.method);
 
         // Dropped on the left list, then on the right one; the idle processing reads the
         // metadata in registry order and orders the lists (mode 0) after the last entry.
@@ -255,6 +267,13 @@ int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const c
         }
         if (o.offsetPair)
             result.insert(QStringLiteral("offsetPairUsed"), offsetApplied);
+        if (o.method == PairingMethod::Alignment) {
+            const TPairingReport &report = pass.LastReport();
+            result.insert(QStringLiteral("method"), QStringLiteral("alignment"));
+            result.insert(QStringLiteral("doubtfulPairs"), report.doubtful);
+            result.insert(QStringLiteral("clockFindings"),
+                          QJsonArray::fromStringList(report.clockFindings));
+        }
         if (o.mask)
             renameAll(left, right, *o.mask);
     }

@@ -17,6 +17,7 @@
 struct PairOptions
 {
     int mode = 1;
+    PairingMethod method = PairingMethod::Rhythm;
     std::optional<std::pair<QString, QString>> offsetPair;
     std::optional<int> start;
     std::optional<QString> mask;

@@ -119,6 +119,7 @@ TDatensatz *TDatensatz::CreateCopy(ListRow *item, const TDatensatz &source, TDsS
     copy->m_Attribute = source.m_Attribute;
     copy->m_NewName = source.m_NewName;
     copy->m_SortTime = source.m_SortTime;
+    copy->m_ClockCorrection = source.m_ClockCorrection;
     for (int i = 0; i < 3; ++i)
         copy->m_Text[i] = source.m_Text[i];
     copy->m_Batch = source.m_Batch;
@@ -215,11 +216,18 @@ void TDatensatz::SetAttribute(TDsAttribute a)
     writeColumn(lcAttributes, attributeColumnText());
 }
 
+bool TDatensatz::IsDoubtful() const
+{
+    return m_Attribute == daStereoPair && m_Partner && m_PairConfidence >= 0 &&
+           m_PairConfidence < kDoubtfulPairBelow;
+}
+
 void TDatensatz::SetPartner(TDatensatz *partner)
 {
     if (partner == m_Partner)
         return;
     m_Partner = partner;
+    m_PairConfidence = -1;
     writeColumn(lcAttributes, attributeColumnText());
 }
 

@@ -87,6 +87,9 @@ enum class ReplaceResult
     Stop, // the user cancelled the question
 };
 
+// Pairs the aligning pass gave a lower probability than this are doubtful.
+constexpr double kDoubtfulPairBelow = 0.7;
+
 class TDatensatz
 {
 public:
@@ -126,12 +129,23 @@ public:
     bool Batch() const { return m_Batch; }
     bool SavedSelected() const { return m_SavedSelected; }
     const TJPEGData &GapData() const { return m_GapData; }
+    // Seconds that put the capture time on the session's common timeline (a camera clock
+    // that drifted or was changed). 0 unless the last assigning pass aligned by rhythm;
+    // the chronological order counts capture time plus correction.
+    double ClockCorrection() const { return m_ClockCorrection; }
+    // The probability the aligning pass gave this entry's pair; negative when the pair was
+    // not made by it. Any new partner link forgets it.
+    double PairConfidence() const { return m_PairConfidence; }
+    // A stereo pair that the aligning pass was not sure of.
+    bool IsDoubtful() const;
 
     // Plain field writes; the row is not rewritten (the caller refreshes).
     void SetMirror(bool on) { m_Mirror = on; }
     void SetInvert(bool on) { m_Invert = on; }
     void SetBatch(bool on) { m_Batch = on; }
     void SetSavedSelected(bool on) { m_SavedSelected = on; }
+    void SetClockCorrection(double seconds) { m_ClockCorrection = seconds; }
+    void SetPairConfidence(double p) { m_PairConfidence = p; }
 
     // ---- Row and state ----
     // The list the entry's row is in, and the row's position there (-1 without a row).
@@ -218,6 +232,8 @@ private:
     bool m_Batch = false;
     bool m_SavedSelected = false;
     TJPEGData m_GapData;
+    double m_ClockCorrection = 0;
+    double m_PairConfidence = -1;
 
     friend class TDatensatzList;
     int m_RegistrySlot = -1;

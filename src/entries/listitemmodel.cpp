@@ -37,6 +37,11 @@ QColor ListRowItemModel::ExcludedTextColor()
     return QColor(0x8c, 0x8c, 0x8c);
 }
 
+QColor ListRowItemModel::DoubtfulPairColor()
+{
+    return QColor(0xff, 0xe0, 0x9e);
+}
+
 TDatensatz *ListRowItemModel::entryOf(const QModelIndex &index)
 {
     return reinterpret_cast<TDatensatz *>(index.data(EntryRole).value<quintptr>());
@@ -81,6 +86,18 @@ QVariant ListRowItemModel::data(const QModelIndex &index, int role) const
         if (e && !IsGapAttribute(e->Attribute()) && !e->Batch())
             return ExcludedTextColor();
         return {};
+    }
+    case Qt::BackgroundRole:
+    case Qt::ToolTipRole: {
+        // A doubtful pair stands out in both lists.
+        const TDatensatz *e = row->Data();
+        const TDatensatz *image = e && IsGapAttribute(e->Attribute()) ? nullptr : e;
+        if (!image || !image->IsDoubtful())
+            return {};
+        if (role == Qt::BackgroundRole)
+            return DoubtfulPairColor();
+        return QStringLiteral("Doubtful pair: %1 % sure")
+            .arg(qRound(image->PairConfidence() * 100));
     }
     case EntryRole:
         return QVariant::fromValue(reinterpret_cast<quintptr>(row->Data()));

@@ -27,6 +27,8 @@ public:
     ListRowModel *Rows() const { return m_rows; }
     // Text colour of the rows of images excluded from the batch job.
     static QColor ExcludedTextColor();
+    // Background of the rows of a doubtful pair.
+    static QColor DoubtfulPairColor();
     static TDatensatz *entryOf(const QModelIndex &index);
 
     int rowCount(const QModelIndex &parent = {}) const override;

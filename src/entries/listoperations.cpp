@@ -311,6 +311,9 @@ void SelectByAttribute(ListRowModel &list, int mode)
         case 3:
             match = a == daUnassigned;
             break;
+        case 5:
+            match = e->IsDoubtful();
+            break;
         case 4:
             match = a == daGapNew || a == daGap;
             break;

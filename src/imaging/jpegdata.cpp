@@ -53,6 +53,23 @@ QDateTime DaysToDateTime(double days)
     return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(msecs)));
 }
 
+double ParseExifSubSecond(const QString &text)
+{
+    // Digits after the decimal point of the seconds: "5" is 0.5 s, "050" is 0.05 s. More
+    // than nine digits add nothing a camera could mean.
+    const QString trimmed = text.trimmed();
+    double value = 0, scale = 0.1;
+    int digits = 0;
+    for (QChar c : trimmed) {
+        if (!c.isDigit() || c.unicode() > '9' || digits == 9)
+            break;
+        value += (c.unicode() - '0') * scale;
+        scale /= 10;
+        ++digits;
+    }
+    return digits ? value : -1;
+}
+
 double ParseExifDateTime(const QString &text)
 {
     // "YYYY:MM:DD HH:MM:SS", positions counted from 0.
@@ -80,6 +97,7 @@ void fillJpegDataFromImage(const TimgData &image, TJPEGData &record)
     if (!record.HasExif) {
         // Capture time stays the file time, the orientation code keeps its value.
         record.Str = TJPEGDataStr{};
+        record.CaptureSubSecond = -1;
         return;
     }
     const TImageInfo &info = *image.ExifInfo;
@@ -114,6 +132,12 @@ void fillJpegDataFromImage(const TimgData &image, TJPEGData &record)
     }
 
     record.CaptureTime = ParseExifDateTime(info.DateTime);
+    record.CaptureSubSecond =
+        record.CaptureTime > 0
+            ? ParseExifSubSecond(info.lookup(u"DateTimeOriginal").isEmpty()
+                                     ? info.lookup(u"SubSecTime")
+                                     : info.lookup(u"SubSecTimeOriginal"))
+            : -1;
 
     const QString &orientation = s[jdOrientation];
     if (orientation == QStringLiteral("Rotated 180°"))
@@ -135,6 +159,7 @@ JpegReadResult ReadJpegData(const QString &path, TJPEGData &record)
 
     record.FileTime = DateTimeToDays(QDateTime::fromMSecsSinceEpoch(file.modifiedMsecs()));
     record.CaptureTime = record.FileTime;
+    record.CaptureSubSecond = -1;
     record.FileSize = file.size();
 
     TimgData image;

@@ -66,6 +66,9 @@ struct TJPEGData
 {
     TJPEGDataStr Str;           // display texts, labels in ExifLabels
     double CaptureTime = 0;     // day number; 0 means none
+    // Fraction of a second to add to CaptureTime (SubSecTimeOriginal with DateTimeOriginal,
+    // else SubSecTime), 0 <= x < 1; negative when the file gives none.
+    double CaptureSubSecond = -1;
     double FileTime = 0;        // the file's last-modification time, day number
     qint64 FileSize = 0;        // bytes
     qint32 OrientationCode = 0; // -1 none, 1 = 90° clockwise, 2 = 180°, 3 = 270° clockwise
@@ -91,6 +94,10 @@ JpegReadResult ReadJpegData(const QString &path, TJPEGData &record);
 // 19 characters, a part that is not a number, or an impossible date or time. The
 // separators are not checked.
 double ParseExifDateTime(const QString &text);
+
+// An EXIF sub-second text ("5", "050", "123456") as a fraction of a second; negative when
+// the text holds no leading digit.
+double ParseExifSubSecond(const QString &text);
 
 // Conversions between day numbers and local date-times (millisecond precision).
 double DateTimeToDays(const QDateTime &dateTime);

@@ -8,7 +8,13 @@
 #include "mainwindow/ordering_time.h"
 #include "mainwindow/orderingprogress.h"
 #include "mainwindow/sorting.h"
+#include "pairing/rhythmalignment.h"
 #include "ui/windowmessages.h"
+
+#include <QFileInfo>
+
+#include <cmath>
+#include <unordered_set>
 
 namespace {
 
@@ -111,11 +117,14 @@ ArrangeOutcome TOrderingPass::ArrangeLists(quint8 mode)
     SortChronologically(work.right);
     step(2, 0);
 
-    if (mode == 4 || mode == 5)
+    const bool aligning = dissolves(mode) && m_method == PairingMethod::Alignment;
+    if (dissolves(mode))
+        m_report = {};
+    if ((mode == 4 || mode == 5) && !aligning)
         offsetFromSelection(work);
 
     if (dissolves(mode)) {
-        const bool found = pairRun(work);
+        const bool found = aligning ? pairByAlignment(work, mode) : pairRun(work);
         if (!found && (mode == 1 || mode == 2)) {
             const bool bothFilled = !work.left.empty() && !work.right.empty();
             postWindowMessage(WM_ASSIGN_STEP, bothFilled ? 3 : 7, mode);
@@ -125,8 +134,13 @@ ArrangeOutcome TOrderingPass::ArrangeLists(quint8 mode)
 
     if (mode >= 1 && mode <= 5) {
         step(4, static_cast<int>(work.left.size() + work.right.size()));
-        if (dissolves(mode))
+        if (aligning) {
+            // Corrected times may order some pictures differently.
+            SortChronologically(work.left);
+            SortChronologically(work.right);
+        } else if (dissolves(mode)) {
             pairByTime(work);
+        }
         fillGaps(work, mode);
     }
 
@@ -171,6 +185,8 @@ void TOrderingPass::collect(ListRowModel &list, quint8 mode, std::vector<TDatens
                     p->SetPartner(nullptr);
             }
             e->SetPartner(nullptr);
+            // The default method keeps no clock corrections; the alignment sets its own.
+            e->SetClockCorrection(0);
         }
         e->SetSortTime(e->CaptureTime());
     }
@@ -202,6 +218,98 @@ bool TOrderingPass::pairRun(Work &work)
     // The run's offset replaces one taken from a selected pair: applying both would shift
     // the lists by their difference, which neither measured.
     applyOffset(work.left[run->leftStart], work.right[run->rightStart], work.left, work.right);
+    return true;
+}
+
+namespace {
+
+// An entry's capture time as the alignment sees it: seconds, to the millisecond (day
+// numbers carry microseconds of rounding error), plus the sub-second part when the file
+// gives one.
+RhythmPicture pictureOf(const TDatensatz *e)
+{
+    RhythmPicture p;
+    const double days = e->CaptureTime();
+    p.hasTime = days != 0 && std::isfinite(days);
+    p.seconds = std::round(days * 86400.0 * 1000.0) / 1000.0;
+    const double sub = e->OrgBild() ? e->Metadata().CaptureSubSecond : -1;
+    if (sub >= 0 && sub < 1) {
+        p.seconds += sub;
+        p.hasSubSecond = true;
+    }
+    return p;
+}
+
+int indexIn(const std::vector<TDatensatz *> &work, const TDatensatz *e)
+{
+    for (size_t i = 0; i < work.size(); ++i)
+        if (work[i] == e)
+            return static_cast<int>(i);
+    return -1;
+}
+
+} // namespace
+
+// Steps 4 and 6 by the rhythm alignment: every pair it finds becomes a stereo pair with its
+// probability, every work entry takes its clock correction. Pairs kept by mode 2 or 5 serve
+// as extra anchors; in modes 4 and 5 the selected pair is a forced anchor. False when the
+// alignment found no usable rhythm (nothing paired).
+bool TOrderingPass::pairByAlignment(Work &work, quint8 mode)
+{
+    step(3, 1);
+    RhythmInput input;
+    for (const TDatensatz *e : work.left)
+        input.left.push_back(pictureOf(e));
+    for (const TDatensatz *e : work.right)
+        input.right.push_back(pictureOf(e));
+    const std::unordered_set<const TDatensatz *> inWork(work.left.begin(), work.left.end());
+    for (int r = 0; r < m_left.Count(); ++r) {
+        const TDatensatz *e = m_left.EntryAt(r);
+        if (e && e->Attribute() == daStereoPair && e->Partner() && !inWork.contains(e)) {
+            const RhythmPicture l = pictureOf(e), rt = pictureOf(e->Partner());
+            if (l.hasTime && rt.hasTime)
+                input.keptPairs.push_back({l.seconds, rt.seconds});
+        }
+    }
+    if (mode == 4 || mode == 5) {
+        const int l = indexIn(work.left, m_left.SelectedEntry());
+        const int r = indexIn(work.right, m_right.SelectedEntry());
+        if (l >= 0 && r >= 0)
+            input.userPair = std::pair{l, r};
+    }
+    const RhythmResult result = AlignByRhythm(input);
+    row(1);
+    if (result.gated)
+        return false;
+
+    for (size_t i = 0; i < work.left.size(); ++i)
+        work.left[i]->SetClockCorrection(result.leftCorrection[i]);
+    for (size_t i = 0; i < work.right.size(); ++i)
+        work.right[i]->SetClockCorrection(result.rightCorrection[i]);
+    m_report.aligned = true;
+    for (const RhythmPair &p : result.pairs) {
+        makeStereoPair(work.left[p.left], work.right[p.right]);
+        work.left[p.left]->SetPairConfidence(p.confidence);
+        work.right[p.right]->SetPairConfidence(p.confidence);
+        ++m_report.pairs;
+        m_report.doubtful += p.confidence < kDoubtfulPairBelow;
+    }
+    // A drift worth telling: a second a day or more.
+    if (std::fabs(result.drift) * 86400 >= 1)
+        m_report.clockFindings << QStringLiteral("Right camera: clock %1 a day against the left")
+                                      .arg(FormatClockChange(result.drift * 86400));
+    for (size_t s = 1; s < result.stretches.size(); ++s) {
+        const RhythmStretch &st = result.stretches[s];
+        const bool right = st.changedCamera == RhythmCamera::Right;
+        const std::vector<TDatensatz *> &side = right ? work.right : work.left;
+        if (st.firstChanged < 0 || st.firstChanged >= static_cast<int>(side.size()))
+            continue;
+        m_report.clockFindings << QStringLiteral("%1 camera: clock %2 from %3")
+                                      .arg(right ? QStringLiteral("Right") : QStringLiteral("Left"),
+                                           FormatClockChange(st.change),
+                                           QFileInfo(side[st.firstChanged]->SourcePath())
+                                               .completeBaseName());
+    }
     return true;
 }
 

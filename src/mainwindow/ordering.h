@@ -22,6 +22,7 @@
 // Every other pass ends with the final phase (FinishOrdering): afterwards both lists have
 // the same number of rows, row i of both lists are partners, every number equals its row
 // index and no entry is "unpaired", "Gap (New)" or obsolete.
+#include <QStringList>
 #include <QtGlobal>
 
 #include <vector>
@@ -38,6 +39,25 @@ enum class ArrangeOutcome
     ListEmpty, // mode 1/2 found no run and a list was empty; WM_ASSIGN_STEP 7 posted
     Busy,      // another pass of these lists is running (a nested call): nothing done
     BadMode,   // mode above 6: nothing done
+};
+
+// How an assigning pass pairs: by the first run of agreeing shot intervals and time
+// (the default), or by the rhythm alignment (src/pairing/rhythmalignment.h), which
+// tolerates bursts, clock drift and clocks changed during a session. The alignment replaces
+// only the run search and the pairing by time; everything else of the pass stays.
+enum class PairingMethod
+{
+    Rhythm,
+    Alignment,
+};
+
+// What the last assigning pass with the alignment found.
+struct TPairingReport
+{
+    bool aligned = false; // the last assigning pass used the alignment and paired
+    int pairs = 0;
+    int doubtful = 0;
+    QStringList clockFindings; // "Right camera: clock −1 h from DSC01234", ...
 };
 
 class TOrderingPass
@@ -58,11 +78,16 @@ public:
 
     ArrangeOutcome ArrangeLists(quint8 mode);
 
+    void SetPairingMethod(PairingMethod method) { m_method = method; }
+    PairingMethod Method() const { return m_method; }
+    const TPairingReport &LastReport() const { return m_report; }
+
 private:
     struct Work;
     void collect(ListRowModel &list, quint8 mode, std::vector<TDatensatz *> &work, int &position);
     void offsetFromSelection(Work &work);
     bool pairRun(Work &work);
+    bool pairByAlignment(Work &work, quint8 mode);
     void pairByTime(Work &work);
     void fillGaps(Work &work, quint8 mode);
     void step(int number, int maximum);
@@ -73,4 +98,6 @@ private:
     TMainWindowState *m_state;
     TOrderingProgress *m_progress;
     bool m_running = false;
+    PairingMethod m_method = PairingMethod::Rhythm;
+    TPairingReport m_report;
 };

@@ -51,7 +51,8 @@ const TDatensatz *represented(const TDatensatz *e)
 SortKey keyOf(const TDatensatz *e)
 {
     const TDatensatz *r = represented(e);
-    return SortKey{r->CaptureTime(), PathFileName(r->SourcePath())};
+    return SortKey{r->CaptureTime() + r->ClockCorrection() / 86400.0,
+                   PathFileName(r->SourcePath())};
 }
 
 int compareKeys(const SortKey &x, const SortKey &y)

@@ -242,6 +242,31 @@ TEST_F(CliPair, TwoPhonesSessionsPairByTheirExifTimes)
                                      "session_L2.heic|session_R2.heic", "session_L3.heic|session_R3.heic"}));
 }
 
+TEST_F(CliPair, AlignmentFollowsAClockChangeAndTellsIt)
+{
+    // The right camera is set forward by an hour after the eighth scene.
+    const int scenes[] = {0, 7, 19, 26, 41, 47, 60, 78, 85, 99, 112, 120, 137, 149, 158, 171};
+    QStringList left, right, expected;
+    for (int i = 0; i < 16; ++i) {
+        left << photo(QStringLiteral("L%1.jpg").arg(i, 2, 10, QLatin1Char('0')), scenes[i]);
+        right << photo(QStringLiteral("R%1.jpg").arg(i, 2, 10, QLatin1Char('0')),
+                       scenes[i] + 25 + (i >= 8 ? 3600 : 0));
+        expected << QStringLiteral("L%1.jpg|R%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
+    }
+    const CliRun run = runPair(QStringList{QStringLiteral("--method"), QStringLiteral("alignment"),
+                                           QStringLiteral("--left")} +
+                               left + QStringList{QStringLiteral("--right")} + right);
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+    const QJsonObject r = result(run);
+    EXPECT_EQ(pairs(r), expected);
+    EXPECT_EQ(r.value(QStringLiteral("clockFindings")).toArray().toVariantList(),
+              QVariantList{QStringLiteral("Right camera: clock +1 h from R08")});
+    for (const QJsonValue &row : r.value(QStringLiteral("rows")).toArray()) {
+        EXPECT_GE(field(row.toObject(), "left", "confidence").toDouble(), 0.7);
+        EXPECT_EQ(field(row.toObject(), "left", "doubtful"), QStringLiteral("false"));
+    }
+}
+
 TEST_F(CliPair, RefusesUnreadableArguments)
 {
     const QString l = photo(QStringLiteral("a.jpg"), 0);
@@ -253,6 +278,9 @@ TEST_F(CliPair, RefusesUnreadableArguments)
     } cases[] = {
         {{QStringLiteral("--bogus"), QStringLiteral("--left"), l}, 2, "unknown option"},
         {{QStringLiteral("--mode"), QStringLiteral("5"), QStringLiteral("--left"), l}, 2, "--mode"},
+        {{QStringLiteral("--method"), QStringLiteral("x"), QStringLiteral("--left"), l},
+         2,
+         "--method"},
         {{QStringLiteral("--start"), QStringLiteral("x"), QStringLiteral("--left"), l},
          2,
          "--start"},

@@ -57,6 +57,36 @@ TEST(JpegDataRecord, DateTimeOriginalWinsOverDateTime)
     EXPECT_NEAR(onlyDateTime.CaptureTime, may12th2009 + (14 * 3600 + 33 * 60 + 10) / 86400.0, 1e-9);
 }
 
+TEST(JpegDataRecord, SubSecondBelongsToTheDateThatGaveTheCaptureTime)
+{
+    struct Case
+    {
+        const char *original;   // DateTimeOriginal, "" for none
+        const char *subOriginal; // SubSecTimeOriginal
+        const char *sub;        // SubSecTime
+        double expected;
+    } cases[] = {
+        {"2009:05:12 14:30:00", "25", "9", 0.25},
+        {"2009:05:12 14:30:00", "", "9", -1}, // SubSecTime belongs to DateTime
+        {"", "25", "050", 0.05},
+        {"", "", " 7 ", 0.7},
+        {"2009:05:12 14:30:00", "abc", "", -1},
+        {"2009:05:12 14:30:00", "1234567891234", "", 0.123456789},
+    };
+    for (const Case &c : cases) {
+        const TJPEGData r = recordFrom([&](TiffBuilder &b, int ifd0, int exif) {
+            b.ascii(ifd0, 0x0132, "2009:05:12 14:33:10");
+            if (*c.original)
+                b.ascii(exif, 0x9003, c.original);
+            if (*c.subOriginal)
+                b.ascii(exif, 0x9291, c.subOriginal);
+            if (*c.sub)
+                b.ascii(exif, 0x9290, c.sub);
+        });
+        EXPECT_NEAR(r.CaptureSubSecond, c.expected, 1e-12) << c.original << "|" << c.subOriginal;
+    }
+}
+
 TEST(JpegDataRecord, ExifWithoutDateHasNoCaptureTime)
 {
     const TJPEGData r =

@@ -132,9 +132,12 @@ TEST_F(ListActionsTest, SearchUnassignedLeavesItsBitAndFindsInEachList)
 
 TEST_F(ListActionsTest, SelectionButtonsReplaceTheSelectionOfBothLists)
 {
-    pairRow(left, "a", daStereoPair, "A");
+    TDatensatz *a = pairRow(left, "a", daStereoPair, "A");
     pairRow(left, "b", daMono);
     pairRow(right, "C", daUnassigned);
+    pairRow(left, "d", daStereoPair, "D");
+    a->SetPairConfidence(0.55); // doubtful
+    a->Partner()->SetPairConfidence(0.55);
     select(left, {0, 1, 2});
     select(right, {0});
     actions.SelectByButton(4); // gaps
@@ -143,6 +146,9 @@ TEST_F(ListActionsTest, SelectionButtonsReplaceTheSelectionOfBothLists)
     actions.SelectByButton(3); // unassigned
     EXPECT_EQ(left.SelectedRows(), std::vector<int>{});
     EXPECT_EQ(right.SelectedRows(), std::vector<int>{2});
+    actions.SelectByButton(5); // doubtful pairs
+    EXPECT_EQ(left.SelectedRows(), std::vector<int>{0});
+    EXPECT_EQ(right.SelectedRows(), std::vector<int>{0});
     actions.SelectByButton(9); // no such class
     EXPECT_TRUE(left.SelectedRows().empty() && right.SelectedRows().empty());
     EXPECT_EQ(state.BusyFlags, 0);

@@ -254,7 +254,7 @@ QWidget *TEditArea::buildSelectionBar()
     } buttons[] = {
         {"Select all", "ButtonSelAll"},   {"Select Pairs", "ButtonSelPairs"},
         {"Select Mono", "ButtonSelMono"}, {"Unassigned", "ButtonSelUnassigned"},
-        {"Select Gaps", "ButtonSelGaps"},
+        {"Select Gaps", "ButtonSelGaps"}, {"Doubtful", "ButtonSelDoubtful"},
     };
     int tag = 0;
     for (const auto &b : buttons) {

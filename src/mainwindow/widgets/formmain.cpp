@@ -301,6 +301,9 @@ void TFormMain::connectActions()
     bindButton(m_options->ButtonDir_M, ActionDir_M);
     m_options->RadioButtonAutoSortAll->setEnabled(false);
     m_options->RadioButtonAutoSortMonos->setEnabled(false);
+    connect(m_options->CheckBoxTolerateDrift, &QCheckBox::toggled, this, [this](bool on) {
+        m_pass->SetPairingMethod(on ? PairingMethod::Alignment : PairingMethod::Rhythm);
+    });
 
     connect(m_progress.get(), &TStatusProgress::statusTextChanged, this, &TFormMain::SetStatusText);
     connect(m_progress.get(), &TStatusProgress::progressRangeChanged, this,
@@ -494,6 +497,7 @@ void TFormMain::handleAssignStep(int code, int mode)
         break;
     case TAssignStepAction::HidePairDialog:
         // Hiding the prompt posts the code that ends the assignment.
+        notePairingReport();
         pairPrompt()->hide();
         break;
     case TAssignStepAction::PairDialogClosed:
@@ -556,6 +560,8 @@ void TFormMain::runOrdering(int mode)
         m_pairs->ActionSortAllExecute(mode == 1);
     else
         m_pass->ArrangeLists(quint8(mode));
+    if (mode == 1 || mode == 2)
+        notePairingReport();
     refreshEditPanels();
     MarkPreviewsDirty();
     m_idle->ScheduleIdle();
@@ -651,7 +657,26 @@ void TFormMain::showOutcome(const TActionOutcome &outcome)
 
 void TFormMain::SetStatusText(const QString &text)
 {
+    // What the last aligning pass found stays in the status line until other work reports.
+    if (text == QLatin1String(StatusReady) && !m_pairingNote.isEmpty()) {
+        m_options->LabelStatus->setText(m_pairingNote);
+        return;
+    }
+    if (text != QLatin1String(StatusReady))
+        m_pairingNote.clear();
     m_options->LabelStatus->setText(text);
+}
+
+void TFormMain::notePairingReport()
+{
+    const TPairingReport &report = m_pass->LastReport();
+    if (!report.aligned)
+        return;
+    QStringList parts;
+    parts << QStringLiteral("%1 pairs aligned, %2 doubtful").arg(report.pairs).arg(report.doubtful);
+    parts << report.clockFindings;
+    m_pairingNote = parts.join(QStringLiteral(". "));
+    m_options->LabelStatus->setText(m_pairingNote);
 }
 
 void TFormMain::SetProgressMaximum(int maximum)

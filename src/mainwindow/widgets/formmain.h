@@ -143,6 +143,8 @@ private:
     void showLogWindow();
     void chooseFolder(QWidget *edit, const QString &title);
     void runOrdering(int mode);
+    // Shows what the last aligning pass found in the status line (and keeps it there).
+    void notePairingReport();
     void sortChronologically();
     void executeBatchJob();
     void removeAllItems();
@@ -195,6 +197,7 @@ private:
     std::unique_ptr<TImageList> m_smallImages;
     TMainWindowState m_state;
     std::unique_ptr<TStatusProgress> m_progress;
+    QString m_pairingNote;
     std::unique_ptr<TOrderingPass> m_pass;
     std::unique_ptr<TPairEditing> m_pairs;
     std::unique_ptr<TListActions> m_actions;

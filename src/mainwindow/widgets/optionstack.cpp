@@ -224,10 +224,17 @@ void TOptionStack::buildSorting()
         named(new QRadioButton(QStringLiteral("Only entries marked as Unassigned"), body),
               "RadioButtonAutoSortMonos");
     RadioButtonAutoSortAll->setChecked(true);
+    CheckBoxTolerateDrift =
+        named(new QCheckBox(QStringLiteral("Tolerate clock drift"), body), "CheckBoxTolerateDrift");
+    CheckBoxTolerateDrift->setToolTip(
+        QStringLiteral("Pair by aligning the rhythm of both cameras: follows clocks that drift "
+                       "apart or were changed during the session, copes with bursts, and marks "
+                       "doubtful pairs"));
     layout->addWidget(ButtonSort);
     layout->addWidget(ButtonSortAll);
     layout->addWidget(RadioButtonAutoSortAll);
     layout->addWidget(RadioButtonAutoSortMonos);
+    layout->addWidget(CheckBoxTolerateDrift);
 }
 
 void TOptionStack::buildStereoDisplay()

@@ -57,6 +57,8 @@ public:
     QPushButton *ButtonSortAll = nullptr; // "Dissolve all assignments and re-assign"
     QRadioButton *RadioButtonAutoSortAll = nullptr;
     QRadioButton *RadioButtonAutoSortMonos = nullptr;
+    // Assigning passes pair by the rhythm alignment (clock drift, bursts, changed clocks).
+    QCheckBox *CheckBoxTolerateDrift = nullptr;
     QScrollArea *ScrollBox1 = nullptr;
     // "Stereo Display Options"
     TCollapsibleBox *GroupBoxStereoDisplay = nullptr;

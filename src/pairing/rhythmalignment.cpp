@@ -1,0 +1,554 @@
+// The rhythm alignment as a whole: clock lines, stretches, the safety gate and the clock
+// corrections (see rhythmalignment.h; the parts live in rhythm_parts.h).
+#include "pairing/rhythmalignment.h"
+#include "pairing/rhythm_parts.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace {
+
+constexpr int kMaxLines = 8;
+constexpr double kSameLineSeconds = 3.0;
+constexpr double kKnownStretchSeconds = 10.0;
+constexpr double kChangeCost = 2.5;
+constexpr double kUnmatchedScore = -0.3;
+constexpr double kMinStretchShare = 0.3;
+constexpr int kMinShortStretchPairs = 4;
+constexpr int kMaxRefits = 4;
+constexpr double kAmbiguousShare = 0.7;
+
+RhythmStream MakeStream(const std::vector<RhythmPicture> &pictures, double reference)
+{
+    std::vector<int> order;
+    for (int i = 0; i < static_cast<int>(pictures.size()); ++i)
+        if (pictures[i].hasTime && std::isfinite(pictures[i].seconds))
+            order.push_back(i);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return pictures[a].seconds < pictures[b].seconds; });
+    RhythmStream s;
+    for (int i : order) {
+        s.seconds.push_back(pictures[i].seconds - reference);
+        s.precise.push_back(pictures[i].hasSubSecond);
+        s.input.push_back(i);
+    }
+    return s;
+}
+
+// Change-point search over one stream: which line owns each position. score[k][pos] is
+// what position pos earns under line k; every change of line costs kChangeCost.
+std::vector<int> Segment(const std::vector<std::vector<double>> &score)
+{
+    const int k = static_cast<int>(score.size());
+    const int n = k ? static_cast<int>(score[0].size()) : 0;
+    std::vector<int> owner(n, 0);
+    if (k <= 1 || n == 0)
+        return owner;
+    std::vector<double> value(k);
+    std::vector<std::vector<int>> from(n, std::vector<int>(k, 0));
+    for (int s = 0; s < k; ++s)
+        value[s] = score[s][0];
+    for (int pos = 1; pos < n; ++pos) {
+        const int bestPrev =
+            static_cast<int>(std::max_element(value.begin(), value.end()) - value.begin());
+        std::vector<double> next(k);
+        for (int s = 0; s < k; ++s) {
+            const double stay = value[s], change = value[bestPrev] - kChangeCost;
+            from[pos][s] = stay >= change ? s : bestPrev;
+            next[s] = std::max(stay, change) + score[s][pos];
+        }
+        value = std::move(next);
+    }
+    int s = static_cast<int>(std::max_element(value.begin(), value.end()) - value.begin());
+    for (int pos = n - 1; pos >= 0; --pos) {
+        owner[pos] = s;
+        s = from[pos][s];
+    }
+    return owner;
+}
+
+struct Claim
+{
+    int line, left, right;
+    double confidence;
+    int votes;
+};
+
+class Aligner
+{
+public:
+    Aligner(const RhythmStream &left, const RhythmStream &right) : L(left), R(right) {}
+
+    // Aligns under every line, cuts both streams into stretches and settles the pictures
+    // that two lines claim. Fills pairOfLeft, stretchOfLeft/Right.
+    // A line fresh from the anchors may lie a little off; coarse pairs within the
+    // whole-second tolerance also where sub-seconds would allow less.
+    void run(const std::vector<ClockLine> &lines, bool coarse = false)
+    {
+        m_lines = lines;
+        m_alignments.clear();
+        for (const ClockLine &line : lines)
+            m_alignments.push_back(AlignStreams(L, R, line, nullptr, nullptr, coarse));
+        settle();
+    }
+
+    // Refits every line on the pairs it owns (the first line with its slope, the others
+    // with the shared slope) and runs again.
+    void refitAndRun()
+    {
+        std::vector<RhythmAlignment> owned(m_lines.size());
+        for (auto &a : owned) {
+            a.matchOfLeft.assign(L.seconds.size(), -1);
+            a.confidence.assign(L.seconds.size(), 0);
+        }
+        for (std::size_t p = 0; p < pairOfLeft.size(); ++p)
+            if (pairOfLeft[p] >= 0)
+                owned[lineOfLeft[p]].matchOfLeft[p] = pairOfLeft[p];
+        std::vector<ClockLine> lines = m_lines;
+        lines[0] = RefitLine(L, R, owned[0], lines[0], false);
+        for (std::size_t k = 1; k < lines.size(); ++k) {
+            lines[k].b = lines[0].b;
+            lines[k] = RefitLine(L, R, owned[k], lines[k], true);
+        }
+        run(lines);
+    }
+
+    // Drops the lines that own too little of their stretch; true when any was dropped.
+    bool dropWeakLines()
+    {
+        std::vector<int> pairs(m_lines.size(), 0), coreL(m_lines.size(), 0),
+            coreR(m_lines.size(), 0);
+        for (std::size_t p = 0; p < pairOfLeft.size(); ++p)
+            if (pairOfLeft[p] >= 0)
+                ++pairs[lineOfLeft[p]];
+        for (int s : stretchOfLeft)
+            ++coreL[s];
+        for (int s : stretchOfRight)
+            ++coreR[s];
+        std::vector<ClockLine> kept{m_lines[0]};
+        for (std::size_t k = 1; k < m_lines.size(); ++k) {
+            const int core = std::max(coreL[k], coreR[k]);
+            if (pairs[k] >= 2 && pairs[k] >= kMinStretchShare * core)
+                kept.push_back(m_lines[k]);
+        }
+        if (kept.size() == m_lines.size())
+            return false;
+        run(kept);
+        return true;
+    }
+
+    // Short stretches among the pictures still single: a rhythm of their own at an offset
+    // clearly apart from every known line.
+    void addShortStretches()
+    {
+        for (int round = 0; round < 3 && static_cast<int>(m_lines.size()) < kMaxLines; ++round) {
+            std::vector<bool> freeL(L.seconds.size()), freeR(R.seconds.size());
+            RhythmStream subL, subR;
+            for (std::size_t p = 0; p < L.seconds.size(); ++p)
+                if ((freeL[p] = pairOfLeft[p] < 0)) {
+                    subL.seconds.push_back(L.seconds[p]);
+                    subL.precise.push_back(L.precise[p]);
+                }
+            std::vector<int> matchR(R.seconds.size(), -1);
+            for (std::size_t p = 0; p < pairOfLeft.size(); ++p)
+                if (pairOfLeft[p] >= 0)
+                    matchR[pairOfLeft[p]] = static_cast<int>(p);
+            for (std::size_t q = 0; q < R.seconds.size(); ++q)
+                if ((freeR[q] = matchR[q] < 0)) {
+                    subR.seconds.push_back(R.seconds[q]);
+                    subR.precise.push_back(R.precise[q]);
+                }
+            std::vector<RhythmAnchor> anchors;
+            for (const RhythmAnchor &x : FindAnchors(subL, subR)) {
+                bool known = false;
+                for (const ClockLine &line : m_lines)
+                    known = known || std::fabs(x.offset - line.at(x.time)) < kKnownStretchSeconds;
+                if (!known)
+                    anchors.push_back(x);
+            }
+            double count = 0;
+            ClockLine line = FitOffsetWithDrift(anchors, m_lines[0].b, count);
+            if (count < 1)
+                return;
+            const RhythmAlignment first = AlignStreams(L, R, line, &freeL, &freeR, true);
+            line = RefitLine(L, R, first, line, true);
+            const RhythmAlignment a = AlignStreams(L, R, line, &freeL, &freeR);
+            if (a.pairCount < kMinShortStretchPairs)
+                return;
+            const int k = static_cast<int>(m_lines.size());
+            m_lines.push_back(line);
+            m_alignments.push_back(a);
+            for (std::size_t p = 0; p < a.matchOfLeft.size(); ++p)
+                if (a.matchOfLeft[p] >= 0) {
+                    pairOfLeft[p] = a.matchOfLeft[p];
+                    lineOfLeft[p] = k;
+                    confidenceOfLeft[p] = a.confidence[p];
+                    stretchOfLeft[p] = k;
+                    stretchOfRight[a.matchOfLeft[p]] = k;
+                }
+        }
+    }
+
+    const std::vector<ClockLine> &lines() const { return m_lines; }
+    int paired() const
+    {
+        return static_cast<int>(std::count_if(pairOfLeft.begin(), pairOfLeft.end(),
+                                              [](int q) { return q >= 0; }));
+    }
+
+    std::vector<int> pairOfLeft, lineOfLeft;
+    std::vector<double> confidenceOfLeft;
+    std::vector<int> stretchOfLeft, stretchOfRight;
+
+private:
+    void settle()
+    {
+        const std::size_t nl = L.seconds.size(), nr = R.seconds.size(), k = m_lines.size();
+        std::vector<std::vector<int>> matchR(k);
+        std::vector<std::vector<double>> scoreL(k, std::vector<double>(nl, kUnmatchedScore)),
+            scoreR(k, std::vector<double>(nr, kUnmatchedScore));
+        for (std::size_t s = 0; s < k; ++s) {
+            const RhythmAlignment &a = m_alignments[s];
+            for (std::size_t p = 0; p < nl; ++p)
+                if (a.matchOfLeft[p] >= 0) {
+                    const double earn = 0.2 + 0.8 * a.confidence[p];
+                    scoreL[s][p] = earn;
+                    scoreR[s][a.matchOfLeft[p]] = earn;
+                }
+        }
+        stretchOfLeft = Segment(scoreL);
+        stretchOfRight = Segment(scoreR);
+
+        // A pair stands when its line owns its left or its right picture's stretch (after
+        // a backward jump one stream interleaves two stretches, the other keeps them
+        // apart). Where two lines claim a picture, the pair with more votes wins, then the
+        // more confident one.
+        std::vector<Claim> claims;
+        for (std::size_t s = 0; s < k; ++s) {
+            const RhythmAlignment &a = m_alignments[s];
+            for (std::size_t p = 0; p < nl; ++p) {
+                const int q = a.matchOfLeft[p];
+                if (q < 0)
+                    continue;
+                const int votes = (stretchOfLeft[p] == static_cast<int>(s)) +
+                                  (stretchOfRight[q] == static_cast<int>(s));
+                if (votes > 0 || k == 1)
+                    claims.push_back({static_cast<int>(s), static_cast<int>(p), q,
+                                      a.confidence[p], votes});
+            }
+        }
+        std::stable_sort(claims.begin(), claims.end(), [](const Claim &x, const Claim &y) {
+            return x.votes != y.votes ? x.votes > y.votes : x.confidence > y.confidence;
+        });
+        pairOfLeft.assign(nl, -1);
+        lineOfLeft.assign(nl, 0);
+        confidenceOfLeft.assign(nl, 0);
+        std::vector<bool> rightTaken(nr, false);
+        for (const Claim &c : claims) {
+            if (pairOfLeft[c.left] >= 0 || rightTaken[c.right])
+                continue;
+            pairOfLeft[c.left] = c.right;
+            lineOfLeft[c.left] = c.line;
+            confidenceOfLeft[c.left] = c.confidence;
+            rightTaken[c.right] = true;
+        }
+    }
+
+    const RhythmStream &L;
+    const RhythmStream &R;
+    std::vector<ClockLine> m_lines;
+    std::vector<RhythmAlignment> m_alignments;
+};
+
+// The clock lines through the anchors: the robust main line, then lines of the same drift
+// through the anchors that no line explains yet.
+std::vector<ClockLine> FindLines(const std::vector<RhythmAnchor> &anchors,
+                                 const std::vector<double> &weights,
+                                 const std::optional<RhythmAnchor> &forced)
+{
+    double inliers = 0;
+    // The pair the user named is believed: the main line starts through it.
+    const ClockLine main = forced ? ClockLine{forced->offset, 0, forced->time}
+                                  : FitClockLine(anchors, inliers, &weights);
+    if (!forced && inliers <= 0)
+        return {};
+    std::vector<ClockLine> lines{main};
+    std::vector<RhythmAnchor> rest;
+    for (const RhythmAnchor &x : anchors)
+        if (std::fabs(x.offset - main.at(x.time)) > 1.5)
+            rest.push_back(x);
+    // Each round takes the densest window left; windows next to a known line (its
+    // neighbours in a burst) are passed over, but only a few times.
+    for (int round = 0; round < 2 * kMaxLines && static_cast<int>(lines.size()) < kMaxLines &&
+                        !rest.empty();
+         ++round) {
+        double count = 0;
+        const ClockLine line = FitOffsetWithDrift(rest, main.b, count);
+        if (count < 2)
+            break;
+        bool known = false;
+        for (const ClockLine &other : lines)
+            known = known || std::fabs(other.at(line.t0) - line.a) < kSameLineSeconds;
+        std::vector<RhythmAnchor> next;
+        for (const RhythmAnchor &x : rest)
+            if (std::fabs(x.offset - line.at(x.time)) > 1.5)
+                next.push_back(x);
+        rest = std::move(next);
+        if (!known)
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+// True when the line's offset is not the only one that fits: moved by a few seconds it
+// pairs nearly as many pictures (a session of nothing but 1-second shooting, a fixed
+// rhythm). Whole-second times pair within 1.6 s, so there the nearest distinct shift is 2 s.
+bool IsAmbiguous(const RhythmStream &left, const RhythmStream &right, const ClockLine &line)
+{
+    const auto precise = [](const RhythmStream &s) {
+        return 2 * std::count(s.precise.begin(), s.precise.end(), true) >
+               static_cast<long>(s.precise.size());
+    };
+    const bool subSeconds = precise(left) && precise(right);
+    const int own = AlignStreams(left, right, line).pairCount;
+    for (double shift : {-3.0, -2.0, -1.0, 1.0, 2.0, 3.0}) {
+        if (!subSeconds && std::fabs(shift) < 2)
+            continue;
+        const int moved = AlignStreams(left, right, line.shifted(shift)).pairCount;
+        if (moved >= kAmbiguousShare * own)
+            return true;
+    }
+    return false;
+}
+
+// Seconds on the main left clock of a time on a stretch's clock.
+double LeftClockOfRight(double r, const ClockLine &line)
+{
+    return (r - line.a + line.b * line.t0) / (1 + line.b);
+}
+
+} // namespace
+
+RhythmResult AlignByRhythm(const RhythmInput &input)
+{
+    RhythmResult result;
+    result.leftCorrection.assign(input.left.size(), 0.0);
+    result.rightCorrection.assign(input.right.size(), 0.0);
+
+    double reference = std::numeric_limits<double>::infinity();
+    for (const auto *side : {&input.left, &input.right})
+        for (const RhythmPicture &p : *side)
+            if (p.hasTime && std::isfinite(p.seconds))
+                reference = std::min(reference, p.seconds);
+    if (!std::isfinite(reference)) {
+        result.gated = true;
+        return result;
+    }
+    reference = std::floor(reference);
+    const RhythmStream L = MakeStream(input.left, reference);
+    const RhythmStream R = MakeStream(input.right, reference);
+
+    std::vector<RhythmAnchor> anchors = FindAnchors(L, R);
+    std::vector<double> weights(anchors.size(), 1.0);
+    for (const RhythmKnownPair &k : input.keptPairs) {
+        anchors.push_back({k.leftSeconds - reference, k.rightSeconds - k.leftSeconds});
+        weights.push_back(1.0);
+    }
+    std::optional<RhythmAnchor> forced;
+    if (input.userPair) {
+        const auto [l, r] = *input.userPair;
+        if (l >= 0 && r >= 0 && l < static_cast<int>(input.left.size()) &&
+            r < static_cast<int>(input.right.size()) && input.left[l].hasTime &&
+            input.right[r].hasTime)
+            forced = RhythmAnchor{input.left[l].seconds - reference,
+                                  input.right[r].seconds - input.left[l].seconds};
+    }
+
+    std::vector<ClockLine> lines = FindLines(anchors, weights, forced);
+    const std::size_t shorter = std::min(L.seconds.size(), R.seconds.size());
+    if (lines.empty() || shorter == 0) {
+        result.gated = !forced;
+        return result;
+    }
+
+    // Align, refit the lines on what they paired and align again while that gains pairs
+    // (a drifting clock is followed a little further with every round).
+    Aligner aligner(L, R);
+    aligner.run(lines, true);
+    for (int round = 0; round < kMaxRefits; ++round) {
+        const int before = aligner.paired();
+        aligner.refitAndRun();
+        if (aligner.paired() <= before && round > 0)
+            break;
+    }
+    if (aligner.dropWeakLines())
+        aligner.refitAndRun();
+    aligner.addShortStretches();
+    lines = aligner.lines();
+
+    const double needed = std::max(3.0, kMinStretchShare * static_cast<double>(shorter));
+    if (!forced && (aligner.paired() < needed || IsAmbiguous(L, R, lines[0]))) {
+        result.gated = true;
+        return result;
+    }
+
+    // Stretches by the number of pairs they own; the largest is the main stretch.
+    const int k = static_cast<int>(lines.size());
+    std::vector<int> pairsOfLine(k, 0);
+    for (std::size_t p = 0; p < aligner.pairOfLeft.size(); ++p)
+        if (aligner.pairOfLeft[p] >= 0)
+            ++pairsOfLine[aligner.lineOfLeft[p]];
+    std::vector<int> order(k);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&](int a, int b) { return pairsOfLine[a] > pairsOfLine[b]; });
+    while (!order.empty() && pairsOfLine[order.back()] == 0)
+        order.pop_back();
+    std::vector<int> stretchOfLine(k, -1);
+    for (int s = 0; s < static_cast<int>(order.size()); ++s)
+        stretchOfLine[order[s]] = s;
+    if (order.empty()) {
+        result.gated = !forced;
+        return result;
+    }
+    const ClockLine &mainLine = lines[order[0]];
+    result.drift = mainLine.b;
+
+    // Which stretch a picture belongs to: its pair's line, else the stretch of its position
+    // (a line that owns no pair there falls back to the main line).
+    auto stretchOf = [&](int line) { return stretchOfLine[line] >= 0 ? stretchOfLine[line] : 0; };
+    std::vector<int> sl(L.seconds.size()), sr(R.seconds.size());
+    for (std::size_t p = 0; p < sl.size(); ++p)
+        sl[p] = stretchOf(aligner.stretchOfLeft[p]);
+    for (std::size_t q = 0; q < sr.size(); ++q)
+        sr[q] = stretchOf(aligner.stretchOfRight[q]);
+    for (std::size_t p = 0; p < sl.size(); ++p)
+        if (aligner.pairOfLeft[p] >= 0) {
+            sl[p] = stretchOf(aligner.lineOfLeft[p]);
+            sr[aligner.pairOfLeft[p]] = sl[p];
+        }
+
+    // Corrections. The main stretch: the left clock is the timeline, the right pictures are
+    // moved onto it. Every other stretch blames one camera: the one whose correction puts
+    // the stretch next to (not into) the pictures already placed.
+    const int stretchCount = static_cast<int>(order.size());
+    std::vector<bool> pairedRight(sr.size(), false);
+    for (int q : aligner.pairOfLeft)
+        if (q >= 0)
+            pairedRight[q] = true;
+    result.stretches.resize(stretchCount);
+    std::vector<double> cl(sl.size(), 0.0), cr(sr.size(), 0.0);
+    std::vector<double> placed;
+    for (std::size_t p = 0; p < sl.size(); ++p)
+        if (sl[p] == 0)
+            placed.push_back(L.seconds[p]);
+    for (std::size_t q = 0; q < sr.size(); ++q)
+        if (sr[q] == 0) {
+            cr[q] = LeftClockOfRight(R.seconds[q], mainLine) - R.seconds[q];
+            placed.push_back(R.seconds[q] + cr[q]);
+        }
+    std::sort(placed.begin(), placed.end());
+    result.stretches[0].offset = mainLine.a;
+    result.stretches[0].pairs = pairsOfLine[order[0]];
+
+    for (int s = 1; s < stretchCount; ++s) {
+        const ClockLine &line = lines[order[s]];
+        RhythmStretch &st = result.stretches[s];
+        st.offset = line.a;
+        st.pairs = pairsOfLine[order[s]];
+        // Under a changed left clock, a left picture goes where its partner's right time
+        // puts it on the main clock.
+        auto leftShift = [&](double l) { return LeftClockOfRight(l + line.at(l), mainLine) - l; };
+        // Corrected times of the stretch's pictures under each hypothesis.
+        auto corrected = [&](bool rightChanged) {
+            std::vector<double> t;
+            for (std::size_t p = 0; p < sl.size(); ++p)
+                if (sl[p] == s)
+                    t.push_back(L.seconds[p] + (rightChanged ? 0.0 : leftShift(L.seconds[p])));
+            for (std::size_t q = 0; q < sr.size(); ++q)
+                if (sr[q] == s)
+                    t.push_back(rightChanged ? LeftClockOfRight(R.seconds[q], line)
+                                             : LeftClockOfRight(R.seconds[q], mainLine));
+            return t;
+        };
+        // How badly a stretch at these times fits among the placed pictures: pictures it
+        // would enclose first, then its distance to the nearest placed picture.
+        auto misfit = [&](const std::vector<double> &t) {
+            if (t.empty() || placed.empty())
+                return std::pair<double, double>{0, 0};
+            const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
+            const auto a = std::upper_bound(placed.begin(), placed.end(), *lo);
+            const auto b = std::lower_bound(placed.begin(), placed.end(), *hi);
+            const double enclosed = b > a ? static_cast<double>(b - a) : 0.0;
+            double distance = std::numeric_limits<double>::infinity();
+            if (a != placed.begin())
+                distance = std::min(distance, *lo - *(a - 1));
+            if (b != placed.end())
+                distance = std::min(distance, *b - *hi);
+            return std::pair<double, double>{enclosed, distance};
+        };
+        const std::vector<double> ifRight = corrected(true), ifLeft = corrected(false);
+        const bool rightChanged = misfit(ifRight) <= misfit(ifLeft);
+        st.changedCamera = rightChanged ? RhythmCamera::Right : RhythmCamera::Left;
+        const double change = line.a - mainLine.at(line.t0);
+        st.change = rightChanged ? change : -change;
+        double earliest = std::numeric_limits<double>::infinity();
+        for (std::size_t p = 0; p < sl.size(); ++p)
+            if (sl[p] == s) {
+                cl[p] = rightChanged ? 0.0 : leftShift(L.seconds[p]);
+                if (!rightChanged && aligner.pairOfLeft[p] >= 0 && L.seconds[p] + cl[p] < earliest) {
+                    earliest = L.seconds[p] + cl[p];
+                    st.firstChanged = L.input[p];
+                }
+            }
+        for (std::size_t q = 0; q < sr.size(); ++q)
+            if (sr[q] == s) {
+                const ClockLine &own = rightChanged ? line : mainLine;
+                cr[q] = LeftClockOfRight(R.seconds[q], own) - R.seconds[q];
+                if (rightChanged && pairedRight[q] && R.seconds[q] + cr[q] < earliest) {
+                    earliest = R.seconds[q] + cr[q];
+                    st.firstChanged = R.input[q];
+                }
+            }
+        const std::vector<double> &chosen = rightChanged ? ifRight : ifLeft;
+        placed.insert(placed.end(), chosen.begin(), chosen.end());
+        std::sort(placed.begin(), placed.end());
+    }
+
+    for (std::size_t p = 0; p < sl.size(); ++p) {
+        result.leftCorrection[L.input[p]] = cl[p];
+        const int q = aligner.pairOfLeft[p];
+        if (q >= 0)
+            result.pairs.push_back({L.input[p], R.input[q], aligner.confidenceOfLeft[p], sl[p]});
+    }
+    for (std::size_t q = 0; q < sr.size(); ++q)
+        result.rightCorrection[R.input[q]] = cr[q];
+    if (forced) {
+        // The user's pair stands, whatever the alignment made of its two pictures.
+        const auto [l, r] = *input.userPair;
+        std::erase_if(result.pairs,
+                      [&](const RhythmPair &p) { return p.left == l || p.right == r; });
+        result.pairs.push_back({l, r, 1.0, 0});
+    }
+    std::sort(result.pairs.begin(), result.pairs.end(),
+              [](const RhythmPair &a, const RhythmPair &b) { return a.left < b.left; });
+    return result;
+}
+
+QString FormatClockChange(double seconds)
+{
+    const QString sign = seconds < 0 ? QStringLiteral("\u2212") : QStringLiteral("+");
+    const double s = std::fabs(seconds);
+    const QLocale c(QLocale::English);
+    if (s >= 2 * 86400)
+        return sign + c.toString(qRound64(s / 86400)) + QStringLiteral(" d");
+    const double hours = std::round(s / 3600);
+    if (hours >= 1 && std::fabs(s - hours * 3600) < 120)
+        return sign + c.toString(qRound64(hours)) + QStringLiteral(" h");
+    if (s >= 120)
+        return sign + c.toString(qRound64(s / 60)) + QStringLiteral(" min");
+    return sign + c.toString(qRound64(s)) + QStringLiteral(" s");
+}
