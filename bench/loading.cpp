@@ -27,8 +27,8 @@
 #include "imaging/imagelist.h"
 #include "mainwindow/idleprocessor.h"
 #include "mainwindow/mainstate.h"
-#include "mainwindow/ordering.h"
-#include "mainwindow/orderingprogress.h"
+#include "pairing/ordering.h"
+#include "pairing/orderingprogress.h"
 #include "support/photo_generator.h"
 #include "ui/windowmessages.h"
 
@@ -343,7 +343,7 @@ LoadingRun loadThroughCore(const PhotoSets &sets, QThreadPool &pool)
     TMainWindowState state;
     BenchView view;
     BenchOrderingProgress progress(view);
-    TOrderingPass pass(left, right, &state, &progress);
+    TOrderingPass pass(left, right, &progress);
     LoadingRun run;
     {
         TIdleProcessor processor(left, right, view, &pool);

@@ -7,7 +7,7 @@
 // Each benchmark starts from the state after loading: every picture unassigned opposite a
 // gap, rows in chronological order. The plain reference implementation of the tests runs on
 // the same input for comparison (once; it is quadratic).
-#include "mainwindow/ordering.h"
+#include "pairing/ordering.h"
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"

@@ -60,7 +60,7 @@ public:
     void ShowPicture(int, const QImage &, const QImage &) override {}
     void HidePicture(int) override {}
     void ShowExifText(int, const QString &, const QString &) override {}
-    void ShowAnaglyph(const QImage &) override {}
+    void ShowAnaglyph(const QImage &, const QImage &) override {}
     void HideAnaglyph() override {}
 };
 

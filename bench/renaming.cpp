@@ -15,6 +15,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+
 #if defined(QT_WIDGETS_LIB) && __has_include("naming/widgets/frameedittext.h")
 #define DUOMIRA_BENCH_WINDOW
 #include "mainwindow/widgets/editarea.h"
@@ -87,13 +89,15 @@ void BM_RenameSelected_Core(benchmark::State &state)
     for (ListRowModel *list : {&left, &right})
         QObject::connect(list, &ListRowModel::rowsChanged, [&rowSignals] { ++rowSignals; });
     int evaluations = 0;
+    int refreshes = 0; // the first run changes every name; the later ones change nothing
     for (auto _ : state) {
         rowSignals = 0;
         evaluations = RenameSelected(DefaultRenameMask(), venedig(), left, right);
+        refreshes = std::max(refreshes, rowSignals);
     }
     state.counters["selected_rows"] = left.SelectedCount() + right.SelectedCount();
     state.counters["evaluations"] = evaluations;
-    state.counters["row_signals"] = rowSignals;
+    state.counters["row_signals"] = refreshes;
     left.Clear();
     right.Clear();
 }
@@ -154,6 +158,7 @@ void BM_RenameSelected_Window(benchmark::State &state)
     int rowSignals = 0;
     for (ListRowModel *list : {&window.leftList(), &window.rightList()})
         QObject::connect(list, &ListRowModel::rowsChanged, [&rowSignals] { ++rowSignals; });
+    int refreshes = 0;
     for (auto _ : state) {
         rowSignals = 0;
         QElapsedTimer clock;
@@ -161,8 +166,9 @@ void BM_RenameSelected_Window(benchmark::State &state)
         frame->BitBtnRename->click();
         QCoreApplication::processEvents(); // the views' repaint
         state.SetIterationTime(double(clock.nsecsElapsed()) / 1e9);
+        refreshes = std::max(refreshes, rowSignals);
     }
-    state.counters["row_signals"] = rowSignals;
+    state.counters["row_signals"] = refreshes;
     window.leftList().Clear();
     window.rightList().Clear();
 }

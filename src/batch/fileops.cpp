@@ -151,6 +151,7 @@ TFileStamp StatPath(const QString &path, bool followLinks)
     stamp.isFolder = S_ISDIR(st.st_mode);
     stamp.size = qint64(st.st_size);
     stamp.mtimeNs = qint64(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+    stamp.ctimeNs = qint64(st.st_ctim.tv_sec) * 1000000000LL + st.st_ctim.tv_nsec;
     stamp.mode = quint32(st.st_mode & 07777);
     stamp.device = quint64(st.st_dev);
     stamp.inode = quint64(st.st_ino);
@@ -332,6 +333,16 @@ TFileOpResult TRealFileOps::Rename(const QString &from, const QString &to)
     unchanged.size = source.size;
     if (from == to)
         return unchanged;
+    // The rename is tried first: it refuses an existing target by itself, and only then
+    // is the target looked at (one stat less for every file of a rename job).
+    bool cross = false;
+    TFileOpResult result = renameNoReplace(from, to, cross);
+    if (cross)
+        return TFileOpResult::Failure(EXDEV);
+    if (result.ok) {
+        result.size = source.size;
+        return result;
+    }
     const TFileStamp target = StatPath(to, false);
     if (target.SameFile(source)) {
         // One directory entry seen under two spellings: a file system that ignores letter
@@ -342,7 +353,6 @@ TFileOpResult TRealFileOps::Rename(const QString &from, const QString &to)
         const QString temporary = QFileInfo(from).path() + QStringLiteral("/.duomira-%1-%2.tmp")
                                                                .arg(::getpid())
                                                                .arg(source.inode);
-        bool cross = false;
         TFileOpResult first = renameNoReplace(from, temporary, cross);
         if (!first.ok)
             return first;
@@ -354,11 +364,6 @@ TFileOpResult TRealFileOps::Rename(const QString &from, const QString &to)
         second.size = source.size;
         return second;
     }
-    bool cross = false;
-    TFileOpResult result = renameNoReplace(from, to, cross);
-    if (cross)
-        return TFileOpResult::Failure(EXDEV);
-    result.size = source.size;
     return result;
 }
 
@@ -387,22 +392,47 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
         return TFileOpResult::Failure(e);
     };
 
-    Sha256 hash;
-    std::vector<char> buffer(std::size_t(std::min<qint64>(m_chunk, std::max<qint64>(qint64(st.st_size), 1))));
+    // copy_file_range keeps the bytes in the kernel (and lets a file system that can share
+    // blocks do so); where the two file systems do not support it, read and write carry
+    // them. Chunks keep the progress hook coming during a long copy.
+    bool inKernel = true;
+    std::vector<char> buffer;
     qint64 copied = 0;
     for (;;) {
-        const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return fail(errno);
-        if (n == 0)
-            break;
         if (const int e = fault(TFaultPoint::Write, to))
             return fail(e);
-        if (!writeAll(out.get(), buffer.data(), std::size_t(n)))
-            return fail(errno);
-        hash.add(buffer.data(), std::size_t(n));
+        ssize_t n = -1;
+        if (inKernel) {
+            n = ::copy_file_range(in.get(), nullptr, out.get(), nullptr, std::size_t(m_chunk), 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            const bool refused = n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                                           errno == EOPNOTSUPP || errno == ENOTSUP ||
+                                           errno == EBADF || errno == EPERM);
+            // Some file systems report an empty file instead of refusing: the rest then
+            // goes through read and write, and the size check below has the last word.
+            const bool empty = n == 0 && copied < qint64(st.st_size);
+            if (refused || empty) {
+                inKernel = false;
+                n = -1;
+            } else if (n < 0) {
+                return fail(errno);
+            }
+        }
+        if (!inKernel) {
+            if (buffer.empty())
+                buffer.resize(std::size_t(
+                    std::min<qint64>(m_chunk, std::max<qint64>(qint64(st.st_size), 1))));
+            n = ::read(in.get(), buffer.data(), buffer.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return fail(errno);
+            if (n > 0 && !writeAll(out.get(), buffer.data(), std::size_t(n)))
+                return fail(errno);
+        }
+        if (n == 0)
+            break;
         copied += n;
         progress();
     }
@@ -432,7 +462,6 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
     TFileOpResult ok;
     ok.ok = true;
     ok.size = copied;
-    ok.sha256 = hash.hex();
     return ok;
 }
 

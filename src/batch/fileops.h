@@ -6,7 +6,8 @@
 //    link + unlink, or no rename at all), copies create their target exclusively;
 //  - a copy keeps the source's modification time and permission bits where the target
 //    file system can keep them, is synced, and a failed copy removes its partial target;
-//    it goes in chunks and calls the progress hook between them, so the window stays alive;
+//    it goes in chunks (copy_file_range, or read and write where that is refused) and
+//    calls the progress hook between them, so the window stays alive;
 //  - a move across volumes copies, syncs file and folder, compares sizes and only then
 //    deletes the source; if the source cannot be deleted, the copy is removed again;
 //  - a target that is the file itself (same path, or same device and inode) is reported
@@ -48,6 +49,7 @@ struct TFileStamp
     bool isFolder = false;
     qint64 size = -1;
     qint64 mtimeNs = 0;     // modification time, nanoseconds since the epoch
+    qint64 ctimeNs = 0;     // change time: set by the kernel on every write, never by a program
     quint32 mode = 0;       // permission bits
     quint64 device = 0;
     quint64 inode = 0;
@@ -71,7 +73,7 @@ struct TFileOpResult
     int error = 0;            // errno of a failure (or of what made the move cross volumes)
     QString reason;           // the system's text for a failure
     qint64 size = -1;         // bytes of the file that was copied, moved or written
-    QByteArray sha256;        // hex digest of the bytes written (copy, cross-volume move, write)
+    QByteArray sha256;        // hex digest of the bytes written (WriteFileReplacing)
     bool replaced = false;    // WriteFileReplacing: a file of that name was replaced
     QStringList created;      // CreateFolder: the folders made, outermost first
 

@@ -31,6 +31,8 @@ public:
 
     // Appends one line. Returns false when it could not be written.
     bool Append(const QJsonObject &record);
+    // Appends one line of JSON text (without its line end).
+    bool AppendLine(QByteArray line);
     // Syncs and closes.
     void Close();
 
@@ -67,7 +69,9 @@ public:
     void SetEntryNumber(int number) { m_entry = number; }
 
 private:
-    int intent(TFileOpKind kind, const QString &source, const QString &target, QJsonObject extra = {});
+    // rotation and orientation (-1: none) go into the intent of a turn.
+    int intent(TFileOpKind kind, const QString &source, const QString &target, int rotation = -1,
+               int orientation = -1);
     void done(int seq, const TFileOpResult &result, const QString &writtenPath);
     TFileOpResult fileOp(TFileOpKind kind, const QString &from, const QString &to,
                          const std::function<TFileOpResult()> &run);

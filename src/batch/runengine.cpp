@@ -278,7 +278,9 @@ void TBatchRun::renameStep(TDatensatz *e, const QString &target)
     setStatus(QStringLiteral("Renaming"));
     m_progress.StepProgress(m_status);
     const QString current = e->SourcePath();
-    const QString key = fileKey(current);
+    // The files turned or copied so far are known by device and inode; a job that did
+    // neither yet (every rename-only job) needs no key, and each key costs a stat.
+    const QString key = m_files.isEmpty() ? QString() : fileKey(current);
     const QVariantList args{e->Number(), SideText(e->Side()), current, target};
     if (!(e->HolderFlags() & hfRenamed)) {
         const TFileOpResult r = m_ops->Rename(current, target);
@@ -289,7 +291,8 @@ void TBatchRun::renameStep(TDatensatz *e, const QString &target)
                 m_log.AddFormatted(QStringLiteral("Rename image-N° %d (%s): ") + QStringLiteral(": ") + Tab
                                        + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
                                    args);
-            rekey(key, target);
+            if (!key.isEmpty())
+                rekey(key, target);
             e->ReplacePath(target);
         } else {
             logFailure(QStringLiteral("Error renaming image N°. %d (%s): ") + Tab + QStringLiteral("%s ==> ")

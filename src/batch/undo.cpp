@@ -37,7 +37,12 @@ qint64 stampValue(const QJsonObject &stamp, const char *key)
     return v.isString() ? v.toString().toLongLong() : qint64(v.toDouble());
 }
 
-// The file at path is still the one the job left there: same inode, size and time.
+// The file at path is still the one the job left there: same inode, size, modification
+// and change time. The change time is what makes this a check of the contents: the kernel
+// sets it to the current time on every write, truncation, rename or permission change, and
+// no program can set it back (a modification time can be). So a file whose change time is
+// still the one recorded when the job finished with it has not been written since. Where a
+// file system keeps no change time of its own, size, modification time and inode remain.
 bool matchesStamp(const QString &path, const QJsonObject &stamp)
 {
     const TFileStamp now = StatPath(path, false);
@@ -45,8 +50,21 @@ bool matchesStamp(const QString &path, const QJsonObject &stamp)
         return false;
     if (stamp.isEmpty())
         return true;
+    if (stamp.contains(QLatin1String("ctime_ns")) && now.ctimeNs != stampValue(stamp, "ctime_ns"))
+        return false;
     return now.size == stampValue(stamp, "size") && now.mtimeNs == stampValue(stamp, "mtime_ns")
         && QString::number(now.inode) == str(stamp, "inode");
+}
+
+// The file the operation wrote is still as the job left it: by the digest where the
+// journal holds one, otherwise by its stamp.
+bool matchesWritten(const QString &path, const QJsonObject &outcome)
+{
+    if (outcome.contains(QLatin1String("sha256"))) {
+        const QByteArray now = FileSha256(path);
+        return !now.isEmpty() && now == str(outcome, "sha256").toLatin1();
+    }
+    return matchesStamp(path, outcome.value(QLatin1String("target_stamp")).toObject());
 }
 
 void restoreModeAndTime(const QString &path, const QJsonObject &stamp)
@@ -126,12 +144,8 @@ private:
                 return;
             }
         } else {
-            const QJsonObject stamp = op.outcome.value(QLatin1String("target_stamp")).toObject();
-            const bool cross = op.outcome.value(QLatin1String("cross_volume")).toBool();
             // A file whose later turn was just undone is known to be the job's file.
-            const bool same = m_verified.contains(target)
-                           || (cross ? FileSha256(target) == str(op.outcome, "sha256").toLatin1()
-                                     : matchesStamp(target, stamp));
+            const bool same = m_verified.contains(target) || matchesWritten(target, op.outcome);
             if (!same) {
                 leftAlone(target + (there.exists ? QStringLiteral(" (changed since the job)")
                                                  : QStringLiteral(" (no longer there)")));
@@ -170,11 +184,17 @@ private:
                 leftAlone(target + QStringLiteral(" (no longer there)"));
             return;
         }
-        const QByteArray now = FileSha256(target);
-        const QByteArray written = m_expect.contains(target) ? m_expect.value(target)
-                                 : op.hasOutcome             ? str(op.outcome, "sha256").toLatin1()
-                                                             : FileSha256(source);
-        if (now.isEmpty() || now != written) {
+        bool same = false;
+        if (m_expect.contains(target)) {
+            same = FileSha256(target) == m_expect.value(target);
+        } else if (op.hasOutcome) {
+            same = matchesWritten(target, op.outcome);
+        } else {
+            // Stopped during the copy: the copy goes only if it is whole.
+            const QByteArray now = FileSha256(target);
+            same = !now.isEmpty() && now == FileSha256(source);
+        }
+        if (!same) {
             leftAlone(target + QStringLiteral(" (its bytes are not those the job wrote)"));
             return;
         }

@@ -14,9 +14,9 @@
 #include "mainwindow/idleprocessor.h"
 #include "mainwindow/loading.h"
 #include "mainwindow/mainstate.h"
-#include "mainwindow/ordering.h"
 #include "mainwindow/pairing.h"
 #include "naming/entryrenamemask.h"
+#include "pairing/ordering.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -4,12 +4,13 @@
 #include "entries/datensatz.h"
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
+#include "mainwindow/sortaction.h"
 #include "naming/entryrenamemask.h"
 
 #include <QCoreApplication>
-#include <QJsonArray>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
 
 #include <cstdio>
 
@@ -71,7 +72,8 @@ QString ParsePairArguments(const QStringList &arguments, PairOptions &o)
                 return QStringLiteral("--offset-pair needs a left and a right file");
             o.offsetPair = std::make_pair(*l, *r);
             files = nullptr;
-        } else if (a == QLatin1String("--rotation-left") || a == QLatin1String("--rotation-right")) {
+        } else if (a == QLatin1String("--rotation-left") ||
+                   a == QLatin1String("--rotation-right")) {
             const auto v = value();
             static const QStringList degrees = {"0", "90", "180", "270"};
             const int index = v ? int(degrees.indexOf(*v)) : -1;
@@ -239,7 +241,8 @@ int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const c
         if (lists.view.outOfMemory)
             return 1;
 
-        const ArrangeOutcome outcome = pass.ArrangeLists(static_cast<quint8>(o.mode));
+        const ArrangeOutcome outcome =
+            ArrangeWindowLists(pass, &state, static_cast<quint8>(o.mode));
 
         result.insert(QStringLiteral("mode"), o.mode);
         bool offsetApplied = false;

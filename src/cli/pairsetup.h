@@ -6,8 +6,8 @@
 #include "mainwindow/idleprocessor.h"
 #include "mainwindow/loading.h"
 #include "mainwindow/mainstate.h"
-#include "mainwindow/ordering.h"
 #include "mainwindow/pairing.h"
+#include "pairing/ordering.h"
 
 #include <QJsonObject>
 #include <QStringList>
@@ -63,7 +63,7 @@ struct PairedLists
     ListRowModel left{dsLeft};
     ListRowModel right{dsRight};
     TMainWindowState state;
-    TOrderingPass pass{left, right, &state};
+    TOrderingPass pass{left, right};
     TPairEditing editing{pass, state};
     HeadlessLoadingView view;
     TIdleProcessor loading{left, right, view};

@@ -6,8 +6,9 @@
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
-#include "mainwindow/ordering.h"
-#include "mainwindow/sorting.h"
+#include "mainwindow/sortaction.h"
+#include "pairing/ordering.h"
+#include "pairing/sorting.h"
 
 #include <QFileInfo>
 #include <QThreadPool>

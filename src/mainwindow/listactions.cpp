@@ -5,8 +5,9 @@
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
 #include "mainwindow/mainstate.h"
-#include "mainwindow/ordering.h"
-#include "mainwindow/sorting.h"
+#include "mainwindow/sortaction.h"
+#include "pairing/ordering.h"
+#include "pairing/sorting.h"
 
 #include <algorithm>
 
@@ -79,7 +80,7 @@ TActionOutcome TListActions::RunListAction(ListRowModel &list, int code)
     // that the lists never stay in a half-built state.
     if (result.RowsChanged) {
         if (code == saMarkStereoPairs)
-            m_pass.ArrangeLists(0);
+            ArrangeWindowLists(m_pass, &m_state, 0);
         ActionSortExecute(m_pass, &m_state);
         outcome.Beep =
             SelectEntry(m_state.LastEntry, m_state.PanelFlags == 0) == SelectEntryResult::Gone;

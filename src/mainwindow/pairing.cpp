@@ -6,7 +6,8 @@
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
 #include "mainwindow/mainstate.h"
-#include "mainwindow/sorting.h"
+#include "mainwindow/sortaction.h"
+#include "pairing/sorting.h"
 #include "ui/windowmessages.h"
 
 #include <algorithm>
@@ -79,28 +80,28 @@ TPairEditing::TPairEditing(TOrderingPass &pass, TMainWindowState &state)
 
 ArrangeOutcome TPairEditing::ActionSortAllExecute(bool allEntries)
 {
-    return m_pass.ArrangeLists(allEntries ? 1 : 2);
+    return ArrangeWindowLists(m_pass, &m_state, allEntries ? 1 : 2);
 }
 
 TAssignStepAction TPairEditing::HandleAssignStep(int code, int mode)
 {
     switch (code) {
     case 3:
-        m_pass.ArrangeLists(3);
+        ArrangeWindowLists(m_pass, &m_state, 3);
         m_state.PanelFlags |= pfPairDialogOpen;
         m_state.EditAreaEnabled = false;
         m_state.PairDialogMode = static_cast<quint8>(mode);
         return TAssignStepAction::ShowPairDialog;
     case 4:
-        m_pass.ArrangeLists(mode == 2 ? 5 : 4);
+        ArrangeWindowLists(m_pass, &m_state, mode == 2 ? 5 : 4);
         return TAssignStepAction::HidePairDialog;
     case 6:
-        m_pass.ArrangeLists(6);
+        ArrangeWindowLists(m_pass, &m_state, 6);
         m_state.PanelFlags &= static_cast<quint8>(~pfPairDialogOpen);
         m_state.EditAreaEnabled = true;
         return TAssignStepAction::PairDialogClosed;
     case 7:
-        m_pass.ArrangeLists(3);
+        ArrangeWindowLists(m_pass, &m_state, 3);
         return TAssignStepAction::ShowNoAssignmentHint;
     default:
         return TAssignStepAction::None;
@@ -190,7 +191,7 @@ bool TPairEditing::PanelLinkClick()
         left.ClearSelection();
         right.ClearSelection();
         TBusyBit busy(&m_state, bfConnect);
-        m_pass.ArrangeLists(0);
+        ArrangeWindowLists(m_pass, &m_state, 0);
         for (TDatensatz *e : {a, b}) {
             if (!DatensatzList().Contains(e) || !e->List())
                 continue;

@@ -5,7 +5,7 @@
 // (WM_SELECT_PARTNER). The window shows the results: it owns the pair prompt, the message
 // boxes, the edit panels and the previews; this class only tells it what to show.
 #include "mainwindow/mainstate.h"
-#include "mainwindow/ordering.h"
+#include "pairing/ordering.h"
 
 #include <QString>
 

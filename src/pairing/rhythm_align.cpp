@@ -21,7 +21,7 @@ constexpr double kWholeSecondTolerance = 1.6;
 constexpr double kSubSecondTolerance = 0.6;
 constexpr double kSinglePenalty = 1.5;
 // Scale of the gains in the probability model: exp(gain / T) per pair.
-constexpr double kTemperature = 0.7;
+constexpr double kTemperature = 1.2;
 constexpr double kNegInf = -std::numeric_limits<double>::infinity();
 
 struct Candidate

@@ -17,6 +17,7 @@ constexpr double kKnownStretchSeconds = 10.0;
 constexpr double kChangeCost = 2.5;
 constexpr double kUnmatchedScore = -0.3;
 constexpr double kMinStretchShare = 0.3;
+constexpr double kMinMainStretchShare = 0.25;
 constexpr int kMinShortStretchPairs = 4;
 constexpr int kMaxRefits = 4;
 constexpr double kAmbiguousShare = 0.7;
@@ -412,6 +413,12 @@ RhythmResult AlignByRhythm(const RhythmInput &input)
         stretchOfLine[order[s]] = s;
     if (order.empty()) {
         result.gated = !forced;
+        return result;
+    }
+    // Unrelated lists pair by chance in several small stretches, none of them large: a real
+    // session's largest stretch holds a good part of the pictures even after clock changes.
+    if (!forced && pairsOfLine[order[0]] < std::max(3.0, kMinMainStretchShare * double(shorter))) {
+        result.gated = true;
         return result;
     }
     const ClockLine &mainLine = lines[order[0]];

@@ -11,14 +11,31 @@
 
 #include <algorithm>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace {
 
 // Decoded files kept: the two pictures shown, the two decoded ahead, and some room for
 // stepping back.
 constexpr std::size_t CacheCapacity = 8;
 // Requests for the rows shown go before decoding ahead.
+constexpr int FitPriority = 5;
 constexpr int RequestPriority = 10;
 constexpr int PrefetchPriority = 0;
+
+// The workers run a little below the user interface thread: when both want the processor
+// the window gets it first and the decodes take the rest, so that stepping through the
+// rows stays smooth on a busy machine. (A pool thread runs only this decoder's work.)
+void runBelowInterface()
+{
+    thread_local bool lowered = false;
+    if (!lowered) {
+        lowered = true;
+        ::setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), 5);
+    }
+}
 
 bool isJpegName(const QString &path)
 {
@@ -82,6 +99,8 @@ TPreviewDecoder::~TPreviewDecoder()
 {
     m_current[0] = 0;
     m_current[1] = 0;
+    for (auto &fit : m_currentFit)
+        fit = 0;
     m_pool.clear();
     m_pool.waitForDone();
 }
@@ -102,6 +121,7 @@ quint64 TPreviewDecoder::Request(int side, const TDecodeRequest &request)
     m_current[side] = ticket;
     m_pool.start(
         [this, side, ticket, request] {
+            runBelowInterface();
             if (m_current[side] != ticket)
                 return;
             withSource(request, [this, side, ticket, request](const QImage &source) {
@@ -120,6 +140,44 @@ quint64 TPreviewDecoder::Request(int side, const TDecodeRequest &request)
     return ticket;
 }
 
+quint64 TPreviewDecoder::Fit(int slot, const QImage &bitmap, QSize panel)
+{
+    if (slot < 0 || slot > 2)
+        return 0;
+    const quint64 ticket = ++m_nextTicket;
+    m_currentFit[slot] = ticket;
+    // Behind the decodes of current requests (a sharp picture makes its side's fit stale
+    // before it runs), ahead of the files decoded in advance.
+    m_pool.start(
+        [this, slot, ticket, bitmap, panel] {
+            runBelowInterface();
+            if (m_currentFit[slot] != ticket)
+                return;
+            const QRect fit = FitRect(bitmap.size(), panel);
+            const QImage result = ResampleLanczos(bitmap, fit.size());
+            QMetaObject::invokeMethod(
+                this,
+                [this, slot, ticket, bitmap, result] {
+                    if (m_currentFit[slot] == ticket)
+                        Q_EMIT fitted(slot, ticket, bitmap, result);
+                },
+                Qt::QueuedConnection);
+        },
+        FitPriority);
+    return ticket;
+}
+
+void TPreviewDecoder::CancelFit(int slot)
+{
+    if (slot >= 0 && slot <= 2)
+        m_currentFit[slot] = 0;
+}
+
+quint64 TPreviewDecoder::CurrentFit(int slot) const
+{
+    return slot >= 0 && slot <= 2 ? m_currentFit[slot].load() : 0;
+}
+
 void TPreviewDecoder::Cancel(int side)
 {
     if (side >= 0 && side <= 1)
@@ -133,8 +191,12 @@ quint64 TPreviewDecoder::CurrentTicket(int side) const
 
 void TPreviewDecoder::Prefetch(const TDecodeRequest &request)
 {
-    m_pool.start([this, request] { withSource(request, [](const QImage &) {}); },
-                 PrefetchPriority);
+    m_pool.start(
+        [this, request] {
+            runBelowInterface();
+            withSource(request, [](const QImage &) {});
+        },
+        PrefetchPriority);
 }
 
 int TPreviewDecoder::CachedCount() const

@@ -67,6 +67,15 @@ public:
     // Decodes the file into the cache, behind every request, without delivering anything.
     void Prefetch(const TDecodeRequest &request);
 
+    // Fits a picture already drawn (a thumbnail standing in, an anaglyph) into panel with
+    // the Lanczos filter on a worker, so that the user interface thread only shows it.
+    // slot: 0 and 1 the sides, 2 the anaglyph; a later Fit of a slot makes the earlier one
+    // stale. The result comes back through fitted().
+    quint64 Fit(int slot, const QImage &bitmap, QSize panel);
+    // Makes the pending fit of slot stale.
+    void CancelFit(int slot);
+    quint64 CurrentFit(int slot) const;
+
     // Files held decoded in the cache; decodes started since construction.
     int CachedCount() const;
     int DecodeCount() const { return m_decodes.load(); }
@@ -79,6 +88,8 @@ Q_SIGNALS:
     void decoded(int side, quint64 ticket, const QImage &bitmap, const QImage &fitted);
     // The current request of side could not decode its file.
     void failed(int side, quint64 ticket);
+    // The current fit of slot: bitmap as handed to Fit, fitted it fitted into the panel.
+    void fitted(int slot, quint64 ticket, const QImage &bitmap, const QImage &fitted);
 
 private:
     struct CacheItem;
@@ -91,6 +102,7 @@ private:
     QThreadPool m_pool;
     SourceDecoder m_decoder;
     std::atomic<quint64> m_current[2]{0, 0}; // read by workers to skip stale work
+    std::atomic<quint64> m_currentFit[3]{0, 0, 0};
     quint64 m_nextTicket = 0;
     std::atomic<int> m_decodes{0};
     mutable std::mutex m_mutex; // guards m_items and m_useClock

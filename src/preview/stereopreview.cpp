@@ -12,6 +12,7 @@ TStereoPreview::TStereoPreview(TPreviewView &view, TPreviewFlags &flags, const T
 {
     connect(&m_decoder, &TPreviewDecoder::decoded, this, &TStereoPreview::pictureDecoded);
     connect(&m_decoder, &TPreviewDecoder::failed, this, &TStereoPreview::decodeFailed);
+    connect(&m_decoder, &TPreviewDecoder::fitted, this, &TStereoPreview::pictureFitted);
 }
 
 QSize TStereoPreview::panelSize(int side) const
@@ -91,32 +92,53 @@ void TStereoPreview::showEntryImage(int side, const TDatensatz &entry)
         s.Panel = panel;
         s.Sharp = false;
         s.Bitmap = bitmap;
-        if (bitmap.isNull())
-            m_view.HidePicture(side);
-        else
-            m_view.ShowPicture(side, bitmap, QImage());
+        showStandIn(side);
         return;
     }
     // The sharp picture is decoded in the background. Meanwhile the thumbnail stands in,
     // unless the side already shows this file sharp (a turn or a resize of the same file
-    // keeps the sharp picture until the new one arrives).
+    // keeps the sharp picture until the new one arrives). The request goes first, so that
+    // the stand-in knows that a sharp picture is on its way.
+    m_decoder.Request(side, TDecodeRequest{path, look, panel});
     if (!(sameFile && s.Sharp)) {
         s.Sharp = false;
         s.Bitmap = BuildEntryBitmap(thumbnail, look, panel);
-        if (s.Bitmap.isNull())
-            m_view.HidePicture(side);
-        else
-            m_view.ShowPicture(side, s.Bitmap, QImage());
+        s.Panel = panel;
+        showStandIn(side);
     }
     s.Path = path;
     s.Look = look;
     s.Panel = panel;
-    m_decoder.Request(side, TDecodeRequest{path, look, panel});
+}
+
+// No decode is on its way to the side: what it shows now stays.
+bool TStereoPreview::settled(int side) const
+{
+    return m_sides[side].Sharp || m_decoder.CurrentTicket(side) == 0;
+}
+
+// Shows the side's bitmap at once; the widget stretches it until the Lanczos fit, made on a
+// worker, arrives (pictureFitted). A side waiting for its sharp picture is not fitted (the
+// workers decode first), and the anaglyph is fitted as a whole instead.
+void TStereoPreview::showStandIn(int side)
+{
+    const Side &s = m_sides[side];
+    if (s.Bitmap.isNull()) {
+        m_decoder.CancelFit(side);
+        m_view.HidePicture(side);
+        return;
+    }
+    m_view.ShowPicture(side, s.Bitmap, QImage());
+    if (m_options.Mode == TDisplayMode::Anaglyph || !settled(side))
+        m_decoder.CancelFit(side);
+    else
+        m_decoder.Fit(side, s.Bitmap, s.Panel);
 }
 
 void TStereoPreview::hideSide(int side)
 {
     m_decoder.Cancel(side);
+    m_decoder.CancelFit(side);
     m_sides[side].Bitmap = QImage();
     m_sides[side].Path.clear();
     m_sides[side].Sharp = false;
@@ -130,13 +152,36 @@ void TStereoPreview::composeAnaglyph()
     if (!l.Present || !r.Present || l.Bitmap.isNull() || r.Bitmap.isNull()) {
         // Without a pair the left picture (if any) stands alone.
         m_anaglyph = QImage();
+        m_decoder.CancelFit(AnaglyphSlot);
         m_view.HideAnaglyph();
-        if (l.Present && !l.Bitmap.isNull())
+        if (l.Present && !l.Bitmap.isNull()) {
             m_view.ShowPicture(PreviewLeft, l.Bitmap, QImage());
+            m_decoder.Fit(PreviewLeft, l.Bitmap, panelSize(PreviewLeft));
+        }
         return;
     }
     m_anaglyph = ComposeAnaglyph(l.Bitmap, r.Bitmap);
-    m_view.ShowAnaglyph(m_anaglyph);
+    m_view.ShowAnaglyph(m_anaglyph, QImage());
+    if (settled(PreviewLeft) && settled(PreviewRight))
+        m_decoder.Fit(AnaglyphSlot, m_anaglyph, panelSize(PreviewLeft));
+    else
+        m_decoder.CancelFit(AnaglyphSlot);
+}
+
+void TStereoPreview::pictureFitted(int slot, quint64 ticket, const QImage &bitmap,
+                                   const QImage &fitted)
+{
+    if (ticket != m_decoder.CurrentFit(slot))
+        return;
+    if (slot == AnaglyphSlot) {
+        if (!m_anaglyph.isNull() && m_anaglyph.cacheKey() == bitmap.cacheKey())
+            m_view.ShowAnaglyph(m_anaglyph, fitted);
+        return;
+    }
+    // Only while the side still shows that very bitmap (a sharp picture brings its own fit).
+    const Side &s = m_sides[slot];
+    if (s.Present && !s.Bitmap.isNull() && s.Bitmap.cacheKey() == bitmap.cacheKey())
+        m_view.ShowPicture(slot, s.Bitmap, fitted);
 }
 
 void TStereoPreview::pictureDecoded(int side, quint64 ticket, const QImage &bitmap,
@@ -147,6 +192,7 @@ void TStereoPreview::pictureDecoded(int side, quint64 ticket, const QImage &bitm
     Side &s = m_sides[side];
     s.Bitmap = bitmap;
     s.Sharp = true;
+    m_decoder.CancelFit(side);
     m_view.ShowPicture(side, bitmap, fitted);
     if (m_options.Mode == TDisplayMode::Anaglyph)
         composeAnaglyph();
@@ -159,6 +205,11 @@ void TStereoPreview::decodeFailed(int side, quint64 ticket)
     if (ticket != m_decoder.CurrentTicket(side))
         return;
     m_decoder.Cancel(side);
+    // The stand-in stays: now it gets its fit.
+    if (m_options.Mode == TDisplayMode::Anaglyph)
+        composeAnaglyph();
+    else if (m_sides[side].Present && !m_sides[side].Bitmap.isNull())
+        m_decoder.Fit(side, m_sides[side].Bitmap, m_sides[side].Panel);
 }
 
 void TStereoPreview::Prefetch(const TDatensatz *left, const TDatensatz *right)

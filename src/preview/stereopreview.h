@@ -47,8 +47,8 @@ public:
     // The side's display control is hidden (the panel shows its own colour).
     virtual void HidePicture(int side) = 0;
     virtual void ShowExifText(int side, const QString &names, const QString &values) = 0;
-    // The anaglyph in place of both pictures, in the left panel.
-    virtual void ShowAnaglyph(const QImage &bitmap) = 0;
+    // The anaglyph in place of both pictures, in the left panel; fitted as for ShowPicture.
+    virtual void ShowAnaglyph(const QImage &bitmap, const QImage &fitted) = 0;
     virtual void HideAnaglyph() = 0;
 };
 
@@ -101,13 +101,18 @@ private:
         bool Present = false; // a row is selected on this side
     };
 
+    static constexpr int AnaglyphSlot = 2; // the decoder's fit slot of the anaglyph
+
     void showEntryImage(int side, const TDatensatz &entry);
+    void showStandIn(int side);
+    bool settled(int side) const;
     void hideSide(int side);
     QSize panelSize(int side) const;
     bool sideShown(int side) const;
     void composeAnaglyph();
     void pictureDecoded(int side, quint64 ticket, const QImage &bitmap, const QImage &fitted);
     void decodeFailed(int side, quint64 ticket);
+    void pictureFitted(int slot, quint64 ticket, const QImage &bitmap, const QImage &fitted);
 
     TPreviewView &m_view;
     TPreviewFlags &m_flags;

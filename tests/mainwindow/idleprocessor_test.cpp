@@ -9,7 +9,7 @@
 #include "imaging/dsorgbild.h"
 #include "imaging/imagelist.h"
 #include "imaging/libgfl.h"
-#include "mainwindow/orderingprogress.h"
+#include "pairing/orderingprogress.h"
 
 #include <QDir>
 #include <QFileInfo>

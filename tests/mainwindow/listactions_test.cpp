@@ -8,7 +8,7 @@
 #include "mainwindow/editpanelstate.h"
 #include "mainwindow/listactions.h"
 #include "mainwindow/mainstate.h"
-#include "mainwindow/ordering.h"
+#include "pairing/ordering.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,7 @@ protected:
     ListRowModel left{dsLeft};
     ListRowModel right{dsRight};
     TMainWindowState state;
-    TOrderingPass pass{left, right, &state};
+    TOrderingPass pass{left, right};
     TListActions actions{pass, state};
 
     // A row pair: an image in list with a gap (attribute gapAttribute) opposite it, or with

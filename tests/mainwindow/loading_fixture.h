@@ -9,7 +9,7 @@
 #include "entries/listrows.h"
 #include "mainwindow/idleprocessor.h"
 #include "mainwindow/mainstate.h"
-#include "mainwindow/ordering.h"
+#include "pairing/ordering.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
@@ -95,7 +95,7 @@ protected:
     ListRowModel left{dsLeft};
     ListRowModel right{dsRight};
     TMainWindowState state;
-    TOrderingPass pass{left, right, &state};
+    TOrderingPass pass{left, right};
     QThreadPool pool;
     RecordingView view;
     NewEntryDefaults defaults;

@@ -1,6 +1,6 @@
 // Pair editing on top of the ordering pass: the follow-up passes of an assignment,
 // "Connect"/"Split", "Combinations" and the counterpart selection.
-#include "ordering_fixture.h"
+#include "pairing/ordering_fixture.h"
 
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"

@@ -27,7 +27,7 @@ public:
     void ShowPicture(int side, const QImage &bitmap, const QImage &) override { shown[side] = bitmap; }
     void HidePicture(int side) override { shown[side] = QImage(); }
     void ShowExifText(int side, const QString &n, const QString &) override { names[side] = n; }
-    void ShowAnaglyph(const QImage &bitmap) override { anaglyph = bitmap; }
+    void ShowAnaglyph(const QImage &bitmap, const QImage &) override { anaglyph = bitmap; }
     void HideAnaglyph() override { anaglyph = QImage(); }
 };
 

@@ -11,10 +11,11 @@
 #include "mainwindow/idleprocessor.h"
 #include "mainwindow/listactions.h"
 #include "mainwindow/optionlogic.h"
-#include "mainwindow/ordering.h"
-#include "mainwindow/orderingprogress.h"
+#include "pairing/ordering.h"
+#include "pairing/orderingprogress.h"
 #include "mainwindow/pairing.h"
-#include "mainwindow/sorting.h"
+#include "mainwindow/sortaction.h"
+#include "pairing/sorting.h"
 #include "naming/searchreplace.h"
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/imagelistview.h"
@@ -92,7 +93,7 @@ TFormMain::TFormMain(QWidget *parent)
     m_activeList = m_left.get();
 
     m_progress = std::make_unique<TStatusProgress>();
-    m_pass = std::make_unique<TOrderingPass>(*m_left, *m_right, &m_state, m_progress.get());
+    m_pass = std::make_unique<TOrderingPass>(*m_left, *m_right, m_progress.get());
     m_pairs = std::make_unique<TPairEditing>(*m_pass, m_state);
     m_actions = std::make_unique<TListActions>(*m_pass, m_state);
     m_idle = std::make_unique<TIdleProcessor>(*m_left, *m_right, *this);
@@ -559,7 +560,7 @@ void TFormMain::runOrdering(int mode)
     if (mode == 1 || mode == 2)
         m_pairs->ActionSortAllExecute(mode == 1);
     else
-        m_pass->ArrangeLists(quint8(mode));
+        ArrangeWindowLists(*m_pass, &m_state, quint8(mode));
     if (mode == 1 || mode == 2)
         notePairingReport();
     refreshEditPanels();
@@ -589,7 +590,21 @@ void TFormMain::executeBatchJob()
     // No idle pass reads or reorders rows while the wizard (and the run inside it) works
     // on them.
     m_idle->Hold();
+    // The wizard is modal to this window only, so that the log window stays usable; the
+    // other windows of this window (search and replace, the token palette...) could change
+    // names after the checks, so they pause as well.
+    QList<QPointer<QWidget>> paused;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w != wizard && w->parentWidget() == this && w->isEnabled()) {
+            w->setEnabled(false);
+            paused << w;
+        }
+    }
     wizard->exec();
+    for (const QPointer<QWidget> &w : paused) {
+        if (w)
+            w->setEnabled(true);
+    }
     m_idle->Resume();
     // The run renamed and moved files and reloaded their metadata: back into the lists'
     // chronological order, and the folders the wizard's pages may have changed back into

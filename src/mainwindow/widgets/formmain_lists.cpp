@@ -8,12 +8,12 @@
 #include "mainwindow/idleprocessor.h"
 #include "mainwindow/listactions.h"
 #include "mainwindow/optionlogic.h"
-#include "mainwindow/ordering.h"
 #include "mainwindow/pairing.h"
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
 #include "mainwindow/widgets/radiogroup.h"
+#include "pairing/ordering.h"
 #include "ui/widgets/formdlgbox.h"
 
 #include <QApplication>

@@ -164,10 +164,10 @@ void TPreviewArea::ShowExifText(int side, const QString &names, const QString &v
     panel(side)->setExifText(names, values);
 }
 
-void TPreviewArea::ShowAnaglyph(const QImage &bitmap)
+void TPreviewArea::ShowAnaglyph(const QImage &bitmap, const QImage &fitted)
 {
     TPreviewImage *anaglyph = PanelImage_L->ImageAnaglyph;
-    anaglyph->setBitmap(bitmap);
+    anaglyph->setBitmap(bitmap, fitted);
     PanelImage_L->Image->hide();
     PanelImage_R->Image->hide();
     anaglyph->show();

@@ -65,7 +65,7 @@ public:
     void ShowPicture(int side, const QImage &bitmap, const QImage &fitted) override;
     void HidePicture(int side) override;
     void ShowExifText(int side, const QString &names, const QString &values) override;
-    void ShowAnaglyph(const QImage &bitmap) override;
+    void ShowAnaglyph(const QImage &bitmap, const QImage &fitted) override;
     void HideAnaglyph() override;
 
 Q_SIGNALS:

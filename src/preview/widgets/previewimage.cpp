@@ -21,21 +21,17 @@ QRect TPreviewImage::fittedRect() const
     return FitRect(m_bitmap.size(), size());
 }
 
-QImage TPreviewImage::fittedBitmap()
+void TPreviewImage::paintEvent(QPaintEvent *)
 {
     const QRect target = fittedRect();
     if (target.isEmpty())
-        return {};
-    if (m_fitted.size() != target.size())
-        m_fitted = ResampleLanczos(m_bitmap, target.size());
-    return m_fitted;
-}
-
-void TPreviewImage::paintEvent(QPaintEvent *)
-{
-    const QImage picture = fittedBitmap();
-    if (picture.isNull())
         return;
     QPainter painter(this);
-    painter.drawImage(fittedRect().topLeft(), picture);
+    // Without a picture fitted to this size (the preview has the Lanczos fit made on a
+    // worker and hands it over when it is ready) the painter stretches the picture:
+    // resampling here would hold the user interface thread up for tens of milliseconds.
+    if (m_fitted.size() == target.size())
+        painter.drawImage(target.topLeft(), m_fitted);
+    else
+        painter.drawImage(target, m_bitmap);
 }

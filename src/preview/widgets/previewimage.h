@@ -1,7 +1,8 @@
 #pragma once
 // TPreviewImage: a display control for one preview picture (Image_L, Image_R, Image_A).
-// The picture is fitted into the control keeping its aspect ratio and centred; the fitting
-// resamples with the Lanczos filter once per size, not at every paint.
+// The picture is fitted into the control keeping its aspect ratio and centred. The owner
+// hands over the picture fitted with the Lanczos filter (made off the user interface
+// thread); until it does, the control shows a plain stretch of the picture.
 #include <QImage>
 #include <QWidget>
 
@@ -16,8 +17,7 @@ public:
     // present size (made on a worker thread), so that showing it costs no resampling.
     void setBitmap(const QImage &bitmap, const QImage &fitted = QImage());
     QImage bitmap() const { return m_bitmap; }
-    // The picture as it is drawn, and where.
-    QImage fittedBitmap();
+    // Where the picture is drawn.
     QRect fittedRect() const;
 
 protected:

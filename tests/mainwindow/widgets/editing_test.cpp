@@ -4,6 +4,7 @@
 #include "formfixture.h"
 #include "batch/protokoll.h"
 #include "batch/widgets/formassistent2.h"
+#include "naming/widgets/formsearchreplace.h"
 
 #include "entries/datensatzlist.h"
 #include "entries/namingsettings.h"
@@ -269,9 +270,12 @@ TEST_F(FormFixture, ExecuteBatchJobOpensTheWizardOnSortedEntriesAndAnEmptyLog)
     std::vector<double> times;
     bool logEmpty = false;
     bool shown = false;
+    bool searchPaused = false;
+    QWidget *search = form->searchWindow();
     QTimer::singleShot(0, form.get(), [&] {
         TFormAssistent2 *wizard = form->batchWizard();
         shown = wizard->isVisible();
+        searchPaused = !search->isEnabled();
         for (const TDatensatz *e : DatensatzList().Entries())
             times.push_back(e->CaptureTime());
         logEmpty = JobLog().Lines().isEmpty();
@@ -280,6 +284,9 @@ TEST_F(FormFixture, ExecuteBatchJobOpensTheWizardOnSortedEntriesAndAnEmptyLog)
     click("ButtonRun");
     EXPECT_TRUE(shown);
     EXPECT_FALSE(form->batchWizard()->isVisible());
+    // Nothing renames entries behind the wizard's checks.
+    EXPECT_TRUE(searchPaused);
+    EXPECT_TRUE(search->isEnabled());
     EXPECT_TRUE(logEmpty);
     EXPECT_FALSE(times.empty());
     EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));

@@ -131,6 +131,7 @@ TEST_F(SettingsFixture, FirstStartWritesTheDefaultsAndEveryChangeOfTheWindowsSur
              "[Copyright]\nProgramm=\"duomira\"\nHersteller=\"Copyright line\"\n",
              "[FormMain_SpinEditStartNr]\nText=\"1\"\n",
              "[FormMain_LabeledEditSuffix_M]\nText=\"_M\"\n",
+             "[FormMain_CheckBoxTolerateDrift]\nChecked=",
          })
         EXPECT_TRUE(first.contains(part)) << part;
     // The windows one after the other, each section written once.

@@ -8,7 +8,6 @@ class ListRowModel;
 class TDatensatz;
 class TOrderingPass;
 class TOrderingProgress;
-struct TMainWindowState;
 
 // Chronological order of two entries (negative: x first). A gap with a partner (attribute
 // 4 or 6) stands for its partner; the capture times decide unless they lie within a
@@ -31,7 +30,3 @@ void SortChronologically(std::vector<TDatensatz *> &entries);
 void FinishOrdering(ListRowModel &left, ListRowModel &right,
                     const std::vector<TDatensatz *> &leftWork,
                     const std::vector<TDatensatz *> &rightWork, TOrderingProgress *progress);
-
-// "Chronological ordering of stereo lists": an ordering pass of mode 0 that keeps the
-// selected entry of each list selected (and scrolled into view) in its new row.
-void ActionSortExecute(TOrderingPass &pass, TMainWindowState *state);

@@ -1,6 +1,6 @@
-#include "mainwindow/ordering_search.h"
+#include "pairing/ordering_search.h"
 
-#include "mainwindow/ordering_time.h"
+#include "pairing/ordering_time.h"
 
 #include <algorithm>
 #include <climits>

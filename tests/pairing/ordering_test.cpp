@@ -3,9 +3,10 @@
 
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
-#include "mainwindow/ordering_time.h"
-#include "mainwindow/orderingprogress.h"
-#include "mainwindow/sorting.h"
+#include "mainwindow/sortaction.h"
+#include "pairing/ordering_time.h"
+#include "pairing/orderingprogress.h"
+#include "pairing/sorting.h"
 
 #include <QSignalSpy>
 

@@ -1,7 +1,7 @@
 // Time arithmetic, the run search and pairing by time, checked against hand-worked cases
 // and against the plain scans of the reference implementation.
-#include "mainwindow/ordering_search.h"
-#include "mainwindow/ordering_time.h"
+#include "pairing/ordering_search.h"
+#include "pairing/ordering_time.h"
 #include "reference_ordering.h"
 
 #include <gtest/gtest.h>

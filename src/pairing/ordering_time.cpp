@@ -1,4 +1,4 @@
-#include "mainwindow/ordering_time.h"
+#include "pairing/ordering_time.h"
 
 #include <cmath>
 #include <limits>

@@ -1,14 +1,13 @@
-#include "mainwindow/ordering.h"
+#include "pairing/ordering.h"
 
 #include "entries/datensatz.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
-#include "mainwindow/mainstate.h"
-#include "mainwindow/ordering_search.h"
-#include "mainwindow/ordering_time.h"
-#include "mainwindow/orderingprogress.h"
-#include "mainwindow/sorting.h"
+#include "pairing/ordering_search.h"
+#include "pairing/ordering_time.h"
+#include "pairing/orderingprogress.h"
 #include "pairing/rhythmalignment.h"
+#include "pairing/sorting.h"
 #include "ui/windowmessages.h"
 
 #include <QFileInfo>
@@ -73,9 +72,8 @@ struct TOrderingPass::Work
     std::vector<TDatensatz *> left, right; // LeftWork, RightWork
 };
 
-TOrderingPass::TOrderingPass(ListRowModel &left, ListRowModel &right, TMainWindowState *state,
-                             TOrderingProgress *progress)
-    : m_left(left), m_right(right), m_state(state), m_progress(progress)
+TOrderingPass::TOrderingPass(ListRowModel &left, ListRowModel &right, TOrderingProgress *progress)
+    : m_left(left), m_right(right), m_progress(progress)
 {
 }
 
@@ -103,7 +101,6 @@ ArrangeOutcome TOrderingPass::ArrangeLists(quint8 mode)
         explicit Running(bool &f) : flag(f) { flag = true; }
         ~Running() { flag = false; }
     } running(m_running);
-    TBusyBit busy(m_state, bfOrdering);
     // Row texts are signalled once per list at the end; structural changes at once.
     ListUpdateGuard leftUpdate(&m_left), rightUpdate(&m_right);
 
@@ -304,11 +301,11 @@ bool TOrderingPass::pairByAlignment(Work &work, quint8 mode)
         const std::vector<TDatensatz *> &side = right ? work.right : work.left;
         if (st.firstChanged < 0 || st.firstChanged >= static_cast<int>(side.size()))
             continue;
-        m_report.clockFindings << QStringLiteral("%1 camera: clock %2 from %3")
-                                      .arg(right ? QStringLiteral("Right") : QStringLiteral("Left"),
-                                           FormatClockChange(st.change),
-                                           QFileInfo(side[st.firstChanged]->SourcePath())
-                                               .completeBaseName());
+        m_report.clockFindings
+            << QStringLiteral("%1 camera: clock %2 from %3")
+                   .arg(right ? QStringLiteral("Right") : QStringLiteral("Left"),
+                        FormatClockChange(st.change),
+                        QFileInfo(side[st.firstChanged]->SourcePath()).completeBaseName());
     }
     return true;
 }

@@ -1,4 +1,4 @@
-#include "mainwindow/orderingprogress.h"
+#include "pairing/orderingprogress.h"
 
 #include <QCoreApplication>
 

@@ -30,7 +30,6 @@
 class ListRowModel;
 class TDatensatz;
 class TOrderingProgress;
-struct TMainWindowState;
 
 enum class ArrangeOutcome
 {
@@ -63,13 +62,13 @@ struct TPairingReport
 class TOrderingPass
 {
 public:
-    // state may be null (no busy bits to set). progress may be null.
-    TOrderingPass(ListRowModel &left, ListRowModel &right, TMainWindowState *state = nullptr,
-                  TOrderingProgress *progress = nullptr);
+    // progress may be null. A window that must ignore its lists' changes while the pass
+    // lets events through marks itself busy around ArrangeLists.
+    explicit TOrderingPass(ListRowModel &left, ListRowModel &right,
+                           TOrderingProgress *progress = nullptr);
 
     ListRowModel &Left() const { return m_left; }
     ListRowModel &Right() const { return m_right; }
-    TMainWindowState *State() const { return m_state; }
     void SetProgress(TOrderingProgress *progress) { m_progress = progress; }
 
     // True while a pass runs. The pass lets pending events through at every step; the
@@ -95,7 +94,6 @@ private:
 
     ListRowModel &m_left;
     ListRowModel &m_right;
-    TMainWindowState *m_state;
     TOrderingProgress *m_progress;
     bool m_running = false;
     PairingMethod m_method = PairingMethod::Rhythm;

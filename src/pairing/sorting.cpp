@@ -1,13 +1,12 @@
-#include "mainwindow/sorting.h"
+#include "pairing/sorting.h"
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
-#include "mainwindow/mainstate.h"
-#include "mainwindow/ordering.h"
-#include "mainwindow/ordering_time.h"
-#include "mainwindow/orderingprogress.h"
+#include "pairing/ordering.h"
+#include "pairing/ordering_time.h"
+#include "pairing/orderingprogress.h"
 
 #include <QStringView>
 
@@ -212,28 +211,4 @@ void FinishOrdering(ListRowModel &left, ListRowModel &right,
             setNumber(e->Partner(), i);
     }
     right.SortRows(compareByNumber);
-}
-
-void ActionSortExecute(TOrderingPass &pass, TMainWindowState *state)
-{
-    ListRowModel &left = pass.Left();
-    ListRowModel &right = pass.Right();
-    TDatensatz *selectedLeft = left.SelectedEntry();
-    TDatensatz *selectedRight = right.SelectedEntry();
-
-    pass.ArrangeLists(0);
-
-    if (selectedLeft)
-        left.SetItemIndex(-1);
-    if (selectedRight)
-        right.SetItemIndex(-1);
-
-    TBusyBit busy(state, bfOrdering);
-    // The pass deletes obsolete gaps: a remembered entry may be gone.
-    for (TDatensatz *e : {selectedLeft, selectedRight}) {
-        if (!e || !DatensatzList().Contains(e) || !e->List())
-            continue;
-        e->List()->SetSelected(e->RowIndex(), true);
-        ScrollRowIntoPlace(e, -1);
-    }
 }

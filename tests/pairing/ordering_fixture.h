@@ -4,7 +4,7 @@
 #include "entries/datensatz.h"
 #include "entries/listrows.h"
 #include "mainwindow/mainstate.h"
-#include "mainwindow/ordering.h"
+#include "pairing/ordering.h"
 
 #include <QObject>
 #include <QString>
@@ -39,7 +39,7 @@ protected:
     ListRowModel left{dsLeft};
     ListRowModel right{dsRight};
     TMainWindowState state;
-    TOrderingPass pass{left, right, &state};
+    TOrderingPass pass{left, right};
     AssignStepRecorder recorder;
 
     // An image at the end of list; path "/mem/<name>" unless name holds a '/'.

@@ -1,0 +1,15 @@
+#pragma once
+// How the window runs ordering passes over its lists: with the ordering busy bit set, so
+// that the selection handlers ignore the rows the pass moves while it lets events through.
+#include "pairing/ordering.h"
+
+#include <QtGlobal>
+
+struct TMainWindowState;
+
+// ArrangeLists(mode) with bfOrdering set in state for as long as the pass runs.
+ArrangeOutcome ArrangeWindowLists(TOrderingPass &pass, TMainWindowState *state, quint8 mode);
+
+// "Chronological ordering of stereo lists": an ordering pass of mode 0 that keeps the
+// selected entry of each list selected (and scrolled into view) in its new row.
+void ActionSortExecute(TOrderingPass &pass, TMainWindowState *state);
