@@ -2,6 +2,7 @@
 // EXIF reader, and for formats other than JPEG the imaging library's EXIF list) and prints
 // the records as one JSON array (one object per file that could be read).
 #include "cli/commands.h"
+#include "cli/fileproblem.h"
 #include "imaging/dsorgbild.h"
 #include "imaging/exifreader.h"
 #include "imaging/jpegdata.h"
@@ -107,14 +108,15 @@ int runInspectCommand(const QStringList &arguments)
         TJPEGData probe;
         switch (ReadJpegData(path, probe)) {
         case JpegReadResult::FileMissing:
-            std::fprintf(stderr, "duomira-cli inspect: %s: no such file\n", qPrintable(path));
+        case JpegReadResult::FileUnreadable: {
+            QString problem = FileProblem(path);
+            if (problem.isEmpty()) // gone or changed between the two looks
+                problem = QStringLiteral("cannot be opened for reading");
+            std::fprintf(stderr, "duomira-cli inspect: %s: %s\n", qPrintable(path),
+                         qPrintable(problem));
             status = 1;
             break;
-        case JpegReadResult::FileUnreadable:
-            std::fprintf(stderr, "duomira-cli inspect: %s: cannot be opened for reading\n",
-                         qPrintable(path));
-            status = 1;
-            break;
+        }
         case JpegReadResult::Read:
             records.append(
                 recordObject(path, readImageMetadata(path, TJPEGData{}, &Gfl()), withTags));

@@ -1,14 +1,18 @@
 // duomira-cli: headless access to the engine. The first argument names a subcommand; to
 // add one, implement it in its own file and list it in the table below.
 #include "cli/commands.h"
+#include "cli/fileproblem.h"
 #include "imaging/libgfl.h"
 #include "ui/appinfo.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
+#include <QUtf8StringView>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -51,6 +55,17 @@ void printUsage(FILE *stream)
 
 int main(int argc, char **argv)
 {
+    // Names are passed on as Unicode text; a name that is not valid UTF-8 could not be
+    // opened again, so it is refused with its bytes instead of becoming "no such file".
+    for (int i = 1; i < argc; ++i) {
+        if (!QUtf8StringView(argv[i], qsizetype(std::strlen(argv[i]))).isValidUtf8()) {
+            std::fprintf(stderr,
+                         "duomira-cli: '%s' is not valid UTF-8; files with such names cannot "
+                         "be opened, rename them first\n",
+                         qPrintable(PrintableBytes(argv[i])));
+            return 1;
+        }
+    }
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("duomira-cli"));
     QCoreApplication::setApplicationVersion(appinfo::versionText());
@@ -90,8 +105,20 @@ int main(int argc, char **argv)
         // logged on standard error).
         QString messages;
         GflStartup(messages);
-        const int status = c.run(arguments);
+        int status = 1;
+        try {
+            status = c.run(arguments);
+        } catch (const std::bad_alloc &) {
+            std::fprintf(stderr, "duomira-cli %s: not enough memory\n", c.name);
+        }
         GflShutdown();
+        // Output that could not be written is a failure, not a success with nothing printed.
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            std::fprintf(stderr, "duomira-cli: cannot write the output: %s\n",
+                         std::strerror(errno));
+            if (status == 0)
+                status = 1;
+        }
         return status;
     }
     std::fprintf(stderr, "duomira-cli: unknown command '%s'\n\n", qPrintable(name));

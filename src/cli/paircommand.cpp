@@ -100,6 +100,10 @@ int runPairCommand(const QStringList &arguments)
         const QByteArray json = QJsonDocument(result).toJson(QJsonDocument::Indented);
         if (std::fwrite(json.constData(), 1, size_t(json.size()), stdout) != size_t(json.size()))
             status = 1;
+        // Files left out (gone before they were read, names that cannot be opened) were
+        // named on standard error; the rows are printed, but the run did not take them all.
+        if (lists.view.failed)
+            status = 1;
     }
     return status;
 }

@@ -1,5 +1,6 @@
 #include "cli/pairsetup.h"
 
+#include "cli/fileproblem.h"
 #include "entries/datensatz.h"
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
@@ -98,10 +99,26 @@ void HeadlessLoadingView::LetEventsThrough()
     QCoreApplication::processEvents();
 }
 
+void HeadlessLoadingView::ReportLoadingProblem(const QString &message, const QStringList &files)
+{
+    std::fprintf(stderr, "duomira-cli: %s\n", qPrintable(message));
+    for (const QString &f : files)
+        std::fprintf(stderr, "  %s\n", qPrintable(f));
+    failed = true;
+}
+
+void HeadlessLoadingView::ReportOutOfMemory(const QString &message)
+{
+    std::fprintf(stderr, "duomira-cli: %s\n", qPrintable(message));
+    outOfMemory = true;
+}
+
 PairedLists::PairedLists()
 {
     ListRowModel::LinkLists(left, right);
     loading.SetOrdering(&pass, &state);
+    // Pairing and the batch job need the capture times, never a picture.
+    loading.SetThumbnailsWanted(false);
 }
 
 namespace {
@@ -163,19 +180,22 @@ int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const c
     // Files are named by their absolute paths, as a drop names them; a folder stands for
     // the pictures it holds.
     const QStringList extensions = ReadableImageExtensions(GflAvailable(), GflFileFilter());
+    QStringList unaddressable;
     for (QStringList *files : {&o.left, &o.right}) {
         for (QString &f : *files) {
             const QFileInfo info(f);
-            if (!info.exists())
-                return fail(1, QStringLiteral("%1: no such file").arg(f));
-            if (!info.isFile() && !info.isDir())
-                return fail(1, QStringLiteral("%1: not a file").arg(f));
-            if (!info.isReadable())
+            if (!info.isDir()) {
+                if (const QString problem = FileProblem(f); !problem.isEmpty())
+                    return fail(1, QStringLiteral("%1: %2").arg(f, problem));
+            } else if (!info.isReadable()) {
                 return fail(1, QStringLiteral("%1: cannot be read").arg(f));
+            }
             f = info.absoluteFilePath();
         }
-        *files = ExpandDroppedPaths(*files, extensions);
+        *files = ExpandDroppedPaths(*files, extensions, &unaddressable);
     }
+    if (!unaddressable.isEmpty())
+        lists.view.ReportLoadingProblem(UnaddressableFilesMessage(), unaddressable);
     if (o.offsetPair) {
         o.offsetPair->first = QFileInfo(o.offsetPair->first).absoluteFilePath();
         o.offsetPair->second = QFileInfo(o.offsetPair->second).absoluteFilePath();
@@ -217,6 +237,9 @@ int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const c
             if (waited.hasExpired(10 * 60 * 1000))
                 return fail(1, QStringLiteral("reading the files did not finish"));
         }
+        // The message is out; a pairing of part of the files would mislead.
+        if (lists.view.outOfMemory)
+            return 1;
 
         const ArrangeOutcome outcome =
             ArrangeWindowLists(pass, &state, static_cast<quint8>(o.mode));

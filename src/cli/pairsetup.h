@@ -49,6 +49,12 @@ public:
     void SetListsVisible(bool) override {}
     void MarkPreviewsDirty() override {}
     void IdlePreviews() override {}
+    // Each file left out is a line on standard error, and the run fails.
+    void ReportLoadingProblem(const QString &message, const QStringList &files) override;
+    void ReportOutOfMemory(const QString &message) override;
+
+    bool failed = false;      // files were left out
+    bool outOfMemory = false; // the loading stopped for lack of memory
 };
 
 struct PairedLists

@@ -304,8 +304,21 @@ void TDatensatz::RefreshThumbnail()
     if (!m_Item)
         return;
     ListRowModel *list = m_Item->Model();
+    const TImageList *images = list ? list->SmallImages() : nullptr;
+    int index = -1;
+    if (images && !m_OrgBild->Thumbnail.isNull() && m_Rotation >= 0 && m_Rotation <= 3) {
+        index = m_OrgBild->BuiltImageIndex(*images, m_Rotation);
+        if (index < 0)
+            index = IconOnDemand;
+    }
+    m_Item->SetImageIndex(index);
+}
+
+int TDatensatz::IconIndex()
+{
+    ListRowModel *list = m_Item ? m_Item->Model() : nullptr;
     TImageList *images = list ? list->SmallImages() : nullptr;
-    m_Item->SetImageIndex(images ? m_OrgBild->GetImageIndex(*images, m_Rotation) : -1);
+    return images ? m_OrgBild->GetImageIndex(*images, m_Rotation) : -1;
 }
 
 bool TDatensatz::IsLoneGap() const
@@ -531,7 +544,7 @@ bool TDatensatz::LoadBitmap(QImage &bitmap, QString &errorText)
 
 QImage TDatensatz::Thumbnail() const
 {
-    return m_OrgBild->Thumbnail;
+    return m_OrgBild->Thumbnail.image();
 }
 
 quint8 TDatensatz::HolderFlags() const

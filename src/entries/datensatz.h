@@ -167,7 +167,13 @@ public:
     void SetText(int i, const QString &text); // i = 1..3
     QString GetText(int i) const;
     void Refresh();               // rewrites the whole row
-    void RefreshThumbnail();      // row icon for the current rotation
+    // The row's icon for the current rotation: the icon's index when it is built, else
+    // IconOnDemand when the file has a thumbnail (the icon is built when a view draws the
+    // row, IconIndex), else -1.
+    void RefreshThumbnail();
+    // The index of the row's icon in the list's small image list, built now if needed; -1
+    // without thumbnail or image list.
+    int IconIndex();
     bool IsLoneGap() const;       // a gap without partner
     QString RotationText() const; // "  0°", " 90°", "180°", "270°"
     // Row index plus the start number (row index -1 without a row).
@@ -197,7 +203,7 @@ public:
     void LoadMetadata();
     void ReloadMetadata();
     bool LoadBitmap(QImage &bitmap, QString &errorText);
-    QImage Thumbnail() const;
+    QImage Thumbnail() const; // decoded from the holder's compressed thumbnail
     quint8 HolderFlags() const;
     void SetHolderFlags(quint8 flags);
     int HolderRefCount() const;

@@ -70,12 +70,15 @@ QVariant ListRowItemModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return row->Text(index.column());
     case Qt::DecorationRole: {
-        if (index.column() != lcNumber || row->ImageIndex() < 0)
+        if (index.column() != lcNumber || row->ImageIndex() == -1)
             return {};
         const TImageList *images = m_rows->SmallImages();
-        if (!images || row->ImageIndex() >= images->Count())
+        if (!images)
             return {};
-        return images->Image(row->ImageIndex());
+        // An entry's icon is built when a view first draws its row, and again when the
+        // image list has given its place to another icon meanwhile.
+        const int icon = row->Data() ? row->Data()->IconIndex() : row->ImageIndex();
+        return images->Image(icon);
     }
     case Qt::ForegroundRole: {
         // An image excluded from the batch job is shown greyed.

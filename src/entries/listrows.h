@@ -7,7 +7,8 @@
 //     deleting the row frees the entry (and an entry that is freed elsewhere clears the
 //     pointer of its row);
 //   - the caption (column "N°") and the seven sub-item texts of the other columns;
-//   - the index of its small icon in the lists' small image list (-1: none);
+//   - the index of its small icon in the lists' small image list (-1: none; IconOnDemand:
+//     its entry's icon, built when a view draws the row);
 //   - its selection state.
 // The model itself carries the list's side value (2 left, 3 right), the other list of the
 // pair, the focused row, the top visible row with the row height for scrolling, and an
@@ -37,6 +38,10 @@
 class TDatensatz;
 class ListRowModel;
 class TImageList;
+
+// The image index of a row whose entry has a thumbnail whose icon is not built yet: the
+// item model builds it when a view asks for the row's picture (rows on screen only).
+inline constexpr int IconOnDemand = -2;
 
 // Columns of a list row. Column 0 is the row caption, 1..7 are the sub-items.
 enum ListColumn : int

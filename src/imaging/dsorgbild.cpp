@@ -48,10 +48,13 @@ QImage aspectThumbnail(const QImage &picture)
 
 } // namespace
 
-TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const TGflLibrary *gfl)
+TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const TGflLibrary *gfl,
+                            bool *missing)
 {
     TJPEGData record = current;
-    ReadJpegData(path, record);
+    const JpegReadResult read = ReadJpegData(path, record);
+    if (missing)
+        *missing = read == JpegReadResult::FileMissing;
     if (hasJpgExtension(path))
         return record;
     // Other formats (".jpeg" and ".jpe" too) need the library; without it: the built-in
@@ -77,8 +80,19 @@ TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const
 
 ImageDataResult readImageData(const QString &path, const TJPEGData &current, const TGflLibrary *gfl)
 {
+    bool missing = false;
+    const TJPEGData record = readImageMetadata(path, current, gfl, &missing);
+    ImageDataResult result = readImageThumbnail(path, record, gfl);
+    result.fileMissing = missing;
+    return result;
+}
+
+ImageDataResult readImageThumbnail(const QString &path, const TJPEGData &current,
+                                   const TGflLibrary *gfl)
+{
     ImageDataResult result;
-    result.jpegData = readImageMetadata(path, current, gfl);
+    result.jpegData = current;
+    result.thumbnailRead = true;
 
     if (hasJpgExtension(path)) {
         result.thumbnailReplaced = true;
@@ -102,7 +116,7 @@ ImageDataResult readImageData(const QString &path, const TJPEGData &current, con
     }
     gflBitmap.reset();
     result.thumbnailReplaced = true;
-    result.thumbnail = aspectThumbnail(picture);
+    result.thumbnail = TThumbnail(aspectThumbnail(picture));
     return result;
 }
 
@@ -169,6 +183,7 @@ void TDsOrgBild::ReloadImageData(int index)
 void TDsOrgBild::ReloadImageData(int index, const TGflLibrary *gfl)
 {
     Loaded = false;
+    ThumbnailLoaded = false;
     LoadImageData(index, gfl);
 }
 
@@ -176,6 +191,15 @@ void TDsOrgBild::applyImageData(const ImageDataResult &result)
 {
     Loaded = true;
     JpegData = result.jpegData;
+    Missing = result.fileMissing;
+    applyThumbnail(result);
+}
+
+void TDsOrgBild::applyThumbnail(const ImageDataResult &result)
+{
+    if (!result.thumbnailRead)
+        return;
+    ThumbnailLoaded = true;
     if (result.loadErrorSet)
         LoadError = result.loadError;
     if (result.paletteSet)
@@ -264,17 +288,40 @@ QImage MakeRotatedIcon(const QImage &thumbnail, int width, int height, int rotat
     return turned;
 }
 
-int TDsOrgBild::GetImageIndex(TImageList &imageList, int rotation)
+namespace {
+
+// What an icon in the image list belongs to: a holder and a rotation (holders are
+// aligned, so the rotation fits into the address's low bits).
+quintptr iconOwner(const TDsOrgBild *holder, int rotation)
+{
+    return reinterpret_cast<quintptr>(holder) + quintptr(rotation);
+}
+
+} // namespace
+
+int TDsOrgBild::BuiltImageIndex(const TImageList &imageList, int rotation) const
 {
     if (Thumbnail.isNull() || rotation < 0 || rotation > 3)
         return -1;
     const int known = ImageIndex[std::size_t(rotation)];
-    if (known >= 0 && known < imageList.Count())
+    return known >= 0 && imageList.OwnerOf(known) == iconOwner(this, rotation) ? known : -1;
+}
+
+int TDsOrgBild::GetImageIndex(TImageList &imageList, int rotation)
+{
+    if (Thumbnail.isNull() || rotation < 0 || rotation > 3)
+        return -1;
+    if (const int known = BuiltImageIndex(imageList, rotation); known >= 0) {
+        imageList.Touch(known);
         return known;
-    const QImage icon = MakeRotatedIcon(Thumbnail, imageList.Width(), imageList.Height(), rotation);
+    }
+    // A reduced decode is enough for an icon and several times quicker.
+    const int side = std::max(imageList.Width(), imageList.Height());
+    const QImage icon = MakeRotatedIcon(Thumbnail.image(QSize(side, side)), imageList.Width(),
+                                        imageList.Height(), rotation);
     if (icon.isNull())
         return -1;
-    const int index = imageList.Add(icon);
+    const int index = imageList.Add(icon, iconOwner(this, rotation));
     ImageIndex[std::size_t(rotation)] = index;
     return index;
 }
@@ -320,6 +367,7 @@ TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index)
     TDsOrgBild *holder = m_holders.back().get();
     holder->m_owner = this;
     holder->m_sequence = m_nextSequence++;
+    m_slotSequence.push_back(holder->m_sequence);
     m_sequenceOf.insert(holder, holder->m_sequence);
     m_byPath.insert(key, holder);
     if (known) {
@@ -346,6 +394,8 @@ void THolderList::Clear()
     m_byIdentity.clear();
     m_identityOf.clear();
     m_holders.clear();
+    m_slotSequence.clear();
+    m_dead = 0;
 }
 
 bool THolderList::ReleaseHolder(TDsOrgBild *holder)
@@ -358,8 +408,8 @@ bool THolderList::ReleaseHolder(TDsOrgBild *holder)
 
 void THolderList::RemoveHolder(TDsOrgBild *holder)
 {
-    const int index = IndexOf(holder);
-    if (index < 0)
+    const int slot = slotOf(holder);
+    if (slot < 0)
         return;
     for (const QString &path : std::as_const(holder->Paths))
         m_byPath.remove(pathKey(path), holder);
@@ -368,27 +418,54 @@ void THolderList::RemoveHolder(TDsOrgBild *holder)
         m_byIdentity.remove(it.value());
         m_identityOf.erase(it);
     }
-    m_holders.erase(m_holders.begin() + index);
+    m_holders[std::size_t(slot)].reset();
+    ++m_dead;
+    if (m_dead > 64 && std::size_t(m_dead) * 2 > m_holders.size())
+        compact();
 }
 
 void THolderList::ResetImageIndexes(TImageList &imageList)
 {
     for (const std::unique_ptr<TDsOrgBild> &holder : m_holders)
-        holder->ImageIndex.fill(-1);
+        if (holder)
+            holder->ImageIndex.fill(-1);
     imageList.Clear();
 }
 
-int THolderList::IndexOf(const TDsOrgBild *holder) const
+int THolderList::slotOf(const TDsOrgBild *holder) const
 {
     const auto found = m_sequenceOf.constFind(holder);
     if (found == m_sequenceOf.cend())
         return -1;
     // Holders stay in creation order, so their sequence numbers ascend.
-    const quint64 sequence = found.value();
-    const auto it = std::lower_bound(
-        m_holders.begin(), m_holders.end(), sequence,
-        [](const std::unique_ptr<TDsOrgBild> &h, quint64 seq) { return h->m_sequence < seq; });
-    return it != m_holders.end() && it->get() == holder ? int(it - m_holders.begin()) : -1;
+    const auto it = std::lower_bound(m_slotSequence.begin(), m_slotSequence.end(), found.value());
+    if (it == m_slotSequence.end() || *it != found.value())
+        return -1;
+    const auto slot = std::size_t(it - m_slotSequence.begin());
+    return m_holders[slot].get() == holder ? int(slot) : -1;
+}
+
+void THolderList::compact() const
+{
+    if (m_dead == 0)
+        return;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m_holders.size(); ++i) {
+        if (!m_holders[i])
+            continue;
+        m_holders[kept] = std::move(m_holders[i]);
+        m_slotSequence[kept] = m_slotSequence[i];
+        ++kept;
+    }
+    m_holders.resize(kept);
+    m_slotSequence.resize(kept);
+    m_dead = 0;
+}
+
+int THolderList::IndexOf(const TDsOrgBild *holder) const
+{
+    compact();
+    return slotOf(holder);
 }
 
 THolderList &HolderList()

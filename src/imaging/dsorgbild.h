@@ -8,6 +8,7 @@
 // result in the holder on the user interface thread. LoadImageData() does both at once.
 // Everything else runs on the user interface thread.
 #include "imaging/jpegdata.h"
+#include "imaging/thumbnail.h"
 
 #include <QImage>
 #include <QList>
@@ -39,8 +40,10 @@ enum THolderFlag : quint8
 struct ImageDataResult
 {
     TJPEGData jpegData;             // the record after reading
+    bool fileMissing = false;       // the file was not there when its metadata was read
+    bool thumbnailRead = false;     // the thumbnail step ran (readImageData, readImageThumbnail)
     bool thumbnailReplaced = false; // the old thumbnail and icons are dropped
-    QImage thumbnail;               // the new thumbnail when replaced (null: none)
+    TThumbnail thumbnail;           // the new thumbnail when replaced (null: none)
     bool loadErrorSet = false;      // a library load ran: loadError is its text (empty on success)
     QString loadError;
     bool paletteSet = false; // a 1-, 4- or 8-bit picture was loaded through the library
@@ -50,13 +53,19 @@ struct ImageDataResult
 // Reads the metadata record of the file at path as readImageData does, without the
 // thumbnail: the built-in reader, and for files other than ".jpg" with the library its EXIF
 // list (read without decoding the picture). Pure and thread-safe.
-TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const TGflLibrary *gfl);
+// *missing (when given) := the file was not there (or no longer a regular file).
+TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const TGflLibrary *gfl,
+                            bool *missing = nullptr);
 
 // Reads the metadata and thumbnail of the file at path, starting from the record the
 // holder has (a missing file leaves it unchanged). gfl is the imaging library, or null
 // (or not available) for the JPEG-only mode. Pure and thread-safe.
 ImageDataResult readImageData(const QString &path, const TJPEGData &current,
                               const TGflLibrary *gfl);
+// The thumbnail step of readImageData alone, for a holder whose metadata is already read:
+// the result's record is current, unchanged. Pure and thread-safe.
+ImageDataResult readImageThumbnail(const QString &path, const TJPEGData &current,
+                                   const TGflLibrary *gfl);
 
 class TDsOrgBild
 {
@@ -64,11 +73,13 @@ public:
     // A holder for path, with the path at index 0.
     explicit TDsOrgBild(const QString &path);
 
-    bool Loaded = false; // LoadImageData has run
+    bool Loaded = false;          // LoadImageData has run (the metadata is read)
+    bool ThumbnailLoaded = false; // the thumbnail step has run too (it may have given none)
+    bool Missing = false;         // the file was not there at the last metadata read
     QString LoadError;   // text of the last failed library load
     QStringList Paths;   // the paths the file is known under; entries keep an index
     std::array<int, 4> ImageIndex{-1, -1, -1, -1}; // icon per rotation 0..3; -1: not built
-    QImage Thumbnail;                              // null: none
+    TThumbnail Thumbnail;                          // kept compressed; null: none
     int RefCount = 0;                              // entries using the holder
     QString FileName;                              // file name part of the path given at creation
     QList<QRgb> Palette;    // colour table of the last palette picture loaded through the library
@@ -87,17 +98,23 @@ public:
     void LoadImageData(int index, const TGflLibrary *gfl); // gfl null: JPEG-only mode
     void ReloadImageData(int index);
     void ReloadImageData(int index, const TGflLibrary *gfl);
-    // Stores a result of readImageData and sets Loaded.
+    // Stores a result of readImageData (or of readImageMetadata alone) and sets Loaded.
     void applyImageData(const ImageDataResult &result);
+    // Stores the thumbnail of a result of readImageThumbnail; the record stays as it is.
+    void applyThumbnail(const ImageDataResult &result);
 
     // The full picture for the preview. With the library its error text is set on failure;
     // without it a failed JPEG decode gives a 1 x 1 picture and false.
     bool LoadBitmap(int index, QImage &bitmap, QString &errorText);
     bool LoadBitmap(int index, QImage &bitmap, QString &errorText, const TGflLibrary *gfl);
 
-    // Index of the icon for rotation (0..3) in the image list, built on first use;
-    // -1 without thumbnail or for a negative rotation.
+    // Index of the icon for rotation (0..3) in the image list, built on first use (and
+    // again when the list has given its place to another icon); -1 without thumbnail or
+    // for a rotation outside 0..3.
     int GetImageIndex(TImageList &imageList, int rotation);
+    // The index of that icon when it is built and still in the list, else -1; builds
+    // nothing.
+    int BuiltImageIndex(const TImageList &imageList, int rotation) const;
 
 private:
     friend class THolderList;
@@ -127,9 +144,10 @@ public:
     // Every holder's icons become unbuilt and the image list is emptied.
     void ResetImageIndexes(TImageList &imageList);
 
-    int Count() const { return int(m_holders.size()); }
+    int Count() const { return int(m_holders.size()) - m_dead; }
     TDsOrgBild *At(int i) const
     {
+        compact();
         return i >= 0 && i < Count() ? m_holders[std::size_t(i)].get() : nullptr;
     }
     int IndexOf(const TDsOrgBild *holder) const;
@@ -141,8 +159,17 @@ private:
     // (either may be empty-null for "none").
     void PathChanged(TDsOrgBild *holder, const QString *oldPath, const QString &newPath);
 
-    // Holders in creation order (ascending m_sequence): only appended and erased.
-    std::vector<std::unique_ptr<TDsOrgBild>> m_holders;
+    // The slot of holder in m_holders, or -1.
+    int slotOf(const TDsOrgBild *holder) const;
+    // Drops the empty slots of removed holders.
+    void compact() const;
+
+    // Holders in creation order (ascending m_sequence): only appended and removed. A
+    // removed holder leaves an empty slot until the next compaction, so that freeing
+    // tens of thousands of entries one by one does not move the rest each time.
+    mutable std::vector<std::unique_ptr<TDsOrgBild>> m_holders;
+    mutable std::vector<quint64> m_slotSequence; // m_sequence of each slot's holder
+    mutable int m_dead = 0;                      // empty slots
     // Every path of every holder, by pathKey, so that a lookup does not walk all holders:
     // loading thousands of distinct files stays linear.
     QMultiHash<QString, TDsOrgBild *> m_byPath;

@@ -15,7 +15,10 @@
 
 #include <algorithm>
 #include <limits>
+#include <new>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 
 namespace {
 
@@ -50,9 +53,19 @@ private:
 TIdleProcessor::TIdleProcessor(ListRowModel &left, ListRowModel &right, TLoadingView &view,
                                QThreadPool *pool, QObject *parent)
     : QObject(parent), m_left(left), m_right(right), m_view(view),
-      m_reads(pool, LibraryImageReader(&Gfl()))
+      m_reads(pool, LibraryMetadataReader(&Gfl())), m_thumbs(left, right, pool)
 {
-    m_readAheadLimit = std::max(2, 2 * m_reads.Pool()->maxThreadCount());
+    m_thumbs.SetReadFunction(LibraryThumbnailReader(&Gfl()));
+    connect(&m_thumbs, &TThumbnailFill::thumbnailApplied, this, &TIdleProcessor::thumbnailArrived);
+    connect(&m_thumbs, &TThumbnailFill::finished, this, &TIdleProcessor::thumbnailsFinished);
+    connect(&m_thumbs, &TThumbnailFill::outOfMemory, this, [this] {
+        // The lists are complete; only the remaining thumbnails are not read.
+        m_view.ReportOutOfMemory(OutOfMemoryMessage(m_thumbs.Applied(), m_thumbsTotal));
+        thumbnailsFinished();
+    });
+    // Metadata reads are short next to handing a result over between threads: many in
+    // flight keep the user interface thread from waiting for each one.
+    m_readAheadLimit = std::max(32, 8 * m_reads.Pool()->maxThreadCount());
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(0);
     connect(&m_idleTimer, &QTimer::timeout, this, &TIdleProcessor::IdleProcess);
@@ -69,6 +82,18 @@ void TIdleProcessor::SetOrdering(TOrderingPass *pass, TMainWindowState *state)
 void TIdleProcessor::SetReadFunction(ImageReadFunction read)
 {
     m_reads.SetReadFunction(std::move(read));
+}
+
+void TIdleProcessor::SetThumbnailReadFunction(ThumbnailReadFunction read)
+{
+    if (m_thumbnailsWanted)
+        m_thumbs.SetReadFunction(std::move(read));
+}
+
+void TIdleProcessor::SetThumbnailsWanted(bool wanted)
+{
+    m_thumbnailsWanted = wanted;
+    m_thumbs.SetReadFunction(wanted ? LibraryThumbnailReader(&Gfl()) : ThumbnailReadFunction());
 }
 
 void TIdleProcessor::SetReadAheadLimit(int limit)
@@ -122,8 +147,9 @@ TDatensatz *TIdleProcessor::AddFile(const QString &path, ListRowModel &target,
 int TIdleProcessor::LoadFiles(const QStringList &paths, ListRowModel &target, LoadSource source,
                               const NewEntryDefaults &defaults)
 {
-    const QStringList files =
-        ExpandDroppedPaths(paths, ReadableImageExtensions(GflAvailable(), GflFileFilter()));
+    QStringList unaddressable;
+    const QStringList files = ExpandDroppedPaths(
+        paths, ReadableImageExtensions(GflAvailable(), GflFileFilter()), &unaddressable);
     const int count = int(std::min<qsizetype>(files.size(), std::numeric_limits<int>::max()));
 
     m_view.SetSortActionEnabled(false);
@@ -134,6 +160,7 @@ int TIdleProcessor::LoadFiles(const QStringList &paths, ListRowModel &target, Lo
     m_view.SetStatusText(StatusAddingFiles());
     m_view.SetProgressMaximum(source == LoadSource::OpenDialog ? std::max(0, count - 1) : count);
     int added = 0;
+    QString outOfMemory;
     {
         // An idle pass due now waits until the files are in: run inside this handler it
         // would read and enable actions while the lists are half filled.
@@ -143,11 +170,16 @@ int TIdleProcessor::LoadFiles(const QStringList &paths, ListRowModel &target, Lo
         // Row texts are signalled once per list at the end instead of once per row.
         ListUpdateGuard leftUpdate(&m_left);
         ListUpdateGuard rightUpdate(&m_right);
-        for (int i = 0; i < count; ++i) {
-            if (i % 5 == 0)
-                m_view.SetProgressPosition(i);
-            if (AddFile(files[i], target, defaults))
-                ++added;
+        try {
+            for (int i = 0; i < count; ++i) {
+                if (i % 5 == 0)
+                    m_view.SetProgressPosition(i);
+                if (AddFile(files[i], target, defaults))
+                    ++added;
+            }
+        } catch (const std::bad_alloc &) {
+            // The files added so far stay and are read; the rest is not added.
+            outOfMemory = OutOfMemoryMessage(added, count);
         }
     }
 
@@ -155,6 +187,10 @@ int TIdleProcessor::LoadFiles(const QStringList &paths, ListRowModel &target, Lo
     m_view.SetOpenActionsEnabled(true);
     m_view.SetListsVisible(true);
     ScheduleIdle();
+    if (!unaddressable.isEmpty())
+        m_view.ReportLoadingProblem(UnaddressableFilesMessage(), unaddressable);
+    if (!outOfMemory.isEmpty())
+        m_view.ReportOutOfMemory(outOfMemory);
     return added;
 }
 
@@ -169,7 +205,12 @@ void TIdleProcessor::ScheduleIdle()
 bool TIdleProcessor::IsIdle() const
 {
     return !m_inPass && m_adding == 0 && !m_idleTimer.isActive() && !m_refreshPending &&
-           DatensatzList().At(m_idleIndex) == nullptr;
+           MetadataRead() && !m_thumbsRestartDue && m_thumbs.Done();
+}
+
+bool TIdleProcessor::MetadataRead() const
+{
+    return DatensatzList().At(m_idleIndex) == nullptr;
 }
 
 void TIdleProcessor::IdleProcess()
@@ -182,21 +223,71 @@ void TIdleProcessor::IdleProcess()
     }
     {
         FlagGuard inPass(m_inPass);
-        readLoop();
+        try {
+            readLoop();
+        } catch (const std::bad_alloc &) {
+            stopForMemory();
+        }
+        reportProblems();
         updateEnabling();
         if (m_refreshPending) {
             RefreshAllEntries();
             m_refreshPending = false;
         }
+        fillThumbnails();
         updateStatus();
         m_view.IdlePreviews();
     }
-    const bool unread = DatensatzList().At(m_idleIndex) != nullptr;
+    const bool unread = !MetadataRead();
     if (m_passRequested || unread) {
         m_passRequested = false;
         ScheduleIdle();
     }
-    if (!unread && DatensatzList().Count() > 0)
+    if (!unread && m_thumbs.Done() && DatensatzList().Count() > 0)
+        Q_EMIT ready();
+}
+
+void TIdleProcessor::fillThumbnails()
+{
+    // Only once every picture's metadata is in and the lists are ordered: the thumbnails
+    // must not hold up the sorted lists.
+    if (!MetadataRead())
+        return;
+    if (m_thumbsRestartDue) {
+        m_thumbsRestartDue = false;
+        m_thumbs.Restart();
+        m_thumbsTotal = 0;
+        for (const TDatensatz *e : DatensatzList().Entries())
+            m_thumbsTotal += TThumbnailFill::NeedsThumbnail(e) ? 1 : 0;
+    }
+    m_thumbs.Fill();
+}
+
+void TIdleProcessor::thumbnailArrived(TDatensatz *entry)
+{
+    // A selected picture (or the partner of one) shows its thumbnail in the preview.
+    const TDatensatz *partner = entry->Partner();
+    const bool shown = (entry->Item() && entry->Item()->Selected()) ||
+                       (partner && partner->Item() && partner->Item()->Selected());
+    if (shown) {
+        m_view.MarkPreviewsDirty();
+        ScheduleIdle();
+    }
+    if (m_inPass || m_adding > 0 || m_held > 0)
+        return; // the pass (or the one that follows) goes on from here
+    fillThumbnails();
+    // The status follows every 15th picture, as while the metadata is read.
+    if (m_thumbs.Applied() % 15 == 0)
+        updateStatus();
+}
+
+void TIdleProcessor::thumbnailsFinished()
+{
+    if (m_inPass || m_adding > 0 || m_held > 0)
+        return;
+    fillThumbnails();
+    updateStatus();
+    if (MetadataRead() && m_thumbs.Done() && DatensatzList().Count() > 0)
         Q_EMIT ready();
 }
 
@@ -227,6 +318,13 @@ void TIdleProcessor::readLoop()
             return;
         case Step::IndexMoved:
             continue;
+        case Step::Vanished:
+            // Left out, with its new gap: a file-less entry would pair as a picture taken
+            // at no time. The next entry moves up to IdleIndex.
+            m_vanished << entry->SourcePath();
+            dropEntries({entry});
+            m_orderingDue = true;
+            continue;
         case Step::Applied:
             break;
         }
@@ -240,6 +338,7 @@ void TIdleProcessor::readLoop()
     }
     if (m_orderingDue) {
         m_orderingDue = false;
+        m_thumbsRestartDue = true;
         runOrdering();
     }
 }
@@ -276,8 +375,64 @@ TIdleProcessor::Step TIdleProcessor::loadEntry(TDatensatz *entry)
         // the loop starts the right one.
         m_reads.Apply(entry, read);
     }
+    const bool fresh = !entry->MetaLoaded();
     entry->LoadMetadata();
+    if (fresh && entry->OrgBild()->Missing && !entry->SourcePath().isEmpty())
+        return Step::Vanished;
     return Step::Applied;
+}
+
+void TIdleProcessor::dropEntries(const std::vector<TDatensatz *> &entries)
+{
+    // Each entry goes with its gap; both lists lose their rows in one sweep each.
+    std::unordered_set<const TDatensatz *> doomed;
+    for (TDatensatz *e : entries) {
+        doomed.insert(e);
+        if (TDatensatz *partner = e->Partner(); partner && IsGapAttribute(partner->Attribute()))
+            doomed.insert(partner);
+    }
+    for (ListRowModel *list : {&m_left, &m_right})
+        list->DeleteRowsIf([&doomed](const ListRow &row) { return doomed.count(row.Data()) != 0; });
+}
+
+void TIdleProcessor::stopForMemory()
+{
+    // What is read stays; the rest is left out, so that the lists can be ordered and paired
+    // and the memory of the unread entries comes back.
+    m_reads.Clear();
+    m_thumbs.Stop();
+    int loaded = 0;
+    std::vector<TDatensatz *> unread;
+    for (TDatensatz *e : DatensatzList().Entries()) {
+        if (e->SourcePath().isEmpty())
+            continue;
+        if (e->MetaLoaded())
+            ++loaded;
+        else
+            unread.push_back(e);
+    }
+    const QString message = OutOfMemoryMessage(loaded, loaded + int(unread.size()));
+    try {
+        dropEntries(unread);
+    } catch (const std::bad_alloc &) {
+        // Not even the sweep fits: the entries stay unread; the message still goes out.
+    }
+    m_idleIndex = DatensatzList().Count();
+    m_scanIndex = 0;
+    m_orderingDue = false;
+    try {
+        runOrdering();
+    } catch (const std::bad_alloc &) {
+    }
+    m_view.ReportOutOfMemory(message);
+}
+
+void TIdleProcessor::reportProblems()
+{
+    if (m_vanished.isEmpty())
+        return;
+    const QStringList files = std::exchange(m_vanished, {});
+    m_view.ReportLoadingProblem(VanishedFilesMessage(), files);
 }
 
 void TIdleProcessor::startReadsAhead()
@@ -335,7 +490,13 @@ void TIdleProcessor::updateStatus()
         m_view.SetProgressMaximum(count);
         m_view.SetProgressPosition(std::min(m_idleIndex, count));
         m_view.SetStatusText(QLatin1String(StatusReadingData));
+    } else if (m_thumbsRestartDue || !m_thumbs.Done()) {
+        const int total = std::max(m_thumbsTotal, m_thumbs.Applied());
+        m_view.SetProgressMaximum(std::max(1, total));
+        m_view.SetProgressPosition(m_thumbs.Applied());
+        m_view.SetStatusText(StatusReadingThumbnails(m_thumbs.Applied(), total));
     } else {
+        m_view.SetProgressMaximum(count);
         m_view.SetProgressToMaximum();
         m_view.SetStatusText(QLatin1String(StatusReady));
     }
@@ -357,6 +518,7 @@ bool TIdleProcessor::RemoveAllItems(const std::function<int(const QString &)> &a
         const int answer = ask ? ask(RemoveAllQuestion()) : DlgAnswerNo;
         if (answer == DlgAnswerYes) {
             m_reads.Clear();
+            m_thumbs.Clear();
             m_left.Clear();
             m_right.Clear();
             m_view.MarkPreviewsDirty();

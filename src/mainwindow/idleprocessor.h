@@ -7,21 +7,29 @@
 // and hands the capture time of an image to its new gap. When the last entry is read, the
 // chronological ordering runs by itself, and only then are the sorting actions enabled.
 //
-// The file reading itself (EXIF and the 1/8-scale thumbnail decode) runs on a thread pool,
-// up to a few files ahead of IdleIndex; the results are applied on the user interface
-// thread strictly in IdleIndex order. The pass never blocks for long: when the next result
+// Metadata first: the idle pass reads only the metadata of the new pictures (microseconds
+// per file), orders the lists and enables the actions; then the thumbnails (a 1/8-scale
+// decode each, milliseconds) are filled in on the thread pool, rows on screen first
+// (TThumbnailFill), while the user already works. The status reads "Reading thumbnails"
+// meanwhile and "Ready" when everything is in.
+//
+// The metadata reads run on a thread pool, up to a few files ahead of IdleIndex; the
+// results are applied on the user interface thread strictly in IdleIndex order. The pass never blocks for long: when the next result
 // is not ready yet it waits a few milliseconds at a time and lets pending events through in
 // between, as it does at every 15th entry. Anything may happen while events go through
 // (files dropped, rows deleted, both lists cleared); the pass stops when the entry it was
 // working on has gone and picks up again at its next run.
 #include "mainwindow/loading.h"
 #include "mainwindow/readahead.h"
+#include "mainwindow/thumbnailfill.h"
 
 #include <QObject>
+#include <QStringList>
 #include <QTimer>
 
 #include <chrono>
 #include <functional>
+#include <vector>
 
 class ListRowModel;
 class QThreadPool;
@@ -43,12 +51,20 @@ public:
     // The ordering pass run after the last entry has been read (ActionSortExecute with the
     // window's state). Without one the lists are not ordered after loading.
     void SetOrdering(TOrderingPass *pass, TMainWindowState *state);
-    // The function that reads a file on the pool; the default is readImageData with the
-    // program-wide imaging library.
+    // The function that reads a file on the pool; the default is readImageMetadata with
+    // the program-wide imaging library (a function that also reads the thumbnail, as
+    // readImageData does, leaves nothing to the thumbnail fill).
     void SetReadFunction(ImageReadFunction read);
-    // How many reads may be started ahead of the entry being applied (at least 1). The
-    // default is twice the pool's thread count, so that no pool thread waits for work
-    // while the user interface thread applies a result.
+    // The function that reads a thumbnail after the metadata; the default is
+    // readImageThumbnail with the program-wide library.
+    void SetThumbnailReadFunction(ThumbnailReadFunction read);
+    // Without a window nothing shows a thumbnail: false reads none (duomira-cli).
+    void SetThumbnailsWanted(bool wanted);
+    // Thumbnail reads running at once (default: twice the pool's threads).
+    void SetThumbnailReadLimit(int limit) { m_thumbs.SetLimit(limit); }
+    // How many metadata reads may be started ahead of the entry being applied (at least
+    // 1). The default, eight per pool thread and at least 32, keeps the pool busy and the
+    // results ready: a read takes microseconds, handing it between threads about as long.
     void SetReadAheadLimit(int limit);
     int ReadAheadLimit() const { return m_readAheadLimit; }
     // The longest wait for a result between two calls of LetEventsThrough (default 5 ms).
@@ -91,8 +107,11 @@ public:
     void ScheduleIdle();
     // A pass is running (possibly suspended in LetEventsThrough).
     bool IsProcessing() const { return m_inPass; }
-    // No entry is left to read and no pass is running or scheduled.
+    // No entry is left to read (metadata and thumbnails) and no pass is running or
+    // scheduled.
     bool IsIdle() const;
+    // The metadata of every entry is read (the thumbnails may still be coming).
+    bool MetadataRead() const;
 
     // ---- Clearing and the batch job ----
     // "Remove all items from both lists": ask returns the pressed button of the question
@@ -110,13 +129,14 @@ public:
     static bool PrepareBatchJob();
 
 Q_SIGNALS:
-    // The status reads "Ready" at the end of a pass (every entry read and ordered).
+    // The status reads "Ready": every entry read and ordered, every thumbnail in.
     void ready();
 
 private:
     enum class Step
     {
         Applied,    // the entry's metadata is taken over
+        Vanished,   // the entry's file was gone when it was read
         EntryGone,  // the entry disappeared while events went through: stop the loop
         IndexMoved, // IdleIndex or the entry at it changed meanwhile: look again
     };
@@ -128,11 +148,22 @@ private:
     void runOrdering();
     void updateEnabling();
     void updateStatus();
+    void fillThumbnails();
+    void dropEntries(const std::vector<TDatensatz *> &entries);
+    void stopForMemory();
+    void reportProblems();
+    void thumbnailArrived(TDatensatz *entry);
+    void thumbnailsFinished();
 
     ListRowModel &m_left;
     ListRowModel &m_right;
     TLoadingView &m_view;
     TReadAhead m_reads;
+    TThumbnailFill m_thumbs;
+    bool m_thumbnailsWanted = true;
+    bool m_thumbsRestartDue = false; // metadata was read since the fill last restarted
+    int m_thumbsTotal = 0;           // thumbnails to read when the fill last restarted
+    QStringList m_vanished;          // files gone before they were read, not yet reported
     TOrderingPass *m_ordering = nullptr;
     TMainWindowState *m_state = nullptr;
     QTimer m_idleTimer;

@@ -3,9 +3,12 @@
 #include "entries/datensatz.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
+
+#include <dirent.h>
 
 namespace {
 
@@ -41,6 +44,11 @@ QString StatusReadingMetadata(int index, int count)
     return QLatin1String(StatusReadingData) + QStringLiteral(" 3/3  (%1/%2)").arg(index).arg(count);
 }
 
+QString StatusReadingThumbnails(int done, int total)
+{
+    return QStringLiteral("Reading thumbnails (%1/%2)").arg(done).arg(total);
+}
+
 QString RemoveAllQuestion()
 {
     return QStringLiteral(
@@ -70,16 +78,72 @@ QStringList ReadableImageExtensions(bool libraryAvailable, const QString &fileFi
     return extensions;
 }
 
-QStringList ExpandDroppedPaths(const QStringList &paths, const QStringList &extensions)
+namespace {
+
+// A name that does not come back to the same bytes: the file cannot be opened by it.
+bool roundTrips(const QByteArray &bytes)
+{
+    return QFile::encodeName(QFile::decodeName(bytes)) == bytes;
+}
+
+// The entries of folder whose names are not valid UTF-8 and whose extension is one of
+// extensions, as the program writes their paths.
+QStringList unaddressableIn(const QString &folder, const QStringList &extensions)
+{
+    QStringList found;
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return found;
+    while (const dirent *d = ::readdir(dir)) {
+        const QByteArray bytes(d->d_name);
+        if (roundTrips(bytes))
+            continue;
+        const QString name = QFile::decodeName(bytes);
+        if (extensions.contains(QFileInfo(name).suffix().toLower()))
+            found << QDir(folder).filePath(name);
+    }
+    ::closedir(dir);
+    found.sort();
+    return found;
+}
+
+} // namespace
+
+QString UnaddressableFilesMessage()
+{
+    return QStringLiteral("These files have names that are not valid UTF-8 and cannot be "
+                          "opened; rename them and load them again:");
+}
+
+QString VanishedFilesMessage()
+{
+    return QStringLiteral("These files were gone when their turn came to be read and have "
+                          "been left out:");
+}
+
+QString OutOfMemoryMessage(int loaded, int total)
+{
+    return QStringLiteral("Not enough memory to load more pictures: %1 of %2 loaded")
+        .arg(loaded)
+        .arg(total);
+}
+
+QStringList ExpandDroppedPaths(const QStringList &paths, const QStringList &extensions,
+                               QStringList *unaddressable)
 {
     QStringList files;
     files.reserve(paths.size());
     for (const QString &path : paths) {
         const QFileInfo info(path);
         if (!info.isDir()) {
+            // A dropped file whose name lost bytes on the way (U+FFFD) and so is not found.
+            if (unaddressable && path.contains(QChar::ReplacementCharacter) && !info.exists())
+                *unaddressable << path;
             files << path;
             continue;
         }
+        if (unaddressable)
+            *unaddressable << unaddressableIn(path, extensions);
         const QDir dir(path);
         QStringList names;
         for (const QFileInfo &child : dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot)) {

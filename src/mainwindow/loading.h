@@ -6,6 +6,7 @@
 // progress bar, actions, lists, previews, and letting pending events through).
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 // "Default settings": how new pictures are handled. The window fills it from its controls
 // when files are added; the entry of each side takes that side's values.
@@ -33,6 +34,8 @@ inline constexpr char StatusNoData[] = "No data";
 QString StatusAddingFiles();
 // "Reading data 3/3  (index/count)": the idle processing reads the metadata.
 QString StatusReadingMetadata(int index, int count);
+// "Reading thumbnails (done/total)": the lists are complete, their pictures follow.
+QString StatusReadingThumbnails(int done, int total);
 // The progress bar's maximum while there are no entries.
 inline constexpr int NoDataProgressMaximum = 1000;
 
@@ -58,7 +61,17 @@ QStringList ReadableImageExtensions(bool libraryAvailable, const QString &fileFi
 // Dropped paths as the files to add, in order: a folder stands for the regular files it
 // holds directly whose extension (compared ignoring case) is in extensions, sorted by name;
 // anything else is passed on unchanged (adding skips what is not a file). No length limit.
-QStringList ExpandDroppedPaths(const QStringList &paths, const QStringList &extensions);
+// Files whose names are not valid UTF-8 cannot be opened by their names as the program
+// holds them; they go to *unaddressable (when given), as the program writes their names
+// (undecodable bytes as U+FFFD), instead of being left out without a word.
+QStringList ExpandDroppedPaths(const QStringList &paths, const QStringList &extensions,
+                               QStringList *unaddressable = nullptr);
+
+// Texts of the problems the loading reports (TLoadingView::ReportLoadingProblem).
+QString UnaddressableFilesMessage();
+QString VanishedFilesMessage();
+// "Not enough memory to load more pictures: N of M loaded".
+QString OutOfMemoryMessage(int loaded, int total);
 
 // The main window as the loading and the idle processing see it. All calls come on the
 // user interface thread.
@@ -90,6 +103,17 @@ public:
     virtual void SetOpenActionsEnabled(bool enabled) = 0;
     // Both lists are hidden while files are added.
     virtual void SetListsVisible(bool visible) = 0;
+
+    // Files that could not be loaded, and why (message): the window shows them in a
+    // message box, the command line on standard error. The loading goes on.
+    virtual void ReportLoadingProblem(const QString &message, const QStringList &files)
+    {
+        Q_UNUSED(message);
+        Q_UNUSED(files);
+    }
+
+    // The loading has stopped for lack of memory (OutOfMemoryMessage); what was read stays.
+    virtual void ReportOutOfMemory(const QString &message) { ReportLoadingProblem(message, {}); }
 
     // LeftDirty and RightDirty := true.
     virtual void MarkPreviewsDirty() = 0;

@@ -7,11 +7,21 @@
 #include <QThreadPool>
 
 #include <algorithm>
+#include <new>
 
 ImageReadFunction LibraryImageReader(const TGflLibrary *gfl)
 {
     return [gfl](const QString &path, const TJPEGData &current) {
         return readImageData(path, current, gfl);
+    };
+}
+
+ImageReadFunction LibraryMetadataReader(const TGflLibrary *gfl)
+{
+    return [gfl](const QString &path, const TJPEGData &current) {
+        ImageDataResult result;
+        result.jpegData = readImageMetadata(path, current, gfl, &result.fileMissing);
+        return result;
     };
 }
 
@@ -94,11 +104,14 @@ void TReadAhead::start(const ReadPtr &read)
     m_pool->start([read, readFile = m_read] {
         ImageDataResult result;
         bool ok = false;
+        bool outOfMemory = false;
         try {
             if (readFile) {
                 result = readFile(read->m_path, read->m_current);
                 ok = true;
             }
+        } catch (const std::bad_alloc &) {
+            outOfMemory = true;
         } catch (...) {
             // Loading failures are silent: the holder keeps its record and gets no thumbnail.
         }
@@ -109,6 +122,7 @@ void TReadAhead::start(const ReadPtr &read)
         {
             std::lock_guard lock(read->m_mutex);
             read->m_result = std::move(result);
+            read->m_outOfMemory = outOfMemory;
             read->m_done = true;
         }
         read->m_finished.notify_all();
@@ -122,6 +136,8 @@ bool TReadAhead::Apply(TDatensatz *entry, const ReadPtr &read)
     forget(read);
     if (!read->Done() || !entry || !DatensatzList().Contains(entry))
         return false;
+    if (read->m_outOfMemory)
+        throw std::bad_alloc();
     TDsOrgBild *holder = entry->OrgBild();
     if (holder != read->m_holder || holder->Loaded || entry->SourcePath() != read->m_path)
         return false;

@@ -34,6 +34,8 @@ using ImageReadFunction =
 
 // readImageData with the given library (null or unavailable: JPEG-only mode).
 ImageReadFunction LibraryImageReader(const TGflLibrary *gfl);
+// The metadata record only (readImageMetadata), no thumbnail: for work without a window.
+ImageReadFunction LibraryMetadataReader(const TGflLibrary *gfl);
 
 class TReadAhead
 {
@@ -55,6 +57,7 @@ public:
         mutable std::mutex m_mutex;
         mutable std::condition_variable m_finished;
         bool m_done = false;
+        bool m_outOfMemory = false; // the read ran out of memory
         ImageDataResult m_result;
     };
     using ReadPtr = std::shared_ptr<Read>;
@@ -81,7 +84,8 @@ public:
     // when the entry needs no read.
     ReadPtr ReadFor(TDatensatz *entry);
     // Stores the finished read's result in entry's holder when the read still fits it (see
-    // above) and forgets the read. True when applied.
+    // above) and forgets the read. True when applied. A read that ran out of memory throws
+    // std::bad_alloc here, on the user interface thread, where the loading handles it.
     bool Apply(TDatensatz *entry, const ReadPtr &read);
     // Forgets the pending reads whose entries have gone or no longer need them.
     void Prune();

@@ -15,6 +15,12 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 struct CliRun
@@ -283,6 +289,9 @@ TEST_F(CliPair, RefusesUnreadableArguments)
          "no such file"},
         // A folder stands for its pictures; a device is neither.
         {{QStringLiteral("--left"), QStringLiteral("/dev/null")}, 1, "not a file"},
+        {{QStringLiteral("--left"), dir.filePath(QString(300, QLatin1Char('n')) + ".jpg")},
+         1,
+         "name too long for the file system"},
         {{l}, 2, "neither an option"},
         {{}, 2, "no files"},
         {{QStringLiteral("--offset-pair"), l}, 2, "--offset-pair"},
@@ -296,6 +305,51 @@ TEST_F(CliPair, RefusesUnreadableArguments)
         EXPECT_TRUE(run.err.contains(c.message)) << run.err.constData();
         EXPECT_TRUE(run.out.isEmpty()) << c.message;
     }
+}
+
+// Output that is lost and names that cannot be opened are failures with a reason.
+TEST_F(CliPair, LostOutputAndUnusableNamesFail)
+{
+    const QString l = photo(QStringLiteral("a.jpg"), 0);
+    for (const QStringList &arguments :
+         {QStringList{QStringLiteral("pair"), QStringLiteral("--left"), l},
+          QStringList{QStringLiteral("inspect"), l}}) {
+        QProcess p;
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.start(QStringLiteral(DUOMIRA_CLI_PATH), arguments);
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 1) << arguments.first().toStdString();
+        EXPECT_TRUE(p.readAllStandardError().contains("cannot write the output"));
+    }
+
+    // A name that is not valid UTF-8 (QProcess would encode the name; exec passes bytes).
+    const QByteArray bad = QFile::encodeName(dir.path()) + QByteArray("/x\xff.jpg");
+    ASSERT_TRUE(QFile::copy(l, dir.filePath(QStringLiteral("copy.jpg"))));
+    ASSERT_EQ(::rename(QFile::encodeName(dir.filePath(QStringLiteral("copy.jpg"))).constData(),
+                       bad.constData()),
+              0);
+    int errPipe[2];
+    ASSERT_EQ(::pipe(errPipe), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(errPipe[1], 2);
+        const int devNull = ::open("/dev/null", O_WRONLY);
+        ::dup2(devNull, 1);
+        const char *argv[] = {DUOMIRA_CLI_PATH, "pair", "--left", bad.constData(), nullptr};
+        ::execv(argv[0], const_cast<char *const *>(argv));
+        ::_exit(127);
+    }
+    ::close(errPipe[1]);
+    QByteArray err;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(errPipe[0], buffer, sizeof buffer)) > 0;)
+        err.append(buffer, n);
+    ::close(errPipe[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_TRUE(err.contains("x\\xff.jpg' is not valid UTF-8")) << err.constData();
 }
 
 } // namespace

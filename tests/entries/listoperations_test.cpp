@@ -1,6 +1,7 @@
 // The operations on the selected rows of a list and on the pair structure.
 #include "listfixture.h"
 
+#include "entries/listitemmodel.h"
 #include "imaging/dsorgbild.h"
 #include "imaging/imagelist.h"
 
@@ -395,22 +396,31 @@ TEST_F(ListOps, HolderFlagsAndThumbnails)
 
     TImageList icons(16, 16);
     left.SetSmallImages(&icons);
-    l->OrgBild()->Thumbnail = QImage(40, 30, QImage::Format_RGB32);
-    l->OrgBild()->Thumbnail.fill(Qt::blue);
+    QImage blue(40, 30, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    l->OrgBild()->Thumbnail = blue;
+    // Icons are built when a view draws the row, not when the row is refreshed.
     l->RefreshThumbnail();
-    EXPECT_EQ(l->Item()->ImageIndex(), 0);
+    EXPECT_EQ(l->Item()->ImageIndex(), IconOnDemand);
+    EXPECT_EQ(icons.Count(), 0);
+    ListRowItemModel shown(&left);
+    const auto iconOf = [&shown](const TDatensatz *e) {
+        return shown.data(shown.index(e->RowIndex(), lcNumber), Qt::DecorationRole).value<QImage>();
+    };
+    EXPECT_EQ(iconOf(l).size(), QSize(16, 16));
     copy->SetRotation(1);
-    EXPECT_EQ(copy->Item()->ImageIndex(), 1); // same file, other rotation: another icon
+    EXPECT_EQ(iconOf(copy).size(), QSize(16, 16)); // same file, other rotation: another icon
     EXPECT_EQ(icons.Count(), 2);
-    // Cleared thumbnails come back at once, and the list says so, so that its views do not
-    // go on showing rows without icons.
+    l->RefreshThumbnail();
+    EXPECT_EQ(l->Item()->ImageIndex(), 0); // built: the row names it
+    // Cleared thumbnails come back, and the list says so, so that its views do not go on
+    // showing rows without icons.
     QSignalSpy changed(&left, &ListRowModel::rowsChanged);
     ClearThumbnails(icons);
-    EXPECT_EQ(icons.Count(), 2);
+    EXPECT_EQ(icons.Count(), 0);
     EXPECT_EQ(changed.count(), 1);
     for (const TDatensatz *e : {l, copy})
-        EXPECT_FALSE(icons.Image(e->Item()->ImageIndex()).isNull())
-            << e->SourcePath().toStdString();
+        EXPECT_FALSE(iconOf(e).isNull()) << e->SourcePath().toStdString();
     EXPECT_EQ(r->Item()->ImageIndex(), -1); // the right list has no image list
     EXPECT_INVARIANTS(false);
 }

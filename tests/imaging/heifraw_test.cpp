@@ -82,8 +82,8 @@ TEST_F(HeifRawFiles, ThumbnailUprightTextsAndCaptureTimeFromExif)
         EXPECT_TRUE(holder.LoadError.isEmpty()) << holder.LoadError.toStdString();
         EXPECT_EQ(holder.Thumbnail.size(), c.thumbnail);
         if (c.topLeft != 0 && !holder.Thumbnail.isNull())
-            EXPECT_TRUE(near(topLeft(holder.Thumbnail), c.topLeft))
-                << std::hex << topLeft(holder.Thumbnail);
+            EXPECT_TRUE(near(topLeft(holder.Thumbnail.image()), c.topLeft))
+                << std::hex << topLeft(holder.Thumbnail.image());
 
         const TJPEGData &data = holder.JpegData;
         EXPECT_TRUE(data.HasExif);

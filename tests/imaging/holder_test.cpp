@@ -216,8 +216,9 @@ TEST(HolderIcons, IconsAreBuiltOncePerRotationAndAfterAReset)
     TImageList icons(16, 16);
     EXPECT_EQ(holder->GetImageIndex(icons, 0), -1); // no thumbnail yet
 
-    holder->Thumbnail = QImage(300, 200, QImage::Format_RGB32);
-    holder->Thumbnail.fill(Qt::gray);
+    QImage thumbnail(300, 200, QImage::Format_RGB32);
+    thumbnail.fill(Qt::gray);
+    holder->Thumbnail = thumbnail;
     EXPECT_EQ(holder->GetImageIndex(icons, -1), -1);
     EXPECT_EQ(holder->GetImageIndex(icons, 4), -1);
     EXPECT_EQ(holder->GetImageIndex(icons, 1), 0);
@@ -236,6 +237,19 @@ TEST(HolderIcons, IconsAreBuiltOncePerRotationAndAfterAReset)
     // An index that the list no longer has is rebuilt.
     icons.Clear();
     EXPECT_EQ(holder->GetImageIndex(icons, 3), 0);
+
+    // A full list gives the place of the icon used least recently to a new one; the holder
+    // that had it builds its icon again when it is asked next.
+    icons.SetCapacity(2);
+    TDsOrgBild *other = holders.FindOrCreateHolder(QStringLiteral("/y.jpg"), index);
+    other->Thumbnail = thumbnail;
+    EXPECT_EQ(other->GetImageIndex(icons, 0), 1);
+    EXPECT_EQ(holder->GetImageIndex(icons, 3), 0); // used: now the newer one
+    EXPECT_EQ(other->GetImageIndex(icons, 1), 1);  // takes the place of other's rotation 0
+    EXPECT_EQ(other->BuiltImageIndex(icons, 0), -1);
+    EXPECT_EQ(holder->BuiltImageIndex(icons, 3), 0);
+    EXPECT_EQ(other->GetImageIndex(icons, 0), 0);
+    EXPECT_EQ(icons.Count(), 2);
 }
 
 } // namespace

@@ -363,8 +363,12 @@ TEST_F(ReadJpegDataFiles, UnreadableFile)
 {
     const QString path = write(QStringLiteral("locked.jpg"), jpegFile({jfifSection()}), modified);
     QFile::setPermissions(path, QFileDevice::Permissions());
-    if (QFile(path).open(QIODevice::ReadOnly))
+    if (QFile(path).open(QIODevice::ReadOnly)) {
+        // make test runs this case once more with root's permission overrides dropped.
+        if (qEnvironmentVariableIsSet("DUOMIRA_EXPECT_PERMISSIONS"))
+            FAIL() << "the permission overrides were to be dropped";
         GTEST_SKIP() << "permissions do not stop this user (root)";
+    }
     TJPEGData r;
     EXPECT_EQ(ReadJpegData(path, r), JpegReadResult::FileUnreadable);
     EXPECT_FALSE(r.HasExif);

@@ -221,3 +221,20 @@ TEST(GflStartup, WarningCarriesEveryCollectedLine)
 }
 
 } // namespace
+
+// A library object that was started but never shut down releases the modules from its
+// static destructor when the process ends, after the module's own static state may have
+// been destroyed; the exit must still be clean.
+TEST(GflLoadDeathTest, ExitWithoutShutdownIsClean)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            static TGflLibrary library; // made before the module's state: destroyed after it
+            QString messages;
+            if (!library.GflLoad(Core, Effects, QStringLiteral("Plugins"), messages))
+                std::_Exit(3);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}

@@ -225,12 +225,18 @@ TEST_F(LosslessRotation, FullDiskLeavesTheOriginal)
 
 TEST_F(LosslessRotation, ReadOnlyFolderLeavesTheOriginal)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root may write into a read-only folder; covered by the full-disk and "
-                        "occupied-name cases";
     const QByteArray bytes = jpegtest::encode(jpegtest::quadrants(32, 32));
     const QString path = write(QStringLiteral("infolder.jpg"), bytes);
     ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+    if (QFile probe(dir.filePath(QStringLiteral("probe"))); probe.open(QIODevice::WriteOnly)) {
+        probe.remove();
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // make test runs this case once more with root's permission overrides dropped.
+        if (qEnvironmentVariableIsSet("DUOMIRA_EXPECT_PERMISSIONS"))
+            FAIL() << "the permission overrides were to be dropped";
+        GTEST_SKIP() << "permissions do not stop this user (root); covered by the full-disk "
+                        "and occupied-name cases";
+    }
     expectFailureLeavesOriginal(path, 1, bytes);
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }

@@ -424,6 +424,8 @@ TEST_F(LoadingFixture, RemoveAllAnsweredNoKeepsTheListsButDisablesUntilTheNextId
     left.SetSmallImages(&images);
     right.SetSmallImages(&images);
     RefreshAllEntries();
+    for (TDatensatz *e : DatensatzList().Entries())
+        e->IconIndex();
     EXPECT_GT(images.Count(), 0);
     EXPECT_TRUE(processor->RemoveAllItems([](const QString &) { return DlgAnswerYes; }));
     EXPECT_EQ(images.Count(), 0);

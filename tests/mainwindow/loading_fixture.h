@@ -54,6 +54,13 @@ public:
     void SetOpenActionsEnabled(bool enabled) override { openActions = enabled; }
     void SetListsVisible(bool visible) override { listsVisible = visible; }
     void MarkPreviewsDirty() override { ++previewsMarkedDirty; }
+    // Each report as its message followed by its files.
+    std::vector<QStringList> problems;
+    void ReportLoadingProblem(const QString &message, const QStringList &files) override
+    {
+        problems.push_back(QStringList{message} + files);
+    }
+    void ReportOutOfMemory(const QString &message) override { problems.push_back({message}); }
     void IdlePreviews() override { ++idlePreviewCalls; }
 
     void startTiming() { m_sinceEvents.start(); }

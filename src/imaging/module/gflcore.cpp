@@ -53,10 +53,16 @@ struct LibraryState
     QString pluginFolder;
 };
 
+// Never destroyed: the program's library object may release the module (gflLibraryExit)
+// from its own static destructor, which can run after this module's static destructors.
+// The largest picture the Qt readers are asked to decode: 150 million pixels (a 600 MB
+// 32-bit bitmap), far beyond any camera's picture.
+constexpr qint64 MaxPicturePixels = 150'000'000;
+
 LibraryState &state()
 {
-    static LibraryState s;
-    return s;
+    static LibraryState *const s = new LibraryState;
+    return *s;
 }
 
 void copyText(char *target, std::size_t capacity, const std::string &text)
@@ -511,6 +517,11 @@ GFL_ERROR loadBitmap(const char *fileName, GFL_BITMAP **bitmap, const GFL_LOAD_P
         } else {
             reader.setDecideFormatFromContent(true);
         }
+        // A header may claim any size; a picture beyond what a camera makes is refused
+        // before its reader allocates and clears gigabytes for it.
+        if (const QSize claimed = reader.size();
+            claimed.isValid() && qint64(claimed.width()) * claimed.height() > MaxPicturePixels)
+            return GFL_ERROR_NO_MEMORY;
         if (!reader.read(&image))
             return readerError(reader.error());
     } else {

@@ -21,10 +21,11 @@ namespace {
 
 // exiv2 keeps registries and a message handler in global state; its reads are
 // serialised (they are short next to decoding the pixels).
+// Never destroyed, like the module's state: reads may come from static destructors.
 std::mutex &exivMutex()
 {
-    static std::mutex mutex;
-    return mutex;
+    static std::mutex *const mutex = new std::mutex;
+    return *mutex;
 }
 
 constexpr std::size_t MaxValueLength = 1000;

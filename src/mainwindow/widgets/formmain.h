@@ -105,6 +105,7 @@ public:
     void SetListsVisible(bool visible) override;
     void MarkPreviewsDirty() override;
     void IdlePreviews() override;
+    void ReportLoadingProblem(const QString &message, const QStringList &files) override;
 
     // Preview flags (the preview panels draw from them at idle time).
     TPreviewFlags PreviewFlags;
