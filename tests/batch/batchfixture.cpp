@@ -157,3 +157,12 @@ QString BatchFixture::rel(const QString &path) const
 {
     return QDir(m_root.path()).relativeFilePath(path);
 }
+
+void BatchFixture::startRow()
+{
+    left.Clear();
+    right.Clear();
+    QDir(m_root.path()).removeRecursively();
+    QDir().mkpath(src(QString()));
+    log.Clear();
+}

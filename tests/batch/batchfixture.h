@@ -48,6 +48,8 @@ public:
     std::pair<TDatensatz *, TDatensatz *> addPair(const QString &base, const QString &newName);
     // A monoscopic picture opposite a gap.
     TDatensatz *addMono(const QString &name, const QString &newName);
+    // Starts a table row afresh: empty lists, an empty source folder and an empty log.
+    void startRow();
     // Runs the job with the real file operations (or ops) and returns JobFailed.
     bool run(const TBatchJobSettings &settings, TFileOps *ops = nullptr);
 

@@ -103,11 +103,7 @@ TEST_F(EngineJobs, EveryKindOfJobLeavesItsFilesAndListAndIsUndoneFromItsJournal)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        left.Clear();
-        right.Clear();
-        QDir(m_root.path()).removeRecursively();
-        QDir().mkpath(src(QString()));
-        log.Clear();
+        startRow();
         auto [l, r] = addPair(QStringLiteral("a"), QStringLiteral("Pair_001"));
         TDatensatz *m = addMono(QStringLiteral("m.jpg"), QStringLiteral("Solo_002"));
         l->SetRotation(1);
@@ -166,11 +162,7 @@ TEST_F(EngineJobs, SharedFilesAreCompletedOrLeftAloneAndMovedOnce)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        left.Clear();
-        right.Clear();
-        QDir(m_root.path()).removeRecursively();
-        QDir().mkpath(src(QString()));
-        log.Clear();
+        startRow();
         // "Combinations": the left picture of the first pair also forms a second pair.
         auto [l, r] = addPair(QStringLiteral("s"), QStringLiteral("A"));
         TDatensatz *l2 = TDatensatz::CreateCopy(left.AppendRow(), *l, dsLeft, 1);
@@ -244,11 +236,7 @@ TEST_F(EngineJobs, FaultsAreRedLinesAndLoseNothing)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        left.Clear();
-        right.Clear();
-        QDir(m_root.path()).removeRecursively();
-        QDir().mkpath(src(QString()));
-        log.Clear();
+        startRow();
         addPair(QStringLiteral("a"), QStringLiteral("Pair_001"));
         addMono(QStringLiteral("m.jpg"), QStringLiteral("Solo_002"));
         TBatchJobSettings s;
@@ -376,10 +364,7 @@ TEST_F(EngineJobs, UndoLeavesAloneWhatWasRewrittenSinceTheJob)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        left.Clear();
-        right.Clear();
-        QDir(m_root.path()).removeRecursively();
-        QDir().mkpath(src(QString()));
+        startRow();
         auto [l, r] = addPair(QStringLiteral("a"), QStringLiteral("A"));
         TBatchJobSettings s;
         s.CopyToDestination = row.copy;

@@ -1,11 +1,7 @@
 // The rename mask evaluated for entries in the two row lists: side, counter and metadata
 // come from the entry, its row and its holder; texts written into the name read back.
-#include "entries/datensatz.h"
-#include "entries/datensatzlist.h"
-#include "entries/listoperations.h"
-#include "entries/listrows.h"
-#include "entries/namingsettings.h"
 #include "imaging/dsorgbild.h"
+#include "listpairs.h"
 #include "maskfixture.h"
 #include "naming/entryrenamemask.h"
 
@@ -18,32 +14,9 @@ namespace {
 const QString defaultMask =
     QStringLiteral("Pict_###<Textfield 1><Textfield 2><Textfield 3>_L<FileName_L>+R<FileName_R>");
 
-class EntryMask : public ::testing::Test
+class EntryMask : public ListPairs
 {
 protected:
-    EntryMask()
-    {
-        ResetNamingSettings();
-        ListRowModel::LinkLists(left, right);
-    }
-    ~EntryMask() override
-    {
-        left.Clear();
-        right.Clear();
-        DatensatzList().FreeAll();
-        ResetNamingSettings();
-    }
-
-    std::pair<TDatensatz *, TDatensatz *> addPair(const QString &l, const QString &r)
-    {
-        TDatensatz *a = AppendEntry(left, left.Count(), l, dsLeft, false, 0, false, true);
-        TDatensatz *b = AppendEntry(right, right.Count(), r, dsRight, false, 0, false, true);
-        LinkBothWays(a, b);
-        a->SetAttribute(daStereoPair);
-        b->SetAttribute(daStereoPair);
-        return {a, b};
-    }
-
     QString eval(const QString &mask, const TDatensatz *e, TRenameTextFields &fields)
     {
         return EvaluateRenameMask(mask, e, &left, &right, fields, pinnedContext());
@@ -53,9 +26,6 @@ protected:
         TRenameTextFields fields;
         return eval(mask, e, fields);
     }
-
-    ListRowModel left{dsLeft};
-    ListRowModel right{dsRight};
 };
 
 TEST_F(EntryMask, DefaultMaskForAPairInRowFour)
