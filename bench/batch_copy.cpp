@@ -72,11 +72,9 @@ void emptyFolder(const QString &folder)
     ::sync();
 }
 
-void BM_EngineCopyJob(benchmark::State &state)
+// Every file as a monoscopic picture in the left list, opposite a gap.
+void addMonoPictures(ListRowModel &left, ListRowModel &right, const QStringList &files)
 {
-    const QStringList &files = photos();
-    const QString target = workRoot() + QStringLiteral("/engine");
-    ListRowModel left(dsLeft), right(dsRight);
     ListRowModel::LinkLists(left, right);
     for (const QString &path : files) {
         TDatensatz *e = AppendEntry(left, left.Count(), path, dsLeft, false, 0, false, true);
@@ -84,6 +82,14 @@ void BM_EngineCopyJob(benchmark::State &state)
         LinkBothWays(e, gap);
         e->SetAttribute(daMono);
     }
+}
+
+void BM_EngineCopyJob(benchmark::State &state)
+{
+    const QStringList &files = photos();
+    const QString target = workRoot() + QStringLiteral("/engine");
+    ListRowModel left(dsLeft), right(dsRight);
+    addMonoPictures(left, right, files);
     NamingSettings().FolderMono = target;
     TProtokoll log;
     QuietProgress progress;
@@ -156,13 +162,7 @@ void BM_EngineVsPlainCopy(benchmark::State &state)
     const QString plainTarget = workRoot() + QStringLiteral("/plain");
     const QString engineTarget = workRoot() + QStringLiteral("/engine");
     ListRowModel left(dsLeft), right(dsRight);
-    ListRowModel::LinkLists(left, right);
-    for (const QString &path : files) {
-        TDatensatz *e = AppendEntry(left, left.Count(), path, dsLeft, false, 0, false, true);
-        TDatensatz *gap = CreateGap(right);
-        LinkBothWays(e, gap);
-        e->SetAttribute(daMono);
-    }
+    addMonoPictures(left, right, files);
     NamingSettings().FolderMono = engineTarget;
     TProtokoll log;
     QuietProgress progress;
