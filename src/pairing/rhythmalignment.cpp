@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -19,8 +20,13 @@ constexpr double kUnmatchedScore = -0.3;
 constexpr double kMinStretchShare = 0.3;
 constexpr double kMinMainStretchShare = 0.25;
 constexpr int kMinShortStretchPairs = 4;
+constexpr int kMinShortStretchAnchors = 3;
+constexpr int kShortStretchAttempts = 4;
 constexpr int kMaxRefits = 4;
 constexpr double kAmbiguousShare = 0.7;
+constexpr int kAuctionRounds = 6;
+constexpr double kPriceStep = 0.5;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 RhythmStream MakeStream(const std::vector<RhythmPicture> &pictures, double reference)
 {
@@ -91,9 +97,26 @@ public:
     {
         m_lines = lines;
         m_alignments.clear();
+        RhythmPrices prices{std::vector<double>(L.seconds.size(), 0.0),
+                            std::vector<double>(R.seconds.size(), 0.0)};
         for (const ClockLine &line : lines)
-            m_alignments.push_back(AlignStreams(L, R, line, nullptr, nullptr, coarse));
+            m_alignments.push_back(AlignStreams(L, R, line, &prices, coarse));
         settle();
+        // Where two lines want the same picture (after a clock was set back, one camera's
+        // stretches interleave in time), the picture's price rises until one line would
+        // rather pair its other pictures differently, or leave one single: the pictures go
+        // where they cost the session least, not to whichever line claimed first.
+        for (int round = 0; round < kAuctionRounds && !m_contested.empty(); ++round) {
+            std::vector<bool> realign(m_lines.size(), false);
+            for (const auto &[right, picture, lineA, lineB] : m_contested) {
+                (right ? prices.right : prices.left)[picture] += kPriceStep;
+                realign[lineA] = realign[lineB] = true;
+            }
+            for (std::size_t k = 0; k < m_lines.size(); ++k)
+                if (realign[k])
+                    m_alignments[k] = AlignStreams(L, R, m_lines[k], &prices, coarse);
+            settle();
+        }
     }
 
     // Refits every line on the pairs it owns (the first line with its slope, the others
@@ -147,6 +170,8 @@ public:
     {
         for (int round = 0; round < 3 && static_cast<int>(m_lines.size()) < kMaxLines; ++round) {
             std::vector<bool> freeL(L.seconds.size()), freeR(R.seconds.size());
+            RhythmPrices taken{std::vector<double>(L.seconds.size(), 0.0),
+                               std::vector<double>(R.seconds.size(), 0.0)};
             RhythmStream subL, subR;
             for (std::size_t p = 0; p < L.seconds.size(); ++p)
                 if ((freeL[p] = pairOfLeft[p] < 0)) {
@@ -163,22 +188,37 @@ public:
                     subR.precise.push_back(R.precise[q]);
                 }
             std::vector<RhythmAnchor> anchors;
-            for (const RhythmAnchor &x : FindAnchors(subL, subR)) {
+            for (const RhythmAnchor &x : FindLooseAnchors(subL, subR)) {
                 bool known = false;
                 for (const ClockLine &line : m_lines)
                     known = known || std::fabs(x.offset - line.at(x.time)) < kKnownStretchSeconds;
                 if (!known)
                     anchors.push_back(x);
             }
-            double count = 0;
-            ClockLine line = FitOffsetWithDrift(anchors, m_lines[0].b, count);
-            if (count < 1)
+            for (std::size_t p = 0; p < freeL.size(); ++p)
+                taken.left[p] = freeL[p] ? 0.0 : kInfinity;
+            for (std::size_t q = 0; q < freeR.size(); ++q)
+                taken.right[q] = freeR[q] ? 0.0 : kInfinity;
+            // The densest offsets first; a peak made by chance does not pair enough and
+            // gives way to the next.
+            std::optional<std::pair<ClockLine, RhythmAlignment>> found;
+            for (int attempt = 0; attempt < kShortStretchAttempts && !found; ++attempt) {
+                double count = 0;
+                ClockLine line = FitOffsetWithDrift(anchors, m_lines[0].b, count);
+                if (count < kMinShortStretchAnchors)
+                    break;
+                std::erase_if(anchors, [&](const RhythmAnchor &x) {
+                    return std::fabs(x.offset - line.at(x.time)) <= kSameLineSeconds;
+                });
+                const RhythmAlignment first = AlignStreams(L, R, line, &taken, true);
+                line = RefitLine(L, R, first, line, true);
+                RhythmAlignment a = AlignStreams(L, R, line, &taken);
+                if (a.pairCount >= kMinShortStretchPairs)
+                    found.emplace(line, std::move(a));
+            }
+            if (!found)
                 return;
-            const RhythmAlignment first = AlignStreams(L, R, line, &freeL, &freeR, true);
-            line = RefitLine(L, R, first, line, true);
-            const RhythmAlignment a = AlignStreams(L, R, line, &freeL, &freeR);
-            if (a.pairCount < kMinShortStretchPairs)
-                return;
+            const auto &[line, a] = *found;
             const int k = static_cast<int>(m_lines.size());
             m_lines.push_back(line);
             m_alignments.push_back(a);
@@ -244,6 +284,19 @@ private:
         std::stable_sort(claims.begin(), claims.end(), [](const Claim &x, const Claim &y) {
             return x.votes != y.votes ? x.votes > y.votes : x.confidence > y.confidence;
         });
+        m_contested.clear();
+        {
+            std::vector<int> lineOfL(nl, -1), lineOfR(nr, -1);
+            for (const Claim &c : claims) {
+                for (const auto &[right, picture] : {std::pair{false, c.left}, std::pair{true, c.right}}) {
+                    int &first = (right ? lineOfR : lineOfL)[picture];
+                    if (first < 0)
+                        first = c.line;
+                    else if (first != c.line)
+                        m_contested.push_back({right, picture, first, c.line});
+                }
+            }
+        }
         pairOfLeft.assign(nl, -1);
         lineOfLeft.assign(nl, 0);
         confidenceOfLeft.assign(nl, 0);
@@ -262,6 +315,13 @@ private:
     const RhythmStream &R;
     std::vector<ClockLine> m_lines;
     std::vector<RhythmAlignment> m_alignments;
+    struct Contest
+    {
+        bool right;
+        int picture;
+        int lineA, lineB;
+    };
+    std::vector<Contest> m_contested;
 };
 
 // The clock lines through the anchors: the robust main line, then lines of the same drift
