@@ -247,3 +247,50 @@ ClockLine RefitLine(const RhythmStream &left, const RhythmStream &right,
         return {oMean, 0, tMean};
     return {oMean, std::clamp(sto / stt, -0.01, 0.01), tMean};
 }
+
+std::vector<ClockLine> RefitLines(const RhythmStream &left, const RhythmStream &right,
+                                  const std::vector<RhythmAlignment> &owned,
+                                  std::vector<ClockLine> lines)
+{
+    // Every line's points (time, offset) within 1.5 s of it, centred on the line's own
+    // means: the shared drift comes from the spread inside each stretch, never from the
+    // jumps between them.
+    struct Points
+    {
+        std::vector<std::pair<double, double>> values;
+        double tMean = 0, oMean = 0;
+    };
+    std::vector<Points> points(lines.size());
+    double stt = 0, sto = 0;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        Points &own = points[k];
+        for (std::size_t p = 0; p < owned[k].matchOfLeft.size(); ++p) {
+            const int q = owned[k].matchOfLeft[p];
+            if (q < 0)
+                continue;
+            const double t = left.seconds[p], offset = right.seconds[q] - t;
+            if (std::fabs(offset - lines[k].at(t)) <= 1.5)
+                own.values.emplace_back(t, offset);
+        }
+        if (own.values.empty())
+            continue;
+        for (const auto &[t, o] : own.values) {
+            own.tMean += t;
+            own.oMean += o;
+        }
+        own.tMean /= static_cast<double>(own.values.size());
+        own.oMean /= static_cast<double>(own.values.size());
+        for (const auto &[t, o] : own.values) {
+            stt += (t - own.tMean) * (t - own.tMean);
+            sto += (t - own.tMean) * (o - own.oMean);
+        }
+    }
+    const double b = stt > 0 ? std::clamp(sto / stt, -0.01, 0.01) : lines.front().b;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        if (points[k].values.empty())
+            lines[k].b = b;
+        else
+            lines[k] = {points[k].oMean, b, points[k].tMean};
+    }
+    return lines;
+}

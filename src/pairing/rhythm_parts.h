@@ -86,3 +86,10 @@ RhythmAlignment AlignStreams(const RhythmStream &left, const RhythmStream &right
 // line left out). With fixedSlope only the constant is refitted.
 ClockLine RefitLine(const RhythmStream &left, const RhythmStream &right,
                     const RhythmAlignment &alignment, const ClockLine &line, bool fixedSlope);
+
+// All lines refitted at once on the pairs each owns (owned[k] for lines[k]): one drift rate
+// for the session, each line with its own offset. A line that owns no pair keeps its
+// offset and takes the shared drift.
+std::vector<ClockLine> RefitLines(const RhythmStream &left, const RhythmStream &right,
+                                  const std::vector<RhythmAlignment> &owned,
+                                  std::vector<ClockLine> lines);

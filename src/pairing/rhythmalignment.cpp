@@ -106,16 +106,41 @@ public:
         // stretches interleave in time), the picture's price rises until one line would
         // rather pair its other pictures differently, or leave one single: the pictures go
         // where they cost the session least, not to whichever line claimed first.
+        // A price never rises so far that no line wants the picture any more: then it goes
+        // back one step and stays there, and the usual rules settle the claims.
+        std::vector<bool> frozenL(L.seconds.size(), false), frozenR(R.seconds.size(), false);
         for (int round = 0; round < kAuctionRounds && !m_contested.empty(); ++round) {
             std::vector<bool> realign(m_lines.size(), false);
-            for (const auto &[right, picture, lineA, lineB] : m_contested) {
-                (right ? prices.right : prices.left)[picture] += kPriceStep;
-                realign[lineA] = realign[lineB] = true;
+            std::vector<Contest> raised;
+            for (const Contest &c : m_contested) {
+                std::vector<bool> &frozen = c.right ? frozenR : frozenL;
+                if (frozen[c.picture])
+                    continue;
+                frozen[c.picture] = true; // raised once per round
+                (c.right ? prices.right : prices.left)[c.picture] += kPriceStep;
+                realign[c.lineA] = realign[c.lineB] = true;
+                raised.push_back(c);
             }
-            for (std::size_t k = 0; k < m_lines.size(); ++k)
-                if (realign[k])
-                    m_alignments[k] = AlignStreams(L, R, m_lines[k], &prices, coarse);
-            settle();
+            if (raised.empty())
+                break;
+            const auto realignMarked = [&] {
+                for (std::size_t k = 0; k < m_lines.size(); ++k)
+                    if (realign[k])
+                        m_alignments[k] = AlignStreams(L, R, m_lines[k], &prices, coarse);
+                settle();
+            };
+            realignMarked();
+            bool reverted = false;
+            for (const Contest &c : raised) {
+                if ((c.right ? m_claimedR : m_claimedL)[c.picture]) {
+                    (c.right ? frozenR : frozenL)[c.picture] = false;
+                    continue;
+                }
+                (c.right ? prices.right : prices.left)[c.picture] -= kPriceStep;
+                reverted = true;
+            }
+            if (reverted)
+                realignMarked();
         }
     }
 
@@ -131,13 +156,7 @@ public:
         for (std::size_t p = 0; p < pairOfLeft.size(); ++p)
             if (pairOfLeft[p] >= 0)
                 owned[lineOfLeft[p]].matchOfLeft[p] = pairOfLeft[p];
-        std::vector<ClockLine> lines = m_lines;
-        lines[0] = RefitLine(L, R, owned[0], lines[0], false);
-        for (std::size_t k = 1; k < lines.size(); ++k) {
-            lines[k].b = lines[0].b;
-            lines[k] = RefitLine(L, R, owned[k], lines[k], true);
-        }
-        run(lines);
+        run(RefitLines(L, R, owned, m_lines));
     }
 
     // Drops the lines that own too little of their stretch; true when any was dropped.
@@ -263,6 +282,7 @@ private:
         stretchOfLeft = Segment(scoreL);
         stretchOfRight = Segment(scoreR);
 
+
         // A pair stands when its line owns its left or its right picture's stretch (after
         // a backward jump one stream interleaves two stretches, the other keeps them
         // apart). Where two lines claim a picture, the pair with more votes wins, then the
@@ -285,10 +305,13 @@ private:
             return x.votes != y.votes ? x.votes > y.votes : x.confidence > y.confidence;
         });
         m_contested.clear();
+        m_claimedL.assign(nl, false);
+        m_claimedR.assign(nr, false);
         {
             std::vector<int> lineOfL(nl, -1), lineOfR(nr, -1);
             for (const Claim &c : claims) {
                 for (const auto &[right, picture] : {std::pair{false, c.left}, std::pair{true, c.right}}) {
+                    (right ? m_claimedR : m_claimedL)[picture] = true;
                     int &first = (right ? lineOfR : lineOfL)[picture];
                     if (first < 0)
                         first = c.line;
@@ -322,6 +345,7 @@ private:
         int lineA, lineB;
     };
     std::vector<Contest> m_contested;
+    std::vector<bool> m_claimedL, m_claimedR;
 };
 
 // The clock lines through the anchors: the robust main line, then lines of the same drift
