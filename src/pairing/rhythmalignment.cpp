@@ -25,6 +25,8 @@ constexpr int kShortStretchAttempts = 4;
 constexpr int kMaxRefits = 4;
 constexpr double kAmbiguousShare = 0.7;
 constexpr int kAuctionRounds = 6;
+constexpr int kMixWindow = 6;
+constexpr double kMixMajority = 0.75;
 constexpr double kPriceStep = 0.5;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
@@ -43,6 +45,38 @@ RhythmStream MakeStream(const std::vector<RhythmPicture> &pictures, double refer
         s.input.push_back(i);
     }
     return s;
+}
+
+// Positions where the pairs of more than one line mingle: within a few positions either
+// side, the strongest line holds less than a clear majority of the pairs.
+std::vector<bool> Mixed(const std::vector<std::vector<double>> &score)
+{
+    const int k = static_cast<int>(score.size());
+    const int n = k ? static_cast<int>(score[0].size()) : 0;
+    std::vector<bool> mixed(n, false);
+    if (k <= 1)
+        return mixed;
+    // Running pair counts per line over the window [pos - w, pos + w].
+    std::vector<int> count(k, 0);
+    const auto paired = [&](int line, int pos) { return score[line][pos] > 0 ? 1 : 0; };
+    for (int pos = 0; pos < std::min(n, kMixWindow + 1); ++pos)
+        for (int line = 0; line < k; ++line)
+            count[line] += paired(line, pos);
+    for (int pos = 0; pos < n; ++pos) {
+        if (pos > 0) {
+            const int in = pos + kMixWindow, out = pos - kMixWindow - 1;
+            for (int line = 0; line < k; ++line) {
+                if (in < n)
+                    count[line] += paired(line, in);
+                if (out >= 0)
+                    count[line] -= paired(line, out);
+            }
+        }
+        const int total = std::accumulate(count.begin(), count.end(), 0);
+        const int top = *std::max_element(count.begin(), count.end());
+        mixed[pos] = total > 0 && top < kMixMajority * total;
+    }
+    return mixed;
 }
 
 // Change-point search over one stream: which line owns each position. score[k][pos] is
@@ -281,6 +315,7 @@ private:
         }
         stretchOfLeft = Segment(scoreL);
         stretchOfRight = Segment(scoreR);
+        const std::vector<bool> mixedLeft = Mixed(scoreL), mixedRight = Mixed(scoreR);
 
 
         // A pair stands when its line owns its left or its right picture's stretch (after
@@ -294,11 +329,16 @@ private:
                 const int q = a.matchOfLeft[p];
                 if (q < 0)
                     continue;
-                const int votes = (stretchOfLeft[p] == static_cast<int>(s)) +
-                                  (stretchOfRight[q] == static_cast<int>(s));
+                // Where one stream interleaves two stretches (a clock set back), its owner
+                // says little; the other stream's owner decides.
+                const bool mixedL = mixedLeft[p], mixedR = mixedRight[q];
+                const int own = static_cast<int>(s);
+                const bool ownsL = stretchOfLeft[p] == own, ownsR = stretchOfRight[q] == own;
+                const int votes = ownsL + ownsR;
+                const int clearVotes = (ownsL && !(mixedL && !mixedR)) + (ownsR && !(mixedR && !mixedL));
                 if (votes > 0 || k == 1)
                     claims.push_back({static_cast<int>(s), static_cast<int>(p), q,
-                                      a.confidence[p], votes});
+                                      a.confidence[p], clearVotes});
             }
         }
         std::stable_sort(claims.begin(), claims.end(), [](const Claim &x, const Claim &y) {

@@ -176,12 +176,19 @@ Session GenerateSession(SessionKind kind, unsigned seed, bool subSeconds)
         }
     }
 
-    // Cameras write their files in their own order; the method must not rely on it.
-    auto shuffle = [&](std::vector<RhythmPicture> &pictures, std::vector<int> &scenesOf) {
+    // The pass hands each list over sorted by capture time, then by file name; a camera
+    // numbers its files in shooting order, so pictures of one second keep their order and
+    // nothing else does.
+    auto listOrder = [&](std::vector<RhythmPicture> &pictures, std::vector<int> &scenesOf) {
         std::vector<int> order(pictures.size());
         for (std::size_t i = 0; i < order.size(); ++i)
             order[i] = static_cast<int>(i);
         std::shuffle(order.begin(), order.end(), g.random());
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            if (pictures[a].seconds != pictures[b].seconds)
+                return pictures[a].seconds < pictures[b].seconds;
+            return a < b;
+        });
         std::vector<RhythmPicture> p2;
         std::vector<int> s2;
         for (int i : order) {
@@ -191,8 +198,8 @@ Session GenerateSession(SessionKind kind, unsigned seed, bool subSeconds)
         pictures = std::move(p2);
         scenesOf = std::move(s2);
     };
-    shuffle(s.input.left, s.sceneOfLeft);
-    shuffle(s.input.right, s.sceneOfRight);
+    listOrder(s.input.left, s.sceneOfLeft);
+    listOrder(s.input.right, s.sceneOfRight);
 
     std::vector<int> pairsPerStretch(s.stretchScenes.size(), 0);
     std::vector<bool> onRight(scenes, false);
