@@ -111,6 +111,66 @@ std::vector<int> Segment(const std::vector<std::vector<double>> &score)
     return owner;
 }
 
+// The picture itself when it is free, else a free picture of the same stream with exactly
+// the same time, else -1.
+int FreeTwin(const RhythmStream &s, int x, const std::vector<bool> &taken)
+{
+    if (!taken[x])
+        return x;
+    const int n = static_cast<int>(s.seconds.size());
+    for (int y = x - 1; y >= 0 && s.seconds[y] == s.seconds[x]; --y)
+        if (!taken[y])
+            return y;
+    for (int y = x + 1; y < n && s.seconds[y] == s.seconds[x]; ++y)
+        if (!taken[y])
+            return y;
+    return -1;
+}
+
+// Twins (pictures of one camera with the same time) that are all paired go with their
+// partners in shooting order: the camera numbered them in that order, which is their order
+// in the list, and the partners' places on the common timeline give the order of the scenes.
+// partnerOf, stretchOf and correctionOf belong to the twins' stream; partnerTime gives a
+// partner's corrected time.
+template <typename PartnerTime>
+void PlaceTwins(const RhythmStream &s, std::vector<int> &partnerOf, std::vector<int> &stretchOf,
+                std::vector<double> &correctionOf, std::vector<double> &confidenceOf,
+                PartnerTime partnerTime)
+{
+    const int n = static_cast<int>(s.seconds.size());
+    for (int first = 0; first < n;) {
+        int end = first + 1;
+        while (end < n && s.seconds[end] == s.seconds[first])
+            ++end;
+        bool allPaired = end - first > 1;
+        for (int x = first; x < end && allPaired; ++x)
+            allPaired = partnerOf[x] >= 0;
+        if (allPaired) {
+            std::vector<int> order;
+            for (int x = first; x < end; ++x)
+                order.push_back(x);
+            std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+                return partnerTime(partnerOf[a]) < partnerTime(partnerOf[b]);
+            });
+            std::vector<int> partner, stretch;
+            std::vector<double> correction, confidence;
+            for (int x : order) {
+                partner.push_back(partnerOf[x]);
+                stretch.push_back(stretchOf[x]);
+                correction.push_back(correctionOf[x]);
+                confidence.push_back(confidenceOf[x]);
+            }
+            for (int x = first; x < end; ++x) {
+                partnerOf[x] = partner[x - first];
+                stretchOf[x] = stretch[x - first];
+                correctionOf[x] = correction[x - first];
+                confidenceOf[x] = confidence[x - first];
+            }
+        }
+        first = end;
+    }
+}
+
 struct Claim
 {
     int line, left, right;
@@ -364,13 +424,18 @@ private:
         lineOfLeft.assign(nl, 0);
         confidenceOfLeft.assign(nl, 0);
         std::vector<bool> rightTaken(nr, false);
+        // Pictures of one camera taken in the same second are alike to every line: a claim
+        // on one that is taken moves to its free twin. Which twin goes with which partner is
+        // settled once the stretches are known (PlaceTwins).
+        std::vector<bool> leftTaken(nl, false);
         for (const Claim &c : claims) {
-            if (pairOfLeft[c.left] >= 0 || rightTaken[c.right])
+            const int p = FreeTwin(L, c.left, leftTaken), q = FreeTwin(R, c.right, rightTaken);
+            if (p < 0 || q < 0)
                 continue;
-            pairOfLeft[c.left] = c.right;
-            lineOfLeft[c.left] = c.line;
-            confidenceOfLeft[c.left] = c.confidence;
-            rightTaken[c.right] = true;
+            pairOfLeft[p] = q;
+            lineOfLeft[p] = c.line;
+            confidenceOfLeft[p] = c.confidence;
+            leftTaken[p] = rightTaken[q] = true;
         }
     }
 
@@ -566,10 +631,6 @@ RhythmResult AlignByRhythm(const RhythmInput &input)
     // moved onto it. Every other stretch blames one camera: the one whose correction puts
     // the stretch next to (not into) the pictures already placed.
     const int stretchCount = static_cast<int>(order.size());
-    std::vector<bool> pairedRight(sr.size(), false);
-    for (int q : aligner.pairOfLeft)
-        if (q >= 0)
-            pairedRight[q] = true;
     result.stretches.resize(stretchCount);
     std::vector<double> cl(sl.size(), 0.0), cr(sr.size(), 0.0);
     std::vector<double> placed;
@@ -626,34 +687,50 @@ RhythmResult AlignByRhythm(const RhythmInput &input)
         st.changedCamera = rightChanged ? RhythmCamera::Right : RhythmCamera::Left;
         const double change = line.a - mainLine.at(line.t0);
         st.change = rightChanged ? change : -change;
-        double earliest = std::numeric_limits<double>::infinity();
         for (std::size_t p = 0; p < sl.size(); ++p)
-            if (sl[p] == s) {
+            if (sl[p] == s)
                 cl[p] = rightChanged ? 0.0 : leftShift(L.seconds[p]);
-                if (!rightChanged && aligner.pairOfLeft[p] >= 0 && L.seconds[p] + cl[p] < earliest) {
-                    earliest = L.seconds[p] + cl[p];
-                    st.firstChanged = L.input[p];
-                }
-            }
         for (std::size_t q = 0; q < sr.size(); ++q)
-            if (sr[q] == s) {
-                const ClockLine &own = rightChanged ? line : mainLine;
-                cr[q] = LeftClockOfRight(R.seconds[q], own) - R.seconds[q];
-                if (rightChanged && pairedRight[q] && R.seconds[q] + cr[q] < earliest) {
-                    earliest = R.seconds[q] + cr[q];
-                    st.firstChanged = R.input[q];
-                }
-            }
+            if (sr[q] == s)
+                cr[q] = LeftClockOfRight(R.seconds[q], rightChanged ? line : mainLine) - R.seconds[q];
         const std::vector<double> &chosen = rightChanged ? ifRight : ifLeft;
         placed.insert(placed.end(), chosen.begin(), chosen.end());
         std::sort(placed.begin(), placed.end());
     }
 
-    for (std::size_t p = 0; p < sl.size(); ++p) {
-        result.leftCorrection[L.input[p]] = cl[p];
-        const int q = aligner.pairOfLeft[p];
-        if (q >= 0)
-            result.pairs.push_back({L.input[p], R.input[q], aligner.confidenceOfLeft[p], sl[p]});
+    {
+        std::vector<int> pairOfLeft = aligner.pairOfLeft, pairOfRight(sr.size(), -1);
+        std::vector<double> confidence = aligner.confidenceOfLeft;
+        PlaceTwins(L, pairOfLeft, sl, cl, confidence,
+                   [&](int q) { return R.seconds[q] + cr[q]; });
+        for (std::size_t p = 0; p < pairOfLeft.size(); ++p)
+            if (pairOfLeft[p] >= 0)
+                pairOfRight[pairOfLeft[p]] = static_cast<int>(p);
+        std::vector<double> confidenceOfRight(sr.size(), 0.0);
+        for (std::size_t q = 0; q < sr.size(); ++q)
+            if (pairOfRight[q] >= 0)
+                confidenceOfRight[q] = confidence[pairOfRight[q]];
+        PlaceTwins(R, pairOfRight, sr, cr, confidenceOfRight,
+                   [&](int p) { return L.seconds[p] + cl[p]; });
+        // Each changed stretch names the changed camera's earliest paired picture.
+        std::vector<double> earliest(stretchCount, std::numeric_limits<double>::infinity());
+        for (std::size_t q = 0; q < sr.size(); ++q) {
+            const int p = pairOfRight[q];
+            if (p < 0)
+                continue;
+            result.pairs.push_back({L.input[p], R.input[q], confidenceOfRight[q], sr[q]});
+            RhythmStretch &st = result.stretches[sr[q]];
+            if (sr[q] == 0)
+                continue;
+            const bool right = st.changedCamera == RhythmCamera::Right;
+            const double t = right ? R.seconds[q] + cr[q] : L.seconds[p] + cl[p];
+            if (t < earliest[sr[q]]) {
+                earliest[sr[q]] = t;
+                st.firstChanged = right ? R.input[q] : L.input[p];
+            }
+        }
+        for (std::size_t p = 0; p < sl.size(); ++p)
+            result.leftCorrection[L.input[p]] = cl[p];
     }
     for (std::size_t q = 0; q < sr.size(); ++q)
         result.rightCorrection[R.input[q]] = cr[q];
