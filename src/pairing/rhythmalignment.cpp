@@ -558,6 +558,8 @@ RhythmResult AlignByRhythm(const RhythmInput &input)
     }
 
     std::vector<ClockLine> lines = FindLines(anchors, weights, forced);
+    if (input.singleClock && lines.size() > 1)
+        lines.resize(1);
     const std::size_t shorter = std::min(L.seconds.size(), R.seconds.size());
     if (lines.empty() || shorter == 0) {
         result.gated = !forced;
@@ -576,7 +578,8 @@ RhythmResult AlignByRhythm(const RhythmInput &input)
     }
     if (aligner.dropWeakLines())
         aligner.refitAndRun();
-    aligner.addShortStretches();
+    if (!input.singleClock)
+        aligner.addShortStretches();
     lines = aligner.lines();
 
     const double needed = std::max(3.0, kMinStretchShare * static_cast<double>(shorter));

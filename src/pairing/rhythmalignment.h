@@ -43,6 +43,8 @@ struct RhythmInput
     // The pair the user named (indexes into left and right): a forced anchor that is
     // always paired; it also turns off the safety gate.
     std::optional<std::pair<int, int>> userPair;
+    // One clock line for the whole session: no clock change is looked for.
+    bool singleClock = false;
 };
 
 enum class RhythmCamera
