@@ -238,8 +238,8 @@ public:
         }
     }
 
-    // Refits every line on the pairs it owns (the first line with its slope, the others
-    // with the shared slope) and runs again.
+    // Refits every line on the pairs it owns (one drift rate for all, an offset each) and
+    // runs again.
     void refitAndRun()
     {
         std::vector<RhythmAlignment> owned(m_lines.size());
@@ -377,7 +377,6 @@ private:
         stretchOfRight = Segment(scoreR);
         const std::vector<bool> mixedLeft = Mixed(scoreL), mixedRight = Mixed(scoreR);
 
-
         // A pair stands when its line owns its left or its right picture's stretch (after
         // a backward jump one stream interleaves two stretches, the other keeps them
         // apart). Where two lines claim a picture, the pair with more votes wins, then the
@@ -395,7 +394,8 @@ private:
                 const int own = static_cast<int>(s);
                 const bool ownsL = stretchOfLeft[p] == own, ownsR = stretchOfRight[q] == own;
                 const int votes = ownsL + ownsR;
-                const int clearVotes = (ownsL && !(mixedL && !mixedR)) + (ownsR && !(mixedR && !mixedL));
+                const int clearVotes =
+                    (ownsL && !(mixedL && !mixedR)) + (ownsR && !(mixedR && !mixedL));
                 if (votes > 0 || k == 1)
                     claims.push_back({static_cast<int>(s), static_cast<int>(p), q,
                                       a.confidence[p], clearVotes});
