@@ -3,16 +3,11 @@
 #include "entries/datensatz.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
-#include "pairing/ordering_search.h"
-#include "pairing/ordering_time.h"
+#include "pairing/pairingmethod.h"
 #include "pairing/orderingprogress.h"
-#include "pairing/rhythmalignment.h"
 #include "pairing/sorting.h"
 #include "ui/windowmessages.h"
 
-#include <QFileInfo>
-
-#include <cmath>
 #include <unordered_set>
 
 namespace {
@@ -29,40 +24,19 @@ bool dissolves(quint8 mode)
     return mode == 1 || mode == 2 || mode == 4 || mode == 5;
 }
 
-void makeStereoPair(TDatensatz *left, TDatensatz *right)
-{
-    left->SetAttribute(daStereoPair);
-    right->SetAttribute(daStereoPair);
-    left->SetSide(dsLeft);
-    right->SetSide(dsRight);
-    LinkBothWays(left, right);
-}
+// The stereo pairs of the left list that the pass leaves alone.
+using KeptPairs = std::vector<std::pair<const TDatensatz *, const TDatensatz *>>;
 
-// Every entry of work gets its capture time moved by seconds as sort time.
-void moveSortTimes(const std::vector<TDatensatz *> &work, qint64 seconds)
+KeptPairs keptPairs(const ListRowModel &left, const std::vector<TDatensatz *> &work)
 {
-    for (TDatensatz *e : work)
-        e->SetSortTime(AddSeconds(e->CaptureTime(), seconds));
-}
-
-// The whole list whose picture is the earlier of a and b is moved forward by the whole
-// seconds between them; the other list keeps its capture times.
-void applyOffset(const TDatensatz *a, const TDatensatz *b, const std::vector<TDatensatz *> &left,
-                 const std::vector<TDatensatz *> &right)
-{
-    const qint64 seconds = SecondsBetween(a->CaptureTime(), b->CaptureTime());
-    const bool leftLater = CompareTimes(a->CaptureTime(), b->CaptureTime()) > 0;
-    moveSortTimes(leftLater ? left : right, 0);
-    moveSortTimes(leftLater ? right : left, seconds);
-}
-
-std::vector<double> captureTimes(const std::vector<TDatensatz *> &work)
-{
-    std::vector<double> times;
-    times.reserve(work.size());
-    for (const TDatensatz *e : work)
-        times.push_back(e->CaptureTime());
-    return times;
+    KeptPairs kept;
+    const std::unordered_set<const TDatensatz *> inWork(work.begin(), work.end());
+    for (int r = 0; r < left.Count(); ++r) {
+        const TDatensatz *e = left.EntryAt(r);
+        if (e && e->Attribute() == daStereoPair && e->Partner() && !inWork.contains(e))
+            kept.emplace_back(e, e->Partner());
+    }
+    return kept;
 }
 
 } // namespace
@@ -114,32 +88,33 @@ ArrangeOutcome TOrderingPass::ArrangeLists(quint8 mode)
     SortChronologically(work.right);
     step(2, 0);
 
-    const bool aligning = dissolves(mode) && m_method == PairingMethod::Alignment;
-    if (dissolves(mode))
-        m_report = {};
-    if ((mode == 4 || mode == 5) && !aligning)
-        offsetFromSelection(work);
-
     if (dissolves(mode)) {
-        const bool found = aligning ? pairByAlignment(work, mode) : pairRun(work);
-        if (!found && (mode == 1 || mode == 2)) {
+        m_report = {};
+        const bool selects = mode == 4 || mode == 5;
+        TPairingWork pairing{
+            .left = work.left,
+            .right = work.right,
+            .report = m_report,
+            .mode = mode,
+            .selectedLeft = selects ? m_left.SelectedEntry() : nullptr,
+            .selectedRight = selects ? m_right.SelectedEntry() : nullptr,
+            .keptPairs = mode == 2 || mode == 5 ? keptPairs(m_left, work.left) : KeptPairs{},
+            .step = [this](int number, int maximum) { step(number, maximum); },
+            .row = [this](int at) { row(at); },
+        };
+        const std::unique_ptr<TPairingMethod> method = MakePairingMethod(m_method);
+        if (!method->FindClock(pairing) && (mode == 1 || mode == 2)) {
             const bool bothFilled = !work.left.empty() && !work.right.empty();
             postWindowMessage(WM_ASSIGN_STEP, bothFilled ? 3 : 7, mode);
             return bothFilled ? ArrangeOutcome::NoRun : ArrangeOutcome::ListEmpty;
         }
-    }
-
-    if (mode >= 1 && mode <= 5) {
         step(4, static_cast<int>(work.left.size() + work.right.size()));
-        if (aligning) {
-            // Corrected times may order some pictures differently.
-            SortChronologically(work.left);
-            SortChronologically(work.right);
-        } else if (dissolves(mode)) {
-            pairByTime(work);
-        }
-        fillGaps(work, mode);
+        method->PairRest(pairing);
+    } else if (mode == 3) {
+        step(4, static_cast<int>(work.left.size() + work.right.size()));
     }
+    if (mode >= 1 && mode <= 5)
+        fillGaps(work, mode);
 
     FinishOrdering(m_left, m_right, work.left, work.right, m_progress);
     return ArrangeOutcome::Completed;
@@ -189,147 +164,6 @@ void TOrderingPass::collect(ListRowModel &list, quint8 mode, std::vector<TDatens
     }
 }
 
-// Step 3 of modes 4 and 5: the offset between the pictures of the selected rows.
-void TOrderingPass::offsetFromSelection(Work &work)
-{
-    const TDatensatz *a = m_left.SelectedEntry();
-    const TDatensatz *b = m_right.SelectedEntry();
-    if (a && b)
-        applyOffset(a, b, work.left, work.right);
-}
-
-// The first run of shot intervals that agree in both lists: its pictures become stereo
-// pairs and its first pair gives the clock offset. False when there is none.
-bool TOrderingPass::pairRun(Work &work)
-{
-    const std::vector<qint64> leftGaps = IntervalsBetween(captureTimes(work.left));
-    const std::vector<qint64> rightGaps = IntervalsBetween(captureTimes(work.right));
-    step(3, static_cast<int>(leftGaps.size()));
-    IntervalRunSearch search(leftGaps, rightGaps);
-    const std::optional<IntervalRun> run = search.firstRun([this](int l0) { row(l0); });
-    if (!run)
-        return false;
-    for (int l = run->leftStart, k = run->rightStart; l <= run->leftEnd && k <= run->rightEnd;
-         ++l, ++k)
-        makeStereoPair(work.left[l], work.right[k]);
-    // The run's offset replaces one taken from a selected pair: applying both would shift
-    // the lists by their difference, which neither measured.
-    applyOffset(work.left[run->leftStart], work.right[run->rightStart], work.left, work.right);
-    return true;
-}
-
-namespace {
-
-// An entry's capture time as the alignment sees it: seconds, to the millisecond (day
-// numbers carry microseconds of rounding error), plus the sub-second part when the file
-// gives one.
-RhythmPicture pictureOf(const TDatensatz *e)
-{
-    RhythmPicture p;
-    const double days = e->CaptureTime();
-    p.hasTime = days != 0 && std::isfinite(days);
-    p.seconds = std::round(days * 86400.0 * 1000.0) / 1000.0;
-    const double sub = e->OrgBild() ? e->Metadata().CaptureSubSecond : -1;
-    if (sub >= 0 && sub < 1) {
-        p.seconds += sub;
-        p.hasSubSecond = true;
-    }
-    return p;
-}
-
-int indexIn(const std::vector<TDatensatz *> &work, const TDatensatz *e)
-{
-    for (size_t i = 0; i < work.size(); ++i)
-        if (work[i] == e)
-            return static_cast<int>(i);
-    return -1;
-}
-
-} // namespace
-
-// Steps 4 and 6 by the rhythm alignment: every pair it finds becomes a stereo pair with its
-// probability, every work entry takes its clock correction. Pairs kept by mode 2 or 5 serve
-// as extra anchors; in modes 4 and 5 the selected pair is a forced anchor. False when the
-// alignment found no usable rhythm (nothing paired).
-bool TOrderingPass::pairByAlignment(Work &work, quint8 mode)
-{
-    step(3, 1);
-    RhythmInput input;
-    for (const TDatensatz *e : work.left)
-        input.left.push_back(pictureOf(e));
-    for (const TDatensatz *e : work.right)
-        input.right.push_back(pictureOf(e));
-    const std::unordered_set<const TDatensatz *> inWork(work.left.begin(), work.left.end());
-    for (int r = 0; r < m_left.Count(); ++r) {
-        const TDatensatz *e = m_left.EntryAt(r);
-        if (e && e->Attribute() == daStereoPair && e->Partner() && !inWork.contains(e)) {
-            const RhythmPicture l = pictureOf(e), rt = pictureOf(e->Partner());
-            if (l.hasTime && rt.hasTime)
-                input.keptPairs.push_back({l.seconds, rt.seconds});
-        }
-    }
-    if (mode == 4 || mode == 5) {
-        const int l = indexIn(work.left, m_left.SelectedEntry());
-        const int r = indexIn(work.right, m_right.SelectedEntry());
-        if (l >= 0 && r >= 0)
-            input.userPair = std::pair{l, r};
-    }
-    const RhythmResult result = AlignByRhythm(input);
-    row(1);
-    if (result.gated)
-        return false;
-
-    for (size_t i = 0; i < work.left.size(); ++i)
-        work.left[i]->SetClockCorrection(result.leftCorrection[i]);
-    for (size_t i = 0; i < work.right.size(); ++i)
-        work.right[i]->SetClockCorrection(result.rightCorrection[i]);
-    m_report.aligned = true;
-    for (const RhythmPair &p : result.pairs) {
-        makeStereoPair(work.left[p.left], work.right[p.right]);
-        work.left[p.left]->SetPairConfidence(p.confidence);
-        work.right[p.right]->SetPairConfidence(p.confidence);
-        ++m_report.pairs;
-        m_report.doubtful += p.confidence < kDoubtfulPairBelow;
-    }
-    // A drift worth telling: a second a day or more.
-    if (std::fabs(result.drift) * 86400 >= 1)
-        m_report.clockFindings << QStringLiteral("Right camera: clock %1 a day against the left")
-                                      .arg(FormatClockChange(result.drift * 86400));
-    for (size_t s = 1; s < result.stretches.size(); ++s) {
-        const RhythmStretch &st = result.stretches[s];
-        const bool right = st.changedCamera == RhythmCamera::Right;
-        const std::vector<TDatensatz *> &side = right ? work.right : work.left;
-        if (st.firstChanged < 0 || st.firstChanged >= static_cast<int>(side.size()))
-            continue;
-        m_report.clockFindings
-            << QStringLiteral("%1 camera: clock %2 from %3")
-                   .arg(right ? QStringLiteral("Right") : QStringLiteral("Left"),
-                        FormatClockChange(st.change),
-                        QFileInfo(side[st.firstChanged]->SourcePath()).completeBaseName());
-    }
-    return true;
-}
-
-// Step 6: each unassigned left picture, in order, takes the earliest unassigned right
-// picture within 2 seconds of its sort time.
-void TOrderingPass::pairByTime(Work &work)
-{
-    std::vector<double> leftTimes, rightTimes;
-    std::vector<bool> leftFree, rightFree;
-    for (const TDatensatz *e : work.left) {
-        leftTimes.push_back(e->SortTime());
-        leftFree.push_back(e->Attribute() == daUnassigned);
-    }
-    for (const TDatensatz *e : work.right) {
-        rightTimes.push_back(e->SortTime());
-        rightFree.push_back(e->Attribute() == daUnassigned);
-    }
-    const std::vector<int> partner =
-        PairByTime(leftTimes, leftFree, rightTimes, rightFree, [this](int k) { row(k); });
-    for (size_t k = 0; k < partner.size(); ++k)
-        if (partner[k] >= 0)
-            makeStereoPair(work.left[k], work.right[partner[k]]);
-}
 
 // Step 7: a new gap opposite every work entry without partner. Walking position k of both
 // work lists, an entry without partner gets a gap inserted at k in the other work list

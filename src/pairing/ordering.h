@@ -42,8 +42,9 @@ enum class ArrangeOutcome
 
 // How an assigning pass pairs: by the first run of agreeing shot intervals and time
 // (the default), or by the rhythm alignment (src/pairing/rhythmalignment.h), which
-// tolerates bursts, clock drift and clocks changed during a session. The alignment replaces
-// only the run search and the pairing by time; everything else of the pass stays.
+// tolerates bursts, clock drift and clocks changed during a session. Both are pairing
+// methods (pairingmethod.h) that replace only the run search and the pairing by time;
+// everything else of the pass stays.
 enum class PairingMethod
 {
     Rhythm,
@@ -84,10 +85,6 @@ public:
 private:
     struct Work;
     void collect(ListRowModel &list, quint8 mode, std::vector<TDatensatz *> &work, int &position);
-    void offsetFromSelection(Work &work);
-    bool pairRun(Work &work);
-    bool pairByAlignment(Work &work, quint8 mode);
-    void pairByTime(Work &work);
     void fillGaps(Work &work, quint8 mode);
     void step(int number, int maximum);
     void row(int position);

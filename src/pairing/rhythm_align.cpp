@@ -19,9 +19,9 @@ namespace {
 
 constexpr double kWholeSecondTolerance = 1.6;
 constexpr double kSubSecondTolerance = 0.6;
-constexpr double kSinglePenalty = 1.5;
+constexpr double kSinglePenalty = 1.0;
 // Scale of the gains in the probability model: exp(gain / T) per pair.
-constexpr double kTemperature = 1.2;
+constexpr double kTemperature = 0.6;
 constexpr double kNegInf = -std::numeric_limits<double>::infinity();
 
 struct Candidate
@@ -95,20 +95,26 @@ private:
 };
 
 std::vector<Candidate> Candidates(const RhythmStream &left, const RhythmStream &right,
-                                  const ClockLine &line, const std::vector<bool> *leftAllowed,
-                                  const std::vector<bool> *rightAllowed, bool coarse)
+                                  const ClockLine &line, const RhythmPrices *prices, bool coarse)
 {
+    const auto price = [](const std::vector<double> *v, int i) {
+        return v && !v->empty() ? (*v)[i] : 0.0;
+    };
+    const std::vector<double> *leftPrice = prices ? &prices->left : nullptr;
+    const std::vector<double> *rightPrice = prices ? &prices->right : nullptr;
     std::vector<Candidate> out;
     const std::vector<double> &tr = right.seconds;
     for (int p = 0; p < static_cast<int>(left.seconds.size()); ++p) {
-        if (leftAllowed && !(*leftAllowed)[p])
+        const double pl = price(leftPrice, p);
+        if (std::isinf(pl))
             continue;
         const double tl = left.seconds[p];
         const double target = tl + line.at(tl);
         auto it = std::lower_bound(tr.begin(), tr.end(), target - kWholeSecondTolerance - 1);
         for (; it != tr.end() && *it <= target + kWholeSecondTolerance + 1; ++it) {
             const int q = static_cast<int>(it - tr.begin());
-            if (rightAllowed && !(*rightAllowed)[q])
+            const double pr = price(rightPrice, q);
+            if (std::isinf(pr))
                 continue;
             double residual, tolerance;
             if (left.precise[p] && right.precise[q]) {
@@ -119,8 +125,9 @@ std::vector<Candidate> Candidates(const RhythmStream &left, const RhythmStream &
                 residual = std::floor(*it) - std::floor(tl) - line.at(tl);
                 tolerance = kWholeSecondTolerance;
             }
-            if (std::fabs(residual) <= tolerance)
-                out.push_back({p, q, 2 * kSinglePenalty - residual * residual});
+            const double gain = 2 * kSinglePenalty - residual * residual - pl - pr;
+            if (std::fabs(residual) <= tolerance && gain > 0)
+                out.push_back({p, q, gain});
         }
     }
     return out;
@@ -129,13 +136,12 @@ std::vector<Candidate> Candidates(const RhythmStream &left, const RhythmStream &
 } // namespace
 
 RhythmAlignment AlignStreams(const RhythmStream &left, const RhythmStream &right,
-                             const ClockLine &line, const std::vector<bool> *leftAllowed,
-                             const std::vector<bool> *rightAllowed, bool coarse)
+                             const ClockLine &line, const RhythmPrices *prices, bool coarse)
 {
     RhythmAlignment result;
     result.matchOfLeft.assign(left.seconds.size(), -1);
     result.confidence.assign(left.seconds.size(), 0.0);
-    const std::vector<Candidate> c = Candidates(left, right, line, leftAllowed, rightAllowed, coarse);
+    const std::vector<Candidate> c = Candidates(left, right, line, prices, coarse);
     const int n = static_cast<int>(c.size());
     if (n == 0)
         return result;
@@ -240,4 +246,51 @@ ClockLine RefitLine(const RhythmStream &left, const RhythmStream &right,
     if (points.size() < 2 || stt <= 0)
         return {oMean, 0, tMean};
     return {oMean, std::clamp(sto / stt, -0.01, 0.01), tMean};
+}
+
+std::vector<ClockLine> RefitLines(const RhythmStream &left, const RhythmStream &right,
+                                  const std::vector<RhythmAlignment> &owned,
+                                  std::vector<ClockLine> lines)
+{
+    // Every line's points (time, offset) within 1.5 s of it, centred on the line's own
+    // means: the shared drift comes from the spread inside each stretch, never from the
+    // jumps between them.
+    struct Points
+    {
+        std::vector<std::pair<double, double>> values;
+        double tMean = 0, oMean = 0;
+    };
+    std::vector<Points> points(lines.size());
+    double stt = 0, sto = 0;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        Points &own = points[k];
+        for (std::size_t p = 0; p < owned[k].matchOfLeft.size(); ++p) {
+            const int q = owned[k].matchOfLeft[p];
+            if (q < 0)
+                continue;
+            const double t = left.seconds[p], offset = right.seconds[q] - t;
+            if (std::fabs(offset - lines[k].at(t)) <= 1.5)
+                own.values.emplace_back(t, offset);
+        }
+        if (own.values.empty())
+            continue;
+        for (const auto &[t, o] : own.values) {
+            own.tMean += t;
+            own.oMean += o;
+        }
+        own.tMean /= static_cast<double>(own.values.size());
+        own.oMean /= static_cast<double>(own.values.size());
+        for (const auto &[t, o] : own.values) {
+            stt += (t - own.tMean) * (t - own.tMean);
+            sto += (t - own.tMean) * (o - own.oMean);
+        }
+    }
+    const double b = stt > 0 ? std::clamp(sto / stt, -0.01, 0.01) : lines.front().b;
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        if (points[k].values.empty())
+            lines[k].b = b;
+        else
+            lines[k] = {points[k].oMean, b, points[k].tMean};
+    }
+    return lines;
 }

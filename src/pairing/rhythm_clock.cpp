@@ -15,6 +15,8 @@ constexpr std::int64_t kBurstInterval = 3;
 // A signature shared by more right positions than this carries no information about the
 // offset (a fixed rhythm, an hour of continuous shooting) and would cost quadratic time.
 constexpr std::size_t kMaxBucket = 48;
+// How many following pictures the loose anchors look at (one or two may be missing).
+constexpr int kLooseSpan = 4;
 // Clocks drift by seconds a day; a slope beyond 1 % is no clock but a coincidence.
 constexpr double kMaxSlope = 0.01;
 constexpr int kLinearSamples = 400;
@@ -169,6 +171,46 @@ std::vector<RhythmAnchor> FindAnchors(const RhythmStream &left, const RhythmStre
     }
     if (anchors.size() < kMinAnchorsBeforeBursts)
         anchors.insert(anchors.end(), burstAnchors.begin(), burstAnchors.end());
+    return anchors;
+}
+
+std::vector<RhythmAnchor> FindLooseAnchors(const RhythmStream &left, const RhythmStream &right)
+{
+    // Intervals (3 s or more) between a right picture and each of its next few, by length.
+    std::unordered_map<std::int64_t, std::vector<std::pair<int, int>>> byInterval;
+    const auto whole = [](double t) { return static_cast<std::int64_t>(std::floor(t)); };
+    const int nl = static_cast<int>(left.seconds.size()), nr = static_cast<int>(right.seconds.size());
+    for (int q = 0; q < nr; ++q)
+        for (int j = q + 1; j < nr && j <= q + kLooseSpan; ++j) {
+            const std::int64_t d = whole(right.seconds[j]) - whole(right.seconds[q]);
+            if (d >= kBurstInterval)
+                byInterval[d].emplace_back(q, j);
+        }
+    std::vector<std::uint64_t> seen;
+    std::vector<RhythmAnchor> anchors;
+    const auto add = [&](int p, int q) {
+        const std::uint64_t key = static_cast<std::uint64_t>(p) * static_cast<std::uint64_t>(nr) +
+                                  static_cast<std::uint64_t>(q);
+        if (std::find(seen.begin(), seen.end(), key) != seen.end())
+            return;
+        seen.push_back(key);
+        anchors.push_back({left.seconds[p], right.seconds[q] - left.seconds[p]});
+    };
+    for (int p = 0; p < nl; ++p) {
+        seen.clear();
+        for (int i = p + 1; i < nl && i <= p + kLooseSpan; ++i) {
+            const std::int64_t d = whole(left.seconds[i]) - whole(left.seconds[p]);
+            if (d < kBurstInterval)
+                continue;
+            for (std::int64_t dd = d - 1; dd <= d + 1; ++dd) {
+                const auto it = byInterval.find(dd);
+                if (it == byInterval.end() || it->second.size() > kMaxBucket)
+                    continue;
+                for (const auto &[q, j] : it->second)
+                    add(p, q);
+            }
+        }
+    }
     return anchors;
 }
 

@@ -25,6 +25,12 @@ struct RhythmAnchor
 // rhythm, hours of bursts) says nothing about the offset and is skipped.
 std::vector<RhythmAnchor> FindAnchors(const RhythmStream &left, const RhythmStream &right);
 
+// Anchors among few pictures (those left single): a left picture and a right picture whose
+// whole-second intervals (3 s or more) to one of their next four pictures agree within a
+// second. One missing picture does not break these, as it breaks a run of three intervals.
+// Each (left, right) match gives one anchor.
+std::vector<RhythmAnchor> FindLooseAnchors(const RhythmStream &left, const RhythmStream &right);
+
 // offset(t) = a + b·(t − t0): the offset a at the time t0 where the line is best known,
 // and the drift b. Each stretch of a session keeps its own t0, so that a drift rate is
 // never carried across a clock that jumped by years.
@@ -57,17 +63,33 @@ struct RhythmAlignment
     int pairCount = 0;
 };
 
+// What each picture costs an alignment that pairs it (0 when empty): a picture that two
+// clock lines want goes to the line that loses least without it. Infinity keeps a picture
+// out of the alignment.
+struct RhythmPrices
+{
+    std::vector<double> left;
+    std::vector<double> right;
+};
+
 // Candidates are pairs whose residual (right - left - offset) lies within 1.6 s (0.6 s when
 // both times carry sub-seconds). The alignment chooses the set of non-crossing candidates
-// with the least cost (residual² per pair, a fixed penalty per single picture); a
-// forward-backward pass over the same candidates gives each pair its probability.
-// Left positions with leftAllowed[p] false (when given) take no part; likewise right.
+// with the least cost (residual² per pair, a fixed penalty per single picture, the prices of
+// the paired pictures); a forward-backward pass over the same candidates gives each pair
+// its probability.
 // coarse: the whole-second tolerance for every pair (for a line not yet refitted).
 RhythmAlignment AlignStreams(const RhythmStream &left, const RhythmStream &right,
-                             const ClockLine &line, const std::vector<bool> *leftAllowed = nullptr,
-                             const std::vector<bool> *rightAllowed = nullptr, bool coarse = false);
+                             const ClockLine &line, const RhythmPrices *prices = nullptr,
+                             bool coarse = false);
 
 // Least squares line through the pairs of an alignment (residuals beyond 1.5 s of the given
 // line left out). With fixedSlope only the constant is refitted.
 ClockLine RefitLine(const RhythmStream &left, const RhythmStream &right,
                     const RhythmAlignment &alignment, const ClockLine &line, bool fixedSlope);
+
+// All lines refitted at once on the pairs each owns (owned[k] for lines[k]): one drift rate
+// for the session, each line with its own offset. A line that owns no pair keeps its
+// offset and takes the shared drift.
+std::vector<ClockLine> RefitLines(const RhythmStream &left, const RhythmStream &right,
+                                  const std::vector<RhythmAlignment> &owned,
+                                  std::vector<ClockLine> lines);

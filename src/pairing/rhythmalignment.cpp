@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -19,8 +20,15 @@ constexpr double kUnmatchedScore = -0.3;
 constexpr double kMinStretchShare = 0.3;
 constexpr double kMinMainStretchShare = 0.25;
 constexpr int kMinShortStretchPairs = 4;
+constexpr int kMinShortStretchAnchors = 3;
+constexpr int kShortStretchAttempts = 4;
 constexpr int kMaxRefits = 4;
 constexpr double kAmbiguousShare = 0.7;
+constexpr int kAuctionRounds = 6;
+constexpr int kMixWindow = 6;
+constexpr double kMixMajority = 0.75;
+constexpr double kPriceStep = 0.5;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 RhythmStream MakeStream(const std::vector<RhythmPicture> &pictures, double reference)
 {
@@ -37,6 +45,38 @@ RhythmStream MakeStream(const std::vector<RhythmPicture> &pictures, double refer
         s.input.push_back(i);
     }
     return s;
+}
+
+// Positions where the pairs of more than one line mingle: within a few positions either
+// side, the strongest line holds less than a clear majority of the pairs.
+std::vector<bool> Mixed(const std::vector<std::vector<double>> &score)
+{
+    const int k = static_cast<int>(score.size());
+    const int n = k ? static_cast<int>(score[0].size()) : 0;
+    std::vector<bool> mixed(n, false);
+    if (k <= 1)
+        return mixed;
+    // Running pair counts per line over the window [pos - w, pos + w].
+    std::vector<int> count(k, 0);
+    const auto paired = [&](int line, int pos) { return score[line][pos] > 0 ? 1 : 0; };
+    for (int pos = 0; pos < std::min(n, kMixWindow + 1); ++pos)
+        for (int line = 0; line < k; ++line)
+            count[line] += paired(line, pos);
+    for (int pos = 0; pos < n; ++pos) {
+        if (pos > 0) {
+            const int in = pos + kMixWindow, out = pos - kMixWindow - 1;
+            for (int line = 0; line < k; ++line) {
+                if (in < n)
+                    count[line] += paired(line, in);
+                if (out >= 0)
+                    count[line] -= paired(line, out);
+            }
+        }
+        const int total = std::accumulate(count.begin(), count.end(), 0);
+        const int top = *std::max_element(count.begin(), count.end());
+        mixed[pos] = total > 0 && top < kMixMajority * total;
+    }
+    return mixed;
 }
 
 // Change-point search over one stream: which line owns each position. score[k][pos] is
@@ -71,6 +111,66 @@ std::vector<int> Segment(const std::vector<std::vector<double>> &score)
     return owner;
 }
 
+// The picture itself when it is free, else a free picture of the same stream with exactly
+// the same time, else -1.
+int FreeTwin(const RhythmStream &s, int x, const std::vector<bool> &taken)
+{
+    if (!taken[x])
+        return x;
+    const int n = static_cast<int>(s.seconds.size());
+    for (int y = x - 1; y >= 0 && s.seconds[y] == s.seconds[x]; --y)
+        if (!taken[y])
+            return y;
+    for (int y = x + 1; y < n && s.seconds[y] == s.seconds[x]; ++y)
+        if (!taken[y])
+            return y;
+    return -1;
+}
+
+// Twins (pictures of one camera with the same time) that are all paired go with their
+// partners in shooting order: the camera numbered them in that order, which is their order
+// in the list, and the partners' places on the common timeline give the order of the scenes.
+// partnerOf, stretchOf and correctionOf belong to the twins' stream; partnerTime gives a
+// partner's corrected time.
+template <typename PartnerTime>
+void PlaceTwins(const RhythmStream &s, std::vector<int> &partnerOf, std::vector<int> &stretchOf,
+                std::vector<double> &correctionOf, std::vector<double> &confidenceOf,
+                PartnerTime partnerTime)
+{
+    const int n = static_cast<int>(s.seconds.size());
+    for (int first = 0; first < n;) {
+        int end = first + 1;
+        while (end < n && s.seconds[end] == s.seconds[first])
+            ++end;
+        bool allPaired = end - first > 1;
+        for (int x = first; x < end && allPaired; ++x)
+            allPaired = partnerOf[x] >= 0;
+        if (allPaired) {
+            std::vector<int> order;
+            for (int x = first; x < end; ++x)
+                order.push_back(x);
+            std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+                return partnerTime(partnerOf[a]) < partnerTime(partnerOf[b]);
+            });
+            std::vector<int> partner, stretch;
+            std::vector<double> correction, confidence;
+            for (int x : order) {
+                partner.push_back(partnerOf[x]);
+                stretch.push_back(stretchOf[x]);
+                correction.push_back(correctionOf[x]);
+                confidence.push_back(confidenceOf[x]);
+            }
+            for (int x = first; x < end; ++x) {
+                partnerOf[x] = partner[x - first];
+                stretchOf[x] = stretch[x - first];
+                correctionOf[x] = correction[x - first];
+                confidenceOf[x] = confidence[x - first];
+            }
+        }
+        first = end;
+    }
+}
+
 struct Claim
 {
     int line, left, right;
@@ -91,13 +191,55 @@ public:
     {
         m_lines = lines;
         m_alignments.clear();
+        RhythmPrices prices{std::vector<double>(L.seconds.size(), 0.0),
+                            std::vector<double>(R.seconds.size(), 0.0)};
         for (const ClockLine &line : lines)
-            m_alignments.push_back(AlignStreams(L, R, line, nullptr, nullptr, coarse));
+            m_alignments.push_back(AlignStreams(L, R, line, &prices, coarse));
         settle();
+        // Where two lines want the same picture (after a clock was set back, one camera's
+        // stretches interleave in time), the picture's price rises until one line would
+        // rather pair its other pictures differently, or leave one single: the pictures go
+        // where they cost the session least, not to whichever line claimed first.
+        // A price never rises so far that no line wants the picture any more: then it goes
+        // back one step and stays there, and the usual rules settle the claims.
+        std::vector<bool> frozenL(L.seconds.size(), false), frozenR(R.seconds.size(), false);
+        for (int round = 0; round < kAuctionRounds && !m_contested.empty(); ++round) {
+            std::vector<bool> realign(m_lines.size(), false);
+            std::vector<Contest> raised;
+            for (const Contest &c : m_contested) {
+                std::vector<bool> &frozen = c.right ? frozenR : frozenL;
+                if (frozen[c.picture])
+                    continue;
+                frozen[c.picture] = true; // raised once per round
+                (c.right ? prices.right : prices.left)[c.picture] += kPriceStep;
+                realign[c.lineA] = realign[c.lineB] = true;
+                raised.push_back(c);
+            }
+            if (raised.empty())
+                break;
+            const auto realignMarked = [&] {
+                for (std::size_t k = 0; k < m_lines.size(); ++k)
+                    if (realign[k])
+                        m_alignments[k] = AlignStreams(L, R, m_lines[k], &prices, coarse);
+                settle();
+            };
+            realignMarked();
+            bool reverted = false;
+            for (const Contest &c : raised) {
+                if ((c.right ? m_claimedR : m_claimedL)[c.picture]) {
+                    (c.right ? frozenR : frozenL)[c.picture] = false;
+                    continue;
+                }
+                (c.right ? prices.right : prices.left)[c.picture] -= kPriceStep;
+                reverted = true;
+            }
+            if (reverted)
+                realignMarked();
+        }
     }
 
-    // Refits every line on the pairs it owns (the first line with its slope, the others
-    // with the shared slope) and runs again.
+    // Refits every line on the pairs it owns (one drift rate for all, an offset each) and
+    // runs again.
     void refitAndRun()
     {
         std::vector<RhythmAlignment> owned(m_lines.size());
@@ -108,13 +250,7 @@ public:
         for (std::size_t p = 0; p < pairOfLeft.size(); ++p)
             if (pairOfLeft[p] >= 0)
                 owned[lineOfLeft[p]].matchOfLeft[p] = pairOfLeft[p];
-        std::vector<ClockLine> lines = m_lines;
-        lines[0] = RefitLine(L, R, owned[0], lines[0], false);
-        for (std::size_t k = 1; k < lines.size(); ++k) {
-            lines[k].b = lines[0].b;
-            lines[k] = RefitLine(L, R, owned[k], lines[k], true);
-        }
-        run(lines);
+        run(RefitLines(L, R, owned, m_lines));
     }
 
     // Drops the lines that own too little of their stretch; true when any was dropped.
@@ -147,6 +283,8 @@ public:
     {
         for (int round = 0; round < 3 && static_cast<int>(m_lines.size()) < kMaxLines; ++round) {
             std::vector<bool> freeL(L.seconds.size()), freeR(R.seconds.size());
+            RhythmPrices taken{std::vector<double>(L.seconds.size(), 0.0),
+                               std::vector<double>(R.seconds.size(), 0.0)};
             RhythmStream subL, subR;
             for (std::size_t p = 0; p < L.seconds.size(); ++p)
                 if ((freeL[p] = pairOfLeft[p] < 0)) {
@@ -163,22 +301,37 @@ public:
                     subR.precise.push_back(R.precise[q]);
                 }
             std::vector<RhythmAnchor> anchors;
-            for (const RhythmAnchor &x : FindAnchors(subL, subR)) {
+            for (const RhythmAnchor &x : FindLooseAnchors(subL, subR)) {
                 bool known = false;
                 for (const ClockLine &line : m_lines)
                     known = known || std::fabs(x.offset - line.at(x.time)) < kKnownStretchSeconds;
                 if (!known)
                     anchors.push_back(x);
             }
-            double count = 0;
-            ClockLine line = FitOffsetWithDrift(anchors, m_lines[0].b, count);
-            if (count < 1)
+            for (std::size_t p = 0; p < freeL.size(); ++p)
+                taken.left[p] = freeL[p] ? 0.0 : kInfinity;
+            for (std::size_t q = 0; q < freeR.size(); ++q)
+                taken.right[q] = freeR[q] ? 0.0 : kInfinity;
+            // The densest offsets first; a peak made by chance does not pair enough and
+            // gives way to the next.
+            std::optional<std::pair<ClockLine, RhythmAlignment>> found;
+            for (int attempt = 0; attempt < kShortStretchAttempts && !found; ++attempt) {
+                double count = 0;
+                ClockLine line = FitOffsetWithDrift(anchors, m_lines[0].b, count);
+                if (count < kMinShortStretchAnchors)
+                    break;
+                std::erase_if(anchors, [&](const RhythmAnchor &x) {
+                    return std::fabs(x.offset - line.at(x.time)) <= kSameLineSeconds;
+                });
+                const RhythmAlignment first = AlignStreams(L, R, line, &taken, true);
+                line = RefitLine(L, R, first, line, true);
+                RhythmAlignment a = AlignStreams(L, R, line, &taken);
+                if (a.pairCount >= kMinShortStretchPairs)
+                    found.emplace(line, std::move(a));
+            }
+            if (!found)
                 return;
-            const RhythmAlignment first = AlignStreams(L, R, line, &freeL, &freeR, true);
-            line = RefitLine(L, R, first, line, true);
-            const RhythmAlignment a = AlignStreams(L, R, line, &freeL, &freeR);
-            if (a.pairCount < kMinShortStretchPairs)
-                return;
+            const auto &[line, a] = *found;
             const int k = static_cast<int>(m_lines.size());
             m_lines.push_back(line);
             m_alignments.push_back(a);
@@ -222,6 +375,7 @@ private:
         }
         stretchOfLeft = Segment(scoreL);
         stretchOfRight = Segment(scoreR);
+        const std::vector<bool> mixedLeft = Mixed(scoreL), mixedRight = Mixed(scoreR);
 
         // A pair stands when its line owns its left or its right picture's stretch (after
         // a backward jump one stream interleaves two stretches, the other keeps them
@@ -234,27 +388,54 @@ private:
                 const int q = a.matchOfLeft[p];
                 if (q < 0)
                     continue;
-                const int votes = (stretchOfLeft[p] == static_cast<int>(s)) +
-                                  (stretchOfRight[q] == static_cast<int>(s));
+                // Where one stream interleaves two stretches (a clock set back), its owner
+                // says little; the other stream's owner decides.
+                const bool mixedL = mixedLeft[p], mixedR = mixedRight[q];
+                const int own = static_cast<int>(s);
+                const bool ownsL = stretchOfLeft[p] == own, ownsR = stretchOfRight[q] == own;
+                const int votes = ownsL + ownsR;
+                const int clearVotes =
+                    (ownsL && !(mixedL && !mixedR)) + (ownsR && !(mixedR && !mixedL));
                 if (votes > 0 || k == 1)
                     claims.push_back({static_cast<int>(s), static_cast<int>(p), q,
-                                      a.confidence[p], votes});
+                                      a.confidence[p], clearVotes});
             }
         }
         std::stable_sort(claims.begin(), claims.end(), [](const Claim &x, const Claim &y) {
             return x.votes != y.votes ? x.votes > y.votes : x.confidence > y.confidence;
         });
+        m_contested.clear();
+        m_claimedL.assign(nl, false);
+        m_claimedR.assign(nr, false);
+        {
+            std::vector<int> lineOfL(nl, -1), lineOfR(nr, -1);
+            for (const Claim &c : claims) {
+                for (const auto &[right, picture] : {std::pair{false, c.left}, std::pair{true, c.right}}) {
+                    (right ? m_claimedR : m_claimedL)[picture] = true;
+                    int &first = (right ? lineOfR : lineOfL)[picture];
+                    if (first < 0)
+                        first = c.line;
+                    else if (first != c.line)
+                        m_contested.push_back({right, picture, first, c.line});
+                }
+            }
+        }
         pairOfLeft.assign(nl, -1);
         lineOfLeft.assign(nl, 0);
         confidenceOfLeft.assign(nl, 0);
         std::vector<bool> rightTaken(nr, false);
+        // Pictures of one camera taken in the same second are alike to every line: a claim
+        // on one that is taken moves to its free twin. Which twin goes with which partner is
+        // settled once the stretches are known (PlaceTwins).
+        std::vector<bool> leftTaken(nl, false);
         for (const Claim &c : claims) {
-            if (pairOfLeft[c.left] >= 0 || rightTaken[c.right])
+            const int p = FreeTwin(L, c.left, leftTaken), q = FreeTwin(R, c.right, rightTaken);
+            if (p < 0 || q < 0)
                 continue;
-            pairOfLeft[c.left] = c.right;
-            lineOfLeft[c.left] = c.line;
-            confidenceOfLeft[c.left] = c.confidence;
-            rightTaken[c.right] = true;
+            pairOfLeft[p] = q;
+            lineOfLeft[p] = c.line;
+            confidenceOfLeft[p] = c.confidence;
+            leftTaken[p] = rightTaken[q] = true;
         }
     }
 
@@ -262,6 +443,14 @@ private:
     const RhythmStream &R;
     std::vector<ClockLine> m_lines;
     std::vector<RhythmAlignment> m_alignments;
+    struct Contest
+    {
+        bool right;
+        int picture;
+        int lineA, lineB;
+    };
+    std::vector<Contest> m_contested;
+    std::vector<bool> m_claimedL, m_claimedR;
 };
 
 // The clock lines through the anchors: the robust main line, then lines of the same drift
@@ -369,6 +558,8 @@ RhythmResult AlignByRhythm(const RhythmInput &input)
     }
 
     std::vector<ClockLine> lines = FindLines(anchors, weights, forced);
+    if (input.singleClock && lines.size() > 1)
+        lines.resize(1);
     const std::size_t shorter = std::min(L.seconds.size(), R.seconds.size());
     if (lines.empty() || shorter == 0) {
         result.gated = !forced;
@@ -387,7 +578,8 @@ RhythmResult AlignByRhythm(const RhythmInput &input)
     }
     if (aligner.dropWeakLines())
         aligner.refitAndRun();
-    aligner.addShortStretches();
+    if (!input.singleClock)
+        aligner.addShortStretches();
     lines = aligner.lines();
 
     const double needed = std::max(3.0, kMinStretchShare * static_cast<double>(shorter));
@@ -442,10 +634,6 @@ RhythmResult AlignByRhythm(const RhythmInput &input)
     // moved onto it. Every other stretch blames one camera: the one whose correction puts
     // the stretch next to (not into) the pictures already placed.
     const int stretchCount = static_cast<int>(order.size());
-    std::vector<bool> pairedRight(sr.size(), false);
-    for (int q : aligner.pairOfLeft)
-        if (q >= 0)
-            pairedRight[q] = true;
     result.stretches.resize(stretchCount);
     std::vector<double> cl(sl.size(), 0.0), cr(sr.size(), 0.0);
     std::vector<double> placed;
@@ -502,34 +690,50 @@ RhythmResult AlignByRhythm(const RhythmInput &input)
         st.changedCamera = rightChanged ? RhythmCamera::Right : RhythmCamera::Left;
         const double change = line.a - mainLine.at(line.t0);
         st.change = rightChanged ? change : -change;
-        double earliest = std::numeric_limits<double>::infinity();
         for (std::size_t p = 0; p < sl.size(); ++p)
-            if (sl[p] == s) {
+            if (sl[p] == s)
                 cl[p] = rightChanged ? 0.0 : leftShift(L.seconds[p]);
-                if (!rightChanged && aligner.pairOfLeft[p] >= 0 && L.seconds[p] + cl[p] < earliest) {
-                    earliest = L.seconds[p] + cl[p];
-                    st.firstChanged = L.input[p];
-                }
-            }
         for (std::size_t q = 0; q < sr.size(); ++q)
-            if (sr[q] == s) {
-                const ClockLine &own = rightChanged ? line : mainLine;
-                cr[q] = LeftClockOfRight(R.seconds[q], own) - R.seconds[q];
-                if (rightChanged && pairedRight[q] && R.seconds[q] + cr[q] < earliest) {
-                    earliest = R.seconds[q] + cr[q];
-                    st.firstChanged = R.input[q];
-                }
-            }
+            if (sr[q] == s)
+                cr[q] = LeftClockOfRight(R.seconds[q], rightChanged ? line : mainLine) - R.seconds[q];
         const std::vector<double> &chosen = rightChanged ? ifRight : ifLeft;
         placed.insert(placed.end(), chosen.begin(), chosen.end());
         std::sort(placed.begin(), placed.end());
     }
 
-    for (std::size_t p = 0; p < sl.size(); ++p) {
-        result.leftCorrection[L.input[p]] = cl[p];
-        const int q = aligner.pairOfLeft[p];
-        if (q >= 0)
-            result.pairs.push_back({L.input[p], R.input[q], aligner.confidenceOfLeft[p], sl[p]});
+    {
+        std::vector<int> pairOfLeft = aligner.pairOfLeft, pairOfRight(sr.size(), -1);
+        std::vector<double> confidence = aligner.confidenceOfLeft;
+        PlaceTwins(L, pairOfLeft, sl, cl, confidence,
+                   [&](int q) { return R.seconds[q] + cr[q]; });
+        for (std::size_t p = 0; p < pairOfLeft.size(); ++p)
+            if (pairOfLeft[p] >= 0)
+                pairOfRight[pairOfLeft[p]] = static_cast<int>(p);
+        std::vector<double> confidenceOfRight(sr.size(), 0.0);
+        for (std::size_t q = 0; q < sr.size(); ++q)
+            if (pairOfRight[q] >= 0)
+                confidenceOfRight[q] = confidence[pairOfRight[q]];
+        PlaceTwins(R, pairOfRight, sr, cr, confidenceOfRight,
+                   [&](int p) { return L.seconds[p] + cl[p]; });
+        // Each changed stretch names the changed camera's earliest paired picture.
+        std::vector<double> earliest(stretchCount, std::numeric_limits<double>::infinity());
+        for (std::size_t q = 0; q < sr.size(); ++q) {
+            const int p = pairOfRight[q];
+            if (p < 0)
+                continue;
+            result.pairs.push_back({L.input[p], R.input[q], confidenceOfRight[q], sr[q]});
+            RhythmStretch &st = result.stretches[sr[q]];
+            if (sr[q] == 0)
+                continue;
+            const bool right = st.changedCamera == RhythmCamera::Right;
+            const double t = right ? R.seconds[q] + cr[q] : L.seconds[p] + cl[p];
+            if (t < earliest[sr[q]]) {
+                earliest[sr[q]] = t;
+                st.firstChanged = right ? R.input[q] : L.input[p];
+            }
+        }
+        for (std::size_t p = 0; p < sl.size(); ++p)
+            result.leftCorrection[L.input[p]] = cl[p];
     }
     for (std::size_t q = 0; q < sr.size(); ++q)
         result.rightCorrection[R.input[q]] = cr[q];

@@ -12,7 +12,10 @@
 //     residuals plus a penalty per single picture, and a forward-backward pass over the
 //     same alignments that gives every pair its probability;
 //  4. a change-point search that cuts both streams into stretches, each owned by one line;
-//  5. a safety gate: when too few pictures would be paired, nothing is.
+//     a picture that two lines want goes where it costs the session least, and pictures
+//     one camera took in the same second go to their partners in shooting order;
+//  5. short stretches among the pictures left single (a clock off for a few shots);
+//  6. a safety gate: when too few pictures would be paired, nothing is.
 // It works on plain values (seconds on each camera's clock) and knows no entries or lists.
 #include <QString>
 
@@ -43,6 +46,8 @@ struct RhythmInput
     // The pair the user named (indexes into left and right): a forced anchor that is
     // always paired; it also turns off the safety gate.
     std::optional<std::pair<int, int>> userPair;
+    // One clock line for the whole session: no clock change is looked for.
+    bool singleClock = false;
 };
 
 enum class RhythmCamera

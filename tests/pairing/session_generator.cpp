@@ -74,6 +74,7 @@ std::string SessionKindName(SessionKind kind)
     case SessionKind::TwoJumps: return "TwoJumps";
     case SessionKind::FactoryReset: return "FactoryReset";
     case SessionKind::DaylightSaving: return "DaylightSaving";
+    case SessionKind::ShortChange: return "ShortChange";
     case SessionKind::Unrelated: return "Unrelated";
     case SessionKind::AllBursts: return "AllBursts";
     }
@@ -138,6 +139,13 @@ Session GenerateSession(SessionKind kind, unsigned seed, bool subSeconds)
     case SessionKind::DaylightSaving:
         changes.push_back({scenePoint(), rightCamera, (g.chance(0.5) ? 1 : -1) * 3600.0});
         break;
+    case SessionKind::ShortChange: {
+        const int at = scenePoint(), length = g.integer(5, 14);
+        const double delta = (g.chance(0.5) ? 1 : -1) * g.integer(1, 9) * 3600.0;
+        changes.push_back({at, rightCamera, delta});
+        changes.push_back({std::min(at + length, scenes), rightCamera, -delta});
+        break;
+    }
     default:
         break;
     }
@@ -176,12 +184,19 @@ Session GenerateSession(SessionKind kind, unsigned seed, bool subSeconds)
         }
     }
 
-    // Cameras write their files in their own order; the method must not rely on it.
-    auto shuffle = [&](std::vector<RhythmPicture> &pictures, std::vector<int> &scenesOf) {
+    // The pass hands each list over sorted by capture time, then by file name; a camera
+    // numbers its files in shooting order, so pictures of one second keep their order and
+    // nothing else does.
+    auto listOrder = [&](std::vector<RhythmPicture> &pictures, std::vector<int> &scenesOf) {
         std::vector<int> order(pictures.size());
         for (std::size_t i = 0; i < order.size(); ++i)
             order[i] = static_cast<int>(i);
         std::shuffle(order.begin(), order.end(), g.random());
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            if (pictures[a].seconds != pictures[b].seconds)
+                return pictures[a].seconds < pictures[b].seconds;
+            return a < b;
+        });
         std::vector<RhythmPicture> p2;
         std::vector<int> s2;
         for (int i : order) {
@@ -191,8 +206,8 @@ Session GenerateSession(SessionKind kind, unsigned seed, bool subSeconds)
         pictures = std::move(p2);
         scenesOf = std::move(s2);
     };
-    shuffle(s.input.left, s.sceneOfLeft);
-    shuffle(s.input.right, s.sceneOfRight);
+    listOrder(s.input.left, s.sceneOfLeft);
+    listOrder(s.input.right, s.sceneOfRight);
 
     std::vector<int> pairsPerStretch(s.stretchScenes.size(), 0);
     std::vector<bool> onRight(scenes, false);
@@ -220,15 +235,20 @@ SessionScore ScoreSession(const Session &session, const RhythmResult &result)
     for (int scene : session.sceneOfRight)
         if (scene >= 0)
             onRight[scene] = true;
+    score.stretchTrue.assign(session.stretchScenes.size(), 0);
+    score.stretchCorrect.assign(session.stretchScenes.size(), 0);
     for (int scene : session.sceneOfLeft)
-        if (onRight[scene] && session.stretchOfScene[scene] != session.largestStretch)
-            ++score.outsideTrue;
+        if (onRight[scene]) {
+            ++score.stretchTrue[session.stretchOfScene[scene]];
+            score.outsideTrue += session.stretchOfScene[scene] != session.largestStretch;
+        }
     for (const RhythmPair &p : result.pairs) {
         const bool right = PairIsRight(session, p);
         const int scene = session.sceneOfLeft[p.left];
         const bool outside = session.stretchOfScene[scene] != session.largestStretch;
         ++score.pairs;
         score.correct += right;
+        score.stretchCorrect[session.stretchOfScene[scene]] += right;
         score.outsidePairs += outside;
         score.outsideCorrect += outside && right;
         if (p.confidence < kDoubtfulConfidence) {

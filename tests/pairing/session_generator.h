@@ -17,6 +17,7 @@ enum class SessionKind
     TwoJumps,       // two changes of either sign, on either camera
     FactoryReset,   // one camera's clock reset to a factory date
     DaylightSaving, // one camera changed by an hour
+    ShortChange,    // one camera off by hours for 5 to 14 scenes, then set right again
     Unrelated,      // two sessions that have nothing to do with each other
     AllBursts,      // nothing but 1-second shooting
 };
@@ -41,6 +42,7 @@ struct SessionScore
     int pairs = 0, correct = 0, truePairs = 0;
     int outsidePairs = 0, outsideCorrect = 0, outsideTrue = 0; // outside the largest stretch
     int doubtful = 0, wrongDoubtful = 0;
+    std::vector<int> stretchTrue, stretchCorrect; // per stretch id
     double precision() const { return pairs ? double(correct) / pairs : 1.0; }
     double recall() const { return truePairs ? double(correct) / truePairs : 1.0; }
 };
