@@ -28,8 +28,7 @@ ListRowItemModel::ListRowItemModel(ListRowModel *rows, QObject *parent)
         first = std::max(first, 0);
         last = std::min(last, rowCount() - 1);
         if (first <= last)
-            Q_EMIT dataChanged(index(first, 0), index(last, ListColumnCount - 1),
-                               {SelectedRole});
+            Q_EMIT dataChanged(index(first, 0), index(last, ListColumnCount - 1), {SelectedRole});
     });
     // The row model may go first; then this model shows no rows.
     connect(rows, &QObject::destroyed, this, [this] {

@@ -349,8 +349,12 @@ std::vector<int> ListRowModel::SelectedRows() const
 {
     std::vector<int> rows;
     rows.reserve(static_cast<size_t>(m_selectedCount));
-    for (int i = NextSelected(-1); i >= 0; i = NextSelected(i))
+    // Up to the last selected row, not to the end of the list.
+    for (int i = NextSelected(-1); i >= 0; i = NextSelected(i)) {
         rows.push_back(i);
+        if (int(rows.size()) == m_selectedCount)
+            break;
+    }
     return rows;
 }
 
@@ -360,10 +364,12 @@ void ListRowModel::ClearSelection()
         return;
     const int first = NextSelected(-1);
     int last = first;
-    for (int i = first; i < Count(); ++i) {
+    for (int i = first, cleared = 0; i < Count() && cleared < m_selectedCount; ++i) {
         ListRow *row = m_rows[static_cast<size_t>(i)];
-        if (row->m_selected)
+        if (row->m_selected) {
             last = i;
+            ++cleared;
+        }
         row->m_selected = false;
     }
     m_selectedCount = 0;

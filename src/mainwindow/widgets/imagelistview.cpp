@@ -227,17 +227,24 @@ void TImageListView::pushSelection()
 {
     if (!m_rows || m_itemModel->rowCount() != m_rows->Count())
         return;
-    std::vector<char> selected(size_t(m_rows->Count()), 0);
-    for (const QItemSelectionRange &range : selectionModel()->selection()) {
+    // Only the rows selected before and those selected now are looked at: a key press in
+    // a list of tens of thousands of rows must not walk all of them.
+    const QItemSelection selection = selectionModel()->selection();
+    const auto selectedNow = [&selection](int row) {
+        return std::any_of(
+            selection.cbegin(), selection.cend(),
+            [row](const QItemSelectionRange &r) { return row >= r.top() && row <= r.bottom(); });
+    };
+    ListUpdateGuard update(m_rows);
+    for (int r : m_rows->SelectedRows()) {
+        if (!selectedNow(r))
+            m_rows->SetSelected(r, false);
+    }
+    for (const QItemSelectionRange &range : selection) {
         const int top = std::max(0, range.top());
         const int bottom = std::min(m_rows->Count() - 1, range.bottom());
         for (int r = top; r <= bottom; ++r)
-            selected[size_t(r)] = 1;
-    }
-    ListUpdateGuard update(m_rows);
-    for (int r = 0; r < m_rows->Count(); ++r) {
-        if (m_rows->IsSelected(r) != bool(selected[size_t(r)]))
-            m_rows->SetSelected(r, selected[size_t(r)] != 0);
+            m_rows->SetSelected(r, true);
     }
 }
 
