@@ -13,8 +13,8 @@
 #include "support/photo_generator.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <benchmark/benchmark.h>
 
 #include <sys/resource.h>
@@ -27,24 +27,6 @@
 
 namespace {
 
-QStringList photoSet(const QString &side, int count)
-{
-    benchsupport::PhotoSetOptions options;
-    options.namePrefix = side;
-    options.makerNote = false;
-    if (side == QLatin1String("R")) {
-        options.model = QStringLiteral("Canon EOS 5D Mark IV (right)");
-        options.firstCapture = options.firstCapture.addSecs(37);
-    }
-    QString error;
-    const QStringList files = benchsupport::generatePhotoSet(
-        benchsupport::photoCacheDir(QStringLiteral("cli_%1_%2").arg(side).arg(count)), count, 640,
-        480, options, &error);
-    if (files.size() != count)
-        std::fprintf(stderr, "cannot generate %d files: %s\n", count, qPrintable(error));
-    return files;
-}
-
 void BM_CliPairMode1(benchmark::State &state)
 {
     const int perSide = int(state.range(0));
@@ -55,8 +37,8 @@ void BM_CliPairMode1(benchmark::State &state)
         state.SkipWithError("larger than DUOMIRA_BENCH_CLI_MAX");
         return;
     }
-    const QStringList left = photoSet(QStringLiteral("L"), perSide);
-    const QStringList right = photoSet(QStringLiteral("R"), perSide);
+    const QStringList left = benchsupport::smallPhotoSet(QStringLiteral("L"), perSide);
+    const QStringList right = benchsupport::smallPhotoSet(QStringLiteral("R"), perSide);
     if (left.size() != perSide || right.size() != perSide) {
         state.SkipWithError("no photo sets");
         return;

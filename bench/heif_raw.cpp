@@ -312,7 +312,7 @@ void BM_ReadImageData(benchmark::State &state)
             state.SkipWithError("no thumbnail");
             break;
         }
-        benchmark::DoNotOptimize(result.thumbnail.constBits());
+        benchmark::DoNotOptimize(result.thumbnail.byteCount());
     }
     state.SetLabel(labelOf(which));
 }

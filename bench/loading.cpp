@@ -1,16 +1,19 @@
-// Loading 400 photo-sized JPEG files (4000 x 3000, 200 per list) until the status reads
+// Loading photo-sized JPEG files (4000 x 3000, 200 per list unless DUOMIRA_BENCH_LOADING_COUNT
+// names another count per list, e.g. 2000) until the status reads
 // "Ready": LoadFiles for each list, then the idle processing (metadata and thumbnails read on
 // the pool, applied in order, the chronological ordering, the row refresh with icons), run
 // through the core API with a window stand-in that lets events through like the window.
 // The same files are decoded at 1/8 scale one after another with plain libjpeg-turbo as
-// the yardstick.
+// the yardstick. Sets of other counts than 200 are cached in folders of their own (named
+// with the count), so that the usual set is not made again after a larger run.
 //
 // Counters:
 //   ready_ms            time from the first LoadFiles call to "Ready" (best of the rounds)
 //   sorted_ms           time until the sorted lists with their capture times are shown
 //                       (metadata read, lists ordered; the thumbnails follow) in that round
 //   sorted_vs_ready     sorted_ms / ready_ms
-//   sequential_ms       plain 1/8-scale decode of the 400 files in a row (best of the rounds)
+//   pictures            pictures loaded (both lists)
+//   sequential_ms       plain 1/8-scale decode of all files in a row (best of the rounds)
 //   ready_vs_sequential ready_ms / sequential_ms (target: at most 0.6 on two cores)
 //   longest_gap_ms      longest stretch without letting events through while loading (worst
 //                       round)
@@ -61,7 +64,13 @@
 
 namespace {
 
-constexpr int photosPerSide = 200;
+// Pictures per list: DUOMIRA_BENCH_LOADING_COUNT, default 200.
+int perSide()
+{
+    const int n = qEnvironmentVariableIntValue("DUOMIRA_BENCH_LOADING_COUNT");
+    return n > 0 ? n : 200;
+}
+const int photosPerSide = perSide();
 // Rounds per run (the best one counts): DUOMIRA_BENCH_ROUNDS, default 3.
 int rounds()
 {
@@ -81,18 +90,20 @@ const PhotoSets &photoSets()
     static const PhotoSets sets = [] {
         PhotoSets s;
         QString error;
+        const QString suffix =
+            photosPerSide == 200 ? QString() : QStringLiteral("_%1").arg(photosPerSide);
         benchsupport::PhotoSetOptions leftOptions;
         leftOptions.namePrefix = QStringLiteral("L_");
         s.left = benchsupport::generatePhotoSet(
-            benchsupport::photoCacheDir(QStringLiteral("loading_left_4000x3000")), photosPerSide,
-            4000, 3000, leftOptions, &error);
+            benchsupport::photoCacheDir(QStringLiteral("loading_left_4000x3000") + suffix),
+            photosPerSide, 4000, 3000, leftOptions, &error);
         benchsupport::PhotoSetOptions rightOptions;
         rightOptions.namePrefix = QStringLiteral("R_");
         rightOptions.model = QStringLiteral("Canon EOS 5D Mark IV (right)");
         rightOptions.firstCapture = leftOptions.firstCapture.addSecs(37); // the other clock
         s.right = benchsupport::generatePhotoSet(
-            benchsupport::photoCacheDir(QStringLiteral("loading_right_4000x3000")), photosPerSide,
-            4000, 3000, rightOptions, &error);
+            benchsupport::photoCacheDir(QStringLiteral("loading_right_4000x3000") + suffix),
+            photosPerSide, 4000, 3000, rightOptions, &error);
         if (s.left.size() != photosPerSide || s.right.size() != photosPerSide)
             std::fprintf(stderr, "cannot generate the photo sets: %s\n", qPrintable(error));
         return s;
@@ -294,7 +305,7 @@ LoadingRun measureLoading(TIdleProcessor &processor, GapWatch &watch,
     const qint64 baseKb = statusKb("VmRSS");
     QEventLoop loop;
     QObject::connect(&processor, &TIdleProcessor::ready, &loop, &QEventLoop::quit);
-    QTimer::singleShot(300000, &loop, &QEventLoop::quit);
+    QTimer::singleShot(std::max(300000, 1000 * photosPerSide), &loop, &QEventLoop::quit);
 
     QElapsedTimer clock;
     clock.start();
@@ -450,6 +461,7 @@ void runLoadingBenchmark(benchmark::State &state,
         state.counters["ready_vs_sequential"] = best.readyMs / bestSequential;
         state.counters["longest_gap_ms"] = longestGapMs; // the worst round
         const int pictures = int(all.size());
+        state.counters["pictures"] = pictures;
         state.counters["peak_kb_per_picture"] =
             first.peakKb >= 0 ? double(first.peakKb) / pictures : -1;
         state.counters["kept_kb_per_picture"] = double(first.keptKb) / pictures;

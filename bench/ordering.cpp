@@ -15,7 +15,7 @@
 #include "imaging/dsorgbild.h"
 
 // The reference implementation lives with the tests; it is measured here on the same input.
-#include "../tests/mainwindow/reference_ordering.cpp"
+#include "../tests/pairing/reference_ordering.cpp"
 
 #include <QCoreApplication>
 #include <benchmark/benchmark.h>

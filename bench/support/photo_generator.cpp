@@ -9,6 +9,7 @@
 #include <turbojpeg.h>
 
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -246,6 +247,24 @@ QStringList generatePhotoSet(const QString &dir, int count, int width, int heigh
         return {};
     }
     return paths;
+}
+
+QStringList smallPhotoSet(const QString &side, int count)
+{
+    PhotoSetOptions options;
+    options.namePrefix = side;
+    options.makerNote = false;
+    if (side == QLatin1String("R")) {
+        options.model = QStringLiteral("Canon EOS 5D Mark IV (right)");
+        options.firstCapture = options.firstCapture.addSecs(37);
+    }
+    QString error;
+    const QStringList files =
+        generatePhotoSet(photoCacheDir(QStringLiteral("cli_%1_%2").arg(side).arg(count)), count,
+                         640, 480, options, &error);
+    if (files.size() != count)
+        std::fprintf(stderr, "cannot generate %d files: %s\n", count, qPrintable(error));
+    return files;
 }
 
 } // namespace benchsupport

@@ -32,6 +32,12 @@ struct PhotoSetOptions
 QStringList generatePhotoSet(const QString &dir, int count, int width = 4000, int height = 3000,
                              const PhotoSetOptions &options = {}, QString *error = nullptr);
 
+// The small real JPEG files of one camera ("L" or "R"): count files of 640 x 480 with a
+// camera-like EXIF block (no maker note), capture times two seconds apart, the right
+// camera's clock 37 s ahead of the left one's. Cached as cli_<side>_<count>; an empty list
+// (the reason on standard error) when they cannot be made.
+QStringList smallPhotoSet(const QString &side, int count);
+
 // The folder for a named cached set: $DUOMIRA_BENCH_CACHE/<name> when that variable is
 // set, otherwise <system temp>/duomira-bench-photos/<name>.
 QString photoCacheDir(const QString &name);

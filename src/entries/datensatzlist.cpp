@@ -14,6 +14,7 @@ void TDatensatzList::Add(TDatensatz *entry)
         return;
     entry->m_RegistrySlot = static_cast<int>(m_slots.size());
     m_slots.push_back(entry);
+    ++m_registrations;
 }
 
 void TDatensatzList::Remove(TDatensatz *entry)

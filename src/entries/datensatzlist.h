@@ -10,6 +10,8 @@
 // Costs: registering and leaving are O(1) (a leaving entry leaves a hole that the next
 // positional access closes in one O(n) pass), so freeing thousands of entries in one go
 // stays linear; Contains is O(1).
+#include <QtGlobal>
+
 #include <functional>
 #include <unordered_set>
 #include <vector>
@@ -32,6 +34,9 @@ public:
     int IndexOf(const TDatensatz *entry) const;
     // True while entry is alive (registered). Works on pointers to freed entries.
     bool Contains(const TDatensatz *entry) const { return m_live.count(entry) != 0; }
+    // Entries registered since the program started (those gone since included): a change
+    // of it tells that an entry has come that may not have been looked at yet.
+    quint64 Registrations() const { return m_registrations; }
     // A copy of the registered entries in order.
     std::vector<TDatensatz *> Entries() const;
 
@@ -50,6 +55,7 @@ private:
 
     mutable std::vector<TDatensatz *> m_slots; // null: hole left by a freed entry
     mutable int m_holes = 0;
+    quint64 m_registrations = 0;
     std::unordered_set<const TDatensatz *> m_live;
 };
 

@@ -4,6 +4,8 @@
 #include "entries/listrows.h"
 #include "imaging/imagelist.h"
 
+#include <algorithm>
+
 ListRowItemModel::ListRowItemModel(ListRowModel *rows, QObject *parent)
     : QAbstractTableModel(parent), m_rows(rows)
 {
@@ -20,9 +22,13 @@ ListRowItemModel::ListRowItemModel(ListRowModel *rows, QObject *parent)
     connect(rows, &ListRowModel::rowsChanged, this, [this](int first, int last) {
         Q_EMIT dataChanged(index(first, 0), index(last, ListColumnCount - 1));
     });
-    connect(rows, &ListRowModel::selectionChanged, this, [this] {
-        if (rowCount() > 0)
-            Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, ListColumnCount - 1),
+    // Only the rows whose selection changed: a view walks every row of the range it is
+    // told about, which made each key press in a list of tens of thousands of rows slow.
+    connect(rows, &ListRowModel::selectionChanged, this, [this](int first, int last) {
+        first = std::max(first, 0);
+        last = std::min(last, rowCount() - 1);
+        if (first <= last)
+            Q_EMIT dataChanged(index(first, 0), index(last, ListColumnCount - 1),
                                {SelectedRole});
     });
     // The row model may go first; then this model shows no rows.

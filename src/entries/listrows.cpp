@@ -5,6 +5,7 @@
 #include <QMetaMethod>
 
 #include <algorithm>
+#include <utility>
 
 QString ListColumnTitle(int column)
 {
@@ -185,11 +186,12 @@ void ListRowModel::DeleteRow(ListRow *row)
     const bool wasFocused = (m_focused == row);
     m_rows.erase(m_rows.begin() + index);
     m_staleFrom = std::min(m_staleFrom, index);
+    m_unselectedBefore = std::min(m_unselectedBefore, index);
     destroyRow(row);
     clampTopRow();
     Q_EMIT rowsRemoved(index, index);
     if (wasSelected)
-        selectionTouched();
+        selectionTouched(INT_MAX, -1);
     if (wasFocused)
         Q_EMIT focusedRowChanged(-1);
 }
@@ -225,11 +227,12 @@ int ListRowModel::DeleteRowsIf(const std::function<bool(const ListRow &)> &pred)
         }
     }
     m_rows.swap(kept);
+    m_unselectedBefore = 0;
     renumberFrom(0);
     clampTopRow();
     Q_EMIT modelReset();
     if (selectionLost)
-        selectionTouched();
+        selectionTouched(INT_MAX, -1);
     if (FocusedRow() != focusedBefore)
         Q_EMIT focusedRowChanged(FocusedRow());
     return static_cast<int>(doomed.size());
@@ -247,6 +250,7 @@ void ListRowModel::SortRows(const std::function<int(const ListRow &, const ListR
     Q_EMIT modelAboutToBeReset();
     std::sort(m_rows.begin(), m_rows.end(),
               [&compare](const ListRow *a, const ListRow *b) { return compare(*a, *b) < 0; });
+    m_unselectedBefore = 0;
     renumberFrom(0);
     Q_EMIT modelReset();
     if (m_focused)
@@ -271,7 +275,9 @@ void ListRowModel::EndUpdate()
     }
     if (m_selectionDirty) {
         m_selectionDirty = false;
-        Q_EMIT selectionChanged();
+        const int first = std::exchange(m_selectionFirst, INT_MAX);
+        const int last = std::exchange(m_selectionLast, -1);
+        Q_EMIT selectionChanged(first, last);
     }
 }
 
@@ -289,12 +295,15 @@ void ListRowModel::rowChanged(const ListRow *row)
         Q_EMIT rowsChanged(index, index);
 }
 
-void ListRowModel::selectionTouched()
+void ListRowModel::selectionTouched(int first, int last)
 {
-    if (m_updateCount > 0)
+    if (m_updateCount > 0) {
         m_selectionDirty = true;
-    else
-        Q_EMIT selectionChanged();
+        m_selectionFirst = std::min(m_selectionFirst, first);
+        m_selectionLast = std::max(m_selectionLast, last);
+    } else {
+        Q_EMIT selectionChanged(first, last);
+    }
 }
 
 bool ListRowModel::IsSelected(int index) const
@@ -314,7 +323,10 @@ void ListRowModel::SetSelected(ListRow *row, bool selected)
         return;
     row->m_selected = selected;
     m_selectedCount += selected ? 1 : -1;
-    selectionTouched();
+    const int index = IndexOf(row);
+    if (selected)
+        m_unselectedBefore = std::min(m_unselectedBefore, index);
+    selectionTouched(index, index);
 }
 
 int ListRowModel::NextSelected(int after) const
@@ -322,9 +334,13 @@ int ListRowModel::NextSelected(int after) const
     if (m_selectedCount == 0)
         return -1;
     const int n = Count();
-    for (int i = std::max(after + 1, 0); i < n; ++i) {
-        if (m_rows[static_cast<size_t>(i)]->m_selected)
+    const int from = std::max(after + 1, 0);
+    for (int i = std::max(from, m_unselectedBefore); i < n; ++i) {
+        if (m_rows[static_cast<size_t>(i)]->m_selected) {
+            if (from <= m_unselectedBefore)
+                m_unselectedBefore = i; // nothing selected between from and i
             return i;
+        }
     }
     return -1;
 }
@@ -342,10 +358,16 @@ void ListRowModel::ClearSelection()
 {
     if (m_selectedCount == 0)
         return;
-    for (ListRow *row : m_rows)
+    const int first = NextSelected(-1);
+    int last = first;
+    for (int i = first; i < Count(); ++i) {
+        ListRow *row = m_rows[static_cast<size_t>(i)];
+        if (row->m_selected)
+            last = i;
         row->m_selected = false;
+    }
     m_selectedCount = 0;
-    selectionTouched();
+    selectionTouched(first, last);
 }
 
 void ListRowModel::SelectAll()
@@ -355,7 +377,8 @@ void ListRowModel::SelectAll()
     for (ListRow *row : m_rows)
         row->m_selected = true;
     m_selectedCount = Count();
-    selectionTouched();
+    m_unselectedBefore = 0;
+    selectionTouched(0, Count() - 1);
 }
 
 void ListRowModel::SetItemIndex(int index)

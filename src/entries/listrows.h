@@ -32,6 +32,7 @@
 #include <QString>
 
 #include <array>
+#include <climits>
 #include <functional>
 #include <vector>
 
@@ -204,14 +205,16 @@ Q_SIGNALS:
     void modelReset();
     // Texts or icon of rows first..last changed.
     void rowsChanged(int first, int last);
-    void selectionChanged();
+    // The selection of rows first..last may have changed (none of them when rows went:
+    // first > last then).
+    void selectionChanged(int first, int last);
     void focusedRowChanged(int row);
     void topRowChanged(int row);
 
 private:
     friend class ListRow;
     void rowChanged(const ListRow *row);
-    void selectionTouched();
+    void selectionTouched(int first, int last);
     void renumberFrom(int first) const;
     void clampTopRow();
     void destroyRow(ListRow *row);
@@ -225,6 +228,12 @@ private:
     bool m_textsDirty = false;
     bool m_selectionDirty = false;
     int m_selectedCount = 0;
+    // No row before this position is selected: looking for the first selected row of a
+    // long list (after every click) starts here.
+    mutable int m_unselectedBefore = 0;
+    // Rows whose selection changed while the signal was held back (first > last: none).
+    int m_selectionFirst = INT_MAX;
+    int m_selectionLast = -1;
     ListRow *m_focused = nullptr;
     int m_topRow = 0;
     int m_rowHeight = 1;

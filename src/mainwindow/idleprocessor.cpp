@@ -453,10 +453,13 @@ void TIdleProcessor::startReadsAhead()
 int TIdleProcessor::firstUnreadEntry() const
 {
     const TDatensatzList &registry = DatensatzList();
+    if (registry.Registrations() == m_allReadAt)
+        return -1;
     for (int i = 0; i < registry.Count(); ++i) {
         if (!registry.At(i)->MetaLoaded())
             return i;
     }
+    m_allReadAt = registry.Registrations();
     return -1;
 }
 

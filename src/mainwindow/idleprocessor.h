@@ -169,6 +169,10 @@ private:
     QTimer m_idleTimer;
     int m_idleIndex = 0;
     int m_scanIndex = 0; // the next registry position that read-ahead looks at
+    // DatensatzList().Registrations() when every entry was last found read: until another
+    // entry comes, none can be unread (an entry is never unread again), and the idle passes
+    // that follow every click need not walk tens of thousands of entries.
+    mutable quint64 m_allReadAt = ~quint64(0);
     int m_readAheadLimit = 2;
     std::chrono::milliseconds m_waitSlice{5};
     bool m_refreshPending = false;

@@ -1,6 +1,7 @@
 #include "mainwindow/loading.h"
 
 #include "entries/datensatz.h"
+#include "ui/markup.h"
 
 #include <QDir>
 #include <QFile>
@@ -119,6 +120,17 @@ QString VanishedFilesMessage()
 {
     return QStringLiteral("These files were gone when their turn came to be read and have "
                           "been left out:");
+}
+
+QString LoadingProblemText(const QString &message, const QStringList &files)
+{
+    QString text = QStringLiteral("<FB><c4><FS12>Loading:<FN><LF>") + message;
+    constexpr int shown = 20;
+    for (qsizetype i = 0; i < files.size() && i < shown; ++i)
+        text += QStringLiteral("<LF>  ") + MarkupLiteral(files[i]);
+    if (files.size() > shown)
+        text += QStringLiteral("<LF>  ... and %1 more").arg(files.size() - shown);
+    return text;
 }
 
 QString OutOfMemoryMessage(int loaded, int total)

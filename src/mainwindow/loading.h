@@ -72,6 +72,9 @@ QString UnaddressableFilesMessage();
 QString VanishedFilesMessage();
 // "Not enough memory to load more pictures: N of M loaded".
 QString OutOfMemoryMessage(int loaded, int total);
+// The window's message box text (markup) for a problem: a heading, the message, the first
+// 20 files one a line (their names shown exactly as they are) and how many more there are.
+QString LoadingProblemText(const QString &message, const QStringList &files);
 
 // The main window as the loading and the idle processing see it. All calls come on the
 // user interface thread.

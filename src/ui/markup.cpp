@@ -73,6 +73,11 @@ bool classifyTag(const QString &tag, TFormatSegment &segment)
             return true;
         }
     }
+    if (tagIs(tag, "<LT>")) {
+        segment.Kind = fkText;
+        segment.Text.prepend(QLatin1Char('<'));
+        return true;
+    }
     if (int colour = numberTag(tag, "<C", 1, 1); colour >= 1 && colour <= MarkupColorCount) {
         segment.Kind = fkColor;
         segment.ColourIndex = quint8(colour);
@@ -159,6 +164,21 @@ TFormatSegments ParseMarkup(const QString &caption)
     if (!segments.empty() && segments.front().Kind == fkLineFeed)
         segments.insert(segments.begin(), TFormatSegment{});
     return segments;
+}
+
+QString MarkupLiteral(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('<'))
+            out += QLatin1String("<LT>");
+        else if (c == QLatin1Char('\r'))
+            out += QChar(0x240D);
+        else
+            out += c;
+    }
+    return out;
 }
 
 TMarkupColors DefaultMarkupColors()

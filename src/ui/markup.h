@@ -6,6 +6,7 @@
 //   <LF> line feed      <C1>..<C8> colour      <T0>..<T999> tab      <FS0>..<FS99> font size
 //   <FB> <FI> <FU> <FO> toggle bold, italic, underline, strike-out    <FN> back to normal
 //   <L> <C> <R> align the whole line left, centred, right (the first one of a line counts)
+//   <LT> a literal "<"
 // Anything else from "<" to the next ">" is literal text, angle brackets included.
 #include "ui/markupmetrics.h"
 
@@ -59,6 +60,11 @@ TFormatSegments ParseMarkup(const QString &caption);
 
 inline constexpr int MarkupColorCount = 8;
 using TMarkupColors = std::array<QColor, MarkupColorCount>;
+
+// text (a file name, say) written so that the markup shows it exactly as it is: every "<"
+// becomes "<LT>", so that no tag in it takes effect and no "<" in it swallows a tag that
+// follows; a carriage return, which would break the line, becomes the symbol U+240D.
+QString MarkupLiteral(const QString &text);
 
 // Black, gray, red, blue, green, lime, yellow, fuchsia.
 TMarkupColors DefaultMarkupColors();

@@ -136,6 +136,9 @@ TEST(ListRowModel, SelectionAndFocusTravelWithTheirRows)
     EXPECT_EQ(model.SelectedCount(), 1);
     EXPECT_EQ(model.FocusedRow(), -1);
     EXPECT_EQ(selection.count(), 1);
+    EXPECT_EQ(model.FirstSelected(), 2);
+    model.DeleteRow(rows[4]); // before the selected row, which moves up
+    EXPECT_EQ(model.FirstSelected(), 1);
     model.DeleteRowsIf([&](const ListRow &r) { return &r == rows[1]; });
     EXPECT_EQ(model.SelectedCount(), 0);
     EXPECT_EQ(model.FirstSelected(), -1);
@@ -195,7 +198,8 @@ TEST(ListRowModel, UpdateCountingBatchesTextAndSelectionSignals)
     ASSERT_EQ(changed.count(), 2);
     EXPECT_EQ(changed.at(1).at(0).toInt(), 0);
     EXPECT_EQ(changed.at(1).at(1).toInt(), 4);
-    EXPECT_EQ(selection.count(), 1);
+    ASSERT_EQ(selection.count(), 1);
+    EXPECT_EQ(selection.at(0), (QList<QVariant>{0, 3})); // the rows whose selection changed
     model.EndUpdate(); // unbalanced: ignored
     EXPECT_EQ(model.UpdateCount(), 0);
 
@@ -287,6 +291,8 @@ TEST(ListRowItemModel, FollowsRowChangesUnderTheModelTester)
 
     left.SetSelected(4, true);
     EXPECT_TRUE(model.index(4, 0).data(ListRowItemModel::SelectedRole).toBool());
+    // Views are told about that row only: they walk every row of a changed range.
+    EXPECT_EQ(dataChanged.last().at(1).value<QModelIndex>().row(), 4);
     left.SetSelected(7, true);
     ASSERT_FALSE(RunSelectAction(left, saDeleteEntryPair).Failed());
     EXPECT_EQ(model.rowCount(), 10);

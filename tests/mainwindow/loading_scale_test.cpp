@@ -5,6 +5,7 @@
 
 #include "imaging/dsorgbild.h"
 #include "support/testdata.h"
+#include "ui/markup.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -144,8 +145,8 @@ TEST_F(LoadingFixture, NamesThatAreNotUtf8AreReportedNotSkipped)
     ASSERT_TRUE(QDir().mkpath(folder));
     QFile::copy(testDataPath(QStringLiteral("photos/jpg/Canon_40D.jpg")),
                 folder + QStringLiteral("/good.jpg"));
-    // A valid JPEG named x<0xFF>.jpg, written by its bytes.
-    const QByteArray bad = QFile::encodeName(folder) + QByteArray("/x\xff.jpg");
+    // A valid JPEG named <FB>x<0xFF>.jpg, written by its bytes.
+    const QByteArray bad = QFile::encodeName(folder) + QByteArray("/<FB>x\xff.jpg");
     QFile source(testDataPath(QStringLiteral("photos/jpg/Canon_40D.jpg")));
     ASSERT_TRUE(source.open(QIODevice::ReadOnly));
     const QByteArray bytes = source.readAll();
@@ -159,6 +160,12 @@ TEST_F(LoadingFixture, NamesThatAreNotUtf8AreReportedNotSkipped)
     ASSERT_EQ(view.problems[0].size(), 2);
     EXPECT_EQ(view.problems[0][0], UnaddressableFilesMessage());
     EXPECT_EQ(view.problems[0][1], QFile::decodeName(bad));
+    // The window's message shows the name as it is: "<FB>" in it sets no bold type.
+    const TFormatSegments shown =
+        ParseMarkup(LoadingProblemText(view.problems[0][0], {view.problems[0][1]}));
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ((shown[shown.size() - 2].Text + shown.back().Text).toStdString(),
+              "  " + view.problems[0][1].toStdString());
     ASSERT_TRUE(runUntilIdle());
     EXPECT_EQ(left.Count(), 1);
 }

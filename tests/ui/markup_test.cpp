@@ -88,6 +88,9 @@ TEST(MarkupParse, TagsAndTheirText)
                                                    {fkAlignCenter, "f"}});
     expectSegments("Drive<T12>free<t0>x<T999>y",
                    {{fkText, "Drive"}, {fkTab, "free", 12}, {fkTab, "x", 0}, {fkTab, "y", 999}});
+    // <LT> is a literal "<": MarkupLiteral text shows as written, before a real tag too.
+    expectSegments(MarkupLiteral("a<FB>b\rc<") + "<LF>d",
+                   {{fkText, "a"}, {fkText, "<FB>b\u240Dc"}, {fkText, "<"}, {fkLineFeed, "d"}});
     expectSegments("<C1>a<c8>b<FS0>c<fs99>d<FS05>e", {{fkColor, "a", 1},
                                                       {fkColor, "b", 8},
                                                       {fkFontSize, "c", 0},

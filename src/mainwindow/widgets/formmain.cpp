@@ -754,12 +754,7 @@ void TFormMain::ReportLoadingProblem(const QString &message, const QStringList &
 {
     // Shown after the current event: the loading goes on meanwhile and is not re-entered
     // from the message box's event loop.
-    QString text = QStringLiteral("<FB><c4><FS12>Loading:<FN><LF>") + message;
-    constexpr int shown = 20;
-    for (qsizetype i = 0; i < files.size() && i < shown; ++i)
-        text += QStringLiteral("<LF>  ") + files[i];
-    if (files.size() > shown)
-        text += QStringLiteral("<LF>  ... and %1 more").arg(files.size() - shown);
+    const QString text = LoadingProblemText(message, files);
     QTimer::singleShot(0, this, [this, text] {
         ShowDlgBox(text, DlgKind::Warning, DlgButton::OK, this);
     });
