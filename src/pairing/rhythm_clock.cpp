@@ -284,3 +284,64 @@ ClockLine FitOffsetWithDrift(const std::vector<RhythmAnchor> &anchors, double b,
         return {center, b, 0};
     return {so / n, b, st / n};
 }
+
+OffsetPeaks::OffsetPeaks(std::vector<RhythmAnchor> anchors)
+    : m_anchors(std::move(anchors)), m_out(m_anchors.size(), 0), m_in(m_anchors.size())
+{
+    std::stable_sort(m_anchors.begin(), m_anchors.end(),
+                     [](const RhythmAnchor &x, const RhythmAnchor &y) { return x.offset < y.offset; });
+}
+
+ClockLine OffsetPeaks::next(double b, double &count) const
+{
+    count = 0;
+    const std::size_t n = m_anchors.size();
+    double best = -1, sum = 0;
+    std::size_t lo = 0, bestLo = 0, bestHi = 0;
+    for (std::size_t hi = 0; hi < n; ++hi) {
+        if (m_out[hi])
+            continue;
+        sum += 1;
+        while (m_anchors[hi].offset - m_anchors[lo].offset > 2 * kInlierSeconds) {
+            if (!m_out[lo])
+                sum -= 1;
+            ++lo;
+        }
+        if (sum > best) {
+            best = sum;
+            bestLo = lo;
+            bestHi = hi;
+        }
+    }
+    if (best <= 0)
+        return {0, b, 0};
+    double center = 0;
+    for (std::size_t k = bestLo; k <= bestHi; ++k)
+        if (!m_out[k])
+            center += m_anchors[k].offset;
+    center /= best;
+    count = best;
+    // The constant at the peak's mean time, with the drift taken off.
+    const auto first = std::lower_bound(
+        m_anchors.begin(), m_anchors.end(), center - kInlierSeconds,
+        [](const RhythmAnchor &x, double v) { return x.offset < v; });
+    double k = 0, st = 0, so = 0;
+    for (auto it = first; it != m_anchors.end() && it->offset <= center + kInlierSeconds; ++it)
+        if (!m_out[static_cast<std::size_t>(it - m_anchors.begin())]) {
+            k += 1;
+            st += it->time;
+            so += it->offset;
+        }
+    if (k == 0)
+        return {center, b, 0};
+    return {so / k, b, st / k};
+}
+
+void OffsetPeaks::remove(const ClockLine &line, double within)
+{
+    for (std::size_t i = 0; i < m_anchors.size(); ++i)
+        if (!m_out[i] && std::fabs(m_anchors[i].offset - line.at(m_anchors[i].time)) <= within) {
+            m_out[i] = 1;
+            --m_in;
+        }
+}

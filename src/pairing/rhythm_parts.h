@@ -54,6 +54,25 @@ ClockLine FitClockLine(const std::vector<RhythmAnchor> &anchors, double &inliers
 // constant a of the best line with slope b, with the anchor count in the window.
 ClockLine FitOffsetWithDrift(const std::vector<RhythmAnchor> &anchors, double b, double &inliers);
 
+// The densest offset windows of a set of anchors, one after the other: each peak found
+// takes its anchors out before the next search. The anchors are sorted once, so that many
+// rounds over hundreds of thousands of anchors stay cheap.
+class OffsetPeaks
+{
+public:
+    explicit OffsetPeaks(std::vector<RhythmAnchor> anchors);
+    bool empty() const { return m_in == 0; }
+    // FitOffsetWithDrift over the anchors still in.
+    ClockLine next(double b, double &count) const;
+    // Takes out the anchors within `within` seconds of line.
+    void remove(const ClockLine &line, double within);
+
+private:
+    std::vector<RhythmAnchor> m_anchors; // by offset
+    std::vector<char> m_out;
+    std::size_t m_in;
+};
+
 // The alignment of both streams under one clock line: matchOfLeft[p] is the right position
 // paired with left position p (or -1), confidence[p] the pair's probability.
 struct RhythmAlignment

@@ -466,27 +466,21 @@ std::vector<ClockLine> FindLines(const std::vector<RhythmAnchor> &anchors,
     if (!forced && inliers <= 0)
         return {};
     std::vector<ClockLine> lines{main};
-    std::vector<RhythmAnchor> rest;
-    for (const RhythmAnchor &x : anchors)
-        if (std::fabs(x.offset - main.at(x.time)) > 1.5)
-            rest.push_back(x);
+    OffsetPeaks rest(anchors);
+    rest.remove(main, 1.5);
     // Each round takes the densest window left; windows next to a known line (its
     // neighbours in a burst) are passed over, but only a few times.
     for (int round = 0; round < 2 * kMaxLines && static_cast<int>(lines.size()) < kMaxLines &&
                         !rest.empty();
          ++round) {
         double count = 0;
-        const ClockLine line = FitOffsetWithDrift(rest, main.b, count);
+        const ClockLine line = rest.next(main.b, count);
         if (count < 2)
             break;
         bool known = false;
         for (const ClockLine &other : lines)
             known = known || std::fabs(other.at(line.t0) - line.a) < kSameLineSeconds;
-        std::vector<RhythmAnchor> next;
-        for (const RhythmAnchor &x : rest)
-            if (std::fabs(x.offset - line.at(x.time)) > 1.5)
-                next.push_back(x);
-        rest = std::move(next);
+        rest.remove(line, 1.5);
         if (!known)
             lines.push_back(line);
     }
