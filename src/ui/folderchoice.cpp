@@ -1,5 +1,7 @@
 #include "ui/folderchoice.h"
 
+#include "ui/markup.h"
+
 #include <QDir>
 #include <QFileInfo>
 
@@ -28,11 +30,11 @@ TFolderStart FolderChooserStart(const QString &fieldText)
 QString CreateFolderQuestion(const QString &folder)
 {
     return QStringLiteral("The folder<LF><FB>%1<FN><LF>does not exist. Create it?")
-        .arg(QDir::toNativeSeparators(folder));
+        .arg(MarkupLiteral(QDir::toNativeSeparators(folder)));
 }
 
 QString CreateFolderFailedText(const QString &folder)
 {
     return QStringLiteral("The folder<LF><FB>%1<FN><LF>could not be created.")
-        .arg(QDir::toNativeSeparators(folder));
+        .arg(MarkupLiteral(QDir::toNativeSeparators(folder)));
 }

@@ -1,4 +1,5 @@
 #include "ui/folderchoice.h"
+#include "ui/markup.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,5 +34,18 @@ TEST(FolderChooserStart, OpensAtTheDeepestExistingFolderAndProposesTheRest)
         const TFolderStart start = FolderChooserStart(c.text);
         EXPECT_EQ(start.Existing, c.existing);
         EXPECT_EQ(start.Missing, c.missing);
+    }
+}
+
+TEST(FolderMessages, ShowTheFolderAsItIs)
+{
+    // A "<" in the name neither starts a tag nor swallows the line feed after the name.
+    for (const QString &text : {CreateFolderQuestion(QStringLiteral("/photos/a<b")),
+                                CreateFolderFailedText(QStringLiteral("/photos/a<b"))}) {
+        SCOPED_TRACE(text.toStdString());
+        const TFormatSegments segments = ParseMarkup(text);
+        ASSERT_GE(segments.size(), 5u);
+        EXPECT_EQ(segments[2].Text + segments[3].Text, QStringLiteral("/photos/a<b"));
+        EXPECT_EQ(segments[4].Kind, fkNormal);
     }
 }
