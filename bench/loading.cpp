@@ -154,29 +154,18 @@ private:
 
 // The window stand-in of the core path: it records the status and lets events through as the
 // window does.
-class BenchView : public TLoadingView
+class BenchView : public TQuietLoadingView
 {
 public:
     QString status;
     int eventsLetThrough = 0;
 
     void SetStatusText(const QString &text) override { status = text; }
-    void SetProgressMaximum(int) override {}
-    void SetProgressPosition(int) override {}
-    void SetProgressToMaximum() override {}
     void LetEventsThrough() override
     {
         ++eventsLetThrough;
-        QCoreApplication::processEvents();
+        TQuietLoadingView::LetEventsThrough();
     }
-    void SetSortActionEnabled(bool) override {}
-    void SetSortingActionsEnabled(bool) override {}
-    void SetSortingRadioButtonsEnabled(bool) override {}
-    void SetBatchJobEnabled(bool) override {}
-    void SetOpenActionsEnabled(bool) override {}
-    void SetListsVisible(bool) override {}
-    void MarkPreviewsDirty() override {}
-    void IdlePreviews() override {}
 };
 
 // The ordering pass lets events through at each of its steps, as the window's progress does.

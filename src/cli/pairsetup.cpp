@@ -94,11 +94,6 @@ QString ParsePairArguments(const QStringList &arguments, PairOptions &o)
     return {};
 }
 
-void HeadlessLoadingView::LetEventsThrough()
-{
-    QCoreApplication::processEvents();
-}
-
 void HeadlessLoadingView::ReportLoadingProblem(const QString &message, const QStringList &files)
 {
     std::fprintf(stderr, "duomira-cli: %s\n", qPrintable(message));

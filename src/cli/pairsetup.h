@@ -33,22 +33,9 @@ extern const char kPairOptionsUsage[];
 QString ParsePairArguments(const QStringList &arguments, PairOptions &o);
 
 // The main window's loading, without a window: nothing to show, events go through.
-class HeadlessLoadingView : public TLoadingView
+class HeadlessLoadingView : public TQuietLoadingView
 {
 public:
-    void SetStatusText(const QString &) override {}
-    void SetProgressMaximum(int) override {}
-    void SetProgressPosition(int) override {}
-    void SetProgressToMaximum() override {}
-    void LetEventsThrough() override;
-    void SetSortActionEnabled(bool) override {}
-    void SetSortingActionsEnabled(bool) override {}
-    void SetSortingRadioButtonsEnabled(bool) override {}
-    void SetBatchJobEnabled(bool) override {}
-    void SetOpenActionsEnabled(bool) override {}
-    void SetListsVisible(bool) override {}
-    void MarkPreviewsDirty() override {}
-    void IdlePreviews() override {}
     // Each file left out is a line on standard error, and the run fails.
     void ReportLoadingProblem(const QString &message, const QStringList &files) override;
     void ReportOutOfMemory(const QString &message) override;

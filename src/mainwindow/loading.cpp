@@ -3,6 +3,7 @@
 #include "entries/datensatz.h"
 #include "ui/markup.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -171,4 +172,9 @@ QStringList ExpandDroppedPaths(const QStringList &paths, const QStringList &exte
             files << dir.filePath(name);
     }
     return files;
+}
+
+void TQuietLoadingView::LetEventsThrough()
+{
+    QCoreApplication::processEvents();
 }

@@ -124,3 +124,23 @@ public:
     // compose the anaglyph (the stereo preview's part of the idle processing).
     virtual void IdlePreviews() = 0;
 };
+
+// A loading view without a window (the command line, benchmarks): nothing to show, and
+// letting events through processes them.
+class TQuietLoadingView : public TLoadingView
+{
+public:
+    void SetStatusText(const QString &) override {}
+    void SetProgressMaximum(int) override {}
+    void SetProgressPosition(int) override {}
+    void SetProgressToMaximum() override {}
+    void LetEventsThrough() override;
+    void SetSortActionEnabled(bool) override {}
+    void SetSortingActionsEnabled(bool) override {}
+    void SetSortingRadioButtonsEnabled(bool) override {}
+    void SetBatchJobEnabled(bool) override {}
+    void SetOpenActionsEnabled(bool) override {}
+    void SetListsVisible(bool) override {}
+    void MarkPreviewsDirty() override {}
+    void IdlePreviews() override {}
+};
