@@ -12,6 +12,7 @@
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
 #include "imaging/dsorgbild.h"
+#include "support/run.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -79,8 +80,5 @@ BENCHMARK(BM_ChecksOfACopyJob)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::runBenchmarks(argc, argv);
 }

@@ -14,6 +14,7 @@
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
 #include "support/photo_generator.h"
+#include "support/run.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -267,8 +268,5 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     ResetNamingSettings();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::runBenchmarks(argc, argv);
 }

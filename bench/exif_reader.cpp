@@ -3,6 +3,7 @@
 // gives both times per file and their ratio.
 #include "imaging/jpegdata.h"
 #include "support/photo_generator.h"
+#include "support/run.h"
 
 #include <benchmark/benchmark.h>
 
@@ -121,12 +122,7 @@ private:
 int main(int argc, char **argv)
 {
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::runBenchmarks(argc, argv, &reporter);
 }
 #pragma GCC diagnostic pop

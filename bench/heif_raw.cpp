@@ -14,6 +14,7 @@
 #include "imaging/jpegcodec.h"
 #include "imaging/libgfl.h"
 #include "support/photo_generator.h"
+#include "support/run.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -326,11 +327,8 @@ BENCHMARK(BM_ReadImageData)->DenseRange(0, 2)->MeasureProcessCPUTime()->UseRealT
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     library();
     phoneHeic(); // generate before timing
     cameraDng();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::runBenchmarks(argc, argv);
 }

@@ -3,6 +3,7 @@
 // Target: at most 10 % more time than the bare decode.
 #include "imaging/jpegcodec.h"
 #include "support/photo_generator.h"
+#include "support/run.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -77,9 +78,6 @@ BENCHMARK(BM_CreateJpegThumbnail)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     photo(); // generate before timing
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::runBenchmarks(argc, argv);
 }

@@ -33,6 +33,7 @@
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
 #include "support/photo_generator.h"
+#include "support/run.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -284,11 +285,7 @@ int main(int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
     qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int result = benchsupport::runBenchmarks(argc, argv);
     g_loaded.reset();
-    return 0;
+    return result;
 }

@@ -34,6 +34,7 @@
 #include "pairing/orderingprogress.h"
 #include "support/photo_generator.h"
 #include "ui/windowmessages.h"
+#include "support/run.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -489,10 +490,5 @@ int main(int argc, char **argv)
 #else
     QGuiApplication app(argc, argv);
 #endif
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::runBenchmarks(argc, argv);
 }

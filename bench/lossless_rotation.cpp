@@ -5,6 +5,7 @@
 // shows where the remaining time goes.
 #include "imaging/libgfl.h"
 #include "support/photo_generator.h"
+#include "support/run.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -111,9 +112,6 @@ BENCHMARK(BM_RotateLosslessModule)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     fixture();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::runBenchmarks(argc, argv);
 }

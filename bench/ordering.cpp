@@ -16,6 +16,7 @@
 
 // The reference implementation lives with the tests; it is measured here on the same input.
 #include "../tests/pairing/reference_ordering.cpp"
+#include "support/run.h"
 
 #include <QCoreApplication>
 #include <benchmark/benchmark.h>
@@ -222,10 +223,8 @@ BENCHMARK(Reference_Mode1_NoRun)->Iterations(1)->Unit(benchmark::kMillisecond);
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int result = benchsupport::runBenchmarks(argc, argv);
     // The lists go while the entry registry and the application still exist.
     listCache().clear();
-    return 0;
+    return result;
 }

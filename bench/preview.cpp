@@ -15,6 +15,7 @@
 #include "preview/bitmapops.h"
 #include "preview/stereopreview.h"
 #include "support/photo_generator.h"
+#include "support/run.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -226,9 +227,7 @@ int main(int argc, char **argv)
 #else
     QGuiApplication app(argc, argv);
 #endif
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int result = benchsupport::runBenchmarks(argc, argv);
     g_entries.reset();
-    return 0;
+    return result;
 }

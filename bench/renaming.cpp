@@ -8,6 +8,7 @@
 #include "entries/namingsettings.h"
 #include "naming/maskeditor.h"
 #include "naming/windowrenaming.h"
+#include "support/run.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -185,11 +186,7 @@ int main(int argc, char **argv)
 #else
     QGuiApplication app(argc, argv);
 #endif
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int result = benchsupport::runBenchmarks(argc, argv);
     DatensatzList().FreeAll();
-    return 0;
+    return result;
 }
