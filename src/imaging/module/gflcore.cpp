@@ -55,9 +55,9 @@ struct LibraryState
 
 // Never destroyed: the program's library object may release the module (gflLibraryExit)
 // from its own static destructor, which can run after this module's static destructors.
-// The largest picture the Qt readers are asked to decode: 150 million pixels (a 600 MB
-// 32-bit bitmap), far beyond any camera's picture.
-constexpr qint64 MaxPicturePixels = 150'000'000;
+// The largest picture the Qt readers are asked to decode: the limit of the module's own
+// decoders (150 million pixels, a 600 MB 32-bit bitmap), far beyond any camera's picture.
+constexpr qint64 MaxPicturePixels = gflcore::MaxDecodedPixels;
 
 LibraryState &state()
 {

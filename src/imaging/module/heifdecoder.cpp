@@ -33,17 +33,32 @@ GFL_ERROR codeOf(const heif_error &error)
     case heif_error_Ok: return GFL_NO_ERROR;
     case heif_error_Unsupported_filetype:
     case heif_error_Unsupported_feature: return GFL_ERROR_UNKNOWN_FORMAT;
-    case heif_error_Memory_allocation_error: return GFL_ERROR_NO_MEMORY;
+    case heif_error_Memory_allocation_error:
+        // Also a picture beyond the size limit: too large to decode, like one refused here.
+        return error.subcode == heif_suberror_Security_limit_exceeded ? GFL_ERROR(GFL_ERROR_BAD_BITMAP)
+                                                                       : GFL_ERROR(GFL_ERROR_NO_MEMORY);
     default: return GFL_ERROR_FILE_READ;
     }
 }
 
-// Reads the container (no picture data is decoded) and gives its primary picture.
-GFL_ERROR openPrimary(const std::uint8_t *data, std::size_t size, Context &context, Handle &primary)
+enum class Purpose
+{
+    Decode,   // pictures will be decoded: libheif's size limit applies
+    Metadata, // only the metadata blocks are read; nothing is decoded
+};
+
+// Reads the container (no picture data is decoded) and gives its primary picture. For a
+// decode, libheif is told the longest side it may accept before it reads anything, so that
+// a file declaring a canvas beyond the pixel limit is refused before memory is taken for
+// it; the metadata of such a file can still be read.
+GFL_ERROR openPrimary(const std::uint8_t *data, std::size_t size, Purpose purpose, Context &context,
+                      Handle &primary)
 {
     context.reset(heif_context_alloc());
     if (!context)
         return GFL_ERROR_NO_MEMORY;
+    if (purpose == Purpose::Decode)
+        heif_context_set_maximum_image_size_limit(context.get(), MaxHeifSide);
     heif_error error = heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr);
     if (error.code != heif_error_Ok)
         return codeOf(error);
@@ -136,22 +151,25 @@ Decoded decodeHandle(heif_image_handle *handle)
         return result;
     }
     int stride = 0;
-    const std::uint8_t *plane = heif_image_get_plane_readonly(raw, heif_channel_interleaved, &stride);
+    std::uint8_t *plane = heif_image_get_plane(raw, heif_channel_interleaved, &stride);
     const int w = heif_image_get_width(raw, heif_channel_interleaved);
     const int h = heif_image_get_height(raw, heif_channel_interleaved);
     const int bytesPerPixel = alpha ? 4 : 3;
-    if (!plane || w < 1 || h < 1 || stride < w * bytesPerPixel) {
+    // A grid's canvas may be larger than the size its file declares.
+    if (!plane || w < 1 || h < 1 || stride < w * bytesPerPixel || std::int64_t(w) * h > MaxDecodedPixels) {
         result.error = GFL_ERROR_BAD_BITMAP;
         return result;
     }
-    QImage picture(w, h, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-    if (picture.isNull()) {
+    // The picture is handed on in libheif's own buffer, released with the last copy of the
+    // QImage: a second full-size copy would double the memory a large picture takes.
+    result.image = QImage(plane, w, h, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888,
+                          [](void *decoded) { heif_image_release(static_cast<heif_image *>(decoded)); },
+                          image.get());
+    if (result.image.isNull()) {
         result.error = GFL_ERROR_NO_MEMORY;
         return result;
     }
-    for (int y = 0; y < h; ++y)
-        std::memcpy(picture.scanLine(y), plane + std::size_t(y) * std::size_t(stride), std::size_t(w) * bytesPerPixel);
-    result.image = std::move(picture);
+    image.release();
     return result;
 }
 
@@ -173,7 +191,7 @@ Decoded decodeHeif(const std::uint8_t *data, std::size_t size, DecodeRequest req
     Decoded result;
     Context context;
     Handle primary;
-    result.error = openPrimary(data, size, context, primary);
+    result.error = openPrimary(data, size, Purpose::Decode, context, primary);
     if (result.error != GFL_NO_ERROR)
         return result;
     if (request.thumbnailSide > 0) {
@@ -196,7 +214,7 @@ std::vector<std::uint8_t> heifExifBlock(const std::uint8_t *data, std::size_t si
 {
     Context context;
     Handle primary;
-    if (openPrimary(data, size, context, primary) != GFL_NO_ERROR)
+    if (openPrimary(data, size, Purpose::Metadata, context, primary) != GFL_NO_ERROR)
         return {};
     heif_item_id id = 0;
     if (heif_image_handle_get_list_of_metadata_block_IDs(primary.get(), "Exif", &id, 1) < 1)
