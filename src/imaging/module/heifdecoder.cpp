@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace gflcore {
 namespace {
@@ -96,38 +97,95 @@ Handle thumbnailFor(heif_image_handle *primary, int side)
     return best;
 }
 
-// Halves a picture by averaging each 2 x 2 block (the last odd row or column is dropped).
-QImage halved(const QImage &picture)
+// How many times a picture is halved for a thumbnail: while its longer side stays at least
+// twice the side asked for, so that the caller's smooth scaling has little left to do.
+int halvingsFor(int width, int height, int side)
 {
-    const int bytes = picture.format() == QImage::Format_RGBA8888 ? 4 : 3;
-    QImage half(picture.width() / 2, picture.height() / 2, picture.format());
-    if (half.isNull())
-        return QImage();
-    for (int y = 0; y < half.height(); ++y) {
-        const uchar *top = picture.constScanLine(2 * y);
-        const uchar *bottom = picture.constScanLine(2 * y + 1);
-        uchar *out = half.scanLine(y);
-        for (int x = 0; x < half.width(); ++x) {
-            const int a = 2 * x * bytes, b = a + bytes;
-            for (int c = 0; c < bytes; ++c)
-                out[x * bytes + c] = uchar((top[a + c] + top[b + c] + bottom[a + c] + bottom[b + c] + 2) / 4);
-        }
+    int halvings = 0;
+    while (std::max(width, height) >= 4 * side && width >= 2 && height >= 2) {
+        width /= 2;
+        height /= 2;
+        ++halvings;
     }
-    return half;
+    return halvings;
 }
 
-// A picture far larger than the thumbnail asked for is halved while its longer side stays
-// at least twice that size: the caller's smooth scaling then has little left to do, and
-// every copy after this one is small.
-QImage reducedForThumbnail(QImage picture, int side)
+// The picture for a thumbnail. It is decoded into planes of red, green and blue (a grid's
+// tiles are composed into such planes; interleaved pixels would be a second full-size copy
+// of the largest pictures) and reduced from them straight into a small picture: each pixel
+// the average of a block of 2^halvings square (the last partial rows and columns dropped).
+Decoded decodeHandleReduced(heif_image_handle *handle, int side)
 {
-    while (std::max(picture.width(), picture.height()) >= 4 * side && picture.height() >= 2 && picture.width() >= 2) {
-        QImage half = halved(picture);
-        if (half.isNull())
-            break;
-        picture = std::move(half);
+    Decoded result;
+    const int width = heif_image_handle_get_width(handle);
+    const int height = heif_image_handle_get_height(handle);
+    if (width < 1 || height < 1 || (long long)width * height > MaxDecodedPixels) {
+        result.error = GFL_ERROR_BAD_BITMAP;
+        return result;
     }
-    return picture;
+    std::unique_ptr<heif_decoding_options, void (*)(heif_decoding_options *)> options(heif_decoding_options_alloc(),
+                                                                                     heif_decoding_options_free);
+    if (!options) {
+        result.error = GFL_ERROR_NO_MEMORY;
+        return result;
+    }
+    options->convert_hdr_to_8bit = 1;
+    heif_image *raw = nullptr;
+    // The file's rotation, mirror and crop are applied.
+    const heif_error error = heif_decode_image(handle, &raw, heif_colorspace_RGB, heif_chroma_444, options.get());
+    Image image(raw);
+    if (error.code != heif_error_Ok || !raw) {
+        result.error = error.code != heif_error_Ok ? codeOf(error) : GFL_ERROR(GFL_ERROR_FILE_READ);
+        return result;
+    }
+    const heif_channel channels[4] = {heif_channel_R, heif_channel_G, heif_channel_B, heif_channel_Alpha};
+    const int count = heif_image_has_channel(raw, heif_channel_Alpha) ? 4 : 3;
+    const std::uint8_t *planes[4] = {};
+    int strides[4] = {};
+    const int w = heif_image_get_width(raw, heif_channel_R);
+    const int h = heif_image_get_height(raw, heif_channel_R);
+    for (int c = 0; c < count; ++c) {
+        planes[c] = heif_image_get_plane_readonly(raw, channels[c], &strides[c]);
+        if (!planes[c] || heif_image_get_bits_per_pixel_range(raw, channels[c]) != 8
+            || heif_image_get_width(raw, channels[c]) != w || heif_image_get_height(raw, channels[c]) != h
+            || strides[c] < w) {
+            result.error = GFL_ERROR_BAD_BITMAP;
+            return result;
+        }
+    }
+    // A grid's canvas may be larger than the size its file declares.
+    if (w < 1 || h < 1 || std::int64_t(w) * h > MaxDecodedPixels) {
+        result.error = GFL_ERROR_BAD_BITMAP;
+        return result;
+    }
+    const int halvings = halvingsFor(w, h, side);
+    const int block = 1 << halvings;
+    QImage picture(w >> halvings, h >> halvings, count == 4 ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    if (picture.isNull()) {
+        result.error = GFL_ERROR_NO_MEMORY;
+        return result;
+    }
+    const std::uint32_t blockPixels = std::uint32_t(block) * std::uint32_t(block);
+    std::vector<std::uint32_t> sums(std::size_t(picture.width()) * std::size_t(count));
+    for (int y = 0; y < picture.height(); ++y) {
+        std::fill(sums.begin(), sums.end(), 0);
+        for (int row = y * block; row < (y + 1) * block; ++row) {
+            for (int c = 0; c < count; ++c) {
+                const std::uint8_t *line = planes[c] + std::size_t(row) * std::size_t(strides[c]);
+                for (int x = 0; x < picture.width(); ++x) {
+                    std::uint32_t sum = 0;
+                    for (int i = 0; i < block; ++i)
+                        sum += line[x * block + i];
+                    sums[std::size_t(x) * std::size_t(count) + std::size_t(c)] += sum;
+                }
+            }
+        }
+        uchar *out = picture.scanLine(y);
+        for (std::size_t i = 0; i < sums.size(); ++i)
+            out[i] = uchar((sums[i] + blockPixels / 2) / blockPixels);
+    }
+    result.image = std::move(picture);
+    return result;
 }
 
 Decoded decodeHandle(heif_image_handle *handle)
@@ -194,20 +252,15 @@ Decoded decodeHeif(const std::uint8_t *data, std::size_t size, DecodeRequest req
     result.error = openPrimary(data, size, Purpose::Decode, context, primary);
     if (result.error != GFL_NO_ERROR)
         return result;
-    if (request.thumbnailSide > 0) {
-        if (Handle thumbnail = thumbnailFor(primary.get(), request.thumbnailSide)) {
-            Decoded small = decodeHandle(thumbnail.get());
-            if (small.error == GFL_NO_ERROR) {
-                small.image = reducedForThumbnail(std::move(small.image), request.thumbnailSide);
-                return small;
-            }
-            // A broken thumbnail: the picture itself may still be fine.
-        }
+    if (request.thumbnailSide <= 0)
+        return decodeHandle(primary.get());
+    if (Handle thumbnail = thumbnailFor(primary.get(), request.thumbnailSide)) {
+        Decoded small = decodeHandleReduced(thumbnail.get(), request.thumbnailSide);
+        if (small.error == GFL_NO_ERROR)
+            return small;
+        // A broken thumbnail: the picture itself may still be fine.
     }
-    Decoded whole = decodeHandle(primary.get());
-    if (whole.error == GFL_NO_ERROR && request.thumbnailSide > 0)
-        whole.image = reducedForThumbnail(std::move(whole.image), request.thumbnailSide);
-    return whole;
+    return decodeHandleReduced(primary.get(), request.thumbnailSide);
 }
 
 std::vector<std::uint8_t> heifExifBlock(const std::uint8_t *data, std::size_t size)
