@@ -19,10 +19,10 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
-#include <limits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -329,6 +329,8 @@ bool hasRawSuffix(const QString &path)
     return false;
 }
 
+namespace {
+
 Decoded decodeRaw(TByteSource &source, DecodeRequest request)
 {
     Decoded result;
@@ -349,6 +351,8 @@ Decoded decodeRaw(TByteSource &source, DecodeRequest request)
     }
     return result;
 }
+
+} // namespace
 
 Decoded decodeRawFile(const QString &path, DecodeRequest request)
 {
