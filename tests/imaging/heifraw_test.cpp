@@ -110,9 +110,11 @@ TEST_F(HeifRawFiles, ThumbnailUprightTextsAndCaptureTimeFromExif)
 
 TEST_F(HeifRawFiles, DamagedFilesGiveNoPicture)
 {
-    // The last one states a planar preview shorter than the length LibRaw reads for it,
-    // which made LibRaw write past its buffer.
-    for (const char *file : {"heic/damaged_cut.heic", "raw/damaged_cut.dng", "raw/layer_preview_overruns.dng"}) {
+    // Two fuzzers' finds: a planar preview shorter than the length LibRaw reads for it
+    // (LibRaw wrote past its buffer), and directories placed past the file's end (LibRaw
+    // crashed when a seek there stopped at the end instead of going past it, as in a file).
+    for (const char *file : {"heic/damaged_cut.heic", "raw/damaged_cut.dng", "raw/layer_preview_overruns.dng",
+                             "raw/ifd_offsets_past_end.dng"}) {
         SCOPED_TRACE(file);
         const QString path = testDataPath(QStringLiteral("photos/") + QLatin1String(file));
         TDsOrgBild holder(path);

@@ -31,7 +31,7 @@ namespace {
 
 // LibRaw's view of a byte source: a read position over the source's bytes, served from a
 // window of the source so that LibRaw's many one-byte reads cost no system call each.
-// Reads never go past the source's end; a seek outside it stops at the nearer end.
+// Reads never go past the source's end.
 class SourceStream final : public LibRaw_abstract_datastream
 {
 public:
@@ -79,7 +79,7 @@ bool SourceStream::fill()
 
 qint64 SourceStream::copy(char *target, qint64 n)
 {
-    n = std::min(n, m_size - m_pos);
+    n = std::min(n, std::max<qint64>(m_size - m_pos, 0));
     qint64 done = 0;
     while (done < n) {
         if (n - done >= Window && !(m_pos >= m_windowStart && m_pos - m_windowStart < m_windowLength)) {
@@ -107,7 +107,7 @@ int SourceStream::read(void *buffer, size_t itemSize, size_t count)
 {
     if (!buffer || itemSize == 0 || count == 0)
         return 0;
-    const qint64 left = m_size - m_pos;
+    const qint64 left = std::max<qint64>(m_size - m_pos, 0);
     const qint64 wanted = count > std::size_t(left) / itemSize ? left : qint64(itemSize * count);
     const qint64 got = copy(static_cast<char *>(buffer), wanted);
     return int(std::min<qint64>(got / qint64(itemSize), INT_MAX));
@@ -122,9 +122,13 @@ int SourceStream::seek(INT64 offset, int whence)
     case SEEK_END: base = m_size; break;
     default: return -1;
     }
-    // base lies in [0, m_size]: clamping the offset first keeps the sum from overflowing.
-    const qint64 clamped = std::clamp<qint64>(offset, -m_size, m_size);
-    m_pos = std::clamp<qint64>(base + clamped, 0, m_size);
+    // As in a file: a position past the end is kept (reads there find nothing, and LibRaw's
+    // parsers compare positions with the size); one before the start is refused and the
+    // position stays where it was.
+    qint64 target = 0;
+    if (__builtin_add_overflow(base, offset, &target) || target < 0)
+        return -1;
+    m_pos = target;
     return 0;
 }
 
