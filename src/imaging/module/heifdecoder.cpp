@@ -165,15 +165,15 @@ Decoded decodeHandleReduced(heif_image_handle *handle, int side)
         result.error = GFL_ERROR_NO_MEMORY;
         return result;
     }
-    const std::uint32_t blockPixels = std::uint32_t(block) * std::uint32_t(block);
-    std::vector<std::uint32_t> sums(std::size_t(picture.width()) * std::size_t(count));
+    const std::uint64_t blockPixels = std::uint64_t(block) * std::uint64_t(block);
+    std::vector<std::uint64_t> sums(std::size_t(picture.width()) * std::size_t(count));
     for (int y = 0; y < picture.height(); ++y) {
         std::fill(sums.begin(), sums.end(), 0);
         for (int row = y * block; row < (y + 1) * block; ++row) {
             for (int c = 0; c < count; ++c) {
                 const std::uint8_t *line = planes[c] + std::size_t(row) * std::size_t(strides[c]);
                 for (int x = 0; x < picture.width(); ++x) {
-                    std::uint32_t sum = 0;
+                    std::uint64_t sum = 0;
                     for (int i = 0; i < block; ++i)
                         sum += line[x * block + i];
                     sums[std::size_t(x) * std::size_t(count) + std::size_t(c)] += sum;
