@@ -110,11 +110,12 @@ TEST_F(HeifRawFiles, ThumbnailUprightTextsAndCaptureTimeFromExif)
 
 TEST_F(HeifRawFiles, DamagedFilesGiveNoPicture)
 {
-    // Two fuzzers' finds: a planar preview shorter than the length LibRaw reads for it
-    // (LibRaw wrote past its buffer), and directories placed past the file's end (LibRaw
-    // crashed when a seek there stopped at the end instead of going past it, as in a file).
+    // The fuzzer's finds: a planar preview shorter than the length LibRaw reads for it
+    // (LibRaw wrote past its buffer), directories placed past the file's end (LibRaw crashed
+    // when a seek there stopped at the end instead of going past it, as in a file), and a
+    // long model name of a maker whose names LibRaw rewrites past its buffers.
     for (const char *file : {"heic/damaged_cut.heic", "raw/damaged_cut.dng", "raw/layer_preview_overruns.dng",
-                             "raw/ifd_offsets_past_end.dng"}) {
+                             "raw/ifd_offsets_past_end.dng", "raw/long_model_of_overrun_maker.dng"}) {
         SCOPED_TRACE(file);
         const QString path = testDataPath(QStringLiteral("photos/") + QLatin1String(file));
         TDsOrgBild holder(path);

@@ -8,6 +8,7 @@
 // the bytes the fuzzer tries must take the road users' files take.
 #include "imaging/bytesource.h"
 #include "imaging/module/decoders.h"
+#include "imaging/module/rawcontainer.h"
 
 #include <libraw/libraw.h>
 #include <turbojpeg.h>
@@ -338,6 +339,11 @@ namespace {
 Decoded decodeRaw(TByteSource &source, DecodeRequest request)
 {
     Decoded result;
+    const RawContainer container = rawContainerOf(source);
+    if (container == RawContainer::Unknown || namesOverrunMaker(source, container)) {
+        result.error = GFL_ERROR_UNKNOWN_FORMAT;
+        return result;
+    }
     try {
         // The stream outlives the LibRaw object that reads it.
         SourceStream stream(source);
