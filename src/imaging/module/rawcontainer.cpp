@@ -47,8 +47,9 @@ public:
                     break;
                 const unsigned tag = u16(entry), type = u16(entry + 2);
                 const std::uint32_t n = u32(entry + 4), value = u32(entry + 8);
-                if ((tag == 0x010F || tag == 0x0110 || tag == 0xC614 || tag == 0xC615) && type == 2
-                    && nameMatches(entry + 8, n, value))
+                const qint64 valueAt = n <= 4 ? qint64(at) + 2 + 12 * qint64(i) + 8 : qint64(value);
+                // LibRaw reads these names whatever type the entry states.
+                if ((tag == 0x010F || tag == 0x0110 || tag == 0xC614 || tag == 0xC615) && nameMatches(valueAt))
                     return true;
                 if ((tag == 0x014A || tag == 0x8769) && (type == 4 || type == 13)) {
                     if (n == 1) {
@@ -80,17 +81,17 @@ private:
                            : std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
     }
 
-    // An ASCII value: in the entry itself up to 4 bytes, else at the offset. LibRaw reads
-    // such names into 64-byte buffers, so the first 64 bytes are what it sees.
-    bool nameMatches(const std::uint8_t *inEntry, std::uint32_t count, std::uint32_t offset)
+    // A name as LibRaw reads it: up to 63 bytes from where its value starts (in the entry
+    // itself for up to 4 bytes), ending at a zero byte or a line feed, whatever length the
+    // entry states.
+    bool nameMatches(qint64 at)
     {
-        char name[65] = {};
-        const qint64 length = std::min<qint64>(count, 64);
-        if (length <= 4)
-            std::memcpy(name, inEntry, std::size_t(length));
-        else if (!readExactly(m_source, offset, name, length))
+        char name[64] = {};
+        const qint64 length = std::min<qint64>(63, std::max<qint64>(m_source.size() - at, 0));
+        if (length <= 0 || !readExactly(m_source, at, name, length))
             return false;
         std::string lower(name, std::strlen(name));
+        lower = lower.substr(0, lower.find('\n'));
         std::transform(lower.begin(), lower.end(), lower.begin(),
                        [](unsigned char c) { return char(std::tolower(c)); });
         return lower.find("hasselblad") != std::string::npos || lower.find("imacon") != std::string::npos;
