@@ -41,10 +41,13 @@ public:
             if (!readExactly(m_source, at, countBytes, 2))
                 continue;
             const unsigned count = std::min(u16(countBytes), 512u);
-            for (unsigned i = 0; i < count; ++i) {
-                std::uint8_t entry[12];
-                if (!readExactly(m_source, qint64(at) + 2 + 12 * qint64(i), entry, 12))
-                    break;
+            // The entries that lie in the file, in one read.
+            const qint64 whole = std::min<qint64>(count, std::max<qint64>(m_source.size() - at - 2, 0) / 12);
+            std::vector<std::uint8_t> entries(std::size_t(12 * whole));
+            if (!readExactly(m_source, qint64(at) + 2, entries.data(), 12 * whole))
+                continue;
+            for (qint64 i = 0; i < whole; ++i) {
+                const std::uint8_t *entry = entries.data() + 12 * i;
                 const unsigned tag = u16(entry), type = u16(entry + 2);
                 const std::uint32_t n = u32(entry + 4), value = u32(entry + 8);
                 const qint64 valueAt = n <= 4 ? qint64(at) + 2 + 12 * qint64(i) + 8 : qint64(value);
