@@ -6,6 +6,7 @@
 #include "batch/spmlistsetting.h"
 #include "entries/listoperations.h"
 #include "entries/namingsettings.h"
+#include "ui/markup.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,7 +134,7 @@ TEST_F(Check, NameConflictsAreFoundAsTheRunWouldMeetThem)
          [](WizardFixture &f) {
              TNameCheckOptions o = renameOnly();
              o.WriteSpmList = true;
-             o.SpmListFile = "/media/duomira-unplugged-disk/SPM_List.TXT";
+             o.SpmListFile = f.root() + "/media/user/unplugged/SPM_List.TXT";
              o.Volumes = &f.volumes;
              return o;
          },
@@ -198,14 +199,17 @@ TEST_F(Check, DriveTableRowsFollowTheSpaceLeft)
     EXPECT_TRUE(SpaceCheckTitle(table).contains("<c7>Out of memory!"));
     EXPECT_EQ(log.Lines().at(log.Lines().size() - 2).Color, logcolor::Fuchsia);
 
-    // A destination on a disk that is not plugged in.
+    // A destination on a disk that is not plugged in; its name shows as it is.
     volumes.free.clear();
-    NamingSettings().FolderRight = "/media/duomira-unplugged/Test_R";
+    const QString unplugged = root() + "/media/user/<c7>disk<";
+    NamingSettings().FolderRight = unplugged + "/Test_R";
     RefreshAllEntries();
     CheckSpace(entries(), false, false, table, log);
     EXPECT_TRUE(table.Insufficient());
-    EXPECT_TRUE(SpaceCheckTitle(table).contains("<c3>"));
-    EXPECT_TRUE(logText().contains("/media/duomira-unplugged\t\t+"));
+    const QString title = SpaceCheckTitle(table);
+    EXPECT_TRUE(title.contains("<c3>"));
+    EXPECT_TRUE(MarkupPlainText(title).contains(unplugged + " +")) << qPrintable(title);
+    EXPECT_TRUE(logText().contains(unplugged + "\t\t+"));
     EXPECT_TRUE(logText().contains("Storage device is not available"));
 }
 
@@ -226,31 +230,50 @@ TEST_F(Check, FilesOfSeveralPairsNeedOneCopyPerFurtherPair)
 
 TEST_F(Check, TargetsLandOnTheVolumeOfTheirNearestFolder)
 {
-    volumes.fstab = {root() + "/card"};
-    QDir().mkpath(root() + "/card");
-    struct
+    // media/user/<disk> and mnt/<disk> are where disks are mounted (the fixture's places),
+    // card is a mount point of the file system table. Nothing is mounted at any of them.
+    const QString r = root();
+    volumes.fstab = {r + "/card"};
+    for (const char *folder : {"/card", "/media/user/empty", "/media/user/full/DCIM",
+                               "/mnt/usb", "/mnt/photos/2024", "/mnt/dotted/.keep"})
+        ASSERT_TRUE(QDir().mkpath(r + folder));
+    const struct
     {
-        QString path;
-        QString name;
+        const char *path; // below the temporary folder
+        const char *name; // "" for the temporary folder's volume
         bool available;
     } cases[] = {
-        {root() + "/src/new/deeper/x.jpg", root(), true},
-        {"/media/duomira-unplugged/DCIM/x.jpg", "/media/duomira-unplugged", false},
-        {"/mnt/duomira-unplugged/x.jpg", "/mnt/duomira-unplugged", false},
-        // An empty mount point of the file system table, existing or below.
-        {root() + "/card", root() + "/card", false},
-        {root() + "/card/new/x.jpg", root() + "/card", false},
-        {"relative/x.jpg", "relative/x.jpg", false},
+        {"/src/new/deeper/x.jpg", "", true},
+        // Empty mount points where nothing is mounted: the disk is unplugged.
+        {"/card", "/card", false},
+        {"/card/new/x.jpg", "/card", false},
+        {"/mnt/usb/x.jpg", "/mnt/usb", false},
+        {"/mnt/usb/new/x.jpg", "/mnt/usb", false},
+        {"/media/user/empty/DCIM/x.jpg", "/media/user/empty", false},
+        // A disk's folder that the desktop removed when it unmounted the disk.
+        {"/media/user/gone/DCIM/x.jpg", "/media/user/gone", false},
+        {"/media/new-user/disk/x.jpg", "/media/new-user/disk", false},
+        // Ordinary folders: not empty, or not where disks are mounted.
+        {"/mnt/photos/new/x.jpg", "", true},
+        {"/mnt/photos/2024/x.jpg", "", true},
+        {"/mnt/dotted/new/x.jpg", "", true},
+        {"/mnt/new/x.jpg", "", true},
+        {"/media/user/full/new/x.jpg", "", true},
+        {"/media/user/full/DCIM/new/x.jpg", "", true},
     };
     for (const auto &c : cases) {
-        SCOPED_TRACE(qPrintable(c.path));
-        const TVolumeOfPath v = VolumeOfPath(c.path, volumes);
-        EXPECT_EQ(v.Name, c.name);
+        SCOPED_TRACE(c.path);
+        const TVolumeOfPath v = VolumeOfPath(r + c.path, volumes);
+        EXPECT_EQ(v.Name, r + c.name);
         EXPECT_EQ(v.Available, c.available);
     }
-    // Once the card is mounted, its folders are available.
-    volumes.mounts.append(root() + "/card");
-    EXPECT_TRUE(VolumeOfPath(root() + "/card/new/x.jpg", volumes).Available);
+    const TVolumeOfPath relative = VolumeOfPath("relative/x.jpg", volumes);
+    EXPECT_EQ(relative.Name, "relative/x.jpg");
+    EXPECT_FALSE(relative.Available);
+    // Once the disks are mounted, their folders are available.
+    volumes.mounts << r + "/card" << r + "/mnt/usb";
+    EXPECT_TRUE(VolumeOfPath(r + "/card/new/x.jpg", volumes).Available);
+    EXPECT_EQ(VolumeOfPath(r + "/mnt/usb/x.jpg", volumes).Name, r + "/mnt/usb");
 }
 
 TEST_F(Check, MissingFoldersAreThoseTheJobsKindsNeed)
