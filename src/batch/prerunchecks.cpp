@@ -1,11 +1,14 @@
 #include "batch/prerunchecks.h"
 
+#include "ui/markup.h"
+
 #include "batch/batchjobsettings.h"
 #include "batch/fileops.h"
 #include "batch/protokoll.h"
 #include "entries/datensatz.h"
 #include "entries/namingsettings.h"
 #include "imaging/dsorgbild.h"
+#include "ui/markup.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -83,7 +86,7 @@ void TFolderCheck::Run(const std::vector<TDatensatz *> &entries, const TNamingSe
     for (const auto &k : kinds) {
         if ((needed & k.bit) && !QFileInfo(k.folder).isDir()) {
             MissingFolders |= k.bit;
-            MissingText += FormatLogText(QLatin1String(k.format), {k.folder});
+            MissingText += FormatLogText(QLatin1String(k.format), {MarkupLiteral(k.folder)});
         }
     }
 }

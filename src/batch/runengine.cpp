@@ -13,6 +13,8 @@
 #include "entries/namingsettings.h"
 #include "imaging/dsorgbild.h"
 
+#include "ui/markup.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -496,7 +498,7 @@ bool TBatchRun::rotationSkipped(TDatensatz *e, const QString &path, int quarterT
 
 bool TBatchRun::RotateLossless(TDatensatz *e, const QString &path, int quarterTurns)
 {
-    m_progress.ShowStatus(QStringLiteral("Rotating") + QStringLiteral("<FN><c6> (") + PathFileName(path)
+    m_progress.ShowStatus(QStringLiteral("Rotating") + QStringLiteral("<FN><c6> (") + MarkupLiteral(PathFileName(path))
                           + QStringLiteral(")"));
     TFileOps *ops = m_ops;
     std::unique_ptr<TRealFileOps> own;

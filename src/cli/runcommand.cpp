@@ -19,9 +19,9 @@
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
 #include "mainwindow/idleprocessor.h"
+#include "ui/markup.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -119,7 +119,8 @@ QString parseJob(const QStringList &arguments, JobOptions &o, QStringList &rest)
     return {};
 }
 
-// The progress line on standard error: the run page's status line without its markup.
+// The progress line on standard error: the run page's status line as plain text (what the
+// markup shows, file names exactly as they are).
 class CliProgress : public TRunProgress
 {
 public:
@@ -137,14 +138,12 @@ public:
     // change of the status text, without the position.
     void ShowStatus(const QString &text) override
     {
-        static const QRegularExpression markup(QStringLiteral("<[^>]*>"));
         if (m_tty) {
-            QString plain = m_state.StatusText(text);
-            plain.remove(markup);
-            std::fprintf(stderr, "\r%s\x1b[K", qPrintable(plain));
+            const QString plain = oneLine(m_state.StatusText(text));
+            std::fprintf(stderr, "\r%s\x1b[K", plain.toUtf8().constData());
             m_shown = true;
         } else if (text != m_last) {
-            std::fprintf(stderr, "%s\n", qPrintable(text));
+            std::fprintf(stderr, "%s\n", oneLine(text).toUtf8().constData());
             m_last = text;
         }
     }
@@ -155,6 +154,11 @@ public:
     }
 
 private:
+    static QString oneLine(const QString &markup)
+    {
+        return MarkupPlainText(markup).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    }
+
     TRunStatusState m_state;
     const bool m_tty = ::isatty(STDERR_FILENO) != 0;
     bool m_shown = false;

@@ -2,6 +2,7 @@
 
 #include "entries/datensatz.h"
 #include "ui/markup.h"
+#include "ui/visibletext.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -89,7 +90,7 @@ bool roundTrips(const QByteArray &bytes)
 }
 
 // The entries of folder whose names are not valid UTF-8 and whose extension is one of
-// extensions, as the program writes their paths.
+// extensions, their undecodable bytes written as "\xNN".
 QStringList unaddressableIn(const QString &folder, const QStringList &extensions)
 {
     QStringList found;
@@ -102,7 +103,7 @@ QStringList unaddressableIn(const QString &folder, const QStringList &extensions
             continue;
         const QString name = QFile::decodeName(bytes);
         if (extensions.contains(QFileInfo(name).suffix().toLower()))
-            found << QDir(folder).filePath(name);
+            found << QDir(folder).filePath(NameFromBytes(bytes));
     }
     ::closedir(dir);
     found.sort();
