@@ -118,3 +118,47 @@ TEST(CliRun, JobsOnRealFiles)
         }
     }
 }
+
+TEST(CliRun, EveryLineIsPlainTextWithTheNamesAsTheyAre)
+{
+    // Names that look like markup and one with a line break, turned in the source folder
+    // (the progress line names the file) and renamed (the log names it).
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    QDir(root).mkpath(QStringLiteral("L"));
+    QDir(root).mkpath(QStringLiteral("R"));
+    const QString names[] = {QStringLiteral("lt<FB>gt"), QStringLiteral("c<c3>\nx")};
+    const int seconds[] = {5, 16, 38};
+    for (int i = 0; i < 3; ++i) {
+        for (const char *side : {"L", "R"}) {
+            const QString base = i < 2 ? names[i] : QStringLiteral("plain");
+            QFile f(QStringLiteral("%1/%2/%3%4.jpg").arg(root, QLatin1String(side), base).arg(i));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(jpegTakenAt(QByteArray("2024:05:01 10:00:") + QByteArray::number(seconds[i])));
+        }
+    }
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("/.xdg-data"));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(root);
+    p.start(QStringLiteral(DUOMIRA_CLI_PATH),
+            QStringList{"run", "--mask", "P###", "--rotation-left", "90", "--rotate-source",
+                        "--left", "L", "--right", "R"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    if (p.exitCode() == 3 && err.contains(QStringLiteral("imaging modules")))
+        GTEST_SKIP() << "the imaging modules are not available";
+    ASSERT_EQ(p.exitCode(), 0) << qPrintable(out) << qPrintable(err);
+    // Into a pipe goes one line per status: what the run page shows, without its tags.
+    EXPECT_TRUE(err.contains(QStringLiteral("\nRotating (lt<FB>gt0.jpg)\n"))) << qPrintable(err);
+    EXPECT_TRUE(err.contains(QStringLiteral("\nRotating (c<c3>\u240Ax1.jpg)\n"))) << qPrintable(err);
+    for (const char *tag : {"<FN>", "<c6>", "<c8>", "<LT>"}) {
+        EXPECT_FALSE(err.contains(QLatin1String(tag))) << tag;
+        EXPECT_FALSE(out.contains(QLatin1String(tag))) << tag;
+    }
+    // The log names the files as they are, each on its own line.
+    EXPECT_TRUE(out.contains(QStringLiteral("c<c3>\u240Ax1.jpg"))) << qPrintable(out);
+    EXPECT_FALSE(out.contains(QStringLiteral("c<c3>\nx"))) << qPrintable(out);
+}
