@@ -675,11 +675,13 @@ void TFormMain::SetStatusText(const QString &text)
     // What the last aligning pass found stays in the status line until other work reports.
     if (text == QLatin1String(StatusReady) && !m_pairingNote.isEmpty()) {
         m_options->LabelStatus->setText(m_pairingNote);
+        m_options->LabelStatus->setToolTip(m_pairingNote);
         return;
     }
     if (text != QLatin1String(StatusReady))
         m_pairingNote.clear();
     m_options->LabelStatus->setText(text);
+    m_options->LabelStatus->setToolTip(QString());
 }
 
 void TFormMain::notePairingReport()
@@ -692,6 +694,7 @@ void TFormMain::notePairingReport()
     parts << report.clockFindings;
     m_pairingNote = parts.join(QStringLiteral(". "));
     m_options->LabelStatus->setText(m_pairingNote);
+    m_options->LabelStatus->setToolTip(m_pairingNote);
 }
 
 void TFormMain::SetProgressMaximum(int maximum)
