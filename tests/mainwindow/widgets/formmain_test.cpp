@@ -138,12 +138,14 @@ TEST(FormMain, TheStatusShowsItsWholeText)
     TFormMain form;
     form.resize(1366, 768 - 32);
     form.show();
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents(); // the idle pass writes "No data" first
     const QString note = QStringLiteral(
         "39 pairs aligned, 0 doubtful. Right camera: clock +8 s a day against the left. Left "
         "camera: clock \u22121 h from <b>IMG_0042</b>");
     form.SetStatusText(note);
     for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     const auto *label = form.findChild<QLabel *>(QStringLiteral("LabelStatus"));
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->text(), note);
