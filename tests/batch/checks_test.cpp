@@ -287,6 +287,11 @@ TEST_F(Check, MissingFoldersAreThoseTheJobsKindsNeed)
     check.Run(entries(), NamingSettings());
     EXPECT_EQ(check.MissingFolders, 7);
     EXPECT_TRUE(check.Title().contains("for right view images: <T10><c3>" + root() + "/dest_R"));
+    // A folder's name shows as written: a tag in it takes no effect, a line break no line.
+    NamingSettings().FolderMono = root() + "/<FB>mono\n<";
+    check.Run(entries(), NamingSettings());
+    EXPECT_TRUE(MarkupPlainText(check.Title()).contains(" " + root() + "/<FB>mono\u240A<\n"))
+        << qPrintable(check.Title());
     // Excluded images need no folder.
     for (TDatensatz *e : entries())
         e->SetBatch(false);
