@@ -332,7 +332,9 @@ TPartnerSelection TPairEditing::SelectCurrentPair()
         return dirty;
     TDatensatz *partner = entry->Partner();
     ListRowModel *other = partner ? partner->List() : nullptr;
-    if (!other || other == entry->List())
+    // A counterpart already shown (the first selected row of the other list) leaves a
+    // selection of several rows as it is.
+    if (!other || other == entry->List() || other->SelectedEntry() == partner)
         return dirty;
     TBusyBit busy(&m_state, bfPartnerSelection);
     {
