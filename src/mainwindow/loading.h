@@ -63,8 +63,8 @@ QStringList ReadableImageExtensions(bool libraryAvailable, const QString &fileFi
 // anything else is passed on unchanged (adding skips what is not a file). No length limit.
 // Files whose names are not valid UTF-8 cannot be opened by their names as the program
 // holds them; they go to *unaddressable (when given), with their undecodable bytes written
-// as "\xNN" (NameFromBytes; a dropped file whose bytes the drop already lost keeps its
-// U+FFFD), instead of being left out without a word.
+// as "\xNN" (NameFromBytes; a dropped file comes so named from the drop, or with U+FFFD
+// where the drop lost its bytes), instead of being left out without a word.
 QStringList ExpandDroppedPaths(const QStringList &paths, const QStringList &extensions,
                                QStringList *unaddressable = nullptr);
 

@@ -167,4 +167,10 @@ TEST_F(LoadingFixture, NamesThatAreNotUtf8AreReportedNotSkipped)
                     .endsWith(QStringLiteral("\n  ") + shownName));
     ASSERT_TRUE(runUntilIdle());
     EXPECT_EQ(left.Count(), 1);
+
+    // Dropped by itself, the file comes from the drop so named, and is reported alike.
+    view.problems.clear();
+    EXPECT_EQ(processor->LoadFiles({shownName}, left, LoadSource::Drop, defaults), 0);
+    ASSERT_EQ(view.problems.size(), 1u);
+    EXPECT_EQ(view.problems[0], QStringList({UnaddressableFilesMessage(), shownName}));
 }
