@@ -170,8 +170,7 @@ TVolumeOfPath VolumeOfPath(const QString &path, const TVolumeSource &source)
     const QList<TMountPlace> places = source.MountPlaces();
     const QStringList configured = source.ConfiguredMountPoints();
     if (!mounts.contains(canonical) &&
-        (placeOf(canonical, places) || configured.contains(canonical)) &&
-        isEmptyFolder(canonical))
+        (placeOf(canonical, places) || configured.contains(canonical)) && isEmptyFolder(canonical))
         return {canonical, false};
     // A disk's mount point that is missing where the desktop removes it with the disk.
     if (!missingName.isEmpty()) {

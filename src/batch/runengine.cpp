@@ -498,8 +498,8 @@ bool TBatchRun::rotationSkipped(TDatensatz *e, const QString &path, int quarterT
 
 bool TBatchRun::RotateLossless(TDatensatz *e, const QString &path, int quarterTurns)
 {
-    m_progress.ShowStatus(QStringLiteral("Rotating") + QStringLiteral("<FN><c6> (") + MarkupLiteral(PathFileName(path))
-                          + QStringLiteral(")"));
+    m_progress.ShowStatus(QStringLiteral("Rotating") + QStringLiteral("<FN><c6> (") +
+                          MarkupLiteral(PathFileName(path)) + QStringLiteral(")"));
     TFileOps *ops = m_ops;
     std::unique_ptr<TRealFileOps> own;
     if (!ops) {

@@ -50,7 +50,8 @@ bool driftShows(const RhythmInput &input, const RhythmResult &result)
         const RhythmPicture &r = input.right[size_t(p.right)];
         if (!l.hasTime || !r.hasTime)
             continue;
-        const size_t s = p.stretch >= 0 && size_t(p.stretch) < byStretch.size() ? size_t(p.stretch) : 0;
+        const size_t s =
+            p.stretch >= 0 && size_t(p.stretch) < byStretch.size() ? size_t(p.stretch) : 0;
         byStretch[s].push_back({l.seconds, r.seconds - l.seconds});
         first = count == 0 ? l.seconds : std::min(first, l.seconds);
         last = count == 0 ? l.seconds : std::max(last, l.seconds);

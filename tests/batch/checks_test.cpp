@@ -234,8 +234,8 @@ TEST_F(Check, TargetsLandOnTheVolumeOfTheirNearestFolder)
     // card is a mount point of the file system table. Nothing is mounted at any of them.
     const QString r = root();
     volumes.fstab = {r + "/card"};
-    for (const char *folder : {"/card", "/media/user/empty", "/media/user/full/DCIM",
-                               "/mnt/usb", "/mnt/photos/2024", "/mnt/dotted/.keep"})
+    for (const char *folder : {"/card", "/media/user/empty", "/media/user/full/DCIM", "/mnt/usb",
+                               "/mnt/photos/2024", "/mnt/dotted/.keep"})
         ASSERT_TRUE(QDir().mkpath(r + folder));
     const struct
     {

@@ -153,7 +153,8 @@ TEST(CliRun, EveryLineIsPlainTextWithTheNamesAsTheyAre)
     ASSERT_EQ(p.exitCode(), 0) << qPrintable(out) << qPrintable(err);
     // Into a pipe goes one line per status: what the run page shows, without its tags.
     EXPECT_TRUE(err.contains(QStringLiteral("\nRotating (lt<FB>gt0.jpg)\n"))) << qPrintable(err);
-    EXPECT_TRUE(err.contains(QStringLiteral("\nRotating (c<c3>\u240Ax1.jpg)\n"))) << qPrintable(err);
+    EXPECT_TRUE(err.contains(QStringLiteral("\nRotating (c<c3>\u240Ax1.jpg)\n")))
+        << qPrintable(err);
     for (const char *tag : {"<FN>", "<c6>", "<c8>", "<LT>"}) {
         EXPECT_FALSE(err.contains(QLatin1String(tag))) << tag;
         EXPECT_FALSE(out.contains(QLatin1String(tag))) << tag;

@@ -150,8 +150,8 @@ TEST(FormMain, TheStatusShowsItsWholeText)
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->text(), note);
     const QRect room = label->contentsRect();
-    const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, room.width(), 10000),
-                                                           Qt::TextWordWrap, note);
+    const QRect needed =
+        label->fontMetrics().boundingRect(QRect(0, 0, room.width(), 10000), Qt::TextWordWrap, note);
     EXPECT_LE(needed.width(), room.width());
     EXPECT_LE(needed.height(), room.height()) << "the status is cut off";
     EXPECT_EQ(label->textFormat(), Qt::PlainText);

@@ -29,7 +29,6 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTimer>
-#include <QUrl>
 #include <QToolButton>
 #include <QUrl>
 

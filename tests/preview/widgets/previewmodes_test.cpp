@@ -1,13 +1,13 @@
 // The preview panels of the main window in each display mode, with a real pair selected:
 // which panels show, where they stand, and what they show (colour probes on the grabbed
 // panels: the left photo is brownish, the right one blue-green).
+#include "mainwindow/idleprocessor.h"
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/formfixture.h"
-#include "mainwindow/idleprocessor.h"
 #include "preview/widgets/previewarea.h"
 #include "preview/widgets/previewimage.h"
-#include "ui/widgets/labelshadow.h"
 #include "support/testdata.h"
+#include "ui/widgets/labelshadow.h"
 
 #include <QCheckBox>
 #include <QRadioButton>
@@ -153,9 +153,10 @@ INSTANTIATE_TEST_SUITE_P(
 // "Show EXIF" shows and hides the metadata texts over both pictures.
 TEST_F(FormFixture, ShowExifShowsAndHidesTheTextsOverThePictures)
 {
-    dropAndWait(left(), {copyFixture(QStringLiteral("jpg/Canon_40D.jpg"), QStringLiteral("exif_L.jpg")),
-                         copyFixture(QStringLiteral("jpg/Olympus_C8080WZ.jpg"),
-                                     QStringLiteral("exif_R.jpg"))});
+    dropAndWait(
+        left(),
+        {copyFixture(QStringLiteral("jpg/Canon_40D.jpg"), QStringLiteral("exif_L.jpg")),
+         copyFixture(QStringLiteral("jpg/Olympus_C8080WZ.jpg"), QStringLiteral("exif_R.jpg"))});
     form->editArea()->CheckBoxSynchron->setChecked(false);
     for (ListRowModel *list : {&left(), &right()})
         for (int row = 0; row < list->Count(); ++row)
