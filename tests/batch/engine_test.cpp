@@ -348,58 +348,6 @@ TEST_F(EngineJobs, AnInterruptedJobIsUndoneFromItsJournal)
     EXPECT_EQ(files(), before);
 }
 
-// The journal keeps no digest of a copy: undo knows the job's files by their stamp, whose
-// change time no program can set back. A file rewritten after the job with bytes of the
-// same length and its modification time put back is not the job's file any more.
-TEST_F(EngineJobs, UndoLeavesAloneWhatWasRewrittenSinceTheJob)
-{
-    struct Row
-    {
-        const char *name;
-        bool copy;
-        QStringList afterUndo; // the rewritten left picture stays where the job put it
-    } rows[] = {
-        {"copy", true, {"dest/L/a_l.jpg", "src/a_l.jpg", "src/a_r.jpg"}},
-        {"rename", false, {"src/A_L.jpg", "src/a_r.jpg"}},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        startRow();
-        auto [l, r] = addPair(QStringLiteral("a"), QStringLiteral("A"));
-        TBatchJobSettings s;
-        s.CopyToDestination = row.copy;
-        s.RenameSource = !row.copy;
-        s.FolderMask = 7;
-        EXPECT_FALSE(run(s));
-        const QString changed = row.copy ? dest(QStringLiteral("L/a_l.jpg")) : l->SourcePath();
-        const TFileStamp before = StatPath(changed);
-        QByteArray bytes = readFile(changed);
-        bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x55);
-        QFile file(changed);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        file.close();
-        const struct timespec times[2] = {
-            {0, UTIME_OMIT},
-            {time_t(before.mtimeNs / 1000000000), long(before.mtimeNs % 1000000000)}};
-        ::utimensat(AT_FDCWD, QFile::encodeName(changed).constData(), times, 0);
-        const TFileStamp after = StatPath(changed);
-        ASSERT_EQ(after.mtimeNs, before.mtimeNs);
-        ASSERT_EQ(after.size, before.size);
-        if (after.ctimeNs == before.ctimeNs)
-            GTEST_SKIP() << "the file system's change time is too coarse to see the rewrite";
-
-        const TUndoReport undo = UndoJob(engine.JournalPath(), realOps, false);
-        const QString leftAlone = QStringLiteral("left alone: ") + changed + u' ';
-        EXPECT_EQ(std::count_if(undo.lines.begin(), undo.lines.end(),
-                                [&](const QString &line) { return line.startsWith(leftAlone); }),
-                  1)
-            << undo.lines.join(u'\n').toStdString();
-        EXPECT_EQ(names(files()), row.afterUndo);
-        EXPECT_EQ(readFile(changed), bytes);
-    }
-}
-
 TEST_F(EngineJobs, TwoNamesOfOneFileShareAHolderAndTheFileTurnsOnce)
 {
     if (!library())
