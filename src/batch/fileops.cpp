@@ -2,6 +2,7 @@
 
 #include "imaging/libgfl.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -665,9 +666,16 @@ TFileOpResult TRealFileOps::RemoveFolder(const QString &folder)
 // ---------------------------------------------------------------------------------------
 // TPlanFileOps
 
+bool TPlanFileOps::Exists(const QString &path) const
+{
+    return m_made.contains(QDir::cleanPath(path)) || StatPath(path, false).exists;
+}
+
 TFileOpResult TPlanFileOps::record(TFileOpKind kind, const QString &source, const QString &target)
 {
     m_plan.push_back({kind, source, target, 0});
+    if (!target.isEmpty())
+        m_made.insert(QDir::cleanPath(target));
     TFileOpResult ok;
     ok.ok = true;
     return ok;
@@ -675,7 +683,14 @@ TFileOpResult TPlanFileOps::record(TFileOpKind kind, const QString &source, cons
 
 TFileOpResult TPlanFileOps::CreateFolder(const QString &folder)
 {
+    // A folder that is there already is not planned, nor said to be made.
+    if (Exists(folder)) {
+        TFileOpResult r;
+        r.ok = true;
+        return r;
+    }
     TFileOpResult r = record(TFileOpKind::CreateFolder, folder, QString());
+    m_made.insert(QDir::cleanPath(folder));
     r.created << folder;
     return r;
 }

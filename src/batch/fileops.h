@@ -21,6 +21,7 @@
 // TRealFileOps does the work on the real file system; tests inject faults into it at
 // named points. TPlanFileOps touches nothing and records what a job would do.
 #include <QByteArray>
+#include <QSet>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -229,7 +230,8 @@ public:
     TFileOpResult WriteFileReplacing(const QString &path, const QByteArray &bytes) override;
     TFileOpResult Remove(const QString &path) override;
     TFileOpResult RemoveFolder(const QString &folder) override;
-    bool Exists(const QString &) const override { return true; }
+    // What exists now, or would after the operations planned so far.
+    bool Exists(const QString &path) const override;
 
     const std::vector<TPlannedOp> &Plan() const { return m_plan; }
     // One line per operation: "rename SOURCE -> TARGET", "rotate PATH by 90".
@@ -238,6 +240,7 @@ public:
 private:
     TFileOpResult record(TFileOpKind kind, const QString &source, const QString &target);
     std::vector<TPlannedOp> m_plan;
+    QSet<QString> m_made; // folders and files the plan creates
 };
 
 // Hex SHA-256 of a file's bytes (empty when it cannot be read).

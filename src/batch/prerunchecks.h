@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class TDatensatz;
@@ -43,8 +44,14 @@ struct TNameCheckOptions
     // The SPM list the job writes, or empty when it writes none (WriteSpmList false).
     bool WriteSpmList = false;
     QString SpmListFile;
+    // The job log written after the run (duomira-cli run --log), or empty. Like the SPM
+    // list it is no source or target of the job; unlike the list it replaces nothing.
+    QString LogFile;
     // Where a missing folder of the SPM list would be created (null: the running system).
     const TVolumeSource *Volumes = nullptr;
+    // The type of the file system a folder is on ("ext4", "vfat", "fuseblk"...); null: the
+    // running system's. FAT, exFAT and NTFS refuse some characters in names.
+    std::function<QString(const QString &folder)> FileSystemType;
 };
 
 struct TNameCheckResult
@@ -67,6 +74,11 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
 // folder is not a full path, the name holds a folder separator, has nothing before its
 // extension or is longer than the 255 bytes a file system allows.
 QString UnusableTargetReason(const QString &folder, const QString &fileName);
+// Why a name cannot be created on a file system of type fileSystemType, or empty: FAT,
+// exFAT and NTFS (also through FUSE) refuse " < > : | ? * \ and control characters.
+QString ForbiddenNameReason(const QString &fileName, const QString &fileSystemType);
+// The nearest existing path at or above path (path itself when it exists).
+QString NearestExistingPath(const QString &path);
 
 // ---- Disk space ----
 

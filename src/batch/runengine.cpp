@@ -155,6 +155,8 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
     m_cancelRequested = false;
 
     m_ops = base;
+    if (!base->TouchesFiles())
+        m_log.AddLine(QStringLiteral("Dry run: no file is changed; the lines below say what the job would do"));
     if (base->TouchesFiles()) {
         QString error;
         if (journal.Create(m_journalFolder.isEmpty() ? JournalFolder() : m_journalFolder, error)) {
@@ -242,7 +244,11 @@ void TBatchRun::CreateMissingFolders(quint8 mask)
         if (!(mask & f.bit))
             continue;
         const TFileOpResult r = ops->CreateFolder(f.folder);
-        if (r.ok)
+        if (r.ok && !ops->TouchesFiles())
+            m_log.AddFormatted(r.created.isEmpty() ? QStringLiteral("Folder %s exists")
+                                                   : QStringLiteral("Folder %s would be created"),
+                               {f.folder});
+        else if (r.ok)
             m_log.AddFormatted(QStringLiteral("Folder %s created"), {f.folder});
         else
             logFailure(QStringLiteral("Error creating folder %s"), {f.folder}, r.reason);
