@@ -291,7 +291,13 @@ TEST_F(Check, FilesOfSeveralPairsNeedOneCopyPerFurtherPair)
     EXPECT_EQ(ComputeSharedFiles(entries(), 1, table), 1);
     ASSERT_EQ(table.Rows().size(), 1u);
     EXPECT_EQ(table.Rows()[0].Required, l->Metadata().FileSize);
-    (void)r;
+
+    // A copy job copies the shared file once for each pair it belongs to.
+    RefreshAllEntries();
+    CheckSpace(entries(), false, false, table, log);
+    ASSERT_EQ(table.Rows().size(), 1u);
+    EXPECT_EQ(table.Rows()[0].Required,
+              2 * l->Metadata().FileSize + r->Metadata().FileSize + partner->Metadata().FileSize);
 }
 
 TEST_F(Check, TargetsLandOnTheVolumeOfTheirNearestFolder)

@@ -290,6 +290,49 @@ TEST_F(EngineJobs, CancelStopsBeforeTheNextEntryAndStillWritesTheList)
     EXPECT_TRUE(list.contains("c_l.jpg"));
 }
 
+// One job, run for real and as a dry run: a missing folder, a rename to the file's own
+// name and two entries that want different turns of one file. Both logs tell the same
+// story; the dry run's says what would be done and touches nothing.
+TEST_F(EngineJobs, OneCopyJobsLogRealAndDryRun)
+{
+    if (!library())
+        GTEST_SKIP() << "the imaging modules could not be loaded";
+    struct Row
+    {
+        const char *name;
+        bool dry;
+        const char *folderLine;
+    } rows[] = {{"real", false, "Folder %1 created"}, {"dry run", true, "Folder %1 would be created"}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        startRow();
+        auto [l, r] = addPair(QStringLiteral("a"), QStringLiteral("P"));
+        TDatensatz *same = addMono(QStringLiteral("Same_M.jpg"), QStringLiteral("Same"));
+        l->SetRotation(1);
+        TDatensatz *twin = TDatensatz::CreateCopy(left.AppendRow(), *l, dsLeft, 2);
+        LinkBothWays(twin, CreateGap(right));
+        twin->SetAttribute(daMono);
+        twin->SetRotation(2);
+        const auto before = files();
+        TBatchJobSettings s;
+        s.RenameSource = s.RotateSource = s.CopyToDestination = true;
+        s.FolderMask = 7;
+        TPlanFileOps plan;
+        EXPECT_TRUE(run(s, row.dry ? &plan : nullptr));
+        EXPECT_EQ(logLines(QString::fromLatin1(row.folderLine).arg(dest(QStringLiteral("L")))).size(), 1)
+            << log.PlainText().toStdString();
+        EXPECT_EQ(logLines(QStringLiteral("Unchanged image %1 (Left)").arg(same->Number())).size(), 1);
+        const QStringList red = logLines(QStringLiteral("asks for a rotation by 180° of a file already turned by  90°"));
+        EXPECT_EQ(red.size(), 1);
+        EXPECT_EQ(redLines(), 1);
+        EXPECT_EQ(logLines(QStringLiteral("Dry run")).size(), row.dry ? 1 : 0);
+        if (row.dry) {
+            EXPECT_EQ(files(), before);
+        }
+        (void)r;
+    }
+}
+
 TEST_F(EngineJobs, APlanTouchesNothingAndListsEveryOperationInOrder)
 {
     auto [l, r] = addPair(QStringLiteral("a"), QStringLiteral("P"));

@@ -330,7 +330,12 @@ TEST_F(UndoAfterTheJob, KnowsTheJobsFilesByTheirBytesOnAnyFileSystem)
         row.afterJob(*this);
         const auto changed = files();
 
+        // The dry run foretells the undo, folders that stay because a file stays included.
+        const TUndoReport dry = UndoJob(engine.JournalPath(), realOps, true);
         const TUndoReport undo = UndoJob(engine.JournalPath(), realOps, false);
+        EXPECT_EQ(dry.undone, undo.undone) << dry.lines.join(u'\n').toStdString();
+        EXPECT_EQ(dry.leftAlone, undo.leftAlone) << dry.lines.join(u'\n').toStdString();
+        EXPECT_EQ(dry.lines.filter(QStringLiteral("(not empty)")), undo.lines.filter(QStringLiteral("(not empty)")));
         QStringList lines = undo.lines.filter(QStringLiteral("left alone: "));
         lines.removeIf([](const QString &line) { return line.endsWith(QLatin1String("(not empty)")); });
         if (row.leftAlone) {
