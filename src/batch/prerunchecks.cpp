@@ -352,6 +352,24 @@ private:
 
 } // namespace
 
+int ReportPartnersNamedApart(const std::vector<TDatensatz *> &entries, TProtokoll &log)
+{
+    int count = 0;
+    for (const TDatensatz *e : entries) {
+        const TDatensatz *partner = e->Partner();
+        if (!isBatchImage(e) || e->Side() != dsLeft || e->Attribute() != daStereoPair || !partner ||
+            !isBatchImage(partner) || partner->NewName() == e->NewName())
+            continue;
+        if (count++ == 0)
+            log.AddLine(QStringLiteral("Stereo pairs whose pictures get different names:"), logcolor::Fuchsia);
+        log.AddFormatted(QStringLiteral(" N° %d (%s) %s  and  N° %d (%s) %s"),
+                         {e->Number(), sideText(e), e->NewName(), partner->Number(), sideText(partner),
+                          partner->NewName()},
+                         logcolor::Fuchsia);
+    }
+    return count;
+}
+
 TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
                             const TNameCheckOptions &o, TProtokoll &log)
 {
@@ -381,6 +399,8 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
         }
     }
     TNameCheckResult &r = check.result;
+    if (renameStep || o.RenameDestination)
+        r.PartnersNamedApart = ReportPartnersNamedApart(entries, log);
     if (r.Duplicates == 0)
         log.AddLine(QStringLiteral("No duplicate file names found."));
     else

@@ -61,6 +61,9 @@ struct TNameCheckResult
     int Unusable = 0;   // targets that cannot be created as intended
     // An overwritten target is the current file of another image of the job.
     bool JobFileOverwritten = false;
+    // Stereo pairs whose two pictures get different new base names (re-paired after the
+    // names were given): a warning, not a conflict.
+    int PartnersNamedApart = 0;
     QString Title;
     QString Description;
 
@@ -69,6 +72,10 @@ struct TNameCheckResult
 
 TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
                             const TNameCheckOptions &options, TProtokoll &log);
+
+// Logs the stereo pairs of the job whose left and right pictures get different new base
+// names (a warning the user may pass) and returns their number.
+int ReportPartnersNamedApart(const std::vector<TDatensatz *> &entries, TProtokoll &log);
 
 // Why a target (folder and new file name) cannot be created as intended, or empty: the
 // folder is not a full path, the name holds a folder separator, has nothing before its
