@@ -8,10 +8,12 @@
 
 #include <openssl/evp.h>
 #include <turbojpeg.h>
+#include <xxhash.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -223,6 +225,30 @@ QByteArray FileSha256(const QString &path)
         hash.add(buffer.data(), std::size_t(n));
     }
     return hash.hex();
+}
+
+QByteArray FileContentHash(const QString &path)
+{
+    Fd in(::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0)
+        return QByteArray();
+    std::unique_ptr<XXH3_state_t, decltype(&XXH3_freeState)> state(XXH3_createState(), XXH3_freeState);
+    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK)
+        return QByteArray();
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return QByteArray();
+        if (n == 0)
+            break;
+        XXH3_128bits_update(state.get(), buffer.data(), std::size_t(n));
+    }
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(state.get()));
+    return QByteArray(reinterpret_cast<const char *>(canonical.digest), sizeof canonical.digest).toHex();
 }
 
 QSize JpegPixelSize(const QString &path)
@@ -474,6 +500,11 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
         copied += n;
         progress();
     }
+    // The digest undo recognises the copy by, of the source, whose pages the copy has just
+    // brought into memory: hashed on another core while the copy goes to the disk, so that
+    // it costs the job next to nothing.
+    std::future<QByteArray> digest =
+        std::async(std::launch::async, [from] { return FileContentHash(from); });
     // Permission bits and times are kept where the file system can keep them (FAT and
     // exFAT cards cannot keep the bits): best effort, not a failure.
     ::fchmod(out.get(), st.st_mode & 07777);
@@ -506,9 +537,7 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
     TFileOpResult ok;
     ok.ok = true;
     ok.size = copied;
-    // The digest undo recognises the copy by: the source was just read, so its pages are
-    // in memory and hashing them costs no second read from the card.
-    ok.sha256 = FileSha256(from);
+    ok.contentHash = digest.get();
     return ok;
 }
 

@@ -10,8 +10,8 @@
 //    replacing anything; so a final name never holds a partial file, even when the
 //    process is killed. A failed copy removes its temporary file. It goes in chunks
 //    (copy_file_range, or read and write where that is refused) and calls the progress
-//    hook between them, so the window stays alive. Its result carries the SHA-256 of the
-//    bytes copied (the source, read again from the page cache right after the copy);
+//    hook between them, so the window stays alive. Its result carries the XXH3-128 digest
+//    of the bytes copied (the source, read again from the page cache right after the copy);
 //  - a move across volumes copies (as above), syncs file and folder, compares sizes, calls
 //    the copied hook (the journal makes the copy durable there) and only then deletes the
 //    source; if the source cannot be deleted, the copy is removed again;
@@ -79,8 +79,8 @@ struct TFileOpResult
     int error = 0;            // errno of a failure (or of what made the move cross volumes)
     QString reason;           // the system's text for a failure
     qint64 size = -1;         // bytes of the file that was copied, moved or written
-    QByteArray sha256;        // hex digest of the bytes written (copies, moves across volumes,
-                              // WriteFileReplacing)
+    QByteArray sha256;        // hex SHA-256 of the bytes written (WriteFileReplacing)
+    QByteArray contentHash;   // hex XXH3-128 of the bytes copied (copies, moves across volumes)
     bool replaced = false;    // WriteFileReplacing: a file of that name was replaced
     QStringList created;      // CreateFolder: the folders made, outermost first
 
@@ -245,6 +245,10 @@ private:
 
 // Hex SHA-256 of a file's bytes (empty when it cannot be read).
 QByteArray FileSha256(const QString &path);
+// Hex XXH3-128 of a file's bytes (empty when it cannot be read): the digest by which undo
+// knows a copy. It tells edited bytes apart as surely as SHA-256 and reads at memory speed,
+// so hashing every copy costs the copy job little.
+QByteArray FileContentHash(const QString &path);
 // The pixel size from a JPEG file's header (invalid when it is not a readable JPEG).
 QSize JpegPixelSize(const QString &path);
 // path with its extension replaced by ".jp_" (the rotation's temporary file).

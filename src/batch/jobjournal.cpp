@@ -276,6 +276,8 @@ void TJournalFileOps::done(int seq, const TFileOpResult &result, const QString &
         line.text("error", result.reason);
     if (!result.sha256.isEmpty())
         line.text("sha256", QString::fromLatin1(result.sha256));
+    if (!result.contentHash.isEmpty())
+        line.text("xxh128", QString::fromLatin1(result.contentHash));
     if (result.replaced)
         line.boolean("replaced", true);
     if (!result.created.isEmpty())
@@ -324,8 +326,8 @@ TFileOpResult TJournalFileOps::Move(const QString &from, const QString &to)
     m_inner.SetCopiedHook([this, seq](const TFileOpResult &copy) {
         JsonLine line;
         line.text("event", QStringLiteral("copied")).number("seq", seq).number("size", copy.size);
-        if (!copy.sha256.isEmpty())
-            line.text("sha256", QString::fromLatin1(copy.sha256));
+        if (!copy.contentHash.isEmpty())
+            line.text("xxh128", QString::fromLatin1(copy.contentHash));
         m_journal.AppendLine(line.finish());
         m_journal.Sync();
     });

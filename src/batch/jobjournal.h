@@ -10,8 +10,8 @@
 // its intent), "end" (last line of a job that finished).
 //
 // A copy, and the copy of a move across volumes, names in its intent the temporary file it
-// is written to ("temporary"), before that file is created; its outcome holds the SHA-256
-// of the bytes copied, by which undo recognises the copy on any file system.
+// is written to ("temporary"), before that file is created; its outcome holds the XXH3-128
+// digest of the bytes copied ("xxh128"), by which undo recognises the copy on any file system.
 #include "batch/fileops.h"
 
 #include <QJsonObject>
