@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <memory>
 #include <vector>
@@ -207,45 +208,44 @@ QString RotationTemporaryPath(const QString &path)
     return stem + QStringLiteral(".jp_");
 }
 
-QByteArray FileSha256(const QString &path)
+namespace {
+
+// Hands every byte of the file at path to add, in chunks; false when it cannot be read.
+bool readAllOf(const QString &path, const std::function<void(const char *, std::size_t)> &add)
 {
     Fd in(::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
-        return QByteArray();
-    Sha256 hash;
+        return false;
     std::vector<char> buffer(1 << 20);
     for (;;) {
         const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return QByteArray();
+            return false;
         if (n == 0)
-            break;
-        hash.add(buffer.data(), std::size_t(n));
+            return true;
+        add(buffer.data(), std::size_t(n));
     }
+}
+
+} // namespace
+
+QByteArray FileSha256(const QString &path)
+{
+    Sha256 hash;
+    if (!readAllOf(path, [&](const char *data, std::size_t size) { hash.add(data, size); }))
+        return QByteArray();
     return hash.hex();
 }
 
 QByteArray FileContentHash(const QString &path)
 {
-    Fd in(::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0)
-        return QByteArray();
     std::unique_ptr<XXH3_state_t, decltype(&XXH3_freeState)> state(XXH3_createState(), XXH3_freeState);
     if (!state || XXH3_128bits_reset(state.get()) != XXH_OK)
         return QByteArray();
-    std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return QByteArray();
-        if (n == 0)
-            break;
-        XXH3_128bits_update(state.get(), buffer.data(), std::size_t(n));
-    }
+    if (!readAllOf(path, [&](const char *data, std::size_t size) { XXH3_128bits_update(state.get(), data, size); }))
+        return QByteArray();
     XXH128_canonical_t canonical;
     XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(state.get()));
     return QByteArray(reinterpret_cast<const char *>(canonical.digest), sizeof canonical.digest).toHex();

@@ -27,7 +27,6 @@ struct Operation
     QJsonObject outcome; // empty when the job stopped during the operation
     QJsonObject copied;  // a move across volumes whose copy was complete
     bool hasOutcome = false;
-    bool hasCopied = false;
 };
 
 QString str(const QJsonObject &o, const char *key)
@@ -452,7 +451,6 @@ TUndoReport UndoJob(const QString &journalPath, TFileOps &ops, bool dryRun)
             operations[seq].hasOutcome = true;
         } else if (event == QLatin1String("copied") && operations.count(seq)) {
             operations[seq].copied = o;
-            operations[seq].hasCopied = true;
         }
     }
     if (!sawJob) {
