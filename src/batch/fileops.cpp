@@ -532,8 +532,10 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
     }
     // A move deletes its source next: the new name must be on the disk first. (A copy's
     // source stays, so its name may follow with the file system's own writeback.)
-    if (syncTargetFolder)
+    if (syncTargetFolder) {
+        fault(TFaultPoint::SyncFolder, folderOf(to)); // a failed folder sync is no error
         syncFolder(folderOf(to));
+    }
     TFileOpResult ok;
     ok.ok = true;
     ok.size = copied;

@@ -112,6 +112,7 @@ enum class TFaultPoint
     Write,        // path: the copy's target, before each chunk is written
     Sync,         // path: the copy's target, before fsync
     FinalName,    // path: the copy's target, before the synced temporary file gets its name
+    SyncFolder,   // path: the folder of a move's copy, before it is synced (never fails)
     UnlinkSource, // path: the source of a cross-volume move, before it is deleted
     ReplaceTarget,// path: the file WriteFileReplacing is about to replace
     Rotate,       // path: the file about to be turned, before the imaging library is called

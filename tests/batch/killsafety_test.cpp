@@ -266,10 +266,11 @@ TEST_F(KilledJobs, AMoveDeletesItsSourceOnlyAfterItsCopyIsDurable)
         QStringList names = files().keys();
         EXPECT_EQ(names, row.after);
         if (row.failingChunk == 0) {
-            // Synced, then named, then the source deleted.
+            // Synced, named, the name synced, and only then the source deleted.
             const auto at = [&](TFaultPoint p) { return trace.indexOf(QString::number(int(p))); };
             EXPECT_LT(at(TFaultPoint::Sync), at(TFaultPoint::FinalName));
-            EXPECT_LT(at(TFaultPoint::FinalName), at(TFaultPoint::UnlinkSource));
+            EXPECT_LT(at(TFaultPoint::FinalName), at(TFaultPoint::SyncFolder));
+            EXPECT_LT(at(TFaultPoint::SyncFolder), at(TFaultPoint::UnlinkSource));
             EXPECT_TRUE(journalHadCopy);
         }
     }
