@@ -8,9 +8,10 @@
 // main window (loading the files named on the command line, as the desktop's "Open with"
 // hands them over) and run the event loop until it is closed.
 //
-// Shut-down: write the settings of the windows to the settings file, destroy the windows
-// (last-created first), then release the imaging library.
+// Shut-down (also on SIGTERM, SIGINT or SIGHUP): write the settings of the windows to the
+// settings file, destroy the windows (last-created first), then release the imaging library.
 #include "batch/protokoll.h"
+#include "batch/runengine.h"
 #include "batch/widgets/formassistent2.h"
 #include "batch/widgets/formprotokoll.h"
 #include "entries/namingsettings.h"
@@ -22,6 +23,7 @@
 #include "ui/appinfo.h"
 #include "ui/inifile.h"
 #include "ui/programicon.h"
+#include "ui/termination.h"
 #include "ui/widgets/aboutbox.h"
 #include "ui/widgets/formbest.h"
 #include "ui/widgets/formdlgbox.h"
@@ -84,6 +86,15 @@ int main(int argc, char **argv)
 
         if (LoadProgramSettings(settingsPath, SettingsWindows()))
             CopyNamingFields(formMain);
+
+        // Ended by the desktop session or a terminal: a running job stops between two
+        // files, every event loop ends, and the settings are written below as at any end.
+        termination::Install();
+        TTerminationNotifier terminationNotifier;
+        QObject::connect(&terminationNotifier, &TTerminationNotifier::requested, &app, [&formAssistent2] {
+            formAssistent2.engine().RequestCancel();
+            QCoreApplication::quit();
+        });
 
         formMain.show();
         // Files handed over by the desktop ("Open with Duomira") arrive like a drop on the

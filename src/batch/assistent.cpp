@@ -211,6 +211,7 @@ void TAssistentController::GoToStep(int code, bool back)
         o.RenameDestination = HasCode(acRenameDest);
         o.WriteSpmList = HasCode(acWriteSpmList);
         o.SpmListFile = SpmListFile();
+        o.LogFile = m_logFile;
         o.Volumes = &m_volumes;
         m_names = CheckNames(entries(), o, m_log);
         m_nextSteps[pgChkNamen] = {0, 29, 0, 0};

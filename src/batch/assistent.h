@@ -101,6 +101,9 @@ public:
     // The chosen radio button of a page, 1-based; kept from one job to the next.
     int Choice(int page) const;
     void SetChoice(int page, int option);
+    // The file the job log is written to after the run (duomira-cli run --log), or empty:
+    // the name check treats it like the SPM list and refuses an existing file.
+    void SetLogFile(const QString &path) { m_logFile = path; }
     QString Title(int page) const;
     QString Description(int page) const;
     const TAssistentButtons &Buttons() const { return m_buttons; }
@@ -140,6 +143,7 @@ private:
     const TVolumeSource &m_volumes;
     std::function<std::vector<TDatensatz *>()> m_entries;
     std::function<bool()> m_gflAvailable;
+    QString m_logFile;
 
     QVector<TAssistentCode> m_history;
     std::array<std::array<int, 4>, AssistentPageCount + 1> m_nextSteps{};

@@ -61,9 +61,15 @@ QString TAssistentController::Title(int page) const
         return rotationTitle("source", m_rotationCount, m_unrotatableCount);
     case pgDrehenDst:
         return rotationTitle("destination", m_rotationCount, m_unrotatableCount);
-    case pgBestAuftrag:
-        return QStringLiteral("<FB><FS12><C4>Confirmation of Batch Job<LF><FN> <LF> <LF> <C5>"
-                              "<FS18><FB> <LF><c>Batch job can be executed!<FN>");
+    case pgBestAuftrag: {
+        QString title = QStringLiteral("<FB><FS12><C4>Confirmation of Batch Job<LF><FN> <LF> <LF> <C5>"
+                                       "<FS18><FB> <LF><c>Batch job can be executed!<FN>");
+        if (m_names.PartnersNamedApart > 0)
+            title += FormatLogText(QStringLiteral("<LF> <LF><c7>%d stereo pairs get different names left "
+                                                  "and right (listed in the log).<FN>"),
+                                   {m_names.PartnersNamedApart});
+        return title;
+    }
     case pgChkDstSpace:
         return SpaceCheckTitle(m_space);
     case pgSpmListe:

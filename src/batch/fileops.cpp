@@ -2,15 +2,19 @@
 
 #include "imaging/libgfl.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <openssl/evp.h>
 #include <turbojpeg.h>
+#include <xxhash.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -38,6 +42,12 @@ public:
             ::close(m_fd);
     }
     int get() const { return m_fd; }
+    // Takes fd in place of the one held (which is closed).
+    void reset(int fd)
+    {
+        close();
+        m_fd = fd;
+    }
     bool close()
     {
         const int fd = m_fd;
@@ -181,6 +191,15 @@ bool TRotateResult::Trimmed(int quarterTurns) const
     return after != expected;
 }
 
+QString CopyTemporaryPath(const QString &target)
+{
+    const QByteArray name = encoded(QFileInfo(target).fileName());
+    Sha256 hash;
+    hash.add(name.constData(), std::size_t(name.size()));
+    return folderOf(target) + QStringLiteral("/.duomira-") + QString::fromLatin1(hash.hex().left(16))
+         + QStringLiteral(".part");
+}
+
 QString RotationTemporaryPath(const QString &path)
 {
     const int slash = int(path.lastIndexOf(u'/'));
@@ -189,24 +208,47 @@ QString RotationTemporaryPath(const QString &path)
     return stem + QStringLiteral(".jp_");
 }
 
-QByteArray FileSha256(const QString &path)
+namespace {
+
+// Hands every byte of the file at path to add, in chunks; false when it cannot be read.
+bool readAllOf(const QString &path, const std::function<void(const char *, std::size_t)> &add)
 {
     Fd in(::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
-        return QByteArray();
-    Sha256 hash;
+        return false;
     std::vector<char> buffer(1 << 20);
     for (;;) {
         const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            return QByteArray();
+            return false;
         if (n == 0)
-            break;
-        hash.add(buffer.data(), std::size_t(n));
+            return true;
+        add(buffer.data(), std::size_t(n));
     }
+}
+
+} // namespace
+
+QByteArray FileSha256(const QString &path)
+{
+    Sha256 hash;
+    if (!readAllOf(path, [&](const char *data, std::size_t size) { hash.add(data, size); }))
+        return QByteArray();
     return hash.hex();
+}
+
+QByteArray FileContentHash(const QString &path)
+{
+    std::unique_ptr<XXH3_state_t, decltype(&XXH3_freeState)> state(XXH3_createState(), XXH3_freeState);
+    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK)
+        return QByteArray();
+    if (!readAllOf(path, [&](const char *data, std::size_t size) { XXH3_128bits_update(state.get(), data, size); }))
+        return QByteArray();
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(state.get()));
+    return QByteArray(reinterpret_cast<const char *>(canonical.digest), sizeof canonical.digest).toHex();
 }
 
 QSize JpegPixelSize(const QString &path)
@@ -279,11 +321,12 @@ TFileOpResult TRealFileOps::CreateFolder(const QString &folder)
     return result;
 }
 
-TFileOpResult TRealFileOps::renameNoReplace(const QString &from, const QString &to, bool &crossVolume)
+TFileOpResult TRealFileOps::renameNoReplace(const QString &from, const QString &to, bool &crossVolume,
+                                            TFaultPoint firstFault)
 {
     crossVolume = false;
     const QByteArray f = encoded(from), t = encoded(to);
-    int e = fault(TFaultPoint::RenameNoReplace, to);
+    int e = fault(firstFault, to);
     if (e == 0) {
         if (renameNoReplaceSyscall(f, t) == 0) {
             TFileOpResult ok;
@@ -306,10 +349,19 @@ TFileOpResult TRealFileOps::renameNoReplace(const QString &from, const QString &
         crossVolume = true;
         return TFileOpResult::Failure(le);
     }
-    if (le == EPERM || le == ENOTSUP || le == EOPNOTSUPP || le == ENOSYS)
-        return TFileOpResult::Failure(
-            le, QStringLiteral("The file system can rename only by replacing an existing file (%1)")
-                    .arg(SystemErrorText(le)));
+    if (le == EPERM || le == ENOTSUP || le == EOPNOTSUPP || le == ENOSYS) {
+        // Neither (some FUSE and exFAT drivers): a plain rename, the target tested just
+        // before. Only another program creating that very name in between could be
+        // replaced; the caller notes once that this file system was renamed so.
+        if (StatPath(to, false).exists)
+            return TFileOpResult::Failure(EEXIST);
+        if (::rename(f.constData(), t.constData()) != 0)
+            return TFileOpResult::Failure(errno);
+        m_checkedRenames = true;
+        TFileOpResult ok;
+        ok.ok = true;
+        return ok;
+    }
     if (le != 0)
         return TFileOpResult::Failure(le);
     if (::unlink(f.constData()) != 0) {
@@ -379,16 +431,28 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
         return TFileOpResult::Failure(EINVAL, QStringLiteral("Not a regular file"));
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    const QByteArray target = encoded(to);
     if (const int e = fault(TFaultPoint::OpenTarget, to))
         return TFileOpResult::Failure(e);
-    // O_EXCL: an existing file of that name is never touched.
-    Fd out(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    // The final name is only ever given by a rename that refuses to replace; an existing
+    // file of that name is refused before any byte is copied.
+    if (StatPath(to, false).exists)
+        return TFileOpResult::Failure(EEXIST);
+    const QString temporary = CopyTemporaryPath(to);
+    const QByteArray temp = encoded(temporary);
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+    Fd out(::open(temp.constData(), flags, 0600));
+    if (out.get() < 0 && errno == EEXIST && StatPath(temporary, false).isRegular) {
+        // What a killed copy to the same name left. It is never the only copy of anything:
+        // a copy gets its final name only when complete, and a move deletes its source
+        // only after that. So it goes, and the copy starts afresh.
+        if (::unlink(temp.constData()) == 0)
+            out.reset(::open(temp.constData(), flags, 0600));
+    }
     if (out.get() < 0)
         return TFileOpResult::Failure(errno);
     auto fail = [&](int e) {
         out.close();
-        ::unlink(target.constData());
+        ::unlink(temp.constData());
         return TFileOpResult::Failure(e);
     };
 
@@ -436,6 +500,11 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
         copied += n;
         progress();
     }
+    // The digest undo recognises the copy by, of the source, whose pages the copy has just
+    // brought into memory: hashed on another core while the copy goes to the disk, so that
+    // it costs the job next to nothing.
+    std::future<QByteArray> digest =
+        std::async(std::launch::async, [from] { return FileContentHash(from); });
     // Permission bits and times are kept where the file system can keep them (FAT and
     // exFAT cards cannot keep the bits): best effort, not a failure.
     ::fchmod(out.get(), st.st_mode & 07777);
@@ -452,16 +521,25 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
         return fail(EIO);
     if (!out.close()) {
         const int e = errno;
-        ::unlink(target.constData());
+        ::unlink(temp.constData());
         return TFileOpResult::Failure(e);
+    }
+    bool cross = false;
+    const TFileOpResult named = renameNoReplace(temporary, to, cross, TFaultPoint::FinalName);
+    if (!named.ok) {
+        ::unlink(temp.constData());
+        return named;
     }
     // A move deletes its source next: the new name must be on the disk first. (A copy's
     // source stays, so its name may follow with the file system's own writeback.)
-    if (syncTargetFolder)
+    if (syncTargetFolder) {
+        fault(TFaultPoint::SyncFolder, folderOf(to)); // a failed folder sync is no error
         syncFolder(folderOf(to));
+    }
     TFileOpResult ok;
     ok.ok = true;
     ok.size = copied;
+    ok.contentHash = digest.get();
     return ok;
 }
 
@@ -470,8 +548,10 @@ TFileOpResult TRealFileOps::Copy(const QString &from, const QString &to)
     const TFileStamp source = StatPath(from);
     if (!source.exists)
         return TFileOpResult::Failure(ENOENT);
-    const TFileStamp target = StatPath(to);
-    if (from == to || target.SameFile(source)) {
+    // A symbolic link at the target is an existing file of that name, even when it points
+    // at the source: "copying" onto it would leave only the link once the card is emptied.
+    const TFileStamp target = StatPath(to, false);
+    if (from == to || (!target.isLink && target.SameFile(source))) {
         TFileOpResult unchanged;
         unchanged.ok = true;
         unchanged.unchanged = true;
@@ -505,10 +585,11 @@ TFileOpResult TRealFileOps::Move(const QString &from, const QString &to)
         return renamed;
     }
     // Another volume: copy (synced, sizes compared), then delete the source.
-    TFileOpResult copied = copyFile(from, to, true);
-    copied.crossVolume = true;
-    if (!copied.ok)
-        return copied;
+    TFileOpResult copy = copyFile(from, to, true);
+    copy.crossVolume = true;
+    if (!copy.ok)
+        return copy;
+    copied(copy);
     int e = fault(TFaultPoint::UnlinkSource, from);
     if (e == 0 && ::unlink(encoded(from).constData()) != 0)
         e = errno;
@@ -522,7 +603,7 @@ TFileOpResult TRealFileOps::Move(const QString &from, const QString &to)
         return failed;
     }
     syncFolder(folderOf(from));
-    return copied;
+    return copy;
 }
 
 TRotateResult TRealFileOps::Rotate(const QString &path, int quarterTurns)
@@ -533,6 +614,11 @@ TRotateResult TRealFileOps::Rotate(const QString &path, int quarterTurns)
     if (!library.available()) {
         result.code = GFL_ERROR_BAD_PARAMETERS;
         result.errorText = QStringLiteral("The imaging library is not available");
+        return result;
+    }
+    if (const int e = fault(TFaultPoint::Rotate, path)) {
+        result.code = GFL_ERROR_FILE_WRITE;
+        result.errorText = SystemErrorText(e);
         return result;
     }
     result.before = JpegPixelSize(path);
@@ -611,9 +697,16 @@ TFileOpResult TRealFileOps::RemoveFolder(const QString &folder)
 // ---------------------------------------------------------------------------------------
 // TPlanFileOps
 
+bool TPlanFileOps::Exists(const QString &path) const
+{
+    return m_made.contains(QDir::cleanPath(path)) || StatPath(path, false).exists;
+}
+
 TFileOpResult TPlanFileOps::record(TFileOpKind kind, const QString &source, const QString &target)
 {
     m_plan.push_back({kind, source, target, 0});
+    if (!target.isEmpty())
+        m_made.insert(QDir::cleanPath(target));
     TFileOpResult ok;
     ok.ok = true;
     return ok;
@@ -621,7 +714,14 @@ TFileOpResult TPlanFileOps::record(TFileOpKind kind, const QString &source, cons
 
 TFileOpResult TPlanFileOps::CreateFolder(const QString &folder)
 {
+    // A folder that is there already is not planned, nor said to be made.
+    if (Exists(folder)) {
+        TFileOpResult r;
+        r.ok = true;
+        return r;
+    }
     TFileOpResult r = record(TFileOpKind::CreateFolder, folder, QString());
+    m_made.insert(QDir::cleanPath(folder));
     r.created << folder;
     return r;
 }

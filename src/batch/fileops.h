@@ -4,18 +4,24 @@
 // place:
 //  - nothing is ever overwritten: renames refuse an existing target (RENAME_NOREPLACE, or
 //    link + unlink, or no rename at all), copies create their target exclusively;
-//  - a copy keeps the source's modification time and permission bits where the target
-//    file system can keep them, is synced, and a failed copy removes its partial target;
-//    it goes in chunks (copy_file_range, or read and write where that is refused) and
-//    calls the progress hook between them, so the window stays alive;
-//  - a move across volumes copies, syncs file and folder, compares sizes and only then
-//    deletes the source; if the source cannot be deleted, the copy is removed again;
+//  - a copy is written to a hidden temporary name beside its target (CopyTemporaryPath),
+//    keeps the source's modification time and permission bits where the target file
+//    system can keep them, is synced, and only then gets its final name, without
+//    replacing anything; so a final name never holds a partial file, even when the
+//    process is killed. A failed copy removes its temporary file. It goes in chunks
+//    (copy_file_range, or read and write where that is refused) and calls the progress
+//    hook between them, so the window stays alive. Its result carries the XXH3-128 digest
+//    of the bytes copied (the source, read again from the page cache right after the copy);
+//  - a move across volumes copies (as above), syncs file and folder, compares sizes, calls
+//    the copied hook (the journal makes the copy durable there) and only then deletes the
+//    source; if the source cannot be deleted, the copy is removed again;
 //  - a target that is the file itself (same path, or same device and inode) is reported
 //    as unchanged, not as a failure.
 //
 // TRealFileOps does the work on the real file system; tests inject faults into it at
 // named points. TPlanFileOps touches nothing and records what a job would do.
 #include <QByteArray>
+#include <QSet>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -73,7 +79,8 @@ struct TFileOpResult
     int error = 0;            // errno of a failure (or of what made the move cross volumes)
     QString reason;           // the system's text for a failure
     qint64 size = -1;         // bytes of the file that was copied, moved or written
-    QByteArray sha256;        // hex digest of the bytes written (WriteFileReplacing)
+    QByteArray sha256;        // hex SHA-256 of the bytes written (WriteFileReplacing)
+    QByteArray contentHash;   // hex XXH3-128 of the bytes copied (copies, moves across volumes)
     bool replaced = false;    // WriteFileReplacing: a file of that name was replaced
     QStringList created;      // CreateFolder: the folders made, outermost first
 
@@ -104,8 +111,11 @@ enum class TFaultPoint
     OpenTarget,   // path: the copy's target, before it is created
     Write,        // path: the copy's target, before each chunk is written
     Sync,         // path: the copy's target, before fsync
+    FinalName,    // path: the copy's target, before the synced temporary file gets its name
+    SyncFolder,   // path: the folder of a move's copy, before it is synced (never fails)
     UnlinkSource, // path: the source of a cross-volume move, before it is deleted
     ReplaceTarget,// path: the file WriteFileReplacing is about to replace
+    Rotate,       // path: the file about to be turned, before the imaging library is called
 };
 // Returns the errno to fail with at that point, or 0 to go on.
 using TFaultHook = std::function<int(TFaultPoint point, const QString &path)>;
@@ -137,6 +147,12 @@ public:
 
     // Called between the chunks of a long copy, so the caller can let events through.
     virtual void SetProgressHook(std::function<void()> hook) { m_progressHook = std::move(hook); }
+    // Called by a move across volumes once its copy is complete and synced under the final
+    // name, before the source is deleted (with the copy's size and digest).
+    virtual void SetCopiedHook(std::function<void(const TFileOpResult &copy)> hook)
+    {
+        m_copiedHook = std::move(hook);
+    }
 
 protected:
     void progress() const
@@ -144,7 +160,13 @@ protected:
         if (m_progressHook)
             m_progressHook();
     }
+    void copied(const TFileOpResult &copy) const
+    {
+        if (m_copiedHook)
+            m_copiedHook(copy);
+    }
     std::function<void()> m_progressHook;
+    std::function<void(const TFileOpResult &)> m_copiedHook;
 };
 
 class TRealFileOps : public TFileOps
@@ -156,6 +178,9 @@ public:
     void SetFaultHook(TFaultHook hook) { m_fault = std::move(hook); }
     // Bytes per chunk of a copy (tests make it small to see several chunks).
     void SetChunkSize(qint64 bytes) { m_chunk = bytes > 0 ? bytes : m_chunk; }
+    // True once a rename had to be a plain rename after a check of the target, because the
+    // file system supports neither a rename that refuses to replace nor hard links.
+    bool UsedCheckedRenames() const { return m_checkedRenames; }
 
     TFileOpResult CreateFolder(const QString &folder) override;
     TFileOpResult Rename(const QString &from, const QString &to) override;
@@ -170,11 +195,15 @@ public:
 private:
     int fault(TFaultPoint point, const QString &path) const { return m_fault ? m_fault(point, path) : 0; }
     TFileOpResult copyFile(const QString &from, const QString &to, bool syncTargetFolder);
-    TFileOpResult renameNoReplace(const QString &from, const QString &to, bool &crossVolume);
+    // Renames without replacing: RENAME_NOREPLACE, else a hard link and an unlink, else (a
+    // file system with neither) a rename right after checking that the target is free.
+    TFileOpResult renameNoReplace(const QString &from, const QString &to, bool &crossVolume,
+                                  TFaultPoint firstFault = TFaultPoint::RenameNoReplace);
 
     const TGflLibrary *m_library;
     TFaultHook m_fault;
     qint64 m_chunk = 1 << 20; // under 50 ms even on a slow card: the window stays alive
+    bool m_checkedRenames = false;
 };
 
 // One operation of a plan.
@@ -202,7 +231,8 @@ public:
     TFileOpResult WriteFileReplacing(const QString &path, const QByteArray &bytes) override;
     TFileOpResult Remove(const QString &path) override;
     TFileOpResult RemoveFolder(const QString &folder) override;
-    bool Exists(const QString &) const override { return true; }
+    // What exists now, or would after the operations planned so far.
+    bool Exists(const QString &path) const override;
 
     const std::vector<TPlannedOp> &Plan() const { return m_plan; }
     // One line per operation: "rename SOURCE -> TARGET", "rotate PATH by 90".
@@ -211,14 +241,24 @@ public:
 private:
     TFileOpResult record(TFileOpKind kind, const QString &source, const QString &target);
     std::vector<TPlannedOp> m_plan;
+    QSet<QString> m_made; // folders and files the plan creates
 };
 
 // Hex SHA-256 of a file's bytes (empty when it cannot be read).
 QByteArray FileSha256(const QString &path);
+// Hex XXH3-128 of a file's bytes (empty when it cannot be read): the digest by which undo
+// knows a copy. It tells edited bytes apart as surely as SHA-256 and reads at memory speed,
+// so hashing every copy costs the copy job little.
+QByteArray FileContentHash(const QString &path);
 // The pixel size from a JPEG file's header (invalid when it is not a readable JPEG).
 QSize JpegPixelSize(const QString &path);
 // path with its extension replaced by ".jp_" (the rotation's temporary file).
 QString RotationTemporaryPath(const QString &path);
+// The hidden name beside target under which a copy of it is written until it is complete:
+// ".duomira-<16 hex digits of the name's SHA-256>.part", short enough for any file system
+// whatever the length of target's name, and the same for the same target, so that a later
+// copy or undo finds what a killed one left.
+QString CopyTemporaryPath(const QString &target);
 
 // Lossless rotation is a JPEG operation. False when the file can be read and its content
 // is not JPEG (a phone's HEIC, a RAW file, PNG, TIFF...); kind then names the format for the

@@ -209,6 +209,11 @@ bool TJobJournal::AppendLine(QByteArray line)
     return true;
 }
 
+bool TJobJournal::Sync()
+{
+    return m_fd >= 0 && ::fdatasync(m_fd) == 0;
+}
+
 void TJobJournal::Close()
 {
     if (m_fd < 0)
@@ -236,6 +241,16 @@ int TJournalFileOps::intent(TFileOpKind kind, const QString &source, const QStri
         line.number("entry", m_entry);
     if (rotation >= 0)
         line.number("rotation", rotation).number("orientation", orientation);
+    // The temporary file the operation may leave when it is killed, named before it exists,
+    // so that undo can remove it.
+    if (kind == TFileOpKind::Copy || kind == TFileOpKind::Move) {
+        line.text("temporary", CopyTemporaryPath(target));
+    } else if (kind == TFileOpKind::Rotate) {
+        const QString temporary = RotationTemporaryPath(source);
+        line.text("temporary", temporary);
+        if (StatPath(temporary, false).exists)
+            line.boolean("temporary_existed", true);
+    }
     // A rename leaves the file as it was (its outcome line has the stamp the undo checks):
     // it skips the stat, one of the few system calls each step of a rename job makes.
     if (!source.isEmpty() && kind != TFileOpKind::CreateFolder && kind != TFileOpKind::Rename) {
@@ -261,6 +276,8 @@ void TJournalFileOps::done(int seq, const TFileOpResult &result, const QString &
         line.text("error", result.reason);
     if (!result.sha256.isEmpty())
         line.text("sha256", QString::fromLatin1(result.sha256));
+    if (!result.contentHash.isEmpty())
+        line.text("xxh128", QString::fromLatin1(result.contentHash));
     if (result.replaced)
         line.boolean("replaced", true);
     if (!result.created.isEmpty())
@@ -302,7 +319,22 @@ TFileOpResult TJournalFileOps::Copy(const QString &from, const QString &to)
 
 TFileOpResult TJournalFileOps::Move(const QString &from, const QString &to)
 {
-    return fileOp(TFileOpKind::Move, from, to, [&] { return m_inner.Move(from, to); });
+    const int seq = intent(TFileOpKind::Move, from, to);
+    // Across volumes the source is deleted inside the move: the line that says the copy is
+    // complete must be on the disk before that, or a power loss could leave a journal
+    // without the move and a source that is gone.
+    m_inner.SetCopiedHook([this, seq](const TFileOpResult &copy) {
+        JsonLine line;
+        line.text("event", QStringLiteral("copied")).number("seq", seq).number("size", copy.size);
+        if (!copy.contentHash.isEmpty())
+            line.text("xxh128", QString::fromLatin1(copy.contentHash));
+        m_journal.AppendLine(line.finish());
+        m_journal.Sync();
+    });
+    const TFileOpResult result = m_inner.Move(from, to);
+    m_inner.SetCopiedHook({});
+    done(seq, result, to);
+    return result;
 }
 
 TRotateResult TJournalFileOps::Rotate(const QString &path, int quarterTurns)

@@ -5,8 +5,13 @@
 // write(2), so a job killed half-way leaves a journal that says exactly what was done;
 // duomira-cli undo reverses a job from it.
 //
-// Line kinds ("event"): "job" (first line), "intent", "done" (same "seq" as its intent),
-// "end" (last line of a job that finished).
+// Line kinds ("event"): "job" (first line), "intent", "copied" (a move across volumes whose
+// copy is complete, synced to the disk before the source is deleted), "done" (same "seq" as
+// its intent), "end" (last line of a job that finished).
+//
+// A copy, and the copy of a move across volumes, names in its intent the temporary file it
+// is written to ("temporary"), before that file is created; its outcome holds the XXH3-128
+// digest of the bytes copied ("xxh128"), by which undo recognises the copy on any file system.
 #include "batch/fileops.h"
 
 #include <QJsonObject>
@@ -33,6 +38,8 @@ public:
     bool Append(const QJsonObject &record);
     // Appends one line of JSON text (without its line end).
     bool AppendLine(QByteArray line);
+    // Makes every line appended so far durable. False when the disk refused.
+    bool Sync();
     // Syncs and closes.
     void Close();
 

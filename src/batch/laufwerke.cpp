@@ -2,6 +2,7 @@
 
 #include "batch/protokoll.h"
 #include "naming/maskformat.h"
+#include "ui/markup.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,6 +76,18 @@ QString TVolumeSource::ExistingCanonicalPath(const QString &path) const
     return QFileInfo(path).canonicalFilePath();
 }
 
+QList<TMountPlace> TVolumeSource::MountPlaces() const
+{
+    return SystemMountPlaces();
+}
+
+QList<TMountPlace> SystemMountPlaces()
+{
+    return {{QStringLiteral("/media"), 2, true},
+            {QStringLiteral("/run/media"), 2, true},
+            {QStringLiteral("/mnt"), 1, false}};
+}
+
 QStringList TSystemVolumes::MountPoints() const
 {
     QStringList mounts = mountPointsOf(QStringLiteral("/proc/self/mounts"));
@@ -104,6 +117,30 @@ TVolumeSource &SystemVolumes()
     return volumes;
 }
 
+namespace {
+
+// The place folder is a mount point of, if it is one by place.
+const TMountPlace *placeOf(const QString &folder, const QList<TMountPlace> &places)
+{
+    for (const TMountPlace &p : places) {
+        if (!folder.startsWith(p.Location + u'/'))
+            continue;
+        const QString below = folder.mid(p.Location.size() + 1);
+        if (!below.isEmpty() && below.count(u'/') == p.Depth - 1 && !below.endsWith(u'/'))
+            return &p;
+    }
+    return nullptr;
+}
+
+// True when the folder holds nothing (hidden entries count) or cannot be read.
+bool isEmptyFolder(const QString &path)
+{
+    return QDir(path).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                              QDir::System);
+}
+
+} // namespace
+
 TVolumeOfPath VolumeOfPath(const QString &path, const TVolumeSource &source)
 {
     if (!path.startsWith(u'/'))
@@ -120,35 +157,34 @@ TVolumeOfPath VolumeOfPath(const QString &path, const TVolumeSource &source)
     if (canonical.isEmpty())
         return {existing, false};
 
+    const QStringList mounts = source.MountPoints();
     QString root;
-    for (const QString &m : source.MountPoints()) {
+    for (const QString &m : mounts) {
         if (within(canonical, m) && m.size() > root.size())
             root = m;
     }
     if (root.isEmpty())
         return {canonical, false};
 
-    const QString target = QDir::cleanPath(path);
+    // A disk's mount point where no disk is mounted now.
+    const QList<TMountPlace> places = source.MountPlaces();
+    const QStringList configured = source.ConfiguredMountPoints();
+    if (!mounts.contains(canonical) &&
+        (placeOf(canonical, places) || configured.contains(canonical)) && isEmptyFolder(canonical))
+        return {canonical, false};
+    // A disk's mount point that is missing where the desktop removes it with the disk.
     if (!missingName.isEmpty()) {
-        const QString firstMissing =
-            (canonical == QLatin1String("/") ? QString() : canonical) + u'/' + missingName;
-        static const char *const removable[] = {"/media", "/run/media", "/mnt"};
-        for (const char *r : removable) {
-            const QString location = QLatin1String(r);
-            if (!target.startsWith(location + u'/') || within(root, location))
+        const QString target = QDir::cleanPath(path);
+        for (const TMountPlace &p : places) {
+            if (!p.FolderGoesWithTheDisk || !target.startsWith(p.Location + u'/'))
                 continue;
-            // Named by the missing part, or by the folder below the location when the
-            // location itself is missing.
-            if (firstMissing.startsWith(location + u'/'))
-                return {firstMissing, false};
-            const qsizetype next = target.indexOf(u'/', location.size() + 1);
-            return {next < 0 ? target : target.left(next), false};
+            qsizetype end = p.Location.size();
+            for (int level = 0; level < p.Depth && end >= 0; ++level)
+                end = target.indexOf(u'/', end + 1);
+            const QString point = end < 0 ? target : target.left(end);
+            if (point.size() > existing.size())
+                return {point, false};
         }
-    }
-    for (const QString &f : source.ConfiguredMountPoints()) {
-        const QString &inside = missingName.isEmpty() ? canonical : target;
-        if (within(inside, f) && !within(root, f))
-            return {f, false};
     }
     return {root, true};
 }
@@ -230,7 +266,10 @@ QString TLaufwerke::Report(const QString &rowFormat, TProtokoll *log) const
                 color = logcolor::Fuchsia;
             }
         }
-        text += prefix + FormatLogText(rowFormat, {row.Name, additional, third, message}) +
+        // The page shows the mount point's name as it is; "<" and control characters in it
+        // take no effect there.
+        text += prefix +
+                FormatLogText(rowFormat, {MarkupLiteral(row.Name), additional, third, message}) +
                 QStringLiteral("<FN><LF>");
         if (log)
             log->AddFormatted(rowFormat, {row.Name, additional, third, logMessage}, color);

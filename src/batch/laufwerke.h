@@ -4,17 +4,32 @@
 // frees). A "drive" is a mounted volume, named by its mount point.
 //
 // Targets of a job usually do not exist yet, so a path is placed on the volume of its
-// nearest existing parent folder. The exception is a path whose first missing part lies
-// where removable disks are mounted (/media/..., /run/media/..., /mnt/..., or a mount point
-// listed in /etc/fstab) while nothing is mounted there: the disk is unplugged, its files
-// would land on the system disk under the empty mount point, so the volume counts as "not
-// available" and blocks the job.
+// nearest existing folder. The exception is an unplugged disk, whose files would land on
+// the system disk under its mount point: the volume counts as "not available" and blocks
+// the job when nothing is mounted at a mount point (a folder where disks are mounted,
+// TMountPlace, or an entry of /etc/fstab) and
+//  - that mount point is the nearest existing folder and is empty, or
+//  - the mount point is missing where the desktop mounts removable disks and removes the
+//    folder again when the disk goes (/media/USER/DISK, /run/media/USER/DISK).
+// A new folder below an ordinary folder there (/mnt/photos/new with /mnt/photos holding
+// files) is an ordinary folder on the volume it lies on.
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
 #include <vector>
+
+// A folder whose sub-folders at a given depth are mount points: /media/USER/DISK (depth 2),
+// /run/media/USER/DISK (depth 2), /mnt/DISK (depth 1).
+struct TMountPlace
+{
+    QString Location;
+    int Depth = 1;
+    // The desktop creates the mount point when it mounts a disk and removes it afterwards.
+    bool FolderGoesWithTheDisk = false;
+};
 
 // Where the drive table learns about volumes; tests inject a mount table and free figures.
 class TVolumeSource
@@ -29,7 +44,12 @@ public:
     virtual qint64 FreeBytes(const QString &mountPoint) const = 0;
     // The path with symbolic links resolved when it exists, else empty.
     virtual QString ExistingCanonicalPath(const QString &path) const;
+    // Where disks are mounted by place (TMountPlace); the system's by default.
+    virtual QList<TMountPlace> MountPlaces() const;
 };
+
+// The mount places of the running system.
+QList<TMountPlace> SystemMountPlaces();
 
 // The running system: /proc/self/mounts, /etc/fstab and statvfs through QStorageInfo. The
 // tables are read on every question, so a disk plugged in while a check page is open counts
@@ -76,8 +96,9 @@ public:
     // Adds bytes to the row of path's volume (made on first use with the volume's free
     // bytes); then, unless already set, Insufficient := nothing left on that volume.
     void AddRequirement(const QString &path, qint64 bytes);
-    // The rows' texts in table order, each rowFormat filled with drive name, additional,
-    // remaining and message; with log, one coloured log line per row as well.
+    // The rows' texts (markup) in table order, each rowFormat filled with drive name (as
+    // literal text), additional, remaining and message; with log, one coloured log line per
+    // row as well.
     QString Report(const QString &rowFormat, TProtokoll *log = nullptr) const;
 
     bool Insufficient() const { return m_insufficient; }

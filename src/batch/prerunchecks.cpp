@@ -1,17 +1,23 @@
 #include "batch/prerunchecks.h"
 
+#include "ui/markup.h"
+
 #include "batch/batchjobsettings.h"
 #include "batch/fileops.h"
 #include "batch/protokoll.h"
 #include "entries/datensatz.h"
 #include "entries/namingsettings.h"
 #include "imaging/dsorgbild.h"
+#include "ui/markup.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QStorageInfo>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <optional>
@@ -81,9 +87,12 @@ void TFolderCheck::Run(const std::vector<TDatensatz *> &entries, const TNamingSe
         {fbMono, naming.FolderMono, "for monoscopic images:   <T10><c3>%s<FN><LF>"},
     };
     for (const auto &k : kinds) {
-        if ((needed & k.bit) && !QFileInfo(k.folder).isDir()) {
+        // Missing is a folder that can be made: nothing of that name exists and the nearest
+        // existing parent is a folder. A file in the way is a naming conflict instead.
+        const bool missing = !StatPath(k.folder, false).exists && StatPath(NearestExistingPath(k.folder)).isFolder;
+        if ((needed & k.bit) && missing) {
             MissingFolders |= k.bit;
-            MissingText += FormatLogText(QLatin1String(k.format), {k.folder});
+            MissingText += FormatLogText(QLatin1String(k.format), {MarkupLiteral(k.folder)});
         }
     }
 }
@@ -123,14 +132,55 @@ QString UnusableTargetReason(const QString &folder, const QString &fileName)
     return QString();
 }
 
+QString ForbiddenNameReason(const QString &fileName, const QString &fileSystemType)
+{
+    static const QStringList restricted = {QStringLiteral("vfat"),  QStringLiteral("msdos"),
+                                           QStringLiteral("fat"),   QStringLiteral("exfat"),
+                                           QStringLiteral("ntfs"),  QStringLiteral("ntfs3"),
+                                           QStringLiteral("fuseblk"), QStringLiteral("fuse.exfat"),
+                                           QStringLiteral("fuse.ntfs-3g")};
+    if (!restricted.contains(fileSystemType))
+        return QString();
+    for (const QChar c : fileName) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return QStringLiteral("the name contains a control character, which a %1 file system does not allow")
+                .arg(fileSystemType);
+        if (QStringView(u"\"<>:|?*\\").contains(c))
+            return QStringLiteral("the name contains \"%1\", which a %2 file system does not allow")
+                .arg(c)
+                .arg(fileSystemType);
+    }
+    return QString();
+}
+
+QString NearestExistingPath(const QString &path)
+{
+    QString probe = QDir::cleanPath(path);
+    while (!StatPath(probe, false).exists) {
+        const QString parent = QFileInfo(probe).path();
+        if (parent == probe || parent.isEmpty())
+            break;
+        probe = parent;
+    }
+    return probe;
+}
+
 namespace {
+
+QString systemFileSystemType(const QString &folder)
+{
+    return QString::fromLatin1(QStorageInfo(folder).fileSystemType());
+}
 
 class NameCheck
 {
 public:
-    NameCheck(const std::vector<TDatensatz *> &entries, TProtokoll &log)
-        : m_entries(entries), m_log(log)
+    NameCheck(const std::vector<TDatensatz *> &entries, TProtokoll &log,
+              std::function<QString(const QString &)> fileSystemType)
+        : m_entries(entries), m_log(log), m_fileSystemType(std::move(fileSystemType))
     {
+        if (!m_fileSystemType)
+            m_fileSystemType = systemFileSystemType;
         m_table.reserve(qsizetype(entries.size()) * 2);
         m_order.reserve(entries.size() * 2);
     }
@@ -140,7 +190,11 @@ public:
     void check(const QString &folder, const QString &fileName, TDatensatz *e)
     {
         const QString path = folder + fileName;
-        const QString reason = UnusableTargetReason(folder, fileName);
+        QString reason = UnusableTargetReason(folder, fileName);
+        if (reason.isEmpty()) {
+            const Place &where = place(folder);
+            reason = where.reason.isEmpty() ? ForbiddenNameReason(fileName, where.fileSystemType) : where.reason;
+        }
         if (!reason.isEmpty()) {
             ++result.Unusable;
             m_log.AddFormatted(QStringLiteral(" N° %d (%s) cannot be created: %s  (%s)"),
@@ -177,8 +231,10 @@ public:
             if (c.path == source || !fileExists(c.path))
                 continue;
             const std::optional<FileId> target = fileIdOf(c.path);
-            if (target && target == fileIdOf(source))
-                continue; // the entry's own file under another spelling
+            // The entry's own file under another spelling; a symbolic link is a file of its
+            // own, even one that points at the entry's file.
+            if (target && target == fileIdOf(source) && !StatPath(c.path, false).isLink)
+                continue;
             ++result.Overwrites;
             if (const TDatensatz *owner = jobFileOwner(c.path, target)) {
                 result.JobFileOverwritten = true;
@@ -194,8 +250,9 @@ public:
         }
     }
 
-    // The SPM list is one more target: not a source or target of any image.
-    void checkSpmList(const QString &path, const TVolumeSource &volumes)
+    // The SPM list and the job log are more targets: not a source or target of any image.
+    // The list replaces an earlier list as a whole; the log replaces nothing.
+    void checkExtraTarget(const QString &path, const TVolumeSource &volumes, bool isLog)
     {
         const QString folder = PathFolder(path);
         QString reason = UnusableTargetReason(folder, PathFileName(path));
@@ -211,16 +268,49 @@ public:
             else if (!QFileInfo(folder).isDir() && !VolumeOfPath(folder, volumes).Available)
                 reason = QStringLiteral("its folder lies on a storage device that is not available");
         }
+        if (reason.isEmpty() && isLog && StatPath(path, false).exists)
+            reason = QStringLiteral("a file of that name exists");
+        if (reason.isEmpty() && isLog && !StatPath(folder).isFolder)
+            reason = QStringLiteral("its folder does not exist");
+        if (reason.isEmpty())
+            reason = place(folder).reason;
         if (reason.isEmpty())
             return;
         ++result.Unusable;
-        m_log.AddFormatted(QStringLiteral(" SPM list file cannot be written: %s  (%s)"),
+        m_log.AddFormatted(isLog ? QStringLiteral(" Job log file cannot be written: %s  (%s)")
+                                 : QStringLiteral(" SPM list file cannot be written: %s  (%s)"),
                            {path, reason}, logcolor::Red);
     }
 
     TNameCheckResult result;
 
 private:
+    // What the file system says about writing into a folder, looked up once per folder.
+    struct Place
+    {
+        QString reason;         // why nothing can be written there, or empty
+        QString fileSystemType; // of the nearest existing folder
+    };
+    const Place &place(const QString &folder)
+    {
+        auto it = m_places.find(folder);
+        if (it != m_places.end())
+            return *it;
+        Place p;
+        const QString existing = NearestExistingPath(folder);
+        const TFileStamp stamp = StatPath(existing);
+        if (stamp.exists && !stamp.isFolder) {
+            p.reason = QStringLiteral("%1 is a file, not a folder").arg(existing);
+        } else if (stamp.exists && ::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0) {
+            p.reason = existing == QDir::cleanPath(folder)
+                         ? QStringLiteral("the folder cannot be written to")
+                         : QStringLiteral("the folder cannot be created in %1, which cannot be written to").arg(existing);
+        } else if (stamp.exists) {
+            p.fileSystemType = m_fileSystemType(existing);
+        }
+        return *m_places.insert(folder, p);
+    }
+
     // The image of the job whose current file is path (same path, or the same file).
     const TDatensatz *jobFileOwner(const QString &path, const std::optional<FileId> &id)
     {
@@ -259,14 +349,34 @@ private:
     QHash<QString, const TDatensatz *> m_byPath;
     QHash<FileId, const TDatensatz *> m_byId;
     bool m_idsRead = false;
+    std::function<QString(const QString &)> m_fileSystemType;
+    QHash<QString, Place> m_places;
 };
 
 } // namespace
 
+int ReportPartnersNamedApart(const std::vector<TDatensatz *> &entries, TProtokoll &log)
+{
+    int count = 0;
+    for (const TDatensatz *e : entries) {
+        const TDatensatz *partner = e->Partner();
+        if (!isBatchImage(e) || e->Side() != dsLeft || e->Attribute() != daStereoPair || !partner ||
+            !isBatchImage(partner) || partner->NewName() == e->NewName())
+            continue;
+        if (count++ == 0)
+            log.AddLine(QStringLiteral("Stereo pairs whose pictures get different names:"), logcolor::Fuchsia);
+        log.AddFormatted(QStringLiteral(" N° %d (%s) %s  and  N° %d (%s) %s"),
+                         {e->Number(), sideText(e), e->NewName(), partner->Number(), sideText(partner),
+                          partner->NewName()},
+                         logcolor::Fuchsia);
+    }
+    return count;
+}
+
 TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
                             const TNameCheckOptions &o, TProtokoll &log)
 {
-    NameCheck check(entries, log);
+    NameCheck check(entries, log, o.FileSystemType);
     log.AddLine(QStringLiteral("Check for duplicate file names"), logcolor::Black, LogStyle::Bold);
     QSet<const TDsOrgBild *> renamed;
     const bool renameStep = o.RenameSource && (o.CopyToDestination || !o.MoveToDestination);
@@ -292,12 +402,16 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
         }
     }
     TNameCheckResult &r = check.result;
+    if (renameStep || o.RenameDestination)
+        r.PartnersNamedApart = ReportPartnersNamedApart(entries, log);
     if (r.Duplicates == 0)
         log.AddLine(QStringLiteral("No duplicate file names found."));
     else
         log.AddFormatted(QStringLiteral("%d duplicte filenames diagnosed"), {r.Duplicates});
     if (o.WriteSpmList)
-        check.checkSpmList(o.SpmListFile, o.Volumes ? *o.Volumes : SystemVolumes());
+        check.checkExtraTarget(o.SpmListFile, o.Volumes ? *o.Volumes : SystemVolumes(), false);
+    if (!o.LogFile.isEmpty())
+        check.checkExtraTarget(o.LogFile, o.Volumes ? *o.Volumes : SystemVolumes(), true);
     if (r.Unusable > 0)
         log.AddFormatted(QStringLiteral("%d target names cannot be used"), {r.Unusable},
                          logcolor::Red);

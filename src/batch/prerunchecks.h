@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class TDatensatz;
@@ -43,8 +44,14 @@ struct TNameCheckOptions
     // The SPM list the job writes, or empty when it writes none (WriteSpmList false).
     bool WriteSpmList = false;
     QString SpmListFile;
+    // The job log written after the run (duomira-cli run --log), or empty. Like the SPM
+    // list it is no source or target of the job; unlike the list it replaces nothing.
+    QString LogFile;
     // Where a missing folder of the SPM list would be created (null: the running system).
     const TVolumeSource *Volumes = nullptr;
+    // The type of the file system a folder is on ("ext4", "vfat", "fuseblk"...); null: the
+    // running system's. FAT, exFAT and NTFS refuse some characters in names.
+    std::function<QString(const QString &folder)> FileSystemType;
 };
 
 struct TNameCheckResult
@@ -54,6 +61,9 @@ struct TNameCheckResult
     int Unusable = 0;   // targets that cannot be created as intended
     // An overwritten target is the current file of another image of the job.
     bool JobFileOverwritten = false;
+    // Stereo pairs whose two pictures get different new base names (re-paired after the
+    // names were given): a warning, not a conflict.
+    int PartnersNamedApart = 0;
     QString Title;
     QString Description;
 
@@ -63,10 +73,19 @@ struct TNameCheckResult
 TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
                             const TNameCheckOptions &options, TProtokoll &log);
 
+// Logs the stereo pairs of the job whose left and right pictures get different new base
+// names (a warning the user may pass) and returns their number.
+int ReportPartnersNamedApart(const std::vector<TDatensatz *> &entries, TProtokoll &log);
+
 // Why a target (folder and new file name) cannot be created as intended, or empty: the
 // folder is not a full path, the name holds a folder separator, has nothing before its
 // extension or is longer than the 255 bytes a file system allows.
 QString UnusableTargetReason(const QString &folder, const QString &fileName);
+// Why a name cannot be created on a file system of type fileSystemType, or empty: FAT,
+// exFAT and NTFS (also through FUSE) refuse " < > : | ? * \ and control characters.
+QString ForbiddenNameReason(const QString &fileName, const QString &fileSystemType);
+// The nearest existing path at or above path (path itself when it exists).
+QString NearestExistingPath(const QString &path);
 
 // ---- Disk space ----
 

@@ -1,5 +1,7 @@
 #include "batch/protokoll.h"
 
+#include "ui/visibletext.h"
+
 #include <QDateTime>
 #include <QLocale>
 
@@ -42,7 +44,9 @@ TProtokoll::TProtokoll(QObject *parent) : QObject(parent) {}
 
 void TProtokoll::AddLine(const QString &text, const QColor &color, LogStyle style, bool withTime)
 {
-    QString line = text;
+    // One line stays one line: a name with a line break or another control character in it
+    // shows that character as a symbol (tabs separate the columns and stay).
+    QString line = VisibleText(text, true);
     if (withTime)
         line += u'\t' + LogDateTimeText();
     m_lines.push_back({line, color, style});

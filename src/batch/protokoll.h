@@ -43,6 +43,7 @@ public:
     explicit TProtokoll(QObject *parent = nullptr);
 
     // Appends one line; with withTime, TAB and the current date and time follow the text.
+    // Control characters other than TAB in text are shown as symbols (VisibleText).
     void AddLine(const QString &text, const QColor &color = logcolor::Black,
                  LogStyle style = LogStyle::Normal, bool withTime = false);
     void AddFormatted(const QString &format, const QVariantList &args,

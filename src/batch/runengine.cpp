@@ -13,6 +13,8 @@
 #include "entries/namingsettings.h"
 #include "imaging/dsorgbild.h"
 
+#include "ui/markup.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -129,8 +131,7 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
 
     TFileOps *base = m_externalOps;
     if (!base) {
-        if (!m_realOps)
-            m_realOps = std::make_unique<TRealFileOps>();
+        m_realOps = std::make_unique<TRealFileOps>(); // fresh: what it noted is this run's
         base = m_realOps.get();
     }
     TJobJournal journal;
@@ -156,6 +157,8 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
     m_cancelRequested = false;
 
     m_ops = base;
+    if (!base->TouchesFiles())
+        m_log.AddLine(QStringLiteral("Dry run: no file is changed; the lines below say what the job would do"));
     if (base->TouchesFiles()) {
         QString error;
         if (journal.Create(m_journalFolder.isEmpty() ? JournalFolder() : m_journalFolder, error)) {
@@ -200,6 +203,9 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
     }
     if (m_journalOps)
         m_journalOps->SetEntryNumber(-1);
+    if (const auto *real = dynamic_cast<const TRealFileOps *>(base); real && real->UsedCheckedRenames())
+        m_log.AddLine(QStringLiteral("The file system cannot rename without the risk of replacing a file: "
+                                     "every target name was tested just before its rename"));
 
     finish();
 
@@ -240,7 +246,11 @@ void TBatchRun::CreateMissingFolders(quint8 mask)
         if (!(mask & f.bit))
             continue;
         const TFileOpResult r = ops->CreateFolder(f.folder);
-        if (r.ok)
+        if (r.ok && !ops->TouchesFiles())
+            m_log.AddFormatted(r.created.isEmpty() ? QStringLiteral("Folder %s exists")
+                                                   : QStringLiteral("Folder %s would be created"),
+                               {f.folder});
+        else if (r.ok)
             m_log.AddFormatted(QStringLiteral("Folder %s created"), {f.folder});
         else
             logFailure(QStringLiteral("Error creating folder %s"), {f.folder}, r.reason);
@@ -496,8 +506,8 @@ bool TBatchRun::rotationSkipped(TDatensatz *e, const QString &path, int quarterT
 
 bool TBatchRun::RotateLossless(TDatensatz *e, const QString &path, int quarterTurns)
 {
-    m_progress.ShowStatus(QStringLiteral("Rotating") + QStringLiteral("<FN><c6> (") + PathFileName(path)
-                          + QStringLiteral(")"));
+    m_progress.ShowStatus(QStringLiteral("Rotating") + QStringLiteral("<FN><c6> (") +
+                          MarkupLiteral(PathFileName(path)) + QStringLiteral(")"));
     TFileOps *ops = m_ops;
     std::unique_ptr<TRealFileOps> own;
     if (!ops) {
@@ -525,8 +535,10 @@ void TBatchRun::finish()
     // 6.1 Files turned on disk: their metadata is read again and the entries' rotation
     // becomes what is still left to turn (0 when the file shows the entry's rotation).
     QSet<TDsOrgBild *> reloaded;
+    // Entries excluded from the job count too: one that shares a turned file sees the turn
+    // as well, and must not turn the file again in a later job.
     for (TDatensatz *e : m_files.isEmpty() ? std::vector<TDatensatz *>() : DatensatzList().Entries()) {
-        if (IsGapAttribute(e->Attribute()) || !e->Batch())
+        if (IsGapAttribute(e->Attribute()))
             continue;
         const auto it = m_files.constFind(fileKey(e->SourcePath()));
         if (it == m_files.cend() || it->turned == 0)

@@ -96,7 +96,9 @@ TSpmListOutcome WriteSpmListFile(const TSpmListRequest &request, TProtokoll &log
     if (!ops.Exists(folder)) {
         const TFileOpResult made = ops.CreateFolder(folder);
         if (made.ok) {
-            log.AddFormatted(QStringLiteral("Folder %s created"), {folder});
+            log.AddFormatted(ops.TouchesFiles() ? QStringLiteral("Folder %s created")
+                                                : QStringLiteral("Folder %s would be created"),
+                             {folder});
         } else {
             log.AddFormatted(QStringLiteral("Error creating folder %s"), {folder}, logcolor::Red);
             log.AddLine(u'\t' + made.reason, logcolor::Red);
@@ -111,6 +113,8 @@ TSpmListOutcome WriteSpmListFile(const TSpmListRequest &request, TProtokoll &log
         outcome.writeFailed = true;
         return outcome;
     }
-    log.AddFormatted(QStringLiteral("SPM list written to %s"), {request.listFile});
+    log.AddFormatted(ops.TouchesFiles() ? QStringLiteral("SPM list written to %s")
+                                        : QStringLiteral("SPM list would be written to %s"),
+                     {request.listFile});
     return outcome;
 }

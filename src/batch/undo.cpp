@@ -4,7 +4,9 @@
 #include "batch/jobjournal.h"
 #include "imaging/exifpatch.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QJsonArray>
@@ -23,6 +25,7 @@ struct Operation
 {
     QJsonObject intent;
     QJsonObject outcome; // empty when the job stopped during the operation
+    QJsonObject copied;  // a move across volumes whose copy was complete
     bool hasOutcome = false;
 };
 
@@ -37,12 +40,21 @@ qint64 stampValue(const QJsonObject &stamp, const char *key)
     return v.isString() ? v.toString().toLongLong() : qint64(v.toDouble());
 }
 
-// The file at path is still the one the job left there: same inode, size, modification
-// and change time. The change time is what makes this a check of the contents: the kernel
-// sets it to the current time on every write, truncation, rename or permission change, and
-// no program can set it back (a modification time can be). So a file whose change time is
-// still the one recorded when the job finished with it has not been written since. Where a
-// file system keeps no change time of its own, size, modification time and inode remain.
+// A renamed file is still the one the job renamed: same size and modification time. A
+// rename that is reversed by renaming back loses nothing even if the file was edited, so
+// neither the inode (which a FAT card changes at every mount) nor the change time (which
+// renaming the file back and forth moves) is asked for.
+bool matchesRenamed(const QString &path, const QJsonObject &stamp)
+{
+    const TFileStamp now = StatPath(path, false);
+    if (!now.exists)
+        return false;
+    return stamp.isEmpty()
+        || (now.size == stampValue(stamp, "size") && now.mtimeNs == stampValue(stamp, "mtime_ns"));
+}
+
+// Journals that hold no digest of a copy: the copy is known by inode, size, modification
+// and change time.
 bool matchesStamp(const QString &path, const QJsonObject &stamp)
 {
     const TFileStamp now = StatPath(path, false);
@@ -56,15 +68,16 @@ bool matchesStamp(const QString &path, const QJsonObject &stamp)
         && QString::number(now.inode) == str(stamp, "inode");
 }
 
-// The file the operation wrote is still as the job left it: by the digest where the
-// journal holds one, otherwise by its stamp.
-bool matchesWritten(const QString &path, const QJsonObject &outcome)
+// The file holds the bytes of a copy's digest (XXH3-128, see FileContentHash).
+bool sameBytes(const QString &path, const QByteArray &digest)
 {
-    if (outcome.contains(QLatin1String("sha256"))) {
-        const QByteArray now = FileSha256(path);
-        return !now.isEmpty() && now == str(outcome, "sha256").toLatin1();
-    }
-    return matchesStamp(path, outcome.value(QLatin1String("target_stamp")).toObject());
+    const QByteArray now = FileContentHash(path);
+    return !now.isEmpty() && now == digest;
+}
+
+QString clean(const QString &path)
+{
+    return QDir::cleanPath(path);
 }
 
 void restoreModeAndTime(const QString &path, const QJsonObject &stamp)
@@ -91,6 +104,7 @@ public:
         const QString kind = str(op.intent, "op");
         const QString source = str(op.intent, "source");
         const QString target = str(op.intent, "target");
+        removeLeftovers(op, kind, source);
         if (op.hasOutcome && !op.outcome.value(QLatin1String("ok")).toBool())
             return; // failed in the job: nothing to reverse
         if (op.outcome.value(QLatin1String("unchanged")).toBool())
@@ -123,6 +137,32 @@ private:
         ++m_report.failed;
         m_report.lines << QStringLiteral("failed: ") + line + QStringLiteral(" (") + reason + u')';
     }
+    // In a dry run nothing goes; what would go is remembered, so that the folders the job
+    // made are predicted empty (or not) as the real undo will find them.
+    void gone(const QString &path)
+    {
+        if (m_dry)
+            m_gone.insert(clean(path));
+    }
+
+    // The temporary files an operation killed half-way may have left: a copy's (named in
+    // its intent before it was created), the ".jp_" file of a turn that the job created,
+    // and the copy back of an undo of a move across volumes that was itself killed. None of
+    // them is ever the only copy of a picture.
+    void removeLeftovers(const Operation &op, const QString &kind, const QString &source)
+    {
+        QStringList leftovers;
+        const QString temporary = str(op.intent, "temporary");
+        const bool created = !op.intent.value(QLatin1String("temporary_existed")).toBool();
+        if (!op.hasOutcome && !temporary.isEmpty() && created)
+            leftovers << temporary;
+        if (kind == QLatin1String("move"))
+            leftovers << CopyTemporaryPath(source);
+        for (const QString &path : std::as_const(leftovers)) {
+            if (StatPath(path, false).isRegular)
+                removeFile(path, QStringLiteral("delete the unfinished ") + path, QStringLiteral("unfinished "));
+        }
+    }
 
     void undoRenameOrMove(const Operation &op, bool move, const QString &source, const QString &target)
     {
@@ -130,30 +170,58 @@ private:
                            + QStringLiteral(" -> ") + source;
         const TFileStamp there = StatPath(target, false);
         const TFileStamp here = StatPath(source, false);
+        // A move across volumes is known by the digest of its copy; a rename (also a move
+        // on one volume) by size and modification time.
+        const QByteArray digest = str(op.hasOutcome ? op.outcome : op.copied, "xxh128").toLatin1();
+        const bool byDigest = !digest.isEmpty();
         if (!op.hasOutcome) {
             // Stopped during the operation: the disk tells whether it happened.
             if (!there.exists)
                 return;
             if (here.exists) {
                 // A move across volumes stopped after its copy: the copy goes if it is whole.
-                if (move && FileSha256(target) == FileSha256(source)) {
+                if (move && FileContentHash(target) == FileContentHash(source)) {
                     removeFile(target, QStringLiteral("delete the unfinished copy ") + target);
                     return;
                 }
                 leftAlone(target + QStringLiteral(" (the job stopped while it was written)"));
                 return;
             }
+            if (byDigest && !sameBytes(target, digest)) {
+                leftAlone(target + QStringLiteral(" (changed since the job)"));
+                return;
+            }
         } else {
+            if (!there.exists) {
+                // Back already (an undo that ran before, or was killed after the file was
+                // back): nothing is left to do for it.
+                const bool back = byDigest ? sameBytes(source, digest)
+                                           : matchesRenamed(source, op.outcome.value(QLatin1String("target_stamp")).toObject());
+                if (back)
+                    m_report.lines << QStringLiteral("already back: ") + source;
+                else
+                    leftAlone(target + QStringLiteral(" (no longer there)"));
+                return;
+            }
             // A file whose later turn was just undone is known to be the job's file.
-            const bool same = m_verified.contains(target) || matchesWritten(target, op.outcome);
+            const bool same = m_verified.contains(target)
+                           || (byDigest ? sameBytes(target, digest)
+                                        : matchesRenamed(target, op.outcome.value(QLatin1String("target_stamp")).toObject()));
             if (!same) {
-                leftAlone(target + (there.exists ? QStringLiteral(" (changed since the job)")
-                                                 : QStringLiteral(" (no longer there)")));
+                leftAlone(target + QStringLiteral(" (changed since the job)"));
+                return;
+            }
+            if (here.exists && move && byDigest && sameBytes(source, digest)) {
+                // An undo stopped after it had copied the file back, before it deleted it
+                // here: the file is back already, this is the second copy.
+                removeFile(target, QStringLiteral("delete ") + target
+                                       + QStringLiteral(" (it is back at ") + source + u')');
                 return;
             }
         }
         if (m_dry) {
-            done(what.mid(0));
+            gone(target);
+            done(what);
             return;
         }
         const TFileOpResult r = move ? m_ops.Move(target, source) : m_ops.Rename(target, source);
@@ -164,39 +232,67 @@ private:
             failed(what, r.reason);
     }
 
-    void removeFile(const QString &path, const QString &what)
+    // kind: a word between "deleted " and the path in the line of a real undo.
+    void removeFile(const QString &path, const QString &what, const QString &kind = QString())
     {
         if (m_dry) {
+            gone(path);
             done(what);
             return;
         }
         const TFileOpResult r = m_ops.Remove(path);
         if (r.ok)
-            done(QStringLiteral("deleted ") + path);
+            done(QStringLiteral("deleted ") + kind + path);
         else
             failed(what, r.reason);
     }
 
     void undoCopy(const Operation &op, const QString &source, const QString &target)
     {
+        const QByteArray digest = str(op.outcome, "xxh128").toLatin1();
         if (!StatPath(target, false).exists) {
-            if (op.hasOutcome)
+            if (op.hasOutcome && !digest.isEmpty() && sameBytes(source, digest))
+                m_report.lines << QStringLiteral("already gone: ") + target;
+            else if (op.hasOutcome)
                 leftAlone(target + QStringLiteral(" (no longer there)"));
             return;
         }
-        bool same = false;
-        if (m_expect.contains(target)) {
-            same = FileSha256(target) == m_expect.value(target);
-        } else if (op.hasOutcome) {
-            same = matchesWritten(target, op.outcome);
+        if (!op.hasOutcome) {
+            // Stopped after the copy got its name: it goes if it is whole.
+            const QByteArray now = FileContentHash(target);
+            if (now.isEmpty() || now != FileContentHash(source)) {
+                leftAlone(target + QStringLiteral(" (its bytes are not those the job wrote)"));
+                return;
+            }
+        } else if (digest.isEmpty()) {
+            // A journal of an earlier version: no digest, the stamp stands for the bytes.
+            const bool same = m_expect.contains(target)
+                                ? FileSha256(target) == m_expect.value(target)
+                                : matchesStamp(target, op.outcome.value(QLatin1String("target_stamp")).toObject());
+            if (!same) {
+                leftAlone(target + QStringLiteral(" (its bytes are not those the job wrote)"));
+                return;
+            }
         } else {
-            // Stopped during the copy: the copy goes only if it is whole.
-            const QByteArray now = FileSha256(target);
-            same = !now.isEmpty() && now == FileSha256(source);
-        }
-        if (!same) {
-            leftAlone(target + QStringLiteral(" (its bytes are not those the job wrote)"));
-            return;
+            // A copy the job turned afterwards is known by the digest of its turn.
+            const bool same = m_expect.contains(target) ? FileSha256(target) == m_expect.value(target)
+                                                        : sameBytes(target, digest);
+            if (!same) {
+                leftAlone(target + QStringLiteral(" (its bytes are not those the job wrote)"));
+                return;
+            }
+            // The copy may be the only copy left (a card formatted since): it goes only
+            // while its source still holds the bytes it was made from.
+            if (!m_verified.contains(source)) {
+                if (!StatPath(source).exists) {
+                    leftAlone(target + QStringLiteral(" (its source is gone)"));
+                    return;
+                }
+                if (!sameBytes(source, digest)) {
+                    leftAlone(target + QStringLiteral(" (its source has changed since the job)"));
+                    return;
+                }
+            }
         }
         removeFile(target, QStringLiteral("delete the copy ") + target);
     }
@@ -206,6 +302,13 @@ private:
         const int turns = op.intent.value(QLatin1String("rotation")).toInt();
         const int orientation = op.intent.value(QLatin1String("orientation")).toInt();
         if (!op.hasOutcome) {
+            // The library replaces the file only with the complete turned one: a file still
+            // as it was before the turn was not turned.
+            const QJsonObject before = op.intent.value(QLatin1String("source_stamp")).toObject();
+            const TFileStamp now = StatPath(path);
+            if (!before.isEmpty() && now.exists && QString::number(now.inode) == str(before, "inode")
+                && now.size == stampValue(before, "size") && now.mtimeNs == stampValue(before, "mtime_ns"))
+                return;
             leftAlone(path + QStringLiteral(" (the job stopped while it was turned; check it)"));
             return;
         }
@@ -273,6 +376,15 @@ private:
         removeFile(target, QStringLiteral("delete ") + target);
     }
 
+    // In a dry run: folder would be empty once what the undo removes before it is gone.
+    bool wouldBeEmpty(const QString &folder) const
+    {
+        const QFileInfoList entries =
+            QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        return std::all_of(entries.begin(), entries.end(),
+                           [&](const QFileInfo &entry) { return m_gone.contains(clean(entry.filePath())); });
+    }
+
     void undoMkdir(const Operation &op)
     {
         QStringList created;
@@ -281,6 +393,13 @@ private:
         std::reverse(created.begin(), created.end());
         for (const QString &folder : std::as_const(created)) {
             if (m_dry) {
+                if (!StatPath(folder).isFolder)
+                    continue;
+                if (!wouldBeEmpty(folder)) {
+                    leftAlone(folder + QStringLiteral(" (not empty)"));
+                    continue;
+                }
+                gone(folder);
                 done(QStringLiteral("remove the folder ") + folder);
                 continue;
             }
@@ -298,6 +417,7 @@ private:
     QSet<QString> m_copyTargets;   // files the job made by copying
     QHash<QString, QByteArray> m_expect; // a copy's bytes after the job turned it
     QSet<QString> m_verified;      // files just checked (and turned back) as the job's
+    QSet<QString> m_gone;          // dry run: what the undo would have removed so far
 };
 
 } // namespace
@@ -329,6 +449,8 @@ TUndoReport UndoJob(const QString &journalPath, TFileOps &ops, bool dryRun)
         else if (event == QLatin1String("done") && operations.count(seq)) {
             operations[seq].outcome = o;
             operations[seq].hasOutcome = true;
+        } else if (event == QLatin1String("copied") && operations.count(seq)) {
+            operations[seq].copied = o;
         }
     }
     if (!sawJob) {

@@ -1,8 +1,14 @@
 #pragma once
 // Undoing a batch job from its journal (see jobjournal.h): the operations are reversed in
 // reverse order, whether the job finished or was interrupted.
-//  - renames and moves go back, never overwriting;
-//  - copies that still hold exactly the bytes the job wrote are deleted;
+//  - renames and moves go back, never overwriting; a renamed file is known by its size and
+//    modification time, a file moved across volumes by the digest of its bytes;
+//  - copies that still hold exactly the bytes the job wrote (by their digest) are deleted,
+//    but only while their source is still there with those bytes: a copy whose source
+//    is gone may be the only one left;
+//  - the temporary files of operations the job was killed in are removed (a copy's hidden
+//    file, a turn's ".jp_" file the job created), and an undo killed half-way is finished
+//    by the next one;
 //  - rotations are turned back with the inverse lossless turn, and the file gets back its
 //    EXIF orientation and modification time (the same pixels, not the same bytes; a turn
 //    that trimmed edge blocks cannot bring them back, and the report says so);

@@ -19,11 +19,12 @@
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
 #include "mainwindow/idleprocessor.h"
+#include "ui/markup.h"
+#include "ui/termination.h"
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QFile>
 
 #include <cstdio>
 #include <unistd.h>
@@ -119,7 +120,8 @@ QString parseJob(const QStringList &arguments, JobOptions &o, QStringList &rest)
     return {};
 }
 
-// The progress line on standard error: the run page's status line without its markup.
+// The progress line on standard error: the run page's status line as plain text (what the
+// markup shows, file names exactly as they are).
 class CliProgress : public TRunProgress
 {
 public:
@@ -130,21 +132,23 @@ public:
     }
     void StepProgress(const QString &text) override
     {
+        // Between two files: a SIGTERM, SIGINT or SIGHUP that arrived stops the run here.
+        if (m_run && termination::Signal() != 0)
+            m_run->RequestCancel();
         m_state.Step();
         ShowStatus(text);
     }
+    void setRun(TBatchRun *run) { m_run = run; }
     // On a terminal the line is rewritten in place; into a file or pipe goes one line per
     // change of the status text, without the position.
     void ShowStatus(const QString &text) override
     {
-        static const QRegularExpression markup(QStringLiteral("<[^>]*>"));
         if (m_tty) {
-            QString plain = m_state.StatusText(text);
-            plain.remove(markup);
-            std::fprintf(stderr, "\r%s\x1b[K", qPrintable(plain));
+            const QString plain = oneLine(m_state.StatusText(text));
+            std::fprintf(stderr, "\r%s\x1b[K", plain.toUtf8().constData());
             m_shown = true;
         } else if (text != m_last) {
-            std::fprintf(stderr, "%s\n", qPrintable(text));
+            std::fprintf(stderr, "%s\n", oneLine(text).toUtf8().constData());
             m_last = text;
         }
     }
@@ -155,7 +159,13 @@ public:
     }
 
 private:
+    static QString oneLine(const QString &markup)
+    {
+        return MarkupPlainText(markup).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    }
+
     TRunStatusState m_state;
+    TBatchRun *m_run = nullptr;
     const bool m_tty = ::isatty(STDERR_FILENO) != 0;
     bool m_shown = false;
     QString m_last;
@@ -174,14 +184,22 @@ public:
             m_plan = std::make_unique<TPlanFileOps>();
             run.SetFileOps(m_plan.get());
         }
+        // While the job runs, the signals that ask the program to end stop it between two
+        // files instead, with its journal complete; a second signal ends it at once.
+        termination::Install();
+        m_progress.setRun(&run);
         run.RunBatchJob(settings);
+        m_progress.setRun(nullptr);
+        termination::Uninstall();
         m_progress.finish();
+        stoppedBy = termination::Signal();
         journal = run.JournalPath();
         return run.JobFailed();
     }
 
     const TPlanFileOps *plan() const { return m_plan.get(); }
     QString journal;
+    int stoppedBy = 0; // the signal that stopped the run, or 0
 
 private:
     TProtokoll &m_log;
@@ -194,6 +212,22 @@ bool writeOut(const QByteArray &bytes)
 {
     return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) &&
            std::fflush(stdout) == 0;
+}
+
+// Writes a file that must not exist yet (the job log): never replaces anything, and leaves
+// no partial file behind when the write fails.
+bool writeNewFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return false;
+    if (file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0) {
+        file.close();
+        file.remove();
+        return false;
+    }
+    file.close();
+    return true;
 }
 
 // What a check page found, as plain lines: the log lines the checks wrote, and for the
@@ -282,6 +316,8 @@ int runRunCommand(const QStringList &arguments)
         ctrl.SetChoice(pgDrehenDst, job.rotateDestination ? 2 : 1);
         ctrl.SetChoice(pgSpmListe, job.spmList ? 1 : 2);
         ctrl.SetChoice(pgChkDirectory, 1);
+        if (job.logFile)
+            ctrl.SetLogFile(absolute(*job.logFile));
 
         ctrl.ShowWizard();
         for (int guard = 0; guard < 64 && ctrl.CurrentPage() != pgBestAuftrag; ++guard) {
@@ -307,11 +343,15 @@ int runRunCommand(const QStringList &arguments)
         }
         if (!writeOut(output))
             return fail(1, QStringLiteral("the output could not be written"));
-        if (job.logFile) {
-            QSaveFile file(absolute(*job.logFile));
-            if (!file.open(QIODevice::WriteOnly) || file.write(ProtokollToRtf(log.Lines())) < 0 ||
-                !file.commit())
-                return fail(1, QStringLiteral("%1: the log could not be written").arg(*job.logFile));
+        if (job.logFile && !writeNewFile(absolute(*job.logFile), ProtokollToRtf(log.Lines())))
+            return fail(1, QStringLiteral("%1: the log could not be written").arg(*job.logFile));
+        if (host.stoppedBy != 0) {
+            std::fprintf(stderr, "duomira-cli run: stopped by %s between two files",
+                         qPrintable(termination::SignalName(host.stoppedBy)));
+            if (!host.journal.isEmpty())
+                std::fprintf(stderr, "; duomira-cli undo %s reverses what was done",
+                             QFile::encodeName(host.journal).constData());
+            std::fputc('\n', stderr);
         }
         if (!complete)
             status = 1;

@@ -1,6 +1,7 @@
 #include "imaging/libgfl.h"
 
 #include "imaging/imaginglog.h"
+#include "ui/markup.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -428,13 +429,18 @@ bool GflStartup(QString &messages)
 
 QString GflStartupWarning(const QString &messages)
 {
+    // The messages name modules, folders and the loader's own texts: each line is shown as
+    // it is, and the lines stay lines.
+    QStringList lines = messages.split(QStringLiteral("\r\n"));
+    for (QString &line : lines)
+        line = MarkupLiteral(line);
     return QStringLiteral(
                "<FB><c3><FS12>Warning!<FN> <LF><FB>Components required to run the program are "
                "incomplete!<FN><LF>The functioning of this program is limited.<LF>Only JPG files "
                "can "
                "be processed and<LF> lossless rotation of JPG files is not available<LF><LF> "
                "<LF><c5><FB>Message:<FB> %1 <LF>  <LF> <LF>")
-        .arg(messages);
+        .arg(lines.join(QStringLiteral("<LF>")));
 }
 
 void GflShutdown()

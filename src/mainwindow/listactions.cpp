@@ -152,6 +152,22 @@ void TListActions::SelectByButton(int mode)
     }
     SelectByAttribute(Left(), mode);
     SelectByAttribute(Right(), mode);
+    // The first row selected in either list comes into sight in both (rows of the two lists
+    // belong together); a row already in sight leaves the lists where they are.
+    int first = -1;
+    for (const ListRowModel *list : {&Left(), &Right()}) {
+        const int row = list->ItemIndex();
+        if (row >= 0 && (first < 0 || row < first))
+            first = row;
+    }
+    if (first < 0)
+        return;
+    for (ListRowModel *list : {&Left(), &Right()}) {
+        const int top = list->TopRow();
+        const int visible = list->VisibleRowCount();
+        if (first < top || (visible > 0 && first >= top + visible))
+            list->SetTopRow(std::max(0, first - 1));
+    }
 }
 
 TDatensatz *TListActions::findFrom(ListRowModel &list, int attribute, bool fromBeginning,

@@ -61,7 +61,8 @@ public:
 
     // A button of the selection bar: both selections are cleared, then the rows of the
     // button's class (mode 0 all, 1 pairs, 2 monoscopic, 3 unassigned, 4 gaps) are selected
-    // in the left and in the right list.
+    // in the left and in the right list. Both lists scroll to the first selected row when it
+    // is out of sight.
     void SelectByButton(int mode);
 
     // Ctrl+A on list: every row of it is selected, and every row of the other list too

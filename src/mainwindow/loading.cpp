@@ -2,6 +2,7 @@
 
 #include "entries/datensatz.h"
 #include "ui/markup.h"
+#include "ui/visibletext.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -89,7 +90,8 @@ bool roundTrips(const QByteArray &bytes)
 }
 
 // The entries of folder whose names are not valid UTF-8 and whose extension is one of
-// extensions, as the program writes their paths.
+// extensions (any extension when extensions is empty), their undecodable bytes written as
+// "\xNN".
 QStringList unaddressableIn(const QString &folder, const QStringList &extensions)
 {
     QStringList found;
@@ -101,8 +103,8 @@ QStringList unaddressableIn(const QString &folder, const QStringList &extensions
         if (roundTrips(bytes))
             continue;
         const QString name = QFile::decodeName(bytes);
-        if (extensions.contains(QFileInfo(name).suffix().toLower()))
-            found << QDir(folder).filePath(name);
+        if (extensions.isEmpty() || extensions.contains(QFileInfo(name).suffix().toLower()))
+            found << QDir(folder).filePath(NameFromBytes(bytes));
     }
     ::closedir(dir);
     found.sort();
@@ -149,8 +151,11 @@ QStringList ExpandDroppedPaths(const QStringList &paths, const QStringList &exte
     for (const QString &path : paths) {
         const QFileInfo info(path);
         if (!info.isDir()) {
-            // A dropped file whose name lost bytes on the way (U+FFFD) and so is not found.
-            if (unaddressable && path.contains(QChar::ReplacementCharacter) && !info.exists())
+            // A dropped file whose name is not valid UTF-8: the drop names it with those
+            // bytes escaped (or lost them on the way, U+FFFD), so it is not found.
+            if (unaddressable && !info.exists() &&
+                (path.contains(QChar::ReplacementCharacter) ||
+                 unaddressableIn(info.absolutePath(), {}).contains(info.absoluteFilePath())))
                 *unaddressable << path;
             files << path;
             continue;

@@ -62,8 +62,9 @@ QStringList ReadableImageExtensions(bool libraryAvailable, const QString &fileFi
 // holds directly whose extension (compared ignoring case) is in extensions, sorted by name;
 // anything else is passed on unchanged (adding skips what is not a file). No length limit.
 // Files whose names are not valid UTF-8 cannot be opened by their names as the program
-// holds them; they go to *unaddressable (when given), as the program writes their names
-// (undecodable bytes as U+FFFD), instead of being left out without a word.
+// holds them; they go to *unaddressable (when given), with their undecodable bytes written
+// as "\xNN" (NameFromBytes; a dropped file comes so named from the drop, or with U+FFFD
+// where the drop lost its bytes), instead of being left out without a word.
 QStringList ExpandDroppedPaths(const QStringList &paths, const QStringList &extensions,
                                QStringList *unaddressable = nullptr);
 

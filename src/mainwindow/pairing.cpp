@@ -317,3 +317,33 @@ void TPairEditing::CheckBoxSynchronClick(bool checked)
         left.ClearSelection();
     }
 }
+
+TPartnerSelection TPairEditing::SelectCurrentPair()
+{
+    TPartnerSelection dirty;
+    if (m_state.PanelFlags != 0)
+        return dirty;
+    ListRowModel &left = m_pass.Left();
+    ListRowModel &right = m_pass.Right();
+    TDatensatz *entry = DatensatzList().Contains(m_state.LastEntry) ? m_state.LastEntry : nullptr;
+    if (!entry || !entry->List() || !entry->List()->IsSelected(entry->RowIndex()))
+        entry = left.SelectedEntry() ? left.SelectedEntry() : right.SelectedEntry();
+    if (!entry || !entry->List())
+        return dirty;
+    TDatensatz *partner = entry->Partner();
+    ListRowModel *other = partner ? partner->List() : nullptr;
+    // A counterpart already shown (the first selected row of the other list) leaves a
+    // selection of several rows as it is.
+    if (!other || other == entry->List() || other->SelectedEntry() == partner)
+        return dirty;
+    TBusyBit busy(&m_state, bfPartnerSelection);
+    {
+        ListUpdateGuard update(other);
+        other->ClearSelection();
+        other->SetItemIndex(partner->RowIndex());
+    }
+    ScrollRowIntoPlace(entry, -1);
+    ScrollRowIntoPlace(partner, -1);
+    dirty.LeftDirty = dirty.RightDirty = true;
+    return dirty;
+}

@@ -76,6 +76,13 @@ public:
     TPartnerSelection SelectPartner(TDatensatz *entry);
     // "Select counterpart permanently" was (un)checked.
     void CheckBoxSynchronClick(bool checked);
+    // After an ordering pass or a pair edit, with synchronous selection: the entry the user
+    // works on (LastEntry while it is selected, else the selected left entry, else the
+    // selected right one) gets its partner's row as the only selected row of the other
+    // list, and both are scrolled into place, so that the counterpart highlight and the
+    // previews show the pair as it is now; nothing changes while the other list's selected
+    // entry is that partner already. Returns the sides whose previews must be drawn.
+    TPartnerSelection SelectCurrentPair();
 
 private:
     TOrderingPass &m_pass;

@@ -10,6 +10,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -29,6 +30,56 @@ RhythmPicture pictureOf(const TDatensatz *e)
         p.hasSubSecond = true;
     }
     return p;
+}
+
+// Whether the fitted drift is worth telling: it moves the pairs' time differences by at
+// least a second over the session, and with it the differences scatter (RMS) at least 30 %
+// less than around one constant offset per stretch. Whole-second capture times jitter by up
+// to a second, and a rate fitted into that jitter is no finding.
+bool driftShows(const RhythmInput &input, const RhythmResult &result)
+{
+    struct Point
+    {
+        double t, d;
+    };
+    std::vector<std::vector<Point>> byStretch(std::max<size_t>(result.stretches.size(), 1));
+    double first = 0, last = 0;
+    size_t count = 0;
+    for (const RhythmPair &p : result.pairs) {
+        const RhythmPicture &l = input.left[size_t(p.left)];
+        const RhythmPicture &r = input.right[size_t(p.right)];
+        if (!l.hasTime || !r.hasTime)
+            continue;
+        const size_t s =
+            p.stretch >= 0 && size_t(p.stretch) < byStretch.size() ? size_t(p.stretch) : 0;
+        byStretch[s].push_back({l.seconds, r.seconds - l.seconds});
+        first = count == 0 ? l.seconds : std::min(first, l.seconds);
+        last = count == 0 ? l.seconds : std::max(last, l.seconds);
+        ++count;
+    }
+    if (count < 3 || std::fabs(result.drift) * (last - first) < 1.0)
+        return false;
+    // Squared residuals around each stretch's mean, without and with the drift.
+    double constant = 0, drifting = 0;
+    for (const std::vector<Point> &points : byStretch) {
+        if (points.empty())
+            continue;
+        double meanT = 0, meanD = 0;
+        for (const Point &p : points) {
+            meanT += p.t;
+            meanD += p.d;
+        }
+        meanT /= double(points.size());
+        meanD /= double(points.size());
+        for (const Point &p : points) {
+            const double flat = p.d - meanD;
+            const double sloped = flat - result.drift * (p.t - meanT);
+            constant += flat * flat;
+            drifting += sloped * sloped;
+        }
+    }
+    // RMS ratio <= 0.7, as squares.
+    return constant > 0 && drifting <= 0.49 * constant;
 }
 
 int indexIn(const std::vector<TDatensatz *> &work, const TDatensatz *e)
@@ -81,8 +132,7 @@ public:
             ++report.pairs;
             report.doubtful += p.confidence < kDoubtfulPairBelow;
         }
-        // A drift worth telling: a second a day or more.
-        if (std::fabs(result.drift) * 86400 >= 1)
+        if (driftShows(input, result))
             report.clockFindings << QStringLiteral("Right camera: clock %1 a day against the left")
                                         .arg(FormatClockChange(result.drift * 86400));
         for (size_t s = 1; s < result.stretches.size(); ++s) {

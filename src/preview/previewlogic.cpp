@@ -2,6 +2,7 @@
 
 #include "imaging/rounding.h"
 #include "preview/bitmapops.h"
+#include "ui/visibletext.h"
 
 #include <algorithm>
 
@@ -104,7 +105,9 @@ TExifTexts ExifTexts(const TJPEGData &metadata, const QList<int> &checked, const
                         : QString();
         }
         texts.Names += QString(ExifLabels[std::size_t(i)]) + cr;
-        texts.Values += value + cr;
+        // A value is one line of the file's text: a line break in it would shift every
+        // value after it against its name.
+        texts.Values += VisibleText(value) + cr;
     }
     return texts;
 }

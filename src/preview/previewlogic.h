@@ -83,6 +83,7 @@ struct TExifTexts
 // The names and values of the checked metadata indexes, in index order (not the order in
 // which they were checked), each line ended by a carriage return. Index 2 ("Date/Time")
 // shows the capture time in locale's short date and time format (empty without one).
+// Control characters of a value show as symbols, so that each value stays on its line.
 // Without EXIF both texts are empty.
 TExifTexts ExifTexts(const TJPEGData &metadata, const QList<int> &checked,
                      const QLocale &locale = QLocale::system());

@@ -85,6 +85,8 @@ public:
     QImage Bitmap(int side) const { return m_sides[side].Bitmap; }
     bool IsSharp(int side) const { return m_sides[side].Sharp; }
     QImage Anaglyph() const { return m_anaglyph; }
+    // The file the side shows (empty: nothing shown).
+    QString ShownPath(int side) const { return m_sides[side].Path; }
 
 Q_SIGNALS:
     // A decoded picture replaced the thumbnail of side.

@@ -1,5 +1,7 @@
 #include "ui/markup.h"
 
+#include "ui/visibletext.h"
+
 #include <QtMath>
 
 #include <algorithm>
@@ -173,10 +175,28 @@ QString MarkupLiteral(const QString &text)
     for (const QChar c : text) {
         if (c == QLatin1Char('<'))
             out += QLatin1String("<LT>");
-        else if (c == QLatin1Char('\r'))
-            out += QChar(0x240D);
         else
             out += c;
+    }
+    return VisibleText(out);
+}
+
+QString MarkupPlainText(const QString &caption)
+{
+    QString out;
+    bool aligned = false; // the line has its alignment: a further alignment tag is text
+    for (const TFormatSegment &segment : ParseMarkup(caption)) {
+        if (segment.Kind == fkLineFeed) {
+            out += QLatin1Char('\n');
+            aligned = false;
+        } else if (segment.Kind == fkTab) {
+            out += QLatin1Char(' ');
+        } else if (segment.Kind >= fkAlignLeft && segment.Kind <= fkAlignRight) {
+            if (aligned)
+                out += segment.Tag;
+            aligned = true;
+        }
+        out += segment.Text;
     }
     return out;
 }

@@ -63,8 +63,14 @@ using TMarkupColors = std::array<QColor, MarkupColorCount>;
 
 // text (a file name, say) written so that the markup shows it exactly as it is: every "<"
 // becomes "<LT>", so that no tag in it takes effect and no "<" in it swallows a tag that
-// follows; a carriage return, which would break the line, becomes the symbol U+240D.
+// follows; control characters, which would break or shift the line, become visible symbols
+// (VisibleText, ui/visibletext.h: a carriage return shows as U+240D).
 QString MarkupLiteral(const QString &text);
+
+// What a caption shows, as plain text: the texts of its segments with the tags that take
+// effect left out, literal tags kept as written, "\n" for every line feed and a blank for
+// every tab jump. For places that cannot draw markup (a terminal, a log file).
+QString MarkupPlainText(const QString &caption);
 
 // Black, gray, red, blue, green, lime, yellow, fuchsia.
 TMarkupColors DefaultMarkupColors();

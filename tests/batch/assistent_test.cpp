@@ -298,3 +298,21 @@ TEST_F(Wizard, OnlyCopyAndMoveJobsCreateFolders)
     walk();
     EXPECT_EQ(ctrl().Settings().FolderMask, 0);
 }
+
+// A pair whose pictures were re-paired after they got their names would be renamed apart:
+// the naming check lists it, and the confirmation page counts it, but the job may go on.
+TEST_F(Wizard, PairsNamedApartAreAWarningTheUserCanPass)
+{
+    ctrl().SetChoice(pgRenameSource, 2);
+    walk();
+    EXPECT_FALSE(ctrl().Title(pgBestAuftrag).contains("different names"));
+
+    reset();
+    entries().back()->SetNewName("New2");
+    ctrl().SetChoice(pgRenameSource, 2);
+    walk();
+    ASSERT_EQ(ctrl().CurrentPage(), pgBestAuftrag);
+    EXPECT_EQ(ctrl().NameCheck().PartnersNamedApart, 1);
+    EXPECT_TRUE(ctrl().Title(pgBestAuftrag).contains("1 stereo pairs get different names"));
+    EXPECT_TRUE(logText().contains(" N° 0 (Left) New1  and  N° 0 (Right) New2"));
+}

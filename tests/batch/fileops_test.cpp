@@ -67,12 +67,23 @@ TEST(FileOps, NothingIsOverwrittenLostOrLeftHalfWritten)
              ops.SetFaultHook([](TFaultPoint p, const QString &) { return p == TFaultPoint::RenameNoReplace ? EINVAL : 0; });
              return ops.Rename(at(d, "a"), at(d, "c"));
          }, true, {{"c", A}}},
-        {"rename refused where neither works", [&](TRealFileOps &ops, const QString &d) {
+        {"rename where neither works checks the target first", [&](TRealFileOps &ops, const QString &d) {
              ops.SetFaultHook([](TFaultPoint p, const QString &) {
                  return p == TFaultPoint::RenameNoReplace ? EINVAL : p == TFaultPoint::Link ? EPERM : 0;
              });
              return ops.Rename(at(d, "a"), at(d, "c"));
-         }, false, {{"a", A}}},
+         }, true, {{"c", A}}},
+        {"the checked rename refuses an existing target", [&](TRealFileOps &ops, const QString &d) {
+             put(at(d, "b"), B);
+             ops.SetFaultHook([](TFaultPoint p, const QString &) {
+                 return p == TFaultPoint::RenameNoReplace ? EINVAL : p == TFaultPoint::Link ? EPERM : 0;
+             });
+             return ops.Rename(at(d, "a"), at(d, "b"));
+         }, false, {{"a", A}, {"b", B}}},
+        {"copy onto a link to its own source", [&](TRealFileOps &ops, const QString &d) {
+             QFile::link(at(d, "a"), at(d, "l"));
+             return ops.Copy(at(d, "a"), at(d, "l"));
+         }, false, {{"a", A}, {"@l", A}}},
         {"copy onto an existing file", [&](TRealFileOps &ops, const QString &d) {
              put(at(d, "b"), B);
              return ops.Copy(at(d, "a"), at(d, "b"));

@@ -6,6 +6,7 @@
 #include "imaging/dsorgbild.h"
 
 #include "batch/prerunchecks.h"
+#include "entries/listoperations.h"
 #include "batch/undo.h"
 #include "imaging/exifpatch.h"
 #include "imaging/jpegcodec.h"
@@ -161,4 +162,24 @@ TEST_F(EngineRotation, AFileTheTurnWouldDamageStaysUnturnedAndTheLogSaysWhy)
         EXPECT_EQ(e->Rotation(), row.rotation);
         EXPECT_EQ(files().size(), 1) << "no .jp_ file left";
     }
+}
+
+// "Combinations" made a second pair with the same left picture, and that pair is excluded:
+// the file turned for the first pair shows the turn for both entries, so a later job that
+// includes the second pair does not turn it again.
+TEST_F(EngineRotation, AnExcludedEntryThatSharesATurnedFileSeesTheTurn)
+{
+    TDatensatz *e = addMono(QStringLiteral("shared.jpg"), QStringLiteral("S"));
+    e->SetRotation(1);
+    TDatensatz *twin = TDatensatz::CreateCopy(left.AppendRow(), *e, dsLeft, 1);
+    LinkBothWays(twin, CreateGap(right));
+    twin->SetAttribute(daMono);
+    twin->SetRotation(1);
+    twin->SetBatch(false);
+    TBatchJobSettings s;
+    s.RotateSource = true;
+    EXPECT_FALSE(run(s));
+    EXPECT_EQ(JpegPixelSize(e->SourcePath()), QSize(48, 64));
+    EXPECT_EQ(e->Rotation(), 0);
+    EXPECT_EQ(twin->Rotation(), 0);
 }

@@ -25,6 +25,7 @@ WizardFixture::WizardFixture()
     ListRowModel::LinkLists(left, right);
     QDir().mkpath(m_root + "/src");
     volumes.mounts.append(m_root);
+    volumes.places = {{m_root + "/media", 2, true}, {m_root + "/mnt", 1, false}};
     setDestinations(true);
     SpmListFile() = m_root + "/SPM_List.TXT";
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Entries on real files in a temporary folder for the wizard and check tests: two linked
 // lists, fixture photos copied in, destination folders below the temporary folder, and a
-// mount table in which that folder is a volume with a chosen free space.
+// mount table in which that folder is a volume with a chosen free space, with the places
+// where disks are mounted (media/USER/DISK, mnt/DISK) below it.
 #include "batch/laufwerke.h"
 #include "batch/protokoll.h"
 #include "entries/datensatz.h"
@@ -17,6 +18,7 @@ public:
     QStringList mounts{QStringLiteral("/")};
     QStringList fstab;
     QHash<QString, qint64> free; // mount point -> free bytes; missing: 1 TiB
+    QList<TMountPlace> places;   // the fixture puts them below its temporary folder
 
     QStringList MountPoints() const override { return mounts; }
     QStringList ConfiguredMountPoints() const override { return fstab; }
@@ -24,6 +26,7 @@ public:
     {
         return free.value(mountPoint, qint64(1) << 40);
     }
+    QList<TMountPlace> MountPlaces() const override { return places; }
 };
 
 class WizardFixture : public ::testing::Test

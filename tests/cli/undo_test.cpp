@@ -42,7 +42,7 @@ CliResult undo(const QStringList &arguments, const QString &dataHome)
 
 } // namespace
 
-TEST(CliUndo, DryRunThenUndoThenNothingLeftToUndo)
+TEST(CliUndo, DryRunThenUndoThenEverythingIsBack)
 {
     QTemporaryDir dir;
     const QString data = dir.filePath(QStringLiteral("data"));
@@ -76,9 +76,14 @@ TEST(CliUndo, DryRunThenUndoThenNothingLeftToUndo)
     EXPECT_EQ(real.out, QStringLiteral("renamed back %1 -> %2\n").arg(renamed, photo));
     EXPECT_TRUE(QFile::exists(photo));
 
+    // A second undo (or one after an undo that was killed) finds everything back.
     const CliResult again = undo({run.JournalPath()}, data);
-    EXPECT_EQ(again.exitCode, 1);
-    EXPECT_EQ(again.out, QStringLiteral("left alone: %1 (no longer there)\n").arg(renamed));
+    EXPECT_EQ(again.exitCode, 0);
+    EXPECT_EQ(again.out, QStringLiteral("already back: %1\n").arg(photo));
+    QFile::remove(photo);
+    const CliResult gone = undo({run.JournalPath()}, data);
+    EXPECT_EQ(gone.exitCode, 1);
+    EXPECT_EQ(gone.out, QStringLiteral("left alone: %1 (no longer there)\n").arg(renamed));
 
     EXPECT_EQ(undo({}, data).exitCode, 2);
     EXPECT_EQ(undo({dir.filePath(QStringLiteral("missing.jsonl"))}, data).exitCode, 2);

@@ -323,3 +323,38 @@ TEST_F(ListActionsTest, ListActionBeepsWhenTheLastSelectedEntryWasFreed)
         EXPECT_EQ(a->Attribute(), daStereoPair);
     }
 }
+
+TEST_F(ListActionsTest, SelectionButtonsBringTheFirstSelectedRowIntoSight)
+{
+    for (int i = 0; i < 30; ++i) {
+        const QString name = QString::number(i);
+        if (i == 17)
+            pairRow(left, name, daMono);
+        else if (i == 22)
+            pairRow(right, name, daUnassigned);
+        else
+            pairRow(left, name, daStereoPair, name + "R");
+    }
+    for (ListRowModel *list : {&left, &right})
+        list->SetVisibleRowCount(8);
+    const struct
+    {
+        int top;      // where the lists stand before the click
+        int mode;     // the button
+        int expected; // top row afterwards
+    } cases[] = {
+        {0, 4, 16},  // gaps: the right gap in row 17, one row above it stays in sight
+        {12, 4, 12}, // row 17 is in sight already
+        {0, 3, 21},  // unassigned: the right picture in row 22
+        {0, 2, 16},  // monoscopic: row 17
+        {5, 1, 0},   // pairs: row 0, above the view
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.mode);
+        left.SetTopRow(c.top);
+        right.SetTopRow(c.top);
+        actions.SelectByButton(c.mode);
+        EXPECT_EQ(left.TopRow(), c.expected);
+        EXPECT_EQ(right.TopRow(), c.expected);
+    }
+}

@@ -159,13 +159,18 @@ TEST_F(LoadingFixture, NamesThatAreNotUtf8AreReportedNotSkipped)
     ASSERT_EQ(view.problems.size(), 1u);
     ASSERT_EQ(view.problems[0].size(), 2);
     EXPECT_EQ(view.problems[0][0], UnaddressableFilesMessage());
-    EXPECT_EQ(view.problems[0][1], QFile::decodeName(bad));
+    // Named with the byte that is not UTF-8 written out, not as a replacement character.
+    const QString shownName = folder + QStringLiteral("/<FB>x\\xff.jpg");
+    EXPECT_EQ(view.problems[0][1], shownName);
     // The window's message shows the name as it is: "<FB>" in it sets no bold type.
-    const TFormatSegments shown =
-        ParseMarkup(LoadingProblemText(view.problems[0][0], {view.problems[0][1]}));
-    ASSERT_GE(shown.size(), 2u);
-    EXPECT_EQ((shown[shown.size() - 2].Text + shown.back().Text).toStdString(),
-              "  " + view.problems[0][1].toStdString());
+    EXPECT_TRUE(MarkupPlainText(LoadingProblemText(view.problems[0][0], {view.problems[0][1]}))
+                    .endsWith(QStringLiteral("\n  ") + shownName));
     ASSERT_TRUE(runUntilIdle());
     EXPECT_EQ(left.Count(), 1);
+
+    // Dropped by itself, the file comes from the drop so named, and is reported alike.
+    view.problems.clear();
+    EXPECT_EQ(processor->LoadFiles({shownName}, left, LoadSource::Drop, defaults), 0);
+    ASSERT_EQ(view.problems.size(), 1u);
+    EXPECT_EQ(view.problems[0], QStringList({UnaddressableFilesMessage(), shownName}));
 }

@@ -86,6 +86,11 @@ TEST_F(WindowRenaming, PreviewShowsTheSelectedImageOrTheFirstImage)
     select(left, {0});
     select(right, {1});
     EXPECT_EQ(preview(), QStringLiteral("L1+R1")) << "a selected left gap gives way to the right";
+    // The selected right entry counts whatever it is: a gap too (opposite L2), not the
+    // first image of the registry.
+    addSingle(left, QStringLiteral("/c/L2.JPG"));
+    select(right, {2});
+    EXPECT_EQ(preview(), QStringLiteral("L2+")) << "the selected right gap";
 
     // The preview reads the entry's texts and changes nothing.
     select(left, {});

@@ -127,6 +127,13 @@ TEST(ExifTexts, FollowTheCheckMarksInIndexOrder)
     const TExifTexts none = ExifTexts(data, {}, c);
     EXPECT_TRUE(none.Names.isEmpty() && none.Values.isEmpty());
 
+    // A value with line breaks of its own stays on its line; a tag in it is only text.
+    TJPEGData odd = data;
+    odd.Str[jdAperture] = QStringLiteral("f/2\r\n<c3>8");
+    EXPECT_EQ(ExifTexts(odd, {2, 5, 12}, c).Values,
+              date + QStringLiteral("\rf/2\u240D\u240A<c3>8\r") + data.Str[jdMeteringMode] +
+                  QLatin1Char('\r'));
+
     TJPEGData noExif = data;
     noExif.HasExif = false;
     const TExifTexts empty = ExifTexts(noExif, {2, 5}, c);

@@ -291,3 +291,46 @@ TEST(MarkupMetricsQt, FontSizeTagSetsTheCellHeight)
     EXPECT_EQ(metrics.textWidth(font, QString()), 0);
     EXPECT_GT(metrics.textWidth(font, QStringLiteral("M")), 0);
 }
+
+TEST(MarkupText, NamesShowAsWrittenOnOneLine)
+{
+    // A name put into a message with MarkupLiteral reads back exactly, on its own line.
+    const struct
+    {
+        const char *name;
+        const char *shown;
+    } cases[] = {
+        {"lt<FB>gt.JPG", "lt<FB>gt.JPG"},
+        {"<c3><LF>x", "<c3><LF>x"},
+        {"ends in <", "ends in <"},
+        {"line\nbreak\r.jpg", "line\u240Abreak\u240D.jpg"},
+        {"tab\tand\x7f", "tab\u2409and\u2421"},
+        {"sep\u2028para\u2029nel\u0085", "sep\u2424para\u2424nel\u2424"},
+        {"c1\u0090", "c1\\u0090"},
+        {"caf\u00e9 \U0001F600", "caf\u00e9 \U0001F600"},
+    };
+    for (const auto &c : cases) {
+        const QString caption = QStringLiteral("<FB>") + MarkupLiteral(QString::fromUtf8(c.name)) +
+                                QStringLiteral("<FN><LF>next");
+        EXPECT_EQ(MarkupPlainText(caption), QString::fromUtf8(c.shown) + QStringLiteral("\nnext"))
+            << c.name;
+    }
+}
+
+TEST(MarkupText, PlainTextLeavesOutTheTagsThatTakeEffect)
+{
+    const struct
+    {
+        const char *caption;
+        const char *plain;
+    } cases[] = {
+        {"<FB><c8>Rotating<FN><c6> (a.jpg)<FB><c8>  1/2 (3/9)", "Rotating (a.jpg)  1/2 (3/9)"},
+        {"<C>one<C>two<LF><R>three", "one<C>two\nthree"},
+        {"Drive<T12>free", "Drive free"},
+        {"<C9>a < b <FB>c", "<C9>a < b <FB>c"},
+        {"text\rmore\r", "text\nmore\r"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(MarkupPlainText(QString::fromUtf8(c.caption)), QString::fromUtf8(c.plain))
+            << c.caption;
+}

@@ -3,6 +3,7 @@
 #include "batch/fileops.h"
 #include "batch/protokoll.h"
 #include "batch/rtfwriter.h"
+#include "ui/markup.h"
 #include "ui/widgets/formdlgbox.h"
 
 #include <QFileDialog>
@@ -80,7 +81,7 @@ bool TFormProtokoll::SaveAs(const QString &path)
     const TFileOpResult written = ops.WriteFileReplacing(path, ProtokollToRtf(m_log.Lines()));
     if (!written.ok) {
         ShowDlgBox(QStringLiteral("<FB>The log could not be saved<FN><LF>%1<LF>%2")
-                       .arg(path, written.reason),
+                       .arg(MarkupLiteral(path), MarkupLiteral(written.reason)),
                    DlgKind::Error, DlgButton::OK, this);
         return false;
     }

@@ -510,9 +510,7 @@ void TFormMain::handleAssignStep(int code, int mode)
     case TAssignStepAction::None:
         return;
     }
-    refreshEditPanels();
-    MarkPreviewsDirty();
-    m_idle->ScheduleIdle();
+    rowsRearranged(true);
 }
 
 // ---- actions ----
@@ -563,9 +561,7 @@ void TFormMain::runOrdering(int mode)
         ArrangeWindowLists(*m_pass, &m_state, quint8(mode));
     if (mode == 1 || mode == 2)
         notePairingReport();
-    refreshEditPanels();
-    MarkPreviewsDirty();
-    m_idle->ScheduleIdle();
+    rowsRearranged(true);
 }
 
 void TFormMain::sortChronologically()
@@ -573,6 +569,15 @@ void TFormMain::sortChronologically()
     if (orderingRunning())
         return;
     ActionSortExecute(*m_pass, &m_state);
+    rowsRearranged(true);
+}
+
+void TFormMain::rowsRearranged(bool selectCounterpart)
+{
+    if (selectCounterpart)
+        m_pairs->SelectCurrentPair();
+    LastLeftRow = m_left->ItemIndex();
+    LastRightRow = m_right->ItemIndex();
     refreshEditPanels();
     MarkPreviewsDirty();
     m_idle->ScheduleIdle();
@@ -614,9 +619,7 @@ void TFormMain::executeBatchJob()
     m_options->LabeledEditZielpath_L->setText(s.FolderLeft);
     m_options->LabeledEditZielpath_R->setText(s.FolderRight);
     m_options->LabeledEditZielpath_M->setText(s.FolderMono);
-    refreshEditPanels();
-    MarkPreviewsDirty();
-    m_idle->ScheduleIdle();
+    rowsRearranged(true);
 }
 
 void TFormMain::showLogWindow()
@@ -675,11 +678,13 @@ void TFormMain::SetStatusText(const QString &text)
     // What the last aligning pass found stays in the status line until other work reports.
     if (text == QLatin1String(StatusReady) && !m_pairingNote.isEmpty()) {
         m_options->LabelStatus->setText(m_pairingNote);
+        m_options->LabelStatus->setToolTip(m_pairingNote);
         return;
     }
     if (text != QLatin1String(StatusReady))
         m_pairingNote.clear();
     m_options->LabelStatus->setText(text);
+    m_options->LabelStatus->setToolTip(QString());
 }
 
 void TFormMain::notePairingReport()
@@ -692,6 +697,7 @@ void TFormMain::notePairingReport()
     parts << report.clockFindings;
     m_pairingNote = parts.join(QStringLiteral(". "));
     m_options->LabelStatus->setText(m_pairingNote);
+    m_options->LabelStatus->setToolTip(m_pairingNote);
 }
 
 void TFormMain::SetProgressMaximum(int maximum)

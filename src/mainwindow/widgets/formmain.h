@@ -143,6 +143,11 @@ private:
     void showLogWindow();
     void chooseFolder(QWidget *edit, const QString &title);
     void runOrdering(int mode);
+    // After an ordering pass or a pair edit: the rows have moved. With selectCounterpart the
+    // counterpart of the entry being worked on is selected again (TPairEditing::
+    // SelectCurrentPair); the rows the selection handlers remember become the rows selected
+    // now, and the previews are drawn again.
+    void rowsRearranged(bool selectCounterpart);
     // Shows what the last aligning pass found in the status line (and keeps it there).
     void notePairingReport();
     void sortChronologically();

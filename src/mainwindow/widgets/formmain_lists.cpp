@@ -225,9 +225,9 @@ void TFormMain::listActionClicked(ListRowModel &list, int code)
     if (orderingRunning())
         return;
     const TActionOutcome outcome = m_actions->RunListAction(list, code);
-    refreshEditPanels();
-    MarkPreviewsDirty();
-    m_idle->ScheduleIdle();
+    // The action selected the last entry and its partner again and restored the other
+    // selected rows.
+    rowsRearranged(false);
     showOutcome(outcome);
 }
 
@@ -236,9 +236,7 @@ void TFormMain::removeFromList(ListRowModel &list)
     if (orderingRunning())
         return;
     const QString error = m_actions->RemoveFromList(list, m_smallImages.get());
-    refreshEditPanels();
-    MarkPreviewsDirty();
-    m_idle->ScheduleIdle();
+    rowsRearranged(false);
     showInternalError(error);
 }
 
@@ -276,9 +274,7 @@ void TFormMain::combinations()
         return ShowDlgBox(question, DlgKind::Confirmation, DlgButton::Yes | DlgButton::No, this) ==
                DlgResult::Yes;
     });
-    refreshEditPanels();
-    MarkPreviewsDirty();
-    m_idle->ScheduleIdle();
+    rowsRearranged(false);
     showOutcome(outcome);
 }
 
@@ -286,10 +282,10 @@ void TFormMain::linkClicked()
 {
     if (orderingRunning())
         return;
-    m_pairs->PanelLinkClick();
-    refreshEditPanels();
-    MarkPreviewsDirty();
-    m_idle->ScheduleIdle();
+    if (m_pairs->PanelLinkClick())
+        rowsRearranged(true);
+    else
+        rowsRearranged(false);
 }
 
 // ---- numbering and thumbnails ----

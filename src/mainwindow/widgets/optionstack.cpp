@@ -432,6 +432,10 @@ void TOptionStack::buildStatus()
     LabelStatus->setFont(bold);
     LabelStatus->setAutoFillBackground(true);
     LabelStatus->setContentsMargins(6, 3, 6, 3);
+    // The whole status shows, however long the pairing's findings are: the label grows by
+    // lines. Names in it (a picture's name in a clock finding) are plain text.
+    LabelStatus->setTextFormat(Qt::PlainText);
+    LabelStatus->setWordWrap(true);
     QPalette pal = LabelStatus->palette();
     pal.setColor(QPalette::Window, QColor(0x3c, 0x4a, 0x5c));
     pal.setColor(QPalette::WindowText, Qt::white);

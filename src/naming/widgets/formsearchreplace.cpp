@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,7 +13,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
+// The design size; the captions may need more at larger fonts.
 constexpr int MinimumWidth = 475;
 constexpr int FixedHeight = 262;
 
@@ -43,9 +47,6 @@ TFormSearchReplace::TFormSearchReplace(QWidget *parent) : QDialog(parent, Qt::To
 {
     setObjectName(QStringLiteral("FormSearchReplace"));
     setWindowTitle(QStringLiteral("Search and Replace"));
-    setMinimumSize(MinimumWidth, FixedHeight);
-    setMaximumHeight(FixedHeight);
-    resize(MinimumWidth, FixedHeight);
 
     ComboBoxSearchText = historyBox("ComboBoxSearchText", this);
     ComboBoxReplaceText = historyBox("ComboBoxReplaceText", this);
@@ -131,6 +132,32 @@ TFormSearchReplace::TFormSearchReplace(QWidget *parent) : QDialog(parent, Qt::To
     });
     connect(ButtonClose, &QPushButton::clicked, this, &QDialog::accept);
     setSearchState(TSearchState::New);
+    fitToCaptions();
+}
+
+void TFormSearchReplace::fitToCaptions()
+{
+    QLayout *grid = layout();
+    if (!grid)
+        return;
+    // The longest caption of the search button decides its width in both states.
+    const QString caption = ButtonSerchNext->text();
+    ButtonSerchNext->setText(QStringLiteral("Search next"));
+    ButtonSerchNext->setMinimumWidth(ButtonSerchNext->sizeHint().width());
+    ButtonSerchNext->setText(caption);
+    grid->invalidate();
+    grid->activate();
+    const QSize needed = grid->totalMinimumSize().expandedTo(QSize(MinimumWidth, FixedHeight));
+    setMinimumSize(needed);
+    setMaximumHeight(needed.height());
+    resize(std::max(width(), needed.width()), needed.height());
+}
+
+void TFormSearchReplace::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitToCaptions();
 }
 
 TSearchOptions TFormSearchReplace::options() const

@@ -46,8 +46,14 @@ Q_SIGNALS:
     // The search text was changed: a new search begins.
     void searchTextChanged();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
     void updateHistories();
+    // As wide and high as the captions need at the font in use, at least the design size;
+    // the height stays fixed.
+    void fitToCaptions();
 
     TSearchState m_state = TSearchState::New;
 };

@@ -1,7 +1,12 @@
 // The log window shows the log's lines in their colours and weights, follows a replaced
-// log, saves it as RTF and hides on "Exit".
+// log, keeps each line one line, saves it as RTF (naming a path it cannot write as it is)
+// and hides on "Exit".
 #include "batch/protokoll.h"
 #include "batch/widgets/formprotokoll.h"
+#include "ui/markup.h"
+#include "ui/widgets/formdlgbox.h"
+#include "ui/widgets/labelformat.h"
+#include "ui/widgets/modalhelper.h"
 
 #include <QAction>
 #include <QFile>
@@ -38,6 +43,21 @@ TEST(FormProtokoll, ShowsSavesAndHides)
     QFile saved(path);
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_TRUE(saved.readAll().startsWith("{\\rtf1"));
+
+    // A name with a line break stays on its line.
+    log.AddLine(QStringLiteral("Renamed a\nb.jpg"));
+    EXPECT_EQ(form.RichEdit1->toPlainText(), QStringLiteral("first\nRenamed a\u240Ab.jpg"));
+
+    // A log that cannot be saved names the path as it is, "<" and all.
+    const QString unwritable = dir.filePath(QStringLiteral("<FB>no<c3> folder/job.RTF"));
+    QString shown;
+    whenModalOpens<TFormDlgBox>([&shown](TFormDlgBox *box) {
+        shown = MarkupPlainText(box->messageLabel()->caption());
+        box->close();
+    });
+    EXPECT_FALSE(form.SaveAs(unwritable));
+    EXPECT_TRUE(shown.contains(QStringLiteral("\n") + unwritable + QStringLiteral("\n")))
+        << qPrintable(shown);
 
     form.show();
     form.ActionExit->trigger();

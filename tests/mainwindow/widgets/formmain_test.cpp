@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <gtest/gtest.h>
@@ -128,4 +129,30 @@ TEST(FormMain, FitsALaptopScreenWithEveryCaptionWhole)
     ASSERT_NE(run, nullptr);
     ASSERT_TRUE(run->isVisible());
     EXPECT_TRUE(window.contains(QRect(run->mapTo(&form, QPoint(0, 0)), run->size())));
+}
+
+// A long status (the findings of an aligning pass) shows whole, on as many lines as it
+// needs, with the names in it as plain text.
+TEST(FormMain, TheStatusShowsItsWholeText)
+{
+    TFormMain form;
+    form.resize(1366, 768 - 32);
+    form.show();
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents(); // the idle pass writes "No data" first
+    const QString note = QStringLiteral(
+        "39 pairs aligned, 0 doubtful. Right camera: clock +8 s a day against the left. Left "
+        "camera: clock \u22121 h from <b>IMG_0042</b>");
+    form.SetStatusText(note);
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    const auto *label = form.findChild<QLabel *>(QStringLiteral("LabelStatus"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), note);
+    const QRect room = label->contentsRect();
+    const QRect needed =
+        label->fontMetrics().boundingRect(QRect(0, 0, room.width(), 10000), Qt::TextWordWrap, note);
+    EXPECT_LE(needed.width(), room.width());
+    EXPECT_LE(needed.height(), room.height()) << "the status is cut off";
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
 }

@@ -7,6 +7,7 @@
 #include "imaging/imagelist.h"
 #include "mainwindow/idleprocessor.h"
 #include "mainwindow/widgets/collapsiblebox.h"
+#include "mainwindow/widgets/filedrop.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
 #include "mainwindow/widgets/radiogroup.h"
@@ -153,6 +154,18 @@ TEST_F(FormFixture, MissingFilesAreSkippedAndFoldersExpanded)
     dropAndWait(left(), {dir.filePath("gone.jpg"), dir.filePath("sub")});
     EXPECT_EQ(names(left()), (Strings{"x1.jpg", "x2.jpg"}));
     EXPECT_ALIGNED();
+}
+
+// A dragged file's path as the drop hands it on: a name that is not UTF-8 with its bytes
+// escaped (so that it can be named), other URLs left out.
+TEST(FileDrop, LocalPathsKeepTheBytesOfNamesThatAreNotUtf8)
+{
+    QMimeData mime;
+    mime.setUrls({QUrl::fromEncoded("file:///photos/caf%E9.jpg"),
+                  QUrl::fromLocalFile(QStringLiteral("/photos/caf\u00e9 <FB>.jpg")),
+                  QUrl(QStringLiteral("https://example.org/x.jpg"))});
+    EXPECT_EQ(localFiles(&mime), QStringList({QStringLiteral("/photos/caf\\xe9.jpg"),
+                                              QStringLiteral("/photos/caf\u00e9 <FB>.jpg")}));
 }
 
 TEST_F(FormFixture, DropOnTheWindowGoesToTheListLastHovered)

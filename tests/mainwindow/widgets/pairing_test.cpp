@@ -4,14 +4,17 @@
 #include "formfixture.h"
 
 #include "entries/datensatzlist.h"
+#include "mainwindow/idleprocessor.h"
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
+#include "preview/stereopreview.h"
 #include "ui/dlgbox.h"
 #include "ui/widgets/formdlgnext.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -248,4 +251,44 @@ TEST_F(FormFixture, SelectingARowSelectsItsCounterpart)
     click("ButtonSort");
     EXPECT_EQ(selectedRows(left()), std::vector<int>{0});
     EXPECT_EQ(selectedRows(right()), std::vector<int>{0});
+}
+
+// After a re-assignment and a split the selected rows are a pair again, and the previews
+// show that pair, not the rows selected before.
+TEST_F(FormFixture, PreviewAndCounterpartFollowThePairAfterItsRowsMove)
+{
+    loadCameras(LeftRhythm, RightRhythm);
+    const auto expectCurrentPair = [this](const char *step, const char *rightName) {
+        SCOPED_TRACE(step);
+        ASSERT_TRUE(waitUntil([this] { return form->idleProcessor().IsIdle(); }));
+        settle();
+        const TDatensatz *l = left().SelectedEntry();
+        const TDatensatz *r = right().SelectedEntry();
+        ASSERT_TRUE(l && r);
+        EXPECT_EQ(QFileInfo(r->SourcePath()).fileName(), QString::fromLatin1(rightName));
+        EXPECT_EQ(l->Partner(), r) << "the counterpart is not highlighted";
+        EXPECT_EQ(viewSelectedRows(left()), std::vector<int>{l->RowIndex()});
+        EXPECT_EQ(form->stereoPreview().ShownPath(PreviewLeft), l->SourcePath());
+        EXPECT_EQ(form->stereoPreview().ShownPath(PreviewRight), r->SourcePath());
+    };
+    // R2 opposite its gap; the gap goes with the re-assignment.
+    int row = 0;
+    while (row < right().Count() &&
+           QFileInfo(right().EntryAt(row)->SourcePath()).fileName() != QLatin1String("R2.jpg"))
+        ++row;
+    clickRow(right(), row);
+    click("ButtonSortAll");
+    ASSERT_TRUE(waitReady());
+    expectCurrentPair("re-assigned", "R2.jpg");
+    if (HasFatalFailure())
+        return;
+    EXPECT_EQ(QFileInfo(left().SelectedEntry()->SourcePath()).fileName(), QStringLiteral("L2.jpg"));
+
+    // "Split": R2, the picture last clicked, is shown with its new gap.
+    ASSERT_EQ(form->editArea()->PanelLink->text(), "Split");
+    click(form->editArea()->PanelLink);
+    expectCurrentPair("split", "R2.jpg");
+    if (HasFatalFailure())
+        return;
+    EXPECT_TRUE(IsGapAttribute(left().SelectedEntry()->Attribute()));
 }

@@ -209,3 +209,31 @@ TEST(SearchWindow, StatesHistoryAndRequests)
 }
 
 } // namespace
+
+// The search window opens wide enough for every caption at the font in use, from the
+// design size up; its height stays fixed.
+TEST(SearchWindow, ShowsEveryCaptionWholeAtTheFontInUse)
+{
+    for (const int points : {9, 13, 18}) {
+        SCOPED_TRACE(points);
+        TFormSearchReplace window;
+        QFont font = window.font();
+        font.setPointSize(points);
+        window.setFont(font);
+        window.show();
+        QCoreApplication::processEvents();
+        EXPECT_GE(window.width(), 475);
+        EXPECT_EQ(window.minimumHeight(), window.maximumHeight());
+        const QRect inside = window.rect();
+        for (QAbstractButton *b : window.findChildren<QAbstractButton *>()) {
+            if (!b->isVisible())
+                continue;
+            const std::string name = b->text().toStdString();
+            EXPECT_GE(b->width(), b->sizeHint().width()) << name;
+            EXPECT_TRUE(inside.contains(QRect(b->mapTo(&window, QPoint(0, 0)), b->size()))) << name;
+        }
+        // "Search next" fits where "Search" stood.
+        window.setSearchState(TSearchState::Hit);
+        EXPECT_GE(window.ButtonSerchNext->width(), window.ButtonSerchNext->sizeHint().width());
+    }
+}

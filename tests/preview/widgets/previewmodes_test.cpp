@@ -1,12 +1,13 @@
 // The preview panels of the main window in each display mode, with a real pair selected:
 // which panels show, where they stand, and what they show (colour probes on the grabbed
 // panels: the left photo is brownish, the right one blue-green).
+#include "mainwindow/idleprocessor.h"
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/formfixture.h"
-#include "mainwindow/idleprocessor.h"
 #include "preview/widgets/previewarea.h"
 #include "preview/widgets/previewimage.h"
 #include "support/testdata.h"
+#include "ui/widgets/labelshadow.h"
 
 #include <QCheckBox>
 #include <QRadioButton>
@@ -148,3 +149,32 @@ INSTANTIATE_TEST_SUITE_P(
                       ModeCase{"Left", "RadioButtonMono_L", true, false, 0},
                       ModeCase{"Right", "RadioButtonMono_R", false, true, 0}),
     [](const ::testing::TestParamInfo<ModeCase> &mode) { return std::string(mode.param.name); });
+
+// "Show EXIF" shows and hides the metadata texts over both pictures.
+TEST_F(FormFixture, ShowExifShowsAndHidesTheTextsOverThePictures)
+{
+    dropAndWait(
+        left(),
+        {copyFixture(QStringLiteral("jpg/Canon_40D.jpg"), QStringLiteral("exif_L.jpg")),
+         copyFixture(QStringLiteral("jpg/Olympus_C8080WZ.jpg"), QStringLiteral("exif_R.jpg"))});
+    form->editArea()->CheckBoxSynchron->setChecked(false);
+    for (ListRowModel *list : {&left(), &right()})
+        for (int row = 0; row < list->Count(); ++row)
+            if (!list->EntryAt(row)->SourcePath().isEmpty())
+                clickRow(*list, row);
+    ASSERT_TRUE(waitUntil([this] { return form->idleProcessor().IsIdle(); }));
+    settle();
+    QCheckBox *show = child<QCheckBox>("CheckBoxZeigeExif");
+    ASSERT_TRUE(show->isChecked());
+    const TPreviewArea *area = form->previewArea();
+    for (const bool on : {true, false, true}) {
+        SCOPED_TRACE(on);
+        show->setChecked(on);
+        settle();
+        for (const TPreviewPanel *panel : {area->PanelImage_L, area->PanelImage_R}) {
+            EXPECT_FALSE(panel->LabelValues->caption().isEmpty());
+            EXPECT_EQ(panel->LabelNames->isVisible(), on);
+            EXPECT_EQ(panel->LabelValues->isVisible(), on);
+        }
+    }
+}

@@ -237,6 +237,33 @@ TEST(SettingsWalker, MissingOrDamagedValuesLeaveTheControlsAsTheyAre)
     }
 }
 
+TEST(SettingsWalker, AnyNonZeroIntegerIsChecked)
+{
+    // Check box, radio button and menu item read "Checked" as an integer: any value but 0
+    // checks them, 0 unchecks them, a value that is no integer leaves them as they are.
+    const struct
+    {
+        const char *value;
+        bool checked;
+    } cases[] = {{"1", true}, {"2", true}, {"-1", true}, {"255", true}, {"0", false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.value);
+        const QByteArray text = QByteArray("[FormTest_CheckBoxForceDir]\nChecked=") + c.value +
+                                "\n[FormTest_RadioButtonB]\nChecked=" + c.value +
+                                "\n[FormTest_ActionSynchron]\nChecked=" + c.value + "\n";
+        TestWindow t;
+        LoadComponentSettings(t.window.get(), TIniFile::FromBytes(text));
+        EXPECT_EQ(t.check->isChecked(), c.checked);
+        EXPECT_EQ(t.radioB->isChecked(), c.checked);
+        EXPECT_EQ(t.action->isChecked(), c.checked);
+    }
+    TestWindow t;
+    t.check->setChecked(true);
+    LoadComponentSettings(t.window.get(),
+                          TIniFile::FromBytes("[FormTest_CheckBoxForceDir]\nChecked=yes\n"));
+    EXPECT_TRUE(t.check->isChecked());
+}
+
 TEST(SettingsWalker, RestoredSplitterSizesShareThePresentLengthInTheirProportions)
 {
     TestWindow t;
