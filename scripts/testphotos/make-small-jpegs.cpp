@@ -18,15 +18,16 @@ namespace {
 
 struct Piece
 {
-    const char *source; // in the jpg folder
-    const char *target; // in its small/ folder
+    const char *source;      // in the jpg folder
+    const char *target;      // in its small/ folder
     int x, y, width, height; // x and y on whole blocks of the source's sampling
 };
 
+// 4:2:0 (blocks of 16 x 16), 4:2:2 (16 x 8), 4:4:4 (8 x 8)
 const Piece pieces[] = {
-    {"Canon_PowerShot_S40.jpg", "s40_420_17x9.jpg", 224, 176, 17, 9},             // 4:2:0, blocks 16 x 16
-    {"Reconyx_HC500_Hyperfire.jpg", "reconyx_422_1001x7.jpg", 512, 760, 1001, 7}, // 4:2:2, blocks 16 x 8
-    {"Canon_40D.jpg", "canon40d_444_5x3.jpg", 48, 32, 5, 3},                      // 4:4:4, blocks 8 x 8
+    {"Canon_PowerShot_S40.jpg", "s40_420_17x9.jpg", 224, 176, 17, 9},
+    {"Reconyx_HC500_Hyperfire.jpg", "reconyx_422_1001x7.jpg", 512, 760, 1001, 7},
+    {"Canon_40D.jpg", "canon40d_444_5x3.jpg", 48, 32, 5, 3},
 };
 
 } // namespace
@@ -41,15 +42,16 @@ int main(int argc, char **argv)
     tjhandle tj = tjInitTransform();
     for (const Piece &p : pieces) {
         std::ifstream in(folder + "/" + p.source, std::ios::binary);
-        const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        tjtransform crop {};
+        const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                               std::istreambuf_iterator<char>());
+        tjtransform crop{};
         crop.r = {p.x, p.y, p.width, p.height};
         crop.op = TJXOP_NONE;
         crop.options = TJXOPT_CROP;
         unsigned char *out = nullptr;
         unsigned long outSize = 0;
-        if (bytes.empty()
-            || tjTransform(tj, bytes.data(), bytes.size(), 1, &out, &outSize, &crop, 0) != 0) {
+        if (bytes.empty() ||
+            tjTransform(tj, bytes.data(), bytes.size(), 1, &out, &outSize, &crop, 0) != 0) {
             std::fprintf(stderr, "%s: %s\n", p.source, tjGetErrorStr2(tj));
             return 1;
         }

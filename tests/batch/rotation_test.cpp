@@ -157,7 +157,8 @@ TEST_F(EngineRotation, AFileTheTurnWouldDamageStaysUnturnedAndTheLogSaysWhy)
         EXPECT_EQ(FileSha256(path), before);
         const QStringList lines = logLines(QStringLiteral("Error \tRotate by"));
         ASSERT_EQ(lines.size(), 1) << log.PlainText().toStdString();
-        EXPECT_TRUE(lines.first().contains(QLatin1String(row.reason))) << lines.first().toStdString();
+        EXPECT_TRUE(lines.first().contains(QLatin1String(row.reason)))
+            << lines.first().toStdString();
         EXPECT_EQ(redLines(), 1);
         EXPECT_EQ(e->Rotation(), row.rotation);
         EXPECT_EQ(files().size(), 1) << "no .jp_ file left";

@@ -114,8 +114,9 @@ TEST_F(HeifRawFiles, DamagedFilesGiveNoPicture)
     // (LibRaw wrote past its buffer), directories placed past the file's end (LibRaw crashed
     // when a seek there stopped at the end instead of going past it, as in a file), and a
     // long model name of a maker whose names LibRaw rewrites past its buffers.
-    for (const char *file : {"heic/damaged_cut.heic", "raw/damaged_cut.dng", "raw/layer_preview_overruns.dng",
-                             "raw/ifd_offsets_past_end.dng", "raw/long_model_of_overrun_maker.dng"}) {
+    for (const char *file :
+         {"heic/damaged_cut.heic", "raw/damaged_cut.dng", "raw/layer_preview_overruns.dng",
+          "raw/ifd_offsets_past_end.dng", "raw/long_model_of_overrun_maker.dng"}) {
         SCOPED_TRACE(file);
         const QString path = testDataPath(QStringLiteral("photos/") + QLatin1String(file));
         TDsOrgBild holder(path);
@@ -160,9 +161,9 @@ TEST_F(HeifRawFiles, PicturesBeyondThePixelLimitAreRefusedBeforeDecoding)
         const char *file;
         bool thumbnail; // a RAW preview is decoded at an eighth of its size for a thumbnail
     } cases[] = {
-        {"heic/declares_400mp.heic", false},       // a grid declaring 20000 x 20000
-        {"heic/canvas_beyond_size.heic", false},   // declares 96 x 64, its grid is 20000 x 20000
-        {"raw/preview_declares_160mp.dng", true},  // a JPEG preview of 16000 x 10000
+        {"heic/declares_400mp.heic", false},      // a grid declaring 20000 x 20000
+        {"heic/canvas_beyond_size.heic", false},  // declares 96 x 64, its grid is 20000 x 20000
+        {"raw/preview_declares_160mp.dng", true}, // a JPEG preview of 16000 x 10000
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.file);
@@ -174,8 +175,10 @@ TEST_F(HeifRawFiles, PicturesBeyondThePixelLimitAreRefusedBeforeDecoding)
         EXPECT_EQ(holder.Thumbnail.isNull(), !c.thumbnail);
         QImage full;
         QString error;
-        EXPECT_FALSE(holder.LoadBitmap(0, full, error, library)) << full.width() << " x " << full.height();
-        EXPECT_TRUE(error.startsWith(QStringLiteral("Unable to read file. "))) << error.toStdString();
+        EXPECT_FALSE(holder.LoadBitmap(0, full, error, library))
+            << full.width() << " x " << full.height();
+        EXPECT_TRUE(error.startsWith(QStringLiteral("Unable to read file. ")))
+            << error.toStdString();
         if (measured) {
             EXPECT_LT(peakMemoryKb() - before, 64 * 1024);
         }

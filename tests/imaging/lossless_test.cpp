@@ -194,17 +194,23 @@ TEST_F(LosslessRotation, FilesItCannotTurnWholeAreLeftAsTheyAre)
         int rotation;
         GFL_ERROR code;
     } rows[] = {
-        {"photos/mpo/sugarshack.mpo", 1, GFL_ERROR_DATA_AFTER_PICTURE}, // a stereo camera's two views
+        {"photos/mpo/sugarshack.mpo", 1,
+         GFL_ERROR_DATA_AFTER_PICTURE}, // a stereo camera's two views
         {"photos/mpo/frame_size.mpo", 2, GFL_ERROR_DATA_AFTER_PICTURE}, // a phone's two pictures
-        {"photos/jpg/small/s40_420_17x9.jpg", 1, GFL_ERROR_SMALLER_THAN_BLOCK}, // 9 rows, blocks of 16
+        {"photos/jpg/small/s40_420_17x9.jpg", 1,
+         GFL_ERROR_SMALLER_THAN_BLOCK}, // 9 rows, blocks of 16
         {"photos/jpg/small/s40_420_17x9.jpg", 2, GFL_ERROR_SMALLER_THAN_BLOCK},
-        {"photos/jpg/small/reconyx_422_1001x7.jpg", 1, GFL_ERROR_SMALLER_THAN_BLOCK}, // 7 rows, blocks of 8
+        {"photos/jpg/small/reconyx_422_1001x7.jpg", 1,
+         GFL_ERROR_SMALLER_THAN_BLOCK}, // 7 rows, blocks of 8
         {"photos/jpg/small/reconyx_422_1001x7.jpg", 2, GFL_ERROR_SMALLER_THAN_BLOCK},
-        {"photos/jpg/small/canon40d_444_5x3.jpg", 3, GFL_ERROR_SMALLER_THAN_BLOCK}, // 5 columns, blocks of 8
+        {"photos/jpg/small/canon40d_444_5x3.jpg", 3,
+         GFL_ERROR_SMALLER_THAN_BLOCK}, // 5 columns, blocks of 8
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(testing::Message() << row.fixture << " turned " << row.rotation);
-        const QString path = copyFixture(row.fixture, QString::number(row.rotation) + QFileInfo(QLatin1String(row.fixture)).fileName());
+        const QString path =
+            copyFixture(row.fixture, QString::number(row.rotation) +
+                                         QFileInfo(QLatin1String(row.fixture)).fileName());
         const QByteArray before = jpegtest::readFile(path);
         EXPECT_EQ(library->jpegLosslessTransform(path, row.rotation), row.code);
         EXPECT_EQ(jpegtest::readFile(path), before);
@@ -230,7 +236,8 @@ TEST_F(LosslessRotation, SmallPicturesTurnWhereTheMovedEdgeHasWholeBlocks)
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.fixture);
-        const QString path = copyFixture(row.fixture, QFileInfo(QLatin1String(row.fixture)).fileName());
+        const QString path =
+            copyFixture(row.fixture, QFileInfo(QLatin1String(row.fixture)).fileName());
         if (row.rotation == 1) {
             QFile file(path);
             ASSERT_TRUE(file.open(QIODevice::Append));
@@ -242,13 +249,14 @@ TEST_F(LosslessRotation, SmallPicturesTurnWhereTheMovedEdgeHasWholeBlocks)
         ASSERT_EQ(turned.size(), row.turned);
         // What is left of the picture after the trim, turned clockwise by the quarter turns.
         const QSize kept = row.rotation == 2 ? row.turned : row.turned.transposed();
-        const QImage expected =
-            original.copy(0, 0, kept.width(), kept.height()).transformed(QTransform().rotate(90 * row.rotation));
+        const QImage expected = original.copy(0, 0, kept.width(), kept.height())
+                                    .transformed(QTransform().rotate(90 * row.rotation));
         long long difference = 0;
         for (int y = 0; y < turned.height(); ++y)
             for (int x = 0; x < turned.width(); ++x) {
                 const QRgb a = turned.pixel(x, y), b = expected.pixel(x, y);
-                difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+                difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                              std::abs(qBlue(a) - qBlue(b));
             }
         EXPECT_LT(difference / (3.0 * turned.width() * turned.height()), 4.0);
     }

@@ -685,10 +685,11 @@ GFL_API const char *gflGetErrorString(GFL_ERROR code)
     case GFL_ERROR_UNKNOWN_FORMAT: return "Unknown format";
     case GFL_ERROR_BAD_BITMAP: return "Bad bitmap";
     case GFL_ERROR_DATA_AFTER_PICTURE:
-        return "Not turned: the file holds more after its picture (a second view, a gain map) that the turn would lose";
+        return "Not turned: the file holds more after its picture (a second view, a gain map) "
+               "that the turn would lose";
     case GFL_ERROR_SMALLER_THAN_BLOCK:
-        return "Not turned: the picture is smaller than one JPEG block across the edge the turn moves, so it would "
-               "come out mirrored";
+        return "Not turned: the picture is smaller than one JPEG block across the edge the turn "
+               "moves, so it would come out mirrored";
     case GFL_ERROR_BAD_FORMAT_INDEX: return "Bad format index";
     case GFL_ERROR_BAD_PARAMETERS: return "Bad parameters";
     default: return code < 0 ? "No error" : "Unknown error";

@@ -36,8 +36,9 @@ GFL_ERROR codeOf(const heif_error &error)
     case heif_error_Unsupported_feature: return GFL_ERROR_UNKNOWN_FORMAT;
     case heif_error_Memory_allocation_error:
         // Also a picture beyond the size limit: too large to decode, like one refused here.
-        return error.subcode == heif_suberror_Security_limit_exceeded ? GFL_ERROR(GFL_ERROR_BAD_BITMAP)
-                                                                       : GFL_ERROR(GFL_ERROR_NO_MEMORY);
+        return error.subcode == heif_suberror_Security_limit_exceeded
+                   ? GFL_ERROR(GFL_ERROR_BAD_BITMAP)
+                   : GFL_ERROR(GFL_ERROR_NO_MEMORY);
     default: return GFL_ERROR_FILE_READ;
     }
 }
@@ -123,8 +124,8 @@ Decoded decodeHandleReduced(heif_image_handle *handle, int side)
         result.error = GFL_ERROR_BAD_BITMAP;
         return result;
     }
-    std::unique_ptr<heif_decoding_options, void (*)(heif_decoding_options *)> options(heif_decoding_options_alloc(),
-                                                                                     heif_decoding_options_free);
+    std::unique_ptr<heif_decoding_options, void (*)(heif_decoding_options *)> options(
+        heif_decoding_options_alloc(), heif_decoding_options_free);
     if (!options) {
         result.error = GFL_ERROR_NO_MEMORY;
         return result;
@@ -132,13 +133,15 @@ Decoded decodeHandleReduced(heif_image_handle *handle, int side)
     options->convert_hdr_to_8bit = 1;
     heif_image *raw = nullptr;
     // The file's rotation, mirror and crop are applied.
-    const heif_error error = heif_decode_image(handle, &raw, heif_colorspace_RGB, heif_chroma_444, options.get());
+    const heif_error error =
+        heif_decode_image(handle, &raw, heif_colorspace_RGB, heif_chroma_444, options.get());
     Image image(raw);
     if (error.code != heif_error_Ok || !raw) {
         result.error = error.code != heif_error_Ok ? codeOf(error) : GFL_ERROR(GFL_ERROR_FILE_READ);
         return result;
     }
-    const heif_channel channels[4] = {heif_channel_R, heif_channel_G, heif_channel_B, heif_channel_Alpha};
+    const heif_channel channels[4] = {heif_channel_R, heif_channel_G, heif_channel_B,
+                                      heif_channel_Alpha};
     const int count = heif_image_has_channel(raw, heif_channel_Alpha) ? 4 : 3;
     const std::uint8_t *planes[4] = {};
     int strides[4] = {};
@@ -146,9 +149,9 @@ Decoded decodeHandleReduced(heif_image_handle *handle, int side)
     const int h = heif_image_get_height(raw, heif_channel_R);
     for (int c = 0; c < count; ++c) {
         planes[c] = heif_image_get_plane_readonly(raw, channels[c], &strides[c]);
-        if (!planes[c] || heif_image_get_bits_per_pixel_range(raw, channels[c]) != 8
-            || heif_image_get_width(raw, channels[c]) != w || heif_image_get_height(raw, channels[c]) != h
-            || strides[c] < w) {
+        if (!planes[c] || heif_image_get_bits_per_pixel_range(raw, channels[c]) != 8 ||
+            heif_image_get_width(raw, channels[c]) != w ||
+            heif_image_get_height(raw, channels[c]) != h || strides[c] < w) {
             result.error = GFL_ERROR_BAD_BITMAP;
             return result;
         }
@@ -160,7 +163,8 @@ Decoded decodeHandleReduced(heif_image_handle *handle, int side)
     }
     const int halvings = halvingsFor(w, h, side);
     const int block = 1 << halvings;
-    QImage picture(w >> halvings, h >> halvings, count == 4 ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    QImage picture(w >> halvings, h >> halvings,
+                   count == 4 ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
     if (picture.isNull()) {
         result.error = GFL_ERROR_NO_MEMORY;
         return result;
@@ -214,15 +218,16 @@ Decoded decodeHandle(heif_image_handle *handle)
     const int h = heif_image_get_height(raw, heif_channel_interleaved);
     const int bytesPerPixel = alpha ? 4 : 3;
     // A grid's canvas may be larger than the size its file declares.
-    if (!plane || w < 1 || h < 1 || stride < w * bytesPerPixel || std::int64_t(w) * h > MaxDecodedPixels) {
+    if (!plane || w < 1 || h < 1 || stride < w * bytesPerPixel ||
+        std::int64_t(w) * h > MaxDecodedPixels) {
         result.error = GFL_ERROR_BAD_BITMAP;
         return result;
     }
     // The picture is handed on in libheif's own buffer, released with the last copy of the
     // QImage: a second full-size copy would double the memory a large picture takes.
-    result.image = QImage(plane, w, h, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888,
-                          [](void *decoded) { heif_image_release(static_cast<heif_image *>(decoded)); },
-                          image.get());
+    result.image = QImage(
+        plane, w, h, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888,
+        [](void *decoded) { heif_image_release(static_cast<heif_image *>(decoded)); }, image.get());
     if (result.image.isNull()) {
         result.error = GFL_ERROR_NO_MEMORY;
         return result;

@@ -12,8 +12,8 @@ namespace {
 
 bool readExactly(TByteSource &source, qint64 at, void *target, qint64 n)
 {
-    return at >= 0 && n >= 0 && at <= source.size() && n <= source.size() - at
-        && source.readAt(at, static_cast<char *>(target), n) == n;
+    return at >= 0 && n >= 0 && at <= source.size() && n <= source.size() - at &&
+           source.readAt(at, static_cast<char *>(target), n) == n;
 }
 
 // TIFF directories, walked with the byte order of the header:
@@ -42,7 +42,8 @@ public:
                 continue;
             const unsigned count = std::min(u16(countBytes), 512u);
             // The entries that lie in the file, in one read.
-            const qint64 whole = std::min<qint64>(count, std::max<qint64>(m_source.size() - at - 2, 0) / 12);
+            const qint64 whole =
+                std::min<qint64>(count, std::max<qint64>(m_source.size() - at - 2, 0) / 12);
             std::vector<std::uint8_t> entries(std::size_t(12 * whole));
             if (!readExactly(m_source, qint64(at) + 2, entries.data(), 12 * whole))
                 continue;
@@ -52,7 +53,8 @@ public:
                 const std::uint32_t n = u32(entry + 4), value = u32(entry + 8);
                 const qint64 valueAt = n <= 4 ? qint64(at) + 2 + 12 * qint64(i) + 8 : qint64(value);
                 // LibRaw reads these names whatever type the entry states.
-                if ((tag == 0x010F || tag == 0x0110 || tag == 0xC614 || tag == 0xC615) && nameMatches(valueAt))
+                if ((tag == 0x010F || tag == 0x0110 || tag == 0xC614 || tag == 0xC615) &&
+                    nameMatches(valueAt))
                     return true;
                 if ((tag == 0x014A || tag == 0x8769) && (type == 4 || type == 13)) {
                     if (n == 1) {
@@ -80,8 +82,10 @@ private:
     }
     std::uint32_t u32(const std::uint8_t *p) const
     {
-        return m_bigEndian ? std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3]
-                           : std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+        return m_bigEndian ? std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 |
+                                 std::uint32_t(p[2]) << 8 | p[3]
+                           : std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 |
+                                 std::uint32_t(p[1]) << 8 | p[0];
     }
 
     // A name as LibRaw reads it: up to 63 bytes from where its value starts (in the entry
@@ -97,7 +101,8 @@ private:
         lower = lower.substr(0, lower.find('\n'));
         std::transform(lower.begin(), lower.end(), lower.begin(),
                        [](unsigned char c) { return char(std::tolower(c)); });
-        return lower.find("hasselblad") != std::string::npos || lower.find("imacon") != std::string::npos;
+        return lower.find("hasselblad") != std::string::npos ||
+               lower.find("imacon") != std::string::npos;
     }
 
     TByteSource &m_source;
@@ -113,7 +118,8 @@ RawContainer rawContainerOf(TByteSource &source)
         return RawContainer::Unknown;
     if (std::memcmp(head, "II*\0", 4) == 0 || std::memcmp(head, "MM\0*", 4) == 0)
         return RawContainer::Tiff;
-    if (std::memcmp(head, "IIRO", 4) == 0 || std::memcmp(head, "IIRS", 4) == 0 || std::memcmp(head, "MMOR", 4) == 0)
+    if (std::memcmp(head, "IIRO", 4) == 0 || std::memcmp(head, "IIRS", 4) == 0 ||
+        std::memcmp(head, "MMOR", 4) == 0)
         return RawContainer::Olympus;
     if (std::memcmp(head, "IIU\0", 4) == 0)
         return RawContainer::Panasonic;
@@ -126,17 +132,19 @@ RawContainer rawContainerOf(TByteSource &source)
 
 bool namesOverrunMaker(TByteSource &source, RawContainer container)
 {
-    if (container != RawContainer::Tiff && container != RawContainer::Olympus && container != RawContainer::Panasonic)
+    if (container != RawContainer::Tiff && container != RawContainer::Olympus &&
+        container != RawContainer::Panasonic)
         return false;
     std::uint8_t header[8];
     if (!readExactly(source, 0, header, 8))
         return false;
     const bool bigEndian = header[0] == 'M';
     TiffWalk walk(source, bigEndian);
-    const std::uint32_t first = bigEndian ? std::uint32_t(header[4]) << 24 | std::uint32_t(header[5]) << 16
-                                                | std::uint32_t(header[6]) << 8 | header[7]
-                                          : std::uint32_t(header[7]) << 24 | std::uint32_t(header[6]) << 16
-                                                | std::uint32_t(header[5]) << 8 | header[4];
+    const std::uint32_t first =
+        bigEndian ? std::uint32_t(header[4]) << 24 | std::uint32_t(header[5]) << 16 |
+                        std::uint32_t(header[6]) << 8 | header[7]
+                  : std::uint32_t(header[7]) << 24 | std::uint32_t(header[6]) << 16 |
+                        std::uint32_t(header[5]) << 8 | header[4];
     return walk.anyNameMatches(first);
 }
 

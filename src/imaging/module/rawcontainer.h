@@ -11,11 +11,11 @@ namespace gflcore {
 enum class RawContainer
 {
     Unknown,
-    Tiff,     // "II*\0" / "MM\0*": CR2, NEF, NRW, ARW, DNG, PEF, SRW
-    Olympus,  // "IIRO", "IIRS", "MMOR": ORF
+    Tiff,      // "II*\0" / "MM\0*": CR2, NEF, NRW, ARW, DNG, PEF, SRW
+    Olympus,   // "IIRO", "IIRS", "MMOR": ORF
     Panasonic, // "IIU\0": RW2
-    Canon3,   // an ISO media file of brand "crx ": CR3
-    Fujifilm, // "FUJIFILMCCD-RAW ": RAF
+    Canon3,    // an ISO media file of brand "crx ": CR3
+    Fujifilm,  // "FUJIFILMCCD-RAW ": RAF
 };
 
 RawContainer rawContainerOf(TByteSource &source);

@@ -36,7 +36,10 @@ namespace {
 class SourceStream final : public LibRaw_abstract_datastream
 {
 public:
-    explicit SourceStream(TByteSource &source) : m_source(source), m_size(std::max<qint64>(source.size(), 0)) {}
+    explicit SourceStream(TByteSource &source)
+        : m_source(source), m_size(std::max<qint64>(source.size(), 0))
+    {
+    }
 
     int valid() override { return 1; }
     int read(void *buffer, size_t itemSize, size_t count) override;
@@ -83,7 +86,8 @@ qint64 SourceStream::copy(char *target, qint64 n)
     n = std::min(n, std::max<qint64>(m_size - m_pos, 0));
     qint64 done = 0;
     while (done < n) {
-        if (n - done >= Window && !(m_pos >= m_windowStart && m_pos - m_windowStart < m_windowLength)) {
+        if (n - done >= Window &&
+            !(m_pos >= m_windowStart && m_pos - m_windowStart < m_windowLength)) {
             // A large read (a preview) goes straight from the source.
             const qint64 got = m_source.readAt(m_pos, target + done, n - done);
             if (got <= 0)
@@ -118,10 +122,17 @@ int SourceStream::seek(INT64 offset, int whence)
 {
     qint64 base = 0;
     switch (whence) {
-    case SEEK_SET: base = 0; break;
-    case SEEK_CUR: base = m_pos; break;
-    case SEEK_END: base = m_size; break;
-    default: return -1;
+    case SEEK_SET:
+        base = 0;
+        break;
+    case SEEK_CUR:
+        base = m_pos;
+        break;
+    case SEEK_END:
+        base = m_size;
+        break;
+    default:
+        return -1;
     }
     // As in a file: a position past the end is kept (reads there find nothing, and LibRaw's
     // parsers compare positions with the size); one before the start is refused and the
@@ -222,7 +233,9 @@ class PreviewReader : public LibRaw
 {
 public:
     // Failures are reported through the codes, to nobody else.
-    PreviewReader() : LibRaw(LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK) {}
+    PreviewReader() : LibRaw(LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK)
+    {
+    }
 
     bool previewLoadIsSafe(std::int64_t fileSize)
     {
@@ -240,7 +253,8 @@ public:
         const std::int64_t pixels = std::int64_t(thumb.twidth) * thumb.theight;
         // The bytes a bitmap loader reads for the stated size must be in the file.
         const auto stored = [&](std::int64_t bytesPerPixel) {
-            return pixels > 0 && pixels <= MaxDecodedPixels && bytesPerPixel > 0 && pixels * bytesPerPixel <= available;
+            return pixels > 0 && pixels <= MaxDecodedPixels && bytesPerPixel > 0 &&
+                   pixels * bytesPerPixel <= available;
         };
         if (write_thumb == &PreviewReader::jpeg_thumb)
             return length >= 64; // the loader writes the first two bytes whatever the length
@@ -368,9 +382,12 @@ Decoded decodeRawFile(const QString &path, DecodeRequest request)
 {
     TFileSource source;
     switch (source.open(path)) {
-    case TFileSource::OpenResult::Opened: return decodeRaw(source, request);
-    case TFileSource::OpenResult::Missing: return Decoded{GFL_ERROR_FILE_OPEN, QImage()};
-    default: return Decoded{GFL_ERROR_FILE_READ, QImage()};
+    case TFileSource::OpenResult::Opened:
+        return decodeRaw(source, request);
+    case TFileSource::OpenResult::Missing:
+        return Decoded{GFL_ERROR_FILE_OPEN, QImage()};
+    default:
+        return Decoded{GFL_ERROR_FILE_READ, QImage()};
     }
 }
 
@@ -378,7 +395,8 @@ Decoded decodeRawBuffer(const std::uint8_t *data, std::size_t size, DecodeReques
 {
     if (!data || size > std::size_t(std::numeric_limits<qsizetype>::max()))
         return Decoded{GFL_ERROR_FILE_READ, QImage()};
-    TMemorySource source(QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size)));
+    TMemorySource source(
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size)));
     return decodeRaw(source, request);
 }
 
