@@ -45,7 +45,7 @@ public:
             const qint64 whole =
                 std::min<qint64>(count, std::max<qint64>(m_source.size() - at - 2, 0) / 12);
             std::vector<std::uint8_t> entries(std::size_t(12 * whole));
-            if (!readExactly(m_source, qint64(at) + 2, entries.data(), 12 * whole))
+            if (whole == 0 || !readExactly(m_source, qint64(at) + 2, entries.data(), 12 * whole))
                 continue;
             for (qint64 i = 0; i < whole; ++i) {
                 const std::uint8_t *entry = entries.data() + 12 * i;
