@@ -110,13 +110,13 @@ TEST_F(HeifRawFiles, ThumbnailUprightTextsAndCaptureTimeFromExif)
 
 TEST_F(HeifRawFiles, DamagedFilesGiveNoPicture)
 {
-    // The fuzzer's finds: a planar preview shorter than the length LibRaw reads for it
-    // (LibRaw wrote past its buffer), directories placed past the file's end (LibRaw crashed
-    // when a seek there stopped at the end instead of going past it, as in a file), and a
-    // long model name of a maker whose names LibRaw rewrites past its buffers.
+    // The fuzzer's finds, each of which brought the program down in Debian's LibRaw: a
+    // planar preview shorter than the length LibRaw reads for it, a long model name of a
+    // maker whose names LibRaw rewrites past its buffers, and a colour filter pattern of 36
+    // entries without a 6 x 6 repeat, which LibRaw writes past its buffer without end.
     for (const char *file :
          {"heic/damaged_cut.heic", "raw/damaged_cut.dng", "raw/layer_preview_overruns.dng",
-          "raw/ifd_offsets_past_end.dng", "raw/long_model_of_overrun_maker.dng"}) {
+          "raw/long_model_of_overrun_maker.dng", "raw/cfa_pattern_without_repeat.dng"}) {
         SCOPED_TRACE(file);
         const QString path = testDataPath(QStringLiteral("photos/") + QLatin1String(file));
         TDsOrgBild holder(path);

@@ -23,20 +23,26 @@ bool readExactly(TByteSource &source, qint64 at, void *target, qint64 n)
 class TiffWalk
 {
 public:
-    TiffWalk(TByteSource &source, bool bigEndian) : m_source(source), m_bigEndian(bigEndian) {}
+    // Offsets in the structure count from base, where its header starts.
+    TiffWalk(TByteSource &source, bool bigEndian, qint64 base)
+        : m_source(source), m_bigEndian(bigEndian), m_base(base)
+    {
+    }
 
     // Visits the directory at offset, the directories it chains to and those its SubIFD and
-    // EXIF tags point to; stops at 64 directories. Returns true as soon as a name matches.
-    bool anyNameMatches(std::uint32_t first)
+    // EXIF tags point to; stops at 64 directories. Returns true as soon as one holds what
+    // LibRaw mishandles.
+    bool anyTrap(std::uint32_t first)
     {
         std::vector<std::uint32_t> pending{first};
         std::vector<std::uint32_t> seen;
         while (!pending.empty() && seen.size() < 64) {
-            const std::uint32_t at = pending.back();
+            const std::uint32_t offset = pending.back();
             pending.pop_back();
-            if (at == 0 || std::find(seen.begin(), seen.end(), at) != seen.end())
+            if (offset == 0 || std::find(seen.begin(), seen.end(), offset) != seen.end())
                 continue;
-            seen.push_back(at);
+            seen.push_back(offset);
+            const qint64 at = m_base + offset;
             std::uint8_t countBytes[2];
             if (!readExactly(m_source, at, countBytes, 2))
                 continue;
@@ -45,31 +51,41 @@ public:
             const qint64 whole =
                 std::min<qint64>(count, std::max<qint64>(m_source.size() - at - 2, 0) / 12);
             std::vector<std::uint8_t> entries(std::size_t(12 * whole));
-            if (whole == 0 || !readExactly(m_source, qint64(at) + 2, entries.data(), 12 * whole))
+            if (whole == 0 || !readExactly(m_source, at + 2, entries.data(), 12 * whole))
                 continue;
+            bool sixBySixPattern = false;
             for (qint64 i = 0; i < whole; ++i) {
                 const std::uint8_t *entry = entries.data() + 12 * i;
                 const unsigned tag = u16(entry), type = u16(entry + 2);
                 const std::uint32_t n = u32(entry + 4), value = u32(entry + 8);
-                const qint64 valueAt = n <= 4 ? qint64(at) + 2 + 12 * qint64(i) + 8 : qint64(value);
+                const qint64 valueAt = n <= 4 ? at + 2 + 12 * i + 8 : m_base + qint64(value);
                 // LibRaw reads these names whatever type the entry states.
                 if ((tag == 0x010F || tag == 0x0110 || tag == 0xC614 || tag == 0xC615) &&
                     nameMatches(valueAt))
+                    return true;
+                // A colour filter pattern of 36 entries: LibRaw reads it into its 6 x 6
+                // pattern through the first row, which the compiler made a loop without
+                // end, unless a repeat of 6 x 6 came first in the directory.
+                if (tag == 0x828D && type == 3 && n == 2 && u16(entry + 8) == 6 &&
+                    u16(entry + 10) == 6)
+                    sixBySixPattern = true;
+                if ((tag == 0x828E || tag == 0xFD09) && n == 36 && !sixBySixPattern)
                     return true;
                 if ((tag == 0x014A || tag == 0x8769) && (type == 4 || type == 13)) {
                     if (n == 1) {
                         pending.push_back(value);
                     } else {
                         for (std::uint32_t k = 0; k < std::min<std::uint32_t>(n, 16); ++k) {
-                            std::uint8_t offset[4];
-                            if (readExactly(m_source, qint64(value) + 4 * qint64(k), offset, 4))
-                                pending.push_back(u32(offset));
+                            std::uint8_t sub[4];
+                            if (readExactly(m_source, m_base + qint64(value) + 4 * qint64(k), sub,
+                                            4))
+                                pending.push_back(u32(sub));
                         }
                     }
                 }
             }
             std::uint8_t next[4];
-            if (readExactly(m_source, qint64(at) + 2 + 12 * qint64(count), next, 4))
+            if (readExactly(m_source, at + 2 + 12 * qint64(count), next, 4))
                 pending.push_back(u32(next));
         }
         return false;
@@ -107,7 +123,33 @@ private:
 
     TByteSource &m_source;
     bool m_bigEndian;
+    qint64 m_base;
 };
+
+// The TIFF structure whose header starts at base, as LibRaw's TIFF parser reads it.
+bool tiffHoldsTrap(TByteSource &source, qint64 base)
+{
+    std::uint8_t header[8];
+    if (!readExactly(source, base, header, 8) || header[0] != header[1] ||
+        (header[0] != 'I' && header[0] != 'M'))
+        return false;
+    const bool bigEndian = header[0] == 'M';
+    TiffWalk walk(source, bigEndian, base);
+    const std::uint32_t first =
+        bigEndian ? std::uint32_t(header[4]) << 24 | std::uint32_t(header[5]) << 16 |
+                        std::uint32_t(header[6]) << 8 | header[7]
+                  : std::uint32_t(header[7]) << 24 | std::uint32_t(header[6]) << 16 |
+                        std::uint32_t(header[5]) << 8 | header[4];
+    return walk.anyTrap(first);
+}
+
+std::uint32_t bigEndian32(TByteSource &source, qint64 at)
+{
+    std::uint8_t b[4] = {};
+    if (!readExactly(source, at, b, 4))
+        return 0;
+    return std::uint32_t(b[0]) << 24 | std::uint32_t(b[1]) << 16 | std::uint32_t(b[2]) << 8 | b[3];
+}
 
 } // namespace
 
@@ -130,22 +172,23 @@ RawContainer rawContainerOf(TByteSource &source)
     return RawContainer::Unknown;
 }
 
-bool namesOverrunMaker(TByteSource &source, RawContainer container)
+bool holdsLibRawTrap(TByteSource &source, RawContainer container)
 {
-    if (container != RawContainer::Tiff && container != RawContainer::Olympus &&
-        container != RawContainer::Panasonic)
+    switch (container) {
+    case RawContainer::Tiff:
+    case RawContainer::Olympus:
+    case RawContainer::Panasonic:
+        return tiffHoldsTrap(source, 0);
+    case RawContainer::Fujifilm: {
+        // LibRaw parses the TIFF structure the header's offset at 100 names and the EXIF
+        // block of the JPEG preview the offset at 84 names (its TIFF header 12 bytes in).
+        const std::uint32_t preview = bigEndian32(source, 84);
+        return tiffHoldsTrap(source, bigEndian32(source, 100)) ||
+               (preview > 0 && tiffHoldsTrap(source, qint64(preview) + 12));
+    }
+    default:
         return false;
-    std::uint8_t header[8];
-    if (!readExactly(source, 0, header, 8))
-        return false;
-    const bool bigEndian = header[0] == 'M';
-    TiffWalk walk(source, bigEndian);
-    const std::uint32_t first =
-        bigEndian ? std::uint32_t(header[4]) << 24 | std::uint32_t(header[5]) << 16 |
-                        std::uint32_t(header[6]) << 8 | header[7]
-                  : std::uint32_t(header[7]) << 24 | std::uint32_t(header[6]) << 16 |
-                        std::uint32_t(header[5]) << 8 | header[4];
-    return walk.anyNameMatches(first);
+    }
 }
 
 } // namespace gflcore

@@ -354,7 +354,7 @@ Decoded decodeRaw(TByteSource &source, DecodeRequest request)
 {
     Decoded result;
     const RawContainer container = rawContainerOf(source);
-    if (container == RawContainer::Unknown || namesOverrunMaker(source, container)) {
+    if (container == RawContainer::Unknown || holdsLibRawTrap(source, container)) {
         result.error = GFL_ERROR_UNKNOWN_FORMAT;
         return result;
     }
