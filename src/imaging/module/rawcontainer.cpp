@@ -30,9 +30,9 @@ public:
     }
 
     // Visits the directory at offset, the directories it chains to and those its SubIFD and
-    // EXIF tags point to; stops at 64 directories. Returns true as soon as one holds what
-    // LibRaw mishandles.
-    bool anyTrap(std::uint32_t first)
+    // EXIF tags point to; stops at 64 directories. Returns true as soon as one names an
+    // overrun maker.
+    bool anyOverrunName(std::uint32_t first)
     {
         std::vector<std::uint32_t> pending{first};
         std::vector<std::uint32_t> seen;
@@ -53,7 +53,6 @@ public:
             std::vector<std::uint8_t> entries(std::size_t(12 * whole));
             if (whole == 0 || !readExactly(m_source, at + 2, entries.data(), 12 * whole))
                 continue;
-            bool sixBySixPattern = false;
             for (qint64 i = 0; i < whole; ++i) {
                 const std::uint8_t *entry = entries.data() + 12 * i;
                 const unsigned tag = u16(entry), type = u16(entry + 2);
@@ -62,14 +61,6 @@ public:
                 // LibRaw reads these names whatever type the entry states.
                 if ((tag == 0x010F || tag == 0x0110 || tag == 0xC614 || tag == 0xC615) &&
                     nameMatches(valueAt))
-                    return true;
-                // A colour filter pattern of 36 entries: LibRaw reads it into its 6 x 6
-                // pattern through the first row, which the compiler made a loop without
-                // end, unless a repeat of 6 x 6 came first in the directory.
-                if (tag == 0x828D && type == 3 && n == 2 && u16(entry + 8) == 6 &&
-                    u16(entry + 10) == 6)
-                    sixBySixPattern = true;
-                if ((tag == 0x828E || tag == 0xFD09) && n == 36 && !sixBySixPattern)
                     return true;
                 if ((tag == 0x014A || tag == 0x8769) && (type == 4 || type == 13)) {
                     if (n == 1) {
@@ -126,8 +117,8 @@ private:
     qint64 m_base;
 };
 
-// The TIFF structure whose header starts at base, as LibRaw's TIFF parser reads it.
-bool tiffHoldsTrap(TByteSource &source, qint64 base)
+// The names in the TIFF structure whose header starts at base, as LibRaw's parser reads it.
+bool tiffNamesOverrunMaker(TByteSource &source, qint64 base)
 {
     std::uint8_t header[8];
     if (!readExactly(source, base, header, 8) || header[0] != header[1] ||
@@ -140,7 +131,7 @@ bool tiffHoldsTrap(TByteSource &source, qint64 base)
                         std::uint32_t(header[6]) << 8 | header[7]
                   : std::uint32_t(header[7]) << 24 | std::uint32_t(header[6]) << 16 |
                         std::uint32_t(header[5]) << 8 | header[4];
-    return walk.anyTrap(first);
+    return walk.anyOverrunName(first);
 }
 
 std::uint32_t bigEndian32(TByteSource &source, qint64 at)
@@ -172,19 +163,19 @@ RawContainer rawContainerOf(TByteSource &source)
     return RawContainer::Unknown;
 }
 
-bool holdsLibRawTrap(TByteSource &source, RawContainer container)
+bool namesOverrunMaker(TByteSource &source, RawContainer container)
 {
     switch (container) {
     case RawContainer::Tiff:
     case RawContainer::Olympus:
     case RawContainer::Panasonic:
-        return tiffHoldsTrap(source, 0);
+        return tiffNamesOverrunMaker(source, 0);
     case RawContainer::Fujifilm: {
         // LibRaw parses the TIFF structure the header's offset at 100 names and the EXIF
         // block of the JPEG preview the offset at 84 names (its TIFF header 12 bytes in).
         const std::uint32_t preview = bigEndian32(source, 84);
-        return tiffHoldsTrap(source, bigEndian32(source, 100)) ||
-               (preview > 0 && tiffHoldsTrap(source, qint64(preview) + 12));
+        return tiffNamesOverrunMaker(source, bigEndian32(source, 100)) ||
+               (preview > 0 && tiffNamesOverrunMaker(source, qint64(preview) + 12));
     }
     default:
         return false;

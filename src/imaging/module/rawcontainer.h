@@ -2,7 +2,7 @@
 // What a RAW file is before LibRaw sees it. LibRaw tries dozens of formats on any bytes it
 // is given, and the parsers of the rarely used ones, and its model-name rewriting for some
 // makers, read and write past their buffers on crafted files. The module hands LibRaw only
-// the containers of the formats it names (its file name suffixes) and no file holding what
+// the containers of the formats it names (its file name suffixes) and no file whose names
 // LibRaw is known to overrun on.
 #include "imaging/bytesource.h"
 
@@ -21,12 +21,11 @@ enum class RawContainer
 RawContainer rawContainerOf(TByteSource &source);
 
 // True when the TIFF structures LibRaw parses in the file (from the header of a TIFF-based
-// file; in a RAF file, those its header names) hold, in the directories LibRaw visits (the
-// chain from the header, SubIFDs, EXIF), what Debian's LibRaw 0.20 mishandles: a make,
-// model or unique camera model naming a maker whose model names it rewrites past the end of
-// its buffers (Hasselblad, Imacon), or a colour filter pattern of 36 entries without a
-// 6 x 6 repeat before it, which it writes past its buffer without end. CR3 files are not
-// walked. Untrusted input: every offset is checked against the file; loops are bounded.
-bool holdsLibRawTrap(TByteSource &source, RawContainer container);
+// file; in a RAF file, those its header names) name, in the directories LibRaw visits (the
+// chain from the header, SubIFDs, EXIF), as make, model or unique camera model, a maker
+// whose model names Debian's LibRaw 0.20 rewrites past the end of its buffers (Hasselblad,
+// Imacon). CR3 files are not walked. Untrusted input: every offset is checked against the
+// file; loops are bounded.
+bool namesOverrunMaker(TByteSource &source, RawContainer container);
 
 } // namespace gflcore

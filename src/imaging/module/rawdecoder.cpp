@@ -59,6 +59,8 @@ private:
     bool fill();
     // Copies up to n bytes from the current position on; returns how many were copied.
     qint64 copy(char *target, qint64 n);
+    // True when the bytes at at begin a directory entry that LibRaw overruns on.
+    bool startsRunawayPattern(qint64 at);
 
     TByteSource &m_source;
     const qint64 m_size;
@@ -107,11 +109,46 @@ qint64 SourceStream::copy(char *target, qint64 n)
     return done;
 }
 
-// As fread: the number of whole items read.
+// Debian's LibRaw 0.20 reads a colour filter pattern of 36 entries (TIFF tag 0x828E when no
+// 6 x 6 repeat came before it, or tag 0xFD09) through the first row of its 6 x 6 array, in a
+// loop its compiler left without end: it writes on until the program crashes. Every
+// directory entry LibRaw reads starts with a two-byte read of its tag, so the stream sees
+// such an entry coming, in either byte order, before LibRaw acts on it.
+bool SourceStream::startsRunawayPattern(qint64 at)
+{
+    std::uint8_t entry[8];
+    if (at < 0 || at > m_size - 8 || m_source.readAt(at, reinterpret_cast<char *>(entry), 8) != 8)
+        return false;
+    for (const bool big : {false, true}) {
+        const auto u16 = [big](const std::uint8_t *p) {
+            return big ? p[0] << 8 | p[1] : p[1] << 8 | p[0];
+        };
+        const auto u32 = [&](const std::uint8_t *p) {
+            return big ? std::uint32_t(u16(p)) << 16 | std::uint32_t(u16(p + 2))
+                       : std::uint32_t(u16(p + 2)) << 16 | std::uint32_t(u16(p));
+        };
+        const int tag = u16(entry);
+        if ((tag != 0x828E && tag != 0xFD09) || u32(entry + 4) != 36)
+            continue;
+        if (tag == 0xFD09)
+            return true;
+        // The pattern is read safely after a repeat of 6 x 6 (tag 0x828D, two shorts).
+        std::uint8_t before[12];
+        return at < 12 || m_source.readAt(at - 12, reinterpret_cast<char *>(before), 12) != 12 ||
+               u16(before) != 0x828D || u16(before + 2) != 3 || u32(before + 4) != 2 ||
+               u16(before + 8) != 6 || u16(before + 10) != 6;
+    }
+    return false;
+}
+
+// As fread: the number of whole items read. Stops LibRaw, with the exception its own
+// streams throw for damaged data, before it reads a pattern it would overrun on.
 int SourceStream::read(void *buffer, size_t itemSize, size_t count)
 {
     if (!buffer || itemSize == 0 || count == 0)
         return 0;
+    if (itemSize * count == 2 && startsRunawayPattern(m_pos))
+        throw LIBRAW_EXCEPTION_IO_CORRUPT;
     const qint64 left = std::max<qint64>(m_size - m_pos, 0);
     const qint64 wanted = count > std::size_t(left) / itemSize ? left : qint64(itemSize * count);
     const qint64 got = copy(static_cast<char *>(buffer), wanted);
@@ -354,7 +391,7 @@ Decoded decodeRaw(TByteSource &source, DecodeRequest request)
 {
     Decoded result;
     const RawContainer container = rawContainerOf(source);
-    if (container == RawContainer::Unknown || holdsLibRawTrap(source, container)) {
+    if (container == RawContainer::Unknown || namesOverrunMaker(source, container)) {
         result.error = GFL_ERROR_UNKNOWN_FORMAT;
         return result;
     }
