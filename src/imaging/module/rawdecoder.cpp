@@ -59,6 +59,8 @@ private:
     bool fill();
     // Copies up to n bytes from the current position on; returns how many were copied.
     qint64 copy(char *target, qint64 n);
+    // Copies n bytes at at without moving the position (from the window where it has them).
+    bool peek(qint64 at, std::uint8_t *target, qint64 n);
     // True when the bytes at at begin a directory entry that LibRaw overruns on.
     bool startsRunawayPattern(qint64 at);
 
@@ -109,6 +111,15 @@ qint64 SourceStream::copy(char *target, qint64 n)
     return done;
 }
 
+bool SourceStream::peek(qint64 at, std::uint8_t *target, qint64 n)
+{
+    if (at >= m_windowStart && n <= m_windowLength && at - m_windowStart <= m_windowLength - n) {
+        std::memcpy(target, m_window.data() + (at - m_windowStart), std::size_t(n));
+        return true;
+    }
+    return m_source.readAt(at, reinterpret_cast<char *>(target), n) == n;
+}
+
 // Debian's LibRaw 0.20 reads a colour filter pattern of 36 entries (TIFF tag 0x828E when no
 // 6 x 6 repeat came before it, or tag 0xFD09) through the first row of its 6 x 6 array, in a
 // loop its compiler left without end: it writes on until the program crashes. Every
@@ -117,7 +128,7 @@ qint64 SourceStream::copy(char *target, qint64 n)
 bool SourceStream::startsRunawayPattern(qint64 at)
 {
     std::uint8_t entry[8];
-    if (at < 0 || at > m_size - 8 || m_source.readAt(at, reinterpret_cast<char *>(entry), 8) != 8)
+    if (at < 0 || at > m_size - 8 || !peek(at, entry, 8))
         return false;
     for (const bool big : {false, true}) {
         const auto u16 = [big](const std::uint8_t *p) {
@@ -134,9 +145,9 @@ bool SourceStream::startsRunawayPattern(qint64 at)
             return true;
         // The pattern is read safely after a repeat of 6 x 6 (tag 0x828D, two shorts).
         std::uint8_t before[12];
-        return at < 12 || m_source.readAt(at - 12, reinterpret_cast<char *>(before), 12) != 12 ||
-               u16(before) != 0x828D || u16(before + 2) != 3 || u32(before + 4) != 2 ||
-               u16(before + 8) != 6 || u16(before + 10) != 6;
+        return at < 12 || !peek(at - 12, before, 12) || u16(before) != 0x828D ||
+               u16(before + 2) != 3 || u32(before + 4) != 2 || u16(before + 8) != 6 ||
+               u16(before + 10) != 6;
     }
     return false;
 }
