@@ -28,13 +28,13 @@
 #include "entries/namingsettings.h"
 #include "imaging/dsorgbild.h"
 #include "imaging/imagelist.h"
-#include "mainwindow/idleprocessor.h"
-#include "mainwindow/mainstate.h"
 #include "pairing/ordering.h"
 #include "pairing/orderingprogress.h"
+#include "session/idleprocessor.h"
+#include "session/mainstate.h"
 #include "support/photo_generator.h"
-#include "ui/windowmessages.h"
 #include "support/run.h"
+#include "ui/windowmessages.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

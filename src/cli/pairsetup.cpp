@@ -4,8 +4,8 @@
 #include "entries/datensatz.h"
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
-#include "mainwindow/sortaction.h"
 #include "naming/entryrenamemask.h"
+#include "session/sortaction.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -3,8 +3,8 @@
 // marked loaded, no file is read), and the checks every completed ordering pass must pass.
 #include "entries/datensatz.h"
 #include "entries/listrows.h"
-#include "mainwindow/mainstate.h"
 #include "pairing/ordering.h"
+#include "session/mainstate.h"
 
 #include <QObject>
 #include <QString>

@@ -3,10 +3,10 @@
 
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
-#include "mainwindow/sortaction.h"
 #include "pairing/ordering_time.h"
 #include "pairing/orderingprogress.h"
 #include "pairing/sorting.h"
+#include "session/sortaction.h"
 
 #include <QSignalSpy>
 

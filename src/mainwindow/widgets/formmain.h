@@ -9,9 +9,9 @@
 // the ordering pass and pair editing, the list actions) and shows their results. It is the
 // view that the loading and the idle processing drive (status line, progress bar, enabling
 // of the actions).
-#include "mainwindow/loading.h"
-#include "mainwindow/mainstate.h"
 #include "preview/stereopreview.h"
+#include "session/loading.h"
+#include "session/mainstate.h"
 
 #include <QMainWindow>
 #include <QPointer>

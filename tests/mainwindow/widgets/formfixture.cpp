@@ -1,9 +1,9 @@
 #include "formfixture.h"
 
 #include "entries/namingsettings.h"
-#include "mainwindow/idleprocessor.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
+#include "session/idleprocessor.h"
 #include "support/testdata.h"
 #include "ui/dlgbox.h"
 #include "ui/widgets/formdlgbox.h"

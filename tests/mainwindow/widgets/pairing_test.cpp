@@ -4,11 +4,11 @@
 #include "formfixture.h"
 
 #include "entries/datensatzlist.h"
-#include "mainwindow/idleprocessor.h"
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
 #include "preview/stereopreview.h"
+#include "session/idleprocessor.h"
 #include "ui/dlgbox.h"
 #include "ui/widgets/formdlgnext.h"
 

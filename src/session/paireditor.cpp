@@ -1,13 +1,13 @@
-#include "mainwindow/pairing.h"
+#include "session/paireditor.h"
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
-#include "mainwindow/mainstate.h"
-#include "mainwindow/sortaction.h"
 #include "pairing/sorting.h"
+#include "session/mainstate.h"
+#include "session/sortaction.h"
 #include "ui/windowmessages.h"
 
 #include <algorithm>

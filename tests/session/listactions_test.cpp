@@ -5,10 +5,10 @@
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
-#include "mainwindow/editpanelstate.h"
-#include "mainwindow/listactions.h"
-#include "mainwindow/mainstate.h"
 #include "pairing/ordering.h"
+#include "session/editpanelstate.h"
+#include "session/listactions.h"
+#include "session/mainstate.h"
 
 #include <gtest/gtest.h>
 

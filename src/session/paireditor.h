@@ -4,8 +4,8 @@
 // "Combinations", and the selection of an entry's counterpart in the other list
 // (WM_SELECT_PARTNER). The window shows the results: it owns the pair prompt, the message
 // boxes, the edit panels and the previews; this class only tells it what to show.
-#include "mainwindow/mainstate.h"
 #include "pairing/ordering.h"
+#include "session/mainstate.h"
 
 #include <QString>
 

@@ -1,10 +1,10 @@
-#include "mainwindow/sortaction.h"
+#include "session/sortaction.h"
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
-#include "mainwindow/mainstate.h"
+#include "session/mainstate.h"
 
 ArrangeOutcome ArrangeWindowLists(TOrderingPass &pass, TMainWindowState *state, quint8 mode)
 {
