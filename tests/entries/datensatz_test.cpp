@@ -1,6 +1,6 @@
 // The image entry: holders, row texts, names and folders by kind, the text fields of file
 // names, replacing in new names, metadata and the change notification.
-#include "listfixture.h"
+#include "support/listfixture.h"
 
 #include "imaging/dsorgbild.h"
 #include "support/testdata.h"

@@ -6,8 +6,8 @@
 #include "mainwindow/widgets/radiogroup.h"
 #include "naming/widgets/formsearchreplace.h"
 #include "naming/widgets/frameedittext.h"
+#include "support/widgets/modal.h"
 #include "ui/widgets/formbest.h"
-#include "ui/widgets/modalhelper.h"
 
 #include <QCheckBox>
 #include <QComboBox>

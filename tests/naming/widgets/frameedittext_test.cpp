@@ -5,6 +5,7 @@
 #include "naming/widgets/formeditrenmask.h"
 #include "naming/widgets/formsearchreplace.h"
 #include "naming/widgets/frameedittext.h"
+#include "support/qstringprint.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,12 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
-#include <ostream>
-
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
