@@ -86,26 +86,46 @@ ArrangeOutcome TPairEditing::ActionSortAllExecute(bool allEntries)
 TAssignStepAction TPairEditing::HandleAssignStep(int code, int mode)
 {
     switch (code) {
-    case 3:
-        ArrangeWindowLists(m_pass, &m_state, 3);
-        m_state.PanelFlags |= pfPairDialogOpen;
-        m_state.EditAreaEnabled = false;
-        m_state.PairDialogMode = static_cast<quint8>(mode);
+    case AssignStepNoRun:
+        OpenPairPrompt(mode);
         return TAssignStepAction::ShowPairDialog;
-    case 4:
-        ArrangeWindowLists(m_pass, &m_state, mode == 2 ? 5 : 4);
+    case AssignStepNext:
+        AssignFromSelectedPair(mode);
         return TAssignStepAction::HidePairDialog;
-    case 6:
-        ArrangeWindowLists(m_pass, &m_state, 6);
-        m_state.PanelFlags &= static_cast<quint8>(~pfPairDialogOpen);
-        m_state.EditAreaEnabled = true;
+    case AssignStepPromptHidden:
+        ClosePairPrompt();
         return TAssignStepAction::PairDialogClosed;
-    case 7:
-        ArrangeWindowLists(m_pass, &m_state, 3);
+    case AssignStepNoRunEmptyList:
+        RestoreAfterEmptyList();
         return TAssignStepAction::ShowNoAssignmentHint;
     default:
         return TAssignStepAction::None;
     }
+}
+
+void TPairEditing::OpenPairPrompt(int mode)
+{
+    ArrangeWindowLists(m_pass, &m_state, 3);
+    m_state.PanelFlags |= pfPairDialogOpen;
+    m_state.EditAreaEnabled = false;
+    m_state.PairDialogMode = static_cast<quint8>(mode);
+}
+
+void TPairEditing::AssignFromSelectedPair(int mode)
+{
+    ArrangeWindowLists(m_pass, &m_state, mode == 2 ? 5 : 4);
+}
+
+void TPairEditing::ClosePairPrompt()
+{
+    ArrangeWindowLists(m_pass, &m_state, 6);
+    m_state.PanelFlags &= static_cast<quint8>(~pfPairDialogOpen);
+    m_state.EditAreaEnabled = true;
+}
+
+void TPairEditing::RestoreAfterEmptyList()
+{
+    ArrangeWindowLists(m_pass, &m_state, 3);
 }
 
 bool TPairEditing::LinkButtonEnabled(const TDatensatz *a, const TDatensatz *b, bool linkMode,

@@ -45,8 +45,22 @@ public:
     // "Dissolve all assignments and re-assign": mode 1 with "All list entries", else 2.
     ArrangeOutcome ActionSortAllExecute(bool allEntries);
 
-    // WM_ASSIGN_STEP with its code and the mode of the pass that started the prompt.
+    // WM_ASSIGN_STEP with its code and the mode of the pass that started the prompt: runs
+    // the step below of that code and says what the window shows.
     TAssignStepAction HandleAssignStep(int code, int mode);
+
+    // The follow-up steps of an assigning pass that found no run.
+    // No run in two filled lists: a pass of mode 3 puts every dissolved picture opposite a
+    // gap, and the pair prompt opens (it keeps mode; the edit area is disabled meanwhile).
+    void OpenPairPrompt(int mode);
+    // The prompt's "Next": assigns from the pair selected in both lists, with mode 4, or 5
+    // when the prompt came from a pass of mode 2.
+    void AssignFromSelectedPair(int mode);
+    // The prompt was hidden: the closing pass of mode 6; the edit area is enabled again.
+    void ClosePairPrompt();
+    // No run because a list was empty: a pass of mode 3 puts the dissolved pictures opposite
+    // gaps again (the window then shows NoAssignmentHintText()).
+    void RestoreAfterEmptyList();
 
     // The enabling rule of the "Connect"/"Split" button for the selected entries a (left)
     // and b (right).

@@ -9,7 +9,14 @@
 ArrangeOutcome ArrangeWindowLists(TOrderingPass &pass, TMainWindowState *state, quint8 mode)
 {
     TBusyBit busy(state, bfOrdering);
-    return pass.ArrangeLists(mode);
+    const ArrangeOutcome outcome = pass.ArrangeLists(mode);
+    if (state && state->AssignStepNeeded) {
+        if (outcome == ArrangeOutcome::NoRun)
+            state->AssignStepNeeded(AssignStepNoRun, mode);
+        else if (outcome == ArrangeOutcome::ListEmpty)
+            state->AssignStepNeeded(AssignStepNoRunEmptyList, mode);
+    }
+    return outcome;
 }
 
 void ActionSortExecute(TOrderingPass &pass, TMainWindowState *state)

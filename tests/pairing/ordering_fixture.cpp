@@ -51,6 +51,9 @@ OrderingFixture::OrderingFixture()
     ListRowModel::LinkLists(left, right);
     ResetNamingSettings();
     setMessageReceiver(&recorder);
+    state.AssignStepNeeded = [this](TAssignStepCode step, quint8 mode) {
+        recorder.steps.emplace_back(step, mode);
+    };
 }
 
 OrderingFixture::~OrderingFixture()

@@ -17,8 +17,9 @@
 // A day number as the EXIF reader makes it: 1 May 2024 plus the time of day.
 double at(int hour, int minute, double second);
 
-// Records the WM_ASSIGN_STEP messages posted to it as (code, mode) and the WM_SELECT_PARTNER
-// messages as (row, entry).
+// Records the WM_ASSIGN_STEP messages posted to it, and the steps the session asks the
+// window for (state.AssignStepNeeded), as (code, mode), and the WM_SELECT_PARTNER messages as
+// (row, entry).
 class AssignStepRecorder : public QObject
 {
 public:

@@ -98,6 +98,10 @@ TFormMain::TFormMain(QWidget *parent)
     m_actions = std::make_unique<TListActions>(*m_pass, m_state);
     m_idle = std::make_unique<TIdleProcessor>(*m_left, *m_right, *this);
     m_idle->SetOrdering(m_pass.get(), &m_state);
+    // A pass that found no run continues after the current event, as a posted message.
+    m_state.AssignStepNeeded = [](TAssignStepCode step, quint8 mode) {
+        postWindowMessage(WM_ASSIGN_STEP, step, mode);
+    };
 
     createActions();
     createMenus();
