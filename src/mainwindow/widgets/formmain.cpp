@@ -4,6 +4,7 @@
 #include "batch/protokoll.h"
 #include "batch/widgets/formassistent2.h"
 #include "entries/datensatz.h"
+#include "entries/datensatzlist.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
 #include "imaging/imagelist.h"
@@ -132,14 +133,18 @@ TFormMain::TFormMain(QWidget *parent)
     resize(std::min(PreferredWidth, screen.width()), std::min(PreferredHeight, screen.height()));
 
     setMessageReceiver(this);
+    // New and freed entries refresh all rows at the next idle time, after the current event.
+    DatensatzList().SetEntriesChangedHandler([] { postWindowMessage(WM_ENTRIES_CHANGED); });
     updateNumbering();
     refreshEditPanels();
 }
 
 TFormMain::~TFormMain()
 {
-    if (messageReceiver() == this)
+    if (messageReceiver() == this) {
         setMessageReceiver(nullptr);
+        DatensatzList().SetEntriesChangedHandler({});
+    }
     // The reads still running finish before the lists and their entries go; the widgets
     // that show the lists go before the lists.
     m_idle.reset();
