@@ -51,6 +51,10 @@ struct TMainWindowState
     // mode. The window posts it to itself as WM_ASSIGN_STEP, so that the follow-up runs
     // after the current event; unset, the caller acts on the pass's outcome itself.
     std::function<void(TAssignStepCode step, quint8 mode)> AssignStepNeeded;
+    // Told by the pair editing when entry (in row) should get its counterpart selected; the
+    // window posts it to itself as WM_SELECT_PARTNER and then calls SelectPartner. Unset:
+    // nobody is told.
+    std::function<void(int row, TDatensatz *entry)> PartnerSelectionNeeded;
 };
 
 // What the window shows after an action on the lists: an internal error in an error box

@@ -281,6 +281,12 @@ TActionOutcome TPairEditing::ButtonKombiClick(const std::function<bool(const QSt
     return outcome;
 }
 
+void TPairEditing::partnerSelectionNeeded(int row, TDatensatz *entry)
+{
+    if (m_state.PartnerSelectionNeeded)
+        m_state.PartnerSelectionNeeded(row, entry);
+}
+
 bool TPairEditing::RequestPartnerSelection(ListRowModel &list, int row)
 {
     if (m_state.PanelFlags != 0)
@@ -288,7 +294,7 @@ bool TPairEditing::RequestPartnerSelection(ListRowModel &list, int row)
     TDatensatz *e = list.EntryAt(row);
     if (!e)
         return false;
-    postWindowMessage(WM_SELECT_PARTNER, row, reinterpret_cast<qintptr>(e));
+    partnerSelectionNeeded(row, e);
     if (ListRowModel *other = list.OtherList())
         other->ClearSelection();
     return true;
@@ -329,11 +335,11 @@ void TPairEditing::CheckBoxSynchronClick(bool checked)
     ListRowModel &right = m_pass.Right();
     TDatensatz *last = DatensatzList().Contains(m_state.LastEntry) ? m_state.LastEntry : nullptr;
     if (last && last == left.SelectedEntry()) {
-        postWindowMessage(WM_SELECT_PARTNER, last->RowIndex(), reinterpret_cast<qintptr>(last));
+        partnerSelectionNeeded(last->RowIndex(), last);
         right.ClearSelection();
     } else {
         if (TDatensatz *e = right.SelectedEntry())
-            postWindowMessage(WM_SELECT_PARTNER, e->RowIndex(), reinterpret_cast<qintptr>(e));
+            partnerSelectionNeeded(e->RowIndex(), e);
         left.ClearSelection();
     }
 }

@@ -1,9 +1,9 @@
 #pragma once
-// The main window's pair assignment on top of the ordering pass: the follow-up passes of an
-// automatic assignment (WM_ASSIGN_STEP), manual pairing with "Connect"/"Split",
-// "Combinations", and the selection of an entry's counterpart in the other list
-// (WM_SELECT_PARTNER). The window shows the results: it owns the pair prompt, the message
-// boxes, the edit panels and the previews; this class only tells it what to show.
+// The session's pair assignment on top of the ordering pass: the follow-up passes of an
+// automatic assignment (the window's WM_ASSIGN_STEP), manual pairing with "Connect"/"Split",
+// "Combinations", and the selection of an entry's counterpart in the other list (the
+// window's WM_SELECT_PARTNER). The window shows the results: it owns the pair prompt, the
+// message boxes, the edit panels and the previews; this class only tells it what to show.
 #include "pairing/ordering.h"
 #include "session/mainstate.h"
 
@@ -82,8 +82,9 @@ public:
     // for the beep when the last selected entry had gone and could not be selected again.
     TActionOutcome ButtonKombiClick(const std::function<bool(const QString &)> &confirm);
 
-    // A row was selected by the user in list (no busy bit set): with PanelFlags 0 posts
-    // WM_SELECT_PARTNER for its entry, clears the other list's selection and returns true;
+    // A row was selected by the user in list (no busy bit set): with PanelFlags 0 asks for
+    // its entry's counterpart (the state's PartnerSelectionNeeded), clears the other list's
+    // selection and returns true;
     // otherwise returns false and the window only refreshes that list's edit panel.
     bool RequestPartnerSelection(ListRowModel &list, int row);
     // WM_SELECT_PARTNER: selects the counterpart of entry (ignored when entry was freed).
@@ -99,6 +100,8 @@ public:
     TPartnerSelection SelectCurrentPair();
 
 private:
+    void partnerSelectionNeeded(int row, TDatensatz *entry);
+
     TOrderingPass &m_pass;
     TMainWindowState &m_state;
 };

@@ -103,6 +103,10 @@ TFormMain::TFormMain(QWidget *parent)
     m_state.AssignStepNeeded = [](TAssignStepCode step, quint8 mode) {
         postWindowMessage(WM_ASSIGN_STEP, step, mode);
     };
+    // So does the selection of a counterpart the pair editing asks for.
+    m_state.PartnerSelectionNeeded = [](int row, TDatensatz *entry) {
+        postWindowMessage(WM_SELECT_PARTNER, row, reinterpret_cast<qintptr>(entry));
+    };
 
     createActions();
     createMenus();
