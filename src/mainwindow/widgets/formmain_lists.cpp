@@ -7,7 +7,6 @@
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
-#include "mainwindow/widgets/radiogroup.h"
 #include "pairing/ordering.h"
 #include "session/editpanelstate.h"
 #include "session/idleprocessor.h"
@@ -15,6 +14,7 @@
 #include "session/optionlogic.h"
 #include "session/paireditor.h"
 #include "ui/widgets/formdlgbox.h"
+#include "ui/widgets/radiogroup.h"
 
 #include <QApplication>
 #include <QCheckBox>

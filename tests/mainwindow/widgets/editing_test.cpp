@@ -12,10 +12,10 @@
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
-#include "mainwindow/widgets/radiogroup.h"
 #include "session/idleprocessor.h"
 #include "ui/dlgbox.h"
 #include "ui/widgets/labelformat.h"
+#include "ui/widgets/radiogroup.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -9,8 +9,8 @@
 #include "mainwindow/widgets/filedrop.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
-#include "mainwindow/widgets/radiogroup.h"
 #include "session/idleprocessor.h"
+#include "ui/widgets/radiogroup.h"
 
 #include <QAction>
 #include <QApplication>

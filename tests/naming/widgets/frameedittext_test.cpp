@@ -1,11 +1,11 @@
 // The mask editor frame, the token palette and the search window as the user works them:
 // typing and double clicking in the mask, the palette's buttons, the schema list, the text
 // fields and the search window's states and history lists.
-#include "mainwindow/widgets/radiogroup.h"
 #include "naming/widgets/formeditrenmask.h"
 #include "naming/widgets/formsearchreplace.h"
 #include "naming/widgets/frameedittext.h"
 #include "support/qstringprint.h"
+#include "ui/widgets/radiogroup.h"
 
 #include <QApplication>
 #include <QCheckBox>
