@@ -479,13 +479,27 @@ void TFormMain::setLogWindow(QWidget *window)
 void TFormMain::setPairPrompt(TFormDlgNext *prompt)
 {
     m_pairPrompt = prompt;
+    connectPairPrompt();
 }
 
 TFormDlgNext *TFormMain::pairPrompt()
 {
-    if (!m_pairPrompt)
+    if (!m_pairPrompt) {
         m_pairPrompt = new TFormDlgNext(this);
+        connectPairPrompt();
+    }
     return m_pairPrompt;
+}
+
+void TFormMain::connectPairPrompt()
+{
+    if (!m_pairPrompt)
+        return;
+    // The prompt's answers continue the assignment after the current event.
+    connect(m_pairPrompt, &TFormDlgNext::nextPressed, this,
+            [](int tag) { postWindowMessage(WM_ASSIGN_STEP, AssignStepNext, tag); });
+    connect(m_pairPrompt, &TFormDlgNext::promptHidden, this,
+            [](int tag) { postWindowMessage(WM_ASSIGN_STEP, AssignStepPromptHidden, tag); });
 }
 
 void TFormMain::setAboutBox(TAboutBox *box)

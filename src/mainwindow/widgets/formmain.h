@@ -138,6 +138,8 @@ private:
     // ---- window messages and actions (formmain.cpp) ----
     void handleWindowMessage(int message, qintptr wParam, qintptr lParam);
     void handleAssignStep(int code, int mode);
+    // Posts the pair prompt's answers to the window as WM_ASSIGN_STEP.
+    void connectPairPrompt();
     void openImages(ListRowModel &target, const QString &title);
     // "Show log of last Batch Job execution", and the wizard's "Show Details...".
     void showLogWindow();
