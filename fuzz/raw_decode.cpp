@@ -1,5 +1,6 @@
-// Untrusted RAW file bytes through the core module's decoder: LibRaw's parse, the bounds
-// of the embedded preview, its scaled JPEG decode and the turn by the file's orientation.
+// Untrusted RAW file bytes through the core module's decoder: LibRaw's parse through the
+// same stream over a byte source that reads the users' files, the checks of the embedded
+// preview, its scaled JPEG decode and the turn by the file's orientation.
 #include "imaging/module/decoders.h"
 
 #include <cstddef>

@@ -18,7 +18,7 @@ qint64 TMemorySource::readAt(qint64 pos, char *dst, qint64 n)
 {
     if (pos < 0 || n < 0)
         return -1;
-    if (pos >= m_bytes.size())
+    if (pos >= m_bytes.size() || n == 0)
         return 0;
     const qint64 count = std::min(n, m_bytes.size() - pos);
     std::memcpy(dst, m_bytes.constData() + pos, size_t(count));

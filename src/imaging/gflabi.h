@@ -51,6 +51,14 @@ enum
     GFL_ERROR_NO_MEMORY = 5,
     GFL_ERROR_UNKNOWN_FORMAT = 6,
     GFL_ERROR_BAD_BITMAP = 7,
+    /* Lossless transform only: the file holds data after its picture's end-of-image marker
+     * (the further pictures of a multi-picture file: a stereo camera's second view, a
+     * phone's gain map) that rewriting the picture would drop. The file is left as it is. */
+    GFL_ERROR_DATA_AFTER_PICTURE = 8,
+    /* Lossless transform only: the picture is narrower or lower than one JPEG block (MCU)
+     * on a side the turn would have to move; the block cannot be moved without loss and
+     * cannot be trimmed away, so the file is left as it is. */
+    GFL_ERROR_SMALLER_THAN_BLOCK = 9,
     GFL_ERROR_BAD_FORMAT_INDEX = 10,
     GFL_ERROR_BAD_PARAMETERS = 50,
     GFL_UNKNOWN_ERROR = 255

@@ -125,6 +125,46 @@ TEST_F(EngineRotation, FilesThatAreNotJpegStayUnturnedWithoutFailingTheJob)
     EXPECT_EQ(e->Rotation(), 1) << "the picture still needs its turn";
 }
 
+// A JPEG the turn cannot rewrite whole (a stereo camera's MPO with its second view, a
+// picture smaller than one block on the side the turn moves) stays as it is, the log says
+// why in red, and the entry keeps the rotation it still needs.
+TEST_F(EngineRotation, AFileTheTurnWouldDamageStaysUnturnedAndTheLogSaysWhy)
+{
+    struct Row
+    {
+        const char *fixture;
+        int rotation;
+        const char *reason;
+    } rows[] = {
+        {"photos/mpo/sugarshack.mpo", 1, "the file holds more after its picture"},
+        {"photos/jpg/small/s40_420_17x9.jpg", 2, "smaller than one JPEG block"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.fixture);
+        startRow();
+        const QString name = QString::fromLatin1(row.fixture).section(u'/', -1);
+        TDatensatz *e = addMono(name, QStringLiteral("Turned"));
+        const QString path = src(name);
+        QFile::remove(path);
+        ASSERT_TRUE(QFile::copy(testDataPath(QString::fromLatin1(row.fixture)), path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        const QByteArray before = FileSha256(path);
+        e->SetRotation(row.rotation);
+
+        TBatchJobSettings s;
+        s.RotateSource = true;
+        EXPECT_TRUE(run(s));
+        EXPECT_EQ(FileSha256(path), before);
+        const QStringList lines = logLines(QStringLiteral("Error \tRotate by"));
+        ASSERT_EQ(lines.size(), 1) << log.PlainText().toStdString();
+        EXPECT_TRUE(lines.first().contains(QLatin1String(row.reason)))
+            << lines.first().toStdString();
+        EXPECT_EQ(redLines(), 1);
+        EXPECT_EQ(e->Rotation(), row.rotation);
+        EXPECT_EQ(files().size(), 1) << "no .jp_ file left";
+    }
+}
+
 // "Combinations" made a second pair with the same left picture, and that pair is excluded:
 // the file turned for the first pair shows the turn for both entries, so a later job that
 // includes the second pair does not turn it again.

@@ -5,6 +5,7 @@
 #include "imaging/libgfl.h"
 #include "support/testdata.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -109,7 +110,13 @@ TEST_F(HeifRawFiles, ThumbnailUprightTextsAndCaptureTimeFromExif)
 
 TEST_F(HeifRawFiles, DamagedFilesGiveNoPicture)
 {
-    for (const char *file : {"heic/damaged_cut.heic", "raw/damaged_cut.dng"}) {
+    // The fuzzer's finds: a planar preview shorter than the length LibRaw reads for it
+    // (LibRaw wrote past its buffer), directories placed past the file's end (LibRaw crashed
+    // when a seek there stopped at the end instead of going past it, as in a file), and a
+    // long model name of a maker whose names LibRaw rewrites past its buffers.
+    for (const char *file :
+         {"heic/damaged_cut.heic", "raw/damaged_cut.dng", "raw/layer_preview_overruns.dng",
+          "raw/ifd_offsets_past_end.dng", "raw/long_model_of_overrun_maker.dng"}) {
         SCOPED_TRACE(file);
         const QString path = testDataPath(QStringLiteral("photos/") + QLatin1String(file));
         TDsOrgBild holder(path);
@@ -123,6 +130,58 @@ TEST_F(HeifRawFiles, DamagedFilesGiveNoPicture)
         QString error;
         EXPECT_FALSE(holder.LoadBitmap(0, full, error, library));
         EXPECT_FALSE(error.isEmpty());
+    }
+}
+
+// The process's peak resident memory in kilobytes since the last resetPeakMemory().
+long peakMemoryKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+bool resetPeakMemory()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
+}
+
+// A few hundred bytes may declare a picture of hundreds of millions of pixels. Beyond the
+// decoders' limit of 150 million the picture is refused before it is decoded: the
+// thumbnail and the preview take no memory for it.
+TEST_F(HeifRawFiles, PicturesBeyondThePixelLimitAreRefusedBeforeDecoding)
+{
+    struct Case
+    {
+        const char *file;
+        bool thumbnail; // a RAW preview is decoded at an eighth of its size for a thumbnail
+    } cases[] = {
+        {"heic/declares_400mp.heic", false},      // a grid declaring 20000 x 20000
+        {"heic/canvas_beyond_size.heic", false},  // declares 96 x 64, its grid is 20000 x 20000
+        {"raw/preview_declares_160mp.dng", true}, // a JPEG preview of 16000 x 10000
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString path = testDataPath(QStringLiteral("photos/") + QLatin1String(c.file));
+        const bool measured = resetPeakMemory();
+        const long before = peakMemoryKb();
+        TDsOrgBild holder(path);
+        holder.LoadImageData(0, library);
+        EXPECT_EQ(holder.Thumbnail.isNull(), !c.thumbnail);
+        QImage full;
+        QString error;
+        EXPECT_FALSE(holder.LoadBitmap(0, full, error, library))
+            << full.width() << " x " << full.height();
+        EXPECT_TRUE(error.startsWith(QStringLiteral("Unable to read file. ")))
+            << error.toStdString();
+        if (measured) {
+            EXPECT_LT(peakMemoryKb() - before, 64 * 1024);
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTransform>
 
 #include <gtest/gtest.h>
 
@@ -180,6 +181,85 @@ TEST_F(LosslessRotation, BadInputFailsAndLeavesTheOriginal)
     for (int rotation : {0, 4, -1})
         expectFailureLeavesOriginal(fine, rotation, good);
     EXPECT_GT(library->jpegLosslessTransform(dir.filePath(QStringLiteral("missing.jpg")), 1), 0);
+}
+
+// A file the turn cannot rewrite whole is left byte for byte, with a code that says why:
+// pictures after the first would be dropped; an edge block that is the picture's only
+// block on a side the turn moves would come out mirrored.
+TEST_F(LosslessRotation, FilesItCannotTurnWholeAreLeftAsTheyAre)
+{
+    struct Row
+    {
+        const char *fixture;
+        int rotation;
+        GFL_ERROR code;
+    } rows[] = {
+        {"photos/mpo/sugarshack.mpo", 1,
+         GFL_ERROR_DATA_AFTER_PICTURE}, // a stereo camera's two views
+        {"photos/mpo/frame_size.mpo", 2, GFL_ERROR_DATA_AFTER_PICTURE}, // a phone's two pictures
+        {"photos/jpg/small/s40_420_17x9.jpg", 1,
+         GFL_ERROR_SMALLER_THAN_BLOCK}, // 9 rows, blocks of 16
+        {"photos/jpg/small/s40_420_17x9.jpg", 2, GFL_ERROR_SMALLER_THAN_BLOCK},
+        {"photos/jpg/small/reconyx_422_1001x7.jpg", 1,
+         GFL_ERROR_SMALLER_THAN_BLOCK}, // 7 rows, blocks of 8
+        {"photos/jpg/small/reconyx_422_1001x7.jpg", 2, GFL_ERROR_SMALLER_THAN_BLOCK},
+        {"photos/jpg/small/canon40d_444_5x3.jpg", 3,
+         GFL_ERROR_SMALLER_THAN_BLOCK}, // 5 columns, blocks of 8
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(testing::Message() << row.fixture << " turned " << row.rotation);
+        const QString path =
+            copyFixture(row.fixture, QString::number(row.rotation) +
+                                         QFileInfo(QLatin1String(row.fixture)).fileName());
+        const QByteArray before = jpegtest::readFile(path);
+        EXPECT_EQ(library->jpegLosslessTransform(path, row.rotation), row.code);
+        EXPECT_EQ(jpegtest::readFile(path), before);
+        EXPECT_FALSE(QFileInfo::exists(temporaryOf(path)));
+        EXPECT_TRUE(library->errorString(row.code).startsWith(QStringLiteral("Not turned: ")));
+    }
+}
+
+// The same small pictures turn where the moved edge has whole blocks: the partial block
+// is trimmed and the rest is the picture turned, not mirrored. Zero padding after the end
+// of a picture is no second picture.
+TEST_F(LosslessRotation, SmallPicturesTurnWhereTheMovedEdgeHasWholeBlocks)
+{
+    struct Row
+    {
+        const char *fixture;
+        int rotation;
+        QSize turned;
+    } rows[] = {
+        {"photos/jpg/small/s40_420_17x9.jpg", 3, {9, 16}},
+        {"photos/jpg/small/reconyx_422_1001x7.jpg", 3, {7, 992}},
+        {"photos/jpg/Canon_40D.jpg", 1, {64, 100}}, // followed by zero padding
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.fixture);
+        const QString path =
+            copyFixture(row.fixture, QFileInfo(QLatin1String(row.fixture)).fileName());
+        if (row.rotation == 1) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::Append));
+            file.write(QByteArray(512, '\0'));
+        }
+        const QImage original = DecodeJpegFile(path, 1);
+        EXPECT_LE(library->jpegLosslessTransform(path, row.rotation), 0);
+        const QImage turned = DecodeJpegFile(path, 1);
+        ASSERT_EQ(turned.size(), row.turned);
+        // What is left of the picture after the trim, turned clockwise by the quarter turns.
+        const QSize kept = row.rotation == 2 ? row.turned : row.turned.transposed();
+        const QImage expected = original.copy(0, 0, kept.width(), kept.height())
+                                    .transformed(QTransform().rotate(90 * row.rotation));
+        long long difference = 0;
+        for (int y = 0; y < turned.height(); ++y)
+            for (int x = 0; x < turned.width(); ++x) {
+                const QRgb a = turned.pixel(x, y), b = expected.pixel(x, y);
+                difference += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                              std::abs(qBlue(a) - qBlue(b));
+            }
+        EXPECT_LT(difference / (3.0 * turned.width() * turned.height()), 4.0);
+    }
 }
 
 TEST_F(LosslessRotation, ReadOnlyFileIsNotReplaced)

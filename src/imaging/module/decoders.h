@@ -47,6 +47,7 @@ std::vector<std::uint8_t> heifExifBlock(const std::uint8_t *data, std::size_t si
 // File name suffixes of the RAW formats the module reads, in lower case.
 const std::vector<const char *> &rawSuffixes();
 bool hasRawSuffix(const QString &path);
+// Both read through the same stream over a byte source (a file, or bytes in memory).
 Decoded decodeRawFile(const QString &path, DecodeRequest request);
 Decoded decodeRawBuffer(const std::uint8_t *data, std::size_t size, DecodeRequest request);
 
@@ -57,7 +58,18 @@ Decoded decodeRawBuffer(const std::uint8_t *data, std::size_t size, DecodeReques
 // sections, a missing end marker) still counts.
 Decoded decodeJpegScaled(const std::uint8_t *data, std::size_t size, int thumbnailSide);
 
-// Pictures larger than this many pixels are refused before anything is allocated.
-inline constexpr std::int64_t MaxDecodedPixels = 400LL * 1000 * 1000;
+// Pictures larger than this many pixels are refused before anything is allocated: 150
+// million (a 450 MB 24-bit bitmap), beyond any camera's or phone's picture. The Qt readers
+// of the core module have the same limit.
+inline constexpr std::int64_t MaxDecodedPixels = 150LL * 1000 * 1000;
+
+// libheif's own limit, the only one it has: a picture or a composed canvas (a grid of
+// tiles, an overlay) whose side reaches this is refused while the file is read, before
+// any decoding. A grid's canvas may be larger than the size its file declares for the
+// picture, which is what the pixel limit above checks; this side, the square root of that
+// limit, bounds the canvas to it. Pictures with a longer side (panoramas) are refused.
+inline constexpr int MaxHeifSide = 12248;
+static_assert(std::int64_t(MaxHeifSide - 1) * (MaxHeifSide - 1) <= MaxDecodedPixels);
+static_assert(std::int64_t(MaxHeifSide) * MaxHeifSide > MaxDecodedPixels);
 
 } // namespace gflcore

@@ -55,9 +55,9 @@ struct LibraryState
 
 // Never destroyed: the program's library object may release the module (gflLibraryExit)
 // from its own static destructor, which can run after this module's static destructors.
-// The largest picture the Qt readers are asked to decode: 150 million pixels (a 600 MB
-// 32-bit bitmap), far beyond any camera's picture.
-constexpr qint64 MaxPicturePixels = 150'000'000;
+// The largest picture the Qt readers are asked to decode: the limit of the module's own
+// decoders (150 million pixels, a 600 MB 32-bit bitmap), far beyond any camera's picture.
+constexpr qint64 MaxPicturePixels = gflcore::MaxDecodedPixels;
 
 LibraryState &state()
 {
@@ -684,6 +684,12 @@ GFL_API const char *gflGetErrorString(GFL_ERROR code)
     case GFL_ERROR_NO_MEMORY: return "Not enough memory";
     case GFL_ERROR_UNKNOWN_FORMAT: return "Unknown format";
     case GFL_ERROR_BAD_BITMAP: return "Bad bitmap";
+    case GFL_ERROR_DATA_AFTER_PICTURE:
+        return "Not turned: the file holds more after its picture (a second view, a gain map) "
+               "that the turn would lose";
+    case GFL_ERROR_SMALLER_THAN_BLOCK:
+        return "Not turned: the picture is smaller than one JPEG block across the edge the turn "
+               "moves, so it would come out mirrored";
     case GFL_ERROR_BAD_FORMAT_INDEX: return "Bad format index";
     case GFL_ERROR_BAD_PARAMETERS: return "Bad parameters";
     default: return code < 0 ? "No error" : "Unknown error";

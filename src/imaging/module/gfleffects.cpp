@@ -1,10 +1,15 @@
 // Effects module: lossless JPEG rotation through TurboJPEG.
 //
+// A file that the turn could not rewrite whole is refused and left as it is: one with
+// pictures after the first (only the first would be written), and one so small that an
+// edge block would come out mirrored instead of turned.
+//
 // The rotated file is written beside the original under the name with the extension
 // ".jp_", synced, and only then renamed over the original; the folder is synced after the
 // rename. Whatever fails, the original keeps its bytes and no ".jp_" file of ours stays.
 #include "imaging/exifpatch.h"
 #include "imaging/gflabi.h"
+#include "imaging/jpegstream.h"
 
 #include <turbojpeg.h>
 
@@ -195,6 +200,22 @@ std::vector<unsigned char> withTurnedThumbnail(const unsigned char *data, std::s
     return rebuilt;
 }
 
+// True when the turn would have to move an edge block that is also the picture's only
+// block in that direction. TurboJPEG trims a partial edge block that a turn moves (the
+// picture loses those rows or columns); a picture with no whole block on that side cannot
+// be trimmed, and the block would be transposed without being moved: a mirror image, not a
+// turn. A quarter turn clockwise moves the bottom edge, a quarter turn counter-clockwise the
+// right edge, a half turn both. Sizes are those of the picture as stored.
+bool edgeBlockCannotMove(int op, int width, int height, int subsampling)
+{
+    if (subsampling < 0 || subsampling >= TJ_NUMSAMP)
+        return true;
+    const int blockWidth = tjMCUWidth[subsampling], blockHeight = tjMCUHeight[subsampling];
+    const bool movesBottom = op == TJXOP_ROT90 || op == TJXOP_ROT180;
+    const bool movesRight = op == TJXOP_ROT270 || op == TJXOP_ROT180;
+    return (movesBottom && height < blockHeight) || (movesRight && width < blockWidth);
+}
+
 GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
 {
     int op = 0;
@@ -245,6 +266,11 @@ GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
         != 0)
         return GFL_ERROR_UNKNOWN_FORMAT;
     const int sourceWidth = width, sourceHeight = height;
+    // Only the first picture would be written: the pictures after it would be lost.
+    if (jpegstream::hasDataAfterFirstStream(source.data(), source.size()))
+        return GFL_ERROR_DATA_AFTER_PICTURE;
+    if (edgeBlockCannotMove(op, width, height, subsampling))
+        return GFL_ERROR_SMALLER_THAN_BLOCK;
 
     tjtransform xform {};
     xform.op = op;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace gflcore {
 namespace {
@@ -33,17 +34,33 @@ GFL_ERROR codeOf(const heif_error &error)
     case heif_error_Ok: return GFL_NO_ERROR;
     case heif_error_Unsupported_filetype:
     case heif_error_Unsupported_feature: return GFL_ERROR_UNKNOWN_FORMAT;
-    case heif_error_Memory_allocation_error: return GFL_ERROR_NO_MEMORY;
+    case heif_error_Memory_allocation_error:
+        // Also a picture beyond the size limit: too large to decode, like one refused here.
+        return error.subcode == heif_suberror_Security_limit_exceeded
+                   ? GFL_ERROR(GFL_ERROR_BAD_BITMAP)
+                   : GFL_ERROR(GFL_ERROR_NO_MEMORY);
     default: return GFL_ERROR_FILE_READ;
     }
 }
 
-// Reads the container (no picture data is decoded) and gives its primary picture.
-GFL_ERROR openPrimary(const std::uint8_t *data, std::size_t size, Context &context, Handle &primary)
+enum class Purpose
+{
+    Decode,   // pictures will be decoded: libheif's size limit applies
+    Metadata, // only the metadata blocks are read; nothing is decoded
+};
+
+// Reads the container (no picture data is decoded) and gives its primary picture. For a
+// decode, libheif is told the longest side it may accept before it reads anything, so that
+// a file declaring a canvas beyond the pixel limit is refused before memory is taken for
+// it; the metadata of such a file can still be read.
+GFL_ERROR openPrimary(const std::uint8_t *data, std::size_t size, Purpose purpose, Context &context,
+                      Handle &primary)
 {
     context.reset(heif_context_alloc());
     if (!context)
         return GFL_ERROR_NO_MEMORY;
+    if (purpose == Purpose::Decode)
+        heif_context_set_maximum_image_size_limit(context.get(), MaxHeifSide);
     heif_error error = heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr);
     if (error.code != heif_error_Ok)
         return codeOf(error);
@@ -81,38 +98,98 @@ Handle thumbnailFor(heif_image_handle *primary, int side)
     return best;
 }
 
-// Halves a picture by averaging each 2 x 2 block (the last odd row or column is dropped).
-QImage halved(const QImage &picture)
+// How many times a picture is halved for a thumbnail: while its longer side stays at least
+// twice the side asked for, so that the caller's smooth scaling has little left to do.
+int halvingsFor(int width, int height, int side)
 {
-    const int bytes = picture.format() == QImage::Format_RGBA8888 ? 4 : 3;
-    QImage half(picture.width() / 2, picture.height() / 2, picture.format());
-    if (half.isNull())
-        return QImage();
-    for (int y = 0; y < half.height(); ++y) {
-        const uchar *top = picture.constScanLine(2 * y);
-        const uchar *bottom = picture.constScanLine(2 * y + 1);
-        uchar *out = half.scanLine(y);
-        for (int x = 0; x < half.width(); ++x) {
-            const int a = 2 * x * bytes, b = a + bytes;
-            for (int c = 0; c < bytes; ++c)
-                out[x * bytes + c] = uchar((top[a + c] + top[b + c] + bottom[a + c] + bottom[b + c] + 2) / 4);
-        }
+    int halvings = 0;
+    while (std::max(width, height) >= 4 * side && width >= 2 && height >= 2) {
+        width /= 2;
+        height /= 2;
+        ++halvings;
     }
-    return half;
+    return halvings;
 }
 
-// A picture far larger than the thumbnail asked for is halved while its longer side stays
-// at least twice that size: the caller's smooth scaling then has little left to do, and
-// every copy after this one is small.
-QImage reducedForThumbnail(QImage picture, int side)
+// The picture for a thumbnail. It is decoded into planes of red, green and blue (a grid's
+// tiles are composed into such planes; interleaved pixels would be a second full-size copy
+// of the largest pictures) and reduced from them straight into a small picture: each pixel
+// the average of a block of 2^halvings square (the last partial rows and columns dropped).
+Decoded decodeHandleReduced(heif_image_handle *handle, int side)
 {
-    while (std::max(picture.width(), picture.height()) >= 4 * side && picture.height() >= 2 && picture.width() >= 2) {
-        QImage half = halved(picture);
-        if (half.isNull())
-            break;
-        picture = std::move(half);
+    Decoded result;
+    const int width = heif_image_handle_get_width(handle);
+    const int height = heif_image_handle_get_height(handle);
+    if (width < 1 || height < 1 || (long long)width * height > MaxDecodedPixels) {
+        result.error = GFL_ERROR_BAD_BITMAP;
+        return result;
     }
-    return picture;
+    std::unique_ptr<heif_decoding_options, void (*)(heif_decoding_options *)> options(
+        heif_decoding_options_alloc(), heif_decoding_options_free);
+    if (!options) {
+        result.error = GFL_ERROR_NO_MEMORY;
+        return result;
+    }
+    options->convert_hdr_to_8bit = 1;
+    heif_image *raw = nullptr;
+    // The file's rotation, mirror and crop are applied.
+    const heif_error error =
+        heif_decode_image(handle, &raw, heif_colorspace_RGB, heif_chroma_444, options.get());
+    Image image(raw);
+    if (error.code != heif_error_Ok || !raw) {
+        result.error = error.code != heif_error_Ok ? codeOf(error) : GFL_ERROR(GFL_ERROR_FILE_READ);
+        return result;
+    }
+    const heif_channel channels[4] = {heif_channel_R, heif_channel_G, heif_channel_B,
+                                      heif_channel_Alpha};
+    const int count = heif_image_has_channel(raw, heif_channel_Alpha) ? 4 : 3;
+    const std::uint8_t *planes[4] = {};
+    int strides[4] = {};
+    const int w = heif_image_get_width(raw, heif_channel_R);
+    const int h = heif_image_get_height(raw, heif_channel_R);
+    for (int c = 0; c < count; ++c) {
+        planes[c] = heif_image_get_plane_readonly(raw, channels[c], &strides[c]);
+        if (!planes[c] || heif_image_get_bits_per_pixel_range(raw, channels[c]) != 8 ||
+            heif_image_get_width(raw, channels[c]) != w ||
+            heif_image_get_height(raw, channels[c]) != h || strides[c] < w) {
+            result.error = GFL_ERROR_BAD_BITMAP;
+            return result;
+        }
+    }
+    // A grid's canvas may be larger than the size its file declares.
+    if (w < 1 || h < 1 || std::int64_t(w) * h > MaxDecodedPixels) {
+        result.error = GFL_ERROR_BAD_BITMAP;
+        return result;
+    }
+    const int halvings = halvingsFor(w, h, side);
+    const int block = 1 << halvings;
+    QImage picture(w >> halvings, h >> halvings,
+                   count == 4 ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
+    if (picture.isNull()) {
+        result.error = GFL_ERROR_NO_MEMORY;
+        return result;
+    }
+    const std::uint64_t blockPixels = std::uint64_t(block) * std::uint64_t(block);
+    std::vector<std::uint64_t> sums(std::size_t(picture.width()) * std::size_t(count));
+    for (int y = 0; y < picture.height(); ++y) {
+        std::fill(sums.begin(), sums.end(), 0);
+        for (int row = y * block; row < (y + 1) * block; ++row) {
+            for (int c = 0; c < count; ++c) {
+                const std::uint8_t *line = planes[c] + std::size_t(row) * std::size_t(strides[c]);
+                for (int x = 0; x < picture.width(); ++x) {
+                    std::uint64_t sum = 0;
+                    for (int i = 0; i < block; ++i)
+                        sum += line[x * block + i];
+                    sums[std::size_t(x) * std::size_t(count) + std::size_t(c)] += sum;
+                }
+            }
+        }
+        uchar *out = picture.scanLine(y);
+        for (std::size_t i = 0; i < sums.size(); ++i)
+            out[i] = uchar((sums[i] + blockPixels / 2) / blockPixels);
+    }
+    result.image = std::move(picture);
+    return result;
 }
 
 Decoded decodeHandle(heif_image_handle *handle)
@@ -136,22 +213,26 @@ Decoded decodeHandle(heif_image_handle *handle)
         return result;
     }
     int stride = 0;
-    const std::uint8_t *plane = heif_image_get_plane_readonly(raw, heif_channel_interleaved, &stride);
+    std::uint8_t *plane = heif_image_get_plane(raw, heif_channel_interleaved, &stride);
     const int w = heif_image_get_width(raw, heif_channel_interleaved);
     const int h = heif_image_get_height(raw, heif_channel_interleaved);
     const int bytesPerPixel = alpha ? 4 : 3;
-    if (!plane || w < 1 || h < 1 || stride < w * bytesPerPixel) {
+    // A grid's canvas may be larger than the size its file declares.
+    if (!plane || w < 1 || h < 1 || stride < w * bytesPerPixel ||
+        std::int64_t(w) * h > MaxDecodedPixels) {
         result.error = GFL_ERROR_BAD_BITMAP;
         return result;
     }
-    QImage picture(w, h, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-    if (picture.isNull()) {
+    // The picture is handed on in libheif's own buffer, released with the last copy of the
+    // QImage: a second full-size copy would double the memory a large picture takes.
+    result.image = QImage(
+        plane, w, h, stride, alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888,
+        [](void *decoded) { heif_image_release(static_cast<heif_image *>(decoded)); }, image.get());
+    if (result.image.isNull()) {
         result.error = GFL_ERROR_NO_MEMORY;
         return result;
     }
-    for (int y = 0; y < h; ++y)
-        std::memcpy(picture.scanLine(y), plane + std::size_t(y) * std::size_t(stride), std::size_t(w) * bytesPerPixel);
-    result.image = std::move(picture);
+    image.release();
     return result;
 }
 
@@ -173,30 +254,25 @@ Decoded decodeHeif(const std::uint8_t *data, std::size_t size, DecodeRequest req
     Decoded result;
     Context context;
     Handle primary;
-    result.error = openPrimary(data, size, context, primary);
+    result.error = openPrimary(data, size, Purpose::Decode, context, primary);
     if (result.error != GFL_NO_ERROR)
         return result;
-    if (request.thumbnailSide > 0) {
-        if (Handle thumbnail = thumbnailFor(primary.get(), request.thumbnailSide)) {
-            Decoded small = decodeHandle(thumbnail.get());
-            if (small.error == GFL_NO_ERROR) {
-                small.image = reducedForThumbnail(std::move(small.image), request.thumbnailSide);
-                return small;
-            }
-            // A broken thumbnail: the picture itself may still be fine.
-        }
+    if (request.thumbnailSide <= 0)
+        return decodeHandle(primary.get());
+    if (Handle thumbnail = thumbnailFor(primary.get(), request.thumbnailSide)) {
+        Decoded small = decodeHandleReduced(thumbnail.get(), request.thumbnailSide);
+        if (small.error == GFL_NO_ERROR)
+            return small;
+        // A broken thumbnail: the picture itself may still be fine.
     }
-    Decoded whole = decodeHandle(primary.get());
-    if (whole.error == GFL_NO_ERROR && request.thumbnailSide > 0)
-        whole.image = reducedForThumbnail(std::move(whole.image), request.thumbnailSide);
-    return whole;
+    return decodeHandleReduced(primary.get(), request.thumbnailSide);
 }
 
 std::vector<std::uint8_t> heifExifBlock(const std::uint8_t *data, std::size_t size)
 {
     Context context;
     Handle primary;
-    if (openPrimary(data, size, context, primary) != GFL_NO_ERROR)
+    if (openPrimary(data, size, Purpose::Metadata, context, primary) != GFL_NO_ERROR)
         return {};
     heif_item_id id = 0;
     if (heif_image_handle_get_list_of_metadata_block_IDs(primary.get(), "Exif", &id, 1) < 1)
