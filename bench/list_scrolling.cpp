@@ -28,10 +28,10 @@
 #include "entries/listrows.h"
 #include "imaging/dsorgbild.h"
 #include "imaging/imagelist.h"
-#include "mainwindow/idleprocessor.h"
 #include "mainwindow/widgets/formmain.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
+#include "session/idleprocessor.h"
 #include "support/photo_generator.h"
 #include "support/run.h"
 

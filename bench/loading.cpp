@@ -28,13 +28,13 @@
 #include "entries/namingsettings.h"
 #include "imaging/dsorgbild.h"
 #include "imaging/imagelist.h"
-#include "mainwindow/idleprocessor.h"
-#include "mainwindow/mainstate.h"
 #include "pairing/ordering.h"
 #include "pairing/orderingprogress.h"
+#include "session/idleprocessor.h"
+#include "session/mainstate.h"
 #include "support/photo_generator.h"
-#include "ui/windowmessages.h"
 #include "support/run.h"
+#include "ui/windowmessages.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -185,7 +185,8 @@ private:
     BenchView &m_view;
 };
 
-// Receives WM_ENTRIES_CHANGED like the main window: all rows are refreshed at the next pass.
+// Receives WM_ENTRIES_CHANGED (posted by the registry's handler, as the main window posts
+// it) like the main window: all rows are refreshed at the next pass.
 class MessageReceiver : public QObject
 {
 public:
@@ -352,6 +353,7 @@ LoadingRun loadThroughCore(const PhotoSets &sets, QThreadPool &pool)
         MessageReceiver receiver;
         receiver.processor = &processor;
         setMessageReceiver(&receiver);
+        DatensatzList().SetEntriesChangedHandler([] { postWindowMessage(WM_ENTRIES_CHANGED); });
         GapWatch watch;
         const NewEntryDefaults defaults;
         run = measureLoading(
@@ -362,6 +364,7 @@ LoadingRun loadThroughCore(const PhotoSets &sets, QThreadPool &pool)
             },
             [&view] { return view.status; });
         setMessageReceiver(nullptr);
+        DatensatzList().SetEntriesChangedHandler({});
     }
     left.Clear();
     right.Clear();

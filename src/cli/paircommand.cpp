@@ -11,12 +11,12 @@
 #include "entries/datensatz.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
-#include "mainwindow/idleprocessor.h"
-#include "mainwindow/loading.h"
-#include "mainwindow/mainstate.h"
-#include "mainwindow/pairing.h"
 #include "naming/entryrenamemask.h"
 #include "pairing/ordering.h"
+#include "session/idleprocessor.h"
+#include "session/loading.h"
+#include "session/mainstate.h"
+#include "session/paireditor.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

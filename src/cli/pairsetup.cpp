@@ -4,8 +4,8 @@
 #include "entries/datensatz.h"
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
-#include "mainwindow/sortaction.h"
 #include "naming/entryrenamemask.h"
+#include "session/sortaction.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -244,20 +244,21 @@ int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const c
         switch (outcome) {
         case ArrangeOutcome::NoRun:
             result.insert(QStringLiteral("outcome"), QStringLiteral("no run found"));
-            editing.HandleAssignStep(3, o.mode);
+            // The pair prompt's steps without a prompt: the offset pair is the user's choice.
+            editing.OpenPairPrompt(o.mode);
             if (o.offsetPair) {
                 left.ClearSelection();
                 right.ClearSelection();
                 left.SetItemIndex(rowOfPath(left, o.offsetPair->first));
                 right.SetItemIndex(rowOfPath(right, o.offsetPair->second));
-                editing.HandleAssignStep(4, state.PairDialogMode);
+                editing.AssignFromSelectedPair(state.PairDialogMode);
                 offsetApplied = true;
             }
-            editing.HandleAssignStep(6, o.mode); // the prompt closes
+            editing.ClosePairPrompt();
             break;
         case ArrangeOutcome::ListEmpty:
             result.insert(QStringLiteral("outcome"), QStringLiteral("a list is empty"));
-            editing.HandleAssignStep(7, o.mode);
+            editing.RestoreAfterEmptyList();
             break;
         default:
             result.insert(QStringLiteral("outcome"), QStringLiteral("paired"));

@@ -3,11 +3,11 @@
 // files would load them, read, ordered and paired, with the new names of a rename mask.
 #include "entries/datensatz.h"
 #include "entries/listrows.h"
-#include "mainwindow/idleprocessor.h"
-#include "mainwindow/loading.h"
-#include "mainwindow/mainstate.h"
-#include "mainwindow/pairing.h"
 #include "pairing/ordering.h"
+#include "session/idleprocessor.h"
+#include "session/loading.h"
+#include "session/mainstate.h"
+#include "session/paireditor.h"
 
 #include <QJsonObject>
 #include <QStringList>

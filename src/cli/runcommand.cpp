@@ -18,7 +18,7 @@
 #include "entries/listoperations.h"
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
-#include "mainwindow/idleprocessor.h"
+#include "session/idleprocessor.h"
 #include "ui/markup.h"
 #include "ui/termination.h"
 

@@ -5,7 +5,6 @@
 #include "entries/namingsettings.h"
 #include "imaging/dsorgbild.h"
 #include "imaging/imagelist.h"
-#include "ui/windowmessages.h"
 
 #include <QLocale>
 
@@ -108,7 +107,7 @@ TDatensatz::TDatensatz(ListRow *item, qint32 number, const QString &path, TDsSid
         m_Item->SetData(this);
     DatensatzList().Add(this);
     SetNewName(PathWithoutExtension(PathFileName(path)));
-    postWindowMessage(WM_ENTRIES_CHANGED);
+    DatensatzList().entriesChanged();
 }
 
 TDatensatz *TDatensatz::CreateCopy(ListRow *item, const TDatensatz &source, TDsSide side,
@@ -138,7 +137,7 @@ TDatensatz::~TDatensatz()
         m_Partner->SetPartner(nullptr);
     m_Partner = nullptr;
     dropHolder();
-    postWindowMessage(WM_ENTRIES_CHANGED);
+    DatensatzList().entriesChanged();
 }
 
 void TDatensatz::takeHolder(const QString &path)

@@ -96,11 +96,12 @@ public:
     // Creates an entry for path in row item (which may be null): finds or creates the
     // holder of path, writes the row (seven empty sub-items, no icon, number, side,
     // "Unassigned"), stores the flags, becomes the row's data, registers in DatensatzList,
-    // takes the file name without extension as new name and posts WM_ENTRIES_CHANGED.
+    // takes the file name without extension as new name and tells the registry's
+    // entries-changed handler.
     TDatensatz(ListRow *item, qint32 number, const QString &path, TDsSide side, bool invert,
                qint32 rotation, bool mirror, bool batch);
     // Leaves DatensatzList, clears its row's data pointer, drops a partner's link back to
-    // it, releases the holder and posts WM_ENTRIES_CHANGED (not while shutting down).
+    // it, releases the holder and tells the registry's entries-changed handler.
     ~TDatensatz();
     TDatensatz(const TDatensatz &) = delete;
     TDatensatz &operator=(const TDatensatz &) = delete;

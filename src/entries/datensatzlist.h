@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 class TDatensatz;
@@ -47,16 +48,29 @@ public:
     // lists are cleared and at shut-down.
     void FreeAll();
 
+    // Called after an entry was created (with its new name set) and after one was freed:
+    // the window sets it to refresh all rows at its next idle time. Unset: nobody is told.
+    void SetEntriesChangedHandler(std::function<void()> handler)
+    {
+        m_entriesChanged = std::move(handler);
+    }
+
 private:
     friend class TDatensatz;
     void Add(TDatensatz *entry);
     void Remove(TDatensatz *entry);
+    void entriesChanged() const
+    {
+        if (m_entriesChanged)
+            m_entriesChanged();
+    }
     void compact() const;
 
     mutable std::vector<TDatensatz *> m_slots; // null: hole left by a freed entry
     mutable int m_holes = 0;
     quint64 m_registrations = 0;
     std::unordered_set<const TDatensatz *> m_live;
+    std::function<void()> m_entriesChanged;
 };
 
 // The program-wide registry.

@@ -3,10 +3,9 @@
 #include "entries/datensatz.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
-#include "pairing/pairingmethod.h"
 #include "pairing/orderingprogress.h"
+#include "pairing/pairingmethod.h"
 #include "pairing/sorting.h"
-#include "ui/windowmessages.h"
 
 #include <unordered_set>
 
@@ -105,7 +104,6 @@ ArrangeOutcome TOrderingPass::ArrangeLists(quint8 mode)
         const std::unique_ptr<TPairingMethod> method = MakePairingMethod(m_method);
         if (!method->FindClock(pairing) && (mode == 1 || mode == 2)) {
             const bool bothFilled = !work.left.empty() && !work.right.empty();
-            postWindowMessage(WM_ASSIGN_STEP, bothFilled ? 3 : 7, mode);
             return bothFilled ? ArrangeOutcome::NoRun : ArrangeOutcome::ListEmpty;
         }
         step(4, static_cast<int>(work.left.size() + work.right.size()));

@@ -16,9 +16,10 @@
 //   5     0, 4                  yes       yes                    yes                   mono
 //   6     0, 2, 3, 4            -         -                      -                     -
 //
-// When mode 1 or 2 finds no run, the pass stops before pairing and posts WM_ASSIGN_STEP
-// (code 3 when both lists had entries, 7 otherwise, with the mode) so that the main window
-// asks the user for one known pair; the entries stay dissolved until the follow-up pass.
+// When mode 1 or 2 finds no run, the pass stops before pairing and says so in its outcome
+// (NoRun when both lists had entries, ListEmpty otherwise); the caller asks the user for one
+// known pair or tells why nothing was paired, and the entries stay dissolved until its
+// follow-up pass.
 // Every other pass ends with the final phase (FinishOrdering): afterwards both lists have
 // the same number of rows, row i of both lists are partners, every number equals its row
 // index and no entry is "unpaired", "Gap (New)" or obsolete.
@@ -34,8 +35,8 @@ class TOrderingProgress;
 enum class ArrangeOutcome
 {
     Completed, // the pass ran to its end: the lists are aligned row pairs
-    NoRun,     // mode 1/2 found no run in two non-empty lists; WM_ASSIGN_STEP 3 posted
-    ListEmpty, // mode 1/2 found no run and a list was empty; WM_ASSIGN_STEP 7 posted
+    NoRun,     // mode 1/2 found no run in two non-empty lists: ask for one known pair
+    ListEmpty, // mode 1/2 found no run and a list was empty: nothing can be paired
     Busy,      // another pass of these lists is running (a nested call): nothing done
     BadMode,   // mode above 6: nothing done
 };

@@ -2,6 +2,7 @@
 // Each row is one kind of job; after it, the folder holds exactly the files the job should
 // leave, and the exit status says what happened.
 #include "clijpeg.h"
+#include "support/qstringprint.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -11,15 +12,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <csignal>
-
-// Readable QString values in failure messages.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

@@ -1,12 +1,10 @@
 // The image entry: holders, row texts, names and folders by kind, the text fields of file
 // names, replacing in new names, metadata and the change notification.
-#include "listfixture.h"
+#include "support/listfixture.h"
 
 #include "imaging/dsorgbild.h"
 #include "support/testdata.h"
-#include "ui/windowmessages.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QLocale>
 
@@ -425,35 +423,15 @@ TEST_F(EntryTest, RealPhotosPresetRotationAndShowTheirDate)
     EXPECT_EQ(e->Item()->Text(lcDateTime), QLocale::system().toString(taken, QLocale::ShortFormat));
 }
 
-class MessageCounter : public QObject
+TEST_F(EntryTest, CreationAndDeletionTellTheEntriesChangedHandler)
 {
-public:
     int changed = 0;
-
-protected:
-    bool event(QEvent *e) override
-    {
-        if (e->type() == WindowMessageEvent::eventType()) {
-            if (static_cast<WindowMessageEvent *>(e)->message() == WM_ENTRIES_CHANGED)
-                ++changed;
-            return true;
-        }
-        return QObject::event(e);
-    }
-};
-
-TEST_F(EntryTest, CreationAndDeletionPostEntriesChanged)
-{
-    MessageCounter counter;
-    setMessageReceiver(&counter);
+    DatensatzList().SetEntriesChangedHandler([&changed] { ++changed; });
     TDatensatz *e = addSingle(left, QStringLiteral("/p/a.jpg")); // image and gap
-    EXPECT_EQ(counter.changed, 0);                               // posted, not sent
-    QCoreApplication::sendPostedEvents(&counter);
-    EXPECT_EQ(counter.changed, 2);
+    EXPECT_EQ(changed, 2);
     left.DeleteRow(e->Item());
-    QCoreApplication::sendPostedEvents(&counter);
-    EXPECT_EQ(counter.changed, 3);
-    setMessageReceiver(nullptr);
+    EXPECT_EQ(changed, 3);
+    DatensatzList().SetEntriesChangedHandler({});
 }
 
 // Freeing an entry leaves no pointer to it behind: not in its row, not in its partner.

@@ -1,5 +1,5 @@
 // The operations on the selected rows of a list and on the pair structure.
-#include "listfixture.h"
+#include "support/listfixture.h"
 
 #include "entries/listitemmodel.h"
 #include "imaging/dsorgbild.h"

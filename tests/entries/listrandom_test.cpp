@@ -1,6 +1,6 @@
 // Long random sequences of list actions on lists built from real photos and generated paths
 // (some paths used by several entries); the invariants are checked after every step.
-#include "listfixture.h"
+#include "support/listfixture.h"
 
 #include "imaging/dsorgbild.h"
 #include "imaging/imagelist.h"

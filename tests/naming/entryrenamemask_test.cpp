@@ -1,9 +1,9 @@
 // The rename mask evaluated for entries in the two row lists: side, counter and metadata
 // come from the entry, its row and its holder; texts written into the name read back.
 #include "imaging/dsorgbild.h"
-#include "listpairs.h"
 #include "maskfixture.h"
 #include "naming/entryrenamemask.h"
+#include "support/listfixture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ namespace {
 const QString defaultMask =
     QStringLiteral("Pict_###<Textfield 1><Textfield 2><Textfield 3>_L<FileName_L>+R<FileName_R>");
 
-class EntryMask : public ListPairs
+class EntryMask : public ListFixture
 {
 protected:
     QString eval(const QString &mask, const TDatensatz *e, TRenameTextFields &fields)

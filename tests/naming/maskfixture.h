@@ -2,17 +2,10 @@
 // Entries, clock and locale pinned for the rename mask tests.
 #include "imaging/jpegdata.h"
 #include "naming/renamemask.h"
+#include "support/qstringprint.h"
 
 #include <QDateTime>
 #include <QLocale>
-
-#include <ostream>
-
-// Readable failure messages for texts.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 inline MaskEntry maskImage(const QString &path, int listSide, qint64 counter)
 {

@@ -1,8 +1,8 @@
 // Search and replace over the new names of both lists: the walk from row to row, the three
 // buttons, the question before each replacement and the end of the list.
-#include "listpairs.h"
 #include "maskfixture.h"
 #include "naming/searchreplace.h"
+#include "support/listfixture.h"
 
 #include <deque>
 #include <vector>
@@ -41,7 +41,7 @@ struct ScriptedQuestion : TReplaceQuestion
     }
 };
 
-class SearchReplace : public ListPairs
+class SearchReplace : public ListFixture
 {
 protected:
     TDatensatz *lastEntry = nullptr;

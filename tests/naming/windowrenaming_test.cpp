@@ -1,13 +1,13 @@
 // "Renaming", the preview and "From selected entry..." on entries of the two lists.
-#include "listpairs.h"
 #include "maskfixture.h"
 #include "naming/windowrenaming.h"
+#include "support/listfixture.h"
 
 #include <vector>
 
 namespace {
 
-class WindowRenaming : public ListPairs
+class WindowRenaming : public ListFixture
 {
 protected:
     // Base names (without folder) of the new names of every row of list.

@@ -9,6 +9,7 @@
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
 #include "imaging/dsorgbild.h"
+#include "session/sortaction.h"
 
 #include <algorithm>
 #include <functional>
@@ -250,7 +251,7 @@ protected:
     // Runs one mode on both and compares; returns the outcome.
     ref::Outcome run(int mode, const std::string &where)
     {
-        const ArrangeOutcome got = pass.ArrangeLists(static_cast<quint8>(mode));
+        const ArrangeOutcome got = ArrangeWindowLists(pass, &state, static_cast<quint8>(mode));
         const ref::Outcome want = ref::ArrangeLists(model, mode);
         const auto steps = recorder.take();
         const std::string at0 = where + " mode " + std::to_string(mode);

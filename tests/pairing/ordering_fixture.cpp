@@ -6,8 +6,6 @@
 #include "imaging/dsorgbild.h"
 #include "ui/windowmessages.h"
 
-#include <QCoreApplication>
-
 #include <set>
 #include <sstream>
 
@@ -16,23 +14,8 @@ double at(int hour, int minute, double second)
     return 45413.0 + (hour * 3600 + minute * 60 + second) / 86400.0;
 }
 
-bool AssignStepRecorder::event(QEvent *event)
-{
-    if (event->type() != WindowMessageEvent::eventType())
-        return QObject::event(event);
-    const auto *message = static_cast<WindowMessageEvent *>(event);
-    if (message->message() == WM_ASSIGN_STEP)
-        steps.emplace_back(static_cast<int>(message->wParam()),
-                           static_cast<int>(message->lParam()));
-    if (message->message() == WM_SELECT_PARTNER)
-        partnerRequests.emplace_back(static_cast<int>(message->wParam()),
-                                     reinterpret_cast<TDatensatz *>(message->lParam()));
-    return true;
-}
-
 std::vector<std::pair<int, TDatensatz *>> AssignStepRecorder::takePartnerRequests()
 {
-    QCoreApplication::sendPostedEvents(this);
     std::vector<std::pair<int, TDatensatz *>> result;
     result.swap(partnerRequests);
     return result;
@@ -40,7 +23,6 @@ std::vector<std::pair<int, TDatensatz *>> AssignStepRecorder::takePartnerRequest
 
 std::vector<std::pair<int, int>> AssignStepRecorder::take()
 {
-    QCoreApplication::sendPostedEvents(this);
     std::vector<std::pair<int, int>> result;
     result.swap(steps);
     return result;
@@ -50,15 +32,18 @@ OrderingFixture::OrderingFixture()
 {
     ListRowModel::LinkLists(left, right);
     ResetNamingSettings();
-    setMessageReceiver(&recorder);
+    state.AssignStepNeeded = [this](TAssignStepCode step, quint8 mode) {
+        recorder.steps.emplace_back(step, mode);
+    };
+    state.PartnerSelectionNeeded = [this](int row, TDatensatz *entry) {
+        recorder.partnerRequests.emplace_back(row, entry);
+    };
 }
 
 OrderingFixture::~OrderingFixture()
 {
     left.Clear();
     right.Clear();
-    setMessageReceiver(nullptr);
-    QCoreApplication::removePostedEvents(&recorder);
 }
 
 TDatensatz *OrderingFixture::image(ListRowModel &list, const QString &name, double time,

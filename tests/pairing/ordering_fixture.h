@@ -3,10 +3,9 @@
 // marked loaded, no file is read), and the checks every completed ordering pass must pass.
 #include "entries/datensatz.h"
 #include "entries/listrows.h"
-#include "mainwindow/mainstate.h"
 #include "pairing/ordering.h"
+#include "session/mainstate.h"
 
-#include <QObject>
 #include <QString>
 #include <gtest/gtest.h>
 
@@ -17,15 +16,15 @@
 // A day number as the EXIF reader makes it: 1 May 2024 plus the time of day.
 double at(int hour, int minute, double second);
 
-// Records the WM_ASSIGN_STEP messages posted to it as (code, mode) and the WM_SELECT_PARTNER
-// messages as (row, entry).
-class AssignStepRecorder : public QObject
+// Records what the session asks the window for: the assignment steps (state.AssignStepNeeded)
+// as (code, mode) and the counterpart selections (state.PartnerSelectionNeeded) as
+// (row, entry).
+class AssignStepRecorder
 {
 public:
     std::vector<std::pair<int, int>> steps;
     std::vector<std::pair<int, TDatensatz *>> partnerRequests;
-    bool event(QEvent *event) override;
-    // Delivers what was posted so far and returns the recorded steps (then forgets them).
+    // Returns the recorded steps (then forgets them).
     std::vector<std::pair<int, int>> take();
     std::vector<std::pair<int, TDatensatz *>> takePartnerRequests();
 };

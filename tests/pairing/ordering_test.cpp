@@ -3,10 +3,10 @@
 
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
-#include "mainwindow/sortaction.h"
 #include "pairing/ordering_time.h"
 #include "pairing/orderingprogress.h"
 #include "pairing/sorting.h"
+#include "session/sortaction.h"
 
 #include <QSignalSpy>
 
@@ -54,7 +54,7 @@ TEST_F(OrderingPassTest, RunGivesTheOffsetAndTheLastPairComesFromTime)
     EXPECT_TRUE(recorder.take().empty());
 }
 
-TEST_F(OrderingPassTest, NoRunPostsThePairPromptAndLeavesTheEntriesDissolved)
+TEST_F(OrderingPassTest, NoRunAsksForThePairPromptAndLeavesTheEntriesDissolved)
 {
     // Left intervals 5, 7 against right intervals 5, 12: no two agree in a row.
     const double l[] = {at(10, 0, 0), at(10, 0, 5), at(10, 0, 12)};
@@ -66,7 +66,7 @@ TEST_F(OrderingPassTest, NoRunPostsThePairPromptAndLeavesTheEntriesDissolved)
     pass.ArrangeLists(0);
     const int rowsBefore = left.Count();
 
-    EXPECT_EQ(pass.ArrangeLists(1), ArrangeOutcome::NoRun);
+    EXPECT_EQ(ArrangeWindowLists(pass, &state, 1), ArrangeOutcome::NoRun);
     EXPECT_EQ(recorder.take(), (std::vector<std::pair<int, int>>{{3, 1}}));
     // Nothing was deleted or created; every picture is unassigned without partner, and
     // every gap is obsolete until the follow-up pass.
@@ -96,12 +96,12 @@ TEST_F(OrderingPassTest, NoRunPostsThePairPromptAndLeavesTheEntriesDissolved)
     }
 }
 
-TEST_F(OrderingPassTest, AnEmptyListPostsTheHintInsteadOfThePrompt)
+TEST_F(OrderingPassTest, AnEmptyListAsksForTheHintInsteadOfThePrompt)
 {
     single(left, QStringLiteral("L0.jpg"), at(10, 0, 0));
     single(left, QStringLiteral("L1.jpg"), at(10, 0, 5));
     pass.ArrangeLists(0);
-    EXPECT_EQ(pass.ArrangeLists(2), ArrangeOutcome::ListEmpty);
+    EXPECT_EQ(ArrangeWindowLists(pass, &state, 2), ArrangeOutcome::ListEmpty);
     EXPECT_EQ(recorder.take(), (std::vector<std::pair<int, int>>{{7, 2}}));
     // The pictures may be removed before the follow-up pass runs; their obsolete gaps go
     // with the next pass (a sanitizer build catches any link left dangling).

@@ -1,9 +1,9 @@
 #include "mainwindow/widgets/editarea.h"
 
 #include "entries/listoperations.h"
-#include "mainwindow/listactions.h"
-#include "mainwindow/widgets/radiogroup.h"
 #include "naming/widgets/frameedittext.h"
+#include "session/listactions.h"
+#include "ui/widgets/radiogroup.h"
 
 #include <QCheckBox>
 #include <QFrame>

@@ -1,32 +1,33 @@
 #include "mainwindow/widgets/formmain.h"
 #include "mainwindow/widgets/filedrop.h"
 
-#include "entries/datensatz.h"
-#include "entries/listrows.h"
-#include "entries/namingsettings.h"
 #include "batch/protokoll.h"
 #include "batch/widgets/formassistent2.h"
+#include "entries/datensatz.h"
+#include "entries/datensatzlist.h"
+#include "entries/listrows.h"
+#include "entries/namingsettings.h"
 #include "imaging/imagelist.h"
 #include "imaging/libgfl.h"
-#include "mainwindow/idleprocessor.h"
-#include "mainwindow/listactions.h"
-#include "mainwindow/optionlogic.h"
-#include "pairing/ordering.h"
-#include "pairing/orderingprogress.h"
-#include "mainwindow/pairing.h"
-#include "mainwindow/sortaction.h"
-#include "pairing/sorting.h"
-#include "naming/searchreplace.h"
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
+#include "naming/searchreplace.h"
+#include "pairing/ordering.h"
+#include "pairing/orderingprogress.h"
+#include "pairing/sorting.h"
 #include "preview/widgets/previewarea.h"
+#include "session/idleprocessor.h"
+#include "session/listactions.h"
+#include "session/optionlogic.h"
+#include "session/paireditor.h"
+#include "session/sortaction.h"
 #include "ui/appinfo.h"
 #include "ui/widgets/aboutbox.h"
 #include "ui/widgets/folderdialog.h"
-#include "ui/widgets/settingswalker.h"
 #include "ui/widgets/formdlgbox.h"
 #include "ui/widgets/formdlgnext.h"
+#include "ui/widgets/settingswalker.h"
 #include "ui/windowmessages.h"
 
 #include <QAction>
@@ -98,6 +99,14 @@ TFormMain::TFormMain(QWidget *parent)
     m_actions = std::make_unique<TListActions>(*m_pass, m_state);
     m_idle = std::make_unique<TIdleProcessor>(*m_left, *m_right, *this);
     m_idle->SetOrdering(m_pass.get(), &m_state);
+    // A pass that found no run continues after the current event, as a posted message.
+    m_state.AssignStepNeeded = [](TAssignStepCode step, quint8 mode) {
+        postWindowMessage(WM_ASSIGN_STEP, step, mode);
+    };
+    // So does the selection of a counterpart the pair editing asks for.
+    m_state.PartnerSelectionNeeded = [](int row, TDatensatz *entry) {
+        postWindowMessage(WM_SELECT_PARTNER, row, reinterpret_cast<qintptr>(entry));
+    };
 
     createActions();
     createMenus();
@@ -128,14 +137,18 @@ TFormMain::TFormMain(QWidget *parent)
     resize(std::min(PreferredWidth, screen.width()), std::min(PreferredHeight, screen.height()));
 
     setMessageReceiver(this);
+    // New and freed entries refresh all rows at the next idle time, after the current event.
+    DatensatzList().SetEntriesChangedHandler([] { postWindowMessage(WM_ENTRIES_CHANGED); });
     updateNumbering();
     refreshEditPanels();
 }
 
 TFormMain::~TFormMain()
 {
-    if (messageReceiver() == this)
+    if (messageReceiver() == this) {
         setMessageReceiver(nullptr);
+        DatensatzList().SetEntriesChangedHandler({});
+    }
     // The reads still running finish before the lists and their entries go; the widgets
     // that show the lists go before the lists.
     m_idle.reset();
@@ -466,13 +479,27 @@ void TFormMain::setLogWindow(QWidget *window)
 void TFormMain::setPairPrompt(TFormDlgNext *prompt)
 {
     m_pairPrompt = prompt;
+    connectPairPrompt();
 }
 
 TFormDlgNext *TFormMain::pairPrompt()
 {
-    if (!m_pairPrompt)
+    if (!m_pairPrompt) {
         m_pairPrompt = new TFormDlgNext(this);
+        connectPairPrompt();
+    }
     return m_pairPrompt;
+}
+
+void TFormMain::connectPairPrompt()
+{
+    if (!m_pairPrompt)
+        return;
+    // The prompt's answers continue the assignment after the current event.
+    connect(m_pairPrompt, &TFormDlgNext::nextPressed, this,
+            [](int tag) { postWindowMessage(WM_ASSIGN_STEP, AssignStepNext, tag); });
+    connect(m_pairPrompt, &TFormDlgNext::promptHidden, this,
+            [](int tag) { postWindowMessage(WM_ASSIGN_STEP, AssignStepPromptHidden, tag); });
 }
 
 void TFormMain::setAboutBox(TAboutBox *box)

@@ -9,9 +9,9 @@
 // the ordering pass and pair editing, the list actions) and shows their results. It is the
 // view that the loading and the idle processing drive (status line, progress bar, enabling
 // of the actions).
-#include "mainwindow/loading.h"
-#include "mainwindow/mainstate.h"
 #include "preview/stereopreview.h"
+#include "session/loading.h"
+#include "session/mainstate.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -138,6 +138,8 @@ private:
     // ---- window messages and actions (formmain.cpp) ----
     void handleWindowMessage(int message, qintptr wParam, qintptr lParam);
     void handleAssignStep(int code, int mode);
+    // Posts the pair prompt's answers to the window as WM_ASSIGN_STEP.
+    void connectPairPrompt();
     void openImages(ListRowModel &target, const QString &title);
     // "Show log of last Batch Job execution", and the wizard's "Show Details...".
     void showLogWindow();

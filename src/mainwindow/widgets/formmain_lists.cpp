@@ -4,17 +4,17 @@
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
 #include "imaging/imagelist.h"
-#include "mainwindow/editpanelstate.h"
-#include "mainwindow/idleprocessor.h"
-#include "mainwindow/listactions.h"
-#include "mainwindow/optionlogic.h"
-#include "mainwindow/pairing.h"
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
-#include "mainwindow/widgets/radiogroup.h"
 #include "pairing/ordering.h"
+#include "session/editpanelstate.h"
+#include "session/idleprocessor.h"
+#include "session/listactions.h"
+#include "session/optionlogic.h"
+#include "session/paireditor.h"
 #include "ui/widgets/formdlgbox.h"
+#include "ui/widgets/radiogroup.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -4,13 +4,13 @@
 
 #include "entries/datensatz.h"
 #include "entries/listrows.h"
-#include "mainwindow/idleprocessor.h"
 #include "mainwindow/widgets/editarea.h"
 #include "naming/searchreplace.h"
 #include "naming/widgets/formeditrenmask.h"
 #include "naming/widgets/formsearchreplace.h"
 #include "naming/widgets/frameedittext.h"
 #include "naming/windowrenaming.h"
+#include "session/idleprocessor.h"
 #include "ui/widgets/formbest.h"
 #include "ui/widgets/formdlgbox.h"
 

@@ -5,9 +5,9 @@
 
 #include "entries/listrows.h"
 #include "imaging/libgfl.h"
-#include "mainwindow/idleprocessor.h"
 #include "mainwindow/widgets/optionstack.h"
 #include "preview/widgets/previewarea.h"
+#include "session/idleprocessor.h"
 
 #include <QCheckBox>
 #include <QListWidget>

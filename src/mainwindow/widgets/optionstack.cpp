@@ -2,10 +2,10 @@
 
 #include "entries/namingsettings.h"
 #include "imaging/jpegdata.h"
-#include "mainwindow/optionlogic.h"
 #include "mainwindow/widgets/collapsiblebox.h"
-#include "mainwindow/widgets/radiogroup.h"
+#include "session/optionlogic.h"
 #include "ui/widgets/labelformat.h"
+#include "ui/widgets/radiogroup.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -7,7 +7,7 @@
 //
 // The stack only holds the controls; the main window connects them to its actions and to
 // the program-wide settings.
-#include "mainwindow/loading.h"
+#include "session/loading.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #include "naming/widgets/formsearchreplace.h"
 
-#include "mainwindow/widgets/radiogroup.h"
+#include "ui/widgets/radiogroup.h"
 
 #include <QCheckBox>
 #include <QComboBox>

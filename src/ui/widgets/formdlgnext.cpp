@@ -1,7 +1,6 @@
 #include "ui/widgets/formdlgnext.h"
 
 #include "ui/widgets/labelformat.h"
-#include "ui/windowmessages.h"
 
 #include <QFrame>
 #include <QGuiApplication>
@@ -52,8 +51,7 @@ TFormDlgNext::TFormDlgNext(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::W
     m_next->setGeometry(
         QRect(QPoint(ClientSize.width() - Margin - ButtonSize.width(), buttonTop), ButtonSize));
     m_next->setDefault(true);
-    connect(m_next, &QPushButton::clicked, this,
-            [this] { postWindowMessage(WM_ASSIGN_STEP, AssignStepNext, m_tag); });
+    connect(m_next, &QPushButton::clicked, this, [this] { Q_EMIT nextPressed(m_tag); });
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - rect().center());
@@ -64,5 +62,5 @@ void TFormDlgNext::hideEvent(QHideEvent *event)
     QDialog::hideEvent(event);
     // A minimised window is not hidden by the program: only report real hides.
     if (!event->spontaneous())
-        postWindowMessage(WM_ASSIGN_STEP, AssignStepPromptHidden, m_tag);
+        Q_EMIT promptHidden(m_tag);
 }

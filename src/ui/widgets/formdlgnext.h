@@ -1,9 +1,8 @@
 #pragma once
 // TFormDlgNext: the pair prompt. While an automatic assignment waits for the user to pick
 // one known stereo pair in the two lists, this small window stays on top with "Next" and
-// "Cancel". It reports asynchronously to the receiver of window messages: WM_ASSIGN_STEP
-// with code 4 and its tag when "Next" is pressed, with code 6 and its tag whenever it is
-// hidden.
+// "Cancel". It reports with its tag when "Next" is pressed and whenever it is hidden; the
+// main window posts these to itself as WM_ASSIGN_STEP with code 4 and code 6.
 #include <QDialog>
 
 class QPushButton;
@@ -23,6 +22,12 @@ public:
     TLabelFormat *hintLabel() const { return m_label; }
     QPushButton *nextButton() const { return m_next; }
     QPushButton *cancelButton() const { return m_cancel; }
+
+Q_SIGNALS:
+    // "Next" was pressed; the prompt stays open.
+    void nextPressed(int tag);
+    // The prompt was hidden by the program ("Cancel", closing, Escape or hide()).
+    void promptHidden(int tag);
 
 protected:
     void hideEvent(QHideEvent *event) override;

@@ -3,10 +3,10 @@
 // and hides on "Exit".
 #include "batch/protokoll.h"
 #include "batch/widgets/formprotokoll.h"
+#include "support/widgets/modal.h"
 #include "ui/markup.h"
 #include "ui/widgets/formdlgbox.h"
 #include "ui/widgets/labelformat.h"
-#include "ui/widgets/modalhelper.h"
 
 #include <QAction>
 #include <QFile>

@@ -8,14 +8,14 @@
 
 #include "entries/datensatzlist.h"
 #include "entries/namingsettings.h"
-#include "mainwindow/idleprocessor.h"
 #include "mainwindow/widgets/collapsiblebox.h"
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
-#include "mainwindow/widgets/radiogroup.h"
+#include "session/idleprocessor.h"
 #include "ui/dlgbox.h"
 #include "ui/widgets/labelformat.h"
+#include "ui/widgets/radiogroup.h"
 
 #include <QAction>
 #include <QCheckBox>

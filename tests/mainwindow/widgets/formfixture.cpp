@@ -1,13 +1,10 @@
 #include "formfixture.h"
 
 #include "entries/namingsettings.h"
-#include "mainwindow/idleprocessor.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
+#include "session/idleprocessor.h"
 #include "support/testdata.h"
-#include "ui/dlgbox.h"
-#include "ui/widgets/formdlgbox.h"
-#include "ui/widgets/labelformat.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -17,9 +14,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMimeData>
-#include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QUrl>
 
 bool waitUntil(const std::function<bool()> &pred, int timeoutMs)
@@ -33,47 +28,6 @@ bool waitUntil(const std::function<bool()> &pred, int timeoutMs)
         QTest::qWait(2);
     }
     return true;
-}
-
-void answerNextBox(int answer, QString *seen, int limitMs)
-{
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [=] {
-        auto *box = qobject_cast<TFormDlgBox *>(QApplication::activeModalWidget());
-        if (box && box->isVisible()) {
-            if (seen)
-                *seen = box->messageLabel()->caption();
-            QString caption;
-            for (const DlgButtonInfo &info : DlgButtonTable)
-                if (info.Result == answer)
-                    caption = QString::fromLatin1(info.Caption);
-            for (QPushButton *b : box->buttons()) {
-                if (b->text() == caption) {
-                    b->click();
-                    *poll = nullptr;
-                    return;
-                }
-            }
-            ADD_FAILURE() << "the box has no button answering " << answer;
-            box->reject();
-            *poll = nullptr;
-            return;
-        }
-        if (clock->elapsed() > limitMs) {
-            ADD_FAILURE() << "no message box opened";
-            while (QWidget *w = QApplication::activeModalWidget())
-                w->close();
-            *poll = nullptr;
-            return;
-        }
-        QTimer::singleShot(10, [poll] {
-            if (*poll)
-                (*poll)();
-        });
-    };
-    QTimer::singleShot(0, [poll] { (*poll)(); });
 }
 
 FormFixture::FormFixture()

@@ -5,6 +5,8 @@
 #include "entries/datensatz.h"
 #include "entries/listrows.h"
 #include "mainwindow/widgets/formmain.h"
+#include "support/qstringprint.h"
+#include "support/widgets/modal.h"
 
 #include <QStringList>
 #include <QTemporaryDir>
@@ -12,15 +14,8 @@
 
 #include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
-
-// Readable QString values in failure messages.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 class QAbstractButton;
 class TImageListView;
@@ -28,11 +23,6 @@ class TFormDlgBox;
 
 // Runs the event loop until pred holds; false after timeoutMs.
 bool waitUntil(const std::function<bool()> &pred, int timeoutMs = 15000);
-
-// Once a message box opens, records its message, presses the button with result answer
-// and passes the message to seen. If no box opens within the limit, the test fails and
-// every modal window is closed so that the test does not hang.
-void answerNextBox(int answer, QString *seen = nullptr, int limitMs = 10000);
 
 class FormFixture : public ::testing::Test
 {

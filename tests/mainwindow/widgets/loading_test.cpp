@@ -5,12 +5,12 @@
 
 #include "entries/namingsettings.h"
 #include "imaging/imagelist.h"
-#include "mainwindow/idleprocessor.h"
 #include "mainwindow/widgets/collapsiblebox.h"
 #include "mainwindow/widgets/filedrop.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
-#include "mainwindow/widgets/radiogroup.h"
+#include "session/idleprocessor.h"
+#include "ui/widgets/radiogroup.h"
 
 #include <QAction>
 #include <QApplication>

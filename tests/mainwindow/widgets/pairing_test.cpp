@@ -4,11 +4,11 @@
 #include "formfixture.h"
 
 #include "entries/datensatzlist.h"
-#include "mainwindow/idleprocessor.h"
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
 #include "preview/stereopreview.h"
+#include "session/idleprocessor.h"
 #include "ui/dlgbox.h"
 #include "ui/widgets/formdlgnext.h"
 
@@ -95,7 +95,10 @@ TEST_F(FormFixture, PairPromptAssignsFromTheChosenPair)
     EXPECT_EQ(selectedRows(right()), std::vector<int>{});
     clickRow(right(), 3);
     EXPECT_EQ(selectedRows(left()), std::vector<int>{0});
-    click(prompt->nextButton());
+    prompt->nextButton()->click();
+    // The window posts the step: it runs after the current event.
+    EXPECT_EQ(attributes(left()),
+              (Strings{"Unassigned", "Unassigned", "Unassigned", "Gap", "Gap", "Gap"}));
     ASSERT_TRUE(waitUntil([&] { return form->editArea()->isEnabled(); }));
     ASSERT_TRUE(waitReady());
     EXPECT_FALSE(prompt->isVisible());

@@ -3,11 +3,11 @@
 #include "formfixture.h"
 
 #include "mainwindow/widgets/editarea.h"
-#include "mainwindow/widgets/radiogroup.h"
 #include "naming/widgets/formsearchreplace.h"
 #include "naming/widgets/frameedittext.h"
+#include "support/widgets/modal.h"
 #include "ui/widgets/formbest.h"
-#include "ui/widgets/modalhelper.h"
+#include "ui/widgets/radiogroup.h"
 
 #include <QCheckBox>
 #include <QComboBox>

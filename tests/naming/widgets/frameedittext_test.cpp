@@ -1,10 +1,11 @@
 // The mask editor frame, the token palette and the search window as the user works them:
 // typing and double clicking in the mask, the palette's buttons, the schema list, the text
 // fields and the search window's states and history lists.
-#include "mainwindow/widgets/radiogroup.h"
 #include "naming/widgets/formeditrenmask.h"
 #include "naming/widgets/formsearchreplace.h"
 #include "naming/widgets/frameedittext.h"
+#include "support/qstringprint.h"
+#include "ui/widgets/radiogroup.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,12 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
-#include <ostream>
-
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The preview panels of the main window in each display mode, with a real pair selected:
 // which panels show, where they stand, and what they show (colour probes on the grabbed
 // panels: the left photo is brownish, the right one blue-green).
-#include "mainwindow/idleprocessor.h"
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/formfixture.h"
 #include "preview/widgets/previewarea.h"
 #include "preview/widgets/previewimage.h"
+#include "session/idleprocessor.h"
 #include "support/testdata.h"
 #include "ui/widgets/labelshadow.h"
 

@@ -1,7 +1,7 @@
 #include "ui/widgets/folderdialog.h"
 #include "ui/widgets/formdlgbox.h"
 
-#include "modalhelper.h"
+#include "support/widgets/modal.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -9,25 +9,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-namespace {
-
-// Answers the next message box with the button of that caption.
-void answerNextBox(const QString &caption)
-{
-    whenModalOpens<TFormDlgBox>([caption](TFormDlgBox *box) {
-        for (QPushButton *b : box->buttons()) {
-            if (b->text() == caption) {
-                b->click();
-                return;
-            }
-        }
-        ADD_FAILURE() << "no button " << caption.toStdString();
-        box->close();
-    });
-}
-
-} // namespace
 
 TEST(FolderDialog, AMissingFolderIsProposedAndCreatedOnlyAfterTheQuestion)
 {
@@ -49,11 +30,11 @@ TEST(FolderDialog, AMissingFolderIsProposedAndCreatedOnlyAfterTheQuestion)
             dlg->reject();
             return;
         }
-        answerNextBox(QStringLiteral("&No"));
+        answerNextBox(DlgResult::No);
         choose->click();
         stayedOpenAfterNo = dlg->isVisible();
         existedAfterNo = QDir(wanted).exists();
-        answerNextBox(QStringLiteral("&Yes"));
+        answerNextBox(DlgResult::Yes);
         choose->click();
     });
     const QString chosen =

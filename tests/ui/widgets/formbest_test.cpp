@@ -2,7 +2,7 @@
 
 #include "ui/dlgbox.h"
 
-#include "modalhelper.h"
+#include "support/widgets/modal.h"
 
 #include <QLabel>
 #include <QLineEdit>

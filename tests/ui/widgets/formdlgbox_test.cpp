@@ -1,8 +1,8 @@
 #include "ui/widgets/formdlgbox.h"
 #include "ui/widgets/labelformat.h"
 
-#include "modalhelper.h"
 #include "rendering.h"
+#include "support/widgets/modal.h"
 
 #include <QDir>
 #include <QKeyEvent>

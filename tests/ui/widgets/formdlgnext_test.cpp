@@ -1,96 +1,78 @@
 #include "ui/widgets/formdlgnext.h"
 #include "ui/widgets/labelformat.h"
-#include "ui/windowmessages.h"
 
-#include <QCoreApplication>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 namespace {
 
-class Recorder : public QObject
-{
-public:
-    struct Message
-    {
-        int message;
-        qintptr code;
-        qintptr tag;
-        bool operator==(const Message &) const = default;
-    };
-    std::vector<Message> messages;
-
-    std::vector<Message> take()
-    {
-        QCoreApplication::sendPostedEvents(this);
-        return std::exchange(messages, {});
-    }
-
-protected:
-    bool event(QEvent *e) override
-    {
-        if (e->type() != WindowMessageEvent::eventType())
-            return QObject::event(e);
-        auto *m = static_cast<WindowMessageEvent *>(e);
-        messages.push_back({m->message(), m->wParam(), m->lParam()});
-        return true;
-    }
-};
-
+// What a prompt reported, as (code, tag): 4 for "Next", 6 for hidden (the codes the main
+// window posts them with).
 class FormDlgNextTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { setMessageReceiver(&recorder); }
-    void TearDown() override { setMessageReceiver(nullptr); }
-    Recorder recorder;
-};
+    using Reports = std::vector<std::pair<int, int>>;
+    Reports reports;
 
-using Msg = Recorder::Message;
+    void record(TFormDlgNext &prompt)
+    {
+        QObject::connect(&prompt, &TFormDlgNext::nextPressed,
+                         [this](int tag) { reports.emplace_back(4, tag); });
+        QObject::connect(&prompt, &TFormDlgNext::promptHidden,
+                         [this](int tag) { reports.emplace_back(6, tag); });
+    }
+    Reports take() { return std::exchange(reports, {}); }
+};
 
 } // namespace
 
-TEST_F(FormDlgNextTest, NextPostsCode4AndStaysOpen)
+TEST_F(FormDlgNextTest, NextReportsCode4AndStaysOpen)
 {
     TFormDlgNext prompt;
+    record(prompt);
     prompt.setTag(2);
     prompt.show();
     prompt.nextButton()->click();
-    EXPECT_TRUE(recorder.messages.empty()); // posted, handled after the current event
-    EXPECT_EQ(recorder.take(), (std::vector<Msg>{{WM_ASSIGN_STEP, 4, 2}}));
+    EXPECT_EQ(take(), (Reports{{4, 2}}));
     EXPECT_TRUE(prompt.isVisible());
 
     prompt.hide(); // the main window hides it after handling code 4
-    EXPECT_EQ(recorder.take(), (std::vector<Msg>{{WM_ASSIGN_STEP, 6, 2}}));
+    EXPECT_EQ(take(), (Reports{{6, 2}}));
 }
 
-TEST_F(FormDlgNextTest, EveryWayOfHidingPostsCode6)
+TEST_F(FormDlgNextTest, EveryWayOfHidingReportsCode6)
 {
     TFormDlgNext prompt;
+    record(prompt);
     prompt.setTag(1);
     prompt.show();
     prompt.cancelButton()->click();
     EXPECT_FALSE(prompt.isVisible());
-    EXPECT_EQ(recorder.take(), (std::vector<Msg>{{WM_ASSIGN_STEP, 6, 1}}));
+    EXPECT_EQ(take(), (Reports{{6, 1}}));
 
     prompt.show();
     prompt.close();
-    EXPECT_EQ(recorder.take(), (std::vector<Msg>{{WM_ASSIGN_STEP, 6, 1}}));
+    EXPECT_EQ(take(), (Reports{{6, 1}}));
 
     prompt.show();
     prompt.reject(); // Escape
-    EXPECT_EQ(recorder.take(), (std::vector<Msg>{{WM_ASSIGN_STEP, 6, 1}}));
+    EXPECT_EQ(take(), (Reports{{6, 1}}));
 
     prompt.hide(); // already hidden: nothing more
-    EXPECT_TRUE(recorder.take().empty());
+    EXPECT_TRUE(take().empty());
 }
 
-TEST_F(FormDlgNextTest, NeverShownPostsNothing)
+TEST_F(FormDlgNextTest, NeverShownReportsNothing)
 {
     {
         TFormDlgNext prompt;
+        record(prompt);
         prompt.hide();
     }
-    EXPECT_TRUE(recorder.take().empty());
+    EXPECT_TRUE(take().empty());
 }
 
 TEST_F(FormDlgNextTest, WindowLayout)

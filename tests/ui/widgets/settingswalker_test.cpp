@@ -1,5 +1,5 @@
-#include "mainwindow/widgets/radiogroup.h"
 #include "ui/inifile.h"
+#include "ui/widgets/radiogroup.h"
 #include "ui/widgets/settingswalker.h"
 
 #include <QAction>

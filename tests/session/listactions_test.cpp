@@ -5,10 +5,11 @@
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
-#include "mainwindow/editpanelstate.h"
-#include "mainwindow/listactions.h"
-#include "mainwindow/mainstate.h"
 #include "pairing/ordering.h"
+#include "session/editpanelstate.h"
+#include "session/listactions.h"
+#include "session/mainstate.h"
+#include "support/listfixture.h"
 
 #include <gtest/gtest.h>
 
@@ -17,17 +18,9 @@
 
 namespace {
 
-class ListActionsTest : public ::testing::Test
+class ListActionsTest : public ListFixture
 {
 protected:
-    ListActionsTest()
-    {
-        ResetNamingSettings();
-        ListRowModel::LinkLists(left, right);
-    }
-
-    ListRowModel left{dsLeft};
-    ListRowModel right{dsRight};
     TMainWindowState state;
     TOrderingPass pass{left, right};
     TListActions actions{pass, state};
@@ -54,13 +47,6 @@ protected:
         e->SetNumber(e->RowIndex());
         p->SetNumber(p->RowIndex());
         return e;
-    }
-
-    void select(ListRowModel &list, std::initializer_list<int> rows)
-    {
-        list.ClearSelection();
-        for (int r : rows)
-            list.SetSelected(r, true);
     }
 };
 

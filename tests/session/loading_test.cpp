@@ -71,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RoutingCase{"IMG_0007_R.L.JPG", dsLeft, dsRight}),
     [](const ::testing::TestParamInfo<RoutingCase> &param) {
         return ParamName(param.index, std::string(param.param.name) + "_on_" +
-                                         (param.param.target == dsLeft ? "left" : "right"));
+                                          (param.param.target == dsLeft ? "left" : "right"));
     });
 
 TEST_F(LoadingFixture, MarkerInTheFolderNameDoesNotCount)

@@ -1,9 +1,10 @@
 #pragma once
-// Acting on a modal window from inside its own event loop: once a modal widget of type T
-// other than `except` is open, action is called with it. If none opens within the time
-// limit, every modal window is closed so that the test fails instead of hanging.
+// Acting on a modal window from inside its own event loop, for the widget tests. If no
+// window opens within the time limit, the test fails and every modal window is closed, so
+// that the test does not hang.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QString>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+// Once a modal widget of type T other than `except` is open, action is called with it.
 template <class T>
 void whenModalOpens(std::function<void(T *)> action, QWidget *except = nullptr, int limitMs = 5000)
 {
@@ -38,3 +40,7 @@ void whenModalOpens(std::function<void(T *)> action, QWidget *except = nullptr, 
     };
     QTimer::singleShot(0, [poll] { (*poll)(); });
 }
+
+// Once a message box (TFormDlgBox) opens, passes its message to seen and presses the button
+// whose result is answer (DlgResult); a box without that button fails the test and is closed.
+void answerNextBox(int answer, QString *seen = nullptr, int limitMs = 10000);

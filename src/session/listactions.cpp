@@ -1,13 +1,13 @@
-#include "mainwindow/listactions.h"
+#include "session/listactions.h"
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
-#include "mainwindow/mainstate.h"
-#include "mainwindow/sortaction.h"
 #include "pairing/ordering.h"
 #include "pairing/sorting.h"
+#include "session/mainstate.h"
+#include "session/sortaction.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "listfixture.h"
+#include "support/listfixture.h"
 
 #include "imaging/dsorgbild.h"
 #include "support/testdata.h"

@@ -2,8 +2,12 @@
 // The main window's state that the ordering pass and the pair editing share with the window:
 // the "Connect"/"Split" toggle, the last selected entry, the panel flags and the busy flags.
 // One instance lives with the main window and is handed to the logic that needs it.
+#include "ui/windowmessages.h"
+
 #include <QString>
 #include <QtGlobal>
+
+#include <functional>
 
 class TDatensatz;
 
@@ -42,6 +46,15 @@ struct TMainWindowState
     quint8 PanelFlags = 0;
     quint16 BusyFlags = 0;
     quint8 PairDialogMode = 0; // the mode remembered by the open pair prompt
+    // Told by ArrangeWindowLists when an assigning pass found no run: AssignStepNoRun (ask
+    // for one known pair) or AssignStepNoRunEmptyList (a list is empty), with the pass's
+    // mode. The window posts it to itself as WM_ASSIGN_STEP, so that the follow-up runs
+    // after the current event; unset, the caller acts on the pass's outcome itself.
+    std::function<void(TAssignStepCode step, quint8 mode)> AssignStepNeeded;
+    // Told by the pair editing when entry (in row) should get its counterpart selected; the
+    // window posts it to itself as WM_SELECT_PARTNER and then calls SelectPartner. Unset:
+    // nobody is told.
+    std::function<void(int row, TDatensatz *entry)> PartnerSelectionNeeded;
 };
 
 // What the window shows after an action on the lists: an internal error in an error box

@@ -19,9 +19,9 @@
 // between, as it does at every 15th entry. Anything may happen while events go through
 // (files dropped, rows deleted, both lists cleared); the pass stops when the entry it was
 // working on has gone and picks up again at its next run.
-#include "mainwindow/loading.h"
-#include "mainwindow/readahead.h"
-#include "mainwindow/thumbnailfill.h"
+#include "session/loading.h"
+#include "session/readahead.h"
+#include "session/thumbnailfill.h"
 
 #include <QObject>
 #include <QStringList>

@@ -7,9 +7,9 @@
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listrows.h"
-#include "mainwindow/idleprocessor.h"
-#include "mainwindow/mainstate.h"
 #include "pairing/ordering.h"
+#include "session/idleprocessor.h"
+#include "session/mainstate.h"
 
 #include <QElapsedTimer>
 #include <QStringList>

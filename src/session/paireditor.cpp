@@ -1,13 +1,13 @@
-#include "mainwindow/pairing.h"
+#include "session/paireditor.h"
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
-#include "mainwindow/mainstate.h"
-#include "mainwindow/sortaction.h"
 #include "pairing/sorting.h"
+#include "session/mainstate.h"
+#include "session/sortaction.h"
 #include "ui/windowmessages.h"
 
 #include <algorithm>
@@ -86,26 +86,46 @@ ArrangeOutcome TPairEditing::ActionSortAllExecute(bool allEntries)
 TAssignStepAction TPairEditing::HandleAssignStep(int code, int mode)
 {
     switch (code) {
-    case 3:
-        ArrangeWindowLists(m_pass, &m_state, 3);
-        m_state.PanelFlags |= pfPairDialogOpen;
-        m_state.EditAreaEnabled = false;
-        m_state.PairDialogMode = static_cast<quint8>(mode);
+    case AssignStepNoRun:
+        OpenPairPrompt(mode);
         return TAssignStepAction::ShowPairDialog;
-    case 4:
-        ArrangeWindowLists(m_pass, &m_state, mode == 2 ? 5 : 4);
+    case AssignStepNext:
+        AssignFromSelectedPair(mode);
         return TAssignStepAction::HidePairDialog;
-    case 6:
-        ArrangeWindowLists(m_pass, &m_state, 6);
-        m_state.PanelFlags &= static_cast<quint8>(~pfPairDialogOpen);
-        m_state.EditAreaEnabled = true;
+    case AssignStepPromptHidden:
+        ClosePairPrompt();
         return TAssignStepAction::PairDialogClosed;
-    case 7:
-        ArrangeWindowLists(m_pass, &m_state, 3);
+    case AssignStepNoRunEmptyList:
+        RestoreAfterEmptyList();
         return TAssignStepAction::ShowNoAssignmentHint;
     default:
         return TAssignStepAction::None;
     }
+}
+
+void TPairEditing::OpenPairPrompt(int mode)
+{
+    ArrangeWindowLists(m_pass, &m_state, 3);
+    m_state.PanelFlags |= pfPairDialogOpen;
+    m_state.EditAreaEnabled = false;
+    m_state.PairDialogMode = static_cast<quint8>(mode);
+}
+
+void TPairEditing::AssignFromSelectedPair(int mode)
+{
+    ArrangeWindowLists(m_pass, &m_state, mode == 2 ? 5 : 4);
+}
+
+void TPairEditing::ClosePairPrompt()
+{
+    ArrangeWindowLists(m_pass, &m_state, 6);
+    m_state.PanelFlags &= static_cast<quint8>(~pfPairDialogOpen);
+    m_state.EditAreaEnabled = true;
+}
+
+void TPairEditing::RestoreAfterEmptyList()
+{
+    ArrangeWindowLists(m_pass, &m_state, 3);
 }
 
 bool TPairEditing::LinkButtonEnabled(const TDatensatz *a, const TDatensatz *b, bool linkMode,
@@ -261,6 +281,12 @@ TActionOutcome TPairEditing::ButtonKombiClick(const std::function<bool(const QSt
     return outcome;
 }
 
+void TPairEditing::partnerSelectionNeeded(int row, TDatensatz *entry)
+{
+    if (m_state.PartnerSelectionNeeded)
+        m_state.PartnerSelectionNeeded(row, entry);
+}
+
 bool TPairEditing::RequestPartnerSelection(ListRowModel &list, int row)
 {
     if (m_state.PanelFlags != 0)
@@ -268,7 +294,7 @@ bool TPairEditing::RequestPartnerSelection(ListRowModel &list, int row)
     TDatensatz *e = list.EntryAt(row);
     if (!e)
         return false;
-    postWindowMessage(WM_SELECT_PARTNER, row, reinterpret_cast<qintptr>(e));
+    partnerSelectionNeeded(row, e);
     if (ListRowModel *other = list.OtherList())
         other->ClearSelection();
     return true;
@@ -309,11 +335,11 @@ void TPairEditing::CheckBoxSynchronClick(bool checked)
     ListRowModel &right = m_pass.Right();
     TDatensatz *last = DatensatzList().Contains(m_state.LastEntry) ? m_state.LastEntry : nullptr;
     if (last && last == left.SelectedEntry()) {
-        postWindowMessage(WM_SELECT_PARTNER, last->RowIndex(), reinterpret_cast<qintptr>(last));
+        partnerSelectionNeeded(last->RowIndex(), last);
         right.ClearSelection();
     } else {
         if (TDatensatz *e = right.SelectedEntry())
-            postWindowMessage(WM_SELECT_PARTNER, e->RowIndex(), reinterpret_cast<qintptr>(e));
+            partnerSelectionNeeded(e->RowIndex(), e);
         left.ClearSelection();
     }
 }

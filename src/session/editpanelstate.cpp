@@ -1,4 +1,4 @@
-#include "mainwindow/editpanelstate.h"
+#include "session/editpanelstate.h"
 
 #include "entries/datensatz.h"
 #include "entries/listoperations.h"

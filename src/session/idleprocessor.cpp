@@ -1,4 +1,4 @@
-#include "mainwindow/idleprocessor.h"
+#include "session/idleprocessor.h"
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
@@ -6,9 +6,9 @@
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
-#include "mainwindow/sortaction.h"
 #include "pairing/ordering.h"
 #include "pairing/sorting.h"
+#include "session/sortaction.h"
 
 #include <QFileInfo>
 #include <QThreadPool>

@@ -1,7 +1,8 @@
 #pragma once
 // Two linked lists (left 2, right 3) with helpers to fill them with row pairs, the
 // invariants every list operation must keep, and a plain row alignment that stands in for
-// the ordering pass where a test needs aligned row pairs again.
+// the ordering pass where a test needs aligned row pairs again. The naming settings are
+// reset around each test; afterwards no entry and no holder may be left.
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"

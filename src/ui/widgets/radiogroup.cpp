@@ -1,4 +1,4 @@
-#include "mainwindow/widgets/radiogroup.h"
+#include "ui/widgets/radiogroup.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

@@ -4,7 +4,7 @@
 
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
-#include "mainwindow/pairing.h"
+#include "session/paireditor.h"
 
 namespace {
 

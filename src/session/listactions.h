@@ -8,7 +8,7 @@
 // starting a counterpart selection while it changes selections in code, and clears it
 // again also when an error interrupts it. The window refreshes its edit panels and marks
 // the previews dirty afterwards; it shows a returned error text in an error box.
-#include "mainwindow/mainstate.h"
+#include "session/mainstate.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // name filters and the EXIF list.
 #include "entries/namingsettings.h"
 #include "imaging/jpegdata.h"
-#include "mainwindow/optionlogic.h"
+#include "session/optionlogic.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 #pragma once
-// The main window's pair assignment on top of the ordering pass: the follow-up passes of an
-// automatic assignment (WM_ASSIGN_STEP), manual pairing with "Connect"/"Split",
-// "Combinations", and the selection of an entry's counterpart in the other list
-// (WM_SELECT_PARTNER). The window shows the results: it owns the pair prompt, the message
-// boxes, the edit panels and the previews; this class only tells it what to show.
-#include "mainwindow/mainstate.h"
+// The session's pair assignment on top of the ordering pass: the follow-up passes of an
+// automatic assignment (the window's WM_ASSIGN_STEP), manual pairing with "Connect"/"Split",
+// "Combinations", and the selection of an entry's counterpart in the other list (the
+// window's WM_SELECT_PARTNER). The window shows the results: it owns the pair prompt, the
+// message boxes, the edit panels and the previews; this class only tells it what to show.
 #include "pairing/ordering.h"
+#include "session/mainstate.h"
 
 #include <QString>
 
@@ -45,8 +45,22 @@ public:
     // "Dissolve all assignments and re-assign": mode 1 with "All list entries", else 2.
     ArrangeOutcome ActionSortAllExecute(bool allEntries);
 
-    // WM_ASSIGN_STEP with its code and the mode of the pass that started the prompt.
+    // WM_ASSIGN_STEP with its code and the mode of the pass that started the prompt: runs
+    // the step below of that code and says what the window shows.
     TAssignStepAction HandleAssignStep(int code, int mode);
+
+    // The follow-up steps of an assigning pass that found no run.
+    // No run in two filled lists: a pass of mode 3 puts every dissolved picture opposite a
+    // gap, and the pair prompt opens (it keeps mode; the edit area is disabled meanwhile).
+    void OpenPairPrompt(int mode);
+    // The prompt's "Next": assigns from the pair selected in both lists, with mode 4, or 5
+    // when the prompt came from a pass of mode 2.
+    void AssignFromSelectedPair(int mode);
+    // The prompt was hidden: the closing pass of mode 6; the edit area is enabled again.
+    void ClosePairPrompt();
+    // No run because a list was empty: a pass of mode 3 puts the dissolved pictures opposite
+    // gaps again (the window then shows NoAssignmentHintText()).
+    void RestoreAfterEmptyList();
 
     // The enabling rule of the "Connect"/"Split" button for the selected entries a (left)
     // and b (right).
@@ -68,8 +82,9 @@ public:
     // for the beep when the last selected entry had gone and could not be selected again.
     TActionOutcome ButtonKombiClick(const std::function<bool(const QString &)> &confirm);
 
-    // A row was selected by the user in list (no busy bit set): with PanelFlags 0 posts
-    // WM_SELECT_PARTNER for its entry, clears the other list's selection and returns true;
+    // A row was selected by the user in list (no busy bit set): with PanelFlags 0 asks for
+    // its entry's counterpart (the state's PartnerSelectionNeeded), clears the other list's
+    // selection and returns true;
     // otherwise returns false and the window only refreshes that list's edit panel.
     bool RequestPartnerSelection(ListRowModel &list, int row);
     // WM_SELECT_PARTNER: selects the counterpart of entry (ignored when entry was freed).
@@ -85,6 +100,8 @@ public:
     TPartnerSelection SelectCurrentPair();
 
 private:
+    void partnerSelectionNeeded(int row, TDatensatz *entry);
+
     TOrderingPass &m_pass;
     TMainWindowState &m_state;
 };

@@ -1,4 +1,4 @@
-#include "mainwindow/optionlogic.h"
+#include "session/optionlogic.h"
 
 #include "entries/listoperations.h"
 #include "entries/namingsettings.h"

@@ -1,4 +1,4 @@
-#include "mainwindow/loading.h"
+#include "session/loading.h"
 
 #include "entries/datensatz.h"
 #include "ui/markup.h"

@@ -1,4 +1,4 @@
-#include "mainwindow/readahead.h"
+#include "session/readahead.h"
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"

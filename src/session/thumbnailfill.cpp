@@ -1,4 +1,4 @@
-#include "mainwindow/thumbnailfill.h"
+#include "session/thumbnailfill.h"
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"

@@ -1,15 +1,22 @@
-#include "mainwindow/sortaction.h"
+#include "session/sortaction.h"
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
-#include "mainwindow/mainstate.h"
+#include "session/mainstate.h"
 
 ArrangeOutcome ArrangeWindowLists(TOrderingPass &pass, TMainWindowState *state, quint8 mode)
 {
     TBusyBit busy(state, bfOrdering);
-    return pass.ArrangeLists(mode);
+    const ArrangeOutcome outcome = pass.ArrangeLists(mode);
+    if (state && state->AssignStepNeeded) {
+        if (outcome == ArrangeOutcome::NoRun)
+            state->AssignStepNeeded(AssignStepNoRun, mode);
+        else if (outcome == ArrangeOutcome::ListEmpty)
+            state->AssignStepNeeded(AssignStepNoRunEmptyList, mode);
+    }
+    return outcome;
 }
 
 void ActionSortExecute(TOrderingPass &pass, TMainWindowState *state)

@@ -7,7 +7,8 @@
 
 struct TMainWindowState;
 
-// ArrangeLists(mode) with bfOrdering set in state for as long as the pass runs.
+// ArrangeLists(mode) with bfOrdering set in state for as long as the pass runs; a pass that
+// found no run is handed on to state's AssignStepNeeded.
 ArrangeOutcome ArrangeWindowLists(TOrderingPass &pass, TMainWindowState *state, quint8 mode);
 
 // "Chronological ordering of stereo lists": an ordering pass of mode 0 that keeps the
