@@ -111,6 +111,12 @@ int halvingsFor(int width, int height, int side)
     return halvings;
 }
 
+// A picture of this size may be decoded: not empty, and within the pixel limit.
+bool decodableSize(int width, int height)
+{
+    return width >= 1 && height >= 1 && std::int64_t(width) * height <= MaxDecodedPixels;
+}
+
 // The picture for a thumbnail. It is decoded into planes of red, green and blue (a grid's
 // tiles are composed into such planes; interleaved pixels would be a second full-size copy
 // of the largest pictures) and reduced from them straight into a small picture: each pixel
@@ -120,7 +126,7 @@ Decoded decodeHandleReduced(heif_image_handle *handle, int side)
     Decoded result;
     const int width = heif_image_handle_get_width(handle);
     const int height = heif_image_handle_get_height(handle);
-    if (width < 1 || height < 1 || (long long)width * height > MaxDecodedPixels) {
+    if (!decodableSize(width, height)) {
         result.error = GFL_ERROR_BAD_BITMAP;
         return result;
     }
@@ -157,7 +163,7 @@ Decoded decodeHandleReduced(heif_image_handle *handle, int side)
         }
     }
     // A grid's canvas may be larger than the size its file declares.
-    if (w < 1 || h < 1 || std::int64_t(w) * h > MaxDecodedPixels) {
+    if (!decodableSize(w, h)) {
         result.error = GFL_ERROR_BAD_BITMAP;
         return result;
     }
@@ -197,7 +203,7 @@ Decoded decodeHandle(heif_image_handle *handle)
     Decoded result;
     const int width = heif_image_handle_get_width(handle);
     const int height = heif_image_handle_get_height(handle);
-    if (width < 1 || height < 1 || (long long)width * height > MaxDecodedPixels) {
+    if (!decodableSize(width, height)) {
         result.error = GFL_ERROR_BAD_BITMAP;
         return result;
     }
@@ -218,8 +224,7 @@ Decoded decodeHandle(heif_image_handle *handle)
     const int h = heif_image_get_height(raw, heif_channel_interleaved);
     const int bytesPerPixel = alpha ? 4 : 3;
     // A grid's canvas may be larger than the size its file declares.
-    if (!plane || w < 1 || h < 1 || stride < w * bytesPerPixel ||
-        std::int64_t(w) * h > MaxDecodedPixels) {
+    if (!plane || !decodableSize(w, h) || stride < w * bytesPerPixel) {
         result.error = GFL_ERROR_BAD_BITMAP;
         return result;
     }

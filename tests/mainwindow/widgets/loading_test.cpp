@@ -11,6 +11,7 @@
 #include "mainwindow/widgets/optionstack.h"
 #include "session/idleprocessor.h"
 #include "ui/widgets/radiogroup.h"
+#include "support/widgets/modal.h"
 
 #include <QAction>
 #include <QApplication>
@@ -250,11 +251,8 @@ namespace {
 // dialog is closed, so that the test does not hang.
 void whenFileDialogOpens(std::function<void(QFileDialog *)> act)
 {
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    auto poll = std::make_shared<std::function<void()>>();
-    *poll = [=] {
-        if (auto *dlg = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+    whenModalOpens<QFileDialog>(
+        [act](QFileDialog *dlg) {
             act(dlg);
             QPointer<QFileDialog> opened(dlg);
             QTimer::singleShot(5000, [opened] {
@@ -264,22 +262,8 @@ void whenFileDialogOpens(std::function<void(QFileDialog *)> act)
                         w->close();
                 }
             });
-            *poll = nullptr;
-            return;
-        }
-        if (clock->elapsed() > 10000) {
-            ADD_FAILURE() << "no file dialog opened";
-            while (QWidget *w = QApplication::activeModalWidget())
-                w->close();
-            *poll = nullptr;
-            return;
-        }
-        QTimer::singleShot(10, [poll] {
-            if (*poll)
-                (*poll)();
-        });
-    };
-    QTimer::singleShot(0, [poll] { (*poll)(); });
+        },
+        nullptr, 10000);
 }
 
 // Types text into the dialog's file name field and accepts, as a user does; the folder
