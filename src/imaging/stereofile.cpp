@@ -4,6 +4,7 @@
 #include "imaging/mpformat.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
 
 #include <algorithm>
 #include <cstring>
@@ -320,4 +321,42 @@ TStereoFile ReadStereoFile(const QString &path)
         return file;
     }
     return ReadStereoFile(source, IsJpsFileName(path));
+}
+
+QJsonObject StereoFileJson(const TStereoFile &file)
+{
+    QJsonObject json;
+    json[QStringLiteral("stereo")] = file.format == TStereoFormat::Mpo   ? QStringLiteral("mpo")
+                                     : file.format == TStereoFormat::Jps ? QStringLiteral("jps")
+                                                                         : QStringLiteral("none");
+    if (!file.problem.isEmpty())
+        json[QStringLiteral("notStereoBecause")] = file.problem;
+    if (file.index.present) {
+        QJsonArray images;
+        for (const TMpImage &image : file.index.images) {
+            QJsonObject entry{{QStringLiteral("type"), MpImageTypeName(image.type())},
+                              {QStringLiteral("size"), image.size},
+                              {QStringLiteral("offset"), image.offset}};
+            if (image.individualNumber)
+                entry[QStringLiteral("individualNumber")] = qint64(image.individualNumber);
+            if (image.representative())
+                entry[QStringLiteral("representative")] = true;
+            images.append(entry);
+        }
+        json[QStringLiteral("mpIndex")] = QJsonObject{{QStringLiteral("numberOfImages"), images.size()},
+                                                      {QStringLiteral("images"), images}};
+    }
+    if (file.isStereo()) {
+        QJsonArray views;
+        for (const TStereoView &view : file.views) {
+            views.append(file.format == TStereoFormat::Mpo
+                             ? QJsonObject{{QStringLiteral("offset"), view.offset}, {QStringLiteral("length"), view.length}}
+                             : QJsonObject{{QStringLiteral("x"), view.x},
+                                           {QStringLiteral("y"), view.y},
+                                           {QStringLiteral("width"), view.width},
+                                           {QStringLiteral("height"), view.height}});
+        }
+        json[QStringLiteral("views")] = views;
+    }
+    return json;
 }

@@ -16,6 +16,7 @@
 // the reason, never a wrong pair.
 #include "imaging/bytesource.h"
 
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 
@@ -108,3 +109,8 @@ TStereoFile ReadStereoFile(TByteSource &source, bool jps);
 // The same for a file on disk (jps from its name); a file that cannot be read is not a
 // stereo file, with the reason.
 TStereoFile ReadStereoFile(const QString &path);
+
+// What `inspect` prints of a file's stereo structure: "stereo" (mpo, jps or none), the
+// reason it is not one, the MP index (each picture's type, size, offset, individual number)
+// and where the views lie.
+QJsonObject StereoFileJson(const TStereoFile &file);

@@ -9,6 +9,7 @@
 #include "support/testdata.h"
 
 #include <QImage>
+#include <QJsonArray>
 
 #include <gtest/gtest.h>
 
@@ -108,6 +109,14 @@ TEST(StereoFile, RealFilesAreTakenForWhatTheyAre)
         EXPECT_EQ(file.views[0].length, 60007);
         EXPECT_EQ(file.views[1].offset, 60008);
         EXPECT_EQ(file.views[1].length, 60190);
+        // What `inspect` prints: the index as the file states it (offsets from the file's start).
+        const QJsonObject json = StereoFileJson(file);
+        EXPECT_EQ(json[QStringLiteral("stereo")].toString(), QStringLiteral("mpo"));
+        const QJsonArray images = json[QStringLiteral("mpIndex")][QStringLiteral("images")].toArray();
+        ASSERT_EQ(images.size(), 2);
+        EXPECT_EQ(images[1][QStringLiteral("offset")].toInteger(), 60008);
+        EXPECT_EQ(images[1][QStringLiteral("size")].toInteger(), 60190);
+        EXPECT_EQ(images[1][QStringLiteral("individualNumber")].toInteger(), 2);
         const auto views = split(shack, file);
         EXPECT_EQ(views[0].jpeg, shack.mid(0, 6010) + shack.mid(6170, 60007 - 6170));
         EXPECT_EQ(views[1].jpeg, shack.mid(60008, 66036 - 60008) + shack.mid(66134));
