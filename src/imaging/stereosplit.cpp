@@ -380,24 +380,32 @@ std::optional<TStereoRemainder> TStereoRemainder::parse(const QByteArray &bytes)
 std::optional<QByteArray> RebuildStereoFile(const QByteArray &view1, const QByteArray &view2,
                                             const TStereoRemainder &remainder)
 {
-    QByteArray file;
-    if (remainder.fileSize < 0)
-        return std::nullopt;
-    file.reserve(remainder.fileSize);
+    // Every piece checked, and the sizes added up, before anything is allocated: the
+    // remainder comes from a journal, whose size field may be anything.
+    qint64 total = 0;
     for (const TStereoRemainder::Piece &piece : remainder.pieces) {
-        if (piece.view < 0) {
-            file += piece.bytes;
-        } else {
+        qint64 length = piece.bytes.size();
+        if (piece.view >= 0) {
             const QByteArray &view = piece.view == 0 ? view1 : view2;
             if (piece.from < 0 || piece.length < 0 || piece.from > view.size() || piece.length > view.size() - piece.from)
                 return std::nullopt;
-            file += QByteArrayView(view.constData() + piece.from, piece.length);
+            length = piece.length;
         }
-        if (file.size() > remainder.fileSize)
+        if (length > remainder.fileSize - total)
             return std::nullopt;
+        total += length;
     }
-    if (file.size() != remainder.fileSize ||
-        QCryptographicHash::hash(file, QCryptographicHash::Sha256) != remainder.sha256)
+    if (total != remainder.fileSize)
+        return std::nullopt;
+    QByteArray file;
+    file.reserve(total);
+    for (const TStereoRemainder::Piece &piece : remainder.pieces) {
+        if (piece.view < 0)
+            file += piece.bytes;
+        else
+            file += QByteArrayView(piece.view == 0 ? view1 : view2).sliced(piece.from, piece.length);
+    }
+    if (QCryptographicHash::hash(file, QCryptographicHash::Sha256) != remainder.sha256)
         return std::nullopt;
     return file;
 }

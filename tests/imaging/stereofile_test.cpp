@@ -255,6 +255,9 @@ TEST(StereoFile, AMovedFileIsRebuiltExactlyFromItsViews)
         touched[touched.size() / 2] = char(touched[touched.size() / 2] ^ 1);
         EXPECT_FALSE(RebuildStereoFile(views[0].jpeg, touched, *stored));
         EXPECT_FALSE(RebuildStereoFile(views[0].jpeg, views[1].jpeg.left(100), *stored));
+        TStereoRemainder huge = *stored; // a size from a damaged journal: refused, not allocated
+        huge.fileSize = qint64(1) << 62;
+        EXPECT_FALSE(RebuildStereoFile(views[0].jpeg, views[1].jpeg, huge));
         // A damaged byte form is refused, not read past its end.
         const QByteArray form = remainder->serialize();
         for (const qsizetype length : {qsizetype(0), qsizetype(10), form.size() / 2, form.size() - 1})
