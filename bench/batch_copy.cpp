@@ -14,6 +14,7 @@
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
 #include "support/photo_generator.h"
+#include "support/plaincopy.h"
 #include "support/run.h"
 
 #include <QCoreApplication>
@@ -29,6 +30,9 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+
+using benchsupport::emptyFolder;
+using benchsupport::plainCopy;
 
 namespace {
 
@@ -64,13 +68,6 @@ const QStringList &photos()
         return made;
     }();
     return files;
-}
-
-void emptyFolder(const QString &folder)
-{
-    QDir(folder).removeRecursively();
-    QDir().mkpath(folder);
-    ::sync();
 }
 
 // Every file as a monoscopic picture in the left list, opposite a gap.
@@ -114,26 +111,6 @@ void BM_EngineCopyJob(benchmark::State &state)
     left.Clear();
     right.Clear();
     ResetNamingSettings();
-}
-
-bool plainCopy(const QString &from, const QString &to)
-{
-    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC);
-    const int out = ::open(QFile::encodeName(to).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    bool ok = in >= 0 && out >= 0;
-    while (ok) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
-        if (n < 0)
-            ok = false;
-        if (n <= 0)
-            break;
-    }
-    ok = ok && ::fsync(out) == 0;
-    if (in >= 0)
-        ::close(in);
-    if (out >= 0)
-        ::close(out);
-    return ok;
 }
 
 void BM_PlainCopyLoop(benchmark::State &state)

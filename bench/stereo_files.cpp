@@ -23,6 +23,7 @@
 #include <functional>
 #include <vector>
 
+using benchsupport::emptyFolder;
 using benchsupport::plainCopy;
 using benchsupport::writeNewFile;
 
@@ -72,13 +73,6 @@ const QStringList &mpoFiles()
         return made;
     }();
     return files;
-}
-
-void emptyFolder(const QString &folder)
-{
-    QDir(folder).removeRecursively();
-    QDir().mkpath(folder);
-    ::sync();
 }
 
 bool splitFile(const QString &path, const QString &folder)

@@ -1,7 +1,9 @@
 #pragma once
 // The plain copy loop the batch benchmarks measure the program's file work against:
-// copy_file_range into a new file (never replacing one), then fsync.
+// copy_file_range into a new file (never replacing one), then fsync; and the other plain
+// file work of those benchmarks.
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QString>
 
@@ -45,6 +47,15 @@ inline bool writeNewFile(const QString &to, const QByteArray &bytes)
     if (out >= 0)
         ::close(out);
     return ok;
+}
+
+// The folder made empty, and everything written before on the disk, so that a timed run
+// starts from the same state.
+inline void emptyFolder(const QString &folder)
+{
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    ::sync();
 }
 
 } // namespace benchsupport

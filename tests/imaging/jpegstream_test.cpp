@@ -5,9 +5,7 @@
 #include "jpegtestfiles.h"
 #include "support/testdata.h"
 
-#include <QBuffer>
 #include <QImage>
-#include <QImageWriter>
 
 #include <gtest/gtest.h>
 
@@ -18,22 +16,10 @@ QByteArray photo(const char *relative)
     return jpegtest::readFile(testDataPath(QStringLiteral("photos/") + QLatin1String(relative)));
 }
 
-// The camera picture coded again as a progressive JPEG: its scans are separated by tables.
-QByteArray progressive(const QByteArray &jpeg)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setProgressiveScanWrite(true);
-    writer.write(QImage::fromData(jpeg));
-    return bytes;
-}
-
 TEST(JpegStream, TheFirstPictureEndsAtItsOwnEndOfImageMarker)
 {
     const QByteArray camera = photo("jpg/Canon_40D.jpg");
-    const QByteArray layered = progressive(camera);
+    const QByteArray layered = jpegtest::progressive(camera);
     ASSERT_FALSE(layered.isEmpty());
     struct Row
     {

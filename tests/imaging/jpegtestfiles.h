@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QString>
 
 #include <cstdint>
@@ -108,6 +109,18 @@ inline QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The picture coded again as a progressive JPEG: its scans are separated by tables.
+inline QByteArray progressive(const QByteArray &jpeg)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    writer.write(QImage::fromData(jpeg));
+    return bytes;
 }
 
 } // namespace jpegtest

@@ -7,9 +7,7 @@
 #include "jpegtestfiles.h"
 #include "support/testdata.h"
 
-#include <QBuffer>
 #include <QImage>
-#include <QImageWriter>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,17 +24,6 @@ QByteArray photo(const char *name)
     return jpegtest::readFile(testDataPath(QStringLiteral("photos/jpg/") + QLatin1String(name)));
 }
 
-QByteArray progressive(const QByteArray &jpeg)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setProgressiveScanWrite(true);
-    writer.write(QImage::fromData(jpeg));
-    return bytes;
-}
-
 } // namespace
 
 TEST(MpoWriter, TheSplitOfAWrittenFileGivesBackBothFiles)
@@ -48,7 +35,7 @@ TEST(MpoWriter, TheSplitOfAWrittenFileGivesBackBothFiles)
     } rows[] = {
         {"JFIF, EXIF and an ICC profile", photo("Nikon_D70.jpg"), photo("Canon_40D.jpg")},
         {"EXIF first, no JFIF segment", photo("Reconyx_HC500_Hyperfire.jpg"), photo("Canon_PowerShot_S40.jpg")},
-        {"progressive pictures without EXIF", progressive(photo("Kodak_CX7530.jpg")), progressive(photo("Sony_HDR-HC3.jpg"))},
+        {"progressive pictures without EXIF", jpegtest::progressive(photo("Kodak_CX7530.jpg")), jpegtest::progressive(photo("Sony_HDR-HC3.jpg"))},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
