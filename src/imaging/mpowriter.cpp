@@ -1,10 +1,12 @@
 #include "imaging/mpowriter.h"
 
-#include "imaging/jpegstream.h"
 #include "imaging/mpformat.h"
+#include "imaging/rangecopy.h"
 
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 
 using namespace mpformat;
@@ -16,36 +18,70 @@ QString tr(const char *text)
     return QCoreApplication::translate("MpoWriter", text);
 }
 
-// A stream ready to be joined: its bytes without a stale MPF segment, and where the new one
-// goes (after the leading APP0 and APP1 segments, as EXIF wants its APP1 first).
+// Where a stream's end-of-image marker ends when only padding follows it: the last byte
+// that is neither 00 nor FF must be the D9 of an FF D9. Padding beyond this is not looked
+// through (no camera pads that much).
+constexpr qint64 MaxPadding = 1 << 20;
+
+std::optional<qint64> endBeforePadding(TByteSource &source)
+{
+    qint64 pos = source.size();
+    const qint64 floor = std::max<qint64>(0, pos - MaxPadding);
+    char chunk[4096];
+    while (pos > floor) {
+        const qint64 from = std::max(floor, pos - qint64(sizeof chunk));
+        if (source.readAt(from, chunk, pos - from) != pos - from)
+            return std::nullopt;
+        for (qint64 i = pos - from - 1; i >= 0; --i) {
+            const uchar byte = uchar(chunk[i]);
+            if (byte == 0x00 || byte == 0xFF)
+                continue;
+            uchar marker = 0;
+            const qint64 at = from + i;
+            if (byte != 0xD9 || at < 4 || source.readAt(at - 1, reinterpret_cast<char *>(&marker), 1) != 1 ||
+                marker != 0xFF)
+                return std::nullopt;
+            return at + 1;
+        }
+        pos = from;
+    }
+    return std::nullopt;
+}
+
+// A stream ready to be joined: its length, and where the new segment goes (after the
+// leading APP0 and APP1 segments, as EXIF wants its APP1 first).
 struct Prepared
 {
-    QByteArray bytes;
+    qint64 length = 0;
     qint64 insertAt = 2;
 };
 
-std::optional<Prepared> prepare(const QByteArray &jpeg, const QString &side, QString *error)
+std::optional<Prepared> prepare(TByteSource &source, const QString &side, QString *error)
 {
-    const auto *data = reinterpret_cast<const std::uint8_t *>(jpeg.constData());
-    const std::size_t end = jpegstream::firstStreamEnd(data, std::size_t(jpeg.size()));
-    if (end == 0 || jpegstream::hasDataAfterFirstStream(data, std::size_t(jpeg.size()))) {
-        if (error)
-            *error = end == 0 ? tr("the %1 file is not a complete JPEG picture").arg(side)
-                              : tr("the %1 file holds more than one picture").arg(side);
-        return std::nullopt;
-    }
     Prepared prepared;
-    prepared.bytes = jpeg.left(qsizetype(end));
-    TMemorySource source(prepared.bytes);
-    if (const auto mpf = FindMpfSegment(source, 0, prepared.bytes.size()))
-        prepared.bytes.remove(mpf->pos, mpf->length);
-    TMemorySource stripped(prepared.bytes);
-    WalkHeader(stripped, 0, prepared.bytes.size(), [&](const Segment &segment) {
-        if (segment.code != MarkerApp0 && segment.code != MarkerApp1)
-            return Walk::Stop;
-        prepared.insertAt = segment.pos + segment.length;
+    bool leading = true, multiPicture = false;
+    const bool header = WalkHeader(source, 0, source.size(), [&](const Segment &segment) {
+        if (segment.code == MarkerApp0 || segment.code == MarkerApp1) {
+            if (leading)
+                prepared.insertAt = segment.pos + segment.length;
+        } else {
+            leading = false;
+        }
+        char signature[SignatureSize];
+        if (segment.code == MarkerApp2 && segment.payloadLength() >= SignatureSize &&
+            source.readAt(segment.payloadPos(), signature, SignatureSize) == SignatureSize &&
+            std::memcmp(signature, "MPF\0", SignatureSize) == 0)
+            multiPicture = true;
         return Walk::Continue;
     });
+    const std::optional<qint64> end = header ? endBeforePadding(source) : std::nullopt;
+    if (!end || multiPicture) {
+        if (error)
+            *error = multiPicture ? tr("the %1 file holds more than one picture").arg(side)
+                                  : tr("the %1 file is not a complete JPEG picture").arg(side);
+        return std::nullopt;
+    }
+    prepared.length = *end;
     return prepared;
 }
 
@@ -61,7 +97,7 @@ void attributeIfd(TiffWriter &w, std::uint32_t number)
 
 } // namespace
 
-std::optional<QByteArray> WriteMpo(const QByteArray &left, const QByteArray &right, QString *error)
+std::optional<TMpoPlan> PlanMpo(TByteSource &left, TByteSource &right, QString *error)
 {
     const std::optional<Prepared> first = prepare(left, tr("left"), error);
     const std::optional<Prepared> second = first ? prepare(right, tr("right"), error) : std::nullopt;
@@ -90,8 +126,8 @@ std::optional<QByteArray> WriteMpo(const QByteArray &left, const QByteArray &rig
 
     // Sizes and offsets: the segment's own length is known before its entries are filled.
     const qint64 segmentLength = MpfSegment(index.bytes())->size();
-    const qint64 firstSize = first->bytes.size() + segmentLength;
-    const qint64 secondSize = second->bytes.size() + secondSegment.size();
+    const qint64 firstSize = first->length + segmentLength;
+    const qint64 secondSize = second->length + secondSegment.size();
     const qint64 mpHeader = first->insertAt + 4 + SignatureSize;
     if (firstSize + secondSize > qint64(std::numeric_limits<std::uint32_t>::max())) {
         if (error)
@@ -105,13 +141,39 @@ std::optional<QByteArray> WriteMpo(const QByteArray &left, const QByteArray &rig
     index.put32At(entries + EntrySize + 4, std::uint32_t(secondSize));
     index.put32At(entries + EntrySize + 8, std::uint32_t(firstSize - mpHeader));
 
+    TMpoPlan plan;
+    plan.size = firstSize + secondSize;
+    plan.pieces = {{0, 0, first->insertAt, {}},
+                   {-1, 0, segmentLength, *MpfSegment(index.bytes())},
+                   {0, first->insertAt, first->length - first->insertAt, {}},
+                   {1, 0, second->insertAt, {}},
+                   {-1, 0, secondSegment.size(), secondSegment},
+                   {1, second->insertAt, second->length - second->insertAt, {}}};
+    return plan;
+}
+
+std::optional<QByteArray> WriteMpo(const QByteArray &left, const QByteArray &right, QString *error)
+{
+    TMemorySource leftSource(left), rightSource(right);
+    const std::optional<TMpoPlan> plan = PlanMpo(leftSource, rightSource, error);
+    if (!plan)
+        return std::nullopt;
     QByteArray mpo;
-    mpo.reserve(firstSize + secondSize);
-    mpo += QByteArrayView(first->bytes).first(first->insertAt);
-    mpo += *MpfSegment(index.bytes());
-    mpo += QByteArrayView(first->bytes).sliced(first->insertAt);
-    mpo += QByteArrayView(second->bytes).first(second->insertAt);
-    mpo += secondSegment;
-    mpo += QByteArrayView(second->bytes).sliced(second->insertAt);
+    mpo.reserve(plan->size);
+    for (const TMpoPlan::Piece &piece : plan->pieces)
+        mpo += piece.source < 0 ? QByteArrayView(piece.bytes)
+                                : QByteArrayView(piece.source == 0 ? left : right).sliced(piece.offset, piece.length);
     return mpo;
+}
+
+bool WriteMpoFile(const TMpoPlan &plan, int leftFd, int rightFd, int out, QString *error)
+{
+    for (const TMpoPlan::Piece &piece : plan.pieces) {
+        const bool ok = piece.source < 0 ? WriteAll(out, piece.bytes, error)
+                                         : CopyFileRange(piece.source == 0 ? leftFd : rightFd, piece.offset,
+                                                         piece.length, out, error);
+        if (!ok)
+            return false;
+    }
+    return true;
 }

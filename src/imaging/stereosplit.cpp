@@ -1,6 +1,7 @@
 #include "imaging/stereosplit.h"
 
 #include "imaging/mpformat.h"
+#include "imaging/rangecopy.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -203,6 +204,15 @@ QList<TByteRange> MpoViewRanges(const TStereoView &view)
         return {{view.offset, view.length}};
     const qint64 afterMpf = view.mpfOffset + view.mpfLength;
     return {{view.offset, view.mpfOffset - view.offset}, {afterMpf, view.offset + view.length - afterMpf}};
+}
+
+bool WriteMpoView(int stereoFd, const TStereoView &view, int out, QString *error)
+{
+    for (const TByteRange &range : MpoViewRanges(view)) {
+        if (!CopyFileRange(stereoFd, range.offset, range.length, out, error))
+            return false;
+    }
+    return true;
 }
 
 std::optional<std::array<TSplitView, 2>> SplitStereoFile(TByteSource &source, const TStereoFile &file, QString *error)

@@ -26,6 +26,10 @@ struct TByteRange
 // The ranges of the file whose bytes, one after another, make the view's file (MPO only).
 QList<TByteRange> MpoViewRanges(const TStereoView &view);
 
+// Appends an MPO view's file to out, copying its ranges from the open stereo file
+// (stereoFd) without reading them into memory; the structure comes from ReadStereoFile.
+bool WriteMpoView(int stereoFd, const TStereoView &view, int out, QString *error = nullptr);
+
 struct TSplitView
 {
     QByteArray jpeg;

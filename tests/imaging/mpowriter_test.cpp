@@ -17,6 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray photo(const char *name)
@@ -121,4 +124,46 @@ TEST(MpoWriter, ExiftoolReadsTwoDisparityPictures)
     // Errors, warnings, minor warnings.
     EXPECT_EQ(tags.value(QStringLiteral("Unknown:Validate")).toString(), QStringLiteral("0 0 0")) << dump.toStdString();
     EXPECT_FALSE(tags.contains(QStringLiteral("Unknown:Warning"))) << dump.toStdString();
+}
+
+TEST(MpoWriter, FilesAreWrittenAndSplitFromDiskByTheirRanges)
+{
+    QTemporaryDir dir;
+    const QString leftPath = testDataPath(QStringLiteral("photos/jpg/Canon_PowerShot_S40.jpg"));
+    const QString rightPath = testDataPath(QStringLiteral("photos/jpg/Pentax_K10D.jpg"));
+    auto openFd = [](const QString &path, int flags) {
+        return ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, 0644);
+    };
+    TFileSource left, right;
+    ASSERT_EQ(left.open(leftPath), TFileSource::OpenResult::Opened);
+    ASSERT_EQ(right.open(rightPath), TFileSource::OpenResult::Opened);
+    const std::optional<TMpoPlan> plan = PlanMpo(left, right);
+    ASSERT_TRUE(plan);
+    const int leftFd = openFd(leftPath, O_RDONLY), rightFd = openFd(rightPath, O_RDONLY);
+    const QString mpoPath = dir.filePath(QStringLiteral("pair.mpo"));
+    const int mpoFd = openFd(mpoPath, O_WRONLY | O_CREAT | O_EXCL);
+    QString error;
+    EXPECT_TRUE(WriteMpoFile(*plan, leftFd, rightFd, mpoFd, &error)) << error.toStdString();
+    ::close(mpoFd);
+    // A file that cannot take the bytes is a failure with its reason.
+    const int readOnly = openFd(mpoPath, O_RDONLY);
+    EXPECT_FALSE(WriteMpoFile(*plan, leftFd, rightFd, readOnly, &error));
+    EXPECT_FALSE(error.isEmpty());
+    ::close(readOnly);
+    ::close(leftFd);
+    ::close(rightFd);
+    const QByteArray written = jpegtest::readFile(mpoPath);
+    EXPECT_EQ(written, WriteMpo(jpegtest::readFile(leftPath), jpegtest::readFile(rightPath)));
+
+    const TStereoFile file = ReadStereoFile(mpoPath);
+    ASSERT_EQ(file.format, TStereoFormat::Mpo) << file.problem.toStdString();
+    const int stereoFd = openFd(mpoPath, O_RDONLY);
+    for (int v = 0; v < 2; ++v) {
+        const QString viewPath = dir.filePath(QStringLiteral("view%1.jpg").arg(v));
+        const int out = openFd(viewPath, O_WRONLY | O_CREAT | O_EXCL);
+        EXPECT_TRUE(WriteMpoView(stereoFd, file.views[v], out));
+        ::close(out);
+        EXPECT_EQ(jpegtest::readFile(viewPath), jpegtest::readFile(v == 0 ? leftPath : rightPath));
+    }
+    ::close(stereoFd);
 }
