@@ -1,7 +1,9 @@
 // Untrusted bytes through the stereo file reader (the MP index, the JPS descriptor), the
-// split and the rebuild recipe of a moved file. What must hold: the views lie inside the
-// file; an MPO's view files and its recipe rebuild the file exactly; a recipe read from
-// damaged bytes never reads past them.
+// split, the rebuild recipe of a moved file and the MPO writer's plan. What must hold: the
+// views lie inside the file; an MPO's view files and its recipe rebuild the file exactly; a
+// recipe read from damaged bytes never reads past them; the writer's pieces lie inside its
+// pictures and add up to the planned size.
+#include "imaging/mpowriter.h"
 #include "imaging/stereofile.h"
 #include "imaging/stereosplit.h"
 
@@ -50,5 +52,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
     if (const auto remainder = TStereoRemainder::parse(bytes))
         (void)RebuildStereoFile(bytes.left(64), bytes.right(64), *remainder);
+    // The bytes as both pictures of a new MPO: its pieces lie inside them and add up.
+    if (const auto plan = PlanMpo(source, source)) {
+        qint64 total = 0;
+        for (const TMpoPlan::Piece &piece : plan->pieces) {
+            if (piece.source >= 0 && (piece.offset < 0 || piece.length < 0 || piece.offset > bytes.size() ||
+                                      piece.length > bytes.size() - piece.offset))
+                __builtin_trap();
+            total += piece.source < 0 ? piece.bytes.size() : piece.length;
+        }
+        if (total != plan->size)
+            __builtin_trap();
+    }
     return 0;
 }
