@@ -1,5 +1,6 @@
 #include "imaging/mpformat.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace mpformat {
