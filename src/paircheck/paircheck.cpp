@@ -24,8 +24,16 @@ constexpr double ParallaxWindow = 0.12;
 constexpr double ParallaxNoise = 0.1;
 // A parallel pair: at least this share of the signed parallaxes has one sign...
 constexpr double OneSignShare = 0.97;
-// ...and at least this share of the consistent matches has a sign at all.
+// ...and at least this share of the consistent matches has a sign at all...
 constexpr double SignedShare = 0.5;
+// ...and the far end lies within this (in % of the width) of no parallax, as the far
+// distance does for two cameras side by side. Views shifted against each other (a stereo
+// camera's file, an adjusted stereo window) move every parallax by the same amount, and
+// then the sign says nothing about the sides.
+constexpr double FarAnchor = 1.5;
+// Matches that agree with the alignment make at least this share of all matches in one
+// scene; two different pictures that share a pattern (a grid, a logo) give only a few.
+constexpr double SameSceneShare = 0.5;
 
 double Percentile(std::vector<double> values, double p)
 {
@@ -48,9 +56,11 @@ TSidesFinding JudgeSides(const std::vector<double> &parallax)
     const int sign = positive + negative;
     if (sign < 12 || sign < SignedShare * double(parallax.size()))
         return TSidesFinding::Unknown;
-    if (negative >= OneSignShare * sign)
+    // Seen the right way round, nearer points have more negative parallax; the farthest
+    // has the largest, close to none.
+    if (negative >= OneSignShare * sign && Percentile(parallax, 0.98) >= -FarAnchor)
         return TSidesFinding::Correct;
-    if (positive >= OneSignShare * sign)
+    if (positive >= OneSignShare * sign && Percentile(parallax, 0.02) <= FarAnchor)
         return TSidesFinding::Swapped;
     return TSidesFinding::Unknown;
 }
@@ -132,7 +142,8 @@ TPairCheck CheckPair(const QImage &leftPicture, const QImage &rightPicture,
                 parallax.push_back(p);
     }
     result.Consistent = int(parallax.size());
-    result.SameScene = fit.Valid && result.Consistent >= limits.SameSceneMatches;
+    result.SameScene = fit.Valid && result.Consistent >= limits.SameSceneMatches &&
+                       result.Consistent >= SameSceneShare * result.Matches;
     if (result.SameScene) {
         result.Measured = true;
         result.VerticalOffset = fit.VerticalOffsetPercent();
