@@ -28,6 +28,7 @@ struct TCase
     QString Source;
     TPairRecipe Recipe;
     bool Parallel = false;
+    double InFrontShare = 0;
     TPairCheck Right;   // checked the right way round
     TPairCheck Swapped; // parallel pairs only: checked the wrong way round
 };
@@ -100,6 +101,7 @@ int main(int argc, char **argv)
             r.DepthShape = k;
             r.Seed = std::uint32_t(cases.size() + 1);
             const TMadePair pair = MakeStereoPair(source.picture, r);
+            c.InFrontShare = pair.InFrontShare;
             c.Right = CheckPair(pair.Left, pair.Right);
             if (c.Parallel)
                 c.Swapped = CheckPair(pair.Right, pair.Left);
@@ -112,17 +114,26 @@ int main(int argc, char **argv)
     }
 
     int measured = 0, vertical = 0, rotation = 0, scale = 0, all = 0, sameScene = 0;
-    int parallel = 0, swappedFound = 0, falseSwapped = 0, correctFound = 0, convergedSided = 0;
+    int parallel = 0, swappedFound = 0, falseSwapped = 0, correctFound = 0;
+    int convergedPairs = 0, convergedSided = 0, oneSidedSwapped = 0;
     std::vector<double> vErr, rErr, sErr;
     for (const TCase &c : cases) {
         const TPairCheck &m = c.Right;
         sameScene += m.SameScene;
-        if (!c.Parallel)
-            convergedSided += m.Sides != TSidesFinding::Unknown;
+        // Converged pairs with a fifth or more of the picture on each side of the crossing;
+        // with less, the sign of nearly all parallax is the same as in a parallel pair.
+        const bool converged = !c.Parallel && c.InFrontShare >= 0.2 && c.InFrontShare <= 0.8;
+        convergedPairs += converged;
+        convergedSided += converged && m.Sides != TSidesFinding::Unknown;
+        oneSidedSwapped += !c.Parallel && !converged && m.Sides == TSidesFinding::Swapped;
         if (c.Parallel) {
             falseSwapped += m.Sides == TSidesFinding::Swapped;
             ++parallel;
             swappedFound += c.Swapped.Sides == TSidesFinding::Swapped;
+            if (verbose && c.Swapped.Sides != TSidesFinding::Swapped)
+                std::printf("swap missed: %s #%u truth %.2f .. %.2f, measured %.2f .. %.2f\n",
+                            qPrintable(c.Source), c.Recipe.Seed, c.Recipe.Near, c.Recipe.Far,
+                            c.Swapped.NearParallax, c.Swapped.FarParallax);
             correctFound += m.Sides == TSidesFinding::Correct;
         }
         if (verbose)
@@ -195,7 +206,10 @@ int main(int argc, char **argv)
     Line("parallel pairs the right way round called swapped (false alarms)", falseSwapped, parallel,
          "<= 1 %");
     Line("parallel pairs the right way round found correct", correctFound, parallel, "-");
-    Line("converged pairs given a sides finding (should be none)", convergedSided, n - parallel, "-");
+    Line("converged pairs given a sides finding (should be none)", convergedSided, convergedPairs,
+         "-");
+    Line("converged pairs nearly all behind the crossing: called swapped", oneSidedSwapped,
+         n - parallel - convergedPairs, "-");
     std::printf("Same scene:\n");
     Line("cross pairs of distinct sources: not the same scene", crossCaught, cross, ">= 99 %");
     Line("true pairs called not the same scene (false alarms)", n - sameScene, n, "<= 1 %");

@@ -27,10 +27,10 @@ constexpr double OneSignShare = 0.97;
 // ...and at least this share of the consistent matches has a sign at all...
 constexpr double SignedShare = 0.5;
 // ...and the far end lies within this (in % of the width) of no parallax, as the far
-// distance does for two cameras side by side. Views shifted against each other (a stereo
-// camera's file, an adjusted stereo window) move every parallax by the same amount, and
-// then the sign says nothing about the sides.
-constexpr double FarAnchor = 1.5;
+// distance does for two cameras side by side. Views shifted far against each other (a
+// stereo camera's file) move every parallax by the same amount, and then the sign says
+// nothing about the sides.
+constexpr double FarAnchor = 6.0;
 // Matches that agree with the alignment make at least this share of all matches in one
 // scene; two different pictures that share a pattern (a grid, a logo) give only a few.
 constexpr double SameSceneShare = 0.5;

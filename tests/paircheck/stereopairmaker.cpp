@@ -147,6 +147,7 @@ TMadePair MakeStereoPair(const QImage &source, const TPairRecipe &recipe)
     const double c = std::cos(t) / s, sn = std::sin(t) / s;
     const double ty = recipe.VerticalOffset / 100.0;
     pair.Right = QImage(w, h, QImage::Format_Grayscale8);
+    qint64 inFront = 0;
     for (int v = 0; v < h; ++v) {
         uchar *row = pair.Right.scanLine(v);
         for (int u = 0; u < w; ++u) {
@@ -154,12 +155,14 @@ TMadePair MakeStereoPair(const QImage &source, const TPairRecipe &recipe)
             const double xr = (u - w / 2.0) / h, yr = (v - h / 2.0) / h;
             const double parallax =
                 (recipe.Far + (recipe.Near - recipe.Far) * depth(xr, yr)) / 100.0 * aspect;
+            inFront += parallax < 0;
             const double qx = xr - parallax, qy = yr - ty;
             const double xl = c * qx + sn * qy, yl = -sn * qx + c * qy;
             const double value = Bilinear(base, xl * h + w / 2.0 + ox, yl * h + h / 2.0 + oy);
             row[u] = uchar(std::clamp(int(std::lround(value)), 0, 255));
         }
     }
+    pair.InFrontShare = double(inFront) / (double(w) * h);
     AddNoise(pair.Left, recipe.Noise, random);
     AddNoise(pair.Right, recipe.Noise, random);
     return pair;

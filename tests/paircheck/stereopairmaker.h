@@ -31,7 +31,8 @@ struct TPairRecipe
 
 struct TMadePair
 {
-    QImage Left, Right; // Format_Grayscale8
+    QImage Left, Right;       // Format_Grayscale8
+    double InFrontShare = 0;  // share of the right view with negative parallax
 };
 
 // A pair from source (any format, at least about 400 pixels on its long side). The views
