@@ -94,9 +94,10 @@ int main(int argc, char **argv)
                 r.Far = -(0.3 + 0.9 * unit(random));
                 r.Near = r.Far - (1.0 + 3.0 * unit(random));
             } else {
-                // Converged: the cameras' axes cross inside the scene, parallax of both signs.
-                r.Near = -(1.0 + 2.0 * unit(random));
-                r.Far = 1.0 + 2.0 * unit(random);
+                // Converged: the cameras' axes cross at the middle depth of the scene.
+                r.Near = -(1.5 + 4.0 * unit(random));
+                r.Far = 0;
+                r.Converged = true;
             }
             r.DepthShape = k;
             r.Seed = std::uint32_t(cases.size() + 1);

@@ -82,10 +82,10 @@ TEST_P(KnownMisalignment, FiguresAndVerdict)
     EXPECT_NEAR(check.Rotation, c.Recipe.Rotation, 0.1);
     EXPECT_NEAR(check.Scale, c.Recipe.Scale, 0.2);
     // The robust ends of the depth field seen by the matches lie inside its true range.
-    EXPECT_GE(check.NearParallax, c.Recipe.Near - 0.25);
-    EXPECT_LE(check.FarParallax, c.Recipe.Far + 0.25);
+    EXPECT_GE(check.NearParallax, pair.Near - 0.25);
+    EXPECT_LE(check.FarParallax, pair.Far + 0.25);
     EXPECT_LT(check.NearParallax, check.FarParallax);
-    EXPECT_EQ(check.Sides, c.Recipe.Far < 0 ? TSidesFinding::Correct : TSidesFinding::Unknown);
+    EXPECT_EQ(check.Sides, c.Recipe.Converged ? TSidesFinding::Unknown : TSidesFinding::Correct);
     EXPECT_EQ(check.Verdict, c.Verdict) << PairCheckLine(check).toStdString();
 }
 
@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
         KnownPair{"VerticalOffsetToCheck", "11-tests.jpg", {-0.9, 0.1, 0.2, -4.0, -0.8, 2}, TPairVerdict::Check},
         KnownPair{"RotationBad", "30-type_error.jpg", {0.2, -1.8, 0.0, -2.5, -0.3, 3}, TPairVerdict::Bad},
         KnownPair{"ScaleToCheck", "42_IndexError.jpg", {0.0, 0.2, 1.7, -3.0, -1.0, 0}, TPairVerdict::Check},
-        KnownPair{"AllLargeConverged", "36-memory_error.jpg", {2.7, 1.9, -1.9, -2.0, 2.0, 0}, TPairVerdict::Bad},
+        KnownPair{"AllLargeConverged", "36-memory_error.jpg", {2.7, 1.9, -1.9, -4.0, 0.0, 0, 2.0, 1, true}, TPairVerdict::Bad},
         KnownPair{"PortraitPhoto", "87_OSError.jpg", {-2.2, 0.7, -1.1, -3.5, -0.6, 2}, TPairVerdict::Bad},
         KnownPair{"DeepSceneToCheck", "35-empty.jpg", {0.1, 0.1, 0.1, -9.0, -0.5, 3}, TPairVerdict::Check}),
     ParamNameFrom(&KnownPair::Name));
@@ -116,7 +116,7 @@ TEST(PairCheckSides, SwappedParallelPairsAreFoundConvergedOnesAreLeftOpen)
     EXPECT_NEAR(wrong.VerticalOffset, -right.VerticalOffset, 0.05);
     EXPECT_NEAR(wrong.Rotation, -right.Rotation, 0.05);
 
-    const TMadePair converged = MakeStereoPair(Photo("36-memory_error.jpg"), {0.0, 0.0, 0.0, -2.0, 2.0, 2});
+    const TMadePair converged = MakeStereoPair(Photo("36-memory_error.jpg"), {0.0, 0.0, 0.0, -4.0, 0.0, 2, 2.0, 1, true});
     EXPECT_EQ(CheckPair(converged.Left, converged.Right).Sides, TSidesFinding::Unknown);
     EXPECT_EQ(CheckPair(converged.Right, converged.Left).Sides, TSidesFinding::Unknown);
 }

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -31,24 +32,30 @@ public:
         m_ground = s == 0 ? 1.0 : s == 1 ? 0.0 : s == 2 ? 0.6 : 0.3;
         m_object = s == 1 ? 0.8 : s == 2 ? 0.4 : s == 3 ? 0.4 : 0.0;
         m_wave = 1.0 - m_ground - m_object;
-        // The field's extremes over the view, so that it can be stretched to 0 .. 1.
-        m_low = 1e9;
-        m_high = -1e9;
+        // The field's extremes over the view, so that it can be stretched to 0 .. 1, and
+        // its median.
+        std::vector<double> samples;
         for (int y = 0; y <= 40; ++y)
-            for (int x = 0; x <= 40; ++x) {
-                const double v = Raw((x / 40.0 - 0.5) * aspect, y / 40.0 - 0.5);
-                m_low = std::min(m_low, v);
-                m_high = std::max(m_high, v);
-            }
+            for (int x = 0; x <= 40; ++x)
+                samples.push_back(Raw((x / 40.0 - 0.5) * aspect, y / 40.0 - 0.5));
+        std::sort(samples.begin(), samples.end());
+        m_low = samples.front();
+        m_high = samples.back();
+        m_median = Stretch(samples[samples.size() / 2]);
     }
 
-    double operator()(double x, double y) const
-    {
-        const double span = m_high - m_low;
-        return span > 1e-9 ? std::clamp((Raw(x, y) - m_low) / span, 0.0, 1.0) : 0.5;
-    }
+    // The middle value of the field over the view.
+    double Median() const { return m_median; }
+
+    double operator()(double x, double y) const { return Stretch(Raw(x, y)); }
 
 private:
+    double Stretch(double raw) const
+    {
+        const double span = m_high - m_low;
+        return span > 1e-9 ? std::clamp((raw - m_low) / span, 0.0, 1.0) : 0.5;
+    }
+
     double Raw(double x, double y) const
     {
         const double dx = x - m_objectX, dy = y - m_objectY;
@@ -58,7 +65,7 @@ private:
 
     double m_objectX, m_objectY, m_waveX, m_waveY;
     double m_ground, m_object, m_wave;
-    double m_low, m_high;
+    double m_low = 0, m_high = 1, m_median = 0.5;
 };
 
 double Bilinear(const QImage &grey, double x, double y)
@@ -142,6 +149,13 @@ TMadePair MakeStereoPair(const QImage &source, const TPairRecipe &recipe)
 
     const double aspect = double(w) / h;
     const TDepthField depth(recipe.DepthShape, recipe.Seed, aspect);
+    pair.Near = recipe.Near;
+    pair.Far = recipe.Far;
+    if (recipe.Converged) {
+        const double middle = recipe.Far + (recipe.Near - recipe.Far) * depth.Median();
+        pair.Near -= middle;
+        pair.Far -= middle;
+    }
     const double t = recipe.Rotation * std::numbers::pi / 180.0;
     const double s = 1.0 + recipe.Scale / 100.0;
     const double c = std::cos(t) / s, sn = std::sin(t) / s;
@@ -154,7 +168,7 @@ TMadePair MakeStereoPair(const QImage &source, const TPairRecipe &recipe)
             // Right view position, centred, in heights; the left point that lands there.
             const double xr = (u - w / 2.0) / h, yr = (v - h / 2.0) / h;
             const double parallax =
-                (recipe.Far + (recipe.Near - recipe.Far) * depth(xr, yr)) / 100.0 * aspect;
+                (pair.Far + (pair.Near - pair.Far) * depth(xr, yr)) / 100.0 * aspect;
             inFront += parallax < 0;
             const double qx = xr - parallax, qy = yr - ty;
             const double xl = c * qx + sn * qy, yl = -sn * qx + c * qy;

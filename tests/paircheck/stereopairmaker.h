@@ -27,12 +27,16 @@ struct TPairRecipe
     int DepthShape = 0;        // which smooth depth field (any number; shapes repeat)
     double Noise = 2.0;        // standard deviation of the grey noise added to each view
     std::uint32_t Seed = 1;    // of the noise and of the depth field's details
+    // A converged pair: the depth range keeps its extent (Far - Near) but is moved so that
+    // the cameras' axes cross at the middle depth: half the view in front, half behind.
+    bool Converged = false;
 };
 
 struct TMadePair
 {
     QImage Left, Right;       // Format_Grayscale8
     double InFrontShare = 0;  // share of the right view with negative parallax
+    double Near = 0, Far = 0; // the depth range made (the recipe's, moved when converged)
 };
 
 // A pair from source (any format, at least about 400 pixels on its long side). The views
