@@ -26,8 +26,8 @@ struct Pairs
     {
         const auto sources = benchsupport::stereoSources(QStringLiteral(DUOMIRA_TEST_DATA_DIR), 0);
         for (qsizetype i = 0; i < sources.size(); ++i)
-            made.push_back(MakeStereoPair(sources[i].picture,
-                                          {0.8, -0.6, 0.7, -3.0, -0.5, int(i), 2.0, std::uint32_t(i + 1)}));
+            made.push_back(MakeStereoPair(sources[i].picture, {0.8, -0.6, 0.7, -3.0, -0.5, int(i),
+                                                               2.0, std::uint32_t(i + 1)}));
     }
 };
 

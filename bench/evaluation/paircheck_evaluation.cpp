@@ -61,7 +61,8 @@ int main(int argc, char **argv)
     }
 
     QStringList skipped;
-    const QList<benchsupport::StereoSource> sources = benchsupport::stereoSources(dataDir, 4, &skipped);
+    const QList<benchsupport::StereoSource> sources =
+        benchsupport::stereoSources(dataDir, 4, &skipped);
     if (sources.size() < 2) {
         std::fprintf(stderr, "too few source pictures in %s\n", qPrintable(dataDir));
         return 1;
@@ -70,7 +71,8 @@ int main(int argc, char **argv)
     for (const auto &s : sources)
         std::printf("%s %s (%dx%d)", &s == &sources.front() ? ":" : ",", qPrintable(s.name),
                     s.picture.width(), s.picture.height());
-    std::printf("\nleft out: %s\n", skipped.isEmpty() ? "none" : qPrintable(skipped.join(QStringLiteral(", "))));
+    std::printf("\nleft out: %s\n",
+                skipped.isEmpty() ? "none" : qPrintable(skipped.join(QStringLiteral(", "))));
 
     const int perSource = int((wanted + sources.size() - 1) / sources.size());
     std::mt19937 random(20261208);
@@ -142,8 +144,8 @@ int main(int argc, char **argv)
                         c.Recipe.Seed, m.Matches, m.Consistent, int(m.Sides));
         if (!m.Measured) {
             if (verbose)
-                std::printf("not measured: %s #%u (%d matches, %d consistent)\n", qPrintable(c.Source),
-                            c.Recipe.Seed, m.Matches, m.Consistent);
+                std::printf("not measured: %s #%u (%d matches, %d consistent)\n",
+                            qPrintable(c.Source), c.Recipe.Seed, m.Matches, m.Consistent);
             continue;
         }
         ++measured;
@@ -176,12 +178,13 @@ int main(int argc, char **argv)
             ++cross;
             crossCaught += !m.SameScene;
             if (verbose)
-                std::printf("cross %s/%s: %d matches, %d consistent\n", qPrintable(sources[qsizetype(i)].name),
+                std::printf("cross %s/%s: %d matches, %d consistent\n",
+                            qPrintable(sources[qsizetype(i)].name),
                             qPrintable(sources[qsizetype(j)].name), m.Matches, m.Consistent);
             if (verbose && m.SameScene)
                 std::printf("cross pair taken for one scene: %s / %s (%d consistent)\n",
-                            qPrintable(sources[qsizetype(i)].name), qPrintable(sources[qsizetype(j)].name),
-                            m.Consistent);
+                            qPrintable(sources[qsizetype(i)].name),
+                            qPrintable(sources[qsizetype(j)].name), m.Consistent);
         }
 
     const auto percentile = [](std::vector<double> v, double p) {
@@ -203,7 +206,8 @@ int main(int argc, char **argv)
                 percentile(rErr, 0.5), percentile(rErr, 0.95), percentile(rErr, 1.0),
                 percentile(sErr, 0.5), percentile(sErr, 0.95), percentile(sErr, 1.0));
     std::printf("Sides:\n");
-    Line("parallel pairs given the wrong way round found swapped", swappedFound, parallel, ">= 99 %");
+    Line("parallel pairs given the wrong way round found swapped", swappedFound, parallel,
+         ">= 99 %");
     Line("parallel pairs the right way round called swapped (false alarms)", falseSwapped, parallel,
          "<= 1 %");
     Line("parallel pairs the right way round found correct", correctFound, parallel, "-");
@@ -215,7 +219,8 @@ int main(int argc, char **argv)
     Line("cross pairs of distinct sources: not the same scene", crossCaught, cross, ">= 99 %");
     Line("true pairs called not the same scene (false alarms)", n - sameScene, n, "<= 1 %");
 
-    const QImage mpoLeft = benchsupport::mpoView(dataDir, 0), mpoRight = benchsupport::mpoView(dataDir, 1);
+    const QImage mpoLeft = benchsupport::mpoView(dataDir, 0),
+                 mpoRight = benchsupport::mpoView(dataDir, 1);
     const TPairCheck mpo = CheckPair(mpoLeft, mpoRight);
     const TPairCheck mpoSwapped = CheckPair(mpoRight, mpoLeft);
     std::printf("Real stereo camera file (sugarshack.mpo):\n  right way round: %s\n"

@@ -45,8 +45,9 @@ QList<StereoSource> stereoSources(const QString &dataDir, int generatorCount, QS
 {
     QList<StereoSource> sources;
     QStringList paths;
-    QDirIterator it(dataDir + QStringLiteral("/photos"), {QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")},
-                    QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(dataDir + QStringLiteral("/photos"),
+                    {QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")}, QDir::Files,
+                    QDirIterator::Subdirectories);
     while (it.hasNext())
         paths << it.next();
     std::sort(paths.begin(), paths.end());
@@ -71,8 +72,9 @@ QList<StereoSource> stereoSources(const QString &dataDir, int generatorCount, QS
     }
     if (generatorCount > 0) {
         QString error;
-        const QStringList files = generatePhotoSet(photoCacheDir(QStringLiteral("paircheck_sources")),
-                                                   generatorCount, 2400, 1800, {}, &error);
+        const QStringList files =
+            generatePhotoSet(photoCacheDir(QStringLiteral("paircheck_sources")), generatorCount,
+                             2400, 1800, {}, &error);
         for (const QString &file : files)
             sources.append({QStringLiteral("generated ") + QFileInfo(file).fileName(),
                             DecodeJpegFileScaled(file, SourceScale)});
@@ -84,11 +86,13 @@ QList<StereoSource> stereoSources(const QString &dataDir, int generatorCount, QS
 
 QImage mpoView(const QString &dataDir, int index)
 {
-    const QByteArrayList streams = MpoJpegStreams(dataDir + QStringLiteral("/photos/mpo/sugarshack.mpo"));
+    const QByteArrayList streams =
+        MpoJpegStreams(dataDir + QStringLiteral("/photos/mpo/sugarshack.mpo"));
     if (index < 0 || index >= streams.size())
         return {};
     const QByteArray &jpeg = streams[index];
-    return DecodeJpeg(reinterpret_cast<const unsigned char *>(jpeg.constData()), size_t(jpeg.size()), 1);
+    return DecodeJpeg(reinterpret_cast<const unsigned char *>(jpeg.constData()),
+                      size_t(jpeg.size()), 1);
 }
 
 } // namespace benchsupport

@@ -21,8 +21,8 @@ constexpr int MaximumDistance = 64;
 
 int Hamming(const std::array<std::uint64_t, 4> &a, const std::array<std::uint64_t, 4> &b)
 {
-    return std::popcount(a[0] ^ b[0]) + std::popcount(a[1] ^ b[1]) +
-           std::popcount(a[2] ^ b[2]) + std::popcount(a[3] ^ b[3]);
+    return std::popcount(a[0] ^ b[0]) + std::popcount(a[1] ^ b[1]) + std::popcount(a[2] ^ b[2]) +
+           std::popcount(a[3] ^ b[3]);
 }
 
 } // namespace
@@ -96,7 +96,8 @@ std::vector<TPointMatch> MatchFeatures(const TViewFeatures &left, const TViewFea
     std::vector<TPointMatch> matches;
     for (size_t i = 0; i < left.Features.size(); ++i) {
         const TBest &b = forLeft[i];
-        if (b.Index < 0 || b.Distance > MaximumDistance || forRight[size_t(b.Index)].Index != int(i))
+        if (b.Index < 0 || b.Distance > MaximumDistance ||
+            forRight[size_t(b.Index)].Index != int(i))
             continue;
         if (b.Second != INT_MAX && b.Distance >= DistanceRatio * b.Second)
             continue;

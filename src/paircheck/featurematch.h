@@ -12,8 +12,8 @@ struct TViewFeatures
 {
     struct TFeature
     {
-        double X = 0, Y = 0; // centred, in view heights
-        double Precision = 1; // 1 / (pyramid scale of the feature)^2
+        double X = 0, Y = 0;                       // centred, in view heights
+        double Precision = 1;                      // 1 / (pyramid scale of the feature)^2
         std::array<std::uint64_t, 4> Descriptor{}; // 256-bit ORB descriptor
     };
     std::vector<TFeature> Features; // sorted by Y

@@ -117,9 +117,8 @@ TPairCheck CheckPair(const QImage &leftPicture, const QImage &rightPicture,
         return NoVerdict(result, QStringLiteral("no detail to compare in either picture"));
     result.Compared = true;
 
-    const std::vector<TPointMatch> matches = leftDetail && rightDetail
-                                                 ? MatchFeatures(lf, rf)
-                                                 : std::vector<TPointMatch>{};
+    const std::vector<TPointMatch> matches =
+        leftDetail && rightDetail ? MatchFeatures(lf, rf) : std::vector<TPointMatch>{};
     result.Matches = int(matches.size());
     TVerticalFit fit = FitVerticalDifferences(matches, VerticalTolerance);
 
@@ -132,9 +131,9 @@ TPairCheck CheckPair(const QImage &leftPicture, const QImage &rightPicture,
         std::vector<double> all;
         for (size_t i = 0; i < matches.size(); ++i)
             if (fit.Inlier[i])
-                all.push_back(toWidthPercent *
-                              (matches[i].RightX -
-                               fit.PredictedRightX(matches[i].LeftX, matches[i].LeftY)));
+                all.push_back(
+                    toWidthPercent *
+                    (matches[i].RightX - fit.PredictedRightX(matches[i].LeftX, matches[i].LeftY)));
         const double median = Percentile(all, 0.5);
         const double window = 100.0 * ParallaxWindow;
         for (double p : all)
@@ -192,7 +191,8 @@ QStringList PairCheckReasons(const TPairCheck &c, const TPairCheckLimits &l)
                            .arg(what, QString::number(value, 'f', 2), unit,
                                 QString::number(good, 'g', 3));
     };
-    beyond(c.VerticalOffset, l.VerticalGood, QStringLiteral("vertical offset"), QStringLiteral(" %"));
+    beyond(c.VerticalOffset, l.VerticalGood, QStringLiteral("vertical offset"),
+           QStringLiteral(" %"));
     beyond(c.Rotation, l.RotationGood, QStringLiteral("rotation"), QStringLiteral("°"));
     beyond(c.Scale, l.ScaleGood, QStringLiteral("scale difference"), QStringLiteral(" %"));
     beyond(c.DepthRange(), l.DepthRangeGood, QStringLiteral("depth range"), QStringLiteral(" %"));
@@ -207,11 +207,11 @@ QString PairCheckLine(const TPairCheck &c)
         return QStringLiteral("No verdict: %1").arg(c.Problem);
     if (!c.SameScene)
         return QStringLiteral("%1: not the same scene").arg(verdict);
-    QString line = QStringLiteral("%1: vertical %2 %, rotation %3°, scale %4 %, depth %5 % to %6 %")
-                       .arg(verdict, QString::number(c.VerticalOffset, 'f', 2),
-                            QString::number(c.Rotation, 'f', 2), QString::number(c.Scale, 'f', 1),
-                            QString::number(c.NearParallax, 'f', 1),
-                            QString::number(c.FarParallax, 'f', 1));
+    QString line =
+        QStringLiteral("%1: vertical %2 %, rotation %3°, scale %4 %, depth %5 % to %6 %")
+            .arg(verdict, QString::number(c.VerticalOffset, 'f', 2),
+                 QString::number(c.Rotation, 'f', 2), QString::number(c.Scale, 'f', 1),
+                 QString::number(c.NearParallax, 'f', 1), QString::number(c.FarParallax, 'f', 1));
     if (c.Sides == TSidesFinding::Swapped)
         line += QStringLiteral(", sides swapped");
     return line;
@@ -232,9 +232,10 @@ QJsonObject PairCheckJson(const TPairCheck &c, const TPairCheckLimits &l)
         o[QStringLiteral("scalePercent")] = rounded(c.Scale);
         o[QStringLiteral("nearParallaxPercent")] = rounded(c.NearParallax);
         o[QStringLiteral("farParallaxPercent")] = rounded(c.FarParallax);
-        o[QStringLiteral("sides")] = c.Sides == TSidesFinding::Correct   ? QStringLiteral("correct")
-                                     : c.Sides == TSidesFinding::Swapped ? QStringLiteral("swapped")
-                                                                         : QStringLiteral("unknown");
+        o[QStringLiteral("sides")] = c.Sides == TSidesFinding::Correct ? QStringLiteral("correct")
+                                     : c.Sides == TSidesFinding::Swapped
+                                         ? QStringLiteral("swapped")
+                                         : QStringLiteral("unknown");
     }
     o[QStringLiteral("reasons")] = QJsonArray::fromStringList(PairCheckReasons(c, l));
     return o;

@@ -22,9 +22,9 @@
 // (in between: "check"), and what makes two pictures one scene.
 struct TPairCheckLimits
 {
-    double VerticalGood = 0.5, VerticalBad = 1.5;  // % of the height
-    double RotationGood = 0.5, RotationBad = 1.5;  // degrees
-    double ScaleGood = 1.0, ScaleBad = 3.0;        // %
+    double VerticalGood = 0.5, VerticalBad = 1.5;     // % of the height
+    double RotationGood = 0.5, RotationBad = 1.5;     // degrees
+    double ScaleGood = 1.0, ScaleBad = 3.0;           // %
     double DepthRangeGood = 6.0, DepthRangeBad = 1e9; // % of the width, far minus near
     // Two views show one scene when at least this many matches agree with one alignment
     // and one depth range; fewer, and the pair is "not the same scene".
@@ -34,7 +34,7 @@ inline constexpr TPairCheckLimits DefaultPairCheckLimits{};
 
 enum class TPairVerdict
 {
-    None,  // the pictures could not be compared (missing, too small, no detail in either)
+    None, // the pictures could not be compared (missing, too small, no detail in either)
     Good,
     Check,
     Bad,
@@ -56,8 +56,8 @@ struct TPairCheck
     // Figures below are meaningful only when Measured (the same scene and a sound fit).
     bool Measured = false;
     int FeaturesLeft = 0, FeaturesRight = 0;
-    int Matches = 0;    // matches that passed the ratio test and the cross-check
-    int Consistent = 0; // matches that agree with the fitted alignment and the depth range
+    int Matches = 0;           // matches that passed the ratio test and the cross-check
+    int Consistent = 0;        // matches that agree with the fitted alignment and the depth range
     double VerticalOffset = 0; // % of the height; positive: the right view's content lower
     double Rotation = 0;       // degrees; positive: the right view turned clockwise
     double Scale = 0;          // %; positive: the right view's content larger

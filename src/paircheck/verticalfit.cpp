@@ -62,8 +62,8 @@ int CountAgreeing(std::span<const TPointMatch> matches, double a, double b, doub
 
 // Weighted least squares over the agreeing matches; false when they do not spread enough
 // across and down the picture to fix all three parameters.
-bool FitAgreeing(std::span<const TPointMatch> matches, const std::vector<bool> &agree,
-                 double &a, double &b, double &c)
+bool FitAgreeing(std::span<const TPointMatch> matches, const std::vector<bool> &agree, double &a,
+                 double &b, double &c)
 {
     // Centre the positions first, so that the normal equations stay well conditioned.
     double sw = 0, sx = 0, sy = 0;

@@ -21,7 +21,7 @@ struct TPointMatch
 {
     double LeftX = 0, LeftY = 0;   // centred, in left view heights
     double RightX = 0, RightY = 0; // centred, in right view heights
-    double Weight = 1;             // the inverse variance of the positions (finer keypoints weigh more)
+    double Weight = 1; // the inverse variance of the positions (finer keypoints weigh more)
 };
 
 struct TVerticalFit

@@ -26,7 +26,9 @@ void PrintTo(TPairVerdict v, std::ostream *os)
 
 void PrintTo(TSidesFinding s, std::ostream *os)
 {
-    *os << (s == TSidesFinding::Correct ? "correct" : s == TSidesFinding::Swapped ? "swapped" : "unknown");
+    *os << (s == TSidesFinding::Correct   ? "correct"
+            : s == TSidesFinding::Swapped ? "swapped"
+                                          : "unknown");
 }
 
 namespace {
@@ -44,7 +46,8 @@ QImage Photo(const char *name)
 
 QImage MpoView(int index)
 {
-    const QByteArrayList streams = MpoJpegStreams(testDataPath(QStringLiteral("photos/mpo/sugarshack.mpo")));
+    const QByteArrayList streams =
+        MpoJpegStreams(testDataPath(QStringLiteral("photos/mpo/sugarshack.mpo")));
     if (index >= streams.size())
         return {};
     return DecodeJpeg(reinterpret_cast<const unsigned char *>(streams[index].constData()),
@@ -77,7 +80,8 @@ TEST_P(KnownMisalignment, FiguresAndVerdict)
     const KnownPair &c = GetParam();
     const TMadePair pair = MakeStereoPair(Photo(c.Photo), c.Recipe);
     const TPairCheck check = CheckPair(pair.Left, pair.Right);
-    ASSERT_TRUE(check.Measured) << check.Matches << " matches, " << check.Consistent << " consistent";
+    ASSERT_TRUE(check.Measured) << check.Matches << " matches, " << check.Consistent
+                                << " consistent";
     EXPECT_NEAR(check.VerticalOffset, c.Recipe.VerticalOffset, 0.1);
     EXPECT_NEAR(check.Rotation, c.Recipe.Rotation, 0.1);
     EXPECT_NEAR(check.Scale, c.Recipe.Scale, 0.2);
@@ -92,21 +96,40 @@ TEST_P(KnownMisalignment, FiguresAndVerdict)
 INSTANTIATE_TEST_SUITE_P(
     RealPhotos, KnownMisalignment,
     ::testing::Values(
-        KnownPair{"Aligned", "22-canon_tags.jpg", {0.0, 0.0, 0.0, -3.0, -0.5, 0}, TPairVerdict::Good},
-        KnownPair{"SmallWithinGood", "45-gps_ifd.jpg", {0.3, -0.4, 0.6, -2.0, -0.4, 1}, TPairVerdict::Good},
-        KnownPair{"VerticalOffsetToCheck", "11-tests.jpg", {-0.9, 0.1, 0.2, -4.0, -0.8, 2}, TPairVerdict::Check},
-        KnownPair{"RotationBad", "30-type_error.jpg", {0.2, -1.8, 0.0, -2.5, -0.3, 3}, TPairVerdict::Bad},
-        KnownPair{"ScaleToCheck", "42_IndexError.jpg", {0.0, 0.2, 1.7, -3.0, -1.0, 0}, TPairVerdict::Check},
-        KnownPair{"AllLargeConverged", "36-memory_error.jpg", {2.7, 1.9, -1.9, -4.0, 0.0, 0, 2.0, 1, true}, TPairVerdict::Bad},
-        KnownPair{"PortraitPhoto", "87_OSError.jpg", {-2.2, 0.7, -1.1, -3.5, -0.6, 2}, TPairVerdict::Bad},
-        KnownPair{"DeepSceneToCheck", "35-empty.jpg", {0.1, 0.1, 0.1, -9.0, -0.5, 3}, TPairVerdict::Check}),
+        KnownPair{
+            "Aligned", "22-canon_tags.jpg", {0.0, 0.0, 0.0, -3.0, -0.5, 0}, TPairVerdict::Good},
+        KnownPair{"SmallWithinGood",
+                  "45-gps_ifd.jpg",
+                  {0.3, -0.4, 0.6, -2.0, -0.4, 1},
+                  TPairVerdict::Good},
+        KnownPair{"VerticalOffsetToCheck",
+                  "11-tests.jpg",
+                  {-0.9, 0.1, 0.2, -4.0, -0.8, 2},
+                  TPairVerdict::Check},
+        KnownPair{
+            "RotationBad", "30-type_error.jpg", {0.2, -1.8, 0.0, -2.5, -0.3, 3}, TPairVerdict::Bad},
+        KnownPair{"ScaleToCheck",
+                  "42_IndexError.jpg",
+                  {0.0, 0.2, 1.7, -3.0, -1.0, 0},
+                  TPairVerdict::Check},
+        KnownPair{"AllLargeConverged",
+                  "36-memory_error.jpg",
+                  {2.7, 1.9, -1.9, -4.0, 0.0, 0, 2.0, 1, true},
+                  TPairVerdict::Bad},
+        KnownPair{
+            "PortraitPhoto", "87_OSError.jpg", {-2.2, 0.7, -1.1, -3.5, -0.6, 2}, TPairVerdict::Bad},
+        KnownPair{"DeepSceneToCheck",
+                  "35-empty.jpg",
+                  {0.1, 0.1, 0.1, -9.0, -0.5, 3},
+                  TPairVerdict::Check}),
     ParamNameFrom(&KnownPair::Name));
 
 // Given the wrong way round, a parallel pair is found swapped (a bad pair) and its figures
 // turn over; a converged pair gets no sides finding either way.
 TEST(PairCheckSides, SwappedParallelPairsAreFoundConvergedOnesAreLeftOpen)
 {
-    const TMadePair parallel = MakeStereoPair(Photo("22-canon_tags.jpg"), {0.4, 0.3, 0.5, -3.0, -0.4, 0});
+    const TMadePair parallel =
+        MakeStereoPair(Photo("22-canon_tags.jpg"), {0.4, 0.3, 0.5, -3.0, -0.4, 0});
     const TPairCheck right = CheckPair(parallel.Left, parallel.Right);
     const TPairCheck wrong = CheckPair(parallel.Right, parallel.Left);
     EXPECT_EQ(right.Sides, TSidesFinding::Correct);
@@ -116,7 +139,8 @@ TEST(PairCheckSides, SwappedParallelPairsAreFoundConvergedOnesAreLeftOpen)
     EXPECT_NEAR(wrong.VerticalOffset, -right.VerticalOffset, 0.05);
     EXPECT_NEAR(wrong.Rotation, -right.Rotation, 0.05);
 
-    const TMadePair converged = MakeStereoPair(Photo("36-memory_error.jpg"), {0.0, 0.0, 0.0, -4.0, 0.0, 2, 2.0, 1, true});
+    const TMadePair converged =
+        MakeStereoPair(Photo("36-memory_error.jpg"), {0.0, 0.0, 0.0, -4.0, 0.0, 2, 2.0, 1, true});
     EXPECT_EQ(CheckPair(converged.Left, converged.Right).Sides, TSidesFinding::Unknown);
     EXPECT_EQ(CheckPair(converged.Right, converged.Left).Sides, TSidesFinding::Unknown);
 }
@@ -124,13 +148,14 @@ TEST(PairCheckSides, SwappedParallelPairsAreFoundConvergedOnesAreLeftOpen)
 // The left view of one photo with the right view of another is not one scene.
 TEST(PairCheckScene, UnrelatedPhotosAreNotTheSameScene)
 {
-    const char *photos[] = {"22-canon_tags.jpg", "45-gps_ifd.jpg", "33-type_error.jpg", "11-tests.jpg"};
+    const char *photos[] = {"22-canon_tags.jpg", "45-gps_ifd.jpg", "33-type_error.jpg",
+                            "11-tests.jpg"};
     for (const char *l : photos)
         for (const char *r : photos) {
             if (l == r)
                 continue;
-            const TPairCheck check = CheckPair(MakeStereoPair(Photo(l), {}).Left,
-                                               MakeStereoPair(Photo(r), {}).Right);
+            const TPairCheck check =
+                CheckPair(MakeStereoPair(Photo(l), {}).Left, MakeStereoPair(Photo(r), {}).Right);
             SCOPED_TRACE(std::string(l) + " / " + r);
             EXPECT_TRUE(check.Compared);
             EXPECT_FALSE(check.SameScene) << check.Consistent << " of " << check.Matches;
@@ -163,7 +188,8 @@ struct FlatCase
 TEST(PairCheckScene, PicturesWithoutDetail)
 {
     const QImage photo = Photo("22-canon_tags.jpg");
-    const QImage greyPhoto = DecodeJpegFile(testDataPath(QStringLiteral("photos/jpg/tests/67-0_length_string.jpg")), 4);
+    const QImage greyPhoto =
+        DecodeJpegFile(testDataPath(QStringLiteral("photos/jpg/tests/67-0_length_string.jpg")), 4);
     ASSERT_FALSE(greyPhoto.isNull());
     const FlatCase cases[] = {
         {"both grey", Filled(1000, 750, 128), Filled(1000, 750, 128), TPairVerdict::None},
@@ -243,7 +269,8 @@ TEST(PairCheckFiles, DecodesAtTheWorkingSizeAsTheViewerShowsIt)
     EXPECT_EQ(WorkingScaleDenominator(8000, 6000), 8);
     EXPECT_EQ(WorkingScaleDenominator(640, 480), 1);
 
-    const TMadePair pair = MakeStereoPair(Photo("42_IndexError.jpg"), {0.6, -0.7, 0.9, -3.0, -0.5, 1});
+    const TMadePair pair =
+        MakeStereoPair(Photo("42_IndexError.jpg"), {0.6, -0.7, 0.9, -3.0, -0.5, 1});
     QTemporaryDir dir;
     const QString leftPath = dir.filePath(QStringLiteral("L.jpg"));
     const QString rightPath = dir.filePath(QStringLiteral("R.jpg"));
@@ -280,7 +307,8 @@ TEST(PairCheckText, LineAndJson)
     c.FarParallax = -0.4;
     c.Sides = TSidesFinding::Correct;
     EXPECT_EQ(PairCheckLine(c),
-              QStringLiteral("Check: vertical 0.82 %, rotation -0.10°, scale 0.3 %, depth -3.1 % to -0.4 %"));
+              QStringLiteral(
+                  "Check: vertical 0.82 %, rotation -0.10°, scale 0.3 %, depth -3.1 % to -0.4 %"));
     const QJsonObject json = PairCheckJson(c);
     EXPECT_EQ(json[QStringLiteral("verdict")].toString(), QStringLiteral("check"));
     EXPECT_DOUBLE_EQ(json[QStringLiteral("verticalOffsetPercent")].toDouble(), 0.823);

@@ -120,8 +120,8 @@ qsizetype JpegStreamEnd(const QByteArray &bytes, qsizetype start)
         if (marker == 0xDA) {
             // Entropy-coded data up to the next marker that is neither a stuffed 0xFF nor a
             // restart marker.
-            while (pos + 1 < size &&
-                   !(at(pos) == 0xFF && at(pos + 1) != 0 && (at(pos + 1) < 0xD0 || at(pos + 1) > 0xD7)))
+            while (pos + 1 < size && !(at(pos) == 0xFF && at(pos + 1) != 0 &&
+                                       (at(pos + 1) < 0xD0 || at(pos + 1) > 0xD7)))
                 ++pos;
         }
     }
