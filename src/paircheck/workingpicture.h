@@ -1,0 +1,28 @@
+#pragma once
+// The pictures the pair check works on: grey, with a long side of about WorkingLongSide
+// pixels, turned and mirrored as the viewer shows the entry.
+#include <QImage>
+#include <QString>
+
+inline constexpr int WorkingLongSide = 1000;
+
+// How the viewer shows an entry's picture: turned by quarter turns clockwise, then mirrored
+// left to right (the entry's rotation and mirror).
+struct TViewLook
+{
+    int Rotation = 0;
+    bool Mirror = false;
+};
+
+// The libjpeg-turbo reduction (1, 2, 4 or 8) for a picture of width x height: the largest
+// that still gives a long side of at least WorkingLongSide (1 for smaller pictures).
+int WorkingScaleDenominator(int width, int height);
+
+// picture as a grey working picture: reduced (area average) to a long side of
+// WorkingLongSide when it is larger, then turned and mirrored as look says. Null for a
+// null picture.
+QImage ToWorkingPicture(const QImage &picture, TViewLook look = {});
+
+// A JPEG file decoded at WorkingScaleDenominator, made a working picture. Null when the
+// file is missing, not a JPEG or damaged.
+QImage DecodeWorkingPicture(const QString &path, TViewLook look = {});
