@@ -31,7 +31,6 @@ std::vector<std::pair<int, int>> AssignStepRecorder::take()
 OrderingFixture::OrderingFixture()
 {
     ListRowModel::LinkLists(left, right);
-    ResetNamingSettings();
     state.AssignStepNeeded = [this](TAssignStepCode step, quint8 mode) {
         recorder.steps.emplace_back(step, mode);
     };
@@ -140,8 +139,8 @@ std::string OrderingFixture::alignmentFault() const
                 out << "row " << r << ": two gaps; ";
         }
     }
-    if (static_cast<int>(inRows.size()) != DatensatzList().Count())
-        out << "registry holds " << DatensatzList().Count() << " entries, rows " << inRows.size()
+    if (static_cast<int>(inRows.size()) != store.Registry.Count())
+        out << "registry holds " << store.Registry.Count() << " entries, rows " << inRows.size()
             << "; ";
     return out.str();
 }

@@ -2,6 +2,7 @@
 // Two linked lists with entries whose capture times are set in memory (their holders are
 // marked loaded, no file is read), and the checks every completed ordering pass must pass.
 #include "entries/datensatz.h"
+#include "entries/entrystore.h"
 #include "entries/listrows.h"
 #include "pairing/ordering.h"
 #include "session/mainstate.h"
@@ -35,8 +36,9 @@ protected:
     OrderingFixture();
     ~OrderingFixture() override;
 
-    ListRowModel left{dsLeft};
-    ListRowModel right{dsRight};
+    TEntryStore store; // a fresh session's entries, holders and naming settings
+    ListRowModel left{store, dsLeft};
+    ListRowModel right{store, dsRight};
     TMainWindowState state;
     TOrderingPass pass{left, right};
     AssignStepRecorder recorder;
