@@ -35,7 +35,7 @@
 #include "session/mainstate.h"
 #include "support/photo_generator.h"
 #include "support/run.h"
-#include "ui/windowmessages.h"
+#include "mainwindow/widgets/windowmessages.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // The main window's state that the ordering pass and the pair editing share with the window:
 // the "Connect"/"Split" toggle, the last selected entry, the panel flags and the busy flags.
 // One instance lives with the main window and is handed to the logic that needs it.
-#include "ui/windowmessages.h"
+#include "session/assignstep.h"
 
 #include <QString>
 #include <QtGlobal>

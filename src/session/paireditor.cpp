@@ -9,7 +9,7 @@
 #include "pairing/sorting.h"
 #include "session/mainstate.h"
 #include "session/sortaction.h"
-#include "ui/windowmessages.h"
+#include "session/assignstep.h"
 
 #include <algorithm>
 

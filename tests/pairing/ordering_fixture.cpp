@@ -4,7 +4,7 @@
 #include "entries/listoperations.h"
 #include "entries/namingsettings.h"
 #include "imaging/dsorgbild.h"
-#include "ui/windowmessages.h"
+#include "session/assignstep.h"
 
 #include <set>
 #include <sstream>

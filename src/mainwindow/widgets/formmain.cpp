@@ -29,7 +29,7 @@
 #include "ui/widgets/formdlgbox.h"
 #include "ui/widgets/formdlgnext.h"
 #include "ui/widgets/settingswalker.h"
-#include "ui/windowmessages.h"
+#include "mainwindow/widgets/windowmessages.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,7 +2,7 @@
 // TFormMain: the program's main window. On the left the option stack; on the right the
 // stereo preview panels, the edit area with its tabs and the selection bar, and the two
 // image lists whose rows stay in step. Closing the window ends the program. It is the
-// receiver of the posted window messages (ui/windowmessages.h).
+// receiver of the posted window messages (mainwindow/widgets/windowmessages.h).
 //
 // The window only connects: it turns the user's drops, clicks and edits into calls on the
 // core objects (the lists' row models, the idle processor that loads files and reads them,
