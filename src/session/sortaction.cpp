@@ -11,6 +11,8 @@ ArrangeOutcome ArrangeWindowLists(TOrderingPass &pass, TMainWindowState *state, 
 {
     TBusyBit busy(state, bfOrdering);
     const ArrangeOutcome outcome = pass.ArrangeLists(mode);
+    if (state && state->PairCheck && outcome == ArrangeOutcome::Completed)
+        state->PairCheck(pass.Left(), pass.Right(), mode);
     if (state && state->AssignStepNeeded) {
         if (outcome == ArrangeOutcome::NoRun)
             state->AssignStepNeeded(AssignStepNoRun, mode);

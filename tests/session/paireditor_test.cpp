@@ -1,6 +1,6 @@
 // Pair editing on top of the ordering pass: the follow-up passes of an assignment,
 // "Connect"/"Split", "Combinations" and the counterpart selection.
-#include "pairing/ordering_fixture.h"
+#include "session_ordering_fixture.h"
 
 #include "entries/entrystore.h"
 #include "entries/datensatzlist.h"
@@ -11,7 +11,7 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-class PairingTest : public OrderingFixture
+class PairingTest : public SessionOrderingFixture
 {
 protected:
     TPairEditing editing{pass, state};
