@@ -6,6 +6,7 @@
 #include "batch/laufwerke.h"
 #include "batch/prerunchecks.h"
 #include "batch/protokoll.h"
+#include "entries/entrystore.h"
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
@@ -25,13 +26,14 @@ constexpr int kPairs = 10000;
 struct Job
 {
     QTemporaryDir dir;
-    ListRowModel left{dsLeft};
-    ListRowModel right{dsRight};
+    TEntryStore store;
+    ListRowModel left{store, dsLeft};
+    ListRowModel right{store, dsRight};
 
     Job()
     {
         ListRowModel::LinkLists(left, right);
-        TNamingSettings &s = NamingSettings();
+        TNamingSettings &s = store.Naming;
         s.FolderLeft = dir.path() + "/dest_L";
         s.FolderRight = dir.path() + "/dest_R";
         s.FolderMono = dir.path() + "/dest_M";
@@ -57,7 +59,7 @@ struct Job
 void BM_ChecksOfACopyJob(benchmark::State &state)
 {
     Job job;
-    const std::vector<TDatensatz *> entries = DatensatzList().Entries();
+    const std::vector<TDatensatz *> entries = job.store.Registry.Entries();
     TNameCheckOptions names;
     names.CopyToDestination = true;
     names.RenameDestination = true;
@@ -66,7 +68,7 @@ void BM_ChecksOfACopyJob(benchmark::State &state)
         TProtokoll log;
         TLaufwerke table(SystemVolumes());
         TFolderCheck folders;
-        folders.Run(entries, NamingSettings());
+        folders.Run(entries, job.store.Naming);
         CheckSpace(entries, false, false, table, log);
         benchmark::DoNotOptimize(ComputeSharedFiles(entries, 2, table));
         benchmark::DoNotOptimize(CheckNames(entries, names, log).ConflictCount());

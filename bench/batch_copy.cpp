@@ -8,6 +8,7 @@
 #include "batch/protokoll.h"
 #include "batch/runengine.h"
 #include "batch/runprogress.h"
+#include "entries/entrystore.h"
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
@@ -86,12 +87,13 @@ void BM_EngineCopyJob(benchmark::State &state)
 {
     const QStringList &files = photos();
     const QString target = workRoot() + QStringLiteral("/engine");
-    ListRowModel left(dsLeft), right(dsRight);
+    TEntryStore store;
+    ListRowModel left(store, dsLeft), right(store, dsRight);
     addMonoPictures(left, right, files);
-    NamingSettings().FolderMono = target;
+    store.Naming.FolderMono = target;
     TProtokoll log;
     QuietProgress progress;
-    TBatchRun run(log, progress);
+    TBatchRun run(store, log, progress);
     TBatchJobSettings settings;
     settings.CopyToDestination = true;
     settings.FolderMask = fbMono;
@@ -110,7 +112,6 @@ void BM_EngineCopyJob(benchmark::State &state)
     state.SetBytesProcessed(bytes);
     left.Clear();
     right.Clear();
-    ResetNamingSettings();
 }
 
 void BM_PlainCopyLoop(benchmark::State &state)
@@ -139,12 +140,13 @@ void BM_EngineVsPlainCopy(benchmark::State &state)
     const QStringList &files = photos();
     const QString plainTarget = workRoot() + QStringLiteral("/plain");
     const QString engineTarget = workRoot() + QStringLiteral("/engine");
-    ListRowModel left(dsLeft), right(dsRight);
+    TEntryStore store;
+    ListRowModel left(store, dsLeft), right(store, dsRight);
     addMonoPictures(left, right, files);
-    NamingSettings().FolderMono = engineTarget;
+    store.Naming.FolderMono = engineTarget;
     TProtokoll log;
     QuietProgress progress;
-    TBatchRun run(log, progress);
+    TBatchRun run(store, log, progress);
     TBatchJobSettings settings;
     settings.CopyToDestination = true;
     settings.FolderMask = fbMono;
@@ -192,7 +194,6 @@ void BM_EngineVsPlainCopy(benchmark::State &state)
     state.counters["engine_ms"] = engineSum / double(n);
     left.Clear();
     right.Clear();
-    ResetNamingSettings();
 }
 
 void BM_RenameJob20000(benchmark::State &state)
@@ -200,7 +201,8 @@ void BM_RenameJob20000(benchmark::State &state)
     const int count = 20000;
     const QString folder = workRoot() + QStringLiteral("/rename");
     emptyFolder(folder);
-    ListRowModel left(dsLeft), right(dsRight);
+    TEntryStore store;
+    ListRowModel left(store, dsLeft), right(store, dsRight);
     ListRowModel::LinkLists(left, right);
     for (int i = 0; i < count; ++i) {
         const QString path = folder + QStringLiteral("/IMG_%1.jpg").arg(i, 5, 10, QLatin1Char('0'));
@@ -212,14 +214,14 @@ void BM_RenameJob20000(benchmark::State &state)
     }
     TProtokoll log;
     QuietProgress progress;
-    TBatchRun run(log, progress);
+    TBatchRun run(store, log, progress);
     TBatchJobSettings settings;
     settings.RenameSource = true;
     bool forth = true;
     for (auto _ : state) {
         state.PauseTiming();
         // Every other job renames the files back to their first names.
-        for (TDatensatz *e : DatensatzList().Entries()) {
+        for (TDatensatz *e : store.Registry.Entries()) {
             if (e->Attribute() == daMono)
                 e->SetNewName(forth ? QStringLiteral("Pic_%1").arg(e->Number()) : QStringLiteral("IMG_%1").arg(e->Number(), 5, 10, QLatin1Char('0')));
         }
@@ -244,6 +246,5 @@ BENCHMARK(BM_RenameJob20000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iter
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    ResetNamingSettings();
     return benchsupport::runBenchmarks(argc, argv);
 }

@@ -1,6 +1,7 @@
 // Costs of the row model and the list operations at the sizes an ordering pass meets
 // (20,000 rows in each list): building the rows, deleting obsolete rows, sorting, row
 // index lookups, refreshing every row and removing many selected rows.
+#include "entries/entrystore.h"
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
@@ -17,8 +18,9 @@ namespace {
 // "Combinations") opposite gaps, half of the gaps marked obsolete.
 struct Lists
 {
-    ListRowModel left{dsLeft};
-    ListRowModel right{dsRight};
+    TEntryStore store;
+    ListRowModel left{store, dsLeft};
+    ListRowModel right{store, dsRight};
 
     explicit Lists(int n, int distinctFiles = 200)
     {
@@ -86,8 +88,8 @@ void BM_OrderingRowWork(benchmark::State &state)
             });
         }
         long sum = 0;
-        for (int i = 0; i < DatensatzList().Count(); ++i)
-            sum += DatensatzList().At(i)->RowIndex();
+        for (int i = 0; i < lists.store.Registry.Count(); ++i)
+            sum += lists.store.Registry.At(i)->RowIndex();
         benchmark::DoNotOptimize(sum);
 
         state.PauseTiming();
@@ -102,8 +104,8 @@ void BM_RefreshAllEntries(benchmark::State &state)
 {
     Lists lists(int(state.range(0)));
     for (auto _ : state)
-        RefreshAllEntries();
-    state.SetItemsProcessed(state.iterations() * DatensatzList().Count());
+        RefreshAllEntries(lists.store.Registry);
+    state.SetItemsProcessed(state.iterations() * lists.store.Registry.Count());
 }
 BENCHMARK(BM_RefreshAllEntries)->Arg(20000)->Unit(benchmark::kMillisecond);
 

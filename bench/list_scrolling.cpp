@@ -29,6 +29,7 @@
 #include "imaging/dsorgbild.h"
 #include "imaging/imagelist.h"
 #include "mainwindow/widgets/formmain.h"
+#include "session/session.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
 #include "session/idleprocessor.h"
@@ -183,8 +184,8 @@ void BM_ScrollThroughLists(benchmark::State &state, Paging paging)
 
     for (auto _ : state) {
         // Back to the top, the icons built so far dropped.
-        ClearThumbnails(w.smallImages());
-        RefreshAllEntries();
+        ClearThumbnails(w.session().Entries(), w.smallImages());
+        RefreshAllEntries(w.session().Registry());
         view->setFocus();
         QElapsedTimer turn;
         pressKey(view, Qt::Key_Home); // the focused row too

@@ -22,6 +22,7 @@
 //   kept_kb_per_picture resident memory still held after "Ready", per picture
 //   cpu_vs_sequential_cpu  processor time of the loading (all threads) against that of the
 //                       sequential decode; ui_thread_cpu_ms: the user interface thread's part
+#include "entries/entrystore.h"
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listrows.h"
@@ -34,7 +35,7 @@
 #include "session/mainstate.h"
 #include "support/photo_generator.h"
 #include "support/run.h"
-#include "ui/windowmessages.h"
+#include "mainwindow/widgets/windowmessages.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -50,6 +51,7 @@
 #if defined(QT_WIDGETS_LIB) && __has_include("mainwindow/widgets/optionstack.h")
 #define DUOMIRA_BENCH_WINDOW 1
 #include "mainwindow/widgets/formmain.h"
+#include "session/session.h"
 #include "mainwindow/widgets/optionstack.h"
 #include <QApplication>
 #include <QLabel>
@@ -287,7 +289,7 @@ struct LoadingRun
 
 // Measures one loading: addFiles adds both sets (returning at once), then the event loop
 // runs until processor signals "Ready".
-LoadingRun measureLoading(TIdleProcessor &processor, GapWatch &watch,
+LoadingRun measureLoading(TIdleProcessor &processor, const TDatensatzList &registry, GapWatch &watch,
                           const std::function<void()> &addFiles,
                           const std::function<QString()> &status)
 {
@@ -309,7 +311,7 @@ LoadingRun measureLoading(TIdleProcessor &processor, GapWatch &watch,
     sortedWatch.setTimerType(Qt::PreciseTimer);
     QObject::connect(&sortedWatch, &QTimer::timeout, [&] {
         if (run.sortedMs < 0 && processor.MetadataRead() && !processor.IsProcessing() &&
-            DatensatzList().Count() >= 2 * photosPerSide)
+            registry.Count() >= 2 * photosPerSide)
             run.sortedMs = double(clock.nsecsElapsed()) / 1e6;
     });
     sortedWatch.start();
@@ -323,7 +325,7 @@ LoadingRun measureLoading(TIdleProcessor &processor, GapWatch &watch,
     run.uiCpuMs = threadCpuMs() - uiCpuStart;
     watch.stop();
     run.ready =
-        status() == QLatin1String(StatusReady) && DatensatzList().Count() >= 2 * photosPerSide;
+        status() == QLatin1String(StatusReady) && registry.Count() >= 2 * photosPerSide;
     run.longestGapMs = double(watch.longestNs) / 1e6;
     run.longestGapAt = watch.longestAt;
     if (peakReset)
@@ -335,9 +337,9 @@ LoadingRun measureLoading(TIdleProcessor &processor, GapWatch &watch,
 // Through the core API with the window stand-in; row icons of 64 x 64.
 LoadingRun loadThroughCore(const PhotoSets &sets, QThreadPool &pool)
 {
-    ResetNamingSettings();
-    ListRowModel left(dsLeft);
-    ListRowModel right(dsRight);
+    TEntryStore store;
+    ListRowModel left(store, dsLeft);
+    ListRowModel right(store, dsRight);
     ListRowModel::LinkLists(left, right);
     TImageList icons(iconSize, iconSize);
     left.SetSmallImages(&icons);
@@ -353,22 +355,22 @@ LoadingRun loadThroughCore(const PhotoSets &sets, QThreadPool &pool)
         MessageReceiver receiver;
         receiver.processor = &processor;
         setMessageReceiver(&receiver);
-        DatensatzList().SetEntriesChangedHandler([] { postWindowMessage(WM_ENTRIES_CHANGED); });
+        store.Registry.SetEntriesChangedHandler([] { postWindowMessage(WM_ENTRIES_CHANGED); });
         GapWatch watch;
         const NewEntryDefaults defaults;
         run = measureLoading(
-            processor, watch,
+            processor, store.Registry, watch,
             [&] {
                 processor.LoadFiles(sets.left, left, LoadSource::Drop, defaults);
                 processor.LoadFiles(sets.right, right, LoadSource::Drop, defaults);
             },
             [&view] { return view.status; });
         setMessageReceiver(nullptr);
-        DatensatzList().SetEntriesChangedHandler({});
+        store.Registry.SetEntriesChangedHandler({});
     }
     left.Clear();
     right.Clear();
-    DatensatzList().FreeAll();
+    store.Registry.FreeAll();
     QCoreApplication::processEvents(); // drop the posted row notifications
     return run;
 }
@@ -377,7 +379,6 @@ LoadingRun loadThroughCore(const PhotoSets &sets, QThreadPool &pool)
 // Through the main window's own loading path (offscreen), with its default icon size.
 LoadingRun loadThroughWindow(const PhotoSets &sets)
 {
-    ResetNamingSettings();
     LoadingRun run;
     {
         TFormMain window;
@@ -385,14 +386,13 @@ LoadingRun loadThroughWindow(const PhotoSets &sets)
         QCoreApplication::processEvents();
         GapWatch watch;
         run = measureLoading(
-            window.idleProcessor(), watch,
+            window.idleProcessor(), window.session().Registry(), watch,
             [&] {
                 window.loadFiles(sets.left, window.leftList(), LoadSource::Drop);
                 window.loadFiles(sets.right, window.rightList(), LoadSource::Drop);
             },
             [&window] { return window.optionStack()->LabelStatus->text(); });
     }
-    DatensatzList().FreeAll();
     QCoreApplication::processEvents();
     return run;
 }

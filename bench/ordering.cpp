@@ -8,6 +8,7 @@
 // gap, rows in chronological order. The plain reference implementation of the tests runs on
 // the same input for comparison (once; it is quadratic).
 #include "pairing/ordering.h"
+#include "entries/entrystore.h"
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
@@ -82,8 +83,9 @@ long maxRssKilobytes()
 // pictures first, then right ones, as after loading and a pass of mode 0).
 struct Lists
 {
-    ListRowModel left{dsLeft};
-    ListRowModel right{dsRight};
+    TEntryStore store;
+    ListRowModel left{store, dsLeft};
+    ListRowModel right{store, dsRight};
 
     explicit Lists(const Streams &s)
     {

@@ -10,6 +10,7 @@
 //                  panels when the widgets are built: the longest stretch in which the user
 //                  interface thread did not get to a 1 ms timer (longest_stall_ms; target at
 //                  most 50) and how many rows showed their sharp pair before the next step.
+#include "entries/entrystore.h"
 #include "entries/datensatz.h"
 #include "imaging/jpegcodec.h"
 #include "preview/bitmapops.h"
@@ -67,13 +68,14 @@ public:
 
 struct Entries
 {
+    TEntryStore store; // first: outlives the entries
     std::vector<std::unique_ptr<TDatensatz>> left, right;
     Entries()
     {
         const QStringList l = photos("preview_left"), r = photos("preview_right");
         for (int i = 0; i < pairCount; ++i) {
-            left.emplace_back(new TDatensatz(nullptr, i, l[i], dsLeft, false, 0, false, true));
-            right.emplace_back(new TDatensatz(nullptr, i, r[i], dsRight, false, 0, false, true));
+            left.emplace_back(new TDatensatz(store, nullptr, i, l[i], dsLeft, false, 0, false, true));
+            right.emplace_back(new TDatensatz(store, nullptr, i, r[i], dsRight, false, 0, false, true));
             left.back()->LoadMetadata();
             right.back()->LoadMetadata();
         }

@@ -1,6 +1,7 @@
 // The "Text" tab's costs: the preview evaluated again after each keystroke in the mask,
 // and "Renaming" of 20,000 selected rows (10,000 pairs, both lists selected), in the core
 // and through the main window with its list views, where the views must be told once.
+#include "entries/entrystore.h"
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
@@ -64,7 +65,8 @@ TRenameTextFields venedig()
 // The preview after one keystroke: the mask grows by one character each time.
 void BM_PreviewPerKeystroke(benchmark::State &state)
 {
-    ListRowModel left(dsLeft), right(dsRight);
+    TEntryStore store;
+    ListRowModel left(store, dsLeft), right(store, dsRight);
     ListRowModel::LinkLists(left, right);
     fillPairs(left, right);
     left.ClearSelection();
@@ -83,7 +85,8 @@ BENCHMARK(BM_PreviewPerKeystroke)->Unit(benchmark::kMicrosecond);
 
 void BM_RenameSelected_Core(benchmark::State &state)
 {
-    ListRowModel left(dsLeft), right(dsRight);
+    TEntryStore store;
+    ListRowModel left(store, dsLeft), right(store, dsRight);
     ListRowModel::LinkLists(left, right);
     fillPairs(left, right);
     int rowSignals = 0;
@@ -187,6 +190,5 @@ int main(int argc, char **argv)
     QGuiApplication app(argc, argv);
 #endif
     const int result = benchsupport::runBenchmarks(argc, argv);
-    DatensatzList().FreeAll();
     return result;
 }

@@ -20,6 +20,7 @@
 #include "mainwindow/widgets/optionstack.h"
 #include "naming/widgets/formeditrenmask.h"
 #include "naming/widgets/formsearchreplace.h"
+#include "session/session.h"
 #include "ui/appinfo.h"
 #include "ui/inifile.h"
 #include "ui/programicon.h"
@@ -43,7 +44,7 @@ namespace {
 void CopyNamingFields(TFormMain &formMain)
 {
     const TOptionStack *o = formMain.optionStack();
-    TNamingSettings &s = NamingSettings();
+    TNamingSettings &s = formMain.session().Naming();
     s.SuffixLeft = o->LabeledEditSuffix_L->text();
     s.SuffixRight = o->LabeledEditSuffix_R->text();
     s.SuffixMono = o->LabeledEditSuffix_M->text();
@@ -79,9 +80,9 @@ int main(int argc, char **argv)
         formMain.setTokenPalette(&formEditRenMask);
         formMain.setSearchWindow(&formSearchReplace);
         formMain.setReplaceQuestion(&formBest);
-        TFormAssistent2 formAssistent2(JobLog(), &formMain);
+        TFormAssistent2 formAssistent2(formMain.session().BatchContext(), &formMain);
         formMain.setBatchWizard(&formAssistent2);
-        TFormProtokoll formProtokoll(JobLog());
+        TFormProtokoll formProtokoll(formMain.session().JobLog());
         formMain.setLogWindow(&formProtokoll);
 
         if (LoadProgramSettings(settingsPath, SettingsWindows()))

@@ -1,4 +1,5 @@
 #include "batch/assistent.h"
+#include "entries/entrystore.h"
 
 #include "batch/spmlistsetting.h"
 #include "entries/datensatzlist.h"
@@ -6,9 +7,9 @@
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
 
-TAssistentController::TAssistentController(TProtokoll &log, TAssistentHost &host,
+TAssistentController::TAssistentController(TBatchContext context, TAssistentHost &host,
                                            const TVolumeSource &volumes)
-    : m_log(log), m_host(host), m_volumes(volumes), m_space(volumes), m_shared(volumes)
+    : m_context(context), m_log(context.Log), m_host(host), m_volumes(volumes), m_space(volumes), m_shared(volumes)
 {
     // The choices of a first start.
     m_choice.fill(1);
@@ -27,7 +28,7 @@ void TAssistentController::SetGflAvailable(std::function<bool()> available)
 
 std::vector<TDatensatz *> TAssistentController::entries() const
 {
-    return m_entries ? m_entries() : DatensatzList().Entries();
+    return m_entries ? m_entries() : m_context.Entries.Registry.Entries();
 }
 
 // ---- Wizard operations ----
@@ -37,13 +38,13 @@ void TAssistentController::ShowWizard()
     m_autoAdvance = false;
     m_cancelRequested = false;
     // Folders typed as "~/..." are the user's home; the checks and the run need full paths.
-    TNamingSettings &naming = NamingSettings();
+    TNamingSettings &naming = m_context.Entries.Naming;
     for (QString *folder : {&naming.FolderLeft, &naming.FolderRight, &naming.FolderMono})
         *folder = ExpandUserPath(*folder);
-    SpmListFile() = ExpandUserPath(SpmListFile());
+    m_context.SpmListFile = ExpandUserPath(m_context.SpmListFile);
     // The targets are read from the rows; a change of folders or suffixes may not have
     // reached them yet.
-    RefreshAllEntries();
+    RefreshAllEntries(m_context.Entries.Registry);
     m_rotationCount = CountRotations(entries());
     m_unrotatableCount = m_rotationCount > 0 ? CountUnrotatable(entries()) : 0;
     GoToStep(1, false);
@@ -109,8 +110,8 @@ void TAssistentController::retry(int step)
 
 void TAssistentController::folderStep(int code, std::array<int, 3> options, int after, bool back)
 {
-    m_folders.Run(entries(), NamingSettings());
-    if (m_folders.MissingFolders != 0 && NamingSettings().CreateMissingFolders) {
+    m_folders.Run(entries(), m_context.Entries.Naming);
+    if (m_folders.MissingFolders != 0 && m_context.Entries.Naming.CreateMissingFolders) {
         RecordCode(acCreateMissingFolders);
         GoToStep(after, false);
     } else if (m_folders.MissingFolders != 0) {
@@ -210,7 +211,7 @@ void TAssistentController::GoToStep(int code, bool back)
         o.RenameSource = HasCode(acRenameSource);
         o.RenameDestination = HasCode(acRenameDest);
         o.WriteSpmList = HasCode(acWriteSpmList);
-        o.SpmListFile = SpmListFile();
+        o.SpmListFile = m_context.SpmListFile;
         o.LogFile = m_logFile;
         o.Volumes = &m_volumes;
         m_names = CheckNames(entries(), o, m_log);
@@ -355,7 +356,7 @@ int TAssistentController::nextStepOf(int page)
     switch (page) {
     case pgChkDirectory:
         // Checks again: 3 create, 2 still missing, 1 otherwise.
-        m_folders.Run(entries(), NamingSettings());
+        m_folders.Run(entries(), m_context.Entries.Naming);
         option = Choice(pgChkDirectory) == 2 ? 3 : m_folders.MissingFolders != 0 ? 2 : 1;
         break;
     case pgRun:

@@ -8,6 +8,7 @@
 // its pages (or duomira-cli) are a TAssistentHost: they show what the controller says and
 // hand the user's choices and button presses back to it.
 #include "batch/assistentcode.h"
+#include "batch/batchcontext.h"
 #include "batch/batchjobsettings.h"
 #include "batch/laufwerke.h"
 #include "batch/prerunchecks.h"
@@ -75,10 +76,13 @@ struct TAssistentButtons
 class TAssistentController
 {
 public:
-    TAssistentController(TProtokoll &log, TAssistentHost &host,
+    // The session state the job works on.
+    const TBatchContext &Context() const { return m_context; }
+
+    TAssistentController(TBatchContext context, TAssistentHost &host,
                          const TVolumeSource &volumes = SystemVolumes());
 
-    // The job's entries, in the order the run processes them (default: DatensatzList).
+    // The job's entries, in the order the run processes them (default: the registry's).
     void SetEntrySource(std::function<std::vector<TDatensatz *>()> entries);
     // Whether lossless rotation is possible (default: the imaging library is loaded).
     void SetGflAvailable(std::function<bool()> available);
@@ -138,6 +142,7 @@ private:
     void startRun(bool back);
     void closingLines(bool success);
 
+    TBatchContext m_context;
     TProtokoll &m_log;
     TAssistentHost &m_host;
     const TVolumeSource &m_volumes;

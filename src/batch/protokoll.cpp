@@ -78,9 +78,3 @@ QString TProtokoll::PlainText() const
         out += line.Text + u'\n';
     return out;
 }
-
-TProtokoll &JobLog()
-{
-    static TProtokoll log;
-    return log;
-}

@@ -67,5 +67,3 @@ private:
 // The current date and time in the system's date-time format, as the log shows it.
 QString LogDateTimeText();
 
-// The program-wide job log: the checks, the wizard, the run and the log window share it.
-TProtokoll &JobLog();

@@ -1,4 +1,5 @@
 #include "batch/runengine.h"
+#include "entries/entrystore.h"
 
 #include "batch/batchlog.h"
 #include "batch/fileops.h"
@@ -59,8 +60,8 @@ QJsonObject settingsJson(const TBatchJobSettings &s)
 
 } // namespace
 
-TBatchRun::TBatchRun(TProtokoll &log, TRunProgress &progress)
-    : m_log(log), m_progress(progress), m_spmListBase(QDir::homePath() + QStringLiteral("/Stereos"))
+TBatchRun::TBatchRun(TEntryStore &entries, TProtokoll &log, TRunProgress &progress)
+    : m_entries(entries), m_log(log), m_progress(progress), m_spmListBase(QDir::homePath() + QStringLiteral("/Stereos"))
 {
 }
 
@@ -106,7 +107,7 @@ const ListRowModel *TBatchRun::leftList() const
 {
     if (m_leftList)
         return m_leftList;
-    for (TDatensatz *e : DatensatzList().Entries()) {
+    for (TDatensatz *e : m_entries.Registry.Entries()) {
         if (ListRowModel *list = e->List(); list && list->Side() == dsLeft)
             return list;
     }
@@ -187,18 +188,18 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
     });
 
     setStatus(QStringLiteral("Searching for data"));
-    m_progress.BeginPhase(m_status, DatensatzList().Count() - 1, 1);
-    ClearHolderFlags();
+    m_progress.BeginPhase(m_status, m_entries.Registry.Count() - 1, 1);
+    ClearHolderFlags(m_entries.Registry);
     CreateMissingFolders(settings.FolderMask);
 
     // 3. The entries, in the order the caller sorted them.
-    for (int i = 0; i < DatensatzList().Count(); ++i) {
+    for (int i = 0; i < m_entries.Registry.Count(); ++i) {
         if (m_cancelRequested) {
             m_log.AddFormatted(QStringLiteral("Canceled by request"), {}, logcolor::Red);
             m_jobFailed = true;
             break;
         }
-        if (TDatensatz *e = DatensatzList().At(i))
+        if (TDatensatz *e = m_entries.Registry.At(i))
             processEntry(e);
     }
     if (m_journalOps)
@@ -230,7 +231,7 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
 
 void TBatchRun::CreateMissingFolders(quint8 mask)
 {
-    const TNamingSettings &naming = NamingSettings();
+    const TNamingSettings &naming = m_entries.Naming;
     const struct
     {
         quint8 bit;
@@ -537,7 +538,7 @@ void TBatchRun::finish()
     QSet<TDsOrgBild *> reloaded;
     // Entries excluded from the job count too: one that shares a turned file sees the turn
     // as well, and must not turn the file again in a later job.
-    for (TDatensatz *e : m_files.isEmpty() ? std::vector<TDatensatz *>() : DatensatzList().Entries()) {
+    for (TDatensatz *e : m_files.isEmpty() ? std::vector<TDatensatz *>() : m_entries.Registry.Entries()) {
         if (IsGapAttribute(e->Attribute()))
             continue;
         const auto it = m_files.constFind(fileKey(e->SourcePath()));

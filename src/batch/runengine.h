@@ -1,5 +1,5 @@
 #pragma once
-// The batch run: for every registered entry, in DatensatzList order, renames, moves,
+// The batch run: for every registered entry, in the registry's order, renames, moves,
 // copies and losslessly rotates the files as the job settings say, writes every step into
 // the job log and reports progress. Files are never overwritten; a failed step is logged
 // in red (with the system's reason on a second red line), marks the job failed, and the
@@ -21,11 +21,13 @@ class TFileOps;
 class TJournalFileOps;
 class TProtokoll;
 class TRunProgress;
+struct TEntryStore;
 
 class TBatchRun
 {
 public:
-    TBatchRun(TProtokoll &log, TRunProgress &progress);
+    // entries: the session's entries (registry order, naming settings).
+    TBatchRun(TEntryStore &entries, TProtokoll &log, TRunProgress &progress);
     ~TBatchRun();
 
     // The SPM list's path (the wizard's setting). A relative path is taken relative to the
@@ -89,6 +91,7 @@ private:
     const ListRowModel *leftList() const;
     QString spmListPath() const;
 
+    TEntryStore &m_entries;
     TProtokoll &m_log;
     TRunProgress &m_progress;
     QString m_spmListFile;

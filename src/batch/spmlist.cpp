@@ -1,4 +1,5 @@
 #include "batch/spmlist.h"
+#include "entries/entrystore.h"
 
 #include "batch/fileops.h"
 #include "batch/protokoll.h"
@@ -51,7 +52,8 @@ TSpmListOutcome WriteSpmListFile(const TSpmListRequest &request, TProtokoll &log
     TSpmListOutcome outcome;
     log.AddLine(QString());
     log.AddLine(QStringLiteral("Write SPM compatible list"), logcolor::Black, LogStyle::Bold);
-    if (DatensatzList().Count() == 0 || request.listFile.isEmpty() || !request.leftList) {
+    if (!request.leftList || request.leftList->Store().Registry.Count() == 0 ||
+        request.listFile.isEmpty()) {
         log.AddLine(QStringLiteral("Invalid filename"), logcolor::Red);
         outcome.result = false;
         return outcome;

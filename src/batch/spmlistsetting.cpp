@@ -7,17 +7,6 @@ QString DefaultSpmListFile()
     return QDir::homePath() + QStringLiteral("/Stereos/SPM_List.TXT");
 }
 
-QString &SpmListFile()
-{
-    static QString path = DefaultSpmListFile();
-    return path;
-}
-
-void ResetSpmListFile()
-{
-    SpmListFile() = DefaultSpmListFile();
-}
-
 QString ExpandUserPath(const QString &text)
 {
     const QString t = text.trimmed();

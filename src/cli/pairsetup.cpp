@@ -110,7 +110,6 @@ void HeadlessLoadingView::ReportOutOfMemory(const QString &message)
 
 PairedLists::PairedLists()
 {
-    ListRowModel::LinkLists(left, right);
     loading.SetOrdering(&pass, &state);
     // Pairing and the batch job need the capture times, never a picture.
     loading.SetThumbnailsWanted(false);
@@ -196,7 +195,7 @@ int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const c
         o.offsetPair->second = QFileInfo(o.offsetPair->second).absoluteFilePath();
     }
     if (o.start)
-        NamingSettings().StartNumber = *o.start;
+        lists.session.Naming().StartNumber = *o.start;
 
     {
         ListRowModel &left = lists.left;

@@ -8,6 +8,7 @@
 #include "session/loading.h"
 #include "session/mainstate.h"
 #include "session/paireditor.h"
+#include "session/session.h"
 
 #include <QJsonObject>
 #include <QStringList>
@@ -47,9 +48,10 @@ public:
 struct PairedLists
 {
     PairedLists();
-    ListRowModel left{dsLeft};
-    ListRowModel right{dsRight};
-    TMainWindowState state;
+    TSession session;
+    ListRowModel &left = session.Left();
+    ListRowModel &right = session.Right();
+    TMainWindowState &state = session.State();
     TOrderingPass pass{left, right};
     TPairEditing editing{pass, state};
     HeadlessLoadingView view;

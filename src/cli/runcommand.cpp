@@ -15,6 +15,7 @@
 #include "cli/commands.h"
 #include "cli/pairsetup.h"
 #include "entries/datensatzlist.h"
+#include "entries/entrystore.h"
 #include "entries/listoperations.h"
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
@@ -174,12 +175,16 @@ private:
 class CliHost : public TAssistentHost
 {
 public:
-    CliHost(TProtokoll &log, bool dryRun) : m_log(log), m_dryRun(dryRun) {}
+    CliHost(TBatchContext context, bool dryRun)
+        : m_entries(context.Entries), m_log(context.Log), m_spmListFile(context.SpmListFile),
+          m_dryRun(dryRun)
+    {
+    }
 
     bool RunJob(const TBatchJobSettings &settings) override
     {
-        TBatchRun run(m_log, m_progress);
-        run.SetSpmListFile(SpmListFile());
+        TBatchRun run(m_entries, m_log, m_progress);
+        run.SetSpmListFile(m_spmListFile);
         if (m_dryRun) {
             m_plan = std::make_unique<TPlanFileOps>();
             run.SetFileOps(m_plan.get());
@@ -202,7 +207,9 @@ public:
     int stoppedBy = 0; // the signal that stopped the run, or 0
 
 private:
+    TEntryStore &m_entries;
     TProtokoll &m_log;
+    const QString &m_spmListFile;
     bool m_dryRun;
     CliProgress m_progress;
     std::unique_ptr<TPlanFileOps> m_plan;
@@ -232,10 +239,9 @@ bool writeNewFile(const QString &path, const QByteArray &bytes)
 
 // What a check page found, as plain lines: the log lines the checks wrote, and for the
 // folder page (which writes none) the missing folders.
-QString findings(const TAssistentController &ctrl, const TProtokoll &log)
+QString findings(const TAssistentController &ctrl, const TProtokoll &log, const TNamingSettings &s)
 {
     QString out = log.PlainText();
-    const TNamingSettings &s = NamingSettings();
     switch (ctrl.CurrentPage()) {
     case pgChkDirectory: {
         const QString *folders[] = {&s.FolderLeft, &s.FolderRight, &s.FolderMono};
@@ -280,8 +286,8 @@ int runRunCommand(const QStringList &arguments)
                                       "not available; nothing was touched"));
 
     // The settings of a first start, then the options; nothing is read from a settings file.
-    ResetNamingSettings();
-    TNamingSettings &naming = NamingSettings();
+    PairedLists lists;
+    TNamingSettings &naming = lists.session.Naming();
     QString *folders[] = {&naming.FolderLeft, &naming.FolderRight, &naming.FolderMono};
     QString *suffixes[] = {&naming.SuffixLeft, &naming.SuffixRight, &naming.SuffixMono};
     for (int k = 0; k < 3; ++k) {
@@ -293,20 +299,20 @@ int runRunCommand(const QStringList &arguments)
     naming.CreateMissingFolders = job.createFolders;
     if (pair.start)
         naming.StartNumber = *pair.start;
-    SpmListFile() = job.spmList ? absolute(*job.spmList) : QString();
+    lists.session.SpmListFile() = job.spmList ? absolute(*job.spmList) : QString();
 
     int status = 0;
     {
-        PairedLists lists;
         QJsonObject outcome;
         if (const int failed = LoadAndPair(pair, lists, outcome, "run"))
             return failed;
-        TIdleProcessor::PrepareBatchJob();
-        RefreshAllEntries();
+        TIdleProcessor::PrepareBatchJob(lists.session.Registry());
+        RefreshAllEntries(lists.session.Registry());
 
         TProtokoll log;
-        CliHost host(log, job.dryRun);
-        TAssistentController ctrl(log, host);
+        const TBatchContext context{lists.session.Entries(), log, lists.session.SpmListFile()};
+        CliHost host(context, job.dryRun);
+        TAssistentController ctrl(context, host);
         ctrl.SetGflAvailable([gfl] { return gfl; });
         ctrl.SetChoice(pgSpeicherort, job.move ? 2 : job.copy ? 3 : 1);
         ctrl.SetChoice(pgRenameSource, job.renameSource ? 2 : 1);
@@ -324,7 +330,7 @@ int runRunCommand(const QStringList &arguments)
             const int page = ctrl.CurrentPage();
             if (page == pgChkDirectory || page == pgChkDstSpace || page == pgChkNamen ||
                 !ctrl.Buttons().NextEnabled) {
-                writeOut(findings(ctrl, log).toUtf8());
+                writeOut(findings(ctrl, log, naming).toUtf8());
                 return fail(3, QStringLiteral("the checks found a problem; nothing was touched"));
             }
             ctrl.Next();

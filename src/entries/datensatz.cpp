@@ -1,4 +1,5 @@
 #include "entries/datensatz.h"
+#include "entries/entrystore.h"
 
 #include "entries/datensatzlist.h"
 #include "entries/listrows.h"
@@ -85,8 +86,9 @@ void LinkBothWays(TDatensatz *a, TDatensatz *b)
 
 // ---- Construction ----
 
-TDatensatz::TDatensatz(ListRow *item, qint32 number, const QString &path, TDsSide side, bool invert,
-                       qint32 rotation, bool mirror, bool batch)
+TDatensatz::TDatensatz(TEntryStore &store, ListRow *item, qint32 number, const QString &path,
+                       TDsSide side, bool invert, qint32 rotation, bool mirror, bool batch)
+    : m_store(store)
 {
     m_MetaLoaded = false;
     m_PathIndex = -1;
@@ -105,15 +107,15 @@ TDatensatz::TDatensatz(ListRow *item, qint32 number, const QString &path, TDsSid
     m_Batch = batch;
     if (m_Item)
         m_Item->SetData(this);
-    DatensatzList().Add(this);
+    m_store.Registry.Add(this);
     SetNewName(PathWithoutExtension(PathFileName(path)));
-    DatensatzList().entriesChanged();
+    m_store.Registry.entriesChanged();
 }
 
 TDatensatz *TDatensatz::CreateCopy(ListRow *item, const TDatensatz &source, TDsSide side,
                                    qint32 number)
 {
-    auto *copy = new TDatensatz(item, number, source.SourcePath(), side, source.m_Invert,
+    auto *copy = new TDatensatz(source.m_store, item, number, source.SourcePath(), side, source.m_Invert,
                                 source.m_Rotation, source.m_Mirror, source.m_Batch);
     copy->m_Attribute = source.m_Attribute;
     copy->m_NewName = source.m_NewName;
@@ -128,7 +130,7 @@ TDatensatz *TDatensatz::CreateCopy(ListRow *item, const TDatensatz &source, TDsS
 
 TDatensatz::~TDatensatz()
 {
-    DatensatzList().Remove(this);
+    m_store.Registry.Remove(this);
     if (m_Item && m_Item->Data() == this)
         m_Item->SetData(nullptr);
     m_Item = nullptr;
@@ -137,13 +139,13 @@ TDatensatz::~TDatensatz()
         m_Partner->SetPartner(nullptr);
     m_Partner = nullptr;
     dropHolder();
-    DatensatzList().entriesChanged();
+    m_store.Registry.entriesChanged();
 }
 
 void TDatensatz::takeHolder(const QString &path)
 {
     int index = -1;
-    m_OrgBild = HolderList().FindOrCreateHolder(path, index);
+    m_OrgBild = m_store.Holders.FindOrCreateHolder(path, index);
     m_PathIndex = index;
 }
 
@@ -153,8 +155,8 @@ void TDatensatz::dropHolder()
         return;
     TDsOrgBild *holder = m_OrgBild;
     m_OrgBild = nullptr;
-    if (HolderList().ReleaseHolder(holder))
-        HolderList().RemoveHolder(holder);
+    if (m_store.Holders.ReleaseHolder(holder))
+        m_store.Holders.RemoveHolder(holder);
 }
 
 // ---- Row and state ----
@@ -341,7 +343,7 @@ QString TDatensatz::RotationText() const
 
 int TDatensatz::CounterValue() const
 {
-    return RowIndex() + NamingSettings().StartNumber;
+    return RowIndex() + m_store.Naming.StartNumber;
 }
 
 // ---- Kinds, paths and names ----
@@ -364,9 +366,8 @@ TDsSide TDatensatz::NameKind() const
     return (m_Side == dsLeft || m_Side == dsRight) ? m_Side : dsMono;
 }
 
-static QString suffixOf(TDsSide kind)
+static QString suffixOf(const TNamingSettings &s, TDsSide kind)
 {
-    const TNamingSettings &s = NamingSettings();
     switch (kind) {
     case dsMono:
         return s.SuffixMono;
@@ -380,9 +381,8 @@ static QString suffixOf(TDsSide kind)
     return {};
 }
 
-static QString destinationFolderOf(TDsSide kind)
+static QString destinationFolderOf(const TNamingSettings &s, TDsSide kind)
 {
-    const TNamingSettings &s = NamingSettings();
     switch (kind) {
     case dsMono:
         return WithTrailingSeparator(s.FolderMono);
@@ -404,7 +404,7 @@ QString TDatensatz::SourcePath() const
 QString TDatensatz::TargetFolder() const
 {
     if (m_Batch)
-        return destinationFolderOf(NameKind());
+        return destinationFolderOf(m_store.Naming, NameKind());
     return PathFolder(SourcePath());
 }
 
@@ -413,7 +413,7 @@ QString TDatensatz::NewFileName() const
     const TDsSide kind = NameKind();
     const QString source = SourcePath();
     const QString base = kind == dsGap ? PathWithoutExtension(PathFileName(source)) : m_NewName;
-    return base + suffixOf(kind) + PathExtension(source);
+    return base + suffixOf(m_store.Naming, kind) + PathExtension(source);
 }
 
 QString TDatensatz::NewFullPath() const

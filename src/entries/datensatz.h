@@ -18,6 +18,7 @@
 class ListRow;
 class ListRowModel;
 class TDsOrgBild;
+struct TEntryStore;
 
 // Assignment state, shown in the column "Attributes". Values 0..3 are images, 4 and above
 // are gaps.
@@ -95,12 +96,13 @@ class TDatensatz
 public:
     // Creates an entry for path in row item (which may be null): finds or creates the
     // holder of path, writes the row (seven empty sub-items, no icon, number, side,
-    // "Unassigned"), stores the flags, becomes the row's data, registers in DatensatzList,
-    // takes the file name without extension as new name and tells the registry's
-    // entries-changed handler.
-    TDatensatz(ListRow *item, qint32 number, const QString &path, TDsSide side, bool invert,
+    // "Unassigned"), stores the flags, becomes the row's data, registers in store's
+    // registry, takes the file name without extension as new name and tells the registry's
+    // entries-changed handler. The entry keeps using store (holders, naming settings) until
+    // it is freed.
+    TDatensatz(TEntryStore &store, ListRow *item, qint32 number, const QString &path, TDsSide side, bool invert,
                qint32 rotation, bool mirror, bool batch);
-    // Leaves DatensatzList, clears its row's data pointer, drops a partner's link back to
+    // Leaves its registry, clears its row's data pointer, drops a partner's link back to
     // it, releases the holder and tells the registry's entries-changed handler.
     ~TDatensatz();
     TDatensatz(const TDatensatz &) = delete;
@@ -114,6 +116,8 @@ public:
                                   qint32 number);
 
     // ---- Fields ----
+    // The store of the session this entry belongs to.
+    TEntryStore &Store() const { return m_store; }
     TDsOrgBild *OrgBild() const { return m_OrgBild; }
     bool MetaLoaded() const { return m_MetaLoaded; }
     qint32 Number() const { return m_Number; }
@@ -210,6 +214,7 @@ public:
     int HolderRefCount() const;
 
 private:
+    TEntryStore &m_store;
     void takeHolder(const QString &path);
     void dropHolder();
     QString attributeColumnText() const;

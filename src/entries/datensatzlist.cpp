@@ -96,9 +96,3 @@ void TDatensatzList::FreeAll()
     m_slots.clear();
     m_holes = 0;
 }
-
-TDatensatzList &DatensatzList()
-{
-    static TDatensatzList list;
-    return list;
-}

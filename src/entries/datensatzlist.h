@@ -72,6 +72,3 @@ private:
     std::unordered_set<const TDatensatz *> m_live;
     std::function<void()> m_entriesChanged;
 };
-
-// The program-wide registry.
-TDatensatzList &DatensatzList();

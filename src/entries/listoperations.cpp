@@ -1,4 +1,5 @@
 #include "entries/listoperations.h"
+#include "entries/entrystore.h"
 
 #include "entries/datensatzlist.h"
 #include "entries/entrieslog.h"
@@ -352,11 +353,12 @@ void selectOnly(TDatensatz *e)
 }
 } // namespace
 
-SelectEntryResult SelectEntry(TDatensatz *entry, bool withPartner)
+SelectEntryResult SelectEntry(const TDatensatzList &registry, TDatensatz *entry,
+                              bool withPartner)
 {
     if (!entry)
         return SelectEntryResult::NoEntry;
-    if (!DatensatzList().Contains(entry))
+    if (!registry.Contains(entry))
         return SelectEntryResult::Gone;
     selectOnly(entry);
     TDatensatz *partner = withPartner ? entry->Partner() : nullptr;
@@ -372,10 +374,10 @@ namespace {
 
 // Runs work on every registered entry, in registry order, with the lists they stand in
 // counting one update, so that each list signals its row changes once at the end.
-void forEveryEntry(const std::function<void(TDatensatz *)> &work)
+void forEveryEntry(const TDatensatzList &registry, const std::function<void(TDatensatz *)> &work)
 {
     std::vector<ListRowModel *> lists;
-    const std::vector<TDatensatz *> entries = DatensatzList().Entries();
+    const std::vector<TDatensatz *> entries = registry.Entries();
     for (TDatensatz *e : entries) {
         ListRowModel *list = e->List();
         if (list && std::find(lists.begin(), lists.end(), list) == lists.end()) {
@@ -391,18 +393,18 @@ void forEveryEntry(const std::function<void(TDatensatz *)> &work)
 
 } // namespace
 
-void RefreshAllEntries()
+void RefreshAllEntries(const TDatensatzList &registry)
 {
-    forEveryEntry([](TDatensatz *e) { e->Refresh(); });
+    forEveryEntry(registry, [](TDatensatz *e) { e->Refresh(); });
 }
 
-void ClearThumbnails(TImageList &imageList)
+void ClearThumbnails(TEntryStore &store, TImageList &imageList)
 {
-    HolderList().ResetImageIndexes(imageList);
+    store.Holders.ResetImageIndexes(imageList);
     // The rows' icon indexes point into the emptied list. Each row that shows it takes its
     // icon again now: a row whose new index happens to equal the old one would otherwise
     // signal no change, and the views would keep showing no icon for it.
-    forEveryEntry([&imageList](TDatensatz *e) {
+    forEveryEntry(store.Registry, [&imageList](TDatensatz *e) {
         ListRow *row = e->Item();
         if (!row || !row->Model() || row->Model()->SmallImages() != &imageList)
             return;
@@ -411,15 +413,15 @@ void ClearThumbnails(TImageList &imageList)
     });
 }
 
-void ClearHolderFlags()
+void ClearHolderFlags(const TDatensatzList &registry)
 {
-    for (TDatensatz *e : DatensatzList().Entries())
+    for (TDatensatz *e : registry.Entries())
         e->SetHolderFlags(0);
 }
 
 TDatensatz *CreateGap(ListRowModel &list)
 {
-    auto *gap = new TDatensatz(list.AppendRow(), -1, QString(), dsGap, false, -1, false, false);
+    auto *gap = new TDatensatz(list.Store(), list.AppendRow(), -1, QString(), dsGap, false, -1, false, false);
     gap->SetAttribute(daGapNew);
     return gap;
 }
@@ -427,5 +429,5 @@ TDatensatz *CreateGap(ListRowModel &list)
 TDatensatz *AppendEntry(ListRowModel &list, qint32 number, const QString &path, TDsSide side,
                         bool invert, qint32 rotation, bool mirror, bool batch)
 {
-    return new TDatensatz(list.AppendRow(), number, path, side, invert, rotation, mirror, batch);
+    return new TDatensatz(list.Store(), list.AppendRow(), number, path, side, invert, rotation, mirror, batch);
 }

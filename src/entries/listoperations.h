@@ -16,6 +16,8 @@
 
 class ListRowModel;
 class TImageList;
+class TDatensatzList;
+struct TEntryStore;
 
 // Action codes of RunSelectAction.
 enum TSelectAction : quint8
@@ -93,19 +95,21 @@ enum class SelectEntryResult
 };
 
 // Makes the entry the only selected, focused row of its list and scrolls it into view;
-// with withPartner the same for its partner in the other list. Safe on freed entries.
-SelectEntryResult SelectEntry(TDatensatz *entry, bool withPartner);
+// with withPartner the same for its partner in the other list. Safe on freed entries:
+// registry (the entry's session's) tells whether entry is still alive.
+SelectEntryResult SelectEntry(const TDatensatzList &registry, TDatensatz *entry,
+                              bool withPartner);
 
 // Refresh on every registered entry, in registry order.
-void RefreshAllEntries();
+void RefreshAllEntries(const TDatensatzList &registry);
 
-// Every holder forgets its icons and the small image list is emptied; the rows that show
+// Every holder of store forgets its icons and the small image list is emptied; the rows that show
 // that image list take their icons again at once (the list's icons are built anew, e.g.
 // without those of removed files, or in a new size).
-void ClearThumbnails(TImageList &imageList);
+void ClearThumbnails(TEntryStore &store, TImageList &imageList);
 
 // SetHolderFlags(0) on every registered entry.
-void ClearHolderFlags();
+void ClearHolderFlags(const TDatensatzList &registry);
 
 // A new gap in a new last row of list: empty path, side dsGap, number -1, rotation -1, all
 // flags false, attribute "Gap (New)".

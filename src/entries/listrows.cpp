@@ -80,7 +80,10 @@ void ListRow::SetImageIndex(int index)
 
 // ---- ListRowModel ----
 
-ListRowModel::ListRowModel(int side, QObject *parent) : QObject(parent), m_side(side) {}
+ListRowModel::ListRowModel(TEntryStore &store, int side, QObject *parent)
+    : QObject(parent), m_store(store), m_side(side)
+{
+}
 
 ListRowModel::~ListRowModel()
 {

@@ -39,6 +39,7 @@
 class TDatensatz;
 class ListRowModel;
 class TImageList;
+struct TEntryStore;
 
 // The image index of a row whose entry has a thumbnail whose icon is not built yet: the
 // item model builds it when a view asks for the row's picture (rows on screen only).
@@ -108,13 +109,17 @@ class ListRowModel : public QObject
 {
     Q_OBJECT
 public:
-    // side: 2 for the left list, 3 for the right list (the list's tag).
-    explicit ListRowModel(int side, QObject *parent = nullptr);
+    // side: 2 for the left list, 3 for the right list (the list's tag). The entries of the
+    // list belong to store (their registry, holders and naming settings), which outlives
+    // the list.
+    ListRowModel(TEntryStore &store, int side, QObject *parent = nullptr);
     // Deletes every row and frees the entries they own.
     ~ListRowModel() override;
 
     // The side value of the list: 2 left, 3 right.
     int Side() const { return m_side; }
+    // The store the list's entries belong to.
+    TEntryStore &Store() const { return m_store; }
 
     // The other list of the pair (null until linked). Linking is symmetric.
     ListRowModel *OtherList() const { return m_other; }
@@ -219,6 +224,7 @@ private:
     void clampTopRow();
     void destroyRow(ListRow *row);
 
+    TEntryStore &m_store;
     int m_side;
     ListRowModel *m_other = nullptr;
     TImageList *m_smallImages = nullptr;

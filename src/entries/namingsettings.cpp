@@ -16,14 +16,3 @@ TNamingSettings TNamingSettings::Defaults()
     s.CreateMissingFolders = true;
     return s;
 }
-
-TNamingSettings &NamingSettings()
-{
-    static TNamingSettings settings = TNamingSettings::Defaults();
-    return settings;
-}
-
-void ResetNamingSettings()
-{
-    NamingSettings() = TNamingSettings::Defaults();
-}

@@ -1,8 +1,8 @@
 #pragma once
-// The program-wide naming settings: the suffixes and destination folders of the three kinds
+// The naming settings of a session: the suffixes and destination folders of the three kinds
 // of picture, the counter start and the folder creation switch. The option panels of the
 // main window write them, the settings file restores them, the entries and the batch job
-// read them. There is exactly one instance; tests reset it with ResetNamingSettings().
+// read them. The session's entry store (TEntryStore) holds them.
 #include <QString>
 
 struct TNamingSettings
@@ -20,9 +20,3 @@ struct TNamingSettings
     // <home>/Stereos, start number 1, missing folders created.
     static TNamingSettings Defaults();
 };
-
-// The one program-wide instance.
-TNamingSettings &NamingSettings();
-
-// Puts the program-wide instance back to TNamingSettings::Defaults().
-void ResetNamingSettings();

@@ -467,9 +467,3 @@ int THolderList::IndexOf(const TDsOrgBild *holder) const
     compact();
     return slotOf(holder);
 }
-
-THolderList &HolderList()
-{
-    static THolderList list;
-    return list;
-}

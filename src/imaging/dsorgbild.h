@@ -182,5 +182,3 @@ private:
     quint64 m_nextSequence = 1;
 };
 
-// The program-wide holder list.
-THolderList &HolderList();

@@ -1,5 +1,6 @@
 #include "naming/entryrenamemask.h"
 
+#include "entries/entrystore.h"
 #include "entries/datensatz.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
@@ -12,7 +13,7 @@ MaskEntry MaskEntryOf(const TDatensatz &entry, const ListRowModel *leftList,
     view.SourcePath = entry.SourcePath();
     // Row index plus start number, counted in 64 bits so that a start number near the top
     // of its range still gives the true counter.
-    view.CounterValue = qint64(entry.RowIndex()) + NamingSettings().StartNumber;
+    view.CounterValue = qint64(entry.RowIndex()) + entry.Store().Naming.StartNumber;
     const ListRowModel *list = entry.List();
     if (list && list == leftList)
         view.ListSide = MaskListLeft;

@@ -1,5 +1,6 @@
 #include "naming/searchreplace.h"
 
+#include "entries/entrystore.h"
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
@@ -44,7 +45,7 @@ void TSearchReplace::ClearPosition()
 
 TDatensatz *TSearchReplace::startEntry() const
 {
-    const TDatensatzList &all = DatensatzList();
+    const TDatensatzList &all = m_left.Store().Registry;
     if (m_lastEntry && all.Contains(m_lastEntry))
         return m_lastEntry;
     if (TDatensatz *e = m_left.SelectedEntry())
@@ -77,7 +78,7 @@ TDatensatz *TSearchReplace::FindNext(const TSearchOptions &options)
 {
     // Rows may have gone while the window was open (an ordering pass deletes obsolete
     // gaps); a position on a freed entry starts the walk anew.
-    if (m_searchEntry && !DatensatzList().Contains(m_searchEntry))
+    if (m_searchEntry && !m_left.Store().Registry.Contains(m_searchEntry))
         ClearPosition();
 
     if (!m_searchEntry) {
@@ -116,7 +117,7 @@ void TSearchReplace::selectAlone(TDatensatz *entry, TSearchView &view)
 {
     m_left.ClearSelection();
     m_right.ClearSelection();
-    if (SelectEntry(entry, false) == SelectEntryResult::Gone)
+    if (SelectEntry(m_left.Store().Registry, entry, false) == SelectEntryResult::Gone)
         view.Beep();
     else if (entry)
         m_lastEntry = entry;
@@ -159,7 +160,7 @@ bool TSearchReplace::replaceIn(TDatensatz *entry, const TSearchOptions &options,
         // The user sees the row the question is about.
         m_left.ClearSelection();
         m_right.ClearSelection();
-        SelectEntry(entry, false);
+        SelectEntry(m_left.Store().Registry, entry, false);
     }
     ReplaceFlags flags;
     if (!options.CaseSensitive)
@@ -173,7 +174,7 @@ void TSearchReplace::SearchAndReplace(const TSearchOptions &options, TSearchView
 {
     if (options.Confirm)
         view.SetSearchWindowVisible(false);
-    if (m_searchEntry && DatensatzList().Contains(m_searchEntry))
+    if (m_searchEntry && m_left.Store().Registry.Contains(m_searchEntry))
         replaceIn(m_searchEntry, options, question);
     m_lastEntry = m_searchEntry;
     searchStep(options, view);

@@ -1,5 +1,6 @@
 #include "naming/windowrenaming.h"
 
+#include "entries/entrystore.h"
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
 #include "entries/listrows.h"
@@ -44,7 +45,7 @@ TDatensatz *PreviewEntry(const ListRowModel &left, const ListRowModel &right)
         return l;
     if (TDatensatz *r = right.SelectedEntry())
         return r;
-    const TDatensatzList &all = DatensatzList();
+    const TDatensatzList &all = left.Store().Registry;
     for (int i = 0; i < all.Count(); ++i) {
         if (TDatensatz *e = all.At(i); isImage(e))
             return e;

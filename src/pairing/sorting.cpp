@@ -2,6 +2,7 @@
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
+#include "entries/entrystore.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
 #include "pairing/ordering.h"
@@ -186,7 +187,7 @@ void FinishOrdering(ListRowModel &left, ListRowModel &right,
                 e->SetAttribute(daGap);
 
     // Images take their row index; a gap opposite an image takes the image's.
-    const TDatensatzList &registry = DatensatzList();
+    const TDatensatzList &registry = left.Store().Registry;
     for (int i = 0; i < registry.Count(); ++i) {
         TDatensatz *e = registry.At(i);
         if (e->Attribute() == daUnpaired)

@@ -1,4 +1,5 @@
 #include "session/idleprocessor.h"
+#include "entries/entrystore.h"
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
@@ -53,7 +54,7 @@ private:
 TIdleProcessor::TIdleProcessor(ListRowModel &left, ListRowModel &right, TLoadingView &view,
                                QThreadPool *pool, QObject *parent)
     : QObject(parent), m_left(left), m_right(right), m_view(view),
-      m_reads(pool, LibraryMetadataReader(&Gfl())), m_thumbs(left, right, pool)
+      m_reads(left.Store().Registry, pool, LibraryMetadataReader(&Gfl())), m_thumbs(left, right, pool)
 {
     m_thumbs.SetReadFunction(LibraryThumbnailReader(&Gfl()));
     connect(&m_thumbs, &TThumbnailFill::thumbnailApplied, this, &TIdleProcessor::thumbnailArrived);
@@ -128,7 +129,7 @@ TDatensatz *TIdleProcessor::AddFile(const QString &path, ListRowModel &target,
     const auto side = static_cast<TDsSide>(list->Side());
     // Start number + rows before the new one - 1 (the spin edits have no limits, so the sum
     // is taken in 64 bits and wraps like the counter field does).
-    const qint64 number = qint64(NamingSettings().StartNumber) + list->Count() - 1;
+    const qint64 number = qint64(m_left.Store().Naming.StartNumber) + list->Count() - 1;
     TDatensatz *entry =
         AppendEntry(*list, static_cast<qint32>(number), path, side, defaults.Invert,
                     defaults.RotationOf(side), defaults.MirrorOf(side), defaults.BatchOf(side));
@@ -210,7 +211,7 @@ bool TIdleProcessor::IsIdle() const
 
 bool TIdleProcessor::MetadataRead() const
 {
-    return DatensatzList().At(m_idleIndex) == nullptr;
+    return m_left.Store().Registry.At(m_idleIndex) == nullptr;
 }
 
 void TIdleProcessor::IdleProcess()
@@ -231,7 +232,7 @@ void TIdleProcessor::IdleProcess()
         reportProblems();
         updateEnabling();
         if (m_refreshPending) {
-            RefreshAllEntries();
+            RefreshAllEntries(m_left.Store().Registry);
             m_refreshPending = false;
         }
         fillThumbnails();
@@ -243,7 +244,7 @@ void TIdleProcessor::IdleProcess()
         m_passRequested = false;
         ScheduleIdle();
     }
-    if (!unread && m_thumbs.Done() && DatensatzList().Count() > 0)
+    if (!unread && m_thumbs.Done() && m_left.Store().Registry.Count() > 0)
         Q_EMIT ready();
 }
 
@@ -257,7 +258,7 @@ void TIdleProcessor::fillThumbnails()
         m_thumbsRestartDue = false;
         m_thumbs.Restart();
         m_thumbsTotal = 0;
-        for (const TDatensatz *e : DatensatzList().Entries())
+        for (const TDatensatz *e : m_left.Store().Registry.Entries())
             m_thumbsTotal += TThumbnailFill::NeedsThumbnail(e) ? 1 : 0;
     }
     m_thumbs.Fill();
@@ -287,13 +288,13 @@ void TIdleProcessor::thumbnailsFinished()
         return;
     fillThumbnails();
     updateStatus();
-    if (MetadataRead() && m_thumbs.Done() && DatensatzList().Count() > 0)
+    if (MetadataRead() && m_thumbs.Done() && m_left.Store().Registry.Count() > 0)
         Q_EMIT ready();
 }
 
 void TIdleProcessor::readLoop()
 {
-    const TDatensatzList &registry = DatensatzList();
+    const TDatensatzList &registry = m_left.Store().Registry;
     for (;;) {
         TDatensatz *entry = registry.At(m_idleIndex);
         if (!entry) {
@@ -345,17 +346,17 @@ void TIdleProcessor::readLoop()
 
 bool TIdleProcessor::letEventsThrough(TDatensatz *entry, int index)
 {
-    const int count = DatensatzList().Count();
+    const int count = m_left.Store().Registry.Count();
     m_view.SetProgressMaximum(count);
     m_view.SetProgressPosition(index);
     m_view.SetStatusText(StatusReadingMetadata(index, count));
     m_view.LetEventsThrough();
-    return DatensatzList().Contains(entry);
+    return m_left.Store().Registry.Contains(entry);
 }
 
 TIdleProcessor::Step TIdleProcessor::loadEntry(TDatensatz *entry)
 {
-    const TDatensatzList &registry = DatensatzList();
+    const TDatensatzList &registry = m_left.Store().Registry;
     const int index = m_idleIndex;
     startReadsAhead();
     while (TReadAhead::NeedsRead(entry)) {
@@ -403,7 +404,7 @@ void TIdleProcessor::stopForMemory()
     m_thumbs.Stop();
     int loaded = 0;
     std::vector<TDatensatz *> unread;
-    for (TDatensatz *e : DatensatzList().Entries()) {
+    for (TDatensatz *e : m_left.Store().Registry.Entries()) {
         if (e->SourcePath().isEmpty())
             continue;
         if (e->MetaLoaded())
@@ -417,7 +418,7 @@ void TIdleProcessor::stopForMemory()
     } catch (const std::bad_alloc &) {
         // Not even the sweep fits: the entries stay unread; the message still goes out.
     }
-    m_idleIndex = DatensatzList().Count();
+    m_idleIndex = m_left.Store().Registry.Count();
     m_scanIndex = 0;
     m_orderingDue = false;
     try {
@@ -437,7 +438,7 @@ void TIdleProcessor::reportProblems()
 
 void TIdleProcessor::startReadsAhead()
 {
-    const TDatensatzList &registry = DatensatzList();
+    const TDatensatzList &registry = m_left.Store().Registry;
     m_reads.Prune();
     int k = std::max(m_scanIndex, m_idleIndex);
     while (m_reads.Pending() < m_readAheadLimit) {
@@ -452,7 +453,7 @@ void TIdleProcessor::startReadsAhead()
 
 int TIdleProcessor::firstUnreadEntry() const
 {
-    const TDatensatzList &registry = DatensatzList();
+    const TDatensatzList &registry = m_left.Store().Registry;
     if (registry.Registrations() == m_allReadAt)
         return -1;
     for (int i = 0; i < registry.Count(); ++i) {
@@ -471,7 +472,7 @@ void TIdleProcessor::runOrdering()
 
 void TIdleProcessor::updateEnabling()
 {
-    const TDatensatzList &registry = DatensatzList();
+    const TDatensatzList &registry = m_left.Store().Registry;
     const bool any = registry.Count() > 0;
     const bool allRead = registry.At(m_idleIndex) == nullptr;
     m_view.SetSortingActionsEnabled(allRead && any);
@@ -483,7 +484,7 @@ void TIdleProcessor::updateEnabling()
 
 void TIdleProcessor::updateStatus()
 {
-    const TDatensatzList &registry = DatensatzList();
+    const TDatensatzList &registry = m_left.Store().Registry;
     const int count = registry.Count();
     if (count == 0) {
         m_view.SetProgressMaximum(NoDataProgressMaximum);
@@ -525,12 +526,12 @@ bool TIdleProcessor::RemoveAllItems(const std::function<int(const QString &)> &a
             m_left.Clear();
             m_right.Clear();
             m_view.MarkPreviewsDirty();
-            DatensatzList().FreeAll();
+            m_left.Store().Registry.FreeAll();
             if (TImageList *images = m_left.SmallImages())
-                ClearThumbnails(*images);
+                ClearThumbnails(m_left.Store(), *images);
             if (TImageList *images = m_right.SmallImages();
                 images && images != m_left.SmallImages())
-                ClearThumbnails(*images);
+                ClearThumbnails(m_left.Store(), *images);
             removed = true;
         }
     }
@@ -549,9 +550,8 @@ void TIdleProcessor::Resume()
     ScheduleIdle();
 }
 
-bool TIdleProcessor::PrepareBatchJob()
+bool TIdleProcessor::PrepareBatchJob(TDatensatzList &registry)
 {
-    TDatensatzList &registry = DatensatzList();
     if (registry.Count() == 0)
         return false;
     // Two entries "at the same time" (within a millisecond) are not an equivalence, so the

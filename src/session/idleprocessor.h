@@ -34,6 +34,7 @@
 class ListRowModel;
 class QThreadPool;
 class TDatensatz;
+class TDatensatzList;
 class TOrderingPass;
 struct TMainWindowState;
 
@@ -125,8 +126,8 @@ public:
     void Hold() { ++m_held; }
     void Resume();
     // Before the batch wizard opens: false when there are no entries; otherwise sorts
-    // DatensatzList chronologically (capture time, then file name) and returns true.
-    static bool PrepareBatchJob();
+    // registry chronologically (capture time, then file name) and returns true.
+    static bool PrepareBatchJob(TDatensatzList &registry);
 
 Q_SIGNALS:
     // The status reads "Ready": every entry read and ordered, every thumbnail in.
@@ -169,7 +170,7 @@ private:
     QTimer m_idleTimer;
     int m_idleIndex = 0;
     int m_scanIndex = 0; // the next registry position that read-ahead looks at
-    // DatensatzList().Registrations() when every entry was last found read: until another
+    // the registry's Registrations() when every entry was last found read: until another
     // entry comes, none can be unread (an entry is never unread again), and the idle passes
     // that follow every click need not walk tens of thousands of entries.
     mutable quint64 m_allReadAt = ~quint64(0);

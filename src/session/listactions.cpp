@@ -1,4 +1,5 @@
 #include "session/listactions.h"
+#include "entries/entrystore.h"
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
@@ -83,7 +84,7 @@ TActionOutcome TListActions::RunListAction(ListRowModel &list, int code)
             ArrangeWindowLists(m_pass, &m_state, 0);
         ActionSortExecute(m_pass, &m_state);
         outcome.Beep =
-            SelectEntry(m_state.LastEntry, m_state.PanelFlags == 0) == SelectEntryResult::Gone;
+            SelectEntry(m_pass.Left().Store().Registry, m_state.LastEntry, m_state.PanelFlags == 0) == SelectEntryResult::Gone;
     }
     RestoreSelection(Left());
     RestoreSelection(Right());
@@ -114,7 +115,7 @@ QString TListActions::RemoveFromList(ListRowModel &list, TImageList *images)
         other.SetItemIndex(partnerRow);
         list.SetItemIndex(ownRow);
         if (images)
-            ClearThumbnails(*images);
+            ClearThumbnails(m_pass.Left().Store(), *images);
         if (!isLeft) {
             ScrollRowIntoPlace(other.SelectedEntry(), -1);
             ScrollRowIntoPlace(list.SelectedEntry(), -1);
@@ -199,7 +200,7 @@ bool TListActions::GoNext(ListRowModel &list, int attribute, bool fromBeginning,
     TDatensatz *found = findFrom(list, attribute, fromBeginning, backward);
     if (!found)
         return false;
-    SelectEntry(found, false);
+    SelectEntry(m_pass.Left().Store().Registry, found, false);
     alignPartnerScroll(found);
     return true;
 }

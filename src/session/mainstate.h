@@ -2,13 +2,14 @@
 // The main window's state that the ordering pass and the pair editing share with the window:
 // the "Connect"/"Split" toggle, the last selected entry, the panel flags and the busy flags.
 // One instance lives with the main window and is handed to the logic that needs it.
-#include "ui/windowmessages.h"
+#include "session/assignstep.h"
 
 #include <QString>
 #include <QtGlobal>
 
 #include <functional>
 
+class ListRowModel;
 class TDatensatz;
 
 // Bits of TMainWindowState::PanelFlags.
@@ -55,6 +56,10 @@ struct TMainWindowState
     // window posts it to itself as WM_SELECT_PARTNER and then calls SelectPartner. Unset:
     // nobody is told.
     std::function<void(int row, TDatensatz *entry)> PartnerSelectionNeeded;
+    // The content check of the pairs, run by ArrangeWindowLists after every pass that
+    // completed (mode: the pass's), with both lists as the pass left them. Whoever links a
+    // check sets it; the pairing library knows nothing of it. Unset: no check.
+    std::function<void(ListRowModel &left, ListRowModel &right, quint8 mode)> PairCheck;
 };
 
 // What the window shows after an action on the lists: an internal error in an error box

@@ -1,4 +1,5 @@
 #include "session/optionlogic.h"
+#include "entries/entrystore.h"
 
 #include "entries/listoperations.h"
 #include "entries/namingsettings.h"
@@ -22,20 +23,20 @@ constexpr int ThumbnailItemCount = 8;
 
 } // namespace
 
-TCounterRange CounterRange(int leftRows)
+TCounterRange CounterRange(const TNamingSettings &naming, int leftRows)
 {
-    const qint64 start = NamingSettings().StartNumber;
+    const qint64 start = naming.StartNumber;
     return {start, wrap32(qint64(leftRows) + start - 1)};
 }
 
-void CounterStartChanged(qint64 value)
+void CounterStartChanged(TNamingSettings &naming, qint64 value)
 {
-    NamingSettings().StartNumber = wrap32(value);
+    naming.StartNumber = wrap32(value);
 }
 
-void CounterEndChanged(qint64 value, int leftRows)
+void CounterEndChanged(TNamingSettings &naming, qint64 value, int leftRows)
 {
-    NamingSettings().StartNumber = wrap32(value - leftRows + 1);
+    naming.StartNumber = wrap32(value - leftRows + 1);
 }
 
 QStringList ThumbnailSizeItems()
@@ -53,11 +54,11 @@ int ThumbnailSizeOf(int itemIndex)
     return 16 * (std::clamp(itemIndex, 0, ThumbnailItemCount - 1) + 1);
 }
 
-void ApplyThumbnailSize(TImageList &images, int size)
+void ApplyThumbnailSize(TEntryStore &store, TImageList &images, int size)
 {
     images.SetSize(size, size);
-    ClearThumbnails(images);
-    RefreshAllEntries();
+    ClearThumbnails(store, images);
+    RefreshAllEntries(store.Registry);
 }
 
 QString DefaultOpenFilter()

@@ -7,6 +7,8 @@
 #include <QStringList>
 
 class TImageList;
+struct TEntryStore;
+struct TNamingSettings;
 
 // ---- "Numbering" ----
 
@@ -19,12 +21,12 @@ struct TCounterRange
 
 // The fields that describe the counter range of the current rows: start = StartNumber,
 // end = leftRows + StartNumber - 1.
-TCounterRange CounterRange(int leftRows);
+TCounterRange CounterRange(const TNamingSettings &naming, int leftRows);
 // "Counter Start" changed to value: StartNumber := value.
-void CounterStartChanged(qint64 value);
+void CounterStartChanged(TNamingSettings &naming, qint64 value);
 // "Counter End" changed to value: StartNumber := value - leftRows + 1, so that the end
 // stays at value.
-void CounterEndChanged(qint64 value, int leftRows);
+void CounterEndChanged(TNamingSettings &naming, qint64 value, int leftRows);
 
 // ---- "Thumbnail Dimensions" ----
 
@@ -37,9 +39,9 @@ inline int NumberColumnWidth(int size)
 {
     return size + 30;
 }
-// The small image list takes the new size, every holder forgets its icons and every entry
+// The small image list takes the new size, every holder of store forgets its icons and every entry
 // takes its icon again.
-void ApplyThumbnailSize(TImageList &images, int size);
+void ApplyThumbnailSize(TEntryStore &store, TImageList &images, int size);
 
 // ---- Open dialogs ----
 

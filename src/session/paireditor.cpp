@@ -1,4 +1,5 @@
 #include "session/paireditor.h"
+#include "entries/entrystore.h"
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
@@ -8,7 +9,7 @@
 #include "pairing/sorting.h"
 #include "session/mainstate.h"
 #include "session/sortaction.h"
-#include "ui/windowmessages.h"
+#include "session/assignstep.h"
 
 #include <algorithm>
 
@@ -213,7 +214,7 @@ bool TPairEditing::PanelLinkClick()
         TBusyBit busy(&m_state, bfConnect);
         ArrangeWindowLists(m_pass, &m_state, 0);
         for (TDatensatz *e : {a, b}) {
-            if (!DatensatzList().Contains(e) || !e->List())
+            if (!m_pass.Left().Store().Registry.Contains(e) || !e->List())
                 continue;
             e->List()->SetSelected(e->RowIndex(), true);
             ScrollRowIntoPlace(e, -1);
@@ -249,7 +250,7 @@ TActionOutcome TPairEditing::ButtonKombiClick(const std::function<bool(const QSt
     if (n >= 5 && !(confirm && confirm(CombinationsQuestion(n, n * (n - 1) / 2))))
         return {};
 
-    const qint32 start = NamingSettings().StartNumber;
+    const qint32 start = m_pass.Left().Store().Naming.StartNumber;
     for (qint64 i = 0; i + 1 < n; ++i) {
         for (qint64 j = i + 1; j < n; ++j) {
             // Numbered like a loaded file: start number + rows before the new one - 1.
@@ -269,12 +270,12 @@ TActionOutcome TPairEditing::ButtonKombiClick(const std::function<bool(const QSt
         }
     }
     for (auto it = images.rbegin(); it != images.rend(); ++it)
-        if (DatensatzList().Contains(*it))
+        if (m_pass.Left().Store().Registry.Contains(*it))
             DeleteEntryPair(*it);
 
     ActionSortExecute(m_pass, &m_state);
     TActionOutcome outcome;
-    outcome.Beep = SelectEntry(m_state.LastEntry, !(m_state.PanelFlags & pfSynchronOff)) ==
+    outcome.Beep = SelectEntry(m_pass.Left().Store().Registry, m_state.LastEntry, !(m_state.PanelFlags & pfSynchronOff)) ==
                    SelectEntryResult::Gone;
     restoreSelection(left);
     restoreSelection(right);
@@ -304,7 +305,7 @@ TPartnerSelection TPairEditing::SelectPartner(TDatensatz *entry)
 {
     TPartnerSelection dirty;
     TBusyBit busy(&m_state, bfPartnerSelection);
-    if (!entry || !DatensatzList().Contains(entry))
+    if (!entry || !m_pass.Left().Store().Registry.Contains(entry))
         return dirty;
     TDatensatz *partner = entry->Partner();
     if (!partner)
@@ -333,7 +334,7 @@ void TPairEditing::CheckBoxSynchronClick(bool checked)
         return;
     ListRowModel &left = m_pass.Left();
     ListRowModel &right = m_pass.Right();
-    TDatensatz *last = DatensatzList().Contains(m_state.LastEntry) ? m_state.LastEntry : nullptr;
+    TDatensatz *last = m_pass.Left().Store().Registry.Contains(m_state.LastEntry) ? m_state.LastEntry : nullptr;
     if (last && last == left.SelectedEntry()) {
         partnerSelectionNeeded(last->RowIndex(), last);
         right.ClearSelection();
@@ -351,7 +352,7 @@ TPartnerSelection TPairEditing::SelectCurrentPair()
         return dirty;
     ListRowModel &left = m_pass.Left();
     ListRowModel &right = m_pass.Right();
-    TDatensatz *entry = DatensatzList().Contains(m_state.LastEntry) ? m_state.LastEntry : nullptr;
+    TDatensatz *entry = m_pass.Left().Store().Registry.Contains(m_state.LastEntry) ? m_state.LastEntry : nullptr;
     if (!entry || !entry->List() || !entry->List()->IsSelected(entry->RowIndex()))
         entry = left.SelectedEntry() ? left.SelectedEntry() : right.SelectedEntry();
     if (!entry || !entry->List())

@@ -37,8 +37,8 @@ bool TReadAhead::Read::WaitFor(std::chrono::milliseconds timeout) const
     return m_finished.wait_for(lock, timeout, [this] { return m_done; });
 }
 
-TReadAhead::TReadAhead(QThreadPool *pool, ImageReadFunction read)
-    : m_pool(pool ? pool : QThreadPool::globalInstance()), m_read(std::move(read))
+TReadAhead::TReadAhead(const TDatensatzList &registry, QThreadPool *pool, ImageReadFunction read)
+    : m_registry(registry), m_pool(pool ? pool : QThreadPool::globalInstance()), m_read(std::move(read))
 {
 }
 
@@ -134,7 +134,7 @@ bool TReadAhead::Apply(TDatensatz *entry, const ReadPtr &read)
     if (!read)
         return false;
     forget(read);
-    if (!read->Done() || !entry || !DatensatzList().Contains(entry))
+    if (!read->Done() || !entry || !m_registry.Contains(entry))
         return false;
     if (read->m_outOfMemory)
         throw std::bad_alloc();
@@ -154,7 +154,7 @@ void TReadAhead::forget(const ReadPtr &read)
 
 void TReadAhead::Prune()
 {
-    const TDatensatzList &registry = DatensatzList();
+    const TDatensatzList &registry = m_registry;
     m_pending.erase(std::remove_if(m_pending.begin(), m_pending.end(),
                                    [&registry](const ReadPtr &read) {
                                        TDatensatz *entry = read->m_entry;

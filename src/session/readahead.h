@@ -25,6 +25,7 @@
 
 class QThreadPool;
 class TDatensatz;
+class TDatensatzList;
 class TGflLibrary;
 
 // Reads the metadata and thumbnail of the file at path starting from the holder's record
@@ -64,7 +65,8 @@ public:
 
     // pool null: QThreadPool::globalInstance(). read: the reading function (it must be
     // thread-safe).
-    TReadAhead(QThreadPool *pool, ImageReadFunction read);
+    // registry: the session's entries; a result for an entry that has left it is dropped.
+    TReadAhead(const TDatensatzList &registry, QThreadPool *pool, ImageReadFunction read);
     ~TReadAhead();
     TReadAhead(const TReadAhead &) = delete;
     TReadAhead &operator=(const TReadAhead &) = delete;
@@ -97,6 +99,7 @@ private:
     void forget(const ReadPtr &read);
     void start(const ReadPtr &read);
 
+    const TDatensatzList &m_registry;
     QThreadPool *m_pool;
     ImageReadFunction m_read;
     std::vector<ReadPtr> m_pending; // started, not yet applied or dropped

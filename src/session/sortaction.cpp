@@ -1,4 +1,5 @@
 #include "session/sortaction.h"
+#include "entries/entrystore.h"
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
@@ -10,6 +11,8 @@ ArrangeOutcome ArrangeWindowLists(TOrderingPass &pass, TMainWindowState *state, 
 {
     TBusyBit busy(state, bfOrdering);
     const ArrangeOutcome outcome = pass.ArrangeLists(mode);
+    if (state && state->PairCheck && outcome == ArrangeOutcome::Completed)
+        state->PairCheck(pass.Left(), pass.Right(), mode);
     if (state && state->AssignStepNeeded) {
         if (outcome == ArrangeOutcome::NoRun)
             state->AssignStepNeeded(AssignStepNoRun, mode);
@@ -36,7 +39,7 @@ void ActionSortExecute(TOrderingPass &pass, TMainWindowState *state)
     TBusyBit busy(state, bfOrdering);
     // The pass deletes obsolete gaps: a remembered entry may be gone.
     for (TDatensatz *e : {selectedLeft, selectedRight}) {
-        if (!e || !DatensatzList().Contains(e) || !e->List())
+        if (!e || !left.Store().Registry.Contains(e) || !e->List())
             continue;
         e->List()->SetSelected(e->RowIndex(), true);
         ScrollRowIntoPlace(e, -1);

@@ -1,4 +1,5 @@
 #include "session/thumbnailfill.h"
+#include "entries/entrystore.h"
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
@@ -90,7 +91,7 @@ TDatensatz *TThumbnailFill::nextVisible() const
 
 TDatensatz *TThumbnailFill::nextInRegistry()
 {
-    const TDatensatzList &registry = DatensatzList();
+    const TDatensatzList &registry = m_left.Store().Registry;
     while (TDatensatz *entry = registry.At(m_scan)) {
         ++m_scan;
         if (NeedsThumbnail(entry) && !pendingFor(entry->OrgBild()))
@@ -131,7 +132,7 @@ bool TThumbnailFill::Done() const
         return false;
     if (m_stopped || !m_read)
         return true;
-    return !DatensatzList().At(m_scan) && !nextVisible();
+    return !m_left.Store().Registry.At(m_scan) && !nextVisible();
 }
 
 bool TThumbnailFill::start(TDatensatz *entry)
@@ -191,7 +192,7 @@ void TThumbnailFill::deliver(const std::shared_ptr<Read> &read)
         return;
     }
     TDatensatz *entry = read->entry;
-    const TDatensatzList &registry = DatensatzList();
+    const TDatensatzList &registry = m_left.Store().Registry;
     if (registry.Contains(entry) && entry->OrgBild() == read->holder &&
         !read->holder->ThumbnailLoaded && entry->SourcePath() == read->path) {
         {

@@ -53,11 +53,11 @@ public:
         left.Clear();
         right.Clear();
         log.Clear();
-        ResetNamingSettings();
+        store.Naming = TNamingSettings::Defaults();
         setDestinations(true);
         gfl = true;
         host = RecordingHost();
-        m_ctrl = std::make_unique<TAssistentController>(log, host, volumes);
+        m_ctrl = std::make_unique<TAssistentController>(context(), host, volumes);
         m_ctrl->SetGflAvailable([this] { return gfl; });
         addPair("P1_L.jpg", "P1_R.jpg", "New1");
     }
@@ -123,7 +123,7 @@ TEST_F(Wizard, JourneysShowTheirPagesAndDeriveTheirSettings)
         {"CopyCreatesMissingFoldersWithoutAsking",
          [](Wizard &w) {
              w.setDestinations(false);
-             NamingSettings().CreateMissingFolders = true;
+             w.store.Naming.CreateMissingFolders = true;
          },
          {{1, 3}, {3, 1}, {5, 2}, {10, 1}}, {1, 3, 5, 10, 8}, settingsOf([](auto &s) {
              s.CopyToDestination = s.RenameDestination = s.WriteSpmList = true;
@@ -132,7 +132,7 @@ TEST_F(Wizard, JourneysShowTheirPagesAndDeriveTheirSettings)
         {"CopyAsksForMissingFolders",
          [](Wizard &w) {
              w.setDestinations(false);
-             NamingSettings().CreateMissingFolders = false;
+             w.store.Naming.CreateMissingFolders = false;
          },
          {{1, 3}, {3, 1}, {2, 2}, {5, 1}, {10, 2}}, {1, 3, 2, 5, 10, 8}, settingsOf([](auto &s) {
              s.CopyToDestination = true;
@@ -170,14 +170,14 @@ TEST_F(Wizard, JourneysShowTheirPagesAndDeriveTheirSettings)
         SCOPED_TRACE(j.name);
         reset();
         j.setup(*this);
-        RefreshAllEntries();
+        RefreshAllEntries(store.Registry);
         for (auto [page, option] : j.choices)
             ctrl().SetChoice(page, option);
         walk();
         EXPECT_EQ(host.pages, j.pages);
         EXPECT_TRUE(ctrl().Settings() == j.settings);
         EXPECT_EQ(ctrl().HasCode(acCreateMissingFolders),
-                  NamingSettings().CreateMissingFolders && j.settings.FolderMask != 0);
+                  store.Naming.CreateMissingFolders && j.settings.FolderMask != 0);
     }
 }
 
@@ -290,7 +290,7 @@ TEST_F(Wizard, CancelDuringTheRunEndsTheJobAndThenCloses)
 TEST_F(Wizard, OnlyCopyAndMoveJobsCreateFolders)
 {
     setDestinations(false);
-    NamingSettings().CreateMissingFolders = true;
+    store.Naming.CreateMissingFolders = true;
     ctrl().SetChoice(pgSpeicherort, 3);
     walk();
     EXPECT_EQ(ctrl().Settings().FolderMask, 3);

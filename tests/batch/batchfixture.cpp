@@ -39,8 +39,7 @@ BatchFixture::BatchFixture()
     m_oldConfig = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_DATA_HOME", QFile::encodeName(m_root.path() + QStringLiteral("/data")));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_root.path() + QStringLiteral("/config")));
-    ResetNamingSettings();
-    TNamingSettings &naming = NamingSettings();
+    TNamingSettings &naming = store.Naming;
     naming.FolderLeft = dest(QStringLiteral("L"));
     naming.FolderRight = dest(QStringLiteral("R"));
     naming.FolderMono = dest(QStringLiteral("M"));
@@ -54,8 +53,7 @@ BatchFixture::~BatchFixture()
 {
     left.Clear();
     right.Clear();
-    DatensatzList().FreeAll();
-    ResetNamingSettings();
+    store.Registry.FreeAll();
     qputenv("XDG_DATA_HOME", m_oldData);
     qputenv("XDG_CONFIG_HOME", m_oldConfig);
 }

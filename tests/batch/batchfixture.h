@@ -9,6 +9,7 @@
 #include "batch/runengine.h"
 #include "batch/runprogress.h"
 #include "entries/datensatz.h"
+#include "entries/entrystore.h"
 #include "entries/listrows.h"
 
 #include <QMap>
@@ -68,11 +69,12 @@ public:
     static const TGflLibrary *library();
 
     QTemporaryDir m_root;
-    ListRowModel left{dsLeft};
-    ListRowModel right{dsRight};
+    TEntryStore store; // a fresh session's entries, holders and naming settings
+    ListRowModel left{store, dsLeft};
+    ListRowModel right{store, dsRight};
     TProtokoll log;
     TTestProgress progress;
-    TBatchRun engine{log, progress};
+    TBatchRun engine{store, log, progress};
     TRealFileOps realOps;
 
 private:

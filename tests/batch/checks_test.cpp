@@ -64,8 +64,8 @@ TEST_F(Check, NameConflictsAreFoundAsTheRunWouldMeetThem)
          },
          2, 0, 0, " N° 2 (Left) An N° 1 (Left)  ", "Suffix"},
         {"OneFolderAndOneSuffixForBothSidesMakesEveryPairADuplicate",
-         [](WizardFixture &) {
-             TNamingSettings &s = NamingSettings();
+         [](WizardFixture &f) {
+             TNamingSettings &s = f.store.Naming;
              s.FolderRight = s.FolderLeft;
              s.SuffixRight = s.SuffixLeft;
              return copyRenamed();
@@ -92,21 +92,21 @@ TEST_F(Check, NameConflictsAreFoundAsTheRunWouldMeetThem)
          },
          0, 1, 0, "File gets overwritten by image. 0 (Left):  ", "Remove files"},
         {"ASlashInASuffixIsRejected",
-         [](WizardFixture &) {
-             NamingSettings().SuffixLeft = "/../x";
+         [](WizardFixture &f) {
+             f.store.Naming.SuffixLeft = "/../x";
              return copyRenamed();
          },
          0, 0, 1, "the name contains \"/\"", "255 bytes"},
         {"AnEmptyNameIsRejected",
          [](WizardFixture &f) {
-             NamingSettings().SuffixMono.clear();
+             f.store.Naming.SuffixMono.clear();
              f.addMono("m.jpg", "");
              return copyRenamed();
          },
          0, 0, 1, "the name is empty", ""},
         {"ARelativeDestinationIsRejected",
-         [](WizardFixture &) {
-             NamingSettings().FolderRight = "Test_R";
+         [](WizardFixture &f) {
+             f.store.Naming.FolderRight = "Test_R";
              return copyRenamed();
          },
          0, 0, 1, "the folder is not a full path", ""},
@@ -118,10 +118,10 @@ TEST_F(Check, NameConflictsAreFoundAsTheRunWouldMeetThem)
          0, 0, 1, "longer than 255 bytes", ""},
         {"TheSpmListMayNotBeAJobTarget",
          [](WizardFixture &f) {
-             SpmListFile() = f.root() + "/dest_R/p1_r.JPG";
+             f.spmListFile = f.root() + "/dest_R/p1_r.JPG";
              TNameCheckOptions o = copyRenamed();
              o.WriteSpmList = true;
-             o.SpmListFile = SpmListFile();
+             o.SpmListFile = f.spmListFile;
              return o;
          },
          0, 0, 1, "SPM list file cannot be written", ""},
@@ -204,7 +204,7 @@ TEST_F(Check, NameConflictsAreFoundAsTheRunWouldMeetThem)
             left.Clear();
             right.Clear();
             log.Clear();
-            ResetNamingSettings();
+            store.Naming = TNamingSettings::Defaults();
             setDestinations(true);
             for (const QString &d : {QStringLiteral("/src"), QStringLiteral("/dest_L")}) {
                 QFile::remove(root() + d); // a case made a file of it
@@ -214,7 +214,7 @@ TEST_F(Check, NameConflictsAreFoundAsTheRunWouldMeetThem)
         }
         addPair("P1_L.jpg", "P1_R.jpg", "P1");
         const TNameCheckOptions o = c.setup(*this);
-        RefreshAllEntries();
+        RefreshAllEntries(store.Registry);
         const TNameCheckResult r = CheckNames(entries(), o, log);
         EXPECT_EQ(r.Duplicates, c.duplicates);
         EXPECT_EQ(r.Overwrites, c.overwrites);
@@ -241,7 +241,7 @@ TEST_F(Check, AFolderThatCannotBeWrittenToIsFoundBeforeTheRun)
             FAIL() << "permissions are not enforced";
         GTEST_SKIP() << "root ignores permissions here";
     }
-    RefreshAllEntries();
+    RefreshAllEntries(store.Registry);
     const TNameCheckResult r = CheckNames(entries(), copyRenamed(), log);
     ::chmod(QFile::encodeName(root() + "/dest_R").constData(), 0755);
     EXPECT_EQ(r.Unusable, 1);
@@ -272,8 +272,8 @@ TEST_F(Check, DriveTableRowsFollowTheSpaceLeft)
     // A destination on a disk that is not plugged in; its name shows as it is.
     volumes.free.clear();
     const QString unplugged = root() + "/media/user/<c7>disk<";
-    NamingSettings().FolderRight = unplugged + "/Test_R";
-    RefreshAllEntries();
+    store.Naming.FolderRight = unplugged + "/Test_R";
+    RefreshAllEntries(store.Registry);
     CheckSpace(entries(), false, false, table, log);
     EXPECT_TRUE(table.Insufficient());
     const QString title = SpaceCheckTitle(table);
@@ -297,7 +297,7 @@ TEST_F(Check, FilesOfSeveralPairsNeedOneCopyPerFurtherPair)
     EXPECT_EQ(table.Rows()[0].Required, l->Metadata().FileSize);
 
     // A copy job copies the shared file once for each pair it belongs to.
-    RefreshAllEntries();
+    RefreshAllEntries(store.Registry);
     CheckSpace(entries(), false, false, table, log);
     ASSERT_EQ(table.Rows().size(), 1u);
     EXPECT_EQ(table.Rows()[0].Required,
@@ -357,20 +357,20 @@ TEST_F(Check, MissingFoldersAreThoseTheJobsKindsNeed)
     addMono("m.jpg", "M1");
     setDestinations(false);
     TFolderCheck check;
-    check.Run(entries(), NamingSettings());
+    check.Run(entries(), store.Naming);
     EXPECT_EQ(check.MissingFolders, 4);
     addPair("P1_L.jpg", "P1_R.jpg", "P1");
-    check.Run(entries(), NamingSettings());
+    check.Run(entries(), store.Naming);
     EXPECT_EQ(check.MissingFolders, 7);
     EXPECT_TRUE(check.Title().contains("for right view images: <T10><c3>" + root() + "/dest_R"));
     // A folder's name shows as written: a tag in it takes no effect, a line break no line.
-    NamingSettings().FolderMono = root() + "/<FB>mono\n<";
-    check.Run(entries(), NamingSettings());
+    store.Naming.FolderMono = root() + "/<FB>mono\n<";
+    check.Run(entries(), store.Naming);
     EXPECT_TRUE(MarkupPlainText(check.Title()).contains(" " + root() + "/<FB>mono\u240A<\n"))
         << qPrintable(check.Title());
     // Excluded images need no folder.
     for (TDatensatz *e : entries())
         e->SetBatch(false);
-    check.Run(entries(), NamingSettings());
+    check.Run(entries(), store.Naming);
     EXPECT_EQ(check.MissingFolders, 0);
 }

@@ -241,7 +241,7 @@ TEST_F(KilledJobs, AMoveDeletesItsSourceOnlyAfterItsCopyIsDurable)
         startRow();
         TDatensatz *e = addMono(QStringLiteral("a_l.jpg"), QStringLiteral("Solo"));
         makePhoto(QStringLiteral("a_l.jpg"), QSize(640, 480));
-        NamingSettings().FolderMono = dest(QStringLiteral("L"));
+        store.Naming.FolderMono = dest(QStringLiteral("L"));
         (void)e;
         TBatchJobSettings s;
         s.MoveToDestination = true;
@@ -390,8 +390,8 @@ TEST_F(UndoAfterTheJob, ACopyJobOnARealFatCardIsUndoneAfterARemount)
     if (!sh({QStringLiteral("mkfs.vfat"), image}) ||
         !sh({QStringLiteral("mount"), QStringLiteral("-o"), QStringLiteral("loop"), image, card}))
         GTEST_SKIP() << "SKIP: this machine cannot loop-mount a FAT image";
-    NamingSettings().FolderLeft = card + QStringLiteral("/L");
-    NamingSettings().FolderRight = card + QStringLiteral("/R");
+    store.Naming.FolderLeft = card + QStringLiteral("/L");
+    store.Naming.FolderRight = card + QStringLiteral("/R");
     addPair(QStringLiteral("a"), QStringLiteral("A"));
     const auto before = files();
     TBatchJobSettings s;

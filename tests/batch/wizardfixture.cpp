@@ -20,23 +20,19 @@ WizardFixture::WizardFixture()
     m_root = QFileInfo(m_dir.path()).canonicalFilePath();
     qputenv("XDG_DATA_HOME", (m_root + "/xdg-data").toUtf8());
     qputenv("XDG_CONFIG_HOME", (m_root + "/xdg-config").toUtf8());
-    ResetNamingSettings();
-    ResetSpmListFile();
     ListRowModel::LinkLists(left, right);
     QDir().mkpath(m_root + "/src");
     volumes.mounts.append(m_root);
     volumes.places = {{m_root + "/media", 2, true}, {m_root + "/mnt", 1, false}};
     setDestinations(true);
-    SpmListFile() = m_root + "/SPM_List.TXT";
+    spmListFile = m_root + "/SPM_List.TXT";
 }
 
 WizardFixture::~WizardFixture()
 {
     left.Clear();
     right.Clear();
-    DatensatzList().FreeAll();
-    ResetNamingSettings();
-    ResetSpmListFile();
+    store.Registry.FreeAll();
 }
 
 QString WizardFixture::photo(const QString &name, int fixture)
@@ -79,7 +75,7 @@ TDatensatz *WizardFixture::addMono(const QString &file, const QString &newName)
 
 void WizardFixture::setDestinations(bool made)
 {
-    TNamingSettings &s = NamingSettings();
+    TNamingSettings &s = store.Naming;
     s.FolderLeft = m_root + "/dest_L";
     s.FolderRight = m_root + "/dest_R";
     s.FolderMono = m_root + "/dest_M";
@@ -89,10 +85,10 @@ void WizardFixture::setDestinations(bool made)
         else
             QDir(f).removeRecursively();
     }
-    RefreshAllEntries();
+    RefreshAllEntries(store.Registry);
 }
 
 std::vector<TDatensatz *> WizardFixture::entries() const
 {
-    return DatensatzList().Entries();
+    return store.Registry.Entries();
 }

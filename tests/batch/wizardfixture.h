@@ -5,7 +5,10 @@
 // where disks are mounted (media/USER/DISK, mnt/DISK) below it.
 #include "batch/laufwerke.h"
 #include "batch/protokoll.h"
+#include "batch/batchcontext.h"
+#include "batch/spmlistsetting.h"
 #include "entries/datensatz.h"
+#include "entries/entrystore.h"
 #include "entries/listrows.h"
 
 #include <QHash>
@@ -50,10 +53,14 @@ public:
     // Lines of the log joined by "\n".
     QString logText() const { return log.PlainText(); }
 
-    ListRowModel left{dsLeft};
-    ListRowModel right{dsRight};
+    TEntryStore store; // a fresh session's entries, holders and naming settings
+    ListRowModel left{store, dsLeft};
+    ListRowModel right{store, dsRight};
     TProtokoll log;
+    QString spmListFile = DefaultSpmListFile();
     FakeVolumes volumes;
+    // What the wizard works on: the fixture's entries, log and SPM list path.
+    TBatchContext context() { return {store, log, spmListFile}; }
 
 private:
     QTemporaryDir m_dir;

@@ -2,6 +2,7 @@
 #include "batch/protokoll.h"
 #include "batch/runengine.h"
 #include "batch/runprogress.h"
+#include "entries/entrystore.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
@@ -48,7 +49,8 @@ TEST(CliUndo, DryRunThenUndoThenEverythingIsBack)
     const QString data = dir.filePath(QStringLiteral("data"));
     const QString photo = dir.filePath(QStringLiteral("a.jpg"));
     QFile(photo).open(QIODevice::WriteOnly);
-    ListRowModel left(dsLeft), right(dsRight);
+    TEntryStore store;
+    ListRowModel left(store, dsLeft), right(store, dsRight);
     ListRowModel::LinkLists(left, right);
     TDatensatz *e = AppendEntry(left, 0, photo, dsLeft, false, 0, false, true);
     LinkBothWays(e, CreateGap(right));
@@ -56,7 +58,7 @@ TEST(CliUndo, DryRunThenUndoThenEverythingIsBack)
     e->SetNewName(QStringLiteral("b"));
     TProtokoll log;
     NoProgress progress;
-    TBatchRun run(log, progress);
+    TBatchRun run(store, log, progress);
     run.SetJournalFolder(data + QStringLiteral("/Duomira/jobs"));
     TBatchJobSettings s;
     s.RenameSource = true;

@@ -28,14 +28,14 @@ TEST_F(EntryTest, EntriesOfOnePathShareOneHolderUntilTheLastGoes)
     EXPECT_EQ(a->HolderRefCount(), 2);
     EXPECT_EQ(c->HolderRefCount(), 1);
     TDsOrgBild *shared = a->OrgBild();
-    const int holders = HolderList().Count();
+    const int holders = store.Holders.Count();
 
     left.DeleteRow(a->Item());
-    EXPECT_EQ(HolderList().Count(), holders);
+    EXPECT_EQ(store.Holders.Count(), holders);
     EXPECT_EQ(shared->RefCount, 1);
     left.DeleteRow(b->Item());
-    EXPECT_EQ(HolderList().Count(), holders - 1);
-    EXPECT_EQ(HolderList().IndexOf(shared), -1);
+    EXPECT_EQ(store.Holders.Count(), holders - 1);
+    EXPECT_EQ(store.Holders.IndexOf(shared), -1);
     EXPECT_INVARIANTS(false);
 }
 
@@ -58,14 +58,14 @@ TEST_F(EntryTest, NewEntryWritesItsRow)
     EXPECT_EQ(e->PathIndex(), 0);
     EXPECT_EQ(e->SortTime(), 0);
     EXPECT_EQ(e->Partner(), nullptr);
-    EXPECT_EQ(DatensatzList().At(DatensatzList().Count() - 1), e);
+    EXPECT_EQ(store.Registry.At(store.Registry.Count() - 1), e);
     // Original name and source folder are written by the first refresh.
     e->Refresh();
     EXPECT_EQ(row->Text(lcOriginalName), QStringLiteral("IMG_1.jpg"));
     EXPECT_EQ(row->Text(lcSourceFolder), QStringLiteral("/P/"));
     EXPECT_EQ(row->Text(lcDateTime), QString()); // file does not exist: no time
     EXPECT_EQ(e->CounterValue(), 1);
-    NamingSettings().StartNumber = 5;
+    store.Naming.StartNumber = 5;
     EXPECT_EQ(e->CounterValue(), 5);
 }
 
@@ -109,8 +109,8 @@ TEST_F(EntryTest, NamesAndFoldersFollowKindListAndBatch)
 
     // Changed settings show at the next refresh: empty left suffix, folder with separator.
     auto [l, r] = addPair(QStringLiteral("/P/IMG_2.jpg"), QStringLiteral("/Q/IMG_3.JPG"));
-    NamingSettings().SuffixLeft.clear();
-    NamingSettings().FolderRight = QStringLiteral("/out/right/");
+    store.Naming.SuffixLeft.clear();
+    store.Naming.FolderRight = QStringLiteral("/out/right/");
     l->Refresh();
     r->Refresh();
     EXPECT_EQ(l->Item()->Text(lcNewName), QStringLiteral("IMG_2.jpg"));
@@ -159,7 +159,7 @@ TEST_F(EntryTest, ImageTurnedIntoGapGivesUpItsFile)
     TDsOrgBild *file = image->OrgBild();
     const int gapsBefore = image->Partner()->HolderRefCount();
     image->SetAttribute(daGap);
-    EXPECT_EQ(HolderList().IndexOf(file), -1);
+    EXPECT_EQ(store.Holders.IndexOf(file), -1);
     EXPECT_EQ(image->SourcePath(), QString());
     EXPECT_EQ(image->NewName(), QString());
     EXPECT_EQ(image->HolderRefCount(), gapsBefore + 1);
@@ -426,12 +426,12 @@ TEST_F(EntryTest, RealPhotosPresetRotationAndShowTheirDate)
 TEST_F(EntryTest, CreationAndDeletionTellTheEntriesChangedHandler)
 {
     int changed = 0;
-    DatensatzList().SetEntriesChangedHandler([&changed] { ++changed; });
+    store.Registry.SetEntriesChangedHandler([&changed] { ++changed; });
     TDatensatz *e = addSingle(left, QStringLiteral("/p/a.jpg")); // image and gap
     EXPECT_EQ(changed, 2);
     left.DeleteRow(e->Item());
     EXPECT_EQ(changed, 3);
-    DatensatzList().SetEntriesChangedHandler({});
+    store.Registry.SetEntriesChangedHandler({});
 }
 
 // Freeing an entry leaves no pointer to it behind: not in its row, not in its partner.
@@ -443,7 +443,7 @@ TEST_F(EntryTest, FreedEntryIsUnreachable)
     EXPECT_EQ(row->Data(), nullptr);
     EXPECT_EQ(r->Partner(), nullptr);
     EXPECT_EQ(r->Item()->Text(lcAttributes), QStringLiteral("Stereo Pair (Empty)"));
-    EXPECT_FALSE(DatensatzList().Contains(l));
+    EXPECT_FALSE(store.Registry.Contains(l));
     left.DeleteRow(row); // an empty row goes quietly
     EXPECT_EQ(left.Count(), 0);
 

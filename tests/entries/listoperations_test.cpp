@@ -26,7 +26,7 @@ TEST_F(ListOps, RemoveImageOppositeGapDeletesBothRows)
     const TSelectActionResult r = RunSelectAction(left, saDeleteEntryPair);
     EXPECT_FALSE(r.Failed());
     EXPECT_TRUE(r.RowsChanged);
-    EXPECT_FALSE(DatensatzList().Contains(victim));
+    EXPECT_FALSE(store.Registry.Contains(victim));
     EXPECT_EQ(left.Count(), 2);
     EXPECT_EQ(right.Count(), 2);
     EXPECT_EQ(left.EntryAt(1), other);
@@ -323,7 +323,7 @@ TEST_F(ListOps, SelectByAttributeAddsToTheSelection)
     SelectByAttribute(left, 1);
     EXPECT_EQ(left.SelectedRows(), (std::vector<int>{0, 1}));
 
-    ListRowModel empty(dsLeft);
+    ListRowModel empty(store, dsLeft);
     SelectByAttribute(empty, 0);
     EXPECT_EQ(empty.SelectedCount(), 0);
     (void)pair;
@@ -349,7 +349,7 @@ TEST_F(ListOps, ScrollAndSelectEntry)
     select(left, {1, 2, 3});
     select(right, {7});
     TDatensatz *target = left.EntryAt(25);
-    EXPECT_EQ(SelectEntry(target, true), SelectEntryResult::Selected);
+    EXPECT_EQ(SelectEntry(store.Registry, target, true), SelectEntryResult::Selected);
     EXPECT_EQ(left.SelectedRows(), (std::vector<int>{25}));
     EXPECT_EQ(right.SelectedRows(), (std::vector<int>{25}));
     EXPECT_EQ(left.FocusedRow(), 25);
@@ -357,13 +357,13 @@ TEST_F(ListOps, ScrollAndSelectEntry)
     EXPECT_EQ(right.TopRow(), 24);
 
     select(right, {7});
-    EXPECT_EQ(SelectEntry(left.EntryAt(3), false), SelectEntryResult::Selected);
+    EXPECT_EQ(SelectEntry(store.Registry, left.EntryAt(3), false), SelectEntryResult::Selected);
     EXPECT_EQ(right.SelectedRows(), (std::vector<int>{7})); // other list untouched
-    EXPECT_EQ(SelectEntry(nullptr, true), SelectEntryResult::NoEntry);
+    EXPECT_EQ(SelectEntry(store.Registry, nullptr, true), SelectEntryResult::NoEntry);
 
     TDatensatz *gone = left.EntryAt(5);
     left.DeleteRow(gone->Item());
-    EXPECT_EQ(SelectEntry(gone, true), SelectEntryResult::Gone);
+    EXPECT_EQ(SelectEntry(store.Registry, gone, true), SelectEntryResult::Gone);
     EXPECT_EQ(left.SelectedRows(), (std::vector<int>{3}));
 }
 
@@ -373,8 +373,8 @@ TEST_F(ListOps, RefreshAllEntriesRewritesEveryRowOnce)
         addPair(p(i), p(100 + i));
     QSignalSpy leftChanged(&left, &ListRowModel::rowsChanged);
     QSignalSpy rightChanged(&right, &ListRowModel::rowsChanged);
-    NamingSettings().SuffixLeft = QStringLiteral("-left");
-    RefreshAllEntries();
+    store.Naming.SuffixLeft = QStringLiteral("-left");
+    RefreshAllEntries(store.Registry);
     for (int i = 0; i < 6; ++i)
         EXPECT_TRUE(left.Row(i)->Text(lcNewName).endsWith(QStringLiteral("-left.jpg")));
     EXPECT_EQ(leftChanged.count(), 1);
@@ -390,7 +390,7 @@ TEST_F(ListOps, HolderFlagsAndThumbnails)
     l->SetHolderFlags(hfCounted | hfMoved);
     r->SetHolderFlags(hfRotated);
     EXPECT_EQ(copy->HolderFlags(), hfCounted | hfMoved); // one file, one flag byte
-    ClearHolderFlags();
+    ClearHolderFlags(store.Registry);
     EXPECT_EQ(l->HolderFlags(), 0);
     EXPECT_EQ(r->HolderFlags(), 0);
 
@@ -416,7 +416,7 @@ TEST_F(ListOps, HolderFlagsAndThumbnails)
     // Cleared thumbnails come back, and the list says so, so that its views do not go on
     // showing rows without icons.
     QSignalSpy changed(&left, &ListRowModel::rowsChanged);
-    ClearThumbnails(icons);
+    ClearThumbnails(store, icons);
     EXPECT_EQ(icons.Count(), 0);
     EXPECT_EQ(changed.count(), 1);
     for (const TDatensatz *e : {l, copy})

@@ -110,15 +110,15 @@ protected:
         } else if (op < 90) {
             TDatensatz *e = randomEntry();
             if (e) {
-                EXPECT_EQ(SelectEntry(e, chance(50)), SelectEntryResult::Selected);
+                EXPECT_EQ(SelectEntry(store.Registry, e, chance(50)), SelectEntryResult::Selected);
             }
         } else if (op < 95) {
-            RefreshAllEntries();
+            RefreshAllEntries(store.Registry);
         } else {
             DeleteEntryPair(randomEntry());
         }
-        for (int i = 0; i < DatensatzList().Count(); ++i) {
-            const TDatensatz *e = DatensatzList().At(i);
+        for (int i = 0; i < store.Registry.Count(); ++i) {
+            const TDatensatz *e = store.Registry.At(i);
             sharedHolders += !IsGapAttribute(e->Attribute()) && e->HolderRefCount() > 1;
         }
         // Structural changes leave the rows unaligned until the ordering pass.
@@ -147,8 +147,8 @@ TEST_F(RandomLists, LongRandomActionSequencesKeepTheInvariants)
         }
         left.Clear();
         right.Clear();
-        ASSERT_EQ(DatensatzList().Count(), 0);
-        ASSERT_EQ(HolderList().Count(), 0);
+        ASSERT_EQ(store.Registry.Count(), 0);
+        ASSERT_EQ(store.Holders.Count(), 0);
     }
     EXPECT_GT(structuralChanges, 50);
     EXPECT_GT(sharedHolders, 1000);

@@ -1,5 +1,6 @@
 // The row model on its own: row indexes under edits, selection and focus semantics,
 // scrolling, update counting, and the Qt item model adapter under QAbstractItemModelTester.
+#include "entries/entrystore.h"
 #include "entries/datensatzlist.h"
 #include "entries/listitemmodel.h"
 #include "entries/listoperations.h"
@@ -20,7 +21,8 @@ namespace {
 // and sorts; the model is compared with a plain vector after every step.
 TEST(ListRowModel, RowIndexesStayTrueUnderRandomEdits)
 {
-    ListRowModel model(dsLeft);
+    TEntryStore store;
+    ListRowModel model(store, dsLeft);
     std::vector<ListRow *> expected;
     std::mt19937 rng(7);
     std::map<const ListRow *, int> key; // sort key per row
@@ -85,8 +87,9 @@ TEST(ListRowModel, RowIndexesStayTrueUnderRandomEdits)
 
 TEST(ListRowModel, RowOfAnotherListHasNoIndex)
 {
-    ListRowModel a(dsLeft);
-    ListRowModel b(dsRight);
+    TEntryStore store;
+    ListRowModel a(store, dsLeft);
+    ListRowModel b(store, dsRight);
     ListRow *row = b.AppendRow();
     EXPECT_EQ(a.IndexOf(row), -1);
     EXPECT_EQ(a.IndexOf(nullptr), -1);
@@ -97,7 +100,8 @@ TEST(ListRowModel, RowOfAnotherListHasNoIndex)
 
 TEST(ListRowModel, ItemIndexSemanticsOfAMultiSelectList)
 {
-    ListRowModel model(dsLeft);
+    TEntryStore store;
+    ListRowModel model(store, dsLeft);
     for (int i = 0; i < 6; ++i)
         model.AppendRow();
     model.SetItemIndex(4);
@@ -117,7 +121,8 @@ TEST(ListRowModel, ItemIndexSemanticsOfAMultiSelectList)
 
 TEST(ListRowModel, SelectionAndFocusTravelWithTheirRows)
 {
-    ListRowModel model(dsRight);
+    TEntryStore store;
+    ListRowModel model(store, dsRight);
     std::vector<ListRow *> rows;
     for (int i = 0; i < 5; ++i)
         rows.push_back(model.AppendRow());
@@ -146,7 +151,8 @@ TEST(ListRowModel, SelectionAndFocusTravelWithTheirRows)
 
 TEST(ListRowModel, TopRowIsClampedAndScrolledInWholeRows)
 {
-    ListRowModel model(dsLeft);
+    TEntryStore store;
+    ListRowModel model(store, dsLeft);
     for (int i = 0; i < 30; ++i)
         model.AppendRow();
     model.SetRowHeight(18);
@@ -169,7 +175,8 @@ TEST(ListRowModel, TopRowIsClampedAndScrolledInWholeRows)
 
 TEST(ListRowModel, UpdateCountingBatchesTextAndSelectionSignals)
 {
-    ListRowModel model(dsLeft);
+    TEntryStore store;
+    ListRowModel model(store, dsLeft);
     for (int i = 0; i < 4; ++i)
         model.AppendRow();
     QSignalSpy changed(&model, &ListRowModel::rowsChanged);
@@ -232,8 +239,9 @@ TEST(ListRowModel, ColumnTitles)
 // model rules that QAbstractItemModelTester checks.
 TEST(ListRowItemModel, FollowsRowChangesUnderTheModelTester)
 {
-    ListRowModel left(dsLeft);
-    ListRowModel right(dsRight);
+    TEntryStore store;
+    ListRowModel left(store, dsLeft);
+    ListRowModel right(store, dsRight);
     ListRowModel::LinkLists(left, right);
     TImageList icons(16, 16);
     left.SetSmallImages(&icons);
@@ -255,7 +263,7 @@ TEST(ListRowItemModel, FollowsRowChangesUnderTheModelTester)
     EXPECT_EQ(model.rowCount(), 12);
     EXPECT_EQ(model.index(3, lcNewName).data().toString(), QStringLiteral("IMG_3_M.jpg"));
     EXPECT_EQ(model.index(3, lcOriginalName).data().toString(), QString()); // until a refresh
-    RefreshAllEntries();
+    RefreshAllEntries(store.Registry);
     EXPECT_EQ(model.index(3, lcOriginalName).data().toString(), QStringLiteral("IMG_3.jpg"));
     EXPECT_EQ(ListRowItemModel::entryOf(model.index(3, 0)), images[3]);
     EXPECT_FALSE(model.index(3, 0).data(Qt::DecorationRole).isValid()); // no thumbnail
@@ -299,7 +307,7 @@ TEST(ListRowItemModel, FollowsRowChangesUnderTheModelTester)
     left.SortRows(
         [](const ListRow &a, const ListRow &b) { return b.Data()->Number() - a.Data()->Number(); });
     EXPECT_EQ(model.index(0, lcOriginalName).data().toString(), QStringLiteral("IMG_11.jpg"));
-    RefreshAllEntries();
+    RefreshAllEntries(store.Registry);
     left.Clear();
     EXPECT_EQ(model.rowCount(), 0);
     right.Clear();

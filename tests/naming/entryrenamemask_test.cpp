@@ -37,9 +37,9 @@ TEST_F(EntryMask, DefaultMaskForAPairInRowFour)
     EXPECT_EQ(eval(defaultMask, l), QStringLiteral("Pict_005_LIMG_0815+RDSC01234"));
     EXPECT_EQ(eval(defaultMask, r), QStringLiteral("Pict_005_LIMG_0815+RDSC01234"));
 
-    NamingSettings().StartNumber = 11;
+    store.Naming.StartNumber = 11;
     EXPECT_EQ(eval(QStringLiteral("###"), r), QStringLiteral("015"));
-    NamingSettings().StartNumber = std::numeric_limits<qint32>::max();
+    store.Naming.StartNumber = std::numeric_limits<qint32>::max();
     EXPECT_EQ(eval(QStringLiteral("#"), r), QStringLiteral("2147483651"));
 }
 

@@ -4,7 +4,6 @@
 #include "entries/listoperations.h"
 #include "entries/namingsettings.h"
 #include "imaging/dsorgbild.h"
-#include "ui/windowmessages.h"
 
 #include <set>
 #include <sstream>
@@ -14,30 +13,9 @@ double at(int hour, int minute, double second)
     return 45413.0 + (hour * 3600 + minute * 60 + second) / 86400.0;
 }
 
-std::vector<std::pair<int, TDatensatz *>> AssignStepRecorder::takePartnerRequests()
-{
-    std::vector<std::pair<int, TDatensatz *>> result;
-    result.swap(partnerRequests);
-    return result;
-}
-
-std::vector<std::pair<int, int>> AssignStepRecorder::take()
-{
-    std::vector<std::pair<int, int>> result;
-    result.swap(steps);
-    return result;
-}
-
 OrderingFixture::OrderingFixture()
 {
     ListRowModel::LinkLists(left, right);
-    ResetNamingSettings();
-    state.AssignStepNeeded = [this](TAssignStepCode step, quint8 mode) {
-        recorder.steps.emplace_back(step, mode);
-    };
-    state.PartnerSelectionNeeded = [this](int row, TDatensatz *entry) {
-        recorder.partnerRequests.emplace_back(row, entry);
-    };
 }
 
 OrderingFixture::~OrderingFixture()
@@ -140,8 +118,8 @@ std::string OrderingFixture::alignmentFault() const
                 out << "row " << r << ": two gaps; ";
         }
     }
-    if (static_cast<int>(inRows.size()) != DatensatzList().Count())
-        out << "registry holds " << DatensatzList().Count() << " entries, rows " << inRows.size()
+    if (static_cast<int>(inRows.size()) != store.Registry.Count())
+        out << "registry holds " << store.Registry.Count() << " entries, rows " << inRows.size()
             << "; ";
     return out.str();
 }

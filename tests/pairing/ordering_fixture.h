@@ -2,9 +2,9 @@
 // Two linked lists with entries whose capture times are set in memory (their holders are
 // marked loaded, no file is read), and the checks every completed ordering pass must pass.
 #include "entries/datensatz.h"
+#include "entries/entrystore.h"
 #include "entries/listrows.h"
 #include "pairing/ordering.h"
-#include "session/mainstate.h"
 
 #include <QString>
 #include <gtest/gtest.h>
@@ -16,30 +16,16 @@
 // A day number as the EXIF reader makes it: 1 May 2024 plus the time of day.
 double at(int hour, int minute, double second);
 
-// Records what the session asks the window for: the assignment steps (state.AssignStepNeeded)
-// as (code, mode) and the counterpart selections (state.PartnerSelectionNeeded) as
-// (row, entry).
-class AssignStepRecorder
-{
-public:
-    std::vector<std::pair<int, int>> steps;
-    std::vector<std::pair<int, TDatensatz *>> partnerRequests;
-    // Returns the recorded steps (then forgets them).
-    std::vector<std::pair<int, int>> take();
-    std::vector<std::pair<int, TDatensatz *>> takePartnerRequests();
-};
-
 class OrderingFixture : public ::testing::Test
 {
 protected:
     OrderingFixture();
     ~OrderingFixture() override;
 
-    ListRowModel left{dsLeft};
-    ListRowModel right{dsRight};
-    TMainWindowState state;
+    TEntryStore store; // a fresh session's entries, holders and naming settings
+    ListRowModel left{store, dsLeft};
+    ListRowModel right{store, dsRight};
     TOrderingPass pass{left, right};
-    AssignStepRecorder recorder;
 
     // An image at the end of list; path "/mem/<name>" unless name holds a '/'.
     TDatensatz *image(ListRowModel &list, const QString &name, double time,

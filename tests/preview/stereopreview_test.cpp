@@ -1,6 +1,7 @@
 // The preview's drawing step with real photos: thumbnails by default, sharp pictures
 // decoded in the background with "Always reload images", stale results dropped, decoding
 // ahead, empty sides, and the anaglyph of two sides drawn at one size.
+#include "entries/entrystore.h"
 #include "entries/datensatz.h"
 #include "imaging/jpegcodec.h"
 #include "preview/stereopreview.h"
@@ -34,11 +35,13 @@ public:
 struct Entry
 {
     explicit Entry(const QString &relative, int rotation = 0)
-        : e(new TDatensatz(nullptr, 0, testDataPath(relative), dsLeft, false, rotation, false, true))
+        : e(new TDatensatz(store, nullptr, 0, testDataPath(relative), dsLeft, false, rotation,
+                           false, true))
     {
         e->LoadMetadata();
     }
     ~Entry() { delete e; }
+    TEntryStore store; // first: outlives e
     TDatensatz *e;
 };
 

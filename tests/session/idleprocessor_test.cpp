@@ -48,9 +48,8 @@ struct SlowReader
 // Every image entry at a registry position below IdleIndex has its metadata, none at or
 // after it has: results were taken over in IdleIndex order, whatever order the pool
 // finished in.
-bool appliedInIdleOrder(int idleIndex, std::string &fault)
+bool appliedInIdleOrder(const TDatensatzList &registry, int idleIndex, std::string &fault)
 {
-    const TDatensatzList &registry = DatensatzList();
     for (int i = 0; i < registry.Count(); ++i) {
         const TDatensatz *e = registry.At(i);
         if (e->SourcePath().isEmpty())
@@ -223,7 +222,7 @@ TEST_F(LoadingFixture, ResultsAreAppliedInIdleOrderWhenThePoolFinishesOutOfOrder
     std::string fault;
     int checks = 0;
     view.onEvents = [&] {
-        if (fault.empty() && !appliedInIdleOrder(processor->IdleIndex(), fault))
+        if (fault.empty() && !appliedInIdleOrder(store.Registry, processor->IdleIndex(), fault))
             return;
         ++checks;
     };
@@ -266,7 +265,7 @@ TEST_F(LoadingFixture, TheSameFileTwiceIsReadOnce)
     processor->AddFile(path, left, defaults);
     processor->AddFile(path, right, defaults);
     ASSERT_TRUE(runUntilIdle());
-    EXPECT_EQ(HolderList().Count(), 2); // the file's holder and the gaps' holder
+    EXPECT_EQ(store.Holders.Count(), 2); // the file's holder and the gaps' holder
     std::lock_guard lock(*reader.mutex);
     EXPECT_EQ(*reader.finished, QStringList{"same.jpg"});
     EXPECT_TRUE(left.EntryAt(0)->MetaLoaded());
@@ -296,7 +295,7 @@ TEST_F(LoadingFixture, FilesDroppedWhileReadingAreReadAndOrderedToo)
     ASSERT_TRUE(dropped);
     EXPECT_EQ(imageCount(left), 11);
     EXPECT_EQ(imageCount(right), 1);
-    for (TDatensatz *e : DatensatzList().Entries())
+    for (TDatensatz *e : store.Registry.Entries())
         EXPECT_TRUE(e->MetaLoaded());
     const std::vector<double> times = captureTimes(left);
     EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
@@ -332,8 +331,8 @@ TEST_F(LoadingFixture, RowsDeletedWhileTheirFilesAreReadAreDroppedAndNothingIsSk
     ASSERT_TRUE(done);
     EXPECT_EQ(removed, (std::set<QString>{"IMG_0003.JPG", "IMG_0011.JPG", "IMG_0015.JPG"}));
     EXPECT_EQ(left.Count(), 27);
-    EXPECT_EQ(DatensatzList().Count(), 54);
-    for (TDatensatz *e : DatensatzList().Entries()) {
+    EXPECT_EQ(store.Registry.Count(), 54);
+    for (TDatensatz *e : store.Registry.Entries()) {
         EXPECT_TRUE(e->MetaLoaded()) << e->SourcePath().toStdString();
         EXPECT_TRUE(removed.count(QFileInfo(e->SourcePath()).fileName()) == 0);
     }
@@ -368,7 +367,7 @@ TEST_F(LoadingFixture, RemoveAllWhileReadingStopsTheWalkAndDiscardsTheReads)
             "<FB><c4><FS12>Confirmation required:<FN> <LF>Remove all entries from both lists?"));
     EXPECT_EQ(left.Count(), 0);
     EXPECT_EQ(right.Count(), 0);
-    EXPECT_EQ(DatensatzList().Count(), 0);
+    EXPECT_EQ(store.Registry.Count(), 0);
     EXPECT_GE(view.previewsMarkedDirty, 1);
     EXPECT_EQ(view.status, QStringLiteral("No data"));
     EXPECT_EQ(view.progressMaximum, 1000);
@@ -389,7 +388,7 @@ TEST_F(LoadingFixture, RemoveAllAnsweredNoKeepsTheListsButDisablesUntilTheNextId
     // While the question is open, an idle pass reads nothing and enables nothing.
     EXPECT_FALSE(processor->RemoveAllItems([&](const QString &) {
         processor->IdleProcess();
-        for (TDatensatz *e : DatensatzList().Entries())
+        for (TDatensatz *e : store.Registry.Entries())
             EXPECT_FALSE(e->MetaLoaded());
         EXPECT_FALSE(view.sortingActions);
         EXPECT_FALSE(view.batchJob);
@@ -423,13 +422,13 @@ TEST_F(LoadingFixture, RemoveAllAnsweredNoKeepsTheListsButDisablesUntilTheNextId
     TImageList images(32, 32);
     left.SetSmallImages(&images);
     right.SetSmallImages(&images);
-    RefreshAllEntries();
-    for (TDatensatz *e : DatensatzList().Entries())
+    RefreshAllEntries(store.Registry);
+    for (TDatensatz *e : store.Registry.Entries())
         e->IconIndex();
     EXPECT_GT(images.Count(), 0);
     EXPECT_TRUE(processor->RemoveAllItems([](const QString &) { return DlgAnswerYes; }));
     EXPECT_EQ(images.Count(), 0);
-    EXPECT_EQ(DatensatzList().Count(), 0);
+    EXPECT_EQ(store.Registry.Count(), 0);
     left.SetSmallImages(nullptr);
     right.SetSmallImages(nullptr);
 }
@@ -457,7 +456,7 @@ TEST_F(LoadingFixture, RefreshPendingRewritesAllRowsAtTheNextPass)
 {
     processor->LoadFiles(copyPhotos(2), left, LoadSource::Drop, defaults);
     ASSERT_TRUE(runUntilIdle());
-    NamingSettings().SuffixMono = QStringLiteral("_MONO");
+    store.Naming.SuffixMono = QStringLiteral("_MONO");
     const QString name = left.Row(0)->Text(lcNewName);
     EXPECT_TRUE(name.endsWith(QStringLiteral("_M.JPG"))) << name.toStdString();
     processor->SetRefreshPending();
@@ -481,13 +480,13 @@ TEST_F(LoadingFixture, ACallFromAnEventLetThroughDoesNotStartASecondPass)
     };
     ASSERT_TRUE(runUntilIdle());
     EXPECT_GT(nested, 0);
-    for (TDatensatz *e : DatensatzList().Entries())
+    for (TDatensatz *e : store.Registry.Entries())
         EXPECT_TRUE(e->MetaLoaded());
 }
 
 TEST_F(LoadingFixture, BatchJobSortsTheRegistryByCaptureTimeThenName)
 {
-    EXPECT_FALSE(TIdleProcessor::PrepareBatchJob());
+    EXPECT_FALSE(TIdleProcessor::PrepareBatchJob(store.Registry));
     processor->SetOrdering(nullptr, nullptr);
     // Two files with the same capture time: the file name decides.
     const QStringList paths = {
@@ -496,15 +495,15 @@ TEST_F(LoadingFixture, BatchJobSortsTheRegistryByCaptureTimeThenName)
         copyPhoto(QStringLiteral("jpg/Canon_40D.jpg"), QStringLiteral("A.JPG"))};
     processor->LoadFiles(paths, left, LoadSource::Drop, defaults);
     ASSERT_TRUE(runUntilIdle());
-    ASSERT_TRUE(TIdleProcessor::PrepareBatchJob());
+    ASSERT_TRUE(TIdleProcessor::PrepareBatchJob(store.Registry));
     QStringList names;
-    for (TDatensatz *e : DatensatzList().Entries()) {
+    for (TDatensatz *e : store.Registry.Entries()) {
         if (e->Attribute() < daGapNew)
             names << QFileInfo(e->SourcePath()).fileName();
     }
     EXPECT_EQ(names, (QStringList{"M.JPG", "A.JPG", "Z.JPG"}));
     // Each gap stands for its partner and follows the same order.
-    const std::vector<TDatensatz *> all = DatensatzList().Entries();
+    const std::vector<TDatensatz *> all = store.Registry.Entries();
     for (size_t i = 1; i < all.size(); ++i)
         EXPECT_LE(all[i - 1]->CaptureTime(), all[i]->CaptureTime() + 1e-9);
 }
@@ -516,7 +515,7 @@ TEST_F(LoadingFixture, ADropDoesNotRunTheDuePassBeforeItsFilesAreIn)
     // The pass for the first file is due; the drop lets events through before adding.
     processor->LoadFiles(copyPhotos(3), left, LoadSource::Drop, defaults);
     EXPECT_EQ(view.eventsLetThrough, 1);
-    for (TDatensatz *e : DatensatzList().Entries())
+    for (TDatensatz *e : store.Registry.Entries())
         EXPECT_FALSE(e->MetaLoaded());
     EXPECT_FALSE(view.sortingActions);
     EXPECT_EQ(view.status, StatusAddingFiles());

@@ -154,7 +154,7 @@ TEST_F(ListActionsTest, RemoveFromListSelectsTheRowsLeftWhereTheEntriesStood)
     EXPECT_EQ(left.SelectedRows(), std::vector<int>{0});
     EXPECT_EQ(right.SelectedRows(), std::vector<int>{0});
     EXPECT_EQ(state.PanelFlags, 0);
-    EXPECT_EQ(DatensatzList().Count(), 2);
+    EXPECT_EQ(store.Registry.Count(), 2);
 }
 
 TEST_F(ListActionsTest, RemoveFromListOfAPairMemberKeepsBothRows)

@@ -60,7 +60,6 @@ QStringList datedPhotos()
 
 LoadingFixture::LoadingFixture()
 {
-    ResetNamingSettings();
     ListRowModel::LinkLists(left, right);
     pool.setMaxThreadCount(2);
     processor = new TIdleProcessor(left, right, view, &pool);
@@ -73,9 +72,8 @@ LoadingFixture::~LoadingFixture()
     delete processor; // waits for the reads still running
     left.Clear();
     right.Clear();
-    DatensatzList().FreeAll();
-    EXPECT_EQ(HolderList().Count(), 0);
-    ResetNamingSettings();
+    store.Registry.FreeAll();
+    EXPECT_EQ(store.Holders.Count(), 0);
 }
 
 QString LoadingFixture::copyPhoto(const QString &relative, const QString &name)

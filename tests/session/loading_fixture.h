@@ -5,6 +5,7 @@
 // through. A test can act "as the user" inside LetEventsThrough (drop more files, delete
 // rows, clear both lists) through onEvents.
 #include "entries/datensatz.h"
+#include "entries/entrystore.h"
 #include "entries/datensatzlist.h"
 #include "entries/listrows.h"
 #include "pairing/ordering.h"
@@ -92,8 +93,9 @@ protected:
     static std::vector<double> captureTimes(const ListRowModel &list);
 
     QTemporaryDir dir;
-    ListRowModel left{dsLeft};
-    ListRowModel right{dsRight};
+    TEntryStore store; // a fresh session's entries, holders and naming settings
+    ListRowModel left{store, dsLeft};
+    ListRowModel right{store, dsRight};
     TMainWindowState state;
     TOrderingPass pass{left, right};
     QThreadPool pool;

@@ -110,7 +110,7 @@ TEST_F(LoadingFixture, FileGoneBeforeItWasReadIsLeftOutAndReported)
         EXPECT_GT(left.EntryAt(r)->CaptureTime(), 0);
         EXPECT_EQ(right.EntryAt(r)->Partner(), left.EntryAt(r));
     }
-    EXPECT_EQ(DatensatzList().Count(), 6);
+    EXPECT_EQ(store.Registry.Count(), 6);
 }
 
 TEST_F(LoadingFixture, LackOfMemoryStopsTheLoadingAndKeepsWhatIsRead)

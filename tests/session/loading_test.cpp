@@ -99,7 +99,7 @@ TEST_F(LoadingFixture, NumbersCountFromStartNumberAndGapsTakeTheirRowIndex)
     }
 
     // Another start number moves the numbers of new pictures, not of their gaps.
-    NamingSettings().StartNumber = 10;
+    store.Naming.StartNumber = 10;
     TDatensatz *fourth = processor->AddFile(
         copyPhoto(QStringLiteral("jpg/Nikon_D70.jpg"), QStringLiteral("D.JPG")), left, defaults);
     EXPECT_EQ(fourth->Number(), 10 + 3 - 1);
@@ -109,7 +109,7 @@ TEST_F(LoadingFixture, NumbersCountFromStartNumberAndGapsTakeTheirRowIndex)
 
 TEST_F(LoadingFixture, HugeStartNumberWrapsInsteadOfOverflowing)
 {
-    NamingSettings().StartNumber = std::numeric_limits<qint32>::max();
+    store.Naming.StartNumber = std::numeric_limits<qint32>::max();
     const QStringList paths = copyPhotos(3);
     processor->AddFile(paths[0], left, defaults);
     processor->AddFile(paths[1], left, defaults);
@@ -175,7 +175,7 @@ TEST_F(LoadingFixture, WhatIsNotARegularFileIsSkippedSilently)
     }
     EXPECT_EQ(left.Count(), 0);
     EXPECT_EQ(right.Count(), 0);
-    EXPECT_EQ(DatensatzList().Count(), 0);
+    EXPECT_EQ(store.Registry.Count(), 0);
 
     // A link to a photo is a file.
     const QString link = dir.filePath(QStringLiteral("link_L.jpg"));

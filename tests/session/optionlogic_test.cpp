@@ -26,8 +26,7 @@ void PrintTo(const CounterCase &c, std::ostream *os)
 class CounterTest : public ::testing::TestWithParam<CounterCase>
 {
 protected:
-    void SetUp() override { ResetNamingSettings(); }
-    void TearDown() override { ResetNamingSettings(); }
+    TNamingSettings naming = TNamingSettings::Defaults();
 };
 
 } // namespace
@@ -35,12 +34,12 @@ protected:
 TEST_P(CounterTest, EndDescribesTheRowsAndTypingItMovesTheStart)
 {
     const CounterCase &c = GetParam();
-    CounterStartChanged(c.start);
-    EXPECT_EQ(CounterRange(c.leftRows).Start, c.start);
-    EXPECT_EQ(CounterRange(c.leftRows).End, c.end);
+    CounterStartChanged(naming, c.start);
+    EXPECT_EQ(CounterRange(naming, c.leftRows).Start, c.start);
+    EXPECT_EQ(CounterRange(naming, c.leftRows).End, c.end);
     // Typing the end back gives the same start.
-    CounterEndChanged(c.end, c.leftRows);
-    EXPECT_EQ(NamingSettings().StartNumber, c.start);
+    CounterEndChanged(naming, c.end, c.leftRows);
+    EXPECT_EQ(naming.StartNumber, c.start);
 }
 
 INSTANTIATE_TEST_SUITE_P(Ranges, CounterTest,
@@ -54,12 +53,11 @@ INSTANTIATE_TEST_SUITE_P(Ranges, CounterTest,
 
 TEST(Counter, TypingTwentyAsEndOfTenRowsStartsAtEleven)
 {
-    ResetNamingSettings();
-    CounterEndChanged(20, 10);
-    EXPECT_EQ(NamingSettings().StartNumber, 11);
-    EXPECT_EQ(CounterRange(10).Start, 11);
-    EXPECT_EQ(CounterRange(10).End, 20);
-    ResetNamingSettings();
+    TNamingSettings naming = TNamingSettings::Defaults();
+    CounterEndChanged(naming, 20, 10);
+    EXPECT_EQ(naming.StartNumber, 11);
+    EXPECT_EQ(CounterRange(naming, 10).Start, 11);
+    EXPECT_EQ(CounterRange(naming, 10).End, 20);
 }
 
 TEST(ThumbnailSizes, EightSquareSizesFrom16To128)

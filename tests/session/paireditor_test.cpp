@@ -1,7 +1,8 @@
 // Pair editing on top of the ordering pass: the follow-up passes of an assignment,
 // "Connect"/"Split", "Combinations" and the counterpart selection.
-#include "pairing/ordering_fixture.h"
+#include "session_ordering_fixture.h"
 
+#include "entries/entrystore.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
 #include "session/paireditor.h"
@@ -10,7 +11,7 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-class PairingTest : public OrderingFixture
+class PairingTest : public SessionOrderingFixture
 {
 protected:
     TPairEditing editing{pass, state};
@@ -29,7 +30,8 @@ protected:
 
 TEST(LinkButton, EnablingRule)
 {
-    ListRowModel l(dsLeft), r(dsRight);
+    TEntryStore store;
+    ListRowModel l(store, dsLeft), r(store, dsRight);
     TDatensatz *img =
         AppendEntry(l, 0, QStringLiteral("/mem/a.jpg"), dsLeft, false, 0, false, true);
     TDatensatz *img2 =
@@ -96,7 +98,7 @@ TEST_F(PairingTest, ConnectingTwoPicturesOppositeGapsDeletesBothGapRows)
     ASSERT_TRUE(editing.PanelLinkClick());
     EXPECT_ALIGNED();
     EXPECT_EQ(left.Count(), 1);
-    EXPECT_EQ(DatensatzList().Count(), 2);
+    EXPECT_EQ(store.Registry.Count(), 2);
     EXPECT_EQ(a->Partner(), b);
     EXPECT_EQ(b->Attribute(), daStereoPair);
 }
@@ -164,7 +166,7 @@ TEST_F(PairingTest, CombinationsOfThreePicturesWithoutAsking)
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(left.EntryAt(i)->Attribute(), daStereoPair);
     // The last entry became a copy of itself (the first one made); copies share holders.
-    ASSERT_TRUE(DatensatzList().Contains(state.LastEntry));
+    ASSERT_TRUE(store.Registry.Contains(state.LastEntry));
     EXPECT_EQ(PathFileName(state.LastEntry->SourcePath()), QStringLiteral("P1.jpg"));
     EXPECT_EQ(left.EntryAt(0)->HolderRefCount(), 2);
     EXPECT_EQ(state.BusyFlags, 0);
@@ -203,7 +205,7 @@ TEST_F(PairingTest, CombinationsOfOnePictureRemoveIt)
     editing.ButtonKombiClick({});
     EXPECT_ALIGNED();
     EXPECT_EQ(names(left), (Names{"K.jpg"}));
-    EXPECT_TRUE(DatensatzList().Contains(keep));
+    EXPECT_TRUE(store.Registry.Contains(keep));
 }
 
 TEST_F(PairingTest, AssignStepsRunTheFollowUpPasses)

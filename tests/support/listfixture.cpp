@@ -11,7 +11,6 @@
 
 ListFixture::ListFixture()
 {
-    ResetNamingSettings();
     ListRowModel::LinkLists(left, right);
 }
 
@@ -20,11 +19,10 @@ ListFixture::~ListFixture()
     left.Clear();
     right.Clear();
     // Entries made without rows by a test are freed here too.
-    DatensatzList().FreeAll();
-    EXPECT_EQ(DatensatzList().Count(), 0);
+    store.Registry.FreeAll();
+    EXPECT_EQ(store.Registry.Count(), 0);
     // Every holder goes with its last entry.
-    EXPECT_EQ(HolderList().Count(), 0);
-    ResetNamingSettings();
+    EXPECT_EQ(store.Holders.Count(), 0);
 }
 
 TDatensatz *ListFixture::addSingle(ListRowModel &list, const QString &path)
@@ -101,7 +99,7 @@ std::string ListFixture::invariantFault(bool aligned) const
             if (!e)
                 return (out << "row " << i << " of list " << list->Side() << " has no entry",
                         out.str());
-            if (!DatensatzList().Contains(e))
+            if (!store.Registry.Contains(e))
                 return (out << "row " << i << " of list " << list->Side() << " shows a freed entry",
                         out.str());
             if (e->Item() != row)
@@ -112,21 +110,21 @@ std::string ListFixture::invariantFault(bool aligned) const
                 return (out << "an entry is in two rows", out.str());
         }
     }
-    if (static_cast<int>(inRows.size()) != DatensatzList().Count())
-        return (out << "DatensatzList holds " << DatensatzList().Count() << " entries, rows "
+    if (static_cast<int>(inRows.size()) != store.Registry.Count())
+        return (out << "DatensatzList holds " << store.Registry.Count() << " entries, rows "
                     << inRows.size(),
                 out.str());
 
     std::map<const TDsOrgBild *, int> uses;
-    for (int i = 0; i < DatensatzList().Count(); ++i) {
-        const TDatensatz *e = DatensatzList().At(i);
-        if (DatensatzList().IndexOf(e) != i)
+    for (int i = 0; i < store.Registry.Count(); ++i) {
+        const TDatensatz *e = store.Registry.At(i);
+        if (store.Registry.IndexOf(e) != i)
             return (out << "DatensatzList position " << i << " does not match", out.str());
         if (!inRows.count(e))
             return (out << "registered entry " << i << " is in no row", out.str());
         const TDatensatz *p = e->Partner();
         if (p) {
-            if (!DatensatzList().Contains(p))
+            if (!store.Registry.Contains(p))
                 return (out << "entry " << i << " points to a freed partner", out.str());
             if (p->Partner() != e)
                 return (out << "partner link of entry " << i << " is one-sided", out.str());
@@ -152,8 +150,8 @@ std::string ListFixture::invariantFault(bool aligned) const
                 return (out << "row " << e->RowIndex() << " holds two gaps", out.str());
         }
     }
-    for (int h = 0; h < HolderList().Count(); ++h) {
-        const TDsOrgBild *holder = HolderList().At(h);
+    for (int h = 0; h < store.Holders.Count(); ++h) {
+        const TDsOrgBild *holder = store.Holders.At(h);
         const auto it = uses.find(holder);
         const int used = it == uses.end() ? 0 : it->second;
         if (holder->RefCount != used)

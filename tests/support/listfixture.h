@@ -4,6 +4,7 @@
 // the ordering pass where a test needs aligned row pairs again. The naming settings are
 // reset around each test; afterwards no entry and no holder may be left.
 #include "entries/datensatz.h"
+#include "entries/entrystore.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
@@ -20,8 +21,9 @@ protected:
     ListFixture();
     ~ListFixture() override;
 
-    ListRowModel left{dsLeft};
-    ListRowModel right{dsRight};
+    TEntryStore store; // a fresh session's entries, holders and naming settings
+    ListRowModel left{store, dsLeft};
+    ListRowModel right{store, dsRight};
 
     ListRowModel &listOf(int side) { return side == dsLeft ? left : right; }
 

@@ -11,8 +11,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-TFormAssistent2::TFormAssistent2(TProtokoll &log, QWidget *parent, const TVolumeSource &volumes)
-    : QDialog(parent), m_ctrl(log, *this, volumes)
+TFormAssistent2::TFormAssistent2(TBatchContext context, QWidget *parent, const TVolumeSource &volumes)
+    : QDialog(parent), m_ctrl(context, *this, volumes)
 {
     setObjectName(QStringLiteral("FormAssistent2"));
     setWindowTitle(QStringLiteral("Batch Assistent"));
@@ -28,7 +28,7 @@ TFormAssistent2::TFormAssistent2(TProtokoll &log, QWidget *parent, const TVolume
     RichEditVerlauf->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
     m_stack = new QStackedWidget(this);
-    m_pages = CreateAssistentPages(m_stack);
+    m_pages = CreateAssistentPages(context, m_stack);
     for (size_t i = 1; i < m_pages.size(); ++i) {
         m_stack->addWidget(m_pages[i]);
         connect(m_pages[i], &TFrameCustomAssistent::choiceChanged, this,
@@ -69,10 +69,10 @@ TFormAssistent2::TFormAssistent2(TProtokoll &log, QWidget *parent, const TVolume
 
     // The run page is the engine's progress display; Cancel during the run only sets the
     // engine's request, which it reads before each entry.
-    m_engine = std::make_unique<TBatchRun>(log, *runPage());
+    m_engine = std::make_unique<TBatchRun>(context.Entries, context.Log, *runPage());
     setJobRunner(
         [this](const TBatchJobSettings &settings, TRunProgress &) {
-            m_engine->SetSpmListFile(SpmListFile());
+            m_engine->SetSpmListFile(m_ctrl.Context().SpmListFile);
             m_engine->RunBatchJob(settings);
             return m_engine->JobFailed();
         },

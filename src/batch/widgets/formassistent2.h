@@ -26,7 +26,8 @@ public:
     // Runs the job with the run page as its progress display; returns true when it failed.
     using JobRunner = std::function<bool(const TBatchJobSettings &, TRunProgress &)>;
 
-    explicit TFormAssistent2(TProtokoll &log, QWidget *parent = nullptr,
+    // context: the session's entries, job log and SPM list path.
+    explicit TFormAssistent2(TBatchContext context, QWidget *parent = nullptr,
                              const TVolumeSource &volumes = SystemVolumes());
     ~TFormAssistent2() override;
 

@@ -1,4 +1,5 @@
 #include "batch/widgets/frameassistent.h"
+#include "entries/entrystore.h"
 
 #include "batch/assistent.h"
 #include "batch/spmlistsetting.h"
@@ -83,14 +84,14 @@ void TFrameCustomAssistent::showState(const TAssistentController &ctrl)
 // ---- TDestPathPanel ----
 
 namespace {
-QString *folderSetting(int kind)
+QString *folderSetting(TNamingSettings &s, int kind)
 {
-    TNamingSettings &s = NamingSettings();
     return kind == 0 ? &s.FolderLeft : kind == 1 ? &s.FolderRight : &s.FolderMono;
 }
 } // namespace
 
-TDestPathPanel::TDestPathPanel(QWidget *parent) : QWidget(parent)
+TDestPathPanel::TDestPathPanel(TEntryStore &entries, QWidget *parent)
+    : QWidget(parent), m_entries(entries)
 {
     setObjectName(QStringLiteral("PanelDestPath"));
     static const char *const names[] = {"LabeledEditZielpath_L", "LabeledEditZielpath_R",
@@ -136,24 +137,25 @@ TDestPathPanel::TDestPathPanel(QWidget *parent) : QWidget(parent)
 void TDestPathPanel::loadSettings()
 {
     for (int k = 0; k < 3; ++k)
-        Fields[k]->setText(*folderSetting(k));
+        Fields[k]->setText(*folderSetting(m_entries.Naming, k));
 }
 
 void TDestPathPanel::store(int kind, const QString &text)
 {
-    *folderSetting(kind) = text;
-    RefreshAllEntries();
+    *folderSetting(m_entries.Naming, kind) = text;
+    RefreshAllEntries(m_entries.Registry);
 }
 
 // ---- Pages with the folder panel ----
 
 TFrameAssistenFolders::TFrameAssistenFolders(int page, const char *className,
                                              std::vector<TRadioSpec> radios,
-                                             std::vector<int> panelOptions, QWidget *parent)
+                                             std::vector<int> panelOptions, TEntryStore &entries,
+                                             QWidget *parent)
     : TFrameCustomAssistent(page, className, std::move(radios), parent),
       m_panelOptions(std::move(panelOptions))
 {
-    PanelDestPath = new TDestPathPanel(this);
+    PanelDestPath = new TDestPathPanel(entries, this);
     extraLayout()->addWidget(PanelDestPath);
 }
 
@@ -170,12 +172,13 @@ void TFrameAssistenFolders::choiceShown(int option)
 
 // ---- SPM list page ----
 
-TFrameAssistentSPMListe::TFrameAssistentSPMListe(QWidget *parent)
+TFrameAssistentSPMListe::TFrameAssistentSPMListe(QString &spmListFile, QWidget *parent)
     : TFrameCustomAssistent(pgSpmListe, "TFrameAssistentSPMListe",
                             {{"RadioButtonOption1",
                               "Yes, create StereoPhotoMaker compatible list file"},
                              {"RadioButtonOption2", "No, don't create SPM list"}},
                             parent)
+    , m_spmListFile(spmListFile)
 {
     PanelDestPath = new QWidget(this);
     PanelDestPath->setObjectName(QStringLiteral("PanelDestPath"));
@@ -198,10 +201,10 @@ TFrameAssistentSPMListe::TFrameAssistentSPMListe(QWidget *parent)
     // Any change of the field is the setting at once: typing, the save dialog, and the
     // settings file restoring the path of the last session.
     connect(LabeledEditSPMFile, &QLineEdit::textChanged, this,
-            [](const QString &text) { SpmListFile() = text; });
+            [this](const QString &text) { m_spmListFile = text; });
     connect(LabeledEditSPMFile, &QLineEdit::editingFinished, this, [this] {
-        SpmListFile() = ExpandUserPath(LabeledEditSPMFile->text());
-        LabeledEditSPMFile->setText(SpmListFile());
+        m_spmListFile = ExpandUserPath(LabeledEditSPMFile->text());
+        LabeledEditSPMFile->setText(m_spmListFile);
     });
     chooseFile = [this](const QString &start) {
         QFileDialog dialog(this, ButtonOpenSPM->toolTip(), start);
@@ -216,14 +219,14 @@ TFrameAssistentSPMListe::TFrameAssistentSPMListe(QWidget *parent)
         const QString file = chooseFile(ExpandUserPath(LabeledEditSPMFile->text()));
         if (!file.isEmpty()) {
             LabeledEditSPMFile->setText(file);
-            SpmListFile() = file;
+            m_spmListFile = file;
         }
     });
 }
 
 void TFrameAssistentSPMListe::prepare()
 {
-    LabeledEditSPMFile->setText(SpmListFile());
+    LabeledEditSPMFile->setText(m_spmListFile);
 }
 
 void TFrameAssistentSPMListe::choiceShown(int option)
@@ -292,7 +295,7 @@ public:
 };
 } // namespace
 
-std::vector<TFrameCustomAssistent *> CreateAssistentPages(QWidget *parent)
+std::vector<TFrameCustomAssistent *> CreateAssistentPages(TBatchContext context, QWidget *parent)
 {
     std::vector<TFrameCustomAssistent *> pages(AssistentPageCount + 1, nullptr);
     pages[pgSpeicherort] = new TFrameAssistenFolders(
@@ -300,12 +303,12 @@ std::vector<TFrameCustomAssistent *> CreateAssistentPages(QWidget *parent)
         {{"RadioButtonNone", "Remain at their current location"},
          {"RadioButtonMove", "Move to destination folder"},
          {"RadioButtonCopy", "Copy to destination folder"}},
-        {2, 3}, parent);
+        {2, 3}, context.Entries, parent);
     pages[pgChkDirectory] = new TFrameAssistenFolders(
         pgChkDirectory, "TFrameAssistentChkDirectory",
         {{"RadioButtonNewDirNo", "No, don't create folders"},
          {"RadioButtonNewDirYes", "Yes, create required folders"}},
-        {1}, parent);
+        {1}, context.Entries, parent);
     pages[pgRenameSource] = new TFrameCustomAssistent(
         pgRenameSource, "TFrameAssistenRenameSource",
         {{"RadioButtonRenSrcNo", "No"}, {"RadioButtonRenSrcYes", "Yes"}}, parent);
@@ -329,7 +332,7 @@ std::vector<TFrameCustomAssistent *> CreateAssistentPages(QWidget *parent)
         new TFrameCustomAssistent(pgBestAuftrag, "TFrameAssistentBestAuftrag", {}, parent);
     pages[pgChkDstSpace] =
         new TFrameCustomAssistent(pgChkDstSpace, "TFrameAssistentChkDstSpace", {}, parent);
-    pages[pgSpmListe] = new TFrameAssistentSPMListe(parent);
+    pages[pgSpmListe] = new TFrameAssistentSPMListe(context.SpmListFile, parent);
     pages[pgChkNamen] = new TFrameWithDetails(pgChkNamen, "TFrameAssistentChkNamen", parent);
     pages[pgRun] = new TFrameAssistentRun(parent);
     pages[pgAuftragSucc] =

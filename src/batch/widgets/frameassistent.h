@@ -4,6 +4,7 @@
 // to it at once (choiceChanged). Pages with more than that add their panels here: the
 // destination folder fields, the SPM list file field, the run's status line and progress
 // bar, and the "Show Details..." button that opens the job log.
+#include "batch/batchcontext.h"
 #include "batch/runprogress.h"
 
 #include <QWidget>
@@ -17,6 +18,7 @@ class QPushButton;
 class QRadioButton;
 class QVBoxLayout;
 class TAssistentController;
+struct TEntryStore;
 class TLabelFormat;
 
 struct TRadioSpec
@@ -66,7 +68,7 @@ class TDestPathPanel : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TDestPathPanel(QWidget *parent = nullptr);
+    TDestPathPanel(TEntryStore &entries, QWidget *parent = nullptr);
     // The fields take the configured folders.
     void loadSettings();
     QLineEdit *Fields[3] = {};
@@ -74,6 +76,7 @@ public:
 
 private:
     void store(int kind, const QString &text);
+    TEntryStore &m_entries;
 };
 
 // Pages 1 and 2: the folder panel shows for Move/Copy, or while the folders are missing.
@@ -82,7 +85,8 @@ class TFrameAssistenFolders : public TFrameCustomAssistent
     Q_OBJECT
 public:
     TFrameAssistenFolders(int page, const char *className, std::vector<TRadioSpec> radios,
-                          std::vector<int> panelOptions, QWidget *parent = nullptr);
+                          std::vector<int> panelOptions, TEntryStore &entries,
+                          QWidget *parent = nullptr);
     void prepare() override;
     TDestPathPanel *PanelDestPath = nullptr;
 
@@ -98,7 +102,8 @@ class TFrameAssistentSPMListe : public TFrameCustomAssistent
 {
     Q_OBJECT
 public:
-    explicit TFrameAssistentSPMListe(QWidget *parent = nullptr);
+    // spmListFile: the session's path, which the field edits.
+    TFrameAssistentSPMListe(QString &spmListFile, QWidget *parent = nullptr);
     // The field shows the path the list will be written to.
     void prepare() override;
     QWidget *PanelDestPath = nullptr;
@@ -109,6 +114,9 @@ public:
 
 protected:
     void choiceShown(int option) override;
+
+private:
+    QString &m_spmListFile;
 };
 
 // Page 12: the status line and the progress bar of the running job.
@@ -130,4 +138,4 @@ private:
 };
 
 // All fourteen pages, indexed by page number (entry 0 is null).
-std::vector<TFrameCustomAssistent *> CreateAssistentPages(QWidget *parent);
+std::vector<TFrameCustomAssistent *> CreateAssistentPages(TBatchContext context, QWidget *parent);

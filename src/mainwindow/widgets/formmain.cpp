@@ -20,6 +20,7 @@
 #include "session/idleprocessor.h"
 #include "session/listactions.h"
 #include "session/optionlogic.h"
+#include "session/session.h"
 #include "session/paireditor.h"
 #include "session/sortaction.h"
 #include "ui/appinfo.h"
@@ -28,7 +29,7 @@
 #include "ui/widgets/formdlgbox.h"
 #include "ui/widgets/formdlgnext.h"
 #include "ui/widgets/settingswalker.h"
-#include "ui/windowmessages.h"
+#include "mainwindow/widgets/windowmessages.h"
 
 #include <QAction>
 #include <QApplication>
@@ -79,19 +80,18 @@ void bindButton(QAbstractButton *button, QAction *action)
 } // namespace
 
 TFormMain::TFormMain(QWidget *parent)
-    : QMainWindow(parent), m_left(std::make_unique<ListRowModel>(dsLeft)),
-      m_right(std::make_unique<ListRowModel>(dsRight)),
-      m_smallImages(std::make_unique<TImageList>())
+    : QMainWindow(parent), m_session(std::make_unique<TSession>()), m_left(&m_session->Left()),
+      m_right(&m_session->Right()), m_smallImages(std::make_unique<TImageList>()),
+      m_state(m_session->State())
 {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(appinfo::applicationTitle());
     setAcceptDrops(true);
 
-    ListRowModel::LinkLists(*m_left, *m_right);
     m_left->SetSmallImages(m_smallImages.get());
     m_right->SetSmallImages(m_smallImages.get());
-    m_hoverList = m_left.get();
-    m_activeList = m_left.get();
+    m_hoverList = m_left;
+    m_activeList = m_left;
 
     m_progress = std::make_unique<TStatusProgress>();
     m_pass = std::make_unique<TOrderingPass>(*m_left, *m_right, m_progress.get());
@@ -138,17 +138,16 @@ TFormMain::TFormMain(QWidget *parent)
 
     setMessageReceiver(this);
     // New and freed entries refresh all rows at the next idle time, after the current event.
-    DatensatzList().SetEntriesChangedHandler([] { postWindowMessage(WM_ENTRIES_CHANGED); });
+    m_session->Registry().SetEntriesChangedHandler([] { postWindowMessage(WM_ENTRIES_CHANGED); });
     updateNumbering();
     refreshEditPanels();
 }
 
 TFormMain::~TFormMain()
 {
-    if (messageReceiver() == this) {
+    if (messageReceiver() == this)
         setMessageReceiver(nullptr);
-        DatensatzList().SetEntriesChangedHandler({});
-    }
+    m_session->Registry().SetEntriesChangedHandler({});
     // The reads still running finish before the lists and their entries go; the widgets
     // that show the lists go before the lists.
     m_idle.reset();
@@ -193,9 +192,9 @@ QWidget *TFormMain::createRightPanel()
     lists->setContentsMargins(0, 0, 0, 0);
     // The left list keeps half of the panel's width, the spacer between them 8 pixels.
     lists->setSpacing(ListSpacer);
-    ListView_L = new TImageListView(m_left.get(), panelListen);
+    ListView_L = new TImageListView(m_left, panelListen);
     ListView_L->setObjectName(QStringLiteral("ListView_L"));
-    ListView_R = new TImageListView(m_right.get(), panelListen);
+    ListView_R = new TImageListView(m_right, panelListen);
     ListView_R->setObjectName(QStringLiteral("ListView_R"));
     lists->addWidget(ListView_L, 1);
     lists->addWidget(ListView_R, 1);
@@ -329,12 +328,12 @@ void TFormMain::connectActions()
 void TFormMain::connectOptions()
 {
     TOptionStack *o = m_options;
-    TNamingSettings &s = NamingSettings();
+    TNamingSettings &s = m_session->Naming();
     // Suffixes and folders: the setting follows the field; every row rewrites its new name
     // and target folder at the next idle time.
     const auto follow = [this](QLineEdit *edit, QString TNamingSettings::*setting) {
         connect(edit, &QLineEdit::textChanged, this, [this, setting](const QString &text) {
-            NamingSettings().*setting = text;
+            m_session->Naming().*setting = text;
             m_idle->SetRefreshPending();
         });
     };
@@ -350,18 +349,18 @@ void TFormMain::connectOptions()
     o->LabeledEditZielpath_M->setText(s.FolderMono);
     o->CheckBoxForceDir->setChecked(s.CreateMissingFolders);
     connect(o->CheckBoxForceDir, &QCheckBox::toggled, this,
-            [](bool on) { NamingSettings().CreateMissingFolders = on; });
+            [this](bool on) { m_session->Naming().CreateMissingFolders = on; });
 
     connect(o->SpinEditStartNr, &QSpinBox::valueChanged, this, [this](int value) {
         if (NumberUpdating)
             return;
-        CounterStartChanged(value);
+        CounterStartChanged(m_session->Naming(), value);
         updateNumbering();
     });
     connect(o->SpinEditEndNr, &QSpinBox::valueChanged, this, [this](int value) {
         if (NumberUpdating)
             return;
-        CounterEndChanged(value, m_left->Count());
+        CounterEndChanged(m_session->Naming(), value, m_left->Count());
         updateNumbering();
     });
 
@@ -398,7 +397,7 @@ void TFormMain::showEvent(QShowEvent *event)
     }
     if (m_options->RadioButtonResetStartNr1->isChecked()) {
         m_options->SpinEditStartNr->setValue(1);
-        CounterStartChanged(1);
+        CounterStartChanged(m_session->Naming(), 1);
         updateNumbering();
     }
     refreshEditPanels();
@@ -615,9 +614,9 @@ void TFormMain::executeBatchJob()
     if (orderingRunning())
         return;
     // The run processes the entries in chronological order (capture time, then name).
-    if (!TIdleProcessor::PrepareBatchJob())
+    if (!TIdleProcessor::PrepareBatchJob(m_session->Registry()))
         return;
-    JobLog().Clear();
+    m_session->JobLog().Clear();
     TFormAssistent2 *wizard = batchWizard();
     // No idle pass reads or reorders rows while the wizard (and the run inside it) works
     // on them.
@@ -642,7 +641,7 @@ void TFormMain::executeBatchJob()
     // chronological order, and the folders the wizard's pages may have changed back into
     // the fields.
     ActionSortExecute(*m_pass, &m_state);
-    const TNamingSettings &s = NamingSettings();
+    const TNamingSettings &s = m_session->Naming();
     m_options->LabeledEditZielpath_L->setText(s.FolderLeft);
     m_options->LabeledEditZielpath_R->setText(s.FolderRight);
     m_options->LabeledEditZielpath_M->setText(s.FolderMono);
@@ -669,7 +668,7 @@ void TFormMain::setBatchWizard(TFormAssistent2 *wizard)
 TFormAssistent2 *TFormMain::batchWizard()
 {
     if (!m_wizard)
-        setBatchWizard(new TFormAssistent2(JobLog(), this));
+        setBatchWizard(new TFormAssistent2(m_session->BatchContext(), this));
     return m_wizard;
 }
 

@@ -2,7 +2,7 @@
 // TFormMain: the program's main window. On the left the option stack; on the right the
 // stereo preview panels, the edit area with its tabs and the selection bar, and the two
 // image lists whose rows stay in step. Closing the window ends the program. It is the
-// receiver of the posted window messages (ui/windowmessages.h).
+// receiver of the posted window messages (mainwindow/widgets/windowmessages.h).
 //
 // The window only connects: it turns the user's drops, clicks and edits into calls on the
 // core objects (the lists' row models, the idle processor that loads files and reads them,
@@ -37,6 +37,7 @@ class TOrderingPass;
 class TPairEditing;
 class TPreviewArea;
 class TSearchReplace;
+class TSession;
 class TStatusProgress;
 struct TSearchOptions;
 struct TSideEditControls;
@@ -50,6 +51,8 @@ public:
     ~TFormMain() override;
 
     // ---- Parts, for the program's start-up and for tests ----
+    // The session the window shows.
+    TSession &session() const { return *m_session; }
     ListRowModel &leftList() const { return *m_left; }
     ListRowModel &rightList() const { return *m_right; }
     TImageList &smallImages() const { return *m_smallImages; }
@@ -198,11 +201,13 @@ private:
     void searchRequested(const TSearchOptions &options);
     void replaceRequested(const TSearchOptions &options, bool all);
 
-    // Core objects. The lists go last: the objects that work on them are released first.
-    std::unique_ptr<ListRowModel> m_left;
-    std::unique_ptr<ListRowModel> m_right;
+    // Core objects. The session goes last: the objects that work on its lists are released
+    // first.
+    std::unique_ptr<TSession> m_session;
+    ListRowModel *m_left;  // the session's
+    ListRowModel *m_right; // the session's
     std::unique_ptr<TImageList> m_smallImages;
-    TMainWindowState m_state;
+    TMainWindowState &m_state; // the session's
     std::unique_ptr<TStatusProgress> m_progress;
     QString m_pairingNote;
     std::unique_ptr<TOrderingPass> m_pass;

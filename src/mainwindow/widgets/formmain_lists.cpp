@@ -8,6 +8,7 @@
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
 #include "pairing/ordering.h"
+#include "session/session.h"
 #include "session/editpanelstate.h"
 #include "session/idleprocessor.h"
 #include "session/listactions.h"
@@ -53,17 +54,17 @@ int clampToInt(qint64 value)
 
 TImageListView *TFormMain::listView(const ListRowModel &list) const
 {
-    return &list == m_left.get() ? ListView_L : ListView_R;
+    return &list == m_left ? ListView_L : ListView_R;
 }
 
 TSideEditControls &TFormMain::controlsOf(const ListRowModel &list)
 {
-    return &list == m_left.get() ? m_edit->Left : m_edit->Right;
+    return &list == m_left ? m_edit->Left : m_edit->Right;
 }
 
 void TFormMain::connectLists()
 {
-    for (ListRowModel *list : {m_left.get(), m_right.get()}) {
+    for (ListRowModel *list : {m_left, m_right}) {
         TImageListView *view = listView(*list);
         connect(view, &TImageListView::hovered, this, [this, list] { m_hoverList = list; });
         connect(view, &TImageListView::listClicked, this, [this, list] { listClicked(*list); });
@@ -94,12 +95,12 @@ void TFormMain::connectLists()
         connect(list, &ListRowModel::rowsRemoved, this, &TFormMain::scheduleNumbering);
         connect(list, &ListRowModel::modelReset, this, &TFormMain::scheduleNumbering);
     }
-    connect(m_left.get(), &ListRowModel::rowsInserted, this, &TFormMain::scheduleNumbering);
+    connect(m_left, &ListRowModel::rowsInserted, this, &TFormMain::scheduleNumbering);
 }
 
 void TFormMain::connectEditArea()
 {
-    for (ListRowModel *list : {m_left.get(), m_right.get()}) {
+    for (ListRowModel *list : {m_left, m_right}) {
         TSideEditControls &c = controlsOf(*list);
         for (QPushButton *b : c.actionButtons()) {
             const int code = b->property("tag").toInt();
@@ -141,7 +142,7 @@ void TFormMain::listSelectionChanged(ListRowModel &list)
 {
     if (m_state.BusyFlags != 0)
         return;
-    const bool left = &list == m_left.get();
+    const bool left = &list == m_left;
     TBusyBit busy(&m_state, left ? bfLeftChange : bfRightChange);
     const int row = list.ItemIndex();
     int &last = left ? LastLeftRow : LastRightRow;
@@ -167,7 +168,7 @@ void TFormMain::listClicked(ListRowModel &list)
 
 void TFormMain::markSideDirty(const ListRowModel &list)
 {
-    if (&list == m_left.get())
+    if (&list == m_left)
         LeftDirty = true;
     else
         RightDirty = true;
@@ -211,7 +212,7 @@ void TFormMain::editSelected(ListRowModel &list, int code)
         // The target folders of the rows change.
         m_idle->SetRefreshPending();
     } else {
-        const QWidget *panel = &list == m_left.get() ? PanelImage_L : PanelImage_R;
+        const QWidget *panel = &list == m_left ? PanelImage_L : PanelImage_R;
         if (panel->isVisible())
             markSideDirty(list);
         AnaglyphDirty = m_options->RadioButtonAnaglyph->isChecked();
@@ -304,7 +305,7 @@ void TFormMain::scheduleNumbering()
 void TFormMain::updateNumbering()
 {
     FlagScope updating(NumberUpdating);
-    const TCounterRange range = CounterRange(m_left->Count());
+    const TCounterRange range = CounterRange(m_session->Naming(), m_left->Count());
     m_options->SpinEditEndNr->setValue(clampToInt(range.End));
     m_options->SpinEditStartNr->setValue(clampToInt(range.Start));
 }
@@ -312,7 +313,7 @@ void TFormMain::updateNumbering()
 void TFormMain::applyThumbnailSize(int itemIndex)
 {
     const int size = ThumbnailSizeOf(itemIndex);
-    ApplyThumbnailSize(*m_smallImages, size);
+    ApplyThumbnailSize(m_session->Entries(), *m_smallImages, size);
     ListView_L->setThumbnailSize(size);
     ListView_R->setThumbnailSize(size);
 }

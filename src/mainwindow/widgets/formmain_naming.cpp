@@ -70,7 +70,7 @@ void TFormMain::connectNaming()
     connect(frame->BitBtnRename, &QPushButton::clicked, this, &TFormMain::renameSelected);
     connect(frame->ButtonReplace, &QPushButton::clicked, this, &TFormMain::openSearchReplace);
     // The preview follows the selected rows and the rows' contents, once per burst.
-    for (ListRowModel *list : {m_left.get(), m_right.get()}) {
+    for (ListRowModel *list : {m_left, m_right}) {
         connect(list, &ListRowModel::selectionChanged, this, &TFormMain::schedulePreview);
         connect(list, &ListRowModel::rowsChanged, this, &TFormMain::schedulePreview);
         connect(list, &ListRowModel::modelReset, this, &TFormMain::schedulePreview);

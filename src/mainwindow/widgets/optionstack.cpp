@@ -379,7 +379,8 @@ void TOptionStack::buildDirectories()
         makeBox(QStringLiteral("GroupBoxDirectories"), QStringLiteral("Directories for images"));
     QWidget *body = GroupBoxDirectories->body();
     auto *layout = columnOf(body);
-    const TNamingSettings &s = NamingSettings();
+    // The folders a first start shows; the window then shows its session's.
+    const TNamingSettings s = TNamingSettings::Defaults();
     const auto dirButton = [body](const char *name) {
         auto *b = named(new QToolButton(body), name);
         b->setText(QStringLiteral("..."));

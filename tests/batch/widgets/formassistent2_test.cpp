@@ -33,7 +33,7 @@ public:
     }
     void next() { wizard.BitBtnNext->click(); }
 
-    TFormAssistent2 wizard{log, nullptr, volumes};
+    TFormAssistent2 wizard{context(), nullptr, volumes};
 };
 
 } // namespace
@@ -55,7 +55,7 @@ TEST_F(Form, ClicksAndFieldsReachTheJobAtOnce)
     field->selectAll();
     QTest::keyClicks(field, "~/Stereo pairs");
     QTest::keyClick(field, Qt::Key_Return);
-    EXPECT_EQ(NamingSettings().FolderLeft, QDir::homePath() + "/Stereo pairs");
+    EXPECT_EQ(store.Naming.FolderLeft, QDir::homePath() + "/Stereo pairs");
     EXPECT_EQ(entries().front()->NewFullPath(), QDir::homePath() + "/Stereo pairs/New1_L.jpg");
 
     next();
@@ -69,20 +69,20 @@ TEST_F(Form, ClicksAndFieldsReachTheJobAtOnce)
 
 TEST_F(Form, TheSpmPageShowsWhereTheListGoes)
 {
-    SpmListFile() = root() + "/lists/pairs.TXT";
+    spmListFile = root() + "/lists/pairs.TXT";
     wizard.controller().SetChoice(pgRenameSource, 2);
     wizard.show();
     next();
     next();
     ASSERT_EQ(wizard.controller().CurrentPage(), pgSpmListe);
     auto *page = static_cast<TFrameAssistentSPMListe *>(wizard.page(pgSpmListe));
-    EXPECT_EQ(page->LabeledEditSPMFile->text(), SpmListFile());
+    EXPECT_EQ(page->LabeledEditSPMFile->text(), spmListFile);
     page->chooseFile = [this](const QString &start) {
-        EXPECT_EQ(start, SpmListFile());
+        EXPECT_EQ(start, this->spmListFile);
         return root() + "/other.TXT";
     };
     page->ButtonOpenSPM->click();
-    EXPECT_EQ(SpmListFile(), root() + "/other.TXT");
+    EXPECT_EQ(spmListFile, root() + "/other.TXT");
     child<QRadioButton>(pgSpmListe, "RadioButtonOption2")->click();
     EXPECT_FALSE(page->PanelDestPath->isVisible());
 }
@@ -137,7 +137,7 @@ TEST_F(Form, PressedThroughToBothResultPages)
     EXPECT_TRUE(QFile::exists(root() + "/dest_L/New1_L.jpg"));
     EXPECT_TRUE(QFile::exists(root() + "/dest_R/New1_R.jpg"));
     EXPECT_TRUE(QFile::exists(root() + "/src/P1_L.jpg"));
-    EXPECT_TRUE(QFile::exists(SpmListFile()));
+    EXPECT_TRUE(QFile::exists(spmListFile));
     EXPECT_EQ(log.Lines().constLast().Text, "Batch Job was successful");
     EXPECT_TRUE(logText().contains("Execute Batch Job\nDatum: ")) << qPrintable(logText());
     EXPECT_EQ(logShown.count(), 0);

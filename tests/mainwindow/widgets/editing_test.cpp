@@ -2,6 +2,7 @@
 // action buttons, "Remove from list", "Remove all items from both lists", the selection bar,
 // the searches, the internal error box, the batch job's sort and the option boxes.
 #include "formfixture.h"
+#include "session/session.h"
 #include "batch/protokoll.h"
 #include "batch/widgets/formassistent2.h"
 #include "naming/widgets/formsearchreplace.h"
@@ -174,7 +175,7 @@ TEST_F(FormFixture, RemoveAllAskedNoKeepsTheListsYesEmptiesThem)
     click("ButtonNew");
     EXPECT_EQ(left().Count(), 0);
     EXPECT_EQ(right().Count(), 0);
-    EXPECT_EQ(DatensatzList().Count(), 0);
+    EXPECT_EQ(form->session().Registry().Count(), 0);
     EXPECT_TRUE(waitUntil([&] { return status() == "No data"; }));
     EXPECT_FALSE(form->ActionAuftragRun->isEnabled());
     EXPECT_FALSE(form->ActionSortAll->isEnabled());
@@ -266,7 +267,7 @@ TEST_F(FormFixture, ExecuteBatchJobOpensTheWizardOnSortedEntriesAndAnEmptyLog)
 {
     loadCameras({"10:00:30", "10:00:10"}, {"10:00:20", "10:00:00"});
     ASSERT_TRUE(form->ActionAuftragRun->isEnabled());
-    JobLog().AddLine(QStringLiteral("a line of the last job"));
+    form->session().JobLog().AddLine(QStringLiteral("a line of the last job"));
     std::vector<double> times;
     bool logEmpty = false;
     bool shown = false;
@@ -276,9 +277,9 @@ TEST_F(FormFixture, ExecuteBatchJobOpensTheWizardOnSortedEntriesAndAnEmptyLog)
         TFormAssistent2 *wizard = form->batchWizard();
         shown = wizard->isVisible();
         searchPaused = !search->isEnabled();
-        for (const TDatensatz *e : DatensatzList().Entries())
+        for (const TDatensatz *e : form->session().Registry().Entries())
             times.push_back(e->CaptureTime());
-        logEmpty = JobLog().Lines().isEmpty();
+        logEmpty = form->session().JobLog().Lines().isEmpty();
         wizard->BitBtnCancel->click();
     });
     click("ButtonRun");
@@ -301,7 +302,7 @@ TEST_F(FormFixture, CounterFieldsDescribeTheRows)
     // Typing an end number moves the start.
     o->SpinEditEndNr->setValue(20);
     EXPECT_EQ(o->SpinEditStartNr->value(), 18);
-    EXPECT_EQ(NamingSettings().StartNumber, 18);
+    EXPECT_EQ(form->session().Naming().StartNumber, 18);
     o->SpinEditStartNr->setValue(5);
     EXPECT_EQ(o->SpinEditEndNr->value(), 7);
     // Deleting rows lowers the end and keeps the start.
@@ -318,14 +319,14 @@ TEST_F(FormFixture, SuffixAndFolderFieldsRenameTheRows)
     ASSERT_EQ(column(left(), lcNewName)[0], "L1_L.jpg");
     TOptionStack *o = form->optionStack();
     o->LabeledEditSuffix_L->setText(QString());
-    EXPECT_EQ(NamingSettings().SuffixLeft, "");
+    EXPECT_EQ(form->session().Naming().SuffixLeft, "");
     ASSERT_TRUE(waitReady());
     EXPECT_EQ(column(left(), lcNewName)[0], "L1.jpg");
     o->LabeledEditZielpath_R->setText(dir.filePath("right"));
     ASSERT_TRUE(waitReady());
     EXPECT_EQ(right().Row(0)->Text(lcTargetFolder), dir.filePath("right") + '/');
     o->CheckBoxForceDir->setChecked(false);
-    EXPECT_FALSE(NamingSettings().CreateMissingFolders);
+    EXPECT_FALSE(form->session().Naming().CreateMissingFolders);
 }
 
 TEST_F(FormFixture, OptionBoxesFoldOnTheirCaptionLine)

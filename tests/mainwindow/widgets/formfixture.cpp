@@ -32,7 +32,6 @@ bool waitUntil(const std::function<bool()> &pred, int timeoutMs)
 
 FormFixture::FormFixture()
 {
-    ResetNamingSettings();
     form = std::make_unique<TFormMain>();
     form->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
@@ -43,7 +42,6 @@ FormFixture::~FormFixture()
 {
     form.reset();
     settle();
-    ResetNamingSettings();
 }
 
 void FormFixture::settle()

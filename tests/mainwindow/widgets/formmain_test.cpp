@@ -1,7 +1,7 @@
 #include "mainwindow/widgets/formmain.h"
 #include "ui/widgets/aboutbox.h"
 
-#include "ui/windowmessages.h"
+#include "mainwindow/widgets/windowmessages.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -1,5 +1,6 @@
 // What the image list view adds to its row model: the "N°" column fits the icon and the
 // number beside it however many rows the list has.
+#include "entries/entrystore.h"
 #include "entries/listrows.h"
 #include "imaging/imagelist.h"
 #include "mainwindow/widgets/imagelistview.h"
@@ -13,7 +14,8 @@ namespace {
 
 TEST(ImageListView, NumberColumnShowsTheLargestNumberBesideTheIcon)
 {
-    ListRowModel rows(2);
+    TEntryStore store;
+    ListRowModel rows(store, 2);
     TImageList icons(32, 32);
     QImage picture(32, 32, QImage::Format_RGB32);
     picture.fill(Qt::darkGreen);

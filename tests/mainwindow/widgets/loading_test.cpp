@@ -2,6 +2,7 @@
 // the idle reading with its status line, the enabling of the actions, the "Default
 // settings" and the thumbnail size.
 #include "formfixture.h"
+#include "session/session.h"
 
 #include "entries/namingsettings.h"
 #include "imaging/imagelist.h"
@@ -214,7 +215,7 @@ TEST_F(FormFixture, NewEntriesTakeTheDefaultSettings)
     EXPECT_TRUE(re->Invert());
     // Excluded from the batch job: the target folder is the source folder.
     EXPECT_EQ(left().Row(0)->Text(lcTargetFolder), QDir(dir.path()).path() + '/');
-    EXPECT_EQ(right().Row(1)->Text(lcTargetFolder), NamingSettings().FolderMono + QLatin1Char('/'));
+    EXPECT_EQ(right().Row(1)->Text(lcTargetFolder), form->session().Naming().FolderMono + QLatin1Char('/'));
 }
 
 TEST_F(FormFixture, ThumbnailDimensionsSizeTheIcons)
@@ -308,7 +309,7 @@ TEST_F(FormFixture, FolderButtonSetsTheDestinationFolder)
     settle();
     click(form->optionStack()->ButtonDir_M);
     EXPECT_EQ(form->optionStack()->LabeledEditZielpath_M->text(), chosen);
-    EXPECT_EQ(NamingSettings().FolderMono, chosen);
+    EXPECT_EQ(form->session().Naming().FolderMono, chosen);
 
     // Cancelled: the field keeps its folder.
     whenFileDialogOpens([](QFileDialog *dlg) { dlg->reject(); });

@@ -1,6 +1,7 @@
 // The settings of the program's windows in the settings file: what a first start writes, a
 // round trip with every control changed, and the counter range restored in its order.
 #include "batch/protokoll.h"
+#include "session/session.h"
 #include "batch/widgets/formassistent2.h"
 #include "entries/namingsettings.h"
 #include "mainwindow/widgets/formmain.h"
@@ -35,7 +36,6 @@ class SettingsFixture : public ::testing::Test
 protected:
     SettingsFixture()
     {
-        ResetNamingSettings();
         m_savedConfig = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         path = SettingsFilePath(QString());
@@ -43,7 +43,6 @@ protected:
     ~SettingsFixture() override
     {
         qputenv("XDG_CONFIG_HOME", m_savedConfig);
-        ResetNamingSettings();
     }
 
     static QByteArray bytesOf(const QString &file)
@@ -99,7 +98,7 @@ struct Program
 {
     TFormMain main;
     TFormSearchReplace search{&main};
-    TFormAssistent2 wizard{JobLog(), &main};
+    TFormAssistent2 wizard{main.session().BatchContext(), &main};
 
     QList<QWidget *> windows() { return {&main, &wizard, &search}; }
     // The main window shown at a fixed size, so that its splitters have their lengths.
@@ -172,7 +171,7 @@ TEST_F(SettingsFixture, FirstStartWritesTheDefaultsAndEveryChangeOfTheWindowsSur
     const QString copy = config.filePath(QStringLiteral("copy.INI"));
     ASSERT_TRUE(save(copy, p));
     EXPECT_EQ(bytesOf(copy), changed);
-    EXPECT_EQ(NamingSettings().SuffixMono, QStringLiteral("_M changed "));
+    EXPECT_EQ(p.main.session().Naming().SuffixMono, QStringLiteral("_M changed "));
 }
 
 TEST_F(SettingsFixture, RestoredCounterEndContinuesNumberingUnlessStartAtOneIsChosen)
@@ -200,7 +199,7 @@ TEST_F(SettingsFixture, RestoredCounterEndContinuesNumberingUnlessStartAtOneIsCh
         ASSERT_TRUE(LoadProgramSettings(path, {&form}));
         form.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-        EXPECT_EQ(NamingSettings().StartNumber, c.startNumber) << c.lastNumber;
+        EXPECT_EQ(form.session().Naming().StartNumber, c.startNumber) << c.lastNumber;
         EXPECT_EQ(form.optionStack()->SpinEditStartNr->value(), c.startNumber);
         EXPECT_EQ(form.optionStack()->SpinEditEndNr->value(), c.endField);
     }

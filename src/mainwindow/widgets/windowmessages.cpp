@@ -1,4 +1,4 @@
-#include "ui/windowmessages.h"
+#include "mainwindow/widgets/windowmessages.h"
 
 #include <QCoreApplication>
 #include <QPointer>

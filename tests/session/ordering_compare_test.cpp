@@ -3,8 +3,8 @@
 // shots on either side, bursts, equal times, pictures without time, existing pairs,
 // monoscopic and unassigned pictures, "Gap (New)" gaps, obsolete gaps, rows out of step,
 // and every mode, including the follow-up passes of an assignment that found no run.
-#include "ordering_fixture.h"
-#include "reference_ordering.h"
+#include "session_ordering_fixture.h"
+#include "pairing/reference_ordering.h"
 
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
@@ -197,7 +197,7 @@ std::vector<std::string> describe(const ListRowModel &left, const ListRowModel &
     return out;
 }
 
-class OrderingCompare : public OrderingFixture
+class OrderingCompare : public SessionOrderingFixture
 {
 protected:
     ref::Model model;

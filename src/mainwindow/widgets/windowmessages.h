@@ -1,6 +1,9 @@
 #pragma once
-// Deferred work posted to the main window: the three window messages of the program,
-// delivered as posted Qt events and handled after the current event.
+// Deferred work the main window posts to itself: the three window messages of the program,
+// delivered as posted Qt events and handled after the current event. Only the window (and
+// the program's start-up) posts them; the core tells the window through typed callbacks.
+#include "session/assignstep.h"
+
 #include <QEvent>
 #include <QObject>
 #include <QtGlobal>
@@ -10,14 +13,8 @@ constexpr int WM_SELECT_PARTNER = WM_USER + 1;  // select the counterpart of an 
 constexpr int WM_ASSIGN_STEP = WM_USER + 2;     // continue an automatic assignment
 constexpr int WM_ENTRIES_CHANGED = WM_USER + 3; // refresh all rows at the next idle time
 
-// First parameter of WM_ASSIGN_STEP (the second is the mode of the assignment pass).
-enum TAssignStepCode : int
-{
-    AssignStepNoRun = 3,          // no run of matching intervals: ask the user for one pair
-    AssignStepNext = 4,           // the pair prompt's "Next": assign from the selected pair
-    AssignStepPromptHidden = 6,   // the pair prompt was hidden (after "Next" or "Cancel")
-    AssignStepNoRunEmptyList = 7, // no run because a list is empty: tell the user
-};
+// First parameter of WM_ASSIGN_STEP: TAssignStepCode (session/assignstep.h); the second is
+// the mode of the assignment pass.
 
 class WindowMessageEvent : public QEvent
 {

@@ -1,0 +1,15 @@
+#pragma once
+// The session state a batch job works on, handed to the wizard's controller and its window:
+// the entries (registry, holders, naming settings), the job log and the SPM list path the
+// wizard edits. The session owns all three; the context only refers to them.
+#include <QString>
+
+class TProtokoll;
+struct TEntryStore;
+
+struct TBatchContext
+{
+    TEntryStore &Entries;
+    TProtokoll &Log;
+    QString &SpmListFile;
+};

@@ -1,0 +1,17 @@
+#include "session/session.h"
+
+#include "batch/spmlistsetting.h"
+#include "entries/datensatz.h"
+
+TSession::TSession()
+    : m_spmListFile(DefaultSpmListFile()), m_left(m_entries, dsLeft), m_right(m_entries, dsRight)
+{
+    ListRowModel::LinkLists(m_left, m_right);
+}
+
+TSession::~TSession()
+{
+    // Every entry (also one without a row) goes while the rows, holders and registry are
+    // still there; the lists then delete empty rows.
+    m_entries.Registry.FreeAll();
+}
