@@ -264,16 +264,25 @@ QSize JpegPixelSize(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QSize();
-    const QByteArray bytes = file.readAll();
     tjhandle handle = tjInitDecompress();
     if (!handle)
         return QSize();
+    // The size stands in the header, before the picture's data: the first 256 KB hold it
+    // in nearly every file; the whole file is read only when they do not.
+    QByteArray bytes = file.read(256 * 1024);
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
-    const int rc = tjDecompressHeader3(handle, reinterpret_cast<const unsigned char *>(bytes.constData()),
-                                       static_cast<unsigned long>(bytes.size()), &width, &height,
-                                       &subsampling, &colorspace);
+    const auto header = [&] {
+        return tjDecompressHeader3(handle, reinterpret_cast<const unsigned char *>(bytes.constData()),
+                                   static_cast<unsigned long>(bytes.size()), &width, &height, &subsampling,
+                                   &colorspace) == 0;
+    };
+    bool found = header();
+    if (!found && !file.atEnd()) {
+        bytes += file.readAll();
+        found = header();
+    }
     tjDestroy(handle);
-    return rc == 0 ? QSize(width, height) : QSize();
+    return found ? QSize(width, height) : QSize();
 }
 
 // ---------------------------------------------------------------------------------------
