@@ -112,13 +112,7 @@ void BM_CopyRenameJobVsCpAndSync(benchmark::State &state)
                 state.SkipWithError("the copy job failed");
             jobSeconds = run.seconds;
         };
-        if (turn++ % 2 == 0) {
-            runCp();
-            runJob();
-        } else {
-            runJob();
-            runCp();
-        }
+        benchsupport::inTurns(turn, runCp, runJob);
         state.SetIterationTime(cpSeconds + jobSeconds);
         ratios.push_back(jobSeconds / cpSeconds);
         cpSum += cpSeconds;

@@ -29,29 +29,10 @@ void BM_InspectVsExiv2(benchmark::State &state)
         inspect.push_back(path.toStdString());
         exiv2.push_back(path.toStdString());
     }
-    std::vector<double> ratios;
-    double inspectSum = 0, exiv2Sum = 0;
-    int turn = 0;
-    for (auto _ : state) {
-        benchsupport::ProcessRun ours, theirs;
-        if (turn++ % 2 == 0) {
-            theirs = benchsupport::runProcess(exiv2);
-            ours = benchsupport::runProcess(inspect);
-        } else {
-            ours = benchsupport::runProcess(inspect);
-            theirs = benchsupport::runProcess(exiv2);
-        }
-        if (!ours.ok || !theirs.ok)
-            state.SkipWithError("inspect or exiv2 failed");
-        state.SetIterationTime(ours.seconds + theirs.seconds);
-        ratios.push_back(ours.seconds / theirs.seconds);
-        inspectSum += ours.seconds;
-        exiv2Sum += theirs.seconds;
-    }
-    const double n = double(ratios.size());
-    state.counters["inspect_vs_exiv2"] = benchsupport::median(ratios);
-    state.counters["inspect_ms"] = inspectSum / n * 1e3;
-    state.counters["exiv2_ms"] = exiv2Sum / n * 1e3;
+    const benchsupport::ProcessComparison c = benchsupport::compareInTurns(state, inspect, exiv2);
+    state.counters["inspect_vs_exiv2"] = c.timeRatio;
+    state.counters["inspect_ms"] = c.oursMs;
+    state.counters["exiv2_ms"] = c.theirsMs;
 }
 
 // Peak memory of inspect on perSide + perSide small files (relative names keep the

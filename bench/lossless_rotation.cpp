@@ -76,35 +76,13 @@ void BM_RotationJobVsExiftran(benchmark::State &state)
         exiftran.push_back(path.toStdString());
     const std::vector<std::string> job{benchsupport::cliPath(DUOMIRA_CLI_PATH), "run", "--rotate-source", "--rotation-left", "90",
                                        "--left", f.jobFolder.toStdString()};
-    std::vector<double> times, peaks;
-    double exiftranSum = 0, jobSum = 0, exiftranPeak = 0, jobPeak = 0;
-    int turn = 0;
-    for (auto _ : state) {
-        benchsupport::ProcessRun theirs, ours;
-        if (turn++ % 2 == 0) {
-            theirs = benchsupport::runProcess(exiftran);
-            ours = benchsupport::runProcess(job);
-        } else {
-            ours = benchsupport::runProcess(job);
-            theirs = benchsupport::runProcess(exiftran);
-        }
-        if (!theirs.ok || !ours.ok)
-            state.SkipWithError("exiftran or the rotation job failed");
-        state.SetIterationTime(theirs.seconds + ours.seconds);
-        times.push_back(ours.seconds / theirs.seconds);
-        peaks.push_back(ours.peakMb / theirs.peakMb);
-        exiftranSum += theirs.seconds;
-        jobSum += ours.seconds;
-        exiftranPeak = std::max(exiftranPeak, theirs.peakMb);
-        jobPeak = std::max(jobPeak, ours.peakMb);
-    }
-    const double n = double(times.size());
-    state.counters["job_vs_exiftran"] = benchsupport::median(times);
-    state.counters["peak_vs_exiftran"] = benchsupport::median(peaks);
-    state.counters["exiftran_ms"] = exiftranSum / n * 1e3;
-    state.counters["job_ms"] = jobSum / n * 1e3;
-    state.counters["exiftran_peak_mb"] = exiftranPeak;
-    state.counters["job_peak_mb"] = jobPeak;
+    const benchsupport::ProcessComparison c = benchsupport::compareInTurns(state, job, exiftran);
+    state.counters["job_vs_exiftran"] = c.timeRatio;
+    state.counters["peak_vs_exiftran"] = c.peakRatio;
+    state.counters["exiftran_ms"] = c.theirsMs;
+    state.counters["job_ms"] = c.oursMs;
+    state.counters["exiftran_peak_mb"] = c.theirsPeakMb;
+    state.counters["job_peak_mb"] = c.oursPeakMb;
 }
 
 // Read, tjTransform (90°, trimmed), temporary file written and synced, renamed over the
@@ -165,13 +143,7 @@ void BM_ModuleVsReferenceTurn(benchmark::State &state)
                 state.SkipWithError("reference turn failed");
             referenceMs = clock.nsecsElapsed() / 1e6;
         };
-        if (turn++ % 2 == 0) {
-            runModule();
-            runReference();
-        } else {
-            runReference();
-            runModule();
-        }
+        benchsupport::inTurns(turn, runModule, runReference);
         state.SetIterationTime((moduleMs + referenceMs) / 1e3);
         ratios.push_back(moduleMs / referenceMs);
     }

@@ -57,4 +57,31 @@ double median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+ProcessComparison compareInTurns(benchmark::State &state, const std::vector<std::string> &ours,
+                                 const std::vector<std::string> &theirs)
+{
+    std::vector<double> times, peaks;
+    ProcessComparison c;
+    int turn = 0;
+    for (auto _ : state) {
+        ProcessRun o, t;
+        inTurns(turn, [&] { t = runProcess(theirs); }, [&] { o = runProcess(ours); });
+        if (!o.ok || !t.ok)
+            state.SkipWithError((ours.front() + " or " + theirs.front() + " failed").c_str());
+        state.SetIterationTime(o.seconds + t.seconds);
+        times.push_back(o.seconds / t.seconds);
+        peaks.push_back(o.peakMb / t.peakMb);
+        c.oursMs += o.seconds * 1e3;
+        c.theirsMs += t.seconds * 1e3;
+        c.oursPeakMb = std::max(c.oursPeakMb, o.peakMb);
+        c.theirsPeakMb = std::max(c.theirsPeakMb, t.peakMb);
+    }
+    const double n = std::max<double>(1, double(times.size()));
+    c.timeRatio = median(times);
+    c.peakRatio = median(peaks);
+    c.oursMs /= n;
+    c.theirsMs /= n;
+    return c;
+}
+
 } // namespace benchsupport
