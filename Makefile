@@ -7,7 +7,7 @@ PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps configure build run test test-asan fuzz-smoke bench install package clean
+.PHONY: all deps configure build run test test-asan fuzz-smoke bench bench-figures install package clean
 
 all: build
 
@@ -54,10 +54,19 @@ test-asan: deps
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	  ctest -j $(JOBS) --output-on-failure --timeout 900
 
-bench: deps
+bench:
+	@DUOMIRA_BENCH_DEPS=1 scripts/install-deps
 	@cmake -S . -B $(BENCH_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DDUOMIRA_BENCH=ON -DDUOMIRA_TESTS=OFF >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@echo "Benchmarks are in $(BENCH_BUILD)/bin/bench_*"
+
+# The figures measured against the tools people would otherwise use, and against the
+# plain libraries, each in the same run as its reference (BENCH_WRAP prefixes each program,
+# for example with a lock on a shared machine).
+BENCH_FIGURES := batch_copy lossless_rotation cli_inspect exif_reader imaging_thumbnail heif_raw
+bench-figures: bench
+	@for b in $(BENCH_FIGURES); do echo "== bench_$$b"; \
+	  (cd $(BENCH_BUILD) && $(BENCH_WRAP) bin/bench_$$b) || exit 1; done
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)

@@ -9,11 +9,13 @@
 #include "entries/namingsettings.h"
 #include "naming/maskeditor.h"
 #include "naming/windowrenaming.h"
+#include "support/photo_generator.h"
 #include "support/run.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QHash>
 
 #include <benchmark/benchmark.h>
 
@@ -35,18 +37,24 @@ namespace {
 
 constexpr int pairCount = 10000;
 
-// pairCount stereo pairs in aligned rows of left and right, every row selected.
-void fillPairs(ListRowModel &left, ListRowModel &right)
+// pairCount stereo pairs in aligned rows of left and right, every row selected. The core
+// never opens the files; the window reads them, so it is given real ones (leftFiles and
+// rightFiles, pairCount each): a row whose file exists nowhere is named in a message box
+// that waits for a click.
+void fillPairs(ListRowModel &left, ListRowModel &right, const QStringList &leftFiles = {},
+               const QStringList &rightFiles = {})
 {
     ListUpdateGuard l(&left);
     ListUpdateGuard r(&right);
     for (int i = 0; i < pairCount; ++i) {
-        TDatensatz *a =
-            AppendEntry(left, i, QStringLiteral("/home/anna/Fotos/links/IMG_%1.JPG").arg(i), dsLeft,
-                        false, 0, false, true);
-        TDatensatz *b =
-            AppendEntry(right, i, QStringLiteral("/home/anna/Fotos/rechts/DSC%1.JPG").arg(i),
-                        dsRight, false, 0, false, true);
+        const QString leftPath = leftFiles.isEmpty()
+                                     ? QStringLiteral("/home/anna/Fotos/links/IMG_%1.JPG").arg(i)
+                                     : leftFiles[i];
+        const QString rightPath = rightFiles.isEmpty()
+                                      ? QStringLiteral("/home/anna/Fotos/rechts/DSC%1.JPG").arg(i)
+                                      : rightFiles[i];
+        TDatensatz *a = AppendEntry(left, i, leftPath, dsLeft, false, 0, false, true);
+        TDatensatz *b = AppendEntry(right, i, rightPath, dsRight, false, 0, false, true);
         LinkBothWays(a, b);
         a->SetAttribute(daStereoPair);
         b->SetAttribute(daStereoPair);
@@ -108,8 +116,31 @@ void BM_RenameSelected_Core(benchmark::State &state)
 BENCHMARK(BM_RenameSelected_Core)->Unit(benchmark::kMillisecond);
 
 #ifdef DUOMIRA_BENCH_WINDOW
-// Lets the window's idle pass read the (missing) files and order the lists first, so that
-// it does not run inside the measured time.
+// pairCount real small JPEG files of one camera (the cached sets duomira-cli's benchmarks
+// share).
+QStringList windowFiles(const QString &side)
+{
+    static QHash<QString, QStringList> sets;
+    if (!sets.contains(side))
+        sets.insert(side, benchsupport::smallPhotoSet(side, 20000).mid(0, pairCount));
+    return sets.value(side);
+}
+
+// Fills the window's lists with real files, or false when they cannot be made.
+bool fillWindow(TFormMain &window, benchmark::State &state)
+{
+    const QStringList left = windowFiles(QStringLiteral("L"));
+    const QStringList right = windowFiles(QStringLiteral("R"));
+    if (left.size() != pairCount || right.size() != pairCount) {
+        state.SkipWithError("no photo sets");
+        return false;
+    }
+    fillPairs(window.leftList(), window.rightList(), left, right);
+    return true;
+}
+
+// Lets the window's idle pass read the files and order the lists first, so that it does
+// not run inside the measured time.
 void waitUntilReady(TFormMain &window)
 {
     window.show();
@@ -127,7 +158,8 @@ void waitUntilReady(TFormMain &window)
 void BM_PreviewPerKeystroke_Window(benchmark::State &state)
 {
     TFormMain window;
-    fillPairs(window.leftList(), window.rightList());
+    if (!fillWindow(window, state))
+        return;
     window.leftList().ClearSelection();
     window.rightList().ClearSelection();
     waitUntilReady(window);
@@ -153,7 +185,8 @@ BENCHMARK(BM_PreviewPerKeystroke_Window)->Unit(benchmark::kMicrosecond);
 void BM_RenameSelected_Window(benchmark::State &state)
 {
     TFormMain window;
-    fillPairs(window.leftList(), window.rightList());
+    if (!fillWindow(window, state))
+        return;
     waitUntilReady(window);
     window.leftList().SelectAll();
     window.rightList().SelectAll();

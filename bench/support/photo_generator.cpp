@@ -8,7 +8,9 @@
 #include <exiv2/exiv2.hpp>
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -20,23 +22,33 @@ namespace {
 constexpr int pixelVariants = 4; // distinct pictures, cycled over the files
 
 // A smooth picture with some structure (gradients, rings, a grid), so that it compresses
-// like a photograph rather than like noise. variant shifts the pattern.
-std::vector<unsigned char> makePixels(int width, int height, int variant)
+// like a photograph rather than like noise; grain adds the sensor's noise (a fixed
+// pseudo-random sequence per variant). variant shifts the pattern.
+std::vector<unsigned char> makePixels(int width, int height, int variant, int grain = 0)
 {
     std::vector<unsigned char> rgb(size_t(width) * size_t(height) * 3);
+    std::uint32_t seed = 12345u + std::uint32_t(variant);
+    int noise = 0; // one value per pixel for its three channels: brightness grain
+    const auto noisy = [&](double value) {
+        return (unsigned char)std::clamp(value + noise, 0.0, 255.0);
+    };
     const double cx = width * (0.3 + 0.1 * variant);
     const double cy = height * (0.6 - 0.05 * variant);
     for (int y = 0; y < height; ++y) {
         unsigned char *row = rgb.data() + size_t(y) * size_t(width) * 3;
         for (int x = 0; x < width; ++x) {
+            if (grain > 0) {
+                seed = seed * 1664525u + 1013904223u;
+                noise = int((seed >> 24) % std::uint32_t(2 * grain + 1)) - grain;
+            }
             const double dx = x - cx;
             const double dy = y - cy;
             const double ring =
                 0.5 + 0.5 * std::sin(std::sqrt(dx * dx + dy * dy) / (18.0 + variant));
             const bool grid = (x % 250) < 3 || (y % 250) < 3;
-            row[3 * x] = grid ? 30 : (unsigned char)(255.0 * x / width * 0.8 + 40 * ring);
-            row[3 * x + 1] = grid ? 30 : (unsigned char)(255.0 * y / height * 0.7 + 60 * ring);
-            row[3 * x + 2] = grid ? 30 : (unsigned char)(120 + 100 * ring);
+            row[3 * x] = grid ? 30 : noisy(double(int(255.0 * x / width * 0.8 + 40 * ring)));
+            row[3 * x + 1] = grid ? 30 : noisy(double(int(255.0 * y / height * 0.7 + 60 * ring)));
+            row[3 * x + 2] = grid ? 30 : noisy(double(int(120 + 100 * ring)));
         }
     }
     return rgb;
@@ -166,7 +178,9 @@ QString manifestText(int count, int width, int height, const PhotoSetOptions &o)
     QStringList orientations;
     for (int v : o.orientations)
         orientations << QString::number(v);
-    return QStringLiteral("photo set v3\ncount %1\nsize %2x%3\nmake %4\nmodel %5\nfirst %6\n"
+    // The grain line only where there is grain: the smooth sets made before it stay valid.
+    const QString grain = o.grain ? QStringLiteral("brightness grain %1\n").arg(o.grain) : QString();
+    return grain + QStringLiteral("photo set v3\ncount %1\nsize %2x%3\nmake %4\nmodel %5\nfirst %6\n"
                           "step %7\norientations %8\nquality %9\nmakernote %10\nprefix %11\n")
         .arg(count)
         .arg(width)
@@ -227,8 +241,8 @@ QStringList generatePhotoSet(const QString &dir, int count, int width, int heigh
     for (int i = 0; i < count; ++i) {
         QByteArray &plain = encoded[size_t(i % pixelVariants)];
         if (plain.isEmpty()) {
-            plain = encodeJpeg(makePixels(width, height, i % pixelVariants), width, height,
-                               options.quality, &why);
+            plain = encodeJpeg(makePixels(width, height, i % pixelVariants, options.grain), width,
+                               height, options.quality, &why);
             if (plain.isEmpty())
                 return {};
         }
@@ -247,6 +261,18 @@ QStringList generatePhotoSet(const QString &dir, int count, int width, int heigh
         return {};
     }
     return paths;
+}
+
+QStringList cameraSizedPhotoSet(const QString &name, int count)
+{
+    PhotoSetOptions options;
+    options.grain = 9;
+    QString error;
+    const QStringList files =
+        generatePhotoSet(photoCacheDir(name), count, 4000, 3000, options, &error);
+    if (files.size() != count)
+        std::fprintf(stderr, "cannot generate %d files: %s\n", count, qPrintable(error));
+    return files;
 }
 
 QStringList smallPhotoSet(const QString &side, int count)

@@ -24,6 +24,9 @@ struct PhotoSetOptions
     int quality = 90;      // JPEG quality
     bool makerNote = true; // a Canon maker note with camera settings
     QString namePrefix = QStringLiteral("IMG_");
+    // Sensor grain: each colour value moves by up to this much at random. 0 gives smooth
+    // pictures (about 1.3 MB at 4000 x 3000); 9 gives what a camera writes (about 3.7 MB).
+    int grain = 0;
 };
 
 // Makes (or reuses) count JPEG files of width × height pixels in dir, named
@@ -37,6 +40,11 @@ QStringList generatePhotoSet(const QString &dir, int count, int width = 4000, in
 // camera's clock 37 s ahead of the left one's. Cached as cli_<side>_<count>; an empty list
 // (the reason on standard error) when they cannot be made.
 QStringList smallPhotoSet(const QString &side, int count);
+
+// count photos of 4000 x 3000 with sensor grain, about 3.7 MB each as a camera writes
+// them, cached as <name>; an empty list (the reason on standard error) when they cannot be
+// made.
+QStringList cameraSizedPhotoSet(const QString &name, int count);
 
 // The folder for a named cached set: $DUOMIRA_BENCH_CACHE/<name> when that variable is
 // set, otherwise <system temp>/duomira-bench-photos/<name>.

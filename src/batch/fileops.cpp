@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <openssl/evp.h>
 #include <turbojpeg.h>
@@ -47,6 +48,13 @@ public:
     {
         close();
         m_fd = fd;
+    }
+    // Gives up the descriptor without closing it.
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
     }
     bool close()
     {
@@ -256,22 +264,41 @@ QSize JpegPixelSize(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QSize();
-    const QByteArray bytes = file.readAll();
     tjhandle handle = tjInitDecompress();
     if (!handle)
         return QSize();
+    // The size stands in the header, before the picture's data: the first 256 KB hold it
+    // in nearly every file; the whole file is read only when they do not.
+    QByteArray bytes = file.read(256 * 1024);
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
-    const int rc = tjDecompressHeader3(handle, reinterpret_cast<const unsigned char *>(bytes.constData()),
-                                       static_cast<unsigned long>(bytes.size()), &width, &height,
-                                       &subsampling, &colorspace);
+    const auto header = [&] {
+        return tjDecompressHeader3(handle, reinterpret_cast<const unsigned char *>(bytes.constData()),
+                                   static_cast<unsigned long>(bytes.size()), &width, &height, &subsampling,
+                                   &colorspace) == 0;
+    };
+    bool found = header();
+    if (!found && !file.atEnd()) {
+        bytes += file.readAll();
+        found = header();
+    }
     tjDestroy(handle);
-    return rc == 0 ? QSize(width, height) : QSize();
+    return found ? QSize(width, height) : QSize();
 }
 
 // ---------------------------------------------------------------------------------------
 // TRealFileOps
 
 TRealFileOps::TRealFileOps(const TGflLibrary *library) : m_library(library) {}
+
+TRealFileOps::~TRealFileOps()
+{
+    for (Pending &p : m_pending) {
+        ::close(p.fd);
+        ::unlink(encoded(p.temporary).constData());
+        if (p.digest.valid())
+            p.digest.wait();
+    }
+}
 
 bool TRealFileOps::Exists(const QString &path) const
 {
@@ -419,7 +446,8 @@ TFileOpResult TRealFileOps::Rename(const QString &from, const QString &to)
     return result;
 }
 
-TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, bool syncTargetFolder)
+TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, bool syncTargetFolder,
+                                     TFileOpKind kind)
 {
     Fd in(::open(encoded(from).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
@@ -503,13 +531,44 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
     // The digest undo recognises the copy by, of the source, whose pages the copy has just
     // brought into memory: hashed on another core while the copy goes to the disk, so that
     // it costs the job next to nothing.
-    std::future<QByteArray> digest =
-        std::async(std::launch::async, [from] { return FileContentHash(from); });
+    std::shared_future<QByteArray> digest =
+        std::async(std::launch::async, [from] { return FileContentHash(from); }).share();
     // Permission bits and times are kept where the file system can keep them (FAT and
     // exFAT cards cannot keep the bits): best effort, not a failure.
     ::fchmod(out.get(), st.st_mode & 07777);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out.get(), times);
+    if (m_batched) {
+        // The bytes wait for Settle's one sync of the file system, and only then does the
+        // copy get its final name. The disk starts writing them now, while the next files
+        // are copied, so that little is left for that sync to wait for.
+        ::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+        struct stat written {};
+        if (::fstat(out.get(), &written) != 0)
+            return fail(errno);
+        if (written.st_size != copied || copied != st.st_size)
+            return fail(EIO);
+        Pending pending;
+        pending.ticket = ++m_lastTicket;
+        pending.kind = kind;
+        pending.from = from;
+        pending.to = to;
+        pending.temporary = temporary;
+        pending.size = copied;
+        // Kept open: its fsync after the file system's sync reports this file's own write
+        // errors, and costs next to nothing then.
+        pending.fd = out.get();
+        out.release();
+        pending.digest = digest;
+        m_pending.push_back(std::move(pending));
+        m_pendingBytes += copied;
+        TFileOpResult waiting;
+        waiting.ok = true;
+        waiting.size = copied;
+        waiting.crossVolume = kind == TFileOpKind::Move;
+        waiting.pendingTicket = m_lastTicket;
+        return waiting;
+    }
     if (const int e = fault(TFaultPoint::Sync, to))
         return fail(e);
     if (::fsync(out.get()) != 0)
@@ -558,7 +617,7 @@ TFileOpResult TRealFileOps::Copy(const QString &from, const QString &to)
         unchanged.size = source.size;
         return unchanged;
     }
-    return copyFile(from, to, false);
+    return copyFile(from, to, false, TFileOpKind::Copy);
 }
 
 TFileOpResult TRealFileOps::Move(const QString &from, const QString &to)
@@ -585,11 +644,11 @@ TFileOpResult TRealFileOps::Move(const QString &from, const QString &to)
         return renamed;
     }
     // Another volume: copy (synced, sizes compared), then delete the source.
-    TFileOpResult copy = copyFile(from, to, true);
+    TFileOpResult copy = copyFile(from, to, true, TFileOpKind::Move);
     copy.crossVolume = true;
-    if (!copy.ok)
-        return copy;
-    copied(copy);
+    if (!copy.ok || copy.pendingTicket > 0)
+        return copy; // a pending move deletes its source in Settle
+    copied({copy});
     int e = fault(TFaultPoint::UnlinkSource, from);
     if (e == 0 && ::unlink(encoded(from).constData()) != 0)
         e = errno;
@@ -604,6 +663,123 @@ TFileOpResult TRealFileOps::Move(const QString &from, const QString &to)
     }
     syncFolder(folderOf(from));
     return copy;
+}
+
+bool TRealFileOps::SettleDue() const
+{
+    return !m_pending.empty() &&
+           (int(m_pending.size()) >= m_settleFiles || m_pendingBytes >= m_settleBytes);
+}
+
+std::vector<TSettledOp> TRealFileOps::Settle()
+{
+    std::vector<Pending> batch;
+    batch.swap(m_pending);
+    m_pendingBytes = 0;
+    const auto fail = [](Pending &p, int e, const QString &reason = QString()) {
+        if (p.fd >= 0)
+            ::close(p.fd);
+        p.fd = -1;
+        ::unlink(encoded(p.temporary).constData());
+        p.result = TFileOpResult::Failure(e, reason);
+    };
+    for (Pending &p : batch)
+        p.result.ok = true;
+
+    // 1. The bytes: one sync of each destination file system (through a file opened before
+    // any of its bytes were written, so that the sync reports every write error since),
+    // then each file's own fsync, which finds nothing left to write but its own errors.
+    QHash<quint64, int> volumeError;
+    for (Pending &p : batch) {
+        if (const int e = fault(TFaultPoint::Sync, p.to)) {
+            fail(p, e);
+            continue;
+        }
+        struct stat st {};
+        if (::fstat(p.fd, &st) != 0) {
+            fail(p, errno);
+            continue;
+        }
+        const quint64 device = quint64(st.st_dev);
+        if (!volumeError.contains(device))
+            volumeError.insert(device, ::syncfs(p.fd) == 0 ? 0 : errno);
+        int e = volumeError.value(device);
+        if (e == 0 && ::fsync(p.fd) != 0)
+            e = errno;
+        if (e != 0) {
+            fail(p, e);
+            continue;
+        }
+        const int fd = p.fd;
+        p.fd = -1;
+        if (::close(fd) != 0)
+            fail(p, errno);
+    }
+
+    // 2. The final names, without replacing anything, and their sync.
+    QStringList folders;
+    for (Pending &p : batch) {
+        if (!p.result.ok)
+            continue;
+        bool cross = false;
+        const TFileOpResult named = renameNoReplace(p.temporary, p.to, cross, TFaultPoint::FinalName);
+        if (!named.ok) {
+            fail(p, named.error, named.reason);
+            continue;
+        }
+        if (!folders.contains(folderOf(p.to)))
+            folders << folderOf(p.to);
+    }
+    for (const QString &folder : std::as_const(folders)) {
+        fault(TFaultPoint::SyncFolder, folder); // a failed folder sync is no error
+        syncFolder(folder);
+    }
+    for (Pending &p : batch) {
+        if (p.digest.valid())
+            p.digest.wait();
+        if (!p.result.ok)
+            continue;
+        p.result.size = p.size;
+        p.result.contentHash = p.digest.get();
+    }
+
+    // 3. The moves' sources, once the journal holds their copies.
+    std::vector<TFileOpResult> moved;
+    for (const Pending &p : batch) {
+        if (p.kind == TFileOpKind::Move && p.result.ok) {
+            moved.push_back(p.result);
+            moved.back().pendingTicket = p.ticket;
+        }
+    }
+    copied(moved);
+    QStringList sourceFolders;
+    for (Pending &p : batch) {
+        if (p.kind != TFileOpKind::Move || !p.result.ok)
+            continue;
+        int e = fault(TFaultPoint::UnlinkSource, p.from);
+        if (e == 0 && ::unlink(encoded(p.from).constData()) != 0)
+            e = errno;
+        if (e != 0) {
+            // The source stays (a write-protected card): no second copy may stay behind.
+            ::unlink(encoded(p.to).constData());
+            p.result = TFileOpResult::Failure(
+                e, QStringLiteral("The source could not be deleted (%1); the copy was removed again")
+                       .arg(SystemErrorText(e)));
+            continue;
+        }
+        if (!sourceFolders.contains(folderOf(p.from)))
+            sourceFolders << folderOf(p.from);
+    }
+    for (const QString &folder : std::as_const(sourceFolders))
+        syncFolder(folder);
+
+    std::vector<TSettledOp> settled;
+    settled.reserve(batch.size());
+    for (Pending &p : batch) {
+        p.result.crossVolume = p.kind == TFileOpKind::Move;
+        settled.push_back({p.ticket, p.kind, p.from, p.to, p.result});
+    }
+    return settled;
 }
 
 TRotateResult TRealFileOps::Rotate(const QString &path, int quarterTurns)

@@ -15,6 +15,13 @@
 //  - a move across volumes copies (as above), syncs file and folder, compares sizes, calls
 //    the copied hook (the journal makes the copy durable there) and only then deletes the
 //    source; if the source cannot be deleted, the copy is removed again;
+//  - with batched syncs (SetBatchedSync, what a job uses), a copy and the copy of a move
+//    across volumes stop once their bytes are written under the temporary name: they are
+//    pending. Settle then syncs each destination file system once for all of them, gives
+//    them their final names, syncs the names, and only then deletes the sources of the
+//    moves. A final name still never holds a file that is not on the disk, and a source
+//    still goes only after its copy is durable; one sync of a file system costs a job of
+//    hundreds of files about what one fsync per file costs a single file;
 //  - a target that is the file itself (same path, or same device and inode) is reported
 //    as unchanged, not as a failure.
 //
@@ -27,6 +34,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <future>
 #include <vector>
 
 class TGflLibrary;
@@ -83,6 +91,9 @@ struct TFileOpResult
     QByteArray contentHash;   // hex XXH3-128 of the bytes copied (copies, moves across volumes)
     bool replaced = false;    // WriteFileReplacing: a file of that name was replaced
     QStringList created;      // CreateFolder: the folders made, outermost first
+    // Above 0: a copy or move whose bytes are written under its temporary name and which
+    // waits for TFileOps::Settle to be synced and named (ok says only that it got so far).
+    int pendingTicket = 0;
 
     static TFileOpResult Failure(int error, const QString &reason = QString());
 };
@@ -110,15 +121,26 @@ enum class TFaultPoint
     Link,         // path: the target of the fallback's link
     OpenTarget,   // path: the copy's target, before it is created
     Write,        // path: the copy's target, before each chunk is written
-    Sync,         // path: the copy's target, before fsync
+    Sync,         // path: the copy's target, before fsync (batched: before its file system's sync)
     FinalName,    // path: the copy's target, before the synced temporary file gets its name
-    SyncFolder,   // path: the folder of a move's copy, before it is synced (never fails)
+    SyncFolder,   // path: the folder of a move's copy, before it is synced (never fails);
+                  // batched: the folder of a target, before the sync of the new names
     UnlinkSource, // path: the source of a cross-volume move, before it is deleted
     ReplaceTarget,// path: the file WriteFileReplacing is about to replace
     Rotate,       // path: the file about to be turned, before the imaging library is called
 };
 // Returns the errno to fail with at that point, or 0 to go on.
 using TFaultHook = std::function<int(TFaultPoint point, const QString &path)>;
+
+// The outcome of a pending copy or move, handed out by TFileOps::Settle.
+struct TSettledOp
+{
+    int ticket = 0;
+    TFileOpKind kind = TFileOpKind::Copy;
+    QString from;
+    QString to;
+    TFileOpResult result; // pendingTicket is 0 here
+};
 
 class TFileOps
 {
@@ -145,11 +167,20 @@ public:
     virtual TFileOpResult RemoveFolder(const QString &folder) = 0;
     virtual bool Exists(const QString &path) const = 0;
 
+    // Lets copies and moves across volumes wait for Settle (see above); off by default.
+    virtual void SetBatchedSync(bool) {}
+    // True when so many files or bytes wait that the caller should settle them now.
+    virtual bool SettleDue() const { return false; }
+    // Syncs, names and (for moves) deletes the sources of every pending operation; their
+    // outcomes in the order they were started.
+    virtual std::vector<TSettledOp> Settle() { return {}; }
+
     // Called between the chunks of a long copy, so the caller can let events through.
     virtual void SetProgressHook(std::function<void()> hook) { m_progressHook = std::move(hook); }
     // Called by a move across volumes once its copy is complete and synced under the final
-    // name, before the source is deleted (with the copy's size and digest).
-    virtual void SetCopiedHook(std::function<void(const TFileOpResult &copy)> hook)
+    // name, before the source is deleted (with the copy's size and digest); batched moves
+    // come together, each result carrying its pending ticket.
+    virtual void SetCopiedHook(std::function<void(const std::vector<TFileOpResult> &copies)> hook)
     {
         m_copiedHook = std::move(hook);
     }
@@ -160,13 +191,13 @@ protected:
         if (m_progressHook)
             m_progressHook();
     }
-    void copied(const TFileOpResult &copy) const
+    void copied(const std::vector<TFileOpResult> &copies) const
     {
-        if (m_copiedHook)
-            m_copiedHook(copy);
+        if (m_copiedHook && !copies.empty())
+            m_copiedHook(copies);
     }
     std::function<void()> m_progressHook;
-    std::function<void(const TFileOpResult &)> m_copiedHook;
+    std::function<void(const std::vector<TFileOpResult> &)> m_copiedHook;
 };
 
 class TRealFileOps : public TFileOps
@@ -174,6 +205,12 @@ class TRealFileOps : public TFileOps
 public:
     // library: the imaging library that rotates; null means the program-wide one.
     explicit TRealFileOps(const TGflLibrary *library = nullptr);
+    // Pending copies never settled are removed (they were never named).
+    ~TRealFileOps() override;
+    TRealFileOps(const TRealFileOps &) = delete;
+    TRealFileOps &operator=(const TRealFileOps &) = delete;
+    TRealFileOps(TRealFileOps &&) = default;
+    TRealFileOps &operator=(TRealFileOps &&) = default;
 
     void SetFaultHook(TFaultHook hook) { m_fault = std::move(hook); }
     // Bytes per chunk of a copy (tests make it small to see several chunks).
@@ -191,10 +228,35 @@ public:
     TFileOpResult Remove(const QString &path) override;
     TFileOpResult RemoveFolder(const QString &folder) override;
     bool Exists(const QString &path) const override;
+    void SetBatchedSync(bool on) override { m_batched = on; }
+    bool SettleDue() const override;
+    std::vector<TSettledOp> Settle() override;
+    // How many files or bytes may wait for one Settle (tests make them small).
+    void SetSettleLimits(int files, qint64 bytes)
+    {
+        m_settleFiles = files;
+        m_settleBytes = bytes;
+    }
 
 private:
+    // A copy (or the copy of a move) written under its temporary name, waiting for Settle.
+    struct Pending
+    {
+        int ticket = 0;
+        TFileOpKind kind = TFileOpKind::Copy;
+        QString from;
+        QString to;
+        QString temporary;
+        qint64 size = 0;
+        int fd = -1; // the temporary file, open until it is synced
+        std::shared_future<QByteArray> digest; // of the source's bytes, hashed meanwhile
+        TFileOpResult result;                  // filled as Settle goes
+    };
     int fault(TFaultPoint point, const QString &path) const { return m_fault ? m_fault(point, path) : 0; }
-    TFileOpResult copyFile(const QString &from, const QString &to, bool syncTargetFolder);
+    // Copies into the temporary name beside to; synced and named at once, or, batched,
+    // left pending (the result's ticket says which).
+    TFileOpResult copyFile(const QString &from, const QString &to, bool syncTargetFolder,
+                           TFileOpKind kind);
     // Renames without replacing: RENAME_NOREPLACE, else a hard link and an unlink, else (a
     // file system with neither) a rename right after checking that the target is free.
     TFileOpResult renameNoReplace(const QString &from, const QString &to, bool &crossVolume,
@@ -204,6 +266,12 @@ private:
     TFaultHook m_fault;
     qint64 m_chunk = 1 << 20; // under 50 ms even on a slow card: the window stays alive
     bool m_checkedRenames = false;
+    bool m_batched = false;
+    int m_settleFiles = 64;
+    qint64 m_settleBytes = qint64(256) << 20;
+    std::vector<Pending> m_pending;
+    qint64 m_pendingBytes = 0;
+    int m_lastTicket = 0;
 };
 
 // One operation of a plan.

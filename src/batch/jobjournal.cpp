@@ -225,6 +225,29 @@ void TJobJournal::Close()
 
 // ---------------------------------------------------------------------------------------
 
+TJournalFileOps::TJournalFileOps(TFileOps &inner, TJobJournal &journal) : m_inner(inner), m_journal(journal)
+{
+    // Across volumes the source is deleted inside the move (or in Settle, for a batch of
+    // moves): the lines that say the copies are complete must be on the disk before that,
+    // or a power loss could leave a journal without the move and a source that is gone.
+    m_inner.SetCopiedHook([this](const std::vector<TFileOpResult> &copies) {
+        for (const TFileOpResult &copy : copies) {
+            const int seq = copy.pendingTicket > 0 ? m_pendingSeq.value(copy.pendingTicket) : m_moveSeq;
+            JsonLine line;
+            line.text("event", QStringLiteral("copied")).number("seq", seq).number("size", copy.size);
+            if (!copy.contentHash.isEmpty())
+                line.text("xxh128", QString::fromLatin1(copy.contentHash));
+            m_journal.AppendLine(line.finish());
+        }
+        m_journal.Sync();
+    });
+}
+
+TJournalFileOps::~TJournalFileOps()
+{
+    m_inner.SetCopiedHook({});
+}
+
 int TJournalFileOps::intent(TFileOpKind kind, const QString &source, const QString &target,
                             int rotation, int orientation)
 {
@@ -295,8 +318,19 @@ TFileOpResult TJournalFileOps::fileOp(TFileOpKind kind, const QString &from, con
 {
     const int seq = intent(kind, from, to);
     const TFileOpResult result = run();
-    done(seq, result, to);
+    if (result.pendingTicket > 0)
+        m_pendingSeq.insert(result.pendingTicket, seq);
+    else
+        done(seq, result, to);
     return result;
+}
+
+std::vector<TSettledOp> TJournalFileOps::Settle()
+{
+    std::vector<TSettledOp> settled = m_inner.Settle();
+    for (const TSettledOp &op : settled)
+        done(m_pendingSeq.take(op.ticket), op.result, op.to);
+    return settled;
 }
 
 TFileOpResult TJournalFileOps::CreateFolder(const QString &folder)
@@ -319,21 +353,13 @@ TFileOpResult TJournalFileOps::Copy(const QString &from, const QString &to)
 
 TFileOpResult TJournalFileOps::Move(const QString &from, const QString &to)
 {
-    const int seq = intent(TFileOpKind::Move, from, to);
-    // Across volumes the source is deleted inside the move: the line that says the copy is
-    // complete must be on the disk before that, or a power loss could leave a journal
-    // without the move and a source that is gone.
-    m_inner.SetCopiedHook([this, seq](const TFileOpResult &copy) {
-        JsonLine line;
-        line.text("event", QStringLiteral("copied")).number("seq", seq).number("size", copy.size);
-        if (!copy.contentHash.isEmpty())
-            line.text("xxh128", QString::fromLatin1(copy.contentHash));
-        m_journal.AppendLine(line.finish());
-        m_journal.Sync();
-    });
+    m_moveSeq = intent(TFileOpKind::Move, from, to);
     const TFileOpResult result = m_inner.Move(from, to);
-    m_inner.SetCopiedHook({});
-    done(seq, result, to);
+    if (result.pendingTicket > 0)
+        m_pendingSeq.insert(result.pendingTicket, m_moveSeq);
+    else
+        done(m_moveSeq, result, to);
+    m_moveSeq = 0;
     return result;
 }
 

@@ -7,13 +7,17 @@
 //
 // Line kinds ("event"): "job" (first line), "intent", "copied" (a move across volumes whose
 // copy is complete, synced to the disk before the source is deleted), "done" (same "seq" as
-// its intent), "end" (last line of a job that finished).
+// its intent), "end" (last line of a job that finished). A copy or move that waits for the
+// next sync of its file system (TFileOps::Settle) gets its "copied" and "done" lines only
+// then, once it is on the disk under its final name; so a done line follows its intent
+// after the intents of the other operations of that batch.
 //
 // A copy, and the copy of a move across volumes, names in its intent the temporary file it
 // is written to ("temporary"), before that file is created; its outcome holds the XXH3-128
 // digest of the bytes copied ("xxh128"), by which undo recognises the copy on any file system.
 #include "batch/fileops.h"
 
+#include <QHash>
 #include <QJsonObject>
 #include <QString>
 
@@ -58,7 +62,8 @@ private:
 class TJournalFileOps : public TFileOps
 {
 public:
-    TJournalFileOps(TFileOps &inner, TJobJournal &journal) : m_inner(inner), m_journal(journal) {}
+    TJournalFileOps(TFileOps &inner, TJobJournal &journal);
+    ~TJournalFileOps() override;
 
     bool TouchesFiles() const override { return m_inner.TouchesFiles(); }
     TFileOpResult CreateFolder(const QString &folder) override;
@@ -71,6 +76,10 @@ public:
     TFileOpResult RemoveFolder(const QString &folder) override;
     bool Exists(const QString &path) const override { return m_inner.Exists(path); }
     void SetProgressHook(std::function<void()> hook) override { m_inner.SetProgressHook(std::move(hook)); }
+    void SetBatchedSync(bool on) override { m_inner.SetBatchedSync(on); }
+    bool SettleDue() const override { return m_inner.SettleDue(); }
+    // Writes the done line of every operation that settled.
+    std::vector<TSettledOp> Settle() override;
 
     // The entry number written into the following intents (-1: none).
     void SetEntryNumber(int number) { m_entry = number; }
@@ -86,6 +95,8 @@ private:
     TFileOps &m_inner;
     TJobJournal &m_journal;
     int m_entry = -1;
+    int m_moveSeq = 0;            // the move running now
+    QHash<int, int> m_pendingSeq; // pending ticket -> seq of its intent
 };
 
 // The EXIF orientation tag (1..8) of a JPEG file; 0 when it has none or cannot be read.

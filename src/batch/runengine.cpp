@@ -145,6 +145,8 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
         ~Reset()
         {
             base->SetProgressHook({});
+            base->SetBatchedSync(false);
+            run->m_pendingSteps.clear();
             run->m_ops = nullptr;
             run->m_journalOps = nullptr;
             run->m_running = false;
@@ -179,6 +181,8 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
             qCWarning(lcBatch) << "no job journal:" << error;
         }
     }
+    // Copies and moves across volumes are synced many at a time (settlePending).
+    m_ops->SetBatchedSync(true);
     // A long copy lets events through between its chunks, at most every 25 ms.
     base->SetProgressHook([this] {
         if (nowMs() - m_lastStatusMs >= 25) {
@@ -202,6 +206,7 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
         if (TDatensatz *e = m_entries.Registry.At(i))
             processEntry(e);
     }
+    settlePending();
     if (m_journalOps)
         m_journalOps->SetEntryNumber(-1);
     if (const auto *real = dynamic_cast<const TRealFileOps *>(base); real && real->UsedCheckedRenames())
@@ -286,6 +291,7 @@ void TBatchRun::processEntry(TDatensatz *e)
 
 void TBatchRun::renameStep(TDatensatz *e, const QString &target)
 {
+    settlePending();
     setStatus(QStringLiteral("Renaming"));
     m_progress.StepProgress(m_status);
     const QString current = e->SourcePath();
@@ -314,7 +320,9 @@ void TBatchRun::renameStep(TDatensatz *e, const QString &target)
         e->SetHolderFlags(e->HolderFlags() | hfRenamed);
     } else if (m_settings.CompletePartners) {
         // The file was renamed for an earlier entry: this entry gets its own copy.
-        const TFileOpResult r = m_ops->Copy(current, target);
+        TFileOpResult r = m_ops->Copy(current, target);
+        if (r.pendingTicket > 0)
+            r = settleOne(r.pendingTicket);
         if (r.ok) {
             if (r.unchanged)
                 logUnchanged(e, current);
@@ -344,13 +352,17 @@ void TBatchRun::moveStep(TDatensatz *e, const QString &target)
     setStatus(QStringLiteral("Moving"));
     m_progress.StepProgress(m_status);
     const QString current = e->SourcePath();
+    if (e->HolderFlags() & hfMoved)
+        settlePending(); // the file it was moved to must be there
     const QString key = fileKey(current);
     const QVariantList args{e->Number(), SideText(e->Side()), current, target};
     if (e->HolderFlags() & hfMoved) {
         // The file was moved for an earlier entry; this entry gets a copy of it.
         setStatus(QStringLiteral("Copy'ing"));
         m_progress.ShowStatus(m_status);
-        const TFileOpResult r = m_ops->Copy(current, target);
+        TFileOpResult r = m_ops->Copy(current, target);
+        if (r.pendingTicket > 0)
+            r = settleOne(r.pendingTicket);
         if (!r.ok) {
             logFailure(QStringLiteral("Error copy'ing image %d (%s): ") + Tab + QStringLiteral("%s ==> ") + Tab
                            + QStringLiteral("%s"),
@@ -379,21 +391,86 @@ void TBatchRun::moveStep(TDatensatz *e, const QString &target)
                    args, r.reason);
         return;
     }
-    if (r.unchanged)
-        logUnchanged(e, current);
-    else
-        m_log.AddFormatted(QStringLiteral("Moving image %d (%s)") + QStringLiteral(": ") + Tab
-                               + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
-                           args);
-    rekey(key, target);
     e->ReplacePath(target);
     m_resultPath.insert(e, target);
+    e->SetHolderFlags(e->HolderFlags() | hfMoved);
+    if (r.pendingTicket > 0) {
+        // Logged when it settles; a failure then puts the entry back on its source.
+        m_pendingSteps.insert(r.pendingTicket, {e, key, {}});
+        if (m_ops->SettleDue() || (m_settings.RotateDestination && e->Rotation() > 0))
+            settlePending();
+        if (!m_resultPath.contains(e))
+            return;
+    } else {
+        if (r.unchanged)
+            logUnchanged(e, current);
+        else
+            logMoved(e, current, target);
+        rekey(key, target);
+    }
     if (m_settings.RotateDestination && e->Rotation() > 0) {
         rotateToEntry(e, target);
         // The moved file is the one in the source's place: it is not turned again.
         e->SetHolderFlags(e->HolderFlags() | hfRotated);
     }
-    e->SetHolderFlags(e->HolderFlags() | hfMoved);
+}
+
+void TBatchRun::logMoved(TDatensatz *e, const QString &from, const QString &to)
+{
+    m_log.AddFormatted(QStringLiteral("Moving image %d (%s)") + QStringLiteral(": ") + Tab + QStringLiteral("%s ==> ")
+                           + Tab + QStringLiteral("%s"),
+                       {e->Number(), SideText(e->Side()), from, to});
+}
+
+void TBatchRun::logCopied(TDatensatz *e, const QString &from, const QString &to)
+{
+    m_log.AddFormatted(QStringLiteral("Copy'ing of image %d (%s): ") + QStringLiteral(": ") + Tab
+                           + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
+                       {e->Number(), SideText(e->Side()), from, to});
+}
+
+TFileOpResult TBatchRun::settleOne(int ticket)
+{
+    // Called with nothing else pending: the steps before settled what was.
+    for (const TSettledOp &op : m_ops->Settle()) {
+        if (op.ticket == ticket)
+            return op.result;
+    }
+    return TFileOpResult::Failure(EIO);
+}
+
+void TBatchRun::settlePending()
+{
+    if (m_pendingSteps.isEmpty() || !m_ops)
+        return;
+    for (const TSettledOp &op : m_ops->Settle()) {
+        const PendingStep step = m_pendingSteps.take(op.ticket);
+        TDatensatz *e = step.entry;
+        if (!e)
+            continue;
+        const QVariantList args{e->Number(), SideText(e->Side()), op.from, op.to};
+        const bool move = op.kind == TFileOpKind::Move;
+        if (!op.result.ok) {
+            logFailure(move ? QStringLiteral("Error moving image %d (%s)") + Tab + QStringLiteral("%s ==> ") + Tab
+                                  + QStringLiteral("%s")
+                            : QStringLiteral("Error copy'ing image %d (%s): ") + Tab + QStringLiteral("%s ==> ")
+                                  + Tab + QStringLiteral("%s"),
+                       args, op.result.reason);
+            m_resultPath.remove(e);
+            if (move) {
+                e->ReplacePath(op.from);
+                e->SetHolderFlags(e->HolderFlags() & ~hfMoved);
+            }
+            continue;
+        }
+        if (move) {
+            logMoved(e, op.from, op.to);
+            rekey(step.oldKey, op.to);
+        } else {
+            logCopied(e, op.from, op.to);
+            m_files.insert(fileKey(op.to), step.state);
+        }
+    }
 }
 
 void TBatchRun::copyStep(TDatensatz *e, const QString &target)
@@ -417,19 +494,27 @@ void TBatchRun::copyStep(TDatensatz *e, const QString &target)
         logUnchanged(e, current);
         return;
     }
-    m_log.AddFormatted(QStringLiteral("Copy'ing of image %d (%s): ") + QStringLiteral(": ") + Tab
-                           + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
-                       args);
     m_progress.ShowStatus(m_status);
-    FileState copied = m_files.value(fileKey(current));
+    FileState copied = m_files.isEmpty() ? FileState() : m_files.value(fileKey(current));
     copied.rotationTried = false;
-    m_files.insert(fileKey(target), copied);
+    if (r.pendingTicket > 0) {
+        // Logged when it settles, as a copy or as a failure.
+        m_pendingSteps.insert(r.pendingTicket, {e, QString(), copied});
+        if (m_ops->SettleDue() || m_settings.RotateDestination)
+            settlePending();
+        if (!m_resultPath.contains(e))
+            return;
+    } else {
+        logCopied(e, current, target);
+        m_files.insert(fileKey(target), copied);
+    }
     if (m_settings.RotateDestination)
         rotateToEntry(e, target);
 }
 
 void TBatchRun::rotateToEntry(TDatensatz *e, const QString &path)
 {
+    settlePending();
     const int wanted = e->Rotation() > 0 ? e->Rotation() % 4 : 0;
     const QString key = fileKey(path);
     const int turns = (wanted - m_files.value(key).turned + 4) % 4;
@@ -454,6 +539,7 @@ void TBatchRun::sourceRotationStep(TDatensatz *e)
 {
     if (!m_settings.RotateSource || e->Rotation() <= 0)
         return;
+    settlePending();
     const QString path = e->SourcePath();
     const int wanted = e->Rotation() % 4;
     const QString key = fileKey(path);

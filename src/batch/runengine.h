@@ -17,6 +17,7 @@
 class ListRowModel;
 class TDatensatz;
 class TDsOrgBild;
+struct TFileOpResult;
 class TFileOps;
 class TJournalFileOps;
 class TProtokoll;
@@ -71,7 +72,23 @@ private:
         bool rotationTried = false;
     };
 
+    // A copy or move whose file waits for the next sync of its file system.
+    struct PendingStep
+    {
+        TDatensatz *entry = nullptr;
+        QString oldKey;  // a move: the moved file's key before the move
+        FileState state; // a copy: what the copy inherits from its source
+    };
+
     void processEntry(TDatensatz *e);
+    // Settles the pending copies and moves (one sync of each file system for all of them)
+    // and logs their outcomes. Every step that reads or changes a file other than by a copy
+    // or a move calls it first, so that it finds the files where the log says they are.
+    void settlePending();
+    // Settles the one pending copy of a step that needs its file at once.
+    TFileOpResult settleOne(int ticket);
+    void logMoved(TDatensatz *e, const QString &from, const QString &to);
+    void logCopied(TDatensatz *e, const QString &from, const QString &to);
     void renameStep(TDatensatz *e, const QString &sourceTarget);
     void moveStep(TDatensatz *e, const QString &destinationTarget);
     void copyStep(TDatensatz *e, const QString &destinationTarget);
@@ -113,6 +130,7 @@ private:
     QHash<const TDsOrgBild *, int> m_renamedFor;  // holder -> number of the entry that renamed it
     QHash<const TDatensatz *, QString> m_resultPath; // the destination file of an entry
     QSet<TDatensatz *> m_reset;                      // entries whose file now shows their rotation
+    QHash<int, PendingStep> m_pendingSteps;          // pending ticket -> its step
     QString m_status;
     qint64 m_lastStatusMs = 0;
 };

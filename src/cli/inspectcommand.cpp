@@ -1,6 +1,7 @@
 // duomira-cli inspect: reads each file's metadata record as the window does (the built-in
 // EXIF reader, and for formats other than JPEG the imaging library's EXIF list) and prints
-// the records as one JSON array (one object per file that could be read).
+// the records as one JSON array (one object per file that could be read). Each record is
+// printed as soon as it is read, so that memory stays flat however many files are named.
 #include "cli/commands.h"
 #include "cli/fileproblem.h"
 #include "imaging/dsorgbild.h"
@@ -10,6 +11,7 @@
 
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -96,8 +98,20 @@ int runInspectCommand(const QStringList &arguments)
     }
 
     int status = 0;
-    QJsonArray records;
+    // The array as QJsonDocument indents it: "[", the objects one level in, "]".
+    bool first = true;
+    bool written = std::fputs("[\n", stdout) >= 0;
+    const auto print = [&](const QJsonObject &record) {
+        QByteArray text = QJsonDocument(record).toJson(QJsonDocument::Indented);
+        text.chop(1); // its line end
+        text.replace("\n", "\n    ");
+        text.prepend(first ? "    " : ",\n    ");
+        first = false;
+        written = written && std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size());
+    };
     for (const QString &path : files) {
+        if (!written)
+            break; // main reports the output that could not be written
         const QFileInfo info(path);
         if (info.isDir()) {
             std::fprintf(stderr, "duomira-cli inspect: %s: is a folder, not a file\n",
@@ -105,8 +119,9 @@ int runInspectCommand(const QStringList &arguments)
             status = 1;
             continue;
         }
-        TJPEGData probe;
-        switch (ReadJpegData(path, probe)) {
+        JpegReadResult read = JpegReadResult::Read;
+        const TJPEGData record = readImageMetadata(path, TJPEGData{}, &Gfl(), nullptr, &read);
+        switch (read) {
         case JpegReadResult::FileMissing:
         case JpegReadResult::FileUnreadable: {
             QString problem = FileProblem(path);
@@ -118,12 +133,11 @@ int runInspectCommand(const QStringList &arguments)
             break;
         }
         case JpegReadResult::Read:
-            records.append(
-                recordObject(path, readImageMetadata(path, TJPEGData{}, &Gfl()), withTags));
+            print(recordObject(path, record, withTags));
             break;
         }
     }
-    const QByteArray json = QJsonDocument(records).toJson(QJsonDocument::Indented);
-    std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+    if (written)
+        std::fputs(first ? "]\n" : "\n]\n", stdout); // main checks the stream at the end
     return status;
 }

@@ -49,12 +49,14 @@ QImage aspectThumbnail(const QImage &picture)
 } // namespace
 
 TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const TGflLibrary *gfl,
-                            bool *missing)
+                            bool *missing, JpegReadResult *readResult)
 {
     TJPEGData record = current;
     const JpegReadResult read = ReadJpegData(path, record);
     if (missing)
         *missing = read == JpegReadResult::FileMissing;
+    if (readResult)
+        *readResult = read;
     if (hasJpgExtension(path))
         return record;
     // Other formats (".jpeg" and ".jpe" too) need the library; without it: the built-in

@@ -53,9 +53,10 @@ struct ImageDataResult
 // Reads the metadata record of the file at path as readImageData does, without the
 // thumbnail: the built-in reader, and for files other than ".jpg" with the library its EXIF
 // list (read without decoding the picture). Pure and thread-safe.
-// *missing (when given) := the file was not there (or no longer a regular file).
+// *missing (when given) := the file was not there (or no longer a regular file); *read
+// (when given) := what the built-in reader found, so that a caller needs no second look.
 TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const TGflLibrary *gfl,
-                            bool *missing = nullptr);
+                            bool *missing = nullptr, JpegReadResult *read = nullptr);
 
 // Reads the metadata and thumbnail of the file at path, starting from the record the
 // holder has (a missing file leaves it unchanged). gfl is the imaging library, or null

@@ -143,6 +143,7 @@ TEST_F(KilledJobs, NoFinalNameHoldsAPartialFileAndUndoRestoresEveryByte)
         Job job;
         TFaultPoint point;
         int hit;
+        int filesPerSync = 64; // copies and moves settled together
     } rows[] = {
         {"copy: before the first copy is created", Job::Copy, TFaultPoint::OpenTarget, 1},
         {"copy: half-way through the first copy", Job::Copy, TFaultPoint::Write, 3},
@@ -150,11 +151,16 @@ TEST_F(KilledJobs, NoFinalNameHoldsAPartialFileAndUndoRestoresEveryByte)
         {"copy: synced, not yet named", Job::Copy, TFaultPoint::FinalName, 1},
         {"copy: the first copy done", Job::Copy, TFaultPoint::OpenTarget, 2},
         {"copy: the last copy synced", Job::Copy, TFaultPoint::FinalName, 3},
+        {"copy: every copy named, the names not yet synced", Job::Copy, TFaultPoint::SyncFolder, 1},
+        {"copy: the second batch written, not yet synced", Job::Copy, TFaultPoint::Sync, 3, 2},
         {"move: half-way through the first copy", Job::Move, TFaultPoint::Write, 3},
         {"move: synced, not yet named", Job::Move, TFaultPoint::FinalName, 1},
         {"move: named, source not yet deleted", Job::Move, TFaultPoint::UnlinkSource, 1},
         {"move: the first move done", Job::Move, TFaultPoint::OpenTarget, 2},
         {"move: the last source not yet deleted", Job::Move, TFaultPoint::UnlinkSource, 3},
+        {"move: every copy named, the names not yet synced", Job::Move, TFaultPoint::SyncFolder, 1},
+        {"move: the second batch named, its source not yet deleted", Job::Move, TFaultPoint::UnlinkSource, 3, 2},
+        {"move: the first batch done, the next copy not yet begun", Job::Move, TFaultPoint::OpenTarget, 3, 2},
         {"undo: half-way through the first copy back", Job::UndoOfMove, TFaultPoint::Write, 3},
         {"undo: copied back, not yet named", Job::UndoOfMove, TFaultPoint::FinalName, 1},
         {"undo: copied back, the moved file not yet deleted", Job::UndoOfMove, TFaultPoint::UnlinkSource, 1},
@@ -176,6 +182,7 @@ TEST_F(KilledJobs, NoFinalNameHoldsAPartialFileAndUndoRestoresEveryByte)
 
         TRealFileOps ops(library());
         ops.SetChunkSize(4096);
+        ops.SetSettleLimits(row.filesPerSync, qint64(1) << 30);
         if (row.job == Job::UndoOfMove) {
             ops.SetFaultHook([](TFaultPoint p, const QString &) { return acrossVolumes(p); });
             engine.SetFileOps(&ops);
@@ -273,6 +280,59 @@ TEST_F(KilledJobs, AMoveDeletesItsSourceOnlyAfterItsCopyIsDurable)
             EXPECT_LT(at(TFaultPoint::SyncFolder), at(TFaultPoint::UnlinkSource));
             EXPECT_TRUE(journalHadCopy);
         }
+    }
+}
+
+// A job writes all its copies before one sync of the destination names any of them; a copy
+// the disk refuses to sync is reported and leaves nothing, and a move then keeps its source.
+TEST_F(KilledJobs, CopiesAreSyncedTogetherAndARefusedSyncLeavesTheSourceAlone)
+{
+    struct Row
+    {
+        const char *name;
+        bool move;
+        QStringList after;
+    } rows[] = {
+        {"copy", false, {"dest/L/a_l.jpg", "src/a_l.jpg", "src/b_l.jpg"}},
+        {"move across volumes", true, {"dest/L/a_l.jpg", "src/b_l.jpg"}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        startRow();
+        addMono(QStringLiteral("a_l.jpg"), QStringLiteral("A"));
+        addMono(QStringLiteral("b_l.jpg"), QStringLiteral("B"));
+        makePhoto(QStringLiteral("a_l.jpg"), QSize(640, 480));
+        makePhoto(QStringLiteral("b_l.jpg"), QSize(640, 480));
+        store.Naming.FolderMono = dest(QStringLiteral("L"));
+        TBatchJobSettings s;
+        s.CopyToDestination = !row.move;
+        s.MoveToDestination = row.move;
+        s.FolderMask = 7;
+        QStringList trace;
+        TRealFileOps ops;
+        ops.SetFaultHook([&](TFaultPoint p, const QString &path) {
+            trace << QStringLiteral("%1 %2").arg(int(p)).arg(QFileInfo(path).fileName());
+            if (p == TFaultPoint::Sync && path.endsWith(QLatin1String("b_l.jpg")))
+                return EIO;
+            return row.move ? acrossVolumes(p) : 0;
+        });
+        engine.SetFileOps(&ops);
+        engine.RunBatchJob(s);
+        engine.SetFileOps(nullptr);
+        EXPECT_TRUE(engine.JobFailed());
+        EXPECT_EQ(files().keys(), row.after);
+        EXPECT_EQ(logLines(QStringLiteral("b_l.jpg")).size(), 1);
+        EXPECT_EQ(redLines(), 2); // the failure and its reason
+        // Both targets opened before the first sync.
+        const auto at = [&](TFaultPoint p, const char *name) {
+            return trace.indexOf(QStringLiteral("%1 %2").arg(int(p)).arg(QLatin1String(name)));
+        };
+        EXPECT_LT(at(TFaultPoint::OpenTarget, "b_l.jpg"), at(TFaultPoint::Sync, "a_l.jpg"));
+        EXPECT_LT(at(TFaultPoint::Sync, "b_l.jpg"), at(TFaultPoint::FinalName, "a_l.jpg"));
+        // The journal says what happened to each: a done line after the sync, failed for b.
+        const QByteArray journal = readFile(onlyJournal());
+        EXPECT_EQ(journal.count("\"event\":\"done\",\"seq\":"), 5); // three folders, two files
+        EXPECT_EQ(journal.count("\"ok\":false"), 1);
     }
 }
 

@@ -132,18 +132,26 @@ void put32(std::uint8_t *p, std::uint32_t value, bool bigEndian)
         p[i] = std::uint8_t(value >> (bigEndian ? 24 - 8 * i : 8 * i));
 }
 
-// The turned file with its embedded EXIF thumbnail turned the same way, so that other
-// programs do not show it sideways. The thumbnail is decoded, turned and encoded again (a
-// lossless turn would have to trim its edge blocks, a large part of a small picture);
-// when the new thumbnail is no longer than the old one it takes the old one's place,
-// otherwise it is appended to the EXIF block (which must stay within one segment).
-// Anything unexpected leaves the file as the main turn made it.
-std::vector<unsigned char> withTurnedThumbnail(const unsigned char *data, std::size_t size, int op)
+// The EXIF segment of the turned file with its embedded thumbnail turned the same way, so
+// that other programs do not show it sideways; it replaces the bytes [from, to) of the
+// file. The thumbnail is decoded, turned and encoded again (a lossless turn would have to
+// trim its edge blocks, a large part of a small picture); when the new thumbnail is no
+// longer than the old one it takes the old one's place, otherwise it is appended to the
+// EXIF block (which must stay within one segment). Only the segment is built: the
+// picture's megabytes are written from the turn's own buffer. False (the file stays as the
+// main turn made it) when there is no thumbnail or anything is unexpected.
+struct TurnedExif
 {
-    std::vector<unsigned char> out(data, data + size);
+    std::vector<unsigned char> segment;
+    std::size_t from = 0;
+    std::size_t to = 0;
+};
+
+bool turnedThumbnailSegment(const unsigned char *data, std::size_t size, int op, TurnedExif &out)
+{
     const exifpatch::ThumbnailLocation where = exifpatch::findThumbnail(data, size);
     if (!where.found)
-        return out;
+        return false;
     const std::size_t tiffStart = where.segment.tiffOffset;
     const unsigned char *thumbnail = data + tiffStart + where.thumbnailOffset;
     TjHandle decoder, encoder;
@@ -153,10 +161,10 @@ std::vector<unsigned char> withTurnedThumbnail(const unsigned char *data, std::s
     if (!decoder.handle || !encoder.handle
         || tjDecompressHeader3(decoder.handle, thumbnail, where.thumbnailLength, &w, &h, &subsampling, &colorspace) != 0
         || w <= 0 || h <= 0 || w > 1024 || h > 1024)
-        return out;
+        return false;
     std::vector<unsigned char> pixels(std::size_t(w) * std::size_t(h) * 3);
     if (tjDecompress2(decoder.handle, thumbnail, where.thumbnailLength, pixels.data(), w, 0, h, TJPF_RGB, 0) != 0)
-        return out;
+        return false;
     const bool quarter = op != TJXOP_ROT180;
     const int tw = quarter ? h : w, th = quarter ? w : h;
     std::vector<unsigned char> turnedPixels(pixels.size());
@@ -174,7 +182,7 @@ std::vector<unsigned char> withTurnedThumbnail(const unsigned char *data, std::s
     if (tjCompress2(encoder.handle, turnedPixels.data(), tw, 0, th, TJPF_RGB, &turned.data, &turned.size, TJSAMP_420,
                     90, 0)
         != 0)
-        return out;
+        return false;
     std::vector<std::uint8_t> tiff(data + tiffStart, data + tiffStart + where.segment.tiffSize);
     std::uint32_t offset = where.thumbnailOffset;
     if (turned.size <= where.thumbnailLength) {
@@ -183,21 +191,20 @@ std::vector<unsigned char> withTurnedThumbnail(const unsigned char *data, std::s
     } else {
         // APP1 length: 2 length bytes + "Exif\0\0" + the TIFF block.
         if (2 + 6 + tiff.size() + turned.size > 0xFFFF)
-            return out;
+            return false;
         offset = std::uint32_t(tiff.size());
         tiff.insert(tiff.end(), turned.data, turned.data + turned.size);
     }
     put32(tiff.data() + where.offsetValueAt, offset, where.bigEndian);
     put32(tiff.data() + where.lengthValueAt, std::uint32_t(turned.size), where.bigEndian);
 
-    const std::size_t segmentEnd = tiffStart + where.segment.tiffSize;
     const std::size_t length = 2 + 6 + tiff.size();
-    std::vector<unsigned char> rebuilt(data, data + where.segment.markerOffset);
-    rebuilt.insert(rebuilt.end(), {0xFF, 0xE1, static_cast<unsigned char>(length >> 8),
-                                   static_cast<unsigned char>(length & 0xFF), 'E', 'x', 'i', 'f', 0, 0});
-    rebuilt.insert(rebuilt.end(), tiff.begin(), tiff.end());
-    rebuilt.insert(rebuilt.end(), data + segmentEnd, data + size);
-    return rebuilt;
+    out.segment = {0xFF, 0xE1, static_cast<unsigned char>(length >> 8), static_cast<unsigned char>(length & 0xFF),
+                   'E', 'x', 'i', 'f', 0, 0};
+    out.segment.insert(out.segment.end(), tiff.begin(), tiff.end());
+    out.from = where.segment.markerOffset;
+    out.to = tiffStart + where.segment.tiffSize;
+    return out.from <= out.to && out.to <= size;
 }
 
 // True when the turn would have to move an edge block that is also the picture's only
@@ -288,9 +295,10 @@ GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
         return GFL_ERROR_BAD_BITMAP;
     // The pixels now stand upright: other viewers must not turn them again.
     exifpatch::patchAfterRotation(rotated.data, rotated.size, std::uint32_t(width), std::uint32_t(height));
-    std::vector<unsigned char> result;
+    TurnedExif exif;
+    bool thumbnailTurned = false;
     try {
-        result = withTurnedThumbnail(rotated.data, rotated.size, op);
+        thumbnailTurned = turnedThumbnailSegment(rotated.data, rotated.size, op, exif);
     } catch (const std::bad_alloc &) {
         return GFL_ERROR_NO_MEMORY;
     }
@@ -309,7 +317,12 @@ GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
         ::unlink(temp.c_str());
         return code;
     };
-    if (!writeAll(out.get(), result.data(), result.size()))
+    const bool written = thumbnailTurned
+                             ? writeAll(out.get(), rotated.data, exif.from)
+                                   && writeAll(out.get(), exif.segment.data(), exif.segment.size())
+                                   && writeAll(out.get(), rotated.data + exif.to, rotated.size - exif.to)
+                             : writeAll(out.get(), rotated.data, rotated.size);
+    if (!written)
         return fail(GFL_ERROR_FILE_WRITE);
     // The new file keeps the permissions, owner and times of the original: a turned
     // picture was still taken when it was taken.
