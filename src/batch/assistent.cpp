@@ -183,7 +183,8 @@ void TAssistentController::GoToStep(int code, bool back)
     case 22: retry(23); break;
     case 23:
     case 25:
-        CheckSpace(entries(), code == 25 && HasCode(acCompletePartners), code == 23, m_space, m_log);
+        CheckSpace(entries(), code == 25 && HasCode(acCompletePartners), code == 23, m_space, m_log,
+                   m_context.ExtraFiles);
         m_nextSteps[pgChkDstSpace] = {0, code - 1, 0, 0};
         if (m_space.Insufficient()) {
             if (!back)
@@ -214,6 +215,7 @@ void TAssistentController::GoToStep(int code, bool back)
         o.SpmListFile = m_context.SpmListFile;
         o.LogFile = m_logFile;
         o.Volumes = &m_volumes;
+        o.ExtraFiles = m_context.ExtraFiles;
         m_names = CheckNames(entries(), o, m_log);
         m_nextSteps[pgChkNamen] = {0, 29, 0, 0};
         if (m_names.ConflictCount() < 1) {

@@ -1,7 +1,10 @@
 #pragma once
 // The session state a batch job works on, handed to the wizard's controller and its window:
 // the entries (registry, holders, naming settings), the job log and the SPM list path the
-// wizard edits. The session owns all three; the context only refers to them.
+// wizard edits. The session owns all three; the context only refers to them. ExtraFiles
+// lists the files entries bring into the job besides their own (none when empty).
+#include "batch/extrafiles.h"
+
 #include <QString>
 
 class TProtokoll;
@@ -12,4 +15,5 @@ struct TBatchContext
     TEntryStore &Entries;
     TProtokoll &Log;
     QString &SpmListFile;
+    TExtraFileProvider ExtraFiles = {};
 };

@@ -1,6 +1,7 @@
 #include "batch/fileops.h"
 
 #include "imaging/libgfl.h"
+#include "imaging/rangecopy.h"
 
 #include <QDir>
 #include <QFile>
@@ -152,6 +153,7 @@ QString FileOpKindName(TFileOpKind kind)
     case TFileOpKind::WriteFile: return QStringLiteral("write");
     case TFileOpKind::Remove: return QStringLiteral("remove");
     case TFileOpKind::RemoveFolder: return QStringLiteral("rmdir");
+    case TFileOpKind::Extract: return QStringLiteral("extract");
     }
     return QString();
 }
@@ -218,15 +220,13 @@ QString RotationTemporaryPath(const QString &path)
 
 namespace {
 
-// Hands every byte of the file at path to add, in chunks; false when it cannot be read.
-bool readAllOf(const QString &path, const std::function<void(const char *, std::size_t)> &add)
+// Hands every byte of the open file fd, from its start, to add, in chunks; false when it
+// cannot be read.
+bool readAllOf(int fd, const std::function<void(const char *, std::size_t)> &add)
 {
-    Fd in(::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0)
-        return false;
     std::vector<char> buffer(1 << 20);
-    for (;;) {
-        const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+    for (off_t offset = 0;;) {
+        const ssize_t n = ::pread(fd, buffer.data(), buffer.size(), offset);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -234,7 +234,26 @@ bool readAllOf(const QString &path, const std::function<void(const char *, std::
         if (n == 0)
             return true;
         add(buffer.data(), std::size_t(n));
+        offset += n;
     }
+}
+
+bool readAllOf(const QString &path, const std::function<void(const char *, std::size_t)> &add)
+{
+    Fd in(::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC));
+    return in.get() >= 0 && readAllOf(in.get(), add);
+}
+
+QByteArray contentHash(const std::function<bool(const std::function<void(const char *, std::size_t)> &)> &read)
+{
+    std::unique_ptr<XXH3_state_t, decltype(&XXH3_freeState)> state(XXH3_createState(), XXH3_freeState);
+    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK)
+        return QByteArray();
+    if (!read([&](const char *data, std::size_t size) { XXH3_128bits_update(state.get(), data, size); }))
+        return QByteArray();
+    XXH128_canonical_t canonical;
+    XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(state.get()));
+    return QByteArray(reinterpret_cast<const char *>(canonical.digest), sizeof canonical.digest).toHex();
 }
 
 } // namespace
@@ -249,14 +268,7 @@ QByteArray FileSha256(const QString &path)
 
 QByteArray FileContentHash(const QString &path)
 {
-    std::unique_ptr<XXH3_state_t, decltype(&XXH3_freeState)> state(XXH3_createState(), XXH3_freeState);
-    if (!state || XXH3_128bits_reset(state.get()) != XXH_OK)
-        return QByteArray();
-    if (!readAllOf(path, [&](const char *data, std::size_t size) { XXH3_128bits_update(state.get(), data, size); }))
-        return QByteArray();
-    XXH128_canonical_t canonical;
-    XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(state.get()));
-    return QByteArray(reinterpret_cast<const char *>(canonical.digest), sizeof canonical.digest).toHex();
+    return contentHash([&](const auto &add) { return readAllOf(path, add); });
 }
 
 QSize JpegPixelSize(const QString &path)
@@ -447,7 +459,7 @@ TFileOpResult TRealFileOps::Rename(const QString &from, const QString &to)
 }
 
 TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, bool syncTargetFolder,
-                                     TFileOpKind kind)
+                                     TFileOpKind kind, const QList<TByteRange> *ranges)
 {
     Fd in(::open(encoded(from).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
@@ -484,13 +496,34 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
         return TFileOpResult::Failure(e);
     };
 
+    qint64 expected = qint64(st.st_size);
+    qint64 copied = 0;
+    if (ranges) {
+        expected = 0;
+        for (const TByteRange &range : *ranges) {
+            if (range.offset < 0 || range.length < 0 || range.offset > st.st_size ||
+                range.length > st.st_size - range.offset)
+                return fail(EINVAL);
+            expected += range.length;
+            for (qint64 done = 0; done < range.length;) {
+                if (const int e = fault(TFaultPoint::Write, to))
+                    return fail(e);
+                const qint64 n = std::min(m_chunk, range.length - done);
+                if (!CopyFileRange(in.get(), range.offset + done, n, out.get()))
+                    return fail(errno ? errno : EIO);
+                done += n;
+                copied += n;
+                progress();
+            }
+        }
+    }
+
     // copy_file_range keeps the bytes in the kernel (and lets a file system that can share
     // blocks do so); where the two file systems do not support it, read and write carry
     // them. Chunks keep the progress hook coming during a long copy.
     bool inKernel = true;
     std::vector<char> buffer;
-    qint64 copied = 0;
-    for (;;) {
+    while (!ranges) {
         if (const int e = fault(TFaultPoint::Write, to))
             return fail(e);
         ssize_t n = -1;
@@ -531,8 +564,19 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
     // The digest undo recognises the copy by, of the source, whose pages the copy has just
     // brought into memory: hashed on another core while the copy goes to the disk, so that
     // it costs the job next to nothing.
-    std::shared_future<QByteArray> digest =
-        std::async(std::launch::async, [from] { return FileContentHash(from); }).share();
+    std::shared_future<QByteArray> digest;
+    if (ranges) {
+        // The bytes written, read through a descriptor of their own: the temporary file
+        // may get its final name while they are hashed.
+        const int written = ::open(temp.constData(), O_RDONLY | O_CLOEXEC);
+        digest = std::async(std::launch::async, [written] {
+                     Fd fd(written);
+                     return written < 0 ? QByteArray()
+                                        : contentHash([&](const auto &add) { return readAllOf(fd.get(), add); });
+                 }).share();
+    } else {
+        digest = std::async(std::launch::async, [from] { return FileContentHash(from); }).share();
+    }
     // Permission bits and times are kept where the file system can keep them (FAT and
     // exFAT cards cannot keep the bits): best effort, not a failure.
     ::fchmod(out.get(), st.st_mode & 07777);
@@ -546,7 +590,7 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
         struct stat written {};
         if (::fstat(out.get(), &written) != 0)
             return fail(errno);
-        if (written.st_size != copied || copied != st.st_size)
+        if (written.st_size != copied || copied != expected)
             return fail(EIO);
         Pending pending;
         pending.ticket = ++m_lastTicket;
@@ -576,7 +620,7 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
     struct stat written {};
     if (::fstat(out.get(), &written) != 0)
         return fail(errno);
-    if (written.st_size != copied || copied != st.st_size)
+    if (written.st_size != copied || copied != expected)
         return fail(EIO);
     if (!out.close()) {
         const int e = errno;
@@ -618,6 +662,13 @@ TFileOpResult TRealFileOps::Copy(const QString &from, const QString &to)
         return unchanged;
     }
     return copyFile(from, to, false, TFileOpKind::Copy);
+}
+
+TFileOpResult TRealFileOps::Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to)
+{
+    if (!StatPath(from).exists)
+        return TFileOpResult::Failure(ENOENT);
+    return copyFile(from, to, false, TFileOpKind::Extract, &ranges);
 }
 
 TFileOpResult TRealFileOps::Move(const QString &from, const QString &to)
@@ -925,6 +976,11 @@ TFileOpResult TPlanFileOps::Move(const QString &from, const QString &to)
         return r;
     }
     return record(TFileOpKind::Move, from, to);
+}
+
+TFileOpResult TPlanFileOps::Extract(const QString &from, const QList<TByteRange> &, const QString &to)
+{
+    return record(TFileOpKind::Extract, from, to);
 }
 
 TRotateResult TPlanFileOps::Rotate(const QString &path, int quarterTurns)

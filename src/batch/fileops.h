@@ -27,7 +27,10 @@
 //
 // TRealFileOps does the work on the real file system; tests inject faults into it at
 // named points. TPlanFileOps touches nothing and records what a job would do.
+#include "imaging/stereosplit.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QSet>
 #include <QSize>
 #include <QString>
@@ -49,9 +52,10 @@ enum class TFileOpKind
     WriteFile,
     Remove,
     RemoveFolder,
+    Extract,
 };
 
-// "mkdir", "rename", "copy", "move", "rotate", "write", "remove", "rmdir".
+// "mkdir", "rename", "copy", "move", "rotate", "write", "remove", "rmdir", "extract".
 QString FileOpKindName(TFileOpKind kind);
 
 // What stat says about a path.
@@ -157,6 +161,10 @@ public:
     virtual TFileOpResult Copy(const QString &from, const QString &to) = 0;
     // Refuses to move a symbolic link.
     virtual TFileOpResult Move(const QString &from, const QString &to) = 0;
+    // Writes a new file to made of the byte ranges of from, one after another, as a copy
+    // is written (temporary name, synced, named without replacing; batched like a copy).
+    // Its digest is that of the bytes written.
+    virtual TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to) = 0;
     // Losslessly turns a JPEG file in place by quarterTurns (1..3) clockwise.
     virtual TRotateResult Rotate(const QString &path, int quarterTurns) = 0;
     // Writes bytes to a temporary file beside path, syncs it and renames it over path (the
@@ -223,6 +231,7 @@ public:
     TFileOpResult Rename(const QString &from, const QString &to) override;
     TFileOpResult Copy(const QString &from, const QString &to) override;
     TFileOpResult Move(const QString &from, const QString &to) override;
+    TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to) override;
     TRotateResult Rotate(const QString &path, int quarterTurns) override;
     TFileOpResult WriteFileReplacing(const QString &path, const QByteArray &bytes) override;
     TFileOpResult Remove(const QString &path) override;
@@ -253,10 +262,11 @@ private:
         TFileOpResult result;                  // filled as Settle goes
     };
     int fault(TFaultPoint point, const QString &path) const { return m_fault ? m_fault(point, path) : 0; }
-    // Copies into the temporary name beside to; synced and named at once, or, batched,
-    // left pending (the result's ticket says which).
+    // Copies into the temporary name beside to (the whole of from, or with ranges only
+    // those); synced and named at once, or, batched, left pending (the result's ticket
+    // says which).
     TFileOpResult copyFile(const QString &from, const QString &to, bool syncTargetFolder,
-                           TFileOpKind kind);
+                           TFileOpKind kind, const QList<TByteRange> *ranges = nullptr);
     // Renames without replacing: RENAME_NOREPLACE, else a hard link and an unlink, else (a
     // file system with neither) a rename right after checking that the target is free.
     TFileOpResult renameNoReplace(const QString &from, const QString &to, bool &crossVolume,
@@ -295,6 +305,7 @@ public:
     TFileOpResult Rename(const QString &from, const QString &to) override;
     TFileOpResult Copy(const QString &from, const QString &to) override;
     TFileOpResult Move(const QString &from, const QString &to) override;
+    TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to) override;
     TRotateResult Rotate(const QString &path, int quarterTurns) override;
     TFileOpResult WriteFileReplacing(const QString &path, const QByteArray &bytes) override;
     TFileOpResult Remove(const QString &path) override;

@@ -266,7 +266,7 @@ int TJournalFileOps::intent(TFileOpKind kind, const QString &source, const QStri
         line.number("rotation", rotation).number("orientation", orientation);
     // The temporary file the operation may leave when it is killed, named before it exists,
     // so that undo can remove it.
-    if (kind == TFileOpKind::Copy || kind == TFileOpKind::Move) {
+    if (kind == TFileOpKind::Copy || kind == TFileOpKind::Move || kind == TFileOpKind::Extract) {
         line.text("temporary", CopyTemporaryPath(target));
     } else if (kind == TFileOpKind::Rotate) {
         const QString temporary = RotationTemporaryPath(source);
@@ -278,7 +278,7 @@ int TJournalFileOps::intent(TFileOpKind kind, const QString &source, const QStri
     // it skips the stat, one of the few system calls each step of a rename job makes.
     if (!source.isEmpty() && kind != TFileOpKind::CreateFolder && kind != TFileOpKind::Rename) {
         // A copy and a turn read through a link; a rename and a move act on the name.
-        const bool follow = kind == TFileOpKind::Copy || kind == TFileOpKind::Rotate;
+        const bool follow = kind == TFileOpKind::Copy || kind == TFileOpKind::Extract || kind == TFileOpKind::Rotate;
         const QByteArray stamp = stampJson(StatPath(source, follow));
         if (!stamp.isEmpty())
             line.object("source_stamp", stamp);
@@ -361,6 +361,11 @@ TFileOpResult TJournalFileOps::Move(const QString &from, const QString &to)
         done(m_moveSeq, result, to);
     m_moveSeq = 0;
     return result;
+}
+
+TFileOpResult TJournalFileOps::Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to)
+{
+    return fileOp(TFileOpKind::Extract, from, to, [&] { return m_inner.Extract(from, ranges, to); });
 }
 
 TRotateResult TJournalFileOps::Rotate(const QString &path, int quarterTurns)

@@ -70,6 +70,7 @@ public:
     TFileOpResult Rename(const QString &from, const QString &to) override;
     TFileOpResult Copy(const QString &from, const QString &to) override;
     TFileOpResult Move(const QString &from, const QString &to) override;
+    TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to) override;
     TRotateResult Rotate(const QString &path, int quarterTurns) override;
     TFileOpResult WriteFileReplacing(const QString &path, const QByteArray &bytes) override;
     TFileOpResult Remove(const QString &path) override;

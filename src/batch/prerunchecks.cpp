@@ -186,8 +186,9 @@ public:
     }
 
     // Adds (path, e) to the name table; a path already claimed (letter case ignored) is a
-    // duplicate. A target that cannot be created is reported once and not added.
-    void check(const QString &folder, const QString &fileName, TDatensatz *e)
+    // duplicate. A target that cannot be created is reported once and not added. source:
+    // the file that goes there when it is not e's own (an extra file of e).
+    void check(const QString &folder, const QString &fileName, TDatensatz *e, const QString &source = QString())
     {
         const QString path = folder + fileName;
         QString reason = UnusableTargetReason(folder, fileName);
@@ -201,7 +202,7 @@ public:
                                {e->Number(), sideText(e), path, reason}, logcolor::Red);
             return;
         }
-        if (!add(path, e)) {
+        if (!add(path, e, source)) {
             TDatensatz *other = m_table.value(path.toCaseFolded());
             if (result.Duplicates == 0)
                 m_log.AddLine(QStringLiteral("Same filename with image:"));
@@ -212,14 +213,20 @@ public:
     }
 
     // Adds without checking; false when the path was claimed already.
-    bool add(const QString &path, TDatensatz *e)
+    bool add(const QString &path, TDatensatz *e, const QString &source = QString())
     {
         const QString key = path.toCaseFolded();
         if (m_table.contains(key))
             return false;
         m_table.insert(key, e);
-        m_order.push_back({key, path, e});
+        m_order.push_back({key, path, e, source});
         return true;
+    }
+
+    void checkExtraFiles(const TExtraFileProvider &provider, TDatensatz *e, TEntryStep step, const QString &target)
+    {
+        for (const TExtraFile &extra : ExtraFilesOf(provider, *e, step, target))
+            check(PathFolder(extra.target), PathFileName(extra.target), e, extra.source);
     }
 
     void checkOverwrites()
@@ -227,7 +234,7 @@ public:
         std::sort(m_order.begin(), m_order.end(),
                   [](const Claim &a, const Claim &b) { return a.key < b.key; });
         for (const Claim &c : m_order) {
-            const QString source = c.entry->SourcePath();
+            const QString source = c.source.isEmpty() ? c.entry->SourcePath() : c.source;
             if (c.path == source || !fileExists(c.path))
                 continue;
             const std::optional<FileId> target = fileIdOf(c.path);
@@ -341,6 +348,7 @@ private:
         QString key;
         QString path;
         TDatensatz *entry;
+        QString source; // empty: the entry's own file
     };
     const std::vector<TDatensatz *> &m_entries;
     TProtokoll &m_log;
@@ -379,6 +387,7 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
     NameCheck check(entries, log, o.FileSystemType);
     log.AddLine(QStringLiteral("Check for duplicate file names"), logcolor::Black, LogStyle::Bold);
     QSet<const TDsOrgBild *> renamed;
+    QSet<const TDsOrgBild *> moved;
     const bool renameStep = o.RenameSource && (o.CopyToDestination || !o.MoveToDestination);
     for (TDatensatz *e : entries) {
         if (!isBatchImage(e))
@@ -386,19 +395,25 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
         const QString newName = e->NewFileName();
         if (renameStep) {
             const QString folder = PathFolder(e->SourcePath());
-            bool checkIt = true;
-            if (o.KeepPartnersIncomplete) {
-                checkIt = !renamed.contains(e->OrgBild());
-                renamed.insert(e->OrgBild());
-            }
-            if (checkIt)
+            // The first entry of a file renames it; a further one gets a copy, or (kept
+            // incomplete) shares the renamed file.
+            const bool first = !renamed.contains(e->OrgBild());
+            renamed.insert(e->OrgBild());
+            if (first || !o.KeepPartnersIncomplete)
                 check.check(folder, newName, e);
             else
                 check.add(folder + newName, e);
+            if (first || !o.KeepPartnersIncomplete)
+                check.checkExtraFiles(o.ExtraFiles, e, first ? TEntryStep::Rename : TEntryStep::Copy, folder + newName);
         }
         if (o.MoveToDestination || o.CopyToDestination) {
             const QString folder = e->TargetFolder();
-            check.check(folder, o.RenameDestination ? newName : e->OrgBild()->FileName, e);
+            const QString fileName = o.RenameDestination ? newName : e->OrgBild()->FileName;
+            check.check(folder, fileName, e);
+            const bool move = o.MoveToDestination && !moved.contains(e->OrgBild());
+            moved.insert(e->OrgBild());
+            check.checkExtraFiles(o.ExtraFiles, e, move ? TEntryStep::Move : TEntryStep::Copy,
+                                  WithTrailingSeparator(folder) + fileName);
         }
     }
     TNameCheckResult &r = check.result;
@@ -465,7 +480,7 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
 // ---- Disk space ----
 
 void CheckSpace(const std::vector<TDatensatz *> &entries, bool completePartners, bool move,
-                TLaufwerke &table, TProtokoll &log)
+                TLaufwerke &table, TProtokoll &log, const TExtraFileProvider &extraFiles)
 {
     table.Clear();
     QSet<const TDsOrgBild *> counted;
@@ -480,11 +495,21 @@ void CheckSpace(const std::vector<TDatensatz *> &entries, bool completePartners,
         }
         if (!e->Batch())
             continue;
-        if (move && !moved.contains(e->OrgBild())) {
+        const bool moves = move && !moved.contains(e->OrgBild());
+        if (moves) {
             moved.insert(e->OrgBild());
             table.AddRequirement(e->RenamedSourcePath(), -size);
         }
         table.AddRequirement(e->NewFullPath(), size);
+        const TEntryStep step = move ? (moves ? TEntryStep::Move : TEntryStep::Copy) : TEntryStep::Copy;
+        for (const TExtraFile &extra : ExtraFilesOf(extraFiles, *e, step, e->NewFullPath())) {
+            if (extra.kind == TExtraFileKind::Rename)
+                continue;
+            const qint64 bytes = extra.size();
+            if (extra.kind == TExtraFileKind::Move)
+                table.AddRequirement(extra.source, -bytes);
+            table.AddRequirement(extra.target, bytes);
+        }
     }
     log.AddLine(QStringLiteral("Checking for required disk space"), logcolor::Black,
                 LogStyle::Bold);

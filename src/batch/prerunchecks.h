@@ -4,6 +4,7 @@
 // Each takes the job's entries (DatensatzList order) and writes its findings into the job
 // log; the wizard shows a check's page only when the check finds a problem. The checks
 // use the same targets as the run.
+#include "batch/extrafiles.h"
 #include "batch/laufwerke.h"
 
 #include <QString>
@@ -52,6 +53,9 @@ struct TNameCheckOptions
     // The type of the file system a folder is on ("ext4", "vfat", "fuseblk"...); null: the
     // running system's. FAT, exFAT and NTFS refuse some characters in names.
     std::function<QString(const QString &folder)> FileSystemType;
+    // The files the entries bring into the job besides their own: their targets are
+    // checked like the entries' own.
+    TExtraFileProvider ExtraFiles;
 };
 
 struct TNameCheckResult
@@ -92,9 +96,10 @@ QString NearestExistingPath(const QString &path);
 // Fills table with the space the job needs: for a move job (completePartners false,
 // move true) the files leave their source volumes and arrive on the destination volumes;
 // for a copy job the copies arrive; with completePartners every further entry of a shared
-// file adds one copy in the source folder. Logs the drive table.
+// file adds one copy in the source folder; the entries' extra files (extraFiles) add what
+// they bring. Logs the drive table.
 void CheckSpace(const std::vector<TDatensatz *> &entries, bool completePartners, bool move,
-                TLaufwerke &table, TProtokoll &log);
+                TLaufwerke &table, TProtokoll &log, const TExtraFileProvider &extraFiles = {});
 QString SpaceCheckTitle(const TLaufwerke &table);
 QString SpaceCheckDescription();
 

@@ -300,6 +300,7 @@ void TBatchRun::renameStep(TDatensatz *e, const QString &target)
     const QString key = m_files.isEmpty() ? QString() : fileKey(current);
     const QVariantList args{e->Number(), SideText(e->Side()), current, target};
     if (!(e->HolderFlags() & hfRenamed)) {
+        const std::vector<TExtraFile> extras = ExtraFilesOf(m_extraFiles, *e, TEntryStep::Rename, target);
         const TFileOpResult r = m_ops->Rename(current, target);
         if (r.ok) {
             if (r.unchanged)
@@ -311,6 +312,7 @@ void TBatchRun::renameStep(TDatensatz *e, const QString &target)
             if (!key.isEmpty())
                 rekey(key, target);
             e->ReplacePath(target);
+            extraFilesStep(e, extras);
         } else {
             logFailure(QStringLiteral("Error renaming image N°. %d (%s): ") + Tab + QStringLiteral("%s ==> ")
                            + Tab + QStringLiteral("%s"),
@@ -320,6 +322,7 @@ void TBatchRun::renameStep(TDatensatz *e, const QString &target)
         e->SetHolderFlags(e->HolderFlags() | hfRenamed);
     } else if (m_settings.CompletePartners) {
         // The file was renamed for an earlier entry: this entry gets its own copy.
+        const std::vector<TExtraFile> extras = ExtraFilesOf(m_extraFiles, *e, TEntryStep::Copy, target);
         TFileOpResult r = m_ops->Copy(current, target);
         if (r.pendingTicket > 0)
             r = settleOne(r.pendingTicket);
@@ -334,6 +337,7 @@ void TBatchRun::renameStep(TDatensatz *e, const QString &target)
                 FileState copied = m_files.value(key);
                 copied.rotationTried = false;
                 m_files.insert(fileKey(target), copied);
+                extraFilesStep(e, extras);
             }
             e->AddPath(target);
         } else {
@@ -360,6 +364,7 @@ void TBatchRun::moveStep(TDatensatz *e, const QString &target)
         // The file was moved for an earlier entry; this entry gets a copy of it.
         setStatus(QStringLiteral("Copy'ing"));
         m_progress.ShowStatus(m_status);
+        const std::vector<TExtraFile> extras = ExtraFilesOf(m_extraFiles, *e, TEntryStep::Copy, target);
         TFileOpResult r = m_ops->Copy(current, target);
         if (r.pendingTicket > 0)
             r = settleOne(r.pendingTicket);
@@ -380,10 +385,12 @@ void TBatchRun::moveStep(TDatensatz *e, const QString &target)
         FileState copied = m_files.value(key);
         copied.rotationTried = false;
         m_files.insert(fileKey(target), copied);
+        extraFilesStep(e, extras);
         if (m_settings.RotateDestination)
             rotateToEntry(e, target);
         return;
     }
+    const std::vector<TExtraFile> extras = ExtraFilesOf(m_extraFiles, *e, TEntryStep::Move, target);
     const TFileOpResult r = m_ops->Move(current, target);
     if (!r.ok) {
         logFailure(QStringLiteral("Error moving image %d (%s)") + Tab + QStringLiteral("%s ==> ") + Tab
@@ -394,6 +401,7 @@ void TBatchRun::moveStep(TDatensatz *e, const QString &target)
     e->ReplacePath(target);
     m_resultPath.insert(e, target);
     e->SetHolderFlags(e->HolderFlags() | hfMoved);
+    extraFilesStep(e, extras);
     if (r.pendingTicket > 0) {
         // Logged when it settles; a failure then puts the entry back on its source.
         m_pendingSteps.insert(r.pendingTicket, {e, key, {}});
@@ -448,6 +456,10 @@ void TBatchRun::settlePending()
         TDatensatz *e = step.entry;
         if (!e)
             continue;
+        if (step.extra) {
+            logExtra(e, op.kind, op.from, op.to, op.result);
+            continue;
+        }
         const QVariantList args{e->Number(), SideText(e->Side()), op.from, op.to};
         const bool move = op.kind == TFileOpKind::Move;
         if (!op.result.ok) {
@@ -482,6 +494,7 @@ void TBatchRun::copyStep(TDatensatz *e, const QString &target)
         sourceRotationStep(e);
     const QString current = e->SourcePath();
     const QVariantList args{e->Number(), SideText(e->Side()), current, target};
+    const std::vector<TExtraFile> extras = ExtraFilesOf(m_extraFiles, *e, TEntryStep::Copy, target);
     const TFileOpResult r = m_ops->Copy(current, target);
     if (!r.ok) {
         logFailure(QStringLiteral("Error copy'ing image %d (%s): ") + Tab + QStringLiteral("%s ==> ") + Tab
@@ -495,6 +508,7 @@ void TBatchRun::copyStep(TDatensatz *e, const QString &target)
         return;
     }
     m_progress.ShowStatus(m_status);
+    extraFilesStep(e, extras);
     FileState copied = m_files.isEmpty() ? FileState() : m_files.value(fileKey(current));
     copied.rotationTried = false;
     if (r.pendingTicket > 0) {
@@ -510,6 +524,61 @@ void TBatchRun::copyStep(TDatensatz *e, const QString &target)
     }
     if (m_settings.RotateDestination)
         rotateToEntry(e, target);
+}
+
+void TBatchRun::extraFilesStep(TDatensatz *e, const std::vector<TExtraFile> &extras)
+{
+    for (const TExtraFile &extra : extras) {
+        TFileOpKind kind = TFileOpKind::Copy;
+        TFileOpResult r;
+        switch (extra.kind) {
+        case TExtraFileKind::Rename:
+            settlePending(); // a rename finds its file where the log says it is
+            kind = TFileOpKind::Rename;
+            r = m_ops->Rename(extra.source, extra.target);
+            break;
+        case TExtraFileKind::Copy: r = m_ops->Copy(extra.source, extra.target); break;
+        case TExtraFileKind::Move:
+            kind = TFileOpKind::Move;
+            r = m_ops->Move(extra.source, extra.target);
+            break;
+        case TExtraFileKind::Extract:
+            kind = TFileOpKind::Extract;
+            r = m_ops->Extract(extra.source, extra.ranges, extra.target);
+            break;
+        }
+        if (r.ok && r.pendingTicket > 0) {
+            // Logged when it settles, like the entry's own copy.
+            m_pendingSteps.insert(r.pendingTicket, {e, QString(), {}, true});
+            if (m_ops->SettleDue())
+                settlePending();
+            continue;
+        }
+        logExtra(e, kind, extra.source, extra.target, r);
+    }
+}
+
+void TBatchRun::logExtra(TDatensatz *e, TFileOpKind kind, const QString &from, const QString &to,
+                         const TFileOpResult &r)
+{
+    const QVariantList args{e->Number(), SideText(e->Side()), from, to};
+    const QString verb = kind == TFileOpKind::Rename ? QStringLiteral("renaming")
+                       : kind == TFileOpKind::Move   ? QStringLiteral("moving")
+                       : kind == TFileOpKind::Extract ? QStringLiteral("writing")
+                                                      : QStringLiteral("copy'ing");
+    if (!r.ok) {
+        logFailure(QStringLiteral("Error ") + verb + QStringLiteral(" a file of image %d (%s): ") + Tab
+                       + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
+                   args, r.reason);
+        return;
+    }
+    if (r.unchanged)
+        return;
+    QString text = verb;
+    text[0] = text[0].toUpper();
+    m_log.AddFormatted(text + QStringLiteral(" a file of image %d (%s): ") + Tab + QStringLiteral("%s ==> ") + Tab
+                           + QStringLiteral("%s"),
+                       args);
 }
 
 void TBatchRun::rotateToEntry(TDatensatz *e, const QString &path)

@@ -7,6 +7,7 @@
 // the operations touch real files, is recorded in a job journal that duomira-cli undo
 // reads.
 #include "batch/batchjobsettings.h"
+#include "batch/extrafiles.h"
 
 #include <QHash>
 #include <QSet>
@@ -41,6 +42,8 @@ public:
     // The file operations to use (not owned; null: the real file system). A
     // TPlanFileOps makes a dry run that touches nothing and keeps no journal.
     void SetFileOps(TFileOps *ops) { m_externalOps = ops; }
+    // The files entries bring into the job besides their own (see extrafiles.h).
+    void SetExtraFiles(TExtraFileProvider provider) { m_extraFiles = std::move(provider); }
     // Where journals go (default JournalFolder()).
     void SetJournalFolder(const QString &folder) { m_journalFolder = folder; }
 
@@ -78,6 +81,7 @@ private:
         TDatensatz *entry = nullptr;
         QString oldKey;  // a move: the moved file's key before the move
         FileState state; // a copy: what the copy inherits from its source
+        bool extra = false; // an extra file of the entry, not its own
     };
 
     void processEntry(TDatensatz *e);
@@ -93,6 +97,9 @@ private:
     void moveStep(TDatensatz *e, const QString &destinationTarget);
     void copyStep(TDatensatz *e, const QString &destinationTarget);
     void sourceRotationStep(TDatensatz *e);
+    // The extra files of e (listed before its own file's step changed e), after that step.
+    void extraFilesStep(TDatensatz *e, const std::vector<TExtraFile> &extras);
+    void logExtra(TDatensatz *e, TFileOpKind kind, const QString &from, const QString &to, const TFileOpResult &r);
     // Turns a copy or moved file so that it carries exactly e's rotation.
     void rotateToEntry(TDatensatz *e, const QString &path);
     // Logs (in black) that a file which is not a JPEG is left unturned; true then.
@@ -115,6 +122,7 @@ private:
     QString m_spmListBase;
     const ListRowModel *m_leftList = nullptr;
     TFileOps *m_externalOps = nullptr;
+    TExtraFileProvider m_extraFiles;
     std::unique_ptr<TFileOps> m_realOps;
     TFileOps *m_ops = nullptr; // the operations of the current run
     QString m_journalFolder;

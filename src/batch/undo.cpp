@@ -113,6 +113,8 @@ public:
             undoRenameOrMove(op, kind == QLatin1String("move"), source, target);
         else if (kind == QLatin1String("copy"))
             undoCopy(op, source, target);
+        else if (kind == QLatin1String("extract"))
+            undoExtract(op, source, target);
         else if (kind == QLatin1String("rotate"))
             undoRotate(op, source);
         else if (kind == QLatin1String("write"))
@@ -297,6 +299,27 @@ private:
         removeFile(target, QStringLiteral("delete the copy ") + target);
     }
 
+    // A file made of parts of its source (a stereo file's view): it goes while it holds the
+    // bytes the job wrote and its source is still there to make it again.
+    void undoExtract(const Operation &op, const QString &source, const QString &target)
+    {
+        if (!op.hasOutcome || !StatPath(target, false).exists)
+            return; // never named, or gone: its temporary file went with the leftovers
+        const bool same = m_expect.contains(target) ? FileSha256(target) == m_expect.value(target)
+                                                    : sameBytes(target, str(op.outcome, "xxh128").toLatin1());
+        if (!same) {
+            leftAlone(target + QStringLiteral(" (its bytes are not those the job wrote)"));
+            return;
+        }
+        const bool sourceThere =
+            (StatPath(source).exists && !m_gone.contains(clean(source))) || m_restored.contains(clean(source));
+        if (!sourceThere) {
+            leftAlone(target + QStringLiteral(" (the file it was made from is gone)"));
+            return;
+        }
+        removeFile(target, QStringLiteral("delete ") + target);
+    }
+
     void undoRotate(const Operation &op, const QString &path)
     {
         const int turns = op.intent.value(QLatin1String("rotation")).toInt();
@@ -418,6 +441,7 @@ private:
     QHash<QString, QByteArray> m_expect; // a copy's bytes after the job turned it
     QSet<QString> m_verified;      // files just checked (and turned back) as the job's
     QSet<QString> m_gone;          // dry run: what the undo would have removed so far
+    QSet<QString> m_restored;      // dry run: files the undo would have brought back
 };
 
 } // namespace
@@ -460,7 +484,8 @@ TUndoReport UndoJob(const QString &journalPath, TFileOps &ops, bool dryRun)
     report.journalRead = true;
     QSet<QString> copyTargets;
     for (const auto &[seq, op] : operations) {
-        if (str(op.intent, "op") == QLatin1String("copy") && op.outcome.value(QLatin1String("ok")).toBool())
+        const QString kind = str(op.intent, "op");
+        if ((kind == QLatin1String("copy") || kind == QLatin1String("extract")) && op.outcome.value(QLatin1String("ok")).toBool())
             copyTargets.insert(str(op.intent, "target"));
     }
     Undoer undoer(ops, dryRun, report, copyTargets);

@@ -177,7 +177,7 @@ class CliHost : public TAssistentHost
 public:
     CliHost(TBatchContext context, bool dryRun)
         : m_entries(context.Entries), m_log(context.Log), m_spmListFile(context.SpmListFile),
-          m_dryRun(dryRun)
+          m_extraFiles(context.ExtraFiles), m_dryRun(dryRun)
     {
     }
 
@@ -185,6 +185,7 @@ public:
     {
         TBatchRun run(m_entries, m_log, m_progress);
         run.SetSpmListFile(m_spmListFile);
+        run.SetExtraFiles(m_extraFiles);
         if (m_dryRun) {
             m_plan = std::make_unique<TPlanFileOps>();
             run.SetFileOps(m_plan.get());
@@ -210,6 +211,7 @@ private:
     TEntryStore &m_entries;
     TProtokoll &m_log;
     const QString &m_spmListFile;
+    TExtraFileProvider m_extraFiles;
     bool m_dryRun;
     CliProgress m_progress;
     std::unique_ptr<TPlanFileOps> m_plan;

@@ -73,6 +73,7 @@ TFormAssistent2::TFormAssistent2(TBatchContext context, QWidget *parent, const T
     setJobRunner(
         [this](const TBatchJobSettings &settings, TRunProgress &) {
             m_engine->SetSpmListFile(m_ctrl.Context().SpmListFile);
+            m_engine->SetExtraFiles(m_ctrl.Context().ExtraFiles);
             m_engine->RunBatchJob(settings);
             return m_engine->JobFailed();
         },

@@ -1,0 +1,17 @@
+#include "batch/extrafiles.h"
+
+qint64 TExtraFile::size() const
+{
+    if (kind != TExtraFileKind::Extract)
+        return StatPath(source).size;
+    qint64 sum = 0;
+    for (const TByteRange &range : ranges)
+        sum += range.length;
+    return sum;
+}
+
+std::vector<TExtraFile> ExtraFilesOf(const TExtraFileProvider &provider, const TDatensatz &entry, TEntryStep step,
+                                     const QString &entryTarget)
+{
+    return provider ? provider(entry, step, entryTarget) : std::vector<TExtraFile>();
+}

@@ -1,0 +1,54 @@
+#pragma once
+// The files an entry brings into its part of a batch job besides its own file (a shot's
+// sidecars, a stereo file's view files, a pair's outputs). A provider set on the job lists
+// them for each step the job takes with the entry's own file; the checks (name clashes,
+// existing files, disk space), the run, the journal (and so undo) and the dry-run plan all
+// walk that one list, so that a new kind of extra file touches none of them.
+#include "batch/fileops.h"
+#include "imaging/stereosplit.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class TDatensatz;
+
+// What the job does with an entry's own file in one step.
+enum class TEntryStep
+{
+    Rename, // in the source folder
+    Copy,   // into the destination folder (also a shared file's further copy)
+    Move,   // into the destination folder
+};
+
+enum class TExtraFileKind
+{
+    Rename,  // source renamed to target
+    Copy,    // source copied to target
+    Move,    // source moved to target
+    Extract, // target made of byte ranges of source (a stereo file's view)
+};
+
+struct TExtraFile
+{
+    TExtraFileKind kind = TExtraFileKind::Copy;
+    QString source;
+    QString target;
+    // Extract: the ranges of source, in order, that make the target.
+    QList<TByteRange> ranges;
+
+    // Bytes the target will hold (for the space check): the ranges' sum, else -1 for the
+    // source's size.
+    qint64 size() const;
+};
+
+// The extra files of entry for one step; entryTarget is where that step puts the entry's
+// own file (its new name in the source folder, or its destination path).
+using TExtraFileProvider =
+    std::function<std::vector<TExtraFile>(const TDatensatz &entry, TEntryStep step, const QString &entryTarget)>;
+
+// The extra files of entry for step (none without a provider).
+std::vector<TExtraFile> ExtraFilesOf(const TExtraFileProvider &provider, const TDatensatz &entry, TEntryStep step,
+                                     const QString &entryTarget);
