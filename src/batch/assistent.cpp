@@ -2,6 +2,7 @@
 #include "entries/entrystore.h"
 
 #include "batch/spmlistsetting.h"
+#include "batch/stereojob.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
 #include "entries/namingsettings.h"
@@ -47,6 +48,7 @@ void TAssistentController::ShowWizard()
     RefreshAllEntries(m_context.Entries.Registry);
     m_rotationCount = CountRotations(entries());
     m_unrotatableCount = m_rotationCount > 0 ? CountUnrotatable(entries()) : 0;
+    m_stereoCount = CountStereoFiles(entries());
     GoToStep(1, false);
 }
 

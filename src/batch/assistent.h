@@ -131,6 +131,8 @@ public:
     int RotationCount() const { return m_rotationCount; }
     // Files among them that are not JPEG files and stay unturned.
     int UnrotatableCount() const { return m_unrotatableCount; }
+    // Stereo files among the job's entries (their views are written by a copy or move).
+    int StereoFileCount() const { return m_stereoCount; }
 
 private:
     std::vector<TDatensatz *> entries() const;
@@ -168,5 +170,6 @@ private:
     int m_sharedMode = 1;
     int m_sharedCount = 0;
     int m_rotationCount = 0;
+    int m_stereoCount = 0;
     int m_unrotatableCount = 0;
 };

@@ -68,6 +68,14 @@ QString TAssistentController::Title(int page) const
             title += FormatLogText(QStringLiteral("<LF> <LF><c7>%d stereo pairs get different names left "
                                                   "and right (listed in the log).<FN>"),
                                    {m_names.PartnersNamedApart});
+        if (m_stereoCount > 0 && (HasCode(acCopy) || HasCode(acMove)))
+            title += FormatLogText(QStringLiteral("<LF> <LF>%d stereo files will be split into left and right "
+                                                  "view files."),
+                                   {m_stereoCount});
+        else if (m_stereoCount > 0)
+            title += FormatLogText(QStringLiteral("<LF> <LF>%d stereo files stay as they are (only a copy or "
+                                                  "move job splits them)."),
+                                   {m_stereoCount});
         return title;
     }
     case pgChkDstSpace:

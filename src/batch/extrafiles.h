@@ -29,6 +29,10 @@ enum class TExtraFileKind
     Copy,    // source copied to target
     Move,    // source moved to target
     Extract, // target made of byte ranges of source (a stereo file's view)
+    Create,  // target written from bytes (a view cut from a side-by-side stereo file)
+    // source removed once the files in parts and the remainder rebuild it exactly (a moved
+    // stereo file whose views were written); no target
+    RemoveStereo,
 };
 
 struct TExtraFile
@@ -38,9 +42,16 @@ struct TExtraFile
     QString target;
     // Extract: the ranges of source, in order, that make the target.
     QList<TByteRange> ranges;
+    // Create: the target's bytes.
+    QByteArray bytes;
+    // RemoveStereo: the view files and the rest of source's bytes.
+    QStringList parts;
+    TStereoRemainder remainder;
+    // A line for the job log when the file is written (a view encoded again, say).
+    QString note;
 
-    // Bytes the target will hold (for the space check): the ranges' sum, else -1 for the
-    // source's size.
+    // Bytes the target will hold (for the space check; a removal frees them): the ranges'
+    // sum, the bytes' size, else the source's size.
     qint64 size() const;
 };
 

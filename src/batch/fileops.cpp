@@ -154,6 +154,8 @@ QString FileOpKindName(TFileOpKind kind)
     case TFileOpKind::Remove: return QStringLiteral("remove");
     case TFileOpKind::RemoveFolder: return QStringLiteral("rmdir");
     case TFileOpKind::Extract: return QStringLiteral("extract");
+    case TFileOpKind::Create: return QStringLiteral("create");
+    case TFileOpKind::RemoveStereo: return QStringLiteral("remove-stereo");
     }
     return QString();
 }
@@ -903,6 +905,85 @@ TFileOpResult TRealFileOps::WriteFileReplacing(const QString &path, const QByteA
     return result;
 }
 
+TFileOpResult TRealFileOps::CreateFile(const QString &path, const QByteArray &bytes)
+{
+    if (StatPath(path, false).exists)
+        return TFileOpResult::Failure(EEXIST);
+    const QString temporary = CopyTemporaryPath(path);
+    const QByteArray temp = encoded(temporary);
+    if (const int e = fault(TFaultPoint::OpenTarget, path))
+        return TFileOpResult::Failure(e);
+    ::unlink(temp.constData()); // what a killed write to the same name left
+    Fd out(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (out.get() < 0)
+        return TFileOpResult::Failure(errno);
+    auto fail = [&](int e) {
+        out.close();
+        ::unlink(temp.constData());
+        return TFileOpResult::Failure(e);
+    };
+    if (const int e = fault(TFaultPoint::Write, path))
+        return fail(e);
+    if (!writeAll(out.get(), bytes.constData(), std::size_t(bytes.size())))
+        return fail(errno);
+    if (const int e = fault(TFaultPoint::Sync, path))
+        return fail(e);
+    if (::fsync(out.get()) != 0)
+        return fail(errno);
+    if (!out.close()) {
+        const int e = errno;
+        ::unlink(temp.constData());
+        return TFileOpResult::Failure(e);
+    }
+    bool cross = false;
+    const TFileOpResult named = renameNoReplace(temporary, path, cross, TFaultPoint::FinalName);
+    if (!named.ok) {
+        ::unlink(temp.constData());
+        return named;
+    }
+    syncFolder(folderOf(path));
+    Sha256 hash;
+    hash.add(bytes.constData(), std::size_t(bytes.size()));
+    TFileOpResult result;
+    result.ok = true;
+    result.size = bytes.size();
+    result.sha256 = hash.hex();
+    result.contentHash = contentHash([&](const auto &add) {
+        add(bytes.constData(), std::size_t(bytes.size()));
+        return true;
+    });
+    return result;
+}
+
+TFileOpResult TRealFileOps::RemoveStereo(const QString &path, const TStereoRemainder &remainder,
+                                         const QStringList &views)
+{
+    auto readAll = [](const QString &file) {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    if (views.size() != 2)
+        return TFileOpResult::Failure(EINVAL);
+    const std::optional<QByteArray> rebuilt = RebuildStereoFile(readAll(views[0]), readAll(views[1]), remainder);
+    if (!rebuilt)
+        return TFileOpResult::Failure(
+            EIO, QStringLiteral("The stereo file cannot be rebuilt from its view files; it was kept"));
+    // The file as it is now must be the one the remainder describes (it may have changed
+    // since the views were written).
+    if (FileSha256(path) != remainder.sha256.toHex())
+        return TFileOpResult::Failure(
+            EIO, QStringLiteral("The stereo file changed while the job ran; it was kept"));
+    if (const int e = fault(TFaultPoint::UnlinkSource, path))
+        return TFileOpResult::Failure(e);
+    if (::unlink(encoded(path).constData()) != 0)
+        return TFileOpResult::Failure(errno);
+    syncFolder(folderOf(path));
+    TFileOpResult ok;
+    ok.ok = true;
+    ok.size = remainder.fileSize;
+    return ok;
+}
+
 TFileOpResult TRealFileOps::Remove(const QString &path)
 {
     if (::unlink(encoded(path).constData()) != 0)
@@ -983,6 +1064,16 @@ TFileOpResult TPlanFileOps::Extract(const QString &from, const QList<TByteRange>
     return record(TFileOpKind::Extract, from, to);
 }
 
+TFileOpResult TPlanFileOps::CreateFile(const QString &path, const QByteArray &)
+{
+    return record(TFileOpKind::Create, QString(), path);
+}
+
+TFileOpResult TPlanFileOps::RemoveStereo(const QString &path, const TStereoRemainder &, const QStringList &)
+{
+    return record(TFileOpKind::RemoveStereo, path, QString());
+}
+
 TRotateResult TPlanFileOps::Rotate(const QString &path, int quarterTurns)
 {
     m_plan.push_back({TFileOpKind::Rotate, path, QString(), quarterTurns});
@@ -1014,7 +1105,7 @@ QStringList TPlanFileOps::PlanText() const
         QString line = FileOpKindName(op.kind) + u' ';
         if (op.kind == TFileOpKind::Rotate)
             line += op.source + QStringLiteral(" by %1").arg(op.quarterTurns * 90);
-        else if (op.kind == TFileOpKind::WriteFile)
+        else if (op.kind == TFileOpKind::WriteFile || op.kind == TFileOpKind::Create)
             line += op.target;
         else if (op.target.isEmpty())
             line += op.source;

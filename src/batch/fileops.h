@@ -53,9 +53,13 @@ enum class TFileOpKind
     Remove,
     RemoveFolder,
     Extract,
+    Create,
+    RemoveStereo,
 };
 
-// "mkdir", "rename", "copy", "move", "rotate", "write", "remove", "rmdir", "extract".
+// "mkdir", "rename", "copy", "move", "rotate", "write", "remove", "rmdir", "extract",
+// "create", "remove-stereo".
+
 QString FileOpKindName(TFileOpKind kind);
 
 // What stat says about a path.
@@ -165,6 +169,13 @@ public:
     // is written (temporary name, synced, named without replacing; batched like a copy).
     // Its digest is that of the bytes written.
     virtual TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to) = 0;
+    // Writes a new file path holding bytes (temporary name, synced, named without
+    // replacing anything); its digests are those of bytes.
+    virtual TFileOpResult CreateFile(const QString &path, const QByteArray &bytes) = 0;
+    // Removes the stereo file path only when its two view files (views) and remainder give
+    // back exactly the file it is now (the remainder's size and SHA-256).
+    virtual TFileOpResult RemoveStereo(const QString &path, const TStereoRemainder &remainder,
+                                       const QStringList &views) = 0;
     // Losslessly turns a JPEG file in place by quarterTurns (1..3) clockwise.
     virtual TRotateResult Rotate(const QString &path, int quarterTurns) = 0;
     // Writes bytes to a temporary file beside path, syncs it and renames it over path (the
@@ -232,6 +243,9 @@ public:
     TFileOpResult Copy(const QString &from, const QString &to) override;
     TFileOpResult Move(const QString &from, const QString &to) override;
     TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to) override;
+    TFileOpResult CreateFile(const QString &path, const QByteArray &bytes) override;
+    TFileOpResult RemoveStereo(const QString &path, const TStereoRemainder &remainder,
+                               const QStringList &views) override;
     TRotateResult Rotate(const QString &path, int quarterTurns) override;
     TFileOpResult WriteFileReplacing(const QString &path, const QByteArray &bytes) override;
     TFileOpResult Remove(const QString &path) override;
@@ -306,6 +320,9 @@ public:
     TFileOpResult Copy(const QString &from, const QString &to) override;
     TFileOpResult Move(const QString &from, const QString &to) override;
     TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to) override;
+    TFileOpResult CreateFile(const QString &path, const QByteArray &bytes) override;
+    TFileOpResult RemoveStereo(const QString &path, const TStereoRemainder &remainder,
+                               const QStringList &views) override;
     TRotateResult Rotate(const QString &path, int quarterTurns) override;
     TFileOpResult WriteFileReplacing(const QString &path, const QByteArray &bytes) override;
     TFileOpResult Remove(const QString &path) override;

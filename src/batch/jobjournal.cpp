@@ -249,7 +249,7 @@ TJournalFileOps::~TJournalFileOps()
 }
 
 int TJournalFileOps::intent(TFileOpKind kind, const QString &source, const QString &target,
-                            int rotation, int orientation)
+                            int rotation, int orientation, const StereoKeep *keep)
 {
     const int seq = m_journal.NextSeq();
     JsonLine line;
@@ -266,7 +266,10 @@ int TJournalFileOps::intent(TFileOpKind kind, const QString &source, const QStri
         line.number("rotation", rotation).number("orientation", orientation);
     // The temporary file the operation may leave when it is killed, named before it exists,
     // so that undo can remove it.
-    if (kind == TFileOpKind::Copy || kind == TFileOpKind::Move || kind == TFileOpKind::Extract) {
+    if (keep)
+        line.text("remainder", keep->remainder).texts("views", keep->views);
+    if (kind == TFileOpKind::Copy || kind == TFileOpKind::Move || kind == TFileOpKind::Extract ||
+        kind == TFileOpKind::Create) {
         line.text("temporary", CopyTemporaryPath(target));
     } else if (kind == TFileOpKind::Rotate) {
         const QString temporary = RotationTemporaryPath(source);
@@ -366,6 +369,27 @@ TFileOpResult TJournalFileOps::Move(const QString &from, const QString &to)
 TFileOpResult TJournalFileOps::Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to)
 {
     return fileOp(TFileOpKind::Extract, from, to, [&] { return m_inner.Extract(from, ranges, to); });
+}
+
+TFileOpResult TJournalFileOps::CreateFile(const QString &path, const QByteArray &bytes)
+{
+    return fileOp(TFileOpKind::Create, QString(), path, [&] { return m_inner.CreateFile(path, bytes); });
+}
+
+TFileOpResult TJournalFileOps::RemoveStereo(const QString &path, const TStereoRemainder &remainder,
+                                            const QStringList &views)
+{
+    const StereoKeep keep{QString::fromLatin1(remainder.serialize().toBase64()), views};
+    const int seq = intent(TFileOpKind::RemoveStereo, path, QString(), -1, -1, &keep);
+    if (!m_journal.Sync()) {
+        const TFileOpResult refused =
+            TFileOpResult::Failure(EIO, QStringLiteral("The job journal could not be written; the stereo file was kept"));
+        done(seq, refused, QString());
+        return refused;
+    }
+    const TFileOpResult result = m_inner.RemoveStereo(path, remainder, views);
+    done(seq, result, QString());
+    return result;
 }
 
 TRotateResult TJournalFileOps::Rotate(const QString &path, int quarterTurns)

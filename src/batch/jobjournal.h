@@ -71,6 +71,11 @@ public:
     TFileOpResult Copy(const QString &from, const QString &to) override;
     TFileOpResult Move(const QString &from, const QString &to) override;
     TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to) override;
+    TFileOpResult CreateFile(const QString &path, const QByteArray &bytes) override;
+    // The intent keeps the remainder and the view files' names, and is on the disk before
+    // the file goes: undo rebuilds the file from them.
+    TFileOpResult RemoveStereo(const QString &path, const TStereoRemainder &remainder,
+                               const QStringList &views) override;
     TRotateResult Rotate(const QString &path, int quarterTurns) override;
     TFileOpResult WriteFileReplacing(const QString &path, const QByteArray &bytes) override;
     TFileOpResult Remove(const QString &path) override;
@@ -87,8 +92,14 @@ public:
 
 private:
     // rotation and orientation (-1: none) go into the intent of a turn.
+    // What the intent of a stereo file's removal keeps: the remainder (base64) and the view files.
+    struct StereoKeep
+    {
+        QString remainder;
+        QStringList views;
+    };
     int intent(TFileOpKind kind, const QString &source, const QString &target, int rotation = -1,
-               int orientation = -1);
+               int orientation = -1, const StereoKeep *keep = nullptr);
     void done(int seq, const TFileOpResult &result, const QString &writtenPath);
     TFileOpResult fileOp(TFileOpKind kind, const QString &from, const QString &to,
                          const std::function<TFileOpResult()> &run);

@@ -225,8 +225,10 @@ public:
 
     void checkExtraFiles(const TExtraFileProvider &provider, TDatensatz *e, TEntryStep step, const QString &target)
     {
-        for (const TExtraFile &extra : ExtraFilesOf(provider, *e, step, target))
-            check(PathFolder(extra.target), PathFileName(extra.target), e, extra.source);
+        for (const TExtraFile &extra : ExtraFilesOf(provider, *e, step, target)) {
+            if (!extra.target.isEmpty())
+                check(PathFolder(extra.target), PathFileName(extra.target), e, extra.source);
+        }
     }
 
     void checkOverwrites()
@@ -393,7 +395,10 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
         if (!isBatchImage(e))
             continue;
         const QString newName = e->NewFileName();
-        if (renameStep) {
+        // A view of a stereo file has no file of its own: its view file is one of the
+        // extra files, and the stereo file is never renamed.
+        const bool ownFile = !e->IsStereoView();
+        if (renameStep && ownFile) {
             const QString folder = PathFolder(e->SourcePath());
             // The first entry of a file renames it; a further one gets a copy, or (kept
             // incomplete) shares the renamed file.
@@ -408,8 +413,9 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
         }
         if (o.MoveToDestination || o.CopyToDestination) {
             const QString folder = e->TargetFolder();
-            const QString fileName = o.RenameDestination ? newName : e->OrgBild()->FileName;
-            check.check(folder, fileName, e);
+            const QString fileName = e->DestinationFileName(o.RenameDestination);
+            if (ownFile)
+                check.check(folder, fileName, e);
             const bool move = o.MoveToDestination && !moved.contains(e->OrgBild());
             moved.insert(e->OrgBild());
             check.checkExtraFiles(o.ExtraFiles, e, move ? TEntryStep::Move : TEntryStep::Copy,
@@ -496,19 +502,21 @@ void CheckSpace(const std::vector<TDatensatz *> &entries, bool completePartners,
         if (!e->Batch())
             continue;
         const bool moves = move && !moved.contains(e->OrgBild());
-        if (moves) {
-            moved.insert(e->OrgBild());
+        if (moves && !e->IsStereoView())
             table.AddRequirement(e->RenamedSourcePath(), -size);
-        }
-        table.AddRequirement(e->NewFullPath(), size);
+        if (moves)
+            moved.insert(e->OrgBild());
+        if (!e->IsStereoView()) // its view file is one of its extra files
+            table.AddRequirement(e->NewFullPath(), size);
         const TEntryStep step = move ? (moves ? TEntryStep::Move : TEntryStep::Copy) : TEntryStep::Copy;
         for (const TExtraFile &extra : ExtraFilesOf(extraFiles, *e, step, e->NewFullPath())) {
             if (extra.kind == TExtraFileKind::Rename)
                 continue;
             const qint64 bytes = extra.size();
-            if (extra.kind == TExtraFileKind::Move)
+            if (extra.kind == TExtraFileKind::Move || extra.kind == TExtraFileKind::RemoveStereo)
                 table.AddRequirement(extra.source, -bytes);
-            table.AddRequirement(extra.target, bytes);
+            if (!extra.target.isEmpty())
+                table.AddRequirement(extra.target, bytes);
         }
     }
     log.AddLine(QStringLiteral("Checking for required disk space"), logcolor::Black,

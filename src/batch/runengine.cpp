@@ -21,6 +21,8 @@
 #include <QElapsedTimer>
 #include <QJsonObject>
 
+#include <utility>
+
 namespace {
 
 const QString Tab = QStringLiteral("\t");
@@ -126,6 +128,7 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
     m_running = true;
     m_settings = settings;
     m_files.clear();
+    m_removals.clear();
     m_renamedFor.clear();
     m_resultPath.clear();
     m_journalPath.clear();
@@ -207,6 +210,7 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
             processEntry(e);
     }
     settlePending();
+    removeRebuildableFiles();
     if (m_journalOps)
         m_journalOps->SetEntryNumber(-1);
     if (const auto *real = dynamic_cast<const TRealFileOps *>(base); real && real->UsedCheckedRenames())
@@ -277,9 +281,12 @@ void TBatchRun::processEntry(TDatensatz *e)
     const TBatchJobSettings &s = m_settings;
     const QString sourceTarget = PathFolder(e->SourcePath()) + e->NewFileName();
     const QString folder = WithTrailingSeparator(e->TargetFolder());
-    const QString destinationTarget =
-        s.RenameDestination ? folder + e->NewFileName() : folder + e->OrgBild()->FileName;
+    const QString destinationTarget = folder + e->DestinationFileName(s.RenameDestination);
 
+    if (e->IsStereoView()) {
+        stereoViewSteps(e, destinationTarget);
+        return;
+    }
     if (s.RenameSource && (s.CopyToDestination || !s.MoveToDestination))
         renameStep(e, sourceTarget);
     if (s.MoveToDestination)
@@ -526,6 +533,52 @@ void TBatchRun::copyStep(TDatensatz *e, const QString &target)
         rotateToEntry(e, target);
 }
 
+void TBatchRun::stereoViewSteps(TDatensatz *e, const QString &destinationTarget)
+{
+    const TBatchJobSettings &s = m_settings;
+    const QString stereoFile = e->SourcePath();
+    if (s.CopyToDestination || s.MoveToDestination) {
+        setStatus(QStringLiteral("Copy'ing"));
+        m_progress.StepProgress(m_status);
+        const std::vector<TExtraFile> files =
+            ExtraFilesOf(m_extraFiles, *e, s.MoveToDestination ? TEntryStep::Move : TEntryStep::Copy, destinationTarget);
+        if (files.empty()) {
+            logFailure(QStringLiteral("The view of image N° %d (%s) cannot be written: ") + Tab + QStringLiteral("%s"),
+                       {e->Number(), SideText(e->Side()), stereoFile},
+                       QStringLiteral("its stereo file cannot be split"));
+            return;
+        }
+        const bool failedBefore = m_jobFailed;
+        m_jobFailed = false;
+        extraFilesStep(e, files);
+        if (!m_jobFailed)
+            m_resultPath.insert(e, destinationTarget);
+        m_jobFailed = m_jobFailed || failedBefore;
+        if (s.RotateDestination && m_resultPath.contains(e))
+            rotateToEntry(e, destinationTarget);
+        return;
+    }
+    // The stereo file itself stays as it is: renamed, it would no longer be the file of
+    // either list's name, and a turn would lose its second picture.
+    if (s.RenameSource)
+        m_log.AddFormatted(QStringLiteral("Stereo file of image N° %d (%s) keeps its name: ") + Tab + QStringLiteral("%s"),
+                           {e->Number(), SideText(e->Side()), stereoFile});
+    if (s.RotateSource && e->Rotation() > 0)
+        m_log.AddFormatted(QStringLiteral("Not rotated by %s, image N°. %d (%s): ") + Tab + QStringLiteral("%s") + Tab
+                               + QStringLiteral(" (a stereo file is never turned; the rotation stays for its view files)"),
+                           {rotationText(e->Rotation() % 4), e->Number(), SideText(e->Side()), stereoFile});
+}
+
+void TBatchRun::removeRebuildableFiles()
+{
+    for (const auto &[e, extra] : std::exchange(m_removals, {})) {
+        if (m_journalOps)
+            m_journalOps->SetEntryNumber(e->Number());
+        logExtra(e, TFileOpKind::RemoveStereo, extra.source, QString(),
+                 m_ops->RemoveStereo(extra.source, extra.remainder, extra.parts));
+    }
+}
+
 void TBatchRun::extraFilesStep(TDatensatz *e, const std::vector<TExtraFile> &extras)
 {
     for (const TExtraFile &extra : extras) {
@@ -546,7 +599,17 @@ void TBatchRun::extraFilesStep(TDatensatz *e, const std::vector<TExtraFile> &ext
             kind = TFileOpKind::Extract;
             r = m_ops->Extract(extra.source, extra.ranges, extra.target);
             break;
+        case TExtraFileKind::Create:
+            kind = TFileOpKind::Create;
+            r = m_ops->CreateFile(extra.target, extra.bytes);
+            break;
+        case TExtraFileKind::RemoveStereo:
+            // After every entry: the parts may be written for entries still to come.
+            m_removals.push_back({e, extra});
+            continue;
         }
+        if (r.ok && !extra.note.isEmpty())
+            m_log.AddFormatted(QStringLiteral("Image N° %d (%s): %s"), {e->Number(), SideText(e->Side()), extra.note});
         if (r.ok && r.pendingTicket > 0) {
             // Logged when it settles, like the entry's own copy.
             m_pendingSteps.insert(r.pendingTicket, {e, QString(), {}, true});
@@ -562,10 +625,21 @@ void TBatchRun::logExtra(TDatensatz *e, TFileOpKind kind, const QString &from, c
                          const TFileOpResult &r)
 {
     const QVariantList args{e->Number(), SideText(e->Side()), from, to};
-    const QString verb = kind == TFileOpKind::Rename ? QStringLiteral("renaming")
-                       : kind == TFileOpKind::Move   ? QStringLiteral("moving")
-                       : kind == TFileOpKind::Extract ? QStringLiteral("writing")
-                                                      : QStringLiteral("copy'ing");
+    const QString verb = kind == TFileOpKind::Rename       ? QStringLiteral("renaming")
+                       : kind == TFileOpKind::Move         ? QStringLiteral("moving")
+                       : kind == TFileOpKind::RemoveStereo ? QStringLiteral("removing")
+                       : kind == TFileOpKind::Extract || kind == TFileOpKind::Create ? QStringLiteral("writing")
+                                                                                     : QStringLiteral("copy'ing");
+    if (kind == TFileOpKind::RemoveStereo) {
+        if (r.ok)
+            m_log.AddFormatted(QStringLiteral("Removing the stereo file of image %d (%s): ") + Tab
+                                   + QStringLiteral("%s (its view files and the job journal rebuild it)"),
+                               {e->Number(), SideText(e->Side()), from});
+        else
+            logFailure(QStringLiteral("Error removing the stereo file of image %d (%s): ") + Tab + QStringLiteral("%s"),
+                       {e->Number(), SideText(e->Side()), from}, r.reason);
+        return;
+    }
     if (!r.ok) {
         logFailure(QStringLiteral("Error ") + verb + QStringLiteral(" a file of image %d (%s): ") + Tab
                        + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),

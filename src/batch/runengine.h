@@ -97,6 +97,13 @@ private:
     void moveStep(TDatensatz *e, const QString &destinationTarget);
     void copyStep(TDatensatz *e, const QString &destinationTarget);
     void sourceRotationStep(TDatensatz *e);
+    // An entry that shows a view of a stereo file has no file of its own: a copy or move
+    // job writes the files the provider lists for it (its view file, and for a move the
+    // removal of the stereo file once both views are written).
+    void stereoViewSteps(TDatensatz *e, const QString &destinationTarget);
+    // The stereo files whose removal waited for the end of the run (their view files are
+    // all written then).
+    void removeRebuildableFiles();
     // The extra files of e (listed before its own file's step changed e), after that step.
     void extraFilesStep(TDatensatz *e, const std::vector<TExtraFile> &extras);
     void logExtra(TDatensatz *e, TFileOpKind kind, const QString &from, const QString &to, const TFileOpResult &r);
@@ -139,6 +146,7 @@ private:
     QHash<const TDatensatz *, QString> m_resultPath; // the destination file of an entry
     QSet<TDatensatz *> m_reset;                      // entries whose file now shows their rotation
     QHash<int, PendingStep> m_pendingSteps;          // pending ticket -> its step
+    std::vector<std::pair<TDatensatz *, TExtraFile>> m_removals; // waiting for the end of the run
     QString m_status;
     qint64 m_lastStatusMs = 0;
 };

@@ -3,6 +3,7 @@
 #include "batch/fileops.h"
 #include "batch/jobjournal.h"
 #include "imaging/exifpatch.h"
+#include "imaging/stereosplit.h"
 
 #include <QDir>
 #include <QFile>
@@ -115,6 +116,10 @@ public:
             undoCopy(op, source, target);
         else if (kind == QLatin1String("extract"))
             undoExtract(op, source, target);
+        else if (kind == QLatin1String("create"))
+            undoCreate(op, target);
+        else if (kind == QLatin1String("remove-stereo"))
+            undoRemoveStereo(op, source);
         else if (kind == QLatin1String("rotate"))
             undoRotate(op, source);
         else if (kind == QLatin1String("write"))
@@ -318,6 +323,66 @@ private:
             return;
         }
         removeFile(target, QStringLiteral("delete ") + target);
+    }
+
+    // A new file the job wrote from bytes (a half of a side-by-side stereo file).
+    void undoCreate(const Operation &op, const QString &target)
+    {
+        if (!op.hasOutcome || !StatPath(target, false).exists)
+            return;
+        if (FileSha256(target) != str(op.outcome, "sha256").toLatin1()) {
+            leftAlone(target + QStringLiteral(" (its bytes are not those the job wrote)"));
+            return;
+        }
+        removeFile(target, QStringLiteral("delete ") + target);
+    }
+
+    // A stereo file the job removed once its view files were written: it is rebuilt from
+    // them and the bytes the journal kept, and must be exactly the file it was.
+    void undoRemoveStereo(const Operation &op, const QString &path)
+    {
+        const std::optional<TStereoRemainder> remainder =
+            TStereoRemainder::parse(QByteArray::fromBase64(str(op.intent, "remainder").toLatin1()));
+        if (!remainder) {
+            leftAlone(path + QStringLiteral(" (the journal's record of it is damaged)"));
+            return;
+        }
+        if (StatPath(path, false).exists) {
+            // Never removed (the job stopped before), or back already.
+            if (op.hasOutcome) {
+                if (FileSha256(path) == remainder->sha256.toHex())
+                    m_report.lines << QStringLiteral("already back: ") + path;
+                else
+                    leftAlone(path + QStringLiteral(" (a different file of that name is there)"));
+            }
+            return;
+        }
+        QStringList views;
+        for (const QJsonValue &v : op.intent.value(QLatin1String("views")).toArray())
+            views << v.toString();
+        auto readAll = [](const QString &file) {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const std::optional<QByteArray> rebuilt =
+            views.size() == 2 ? RebuildStereoFile(readAll(views[0]), readAll(views[1]), *remainder) : std::nullopt;
+        if (!rebuilt) {
+            leftAlone(path + QStringLiteral(" (its view files changed since the job: it cannot be rebuilt)"));
+            return;
+        }
+        const QString what = QStringLiteral("rebuild ") + path;
+        if (m_dry) {
+            m_restored.insert(clean(path));
+            done(what);
+            return;
+        }
+        const TFileOpResult r = m_ops.CreateFile(path, *rebuilt);
+        if (!r.ok) {
+            failed(what, r.reason);
+            return;
+        }
+        restoreModeAndTime(path, op.intent.value(QLatin1String("source_stamp")).toObject());
+        done(QStringLiteral("rebuilt ") + path);
     }
 
     void undoRotate(const Operation &op, const QString &path)

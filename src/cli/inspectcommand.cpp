@@ -8,6 +8,7 @@
 #include "imaging/exifreader.h"
 #include "imaging/jpegdata.h"
 #include "imaging/libgfl.h"
+#include "imaging/stereofile.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -74,6 +75,31 @@ QJsonObject recordObject(const QString &path, const TJPEGData &record, bool with
     return o;
 }
 
+// A file with a multi-picture index (or named as a side-by-side stereo file) also shows
+// that index and, for a stereo file, the record of each view.
+QJsonObject withStereo(QJsonObject o, const QString &path, bool withTags)
+{
+    const TStereoFile stereo = ReadStereoFile(path);
+    if (!stereo.isStereo() && !stereo.index.present && !IsJpsFileName(path))
+        return o;
+    o.insert(QStringLiteral("stereoFile"), StereoFileJson(stereo));
+    if (!stereo.isStereo())
+        return o;
+    QJsonArray views;
+    for (int v = 0; v < 2; ++v) {
+        TPicturePart part;
+        part.view = v + 1;
+        part.offset = stereo.format == TStereoFormat::Mpo ? stereo.views[std::size_t(v)].offset : 0;
+        part.length = stereo.format == TStereoFormat::Mpo ? stereo.views[std::size_t(v)].length : stereo.fileSize;
+        QJsonObject view = recordObject(path, readImageMetadata(path, TJPEGData{}, &Gfl(), nullptr, nullptr, part),
+                                        withTags && stereo.format == TStereoFormat::Jps);
+        view.insert(QStringLiteral("view"), v + 1);
+        views.append(view);
+    }
+    o.insert(QStringLiteral("views"), views);
+    return o;
+}
+
 } // namespace
 
 int runInspectCommand(const QStringList &arguments)
@@ -133,7 +159,7 @@ int runInspectCommand(const QStringList &arguments)
             break;
         }
         case JpegReadResult::Read:
-            print(recordObject(path, record, withTags));
+            print(withStereo(recordObject(path, record, withTags), path, withTags));
             break;
         }
     }

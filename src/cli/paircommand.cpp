@@ -53,6 +53,8 @@ QJsonObject entryObject(const TDatensatz *e, bool withName)
     QJsonObject o;
     const bool gap = IsGapAttribute(e->Attribute());
     o.insert(QStringLiteral("path"), gap ? QJsonValue() : QJsonValue(e->SourcePath()));
+    if (e->IsStereoView())
+        o.insert(QStringLiteral("stereoView"), e->OrgBild()->Part.view);
     o.insert(QStringLiteral("attribute"), AttributeText(e->Attribute()));
     o.insert(QStringLiteral("side"), SideText(e->Side()));
     o.insert(QStringLiteral("number"), e->Number());

@@ -99,7 +99,9 @@ void HeadlessLoadingView::ReportLoadingProblem(const QString &message, const QSt
     std::fprintf(stderr, "duomira-cli: %s\n", qPrintable(message));
     for (const QString &f : files)
         std::fprintf(stderr, "  %s\n", qPrintable(f));
-    failed = true;
+    // A damaged stereo file is still loaded, as a single picture.
+    if (message != DamagedStereoFilesMessage())
+        failed = true;
 }
 
 void HeadlessLoadingView::ReportOutOfMemory(const QString &message)

@@ -312,7 +312,8 @@ int runRunCommand(const QStringList &arguments)
         RefreshAllEntries(lists.session.Registry());
 
         TProtokoll log;
-        const TBatchContext context{lists.session.Entries(), log, lists.session.SpmListFile()};
+        const TBatchContext context{lists.session.Entries(), log, lists.session.SpmListFile(),
+                                    lists.session.BatchContext().ExtraFiles};
         CliHost host(context, job.dryRun);
         TAssistentController ctrl(context, host);
         ctrl.SetGflAvailable([gfl] { return gfl; });

@@ -87,12 +87,12 @@ void LinkBothWays(TDatensatz *a, TDatensatz *b)
 // ---- Construction ----
 
 TDatensatz::TDatensatz(TEntryStore &store, ListRow *item, qint32 number, const QString &path,
-                       TDsSide side, bool invert, qint32 rotation, bool mirror, bool batch)
+                       TDsSide side, bool invert, qint32 rotation, bool mirror, bool batch, const TPicturePart &part)
     : m_store(store)
 {
     m_MetaLoaded = false;
     m_PathIndex = -1;
-    takeHolder(path);
+    takeHolder(path, part);
     m_Item = item;
     if (m_Item) {
         m_Item->SetImageIndex(-1);
@@ -116,7 +116,7 @@ TDatensatz *TDatensatz::CreateCopy(ListRow *item, const TDatensatz &source, TDsS
                                    qint32 number)
 {
     auto *copy = new TDatensatz(source.m_store, item, number, source.SourcePath(), side, source.m_Invert,
-                                source.m_Rotation, source.m_Mirror, source.m_Batch);
+                                source.m_Rotation, source.m_Mirror, source.m_Batch, source.m_OrgBild->Part);
     copy->m_Attribute = source.m_Attribute;
     copy->m_NewName = source.m_NewName;
     copy->m_SortTime = source.m_SortTime;
@@ -142,10 +142,10 @@ TDatensatz::~TDatensatz()
     m_store.Registry.entriesChanged();
 }
 
-void TDatensatz::takeHolder(const QString &path)
+void TDatensatz::takeHolder(const QString &path, const TPicturePart &part)
 {
     int index = -1;
-    m_OrgBild = m_store.Holders.FindOrCreateHolder(path, index);
+    m_OrgBild = m_store.Holders.FindOrCreateHolder(path, index, part);
     m_PathIndex = index;
 }
 
@@ -408,12 +408,38 @@ QString TDatensatz::TargetFolder() const
     return PathFolder(SourcePath());
 }
 
+namespace {
+
+// A view file's extension: ".jpg", in the letter case of the stereo file's.
+QString viewExtension(const QString &stereoPath)
+{
+    const QString extension = PathExtension(stereoPath);
+    return extension.size() > 1 && extension.at(1).isUpper() ? QStringLiteral(".JPG") : QStringLiteral(".jpg");
+}
+
+} // namespace
+
 QString TDatensatz::NewFileName() const
 {
     const TDsSide kind = NameKind();
     const QString source = SourcePath();
     const QString base = kind == dsGap ? PathWithoutExtension(PathFileName(source)) : m_NewName;
-    return base + suffixOf(m_store.Naming, kind) + PathExtension(source);
+    return base + suffixOf(m_store.Naming, kind) + (IsStereoView() ? viewExtension(source) : PathExtension(source));
+}
+
+QString TDatensatz::DestinationFileName(bool renamed) const
+{
+    if (renamed)
+        return NewFileName();
+    if (!IsStereoView())
+        return m_OrgBild->FileName;
+    const QString source = SourcePath();
+    return PathWithoutExtension(PathFileName(source)) + suffixOf(m_store.Naming, m_Side) + viewExtension(source);
+}
+
+bool TDatensatz::IsStereoView() const
+{
+    return m_OrgBild && m_OrgBild->Part.view > 0;
 }
 
 QString TDatensatz::NewFullPath() const

@@ -9,6 +9,7 @@
 // symmetric by the list operations; SetPartner changes one side only. When an entry is
 // freed, a partner that still points back to it loses that link, so no live entry keeps a
 // pointer to a freed one.
+#include "imaging/dsorgbild.h"
 #include "imaging/jpegdata.h"
 
 #include <QFlags>
@@ -100,8 +101,9 @@ public:
     // registry, takes the file name without extension as new name and tells the registry's
     // entries-changed handler. The entry keeps using store (holders, naming settings) until
     // it is freed.
+    // part: the view of a stereo file the entry shows (by default the whole file).
     TDatensatz(TEntryStore &store, ListRow *item, qint32 number, const QString &path, TDsSide side, bool invert,
-               qint32 rotation, bool mirror, bool batch);
+               qint32 rotation, bool mirror, bool batch, const TPicturePart &part = {});
     // Leaves its registry, clears its row's data pointer, drops a partner's link back to
     // it, releases the holder and tells the registry's entries-changed handler.
     ~TDatensatz();
@@ -190,6 +192,12 @@ public:
     QString SourcePath() const;
     QString TargetFolder() const;
     QString NewFileName() const;
+    // The name of the entry's file in the destination: its new name, or the name it has.
+    // The view of a stereo file gets a JPEG file of its own: its stereo file's name with
+    // the side's suffix, extension ".jpg".
+    QString DestinationFileName(bool renamed) const;
+    // The entry shows one view of a stereo file (both views are in the lists, as a pair).
+    bool IsStereoView() const;
     QString NewFullPath() const;
     QString RenamedSourcePath() const;
     QString TargetPathOriginalName() const;
@@ -215,7 +223,7 @@ public:
 
 private:
     TEntryStore &m_store;
-    void takeHolder(const QString &path);
+    void takeHolder(const QString &path, const TPicturePart &part = {});
     void dropHolder();
     QString attributeColumnText() const;
     QString targetFolderColumn() const;

@@ -427,7 +427,7 @@ TDatensatz *CreateGap(ListRowModel &list)
 }
 
 TDatensatz *AppendEntry(ListRowModel &list, qint32 number, const QString &path, TDsSide side,
-                        bool invert, qint32 rotation, bool mirror, bool batch)
+                        bool invert, qint32 rotation, bool mirror, bool batch, const TPicturePart &part)
 {
-    return new TDatensatz(list.Store(), list.AppendRow(), number, path, side, invert, rotation, mirror, batch);
+    return new TDatensatz(list.Store(), list.AppendRow(), number, path, side, invert, rotation, mirror, batch, part);
 }

@@ -117,4 +117,4 @@ TDatensatz *CreateGap(ListRowModel &list);
 
 // A new image entry in a new last row of list (TDatensatz constructor arguments).
 TDatensatz *AppendEntry(ListRowModel &list, qint32 number, const QString &path, TDsSide side,
-                        bool invert, qint32 rotation, bool mirror, bool batch);
+                        bool invert, qint32 rotation, bool mirror, bool batch, const TPicturePart &part = {});

@@ -25,6 +25,21 @@ qint64 TMemorySource::readAt(qint64 pos, char *dst, qint64 n)
     return count;
 }
 
+TWindowSource::TWindowSource(TByteSource &inner, qint64 offset, qint64 length)
+    : m_inner(inner), m_offset(std::clamp<qint64>(offset, 0, inner.size())),
+      m_length(std::clamp<qint64>(length, 0, inner.size() - m_offset))
+{
+}
+
+qint64 TWindowSource::readAt(qint64 pos, char *dst, qint64 n)
+{
+    if (pos < 0 || n < 0)
+        return -1;
+    if (pos >= m_length || n == 0)
+        return 0;
+    return m_inner.readAt(m_offset + pos, dst, std::min(n, m_length - pos));
+}
+
 qint64 TDeviceSource::size() const
 {
     return m_device.isSequential() ? 0 : m_device.size();

@@ -75,6 +75,21 @@ private:
     qint64 m_modifiedMsecs = 0;
 };
 
+// length bytes of another source from offset on, as a source of their own (one view of a
+// stereo file). Reads stop at the window's end.
+class TWindowSource : public TByteSource
+{
+public:
+    TWindowSource(TByteSource &inner, qint64 offset, qint64 length);
+    qint64 size() const override { return m_length; }
+    qint64 readAt(qint64 pos, char *dst, qint64 n) override;
+
+private:
+    TByteSource &m_inner;
+    qint64 m_offset;
+    qint64 m_length;
+};
+
 class TByteStream
 {
 public:

@@ -48,16 +48,27 @@ QImage aspectThumbnail(const QImage &picture)
 
 } // namespace
 
+QByteArray ReadPictureBytes(const QString &path, const TPicturePart &part)
+{
+    QFile file(path);
+    if (part.view == 0 || part.offset < 0 || part.length <= 0 || !file.open(QIODevice::ReadOnly) ||
+        !file.seek(part.offset))
+        return QByteArray();
+    QByteArray bytes = file.read(part.length);
+    return bytes.size() == part.length ? bytes : QByteArray();
+}
+
 TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const TGflLibrary *gfl,
-                            bool *missing, JpegReadResult *readResult)
+                            bool *missing, JpegReadResult *readResult, const TPicturePart &part)
 {
     TJPEGData record = current;
-    const JpegReadResult read = ReadJpegData(path, record);
+    const JpegReadResult read =
+        part.view > 0 ? ReadJpegData(path, part.offset, part.length, record) : ReadJpegData(path, record);
     if (missing)
         *missing = read == JpegReadResult::FileMissing;
     if (readResult)
         *readResult = read;
-    if (hasJpgExtension(path))
+    if (hasJpgExtension(path) || part.view > 0)
         return record;
     // Other formats (".jpeg" and ".jpe" too) need the library; without it: the built-in
     // reader only.
@@ -80,21 +91,40 @@ TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const
     return record;
 }
 
-ImageDataResult readImageData(const QString &path, const TJPEGData &current, const TGflLibrary *gfl)
+ImageDataResult readImageData(const QString &path, const TJPEGData &current, const TGflLibrary *gfl,
+                              const TPicturePart &part)
 {
     bool missing = false;
-    const TJPEGData record = readImageMetadata(path, current, gfl, &missing);
-    ImageDataResult result = readImageThumbnail(path, record, gfl);
+    const TJPEGData record = readImageMetadata(path, current, gfl, &missing, nullptr, part);
+    ImageDataResult result = readImageThumbnail(path, record, gfl, part);
     result.fileMissing = missing;
     return result;
 }
 
 ImageDataResult readImageThumbnail(const QString &path, const TJPEGData &current,
-                                   const TGflLibrary *gfl)
+                                   const TGflLibrary *gfl, const TPicturePart &part)
 {
     ImageDataResult result;
     result.jpegData = current;
     result.thumbnailRead = true;
+
+    if (part.view > 0) {
+        const QByteArray bytes = ReadPictureBytes(path, part);
+        const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+        result.thumbnailReplaced = true;
+        if (part.crop.isEmpty()) {
+            result.thumbnail = CreateJpegThumbnail(data, std::size_t(bytes.size()), ThumbnailSize,
+                                                   QColor::fromRgb(ThumbnailBackground));
+        } else {
+            const QImage eighth = DecodeJpeg(data, std::size_t(bytes.size()), 8);
+            const QRect crop(part.crop.x() / 8, part.crop.y() / 8, std::max(1, part.crop.width() / 8),
+                             std::max(1, part.crop.height() / 8));
+            result.thumbnail = eighth.isNull() ? QImage()
+                                               : FitIntoSquare(eighth.copy(crop), ThumbnailSize,
+                                                               QColor::fromRgb(ThumbnailBackground));
+        }
+        return result;
+    }
 
     if (hasJpgExtension(path)) {
         result.thumbnailReplaced = true;
@@ -174,7 +204,7 @@ void TDsOrgBild::LoadImageData(int index, const TGflLibrary *gfl)
     if (Loaded)
         return;
     Loaded = true;
-    applyImageData(readImageData(GetPath(index), JpegData, gfl));
+    applyImageData(readImageData(GetPath(index), JpegData, gfl, Part));
 }
 
 void TDsOrgBild::ReloadImageData(int index)
@@ -220,6 +250,19 @@ bool TDsOrgBild::LoadBitmap(int index, QImage &bitmap, QString &errorText)
 bool TDsOrgBild::LoadBitmap(int index, QImage &bitmap, QString &errorText, const TGflLibrary *gfl)
 {
     const QString path = GetPath(index);
+    if (Part.view > 0) {
+        const QByteArray bytes = ReadPictureBytes(path, Part);
+        bitmap = DecodeJpeg(reinterpret_cast<const unsigned char *>(bytes.constData()), std::size_t(bytes.size()), 1);
+        if (!bitmap.isNull() && !Part.crop.isEmpty())
+            bitmap = bitmap.copy(Part.crop);
+        if (bitmap.isNull()) {
+            errorText = QStringLiteral("The view cannot be decoded");
+            bitmap = QImage(1, 1, QImage::Format_RGB32);
+            bitmap.fill(QColor::fromRgb(FullPictureBackground));
+            return false;
+        }
+        return true;
+    }
     if (gfl && gfl->available()) {
         GflBitmapPtr gflBitmap;
         QList<QRgb> palette;
@@ -328,13 +371,13 @@ int TDsOrgBild::GetImageIndex(TImageList &imageList, int rotation)
     return index;
 }
 
-TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index)
+TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index, const TPicturePart &part)
 {
-    // The first holder in creation order that knows the path.
+    // The first holder in creation order that knows the path (and shows the same view).
     const QString key = pathKey(path);
     TDsOrgBild *first = nullptr;
     for (auto it = m_byPath.constFind(key); it != m_byPath.cend() && it.key() == key; ++it) {
-        if (!first || it.value()->m_sequence < first->m_sequence)
+        if (it.value()->Part.view == part.view && (!first || it.value()->m_sequence < first->m_sequence))
             first = it.value();
     }
     if (first) {
@@ -342,9 +385,10 @@ TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index)
         ++first->RefCount;
         return first;
     }
-    // Another name of a file that already has a holder.
+    // Another name of a file that already has a holder (a view is known by its path only).
     struct stat st {};
-    const bool known = !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    const bool known =
+        part.view == 0 && !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0;
     const QPair<quint64, quint64> identity(quint64(st.st_dev), quint64(st.st_ino));
     if (known) {
         if (TDsOrgBild *same = m_byIdentity.value(identity)) {
@@ -367,6 +411,7 @@ TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index)
     m_holders.push_back(std::make_unique<TDsOrgBild>(path));
     index = 0;
     TDsOrgBild *holder = m_holders.back().get();
+    holder->Part = part;
     holder->m_owner = this;
     holder->m_sequence = m_nextSequence++;
     m_slotSequence.push_back(holder->m_sequence);

@@ -11,6 +11,7 @@
 #include "imaging/thumbnail.h"
 
 #include <QImage>
+#include <QRect>
 #include <QList>
 #include <QHash>
 #include <QMultiHash>
@@ -36,6 +37,22 @@ enum THolderFlag : quint8
     hfReload = 16, // changed on disk: reload the metadata after the run
 };
 
+// Where a holder's picture lies in its file: the whole file (view 0), or view 1 or 2 of a
+// stereo file, a complete JPEG stream of length bytes at offset (an MPO's view), or the
+// rectangle crop of the picture that stream holds (a JPS's half).
+struct TPicturePart
+{
+    int view = 0;
+    qint64 offset = 0;
+    qint64 length = 0;
+    QRect crop; // empty: the whole picture
+
+    bool operator==(const TPicturePart &) const = default;
+};
+
+// The bytes of a view (empty for the whole file, or when they cannot be read).
+QByteArray ReadPictureBytes(const QString &path, const TPicturePart &part);
+
 // What reading one file produced; applied to a holder by TDsOrgBild::applyImageData.
 struct ImageDataResult
 {
@@ -55,18 +72,20 @@ struct ImageDataResult
 // list (read without decoding the picture). Pure and thread-safe.
 // *missing (when given) := the file was not there (or no longer a regular file); *read
 // (when given) := what the built-in reader found, so that a caller needs no second look.
+// A view of a stereo file (part) is read from its own JPEG stream.
 TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const TGflLibrary *gfl,
-                            bool *missing = nullptr, JpegReadResult *read = nullptr);
+                            bool *missing = nullptr, JpegReadResult *read = nullptr,
+                            const TPicturePart &part = {});
 
 // Reads the metadata and thumbnail of the file at path, starting from the record the
 // holder has (a missing file leaves it unchanged). gfl is the imaging library, or null
 // (or not available) for the JPEG-only mode. Pure and thread-safe.
 ImageDataResult readImageData(const QString &path, const TJPEGData &current,
-                              const TGflLibrary *gfl);
+                              const TGflLibrary *gfl, const TPicturePart &part = {});
 // The thumbnail step of readImageData alone, for a holder whose metadata is already read:
 // the result's record is current, unchanged. Pure and thread-safe.
 ImageDataResult readImageThumbnail(const QString &path, const TJPEGData &current,
-                                   const TGflLibrary *gfl);
+                                   const TGflLibrary *gfl, const TPicturePart &part = {});
 
 class TDsOrgBild
 {
@@ -86,6 +105,7 @@ public:
     QList<QRgb> Palette;    // colour table of the last palette picture loaded through the library
     quint8 HolderFlags = 0; // THolderFlag bits of the batch job
     TJPEGData JpegData;     // the file's metadata; all zero until loaded
+    TPicturePart Part;      // the whole file, or the view of a stereo file this holder shows
 
     // Index of path in Paths (compared as the file system compares names), or -1.
     int IndexOfPath(const QString &path) const;
@@ -135,8 +155,9 @@ public:
     // of the same file under another name (a link, a hard link, a bind mount: same device
     // and inode), which takes path as a further name; else a new holder for path (index
     // 0), appended. The holder's RefCount grows by one. One file thus never has two
-    // holders, so the batch job treats it once.
-    TDsOrgBild *FindOrCreateHolder(const QString &path, int &index);
+    // holders, so the batch job treats it once. The views of a stereo file (part) are the
+    // exception: each has a holder of its own, keyed by path and view.
+    TDsOrgBild *FindOrCreateHolder(const QString &path, int &index, const TPicturePart &part = {});
     // Drops one reference; true when the holder is no longer used, and the caller then
     // removes it (RemoveHolder).
     bool ReleaseHolder(TDsOrgBild *holder);

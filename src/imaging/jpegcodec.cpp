@@ -197,6 +197,17 @@ QImage DecodeJpegFileScaled(const QString &path, const std::function<int(int, in
     return ok ? job.result : QImage();
 }
 
+QImage DecodeJpegScaled(const unsigned char *data, std::size_t size, const std::function<int(int, int)> &choose)
+{
+    if (!choose || !data || size == 0)
+        return QImage();
+    DecodeJob job;
+    job.data = data;
+    job.size = size;
+    job.choose = &choose;
+    return decode(job) ? job.result : QImage();
+}
+
 QImage FitIntoSquare(const QImage &picture, int size, QColor background)
 {
     if (picture.isNull() || picture.width() < 1 || picture.height() < 1 || size < 1)

@@ -26,6 +26,8 @@ QImage DecodeJpegFile(const QString &path, int scaleDenominator);
 // Decodes at the reduction (1, 2, 4 or 8) that choose picks from the picture's full width
 // and height, read from the file's header; null on any fault or another reduction.
 QImage DecodeJpegFileScaled(const QString &path, const std::function<int(int, int)> &choose);
+// The same for a JPEG stream in memory.
+QImage DecodeJpegScaled(const unsigned char *data, std::size_t size, const std::function<int(int, int)> &choose);
 
 // Size x Size picture filled with background, the picture stretched into it keeping its
 // aspect and centred (bands above and below, or left and right). Null for a null picture.

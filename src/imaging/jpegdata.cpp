@@ -150,6 +150,25 @@ void fillJpegDataFromImage(const TimgData &image, TJPEGData &record)
         record.OrientationCode = -1;
 }
 
+JpegReadResult ReadJpegData(const QString &path, qint64 offset, qint64 length, TJPEGData &record)
+{
+    TFileSource file;
+    const TFileSource::OpenResult opened = file.open(path);
+    if (opened == TFileSource::OpenResult::Missing || opened == TFileSource::OpenResult::NotAFile)
+        return JpegReadResult::FileMissing;
+    TWindowSource stream(file, offset, length);
+    record.FileTime = DateTimeToDays(QDateTime::fromMSecsSinceEpoch(file.modifiedMsecs()));
+    record.CaptureTime = record.FileTime;
+    record.CaptureSubSecond = -1;
+    record.FileSize = stream.size();
+    TimgData image;
+    image.FileName = path;
+    if (opened == TFileSource::OpenResult::Opened)
+        image.readSource(stream, TImageFileKind::Jpeg);
+    fillJpegDataFromImage(image, record);
+    return opened == TFileSource::OpenResult::Opened ? JpegReadResult::Read : JpegReadResult::FileUnreadable;
+}
+
 JpegReadResult ReadJpegData(const QString &path, TJPEGData &record)
 {
     TFileSource file;

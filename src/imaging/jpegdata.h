@@ -89,6 +89,9 @@ enum class JpegReadResult
 // time as capture time and empty texts; a file whose EXIF has no date gets capture time 0.
 // Reads only the header part of the file. Reentrant: may run on several threads at once.
 JpegReadResult ReadJpegData(const QString &path, TJPEGData &record);
+// The same for one JPEG stream inside the file (a view of a stereo file): length bytes from
+// offset; the record's file size is the stream's length.
+JpegReadResult ReadJpegData(const QString &path, qint64 offset, qint64 length, TJPEGData &record);
 
 // An EXIF date-time text "YYYY:MM:DD HH:MM:SS" as a day number; 0 for a text shorter than
 // 19 characters, a part that is not a number, or an impossible date or time. The

@@ -32,7 +32,8 @@ KeptPairs keptPairs(const ListRowModel &left, const std::vector<TDatensatz *> &w
     const std::unordered_set<const TDatensatz *> inWork(work.begin(), work.end());
     for (int r = 0; r < left.Count(); ++r) {
         const TDatensatz *e = left.EntryAt(r);
-        if (e && e->Attribute() == daStereoPair && e->Partner() && !inWork.contains(e))
+        // A stereo file's two views are one exposure: they say nothing about the clocks.
+        if (e && e->Attribute() == daStereoPair && e->Partner() && !inWork.contains(e) && !e->IsStereoView())
             kept.emplace_back(e, e->Partner());
     }
     return kept;
@@ -80,8 +81,7 @@ ArrangeOutcome TOrderingPass::ArrangeLists(quint8 mode)
     Work work;
     step(1, m_left.Count() + m_right.Count());
     int position = 0;
-    collect(m_left, mode, work.left, position);
-    collect(m_right, mode, work.right, position);
+    const int stereoViews = collect(m_left, mode, work.left, position) + collect(m_right, mode, work.right, position);
 
     SortChronologically(work.left);
     SortChronologically(work.right);
@@ -115,20 +115,37 @@ ArrangeOutcome TOrderingPass::ArrangeLists(quint8 mode)
         fillGaps(work, mode);
 
     FinishOrdering(m_left, m_right, work.left, work.right, m_progress);
+    if (stereoViews > 0) {
+        // The stereo files' pairs kept their rows while the rest was paired around them;
+        // they take their places by capture time among the new pairs.
+        Work all;
+        position = 0;
+        collect(m_left, 0, all.left, position);
+        collect(m_right, 0, all.right, position);
+        SortChronologically(all.left);
+        SortChronologically(all.right);
+        FinishOrdering(m_left, m_right, all.left, all.right, m_progress);
+    }
     return ArrangeOutcome::Completed;
 }
 
 // Step 1: the entries of the mode's attributes, in row order. A dissolving pass makes them
-// unassigned and without partner and marks the gaps opposite them obsolete.
-void TOrderingPass::collect(ListRowModel &list, quint8 mode, std::vector<TDatensatz *> &work,
-                            int &position)
+// unassigned and without partner and marks the gaps opposite them obsolete; it leaves the
+// two views of a stereo file alone, a pair that no pass dissolves.
+int TOrderingPass::collect(ListRowModel &list, quint8 mode, std::vector<TDatensatz *> &work,
+                           int &position)
 {
+    int stereoViews = 0;
     work.reserve(list.Count());
     for (int r = 0; r < list.Count(); ++r) {
         row(++position);
         TDatensatz *e = list.EntryAt(r);
         if (!e || !takesAttribute(mode, e->Attribute()))
             continue;
+        if (dissolves(mode) && e->IsStereoView() && e->Partner()) {
+            ++stereoViews;
+            continue;
+        }
         if (dissolves(mode) && IsGapAttribute(e->Attribute())) {
             // A "Gap (New)" met before its image. Dissolving it into an unassigned entry
             // would make an image without file; it goes like every gap opposite a
@@ -160,6 +177,7 @@ void TOrderingPass::collect(ListRowModel &list, quint8 mode, std::vector<TDatens
         }
         e->SetSortTime(e->CaptureTime());
     }
+    return stereoViews;
 }
 
 

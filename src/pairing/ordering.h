@@ -85,7 +85,8 @@ public:
 
 private:
     struct Work;
-    void collect(ListRowModel &list, quint8 mode, std::vector<TDatensatz *> &work, int &position);
+    // Returns the number of stereo-file views a dissolving pass left out.
+    int collect(ListRowModel &list, quint8 mode, std::vector<TDatensatz *> &work, int &position);
     void fillGaps(Work &work, quint8 mode);
     void step(int number, int maximum);
     void row(int position);

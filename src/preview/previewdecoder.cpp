@@ -44,12 +44,33 @@ bool isJpegName(const QString &path)
            suffix == QLatin1String("jpe");
 }
 
+// A view of a stereo file: its own JPEG stream (MPO), or its half of the picture (JPS),
+// whose reduction is chosen from the half's size.
+QImage decodeView(const QString &path, const TPicturePart &part, const std::function<int(int, int)> &choose)
+{
+    const QByteArray bytes = ReadPictureBytes(path, part);
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    if (part.crop.isEmpty())
+        return DecodeJpegScaled(data, std::size_t(bytes.size()), choose);
+    int denominator = 1;
+    const QImage picture = DecodeJpegScaled(data, std::size_t(bytes.size()), [&](int, int) {
+        denominator = choose(part.crop.width(), part.crop.height());
+        return denominator;
+    });
+    if (picture.isNull())
+        return picture;
+    const QRect crop = part.crop;
+    return picture.copy(crop.x() / denominator, crop.y() / denominator, std::max(1, crop.width() / denominator),
+                        std::max(1, crop.height() / denominator));
+}
+
 } // namespace
 
 // One decoded (or decoding) file. Full and Denominator say what the picture covers.
 struct TPreviewDecoder::CacheItem
 {
     QString Path;
+    TPicturePart Part;
     qint64 FileSize = 0;
     QDateTime Modified;
     bool Pending = true;
@@ -225,7 +246,7 @@ void TPreviewDecoder::withSource(const TDecodeRequest &request, SourceCallback d
     {
         std::lock_guard lock(m_mutex);
         const auto found = std::find_if(m_items.begin(), m_items.end(), [&](const auto &i) {
-            return i->Path == request.Path && i->FileSize == info.size() &&
+            return i->Path == request.Path && i->Part == request.Part && i->FileSize == info.size() &&
                    i->Modified == info.lastModified();
         });
         if (found != m_items.end()) {
@@ -251,7 +272,7 @@ void TPreviewDecoder::withSource(const TDecodeRequest &request, SourceCallback d
         std::lock_guard lock(m_mutex);
         // Another worker may have started the same file in between.
         for (const std::shared_ptr<CacheItem> &i : m_items) {
-            if (i->Pending && i->Path == request.Path && i->FileSize == info.size() &&
+            if (i->Pending && i->Path == request.Path && i->Part == request.Part && i->FileSize == info.size() &&
                 i->Modified == info.lastModified()) {
                 i->Waiters.emplace_back(request, std::move(done));
                 return;
@@ -260,11 +281,12 @@ void TPreviewDecoder::withSource(const TDecodeRequest &request, SourceCallback d
         // Files changed on disk since they were decoded are of no further use.
         m_items.erase(std::remove_if(m_items.begin(), m_items.end(),
                                      [&](const auto &i) {
-                                         return !i->Pending && i->Path == request.Path;
+                                         return !i->Pending && i->Path == request.Path && i->Part == request.Part;
                                      }),
                       m_items.end());
         item = std::make_shared<CacheItem>();
         item->Path = request.Path;
+        item->Part = request.Part;
         item->FileSize = info.size();
         item->Modified = info.lastModified();
         item->Waiters.emplace_back(request, std::move(done));
@@ -287,7 +309,7 @@ void TPreviewDecoder::decodeInto(const std::shared_ptr<CacheItem> &item,
         return denominator;
     };
     ++m_decodes;
-    const QImage picture = m_decoder(item->Path, choose);
+    const QImage picture = item->Part.view > 0 ? decodeView(item->Path, item->Part, choose) : m_decoder(item->Path, choose);
 
     std::vector<std::pair<TDecodeRequest, SourceCallback>> waiters;
     {

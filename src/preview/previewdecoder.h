@@ -13,6 +13,7 @@
 // the row the user is likely to step to next) or decoded once already is only redrawn.
 // Files other than JPEG are decoded through the imaging library at full size when it is
 // available.
+#include "imaging/dsorgbild.h"
 #include "preview/previewlogic.h"
 
 #include <QDateTime>
@@ -33,6 +34,7 @@ class TGflLibrary;
 struct TDecodeRequest
 {
     QString Path;
+    TPicturePart Part; // the view of a stereo file, or the whole file
     TEntryLook Look;
     QSize Panel; // the panel's client size
 };

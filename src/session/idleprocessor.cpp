@@ -7,6 +7,7 @@
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
+#include "imaging/stereofile.h"
 #include "pairing/ordering.h"
 #include "pairing/sorting.h"
 #include "session/sortaction.h"
@@ -118,6 +119,8 @@ TDatensatz *TIdleProcessor::AddFile(const QString &path, ListRowModel &target,
     if (path.isEmpty() || !info.isFile())
         return nullptr;
 
+    if (TDatensatz *view = addStereoFile(path, defaults))
+        return view;
     const QString name = info.fileName().toUpper();
     ListRowModel *list = &target;
     if (name.contains(QLatin1String("_L.")))
@@ -143,6 +146,74 @@ TDatensatz *TIdleProcessor::AddFile(const QString &path, ListRowModel &target,
     LinkBothWays(entry, gap);
     ScheduleIdle();
     return entry;
+}
+
+namespace {
+
+// Names under which stereo cameras' files come: a JPEG extension, or ".mpo", ".jps".
+bool mayBeStereoFile(const QString &path)
+{
+    const QString suffix = PathExtension(path).toLower();
+    return suffix == QLatin1String(".jpg") || suffix == QLatin1String(".jpeg") || suffix == QLatin1String(".mpo") ||
+           suffix == QLatin1String(".jps");
+}
+
+// A file that says it holds two views but cannot be split into them (rather than an
+// ordinary multi-picture file: a phone's gain map, a large thumbnail).
+bool damagedStereoFile(const TStereoFile &file)
+{
+    if (file.problem.isEmpty())
+        return false;
+    if (!file.index.present)
+        return false;
+    int views = 0;
+    for (const TMpImage &image : file.index.images)
+        views += image.type() == 0x020002;
+    return views >= 2 || file.index.images.isEmpty();
+}
+
+} // namespace
+
+TDatensatz *TIdleProcessor::addStereoFile(const QString &path, const NewEntryDefaults &defaults)
+{
+    if (!mayBeStereoFile(path))
+        return nullptr;
+    const TStereoFile stereo = ReadStereoFile(path);
+    if (!stereo.isStereo()) {
+        if (damagedStereoFile(stereo) || (IsJpsFileName(path) && !stereo.problem.isEmpty()))
+            m_damagedStereo << path + QStringLiteral(" (") + stereo.problem + u')';
+        return nullptr;
+    }
+    // View 1 on the left, view 2 on the right, already one pair. Each view turns by its
+    // own EXIF orientation: the rotation presets are for the cameras of a twin rig.
+    const qint64 number = qint64(m_left.Store().Naming.StartNumber) + std::max(m_left.Count(), m_right.Count()) - 1;
+    TDatensatz *views[2] = {};
+    for (int v = 0; v < 2; ++v) {
+        ListRowModel &list = v == 0 ? m_left : m_right;
+        const TDsSide side = v == 0 ? dsLeft : dsRight;
+        const TStereoView &where = stereo.views[std::size_t(v)];
+        TPicturePart part;
+        part.view = v + 1;
+        if (stereo.format == TStereoFormat::Mpo) {
+            part.offset = where.offset;
+            part.length = where.length;
+        } else {
+            part.length = stereo.fileSize;
+            part.crop = QRect(where.x, where.y, where.width, where.height);
+        }
+        views[v] = AppendEntry(list, static_cast<qint32>(number), path, side, defaults.Invert, 0, false,
+                               defaults.BatchOf(side), part);
+    }
+    LinkBothWays(views[0], views[1]);
+    for (TDatensatz *view : views) {
+        view->SetAttribute(daStereoPair);
+        view->SetNewName(views[0]->NewName());
+    }
+    m_idleIndex = 0;
+    m_scanIndex = 0;
+    m_orderingDue = true;
+    ScheduleIdle();
+    return views[0];
 }
 
 int TIdleProcessor::LoadFiles(const QStringList &paths, ListRowModel &target, LoadSource source,
@@ -430,6 +501,8 @@ void TIdleProcessor::stopForMemory()
 
 void TIdleProcessor::reportProblems()
 {
+    if (!m_damagedStereo.isEmpty())
+        m_view.ReportLoadingProblem(DamagedStereoFilesMessage(), std::exchange(m_damagedStereo, {}));
     if (m_vanished.isEmpty())
         return;
     const QStringList files = std::exchange(m_vanished, {});

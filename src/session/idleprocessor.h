@@ -153,6 +153,9 @@ private:
     void dropEntries(const std::vector<TDatensatz *> &entries);
     void stopForMemory();
     void reportProblems();
+    // A stereo file at path becomes two entries, its views, as one pair (the left view's
+    // entry is returned); null when the file is not a stereo file.
+    TDatensatz *addStereoFile(const QString &path, const NewEntryDefaults &defaults);
     void thumbnailArrived(TDatensatz *entry);
     void thumbnailsFinished();
 
@@ -165,6 +168,7 @@ private:
     bool m_thumbsRestartDue = false; // metadata was read since the fill last restarted
     int m_thumbsTotal = 0;           // thumbnails to read when the fill last restarted
     QStringList m_vanished;          // files gone before they were read, not yet reported
+    QStringList m_damagedStereo;     // stereo files loaded as single pictures, not yet reported
     TOrderingPass *m_ordering = nullptr;
     TMainWindowState *m_state = nullptr;
     QTimer m_idleTimer;

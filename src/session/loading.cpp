@@ -60,7 +60,8 @@ QString RemoveAllQuestion()
 
 QStringList ReadableImageExtensions(bool libraryAvailable, const QString &fileFilter)
 {
-    QStringList extensions{QStringLiteral("jpg"), QStringLiteral("jpeg")};
+    // Stereo cameras' own files are JPEG files too.
+    QStringList extensions{QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("mpo"), QStringLiteral("jps")};
     if (!libraryAvailable)
         return extensions;
     // "description|patterns|description|patterns...": every second field holds patterns.
@@ -117,6 +118,11 @@ QString UnaddressableFilesMessage()
 {
     return QStringLiteral("These files have names that are not valid UTF-8 and cannot be "
                           "opened; rename them and load them again:");
+}
+
+QString DamagedStereoFilesMessage()
+{
+    return QStringLiteral("These stereo files are damaged and have been loaded as single pictures:");
 }
 
 QString VanishedFilesMessage()

@@ -71,6 +71,7 @@ QStringList ExpandDroppedPaths(const QStringList &paths, const QStringList &exte
 // Texts of the problems the loading reports (TLoadingView::ReportLoadingProblem).
 QString UnaddressableFilesMessage();
 QString VanishedFilesMessage();
+QString DamagedStereoFilesMessage();
 // "Not enough memory to load more pictures: N of M loaded".
 QString OutOfMemoryMessage(int loaded, int total);
 // The window's message box text (markup) for a problem: a heading, the message, the first

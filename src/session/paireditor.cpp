@@ -1,4 +1,5 @@
 #include "session/paireditor.h"
+#include "ui/markup.h"
 #include "entries/entrystore.h"
 
 #include "entries/datensatz.h"
@@ -151,8 +152,20 @@ void TPairEditing::RefreshLinkButton()
     m_state.LinkEnabled = LinkButtonEnabled(a, b, m_state.LinkMode, m_state.EditAreaEnabled);
 }
 
+QString TPairEditing::StereoLinkRefusal(const TDatensatz *a, const TDatensatz *b)
+{
+    for (const TDatensatz *e : {a, b}) {
+        if (e && e->IsStereoView())
+            return QStringLiteral("The two views of a stereo file (%1) are one exposure: they stay one pair "
+                                  "and cannot be split or connected with other pictures.")
+                .arg(MarkupLiteral(PathFileName(e->SourcePath())));
+    }
+    return QString();
+}
+
 bool TPairEditing::PanelLinkClick()
 {
+    m_linkRefusal.clear();
     // Take the button's state from the current selection, as the last refresh of the edit
     // panels did, so a stale toggle cannot "connect" a pair with itself.
     RefreshLinkButton();
@@ -162,6 +175,9 @@ bool TPairEditing::PanelLinkClick()
     ListRowModel &right = m_pass.Right();
     TDatensatz *a = left.SelectedEntry();
     TDatensatz *b = right.SelectedEntry();
+    m_linkRefusal = StereoLinkRefusal(a, b);
+    if (!m_linkRefusal.isEmpty())
+        return false;
     m_state.LinkMode = !m_state.LinkMode;
     const bool connect = m_state.LinkMode;
 

@@ -72,8 +72,14 @@ public:
     void RefreshLinkButton();
     // The "Connect"/"Split" button (also the middle mouse button on a list). Returns true
     // when the pairs changed and the lists were ordered again; the window refreshes both
-    // edit panels in any case.
+    // edit panels in any case. The two views of a stereo file stay one pair: a click that
+    // would split them or connect either with another picture changes nothing and leaves
+    // the reason in LinkRefusal.
     bool PanelLinkClick();
+    // Why the last click changed nothing (empty when it did, or was not possible at all).
+    QString LinkRefusal() const { return m_linkRefusal; }
+    // Why connecting or splitting a (left) and b (right) is refused, or empty.
+    static QString StereoLinkRefusal(const TDatensatz *a, const TDatensatz *b);
 
     // "Combinations": every selected image with every other, as new stereo pairs; the
     // originals leave the lists. confirm is asked (with CombinationsQuestion) from five
@@ -104,4 +110,5 @@ private:
 
     TOrderingPass &m_pass;
     TMainWindowState &m_state;
+    QString m_linkRefusal;
 };

@@ -11,16 +11,16 @@
 
 ImageReadFunction LibraryImageReader(const TGflLibrary *gfl)
 {
-    return [gfl](const QString &path, const TJPEGData &current) {
-        return readImageData(path, current, gfl);
+    return [gfl](const QString &path, const TPicturePart &part, const TJPEGData &current) {
+        return readImageData(path, current, gfl, part);
     };
 }
 
 ImageReadFunction LibraryMetadataReader(const TGflLibrary *gfl)
 {
-    return [gfl](const QString &path, const TJPEGData &current) {
+    return [gfl](const QString &path, const TPicturePart &part, const TJPEGData &current) {
         ImageDataResult result;
-        result.jpegData = readImageMetadata(path, current, gfl, &result.fileMissing);
+        result.jpegData = readImageMetadata(path, current, gfl, &result.fileMissing, nullptr, part);
         return result;
     };
 }
@@ -78,6 +78,7 @@ bool TReadAhead::Start(TDatensatz *entry)
     read->m_entry = entry;
     read->m_holder = entry->OrgBild();
     read->m_path = path;
+    read->m_part = entry->OrgBild()->Part;
     read->m_current = entry->OrgBild()->JpegData;
     start(read);
     return true;
@@ -107,7 +108,7 @@ void TReadAhead::start(const ReadPtr &read)
         bool outOfMemory = false;
         try {
             if (readFile) {
-                result = readFile(read->m_path, read->m_current);
+                result = readFile(read->m_path, read->m_part, read->m_current);
                 ok = true;
             }
         } catch (const std::bad_alloc &) {

@@ -28,10 +28,10 @@ class TDatensatz;
 class TDatensatzList;
 class TGflLibrary;
 
-// Reads the metadata and thumbnail of the file at path starting from the holder's record
-// current. Called on pool threads, several at once.
+// Reads the metadata and thumbnail of the file at path (or of its view part) starting from
+// the holder's record current. Called on pool threads, several at once.
 using ImageReadFunction =
-    std::function<ImageDataResult(const QString &path, const TJPEGData &current)>;
+    std::function<ImageDataResult(const QString &path, const TPicturePart &part, const TJPEGData &current)>;
 
 // readImageData with the given library (null or unavailable: JPEG-only mode).
 ImageReadFunction LibraryImageReader(const TGflLibrary *gfl);
@@ -54,6 +54,7 @@ public:
         TDatensatz *m_entry = nullptr;  // the entry that asked; checked against DatensatzList
         TDsOrgBild *m_holder = nullptr; // compared only; dereferenced through a live entry
         QString m_path;
+        TPicturePart m_part;
         TJPEGData m_current;
         mutable std::mutex m_mutex;
         mutable std::condition_variable m_finished;

@@ -8,6 +8,7 @@
 // a fresh one. Nothing below reaches a session through a global: the lower layers get the
 // parts they need by reference (the store, TBatchContext).
 #include "batch/batchcontext.h"
+#include "batch/stereojob.h"
 #include "batch/protokoll.h"
 #include "entries/entrystore.h"
 #include "entries/listrows.h"
@@ -37,7 +38,8 @@ public:
     // Where a job's SPM list goes (DefaultSpmListFile() at first).
     QString &SpmListFile() { return m_spmListFile; }
     // What the batch wizard and its run need of the session.
-    TBatchContext BatchContext() { return {m_entries, m_log, m_spmListFile}; }
+    // The stereo files' views bring their view files into the job.
+    TBatchContext BatchContext() { return {m_entries, m_log, m_spmListFile, StereoFileProvider()}; }
 
     TMainWindowState &State() { return m_state; }
 

@@ -21,6 +21,7 @@ struct TThumbnailFill::Read
     TDatensatz *entry = nullptr;  // checked against DatensatzList before use
     TDsOrgBild *holder = nullptr; // compared only; dereferenced through a live entry
     QString path;
+    TPicturePart part;
     TJPEGData current;
     std::mutex mutex;
     std::condition_variable finished;
@@ -31,8 +32,8 @@ struct TThumbnailFill::Read
 
 ThumbnailReadFunction LibraryThumbnailReader(const TGflLibrary *gfl)
 {
-    return [gfl](const QString &path, const TJPEGData &current) {
-        return readImageThumbnail(path, current, gfl);
+    return [gfl](const QString &path, const TPicturePart &part, const TJPEGData &current) {
+        return readImageThumbnail(path, current, gfl, part);
     };
 }
 
@@ -141,6 +142,7 @@ bool TThumbnailFill::start(TDatensatz *entry)
     read->entry = entry;
     read->holder = entry->OrgBild();
     read->path = entry->SourcePath();
+    read->part = entry->OrgBild()->Part;
     read->current = entry->OrgBild()->JpegData;
     m_running.erase(std::remove_if(m_running.begin(), m_running.end(),
                                    [](const std::shared_ptr<Read> &r) {
@@ -154,7 +156,7 @@ bool TThumbnailFill::start(TDatensatz *entry)
         ImageDataResult result;
         bool outOfMemory = false;
         try {
-            result = readFile(read->path, read->current);
+            result = readFile(read->path, read->part, read->current);
         } catch (const std::bad_alloc &) {
             outOfMemory = true;
         } catch (...) {

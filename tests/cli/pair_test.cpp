@@ -2,6 +2,7 @@
 // (written at test time: Qt's JPEG writer plus a hand-built EXIF block) and on the
 // fixture photos.
 #include "clijpeg.h"
+#include "support/stereoassembler.h"
 #include "support/testdata.h"
 
 #include <QBuffer>
@@ -350,6 +351,58 @@ TEST_F(CliPair, LostOutputAndUnusableNamesFail)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_TRUE(err.contains("x\\xff.jpg' is not valid UTF-8")) << err.constData();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CliPair, StereoFilesJoinATwinCameraSessionAsReadyPairs)
+{
+    // Twin cameras, the right one 30 s ahead, and a stereo camera's file taken between
+    // their third and fourth shot (its views carry their own capture times).
+    QStringList left, right;
+    for (int i = 0; i < 5; ++i) {
+        left << photo(QStringLiteral("L%1.jpg").arg(i), 20 * i + i % 3);
+        right << photo(QStringLiteral("R%1.jpg").arg(i), 30 + 20 * i + i % 3);
+    }
+    const QString view1 = photo(QStringLiteral("v1.jpg"), 50), view2 = photo(QStringLiteral("v2.jpg"), 50);
+    auto bytes = [](const QString &path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    QFile stereo(dir.filePath(QStringLiteral("S.MPO")));
+    ASSERT_TRUE(stereo.open(QIODevice::WriteOnly));
+    QList<stereotest::MpoPicture> views(2);
+    views[0].jpeg = bytes(view1);
+    views[0].individualNumber = 1;
+    views[1].jpeg = bytes(view2);
+    views[1].individualNumber = 2;
+    stereo.write(stereotest::assembleMpo(views));
+    stereo.close();
+
+    const CliRun run = runPair(QStringList{"--mode", "1", "--left"} + left + QStringList{stereo.fileName()} +
+                               QStringList{"--right"} + right);
+    ASSERT_EQ(run.exitCode, 0) << run.err.constData();
+    const QJsonObject r = result(run);
+    EXPECT_EQ(pairs(r), (QStringList{"L0.jpg|R0.jpg", "L1.jpg|R1.jpg", "L2.jpg|R2.jpg", "S.MPO|S.MPO",
+                                     "L3.jpg|R3.jpg", "L4.jpg|R4.jpg"}));
+    const QJsonObject row = r.value(QStringLiteral("rows")).toArray().at(3).toObject();
+    EXPECT_EQ(field(row, "left", "stereoView"), QStringLiteral("1"));
+    EXPECT_EQ(field(row, "right", "stereoView"), QStringLiteral("2"));
+    EXPECT_EQ(field(row, "left", "attribute"), QStringLiteral("Stereo Pair"));
+
+    // The job plans the stereo file's view files where the pair's pictures go.
+    QProcess job;
+    job.start(QStringLiteral(DUOMIRA_CLI_PATH),
+              QStringList{"run", "--copy", "--rename-destination", "--create-folders", "--dry-run", "--mask", "P##",
+                          "--dest-left", dir.filePath("out/L"), "--dest-right", dir.filePath("out/R"), "--dest-mono",
+                          dir.filePath("out/M"), "--left", stereo.fileName()});
+    ASSERT_TRUE(job.waitForFinished(60000));
+    const QString plan = QString::fromUtf8(job.readAllStandardOutput());
+    EXPECT_EQ(job.exitCode(), 0) << job.readAllStandardError().constData();
+    EXPECT_TRUE(plan.contains("extract " + stereo.fileName() + " -> " + dir.filePath("out/L/P01_L.JPG"))) << qPrintable(plan);
+    EXPECT_TRUE(plan.contains("extract " + stereo.fileName() + " -> " + dir.filePath("out/R/P01_R.JPG")));
 }
 
 } // namespace

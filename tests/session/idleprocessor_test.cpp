@@ -32,7 +32,7 @@ struct SlowReader
 
     ImageReadFunction function() const
     {
-        return [delay = delayMs, mutex = mutex, finished = finished](const QString &path,
+        return [delay = delayMs, mutex = mutex, finished = finished](const QString &path, const TPicturePart &,
                                                                      const TJPEGData &current) {
             const QString name = QFileInfo(path).fileName();
             if (delay)

@@ -44,7 +44,8 @@ TEST_F(LoadingFixture, SortedListsComeFirstThumbnailsFollowRowsOnScreenFirst)
     auto open = std::make_shared<bool>(false);
     auto order = std::make_shared<QStringList>();
     processor->SetThumbnailReadLimit(1);
-    processor->SetThumbnailReadFunction([gate, open, order](const QString &path, const TJPEGData &current) {
+    processor->SetThumbnailReadFunction([gate, open, order](const QString &path, const TPicturePart &,
+                                                            const TJPEGData &current) {
         {
             std::unique_lock lock(gate->first);
             gate->second.wait(lock, [&] { return *open; });
@@ -91,7 +92,7 @@ TEST_F(LoadingFixture, FileGoneBeforeItWasReadIsLeftOutAndReported)
 {
     const QStringList paths = copyPhotos(4);
     const QString doomed = paths[2];
-    processor->SetReadFunction([doomed](const QString &path, const TJPEGData &current) {
+    processor->SetReadFunction([doomed](const QString &path, const TPicturePart &, const TJPEGData &current) {
         if (path == doomed)
             QFile::remove(path); // gone between the listing and the read
         ImageDataResult result;
@@ -117,7 +118,7 @@ TEST_F(LoadingFixture, LackOfMemoryStopsTheLoadingAndKeepsWhatIsRead)
 {
     const QStringList paths = copyPhotos(5);
     const QString third = paths[2];
-    processor->SetReadFunction([third](const QString &path, const TJPEGData &current) {
+    processor->SetReadFunction([third](const QString &path, const TPicturePart &, const TJPEGData &current) {
         if (path == third)
             throw std::bad_alloc();
         return readImageData(path, current, nullptr);

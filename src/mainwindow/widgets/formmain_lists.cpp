@@ -1,5 +1,6 @@
 // TFormMain: the two lists, the edit panels and the buttons of the edit area.
 #include "mainwindow/widgets/formmain.h"
+#include "ui/widgets/formdlgbox.h"
 
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
@@ -287,6 +288,8 @@ void TFormMain::linkClicked()
         rowsRearranged(true);
     else
         rowsRearranged(false);
+    if (const QString refusal = m_pairs->LinkRefusal(); !refusal.isEmpty())
+        ShowDlgBox(refusal, DlgKind::Information, DlgButton::OK, this);
 }
 
 // ---- numbering and thumbnails ----
