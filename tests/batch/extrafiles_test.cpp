@@ -28,7 +28,11 @@ public:
         const TExtraFileKind kind = step == TEntryStep::Rename ? TExtraFileKind::Rename
                                   : step == TEntryStep::Move   ? TExtraFileKind::Move
                                                                : TExtraFileKind::Copy;
-        return {{kind, source, sidecarOf(target), {}}};
+        TExtraFile sidecar;
+        sidecar.kind = kind;
+        sidecar.source = source;
+        sidecar.target = sidecarOf(target);
+        return {sidecar};
     }
 
     void writeSidecar(const QString &picture, const QByteArray &bytes)

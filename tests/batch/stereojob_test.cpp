@@ -101,8 +101,9 @@ TEST_F(StereoJob, ViewsAreWrittenExactlyAndAMoveIsUndoneByRebuildingTheFile)
             }
             EXPECT_EQ(readBytes(dest("L/S1_L.JPG")), expected[0]);
             EXPECT_EQ(QFile::exists(dest("R/S1_R.JPG")), !row.rightExcluded);
-            if (!row.rightExcluded)
+            if (!row.rightExcluded) {
                 EXPECT_EQ(readBytes(dest("R/S1_R.JPG")), expected[1]);
+            }
             EXPECT_EQ(QFile::exists(path), row.stereoFileStays);
             EXPECT_EQ(redLines(), 0);
 
@@ -130,8 +131,9 @@ TEST_F(StereoJob, AMoveKeepsAFileItCannotRebuildAndASideBySideFile)
     QDir().mkpath(dest("R"));
     TRealFileOps ops;
     ASSERT_TRUE(ops.Extract(path, files[0].ranges, dest("L/A_L.JPG")).ok);
-    const std::vector<TExtraFile> right = StereoFileProvider()(*this->right.EntryAt(0), TEntryStep::Move, dest("R/A_R.JPG"));
-    ASSERT_TRUE(ops.Extract(path, right[0].ranges, dest("R/A_R.JPG")).ok);
+    const std::vector<TExtraFile> rightFiles =
+        StereoFileProvider()(*right.EntryAt(0), TEntryStep::Move, dest("R/A_R.JPG"));
+    ASSERT_TRUE(ops.Extract(path, rightFiles[0].ranges, dest("R/A_R.JPG")).ok);
     QFile grow(path);
     ASSERT_TRUE(grow.open(QIODevice::Append));
     grow.write("x");

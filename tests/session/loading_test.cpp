@@ -211,10 +211,10 @@ TEST(ReadableImageExtensions, JpegAlwaysAndTheLibraryFormatsWhenLoaded)
     const QString filter = QStringLiteral("All supported types|*.jpg;*.jpeg;*.png;*.TIF|"
                                           "PNG (*.png)|*.png|TIFF (*.tif;*.tiff)|*.tif;*.tiff|"
                                           "Odd (*.a?c;*.x*)|*.a?c;*.x*|All files (*.*)|*.*");
-    EXPECT_EQ(ReadableImageExtensions(false, filter), (QStringList{"jpg", "jpeg"}));
+    EXPECT_EQ(ReadableImageExtensions(false, filter), (QStringList{"jpg", "jpeg", "mpo", "jps"}));
     EXPECT_EQ(ReadableImageExtensions(true, filter),
-              (QStringList{"jpg", "jpeg", "png", "tif", "tiff"}));
-    EXPECT_EQ(ReadableImageExtensions(true, QString()), (QStringList{"jpg", "jpeg"}));
+              (QStringList{"jpg", "jpeg", "mpo", "jps", "png", "tif", "tiff"}));
+    EXPECT_EQ(ReadableImageExtensions(true, QString()), (QStringList{"jpg", "jpeg", "mpo", "jps"}));
 }
 
 TEST_F(LoadingFixture, DroppedFolderStandsForItsImageFilesSortedByName)
