@@ -861,6 +861,29 @@ TRotateResult TRealFileOps::Rotate(const QString &path, int quarterTurns)
     return result;
 }
 
+int TRealFileOps::writeSynced(const QString &temporary, const QString &faultPath, const QByteArray &bytes,
+                              quint32 mode) const
+{
+    const QByteArray temp = encoded(temporary);
+    Fd out(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(mode)));
+    if (out.get() < 0)
+        return errno;
+    int e = fault(TFaultPoint::Write, faultPath);
+    if (e == 0 && !writeAll(out.get(), bytes.constData(), std::size_t(bytes.size())))
+        e = errno;
+    if (e == 0)
+        e = fault(TFaultPoint::Sync, faultPath);
+    if (e == 0 && ::fsync(out.get()) != 0)
+        e = errno;
+    if (e == 0 && !out.close())
+        e = errno;
+    if (e != 0) {
+        out.close();
+        ::unlink(temp.constData());
+    }
+    return e;
+}
+
 TFileOpResult TRealFileOps::WriteFileReplacing(const QString &path, const QByteArray &bytes)
 {
     const QString temporary =
@@ -868,25 +891,8 @@ TFileOpResult TRealFileOps::WriteFileReplacing(const QString &path, const QByteA
     const QByteArray temp = encoded(temporary);
     if (const int e = fault(TFaultPoint::OpenTarget, temporary))
         return TFileOpResult::Failure(e);
-    Fd out(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (out.get() < 0)
-        return TFileOpResult::Failure(errno);
-    auto fail = [&](int e) {
-        out.close();
-        ::unlink(temp.constData());
+    if (const int e = writeSynced(temporary, temporary, bytes, 0666))
         return TFileOpResult::Failure(e);
-    };
-    if (const int e = fault(TFaultPoint::Write, temporary))
-        return fail(e);
-    if (!writeAll(out.get(), bytes.constData(), std::size_t(bytes.size())))
-        return fail(errno);
-    if (::fsync(out.get()) != 0)
-        return fail(errno);
-    if (!out.close()) {
-        const int e = errno;
-        ::unlink(temp.constData());
-        return TFileOpResult::Failure(e);
-    }
     TFileOpResult result;
     result.replaced = StatPath(path, false).exists;
     int e = fault(TFaultPoint::ReplaceTarget, path);
@@ -914,27 +920,8 @@ TFileOpResult TRealFileOps::CreateFile(const QString &path, const QByteArray &by
     if (const int e = fault(TFaultPoint::OpenTarget, path))
         return TFileOpResult::Failure(e);
     ::unlink(temp.constData()); // what a killed write to the same name left
-    Fd out(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    if (out.get() < 0)
-        return TFileOpResult::Failure(errno);
-    auto fail = [&](int e) {
-        out.close();
-        ::unlink(temp.constData());
+    if (const int e = writeSynced(temporary, path, bytes, 0644))
         return TFileOpResult::Failure(e);
-    };
-    if (const int e = fault(TFaultPoint::Write, path))
-        return fail(e);
-    if (!writeAll(out.get(), bytes.constData(), std::size_t(bytes.size())))
-        return fail(errno);
-    if (const int e = fault(TFaultPoint::Sync, path))
-        return fail(e);
-    if (::fsync(out.get()) != 0)
-        return fail(errno);
-    if (!out.close()) {
-        const int e = errno;
-        ::unlink(temp.constData());
-        return TFileOpResult::Failure(e);
-    }
     bool cross = false;
     const TFileOpResult named = renameNoReplace(temporary, path, cross, TFaultPoint::FinalName);
     if (!named.ok) {

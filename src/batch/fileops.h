@@ -285,6 +285,9 @@ private:
     // file system with neither) a rename right after checking that the target is free.
     TFileOpResult renameNoReplace(const QString &from, const QString &to, bool &crossVolume,
                                   TFaultPoint firstFault = TFaultPoint::RenameNoReplace);
+    // Writes bytes to the new file temporary (with mode) and syncs it; the errno of a
+    // failure (faults named by faultPath), after which the file is gone again.
+    int writeSynced(const QString &temporary, const QString &faultPath, const QByteArray &bytes, quint32 mode) const;
 
     const TGflLibrary *m_library;
     TFaultHook m_fault;

@@ -5,6 +5,7 @@
 
 #include "imaging/imaginglog.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -150,44 +151,43 @@ void fillJpegDataFromImage(const TimgData &image, TJPEGData &record)
         record.OrientationCode = -1;
 }
 
-JpegReadResult ReadJpegData(const QString &path, qint64 offset, qint64 length, TJPEGData &record)
+namespace {
+
+// The record of path, read from the whole file or (length >= 0) from the JPEG stream of
+// length bytes at offset in it.
+JpegReadResult readJpegData(const QString &path, qint64 offset, qint64 length, TJPEGData &record)
 {
     TFileSource file;
     const TFileSource::OpenResult opened = file.open(path);
     if (opened == TFileSource::OpenResult::Missing || opened == TFileSource::OpenResult::NotAFile)
         return JpegReadResult::FileMissing;
     TWindowSource stream(file, offset, length);
-    record.FileTime = DateTimeToDays(QDateTime::fromMSecsSinceEpoch(file.modifiedMsecs()));
-    record.CaptureTime = record.FileTime;
-    record.CaptureSubSecond = -1;
-    record.FileSize = stream.size();
-    TimgData image;
-    image.FileName = path;
-    if (opened == TFileSource::OpenResult::Opened)
-        image.readSource(stream, TImageFileKind::Jpeg);
-    fillJpegDataFromImage(image, record);
-    return opened == TFileSource::OpenResult::Opened ? JpegReadResult::Read : JpegReadResult::FileUnreadable;
-}
-
-JpegReadResult ReadJpegData(const QString &path, TJPEGData &record)
-{
-    TFileSource file;
-    const TFileSource::OpenResult opened = file.open(path);
-    if (opened == TFileSource::OpenResult::Missing || opened == TFileSource::OpenResult::NotAFile)
-        return JpegReadResult::FileMissing;
+    TByteSource &source = length >= 0 ? static_cast<TByteSource &>(stream) : file;
 
     record.FileTime = DateTimeToDays(QDateTime::fromMSecsSinceEpoch(file.modifiedMsecs()));
     record.CaptureTime = record.FileTime;
     record.CaptureSubSecond = -1;
-    record.FileSize = file.size();
+    record.FileSize = source.size();
 
     TimgData image;
     image.FileName = path;
     if (opened == TFileSource::OpenResult::Opened)
-        image.readSource(file, imageFileKindForPath(path));
+        image.readSource(source, length >= 0 ? TImageFileKind::Jpeg : imageFileKindForPath(path));
     else
         qCDebug(lcImaging) << "cannot open" << path;
     fillJpegDataFromImage(image, record);
     return opened == TFileSource::OpenResult::Opened ? JpegReadResult::Read
                                                      : JpegReadResult::FileUnreadable;
+}
+
+} // namespace
+
+JpegReadResult ReadJpegData(const QString &path, qint64 offset, qint64 length, TJPEGData &record)
+{
+    return readJpegData(path, offset, std::max<qint64>(length, 0), record);
+}
+
+JpegReadResult ReadJpegData(const QString &path, TJPEGData &record)
+{
+    return readJpegData(path, 0, -1, record);
 }

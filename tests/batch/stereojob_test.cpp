@@ -15,12 +15,6 @@
 
 namespace {
 
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 class StereoJob : public BatchFixture
 {
 public:
@@ -54,7 +48,7 @@ public:
 
 TEST_F(StereoJob, ViewsAreWrittenExactlyAndAMoveIsUndoneByRebuildingTheFile)
 {
-    const QByteArray camera = readBytes(testDataPath("photos/mpo/sugarshack.mpo"));
+    const QByteArray camera = fileBytes(testDataPath("photos/mpo/sugarshack.mpo"));
     const TStereoFile structure = [&] {
         TMemorySource source(camera);
         return ReadStereoFile(source, false);
@@ -99,10 +93,10 @@ TEST_F(StereoJob, ViewsAreWrittenExactlyAndAMoveIsUndoneByRebuildingTheFile)
                 EXPECT_EQ(files(), before);
                 continue;
             }
-            EXPECT_EQ(readBytes(dest("L/S1_L.JPG")), expected[0]);
+            EXPECT_EQ(fileBytes(dest("L/S1_L.JPG")), expected[0]);
             EXPECT_EQ(QFile::exists(dest("R/S1_R.JPG")), !row.rightExcluded);
             if (!row.rightExcluded) {
-                EXPECT_EQ(readBytes(dest("R/S1_R.JPG")), expected[1]);
+                EXPECT_EQ(fileBytes(dest("R/S1_R.JPG")), expected[1]);
             }
             EXPECT_EQ(QFile::exists(path), row.stereoFileStays);
             EXPECT_EQ(redLines(), 0);
@@ -121,7 +115,7 @@ TEST_F(StereoJob, AMoveKeepsAFileItCannotRebuildAndASideBySideFile)
     move.FolderMask = 3;
 
     // The views are in place, but the stereo file changed after they were listed.
-    const QString path = copyIn(readBytes(testDataPath("photos/mpo/sugarshack.mpo")), QStringLiteral("A.MPO"));
+    const QString path = copyIn(fileBytes(testDataPath("photos/mpo/sugarshack.mpo")), QStringLiteral("A.MPO"));
     addStereo(path, QStringLiteral("A"));
     const std::vector<TExtraFile> files =
         StereoFileProvider()(*left.EntryAt(0), TEntryStep::Move, dest("L/A_L.JPG"));

@@ -14,12 +14,6 @@
 
 namespace {
 
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 class StereoLoading : public LoadingFixture
 {
 protected:
@@ -35,9 +29,9 @@ protected:
     QString mpo(const QString &name, const std::function<void(QList<stereotest::MpoPicture> &)> &bend = {})
     {
         QList<stereotest::MpoPicture> pictures(2);
-        pictures[0].jpeg = readBytes(testDataPath("photos/jpg/Canon_40D.jpg"));
+        pictures[0].jpeg = fileBytes(testDataPath("photos/jpg/Canon_40D.jpg"));
         pictures[0].individualNumber = 1;
-        pictures[1].jpeg = readBytes(testDataPath("photos/jpg/Nikon_D70.jpg"));
+        pictures[1].jpeg = fileBytes(testDataPath("photos/jpg/Nikon_D70.jpg"));
         pictures[1].individualNumber = 2;
         if (bend)
             bend(pictures);
@@ -102,7 +96,7 @@ TEST_F(StereoLoading, AStereoFileBecomesOnePairThatOnlyItsFileDecides)
         EXPECT_NE(leftPicture, rightPicture);
         const TStereoFile stereo = ReadStereoFile(path);
         if (stereo.format == TStereoFormat::Mpo) {
-            const QByteArray bytes = readBytes(path).mid(stereo.views[1].offset, stereo.views[1].length);
+            const QByteArray bytes = fileBytes(path).mid(stereo.views[1].offset, stereo.views[1].length);
             EXPECT_EQ(rightPicture, DecodeJpeg(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size(), 1));
             EXPECT_EQ(r->Metadata().FileSize, stereo.views[1].length);
         } else {
