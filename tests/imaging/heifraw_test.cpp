@@ -3,6 +3,7 @@
 // preview, and damaged files that give no picture.
 #include "imaging/dsorgbild.h"
 #include "imaging/libgfl.h"
+#include "support/gflfixture.h"
 #include "support/testdata.h"
 
 #include <QFile>
@@ -12,26 +13,10 @@
 
 namespace {
 
-class HeifRawFiles : public ::testing::Test
+class HeifRawFiles : public GflLibraryTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        library = new TGflLibrary;
-        QString messages;
-        ASSERT_TRUE(library->GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME),
-                                     QStringLiteral(GFL_EFFECTS_MODULE_NAME), QString(), messages))
-            << messages.toStdString();
-    }
-    static void TearDownTestSuite()
-    {
-        delete library;
-        library = nullptr;
-    }
-    static TGflLibrary *library;
 };
-
-TGflLibrary *HeifRawFiles::library = nullptr;
 
 // The colour at the middle of a picture's top left quadrant.
 QRgb topLeft(const QImage &image)
