@@ -180,16 +180,18 @@ TEST_F(PairingTest, CombinationsOfFiveAskFirst)
     left.SelectAll();
     right.SelectAll();
     QString question;
-    editing.ButtonKombiClick([&](const QString &q) {
-        question = q;
-        return false;
-    });
+    EXPECT_TRUE(editing
+                    .ButtonKombiClick([&](const QString &q) {
+                        question = q;
+                        return false;
+                    })
+                    .Error.isEmpty());
     EXPECT_EQ(question, QStringLiteral("Create all combinations of the 5 selected images?\r\n"
                                        "This will create 10 stereo pairs."));
     EXPECT_EQ(left.Count(), 5); // declined: nothing changed
     EXPECT_ALIGNED();
 
-    editing.ButtonKombiClick([](const QString &) { return true; });
+    EXPECT_TRUE(editing.ButtonKombiClick([](const QString &) { return true; }).Error.isEmpty());
     EXPECT_ALIGNED();
     EXPECT_EQ(left.Count(), 10);
     EXPECT_EQ(state.BusyFlags, 0);
@@ -202,7 +204,7 @@ TEST_F(PairingTest, CombinationsOfOnePictureRemoveIt)
     arranged();
     selectRow(left, gone->RowIndex());
     selectRow(right, gone->Partner()->RowIndex()); // the gap is dropped from the images
-    editing.ButtonKombiClick({});
+    EXPECT_TRUE(editing.ButtonKombiClick({}).Error.isEmpty());
     EXPECT_ALIGNED();
     EXPECT_EQ(names(left), (Names{"K.jpg"}));
     EXPECT_TRUE(store.Registry.Contains(keep));
