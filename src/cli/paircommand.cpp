@@ -31,14 +31,6 @@
 
 namespace {
 
-int fail(int status, const QString &message)
-{
-    std::fprintf(stderr, "duomira-cli pair: %s\n", qPrintable(message));
-    if (status == 2)
-        std::fprintf(stderr, "Usage: duomira-cli pair %s\n", kPairOptionsUsage);
-    return status;
-}
-
 QJsonObject timeObject(double days)
 {
     QJsonObject o;
@@ -72,12 +64,16 @@ QJsonObject entryObject(const TDatensatz *e, bool withName)
 
 } // namespace
 
+TCliSyntax pairSyntax()
+{
+    return PairTable().Syntax();
+}
+
 int runPairCommand(const QStringList &arguments)
 {
     PairOptions o;
-    const QString error = ParsePairArguments(arguments, o);
-    if (!error.isEmpty())
-        return fail(2, error);
+    if (const int status = ParseCliCommand(PairTable(), arguments, o); status >= 0)
+        return status;
 
     int status = 0;
     {

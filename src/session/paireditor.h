@@ -47,15 +47,15 @@ public:
 
     // WM_ASSIGN_STEP with its code and the mode of the pass that started the prompt: runs
     // the step below of that code and says what the window shows.
-    TAssignStepAction HandleAssignStep(int code, int mode);
+    TAssignStepAction HandleAssignStep(TAssignStep step, OrderingMode mode);
 
     // The follow-up steps of an assigning pass that found no run.
     // No run in two filled lists: a pass of mode 3 puts every dissolved picture opposite a
     // gap, and the pair prompt opens (it keeps mode; the edit area is disabled meanwhile).
-    void OpenPairPrompt(int mode);
+    void OpenPairPrompt(OrderingMode mode);
     // The prompt's "Next": assigns from the pair selected in both lists, with mode 4, or 5
     // when the prompt came from a pass of mode 2.
-    void AssignFromSelectedPair(int mode);
+    void AssignFromSelectedPair(OrderingMode mode);
     // The prompt was hidden: the closing pass of mode 6; the edit area is enabled again.
     void ClosePairPrompt();
     // No run because a list was empty: a pass of mode 3 puts the dissolved pictures opposite

@@ -23,7 +23,7 @@ protected:
     }
     void arranged()
     {
-        ASSERT_EQ(pass.ArrangeLists(0), ArrangeOutcome::Completed);
+        ASSERT_EQ(pass.ArrangeLists(OrderingMode::SortOnly), ArrangeOutcome::Completed);
         EXPECT_ALIGNED();
     }
 };
@@ -32,10 +32,8 @@ TEST(LinkButton, EnablingRule)
 {
     TEntryStore store;
     ListRowModel l(store, dsLeft), r(store, dsRight);
-    TDatensatz *img =
-        AppendEntry(l, 0, QStringLiteral("/mem/a.jpg"), dsLeft, false, 0, false, true);
-    TDatensatz *img2 =
-        AppendEntry(r, 0, QStringLiteral("/mem/b.jpg"), dsRight, false, 0, false, true);
+    TDatensatz *img = AppendEntry(l, 0, QStringLiteral("/mem/a.jpg"), dsLeft);
+    TDatensatz *img2 = AppendEntry(r, 0, QStringLiteral("/mem/b.jpg"), dsRight);
     TDatensatz *gl = CreateGap(l);
     TDatensatz *gr = CreateGap(r);
     gr->SetAttribute(daGap);
@@ -214,37 +212,41 @@ TEST_F(PairingTest, AssignStepsRunTheFollowUpPasses)
 {
     // A monoscopic left picture and an unassigned right one at the same time: mode 4
     // dissolves and pairs them, mode 5 leaves the monoscopic one alone.
-    for (int stored : {1, 2}) {
+    for (OrderingMode stored : {OrderingMode::AssignAll, OrderingMode::AssignUnpaired}) {
         left.Clear();
         right.Clear();
         TDatensatz *m = single(left, QStringLiteral("M.jpg"), at(10, 0, 0), daMono);
         TDatensatz *x = single(right, QStringLiteral("X.jpg"), at(10, 0, 0));
         arranged();
 
-        EXPECT_EQ(editing.HandleAssignStep(3, stored), TAssignStepAction::ShowPairDialog);
+        EXPECT_EQ(editing.HandleAssignStep(TAssignStep::NoRun, stored),
+                  TAssignStepAction::ShowPairDialog);
         EXPECT_ALIGNED();
         EXPECT_EQ(state.PanelFlags & pfPairDialogOpen, pfPairDialogOpen);
         EXPECT_FALSE(state.EditAreaEnabled);
         EXPECT_EQ(state.PairDialogMode, stored);
 
-        EXPECT_EQ(editing.HandleAssignStep(4, state.PairDialogMode),
+        EXPECT_EQ(editing.HandleAssignStep(TAssignStep::Next, state.PairDialogMode),
                   TAssignStepAction::HidePairDialog);
         EXPECT_ALIGNED();
-        if (stored == 1) {
+        if (stored == OrderingMode::AssignAll) {
             EXPECT_EQ(m->Partner(), x);
         } else {
             EXPECT_EQ(m->Attribute(), daMono);
             EXPECT_NE(m->Partner(), x);
         }
 
-        EXPECT_EQ(editing.HandleAssignStep(6, stored), TAssignStepAction::PairDialogClosed);
+        EXPECT_EQ(editing.HandleAssignStep(TAssignStep::PromptHidden, stored),
+                  TAssignStepAction::PairDialogClosed);
         EXPECT_ALIGNED();
         EXPECT_EQ(state.PanelFlags, 0);
         EXPECT_TRUE(state.EditAreaEnabled);
     }
-    EXPECT_EQ(editing.HandleAssignStep(7, 1), TAssignStepAction::ShowNoAssignmentHint);
+    EXPECT_EQ(editing.HandleAssignStep(TAssignStep::NoRunEmptyList, OrderingMode::AssignAll),
+              TAssignStepAction::ShowNoAssignmentHint);
     EXPECT_ALIGNED();
-    EXPECT_EQ(editing.HandleAssignStep(5, 1), TAssignStepAction::None);
+    EXPECT_EQ(editing.HandleAssignStep(TAssignStep(5), OrderingMode::AssignAll),
+              TAssignStepAction::None);
     EXPECT_TRUE(NoAssignmentHintText().startsWith(QStringLiteral("<FB><c4><FS12>Hint:<FN>")));
 }
 
