@@ -1,5 +1,5 @@
 // duomira-cli pair: loads left and right pictures as dropping them on the two lists would,
-// reads their metadata, orders the lists (mode 0) and runs the requested ordering pass. When
+// reads their metadata, sorts the lists by capture time and runs the requested ordering pass. When
 // the assignment finds no run it continues like a user at the pair prompt: with
 // --offset-pair the user selects those two pictures and presses "Next", without it the user
 // closes the prompt. Prints the outcome and both lists, row by row, as JSON. With

@@ -68,8 +68,8 @@ constexpr bool KeepsPairs(OrderingMode m)
 enum class ArrangeOutcome
 {
     Completed, // the pass ran to its end: the lists are aligned row pairs
-    NoRun,     // mode 1/2 found no run in two non-empty lists: ask for one known pair
-    ListEmpty, // mode 1/2 found no run and a list was empty: nothing can be paired
+    NoRun,     // AssignAll/AssignUnpaired found no run in two non-empty lists: ask for a pair
+    ListEmpty, // AssignAll/AssignUnpaired found no run and a list was empty: nothing to pair
     Busy,      // another pass of these lists is running (a nested call): nothing done
     BadMode,   // mode above 6: nothing done
 };
