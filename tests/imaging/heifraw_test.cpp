@@ -67,9 +67,10 @@ TEST_F(HeifRawFiles, ThumbnailUprightTextsAndCaptureTimeFromExif)
         holder.LoadImageData(0, library);
         EXPECT_TRUE(holder.LoadError.isEmpty()) << holder.LoadError.toStdString();
         EXPECT_EQ(holder.Thumbnail.size(), c.thumbnail);
-        if (c.topLeft != 0 && !holder.Thumbnail.isNull())
+        if (c.topLeft != 0 && !holder.Thumbnail.isNull()) {
             EXPECT_TRUE(near(topLeft(holder.Thumbnail.image()), c.topLeft))
                 << std::hex << topLeft(holder.Thumbnail.image());
+        }
 
         const TJPEGData &data = holder.JpegData;
         EXPECT_TRUE(data.HasExif);
@@ -88,8 +89,9 @@ TEST_F(HeifRawFiles, ThumbnailUprightTextsAndCaptureTimeFromExif)
         QString error;
         ASSERT_TRUE(holder.LoadBitmap(0, full, error, library)) << error.toStdString();
         EXPECT_EQ(full.size(), c.full);
-        if (c.topLeft != 0)
+        if (c.topLeft != 0) {
             EXPECT_TRUE(near(topLeft(full), red)) << std::hex << topLeft(full);
+        }
     }
 }
 
