@@ -485,8 +485,8 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
 
 // ---- Disk space ----
 
-void CheckSpace(const std::vector<TDatensatz *> &entries, bool completePartners, bool move,
-                TLaufwerke &table, TProtokoll &log, const TExtraFileProvider &extraFiles)
+void CheckSpace(const std::vector<TDatensatz *> &entries, const TSpaceCheckJob &job,
+                TLaufwerke &table, TProtokoll &log)
 {
     table.Clear();
     QSet<const TDsOrgBild *> counted;
@@ -495,21 +495,21 @@ void CheckSpace(const std::vector<TDatensatz *> &entries, bool completePartners,
         if (IsGapAttribute(e->Attribute()))
             continue;
         const qint64 size = e->Metadata().FileSize;
-        if (completePartners && e->HolderRefCount() > 1 && !counted.contains(e->OrgBild())) {
+        if (job.CompletePartners && e->HolderRefCount() > 1 && !counted.contains(e->OrgBild())) {
             counted.insert(e->OrgBild());
             table.AddRequirement(e->RenamedSourcePath(), size * (e->HolderRefCount() - 1));
         }
         if (!e->Batch())
             continue;
-        const bool moves = move && !moved.contains(e->OrgBild());
+        const bool moves = job.Move && !moved.contains(e->OrgBild());
         if (moves && !e->IsStereoView())
             table.AddRequirement(e->RenamedSourcePath(), -size);
         if (moves)
             moved.insert(e->OrgBild());
         if (!e->IsStereoView()) // its view file is one of its extra files
             table.AddRequirement(e->NewFullPath(), size);
-        const TEntryStep step = move ? (moves ? TEntryStep::Move : TEntryStep::Copy) : TEntryStep::Copy;
-        for (const TExtraFile &extra : ExtraFilesOf(extraFiles, *e, step, e->NewFullPath())) {
+        const TEntryStep step = moves ? TEntryStep::Move : TEntryStep::Copy;
+        for (const TExtraFile &extra : ExtraFilesOf(job.ExtraFiles, *e, step, e->NewFullPath())) {
             if (extra.kind == TExtraFileKind::Rename)
                 continue;
             const qint64 bytes = extra.size();

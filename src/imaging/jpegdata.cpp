@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <cmath>
 
+#ifdef Q_OS_UNIX
+#include <ctime>
+#endif
+
 namespace {
 
 const QDate dayZero(1899, 12, 30);
@@ -38,6 +42,27 @@ double DateTimeToDays(const QDateTime &dateTime)
     // Before day zero the fraction still counts forward from midnight: -1.25 is
     // 29 December 1899, 06:00.
     return date < 0 ? date - time : date + time;
+}
+
+double EpochMsecsToDays(qint64 msecs)
+{
+#ifdef Q_OS_UNIX
+    // localtime_r reads the zone once per process; Qt's conversion calls tzset first, which
+    // looks at /etc/localtime again each time.
+    const qint64 seconds = msecs >= 0 ? msecs / 1000 : -((-msecs + 999) / 1000);
+    const time_t t = time_t(seconds);
+    struct tm local;
+    if (localtime_r(&t, &local)) {
+        const QDate date(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+        const double day = double(dayZero.daysTo(date));
+        const double time =
+            ((local.tm_hour * 3600 + local.tm_min * 60 + qMin(local.tm_sec, 59)) * 1000.0 +
+             double(msecs - seconds * 1000)) /
+            msecsPerDay;
+        return day < 0 ? day - time : day + time;
+    }
+#endif
+    return DateTimeToDays(QDateTime::fromMSecsSinceEpoch(msecs));
 }
 
 QDateTime DaysToDateTime(double days)
@@ -164,13 +189,14 @@ JpegReadResult readJpegData(const QString &path, qint64 offset, qint64 length, T
     TWindowSource stream(file, offset, length);
     TByteSource &source = length >= 0 ? static_cast<TByteSource &>(stream) : file;
 
-    record.FileTime = DateTimeToDays(QDateTime::fromMSecsSinceEpoch(file.modifiedMsecs()));
+    record.FileTime = EpochMsecsToDays(file.modifiedMsecs());
     record.CaptureTime = record.FileTime;
     record.CaptureSubSecond = -1;
     record.FileSize = source.size();
 
     TimgData image;
     image.FileName = path;
+    image.Scope = TExifScope::RecordTags;
     if (opened == TFileSource::OpenResult::Opened)
         image.readSource(source, length >= 0 ? TImageFileKind::Jpeg : imageFileKindForPath(path));
     else

@@ -133,9 +133,11 @@ TDatensatz *TIdleProcessor::AddFile(const QString &path, ListRowModel &target,
     // Start number + rows before the new one - 1 (the spin edits have no limits, so the sum
     // is taken in 64 bits and wraps like the counter field does).
     const qint64 number = qint64(m_left.Store().Naming.StartNumber) + list->Count() - 1;
-    TDatensatz *entry =
-        AppendEntry(*list, static_cast<qint32>(number), path, side, defaults.Invert,
-                    defaults.RotationOf(side), defaults.MirrorOf(side), defaults.BatchOf(side));
+    TDatensatz *entry = AppendEntry(*list, static_cast<qint32>(number), path, side,
+                                    {.Invert = defaults.Invert,
+                                     .Rotation = defaults.RotationOf(side),
+                                     .Mirror = defaults.MirrorOf(side),
+                                     .Batch = defaults.BatchOf(side)});
     m_idleIndex = 0;
     m_scanIndex = 0;
     m_orderingDue = true;
@@ -201,8 +203,8 @@ TDatensatz *TIdleProcessor::addStereoFile(const QString &path, const NewEntryDef
             part.length = stereo.fileSize;
             part.crop = QRect(where.x, where.y, where.width, where.height);
         }
-        views[v] = AppendEntry(list, static_cast<qint32>(number), path, side, defaults.Invert, 0, false,
-                               defaults.BatchOf(side), part);
+        views[v] = AppendEntry(list, static_cast<qint32>(number), path, side,
+                               {.Invert = defaults.Invert, .Batch = defaults.BatchOf(side), .Part = part});
     }
     LinkBothWays(views[0], views[1]);
     for (TDatensatz *view : views) {

@@ -98,9 +98,10 @@ TEST_F(ExtraFiles, SidecarsAreCheckedRunJournaledUndoneAndPlannedWithTheirPictur
         if (row.spaceOnVolume >= 0) {
             FakeVolumes volumes;
             TLaufwerke table(volumes);
-            CheckSpace(entries, false, row.settings.MoveToDestination, table, log);
+            CheckSpace(entries, {.Move = row.settings.MoveToDestination}, table, log);
             const qint64 without = table.Rows().at(0).Required;
-            CheckSpace(entries, false, row.settings.MoveToDestination, table, log, sidecars);
+            CheckSpace(entries, {.Move = row.settings.MoveToDestination, .ExtraFiles = sidecars}, table,
+                       log);
             EXPECT_EQ(table.Rows().at(0).Required - without, row.spaceOnVolume);
         }
 

@@ -30,7 +30,7 @@ public:
             part.offset = file.views[std::size_t(v)].offset;
             part.length = file.format == TStereoFormat::Mpo ? file.views[std::size_t(v)].length : file.fileSize;
             ListRowModel &list = v == 0 ? left : right;
-            views[v] = AppendEntry(list, list.Count(), path, v == 0 ? dsLeft : dsRight, false, 0, false, true, part);
+            views[v] = AppendEntry(list, list.Count(), path, v == 0 ? dsLeft : dsRight, {.Part = part});
             views[v]->SetAttribute(daStereoPair);
             views[v]->SetNewName(newName);
         }

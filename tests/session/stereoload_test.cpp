@@ -118,12 +118,12 @@ TEST_F(StereoLoading, OrderingAndPairEditingLeaveTheViewsTogether)
                 return i;
         return -1;
     };
-    for (quint8 mode : {quint8(1), quint8(0), quint8(3)}) {
-        SCOPED_TRACE(mode);
+    for (OrderingMode mode : {OrderingMode::AssignAll, OrderingMode::SortOnly, OrderingMode::MarkUnassigned}) {
+        SCOPED_TRACE(int(mode));
         // Without a second camera's pictures a re-assignment finds no run; the window then
-        // puts the pictures opposite gaps again (mode 3).
+        // puts the pictures opposite gaps again.
         if (pass.ArrangeLists(mode) != ArrangeOutcome::Completed) {
-            ASSERT_EQ(pass.ArrangeLists(3), ArrangeOutcome::Completed);
+            ASSERT_EQ(pass.ArrangeLists(OrderingMode::MarkUnassigned), ArrangeOutcome::Completed);
         }
         const int row = stereoRow();
         ASSERT_GE(row, 0);

@@ -4,11 +4,9 @@
 #include <QFile>
 #include <QString>
 
-inline QString testDataPath(const QString &relative = {})
-{
-    QString base = QStringLiteral(DUOMIRA_TEST_DATA_DIR);
-    return relative.isEmpty() ? base : base + QLatin1Char('/') + relative;
-}
+// The fixture folder, or a file or folder in it. Its absolute path is compiled into
+// testdata.cpp alone, so that the other test files compile the same in every checkout.
+QString testDataPath(const QString &relative = {});
 
 // The bytes of a file (empty when it cannot be read).
 inline QByteArray fileBytes(const QString &path)

@@ -100,8 +100,8 @@ TFormMain::TFormMain(QWidget *parent)
     m_idle = std::make_unique<TIdleProcessor>(*m_left, *m_right, *this);
     m_idle->SetOrdering(m_pass.get(), &m_state);
     // A pass that found no run continues after the current event, as a posted message.
-    m_state.AssignStepNeeded = [](TAssignStepCode step, quint8 mode) {
-        postWindowMessage(WM_ASSIGN_STEP, step, mode);
+    m_state.AssignStepNeeded = [](TAssignStep step, OrderingMode mode) {
+        postWindowMessage(WM_ASSIGN_STEP, int(step), int(mode));
     };
     // So does the selection of a counterpart the pair editing asks for.
     m_state.PartnerSelectionNeeded = [](int row, TDatensatz *entry) {
@@ -284,10 +284,14 @@ void TFormMain::connectActions()
     connect(ActionOpenRight, &QAction::triggered, this,
             [this] { openImages(*m_right, QStringLiteral("Open Right View Images")); });
     connect(ActionSort, &QAction::triggered, this, &TFormMain::sortChronologically);
-    connect(ActionSortAllMenu, &QAction::triggered, this, [this] { runOrdering(1); });
-    connect(ActionSortMonoMenu, &QAction::triggered, this, [this] { runOrdering(2); });
-    connect(ActionSortAll, &QAction::triggered, this,
-            [this] { runOrdering(m_options->RadioButtonAutoSortAll->isChecked() ? 1 : 2); });
+    connect(ActionSortAllMenu, &QAction::triggered, this,
+            [this] { runOrdering(OrderingMode::AssignAll); });
+    connect(ActionSortMonoMenu, &QAction::triggered, this,
+            [this] { runOrdering(OrderingMode::AssignUnpaired); });
+    connect(ActionSortAll, &QAction::triggered, this, [this] {
+        runOrdering(m_options->RadioButtonAutoSortAll->isChecked() ? OrderingMode::AssignAll
+                                                                   : OrderingMode::AssignUnpaired);
+    });
     connect(ActionAuftragRun, &QAction::triggered, this, &TFormMain::executeBatchJob);
     connect(ActionAuftrafNew, &QAction::triggered, this, &TFormMain::removeAllItems);
     // The About box is shown without making it modal; a click on it closes it.
@@ -315,7 +319,7 @@ void TFormMain::connectActions()
     m_options->RadioButtonAutoSortAll->setEnabled(false);
     m_options->RadioButtonAutoSortMonos->setEnabled(false);
     connect(m_options->CheckBoxTolerateDrift, &QCheckBox::toggled, this, [this](bool on) {
-        m_pass->SetPairingMethod(on ? PairingMethod::Alignment : PairingMethod::Rhythm);
+        m_pass->SetPairingMethod(on ? PairingMethod::Alignment : PairingMethod::RunAndTime);
     });
 
     connect(m_progress.get(), &TStatusProgress::statusTextChanged, this, &TFormMain::SetStatusText);
@@ -462,7 +466,7 @@ void TFormMain::handleWindowMessage(int message, qintptr wParam, qintptr lParam)
         break;
     }
     case WM_ASSIGN_STEP:
-        handleAssignStep(int(wParam), int(lParam));
+        handleAssignStep(TAssignStep(wParam), OrderingMode(lParam));
         break;
     default:
         break;
@@ -496,9 +500,10 @@ void TFormMain::connectPairPrompt()
         return;
     // The prompt's answers continue the assignment after the current event.
     connect(m_pairPrompt, &TFormDlgNext::nextPressed, this,
-            [](int tag) { postWindowMessage(WM_ASSIGN_STEP, AssignStepNext, tag); });
-    connect(m_pairPrompt, &TFormDlgNext::promptHidden, this,
-            [](int tag) { postWindowMessage(WM_ASSIGN_STEP, AssignStepPromptHidden, tag); });
+            [](int tag) { postWindowMessage(WM_ASSIGN_STEP, int(TAssignStep::Next), tag); });
+    connect(m_pairPrompt, &TFormDlgNext::promptHidden, this, [](int tag) {
+        postWindowMessage(WM_ASSIGN_STEP, int(TAssignStep::PromptHidden), tag);
+    });
 }
 
 void TFormMain::setAboutBox(TAboutBox *box)
@@ -513,12 +518,12 @@ TAboutBox *TFormMain::aboutBox()
     return m_aboutBox;
 }
 
-void TFormMain::handleAssignStep(int code, int mode)
+void TFormMain::handleAssignStep(TAssignStep step, OrderingMode mode)
 {
-    switch (m_pairs->HandleAssignStep(code, mode)) {
+    switch (m_pairs->HandleAssignStep(step, mode)) {
     case TAssignStepAction::ShowPairDialog:
         m_edit->setEnabled(m_state.EditAreaEnabled);
-        pairPrompt()->setTag(mode);
+        pairPrompt()->setTag(int(mode));
         pairPrompt()->show();
         pairPrompt()->raise();
         break;
@@ -577,16 +582,12 @@ void TFormMain::chooseFolder(QWidget *edit, const QString &title)
         line->setText(folder);
 }
 
-void TFormMain::runOrdering(int mode)
+void TFormMain::runOrdering(OrderingMode mode)
 {
     if (orderingRunning())
         return;
-    if (mode == 1 || mode == 2)
-        m_pairs->ActionSortAllExecute(mode == 1);
-    else
-        ArrangeWindowLists(*m_pass, &m_state, quint8(mode));
-    if (mode == 1 || mode == 2)
-        notePairingReport();
+    m_pairs->ActionSortAllExecute(mode == OrderingMode::AssignAll);
+    notePairingReport();
     rowsRearranged(true);
 }
 

@@ -140,14 +140,15 @@ private:
 
     // ---- window messages and actions (formmain.cpp) ----
     void handleWindowMessage(int message, qintptr wParam, qintptr lParam);
-    void handleAssignStep(int code, int mode);
+    void handleAssignStep(TAssignStep step, OrderingMode mode);
     // Posts the pair prompt's answers to the window as WM_ASSIGN_STEP.
     void connectPairPrompt();
     void openImages(ListRowModel &target, const QString &title);
     // "Show log of last Batch Job execution", and the wizard's "Show Details...".
     void showLogWindow();
     void chooseFolder(QWidget *edit, const QString &title);
-    void runOrdering(int mode);
+    // A re-assignment: OrderingMode::AssignAll or AssignUnpaired.
+    void runOrdering(OrderingMode mode);
     // After an ordering pass or a pair edit: the rows have moved. With selectCounterpart the
     // counterpart of the entry being worked on is selected again (TPairEditing::
     // SelectCurrentPair); the rows the selection handlers remember become the rows selected

@@ -20,7 +20,6 @@ public:
     explicit TImageListView(ListRowModel *rows, QWidget *parent = nullptr);
 
     ListRowModel *rows() const { return m_rows; }
-    ListRowItemModel *itemModel() const { return m_itemModel; }
 
     // Icons of size x size pixels: the icon size, the row height and the width of the "N°"
     // column follow.
