@@ -490,6 +490,23 @@ int checkWritten(int fd, qint64 copied, qint64 expected)
     return written.st_size != copied || copied != expected ? EIO : 0;
 }
 
+// The digest undo recognises a copy by, of the source, whose pages the copy has just
+// brought into memory: hashed on another core while the copy goes to the disk, so that it
+// costs the job next to nothing. A copy of ranges is hashed from the bytes written (the
+// temporary file temp), read through a descriptor of their own: the file may get its final
+// name while they are hashed.
+std::shared_future<QByteArray> copyDigest(const QString &from, const QByteArray &temp, bool ranges)
+{
+    if (!ranges)
+        return std::async(std::launch::async, [from] { return FileContentHash(from); }).share();
+    const int written = ::open(temp.constData(), O_RDONLY | O_CLOEXEC);
+    return std::async(std::launch::async, [written] {
+               Fd fd(written);
+               return written < 0 ? QByteArray()
+                                  : contentHash([&](const auto &add) { return readAllOf(fd.get(), add); });
+           }).share();
+}
+
 } // namespace
 
 int TRealFileOps::copyBytes(int in, int out, const QString &to, qint64 size, qint64 &copied)
@@ -613,22 +630,7 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
                                  : copyBytes(in.get(), out.get(), to, expected, copied);
     if (copyError)
         return fail(copyError);
-    // The digest undo recognises the copy by, of the source, whose pages the copy has just
-    // brought into memory: hashed on another core while the copy goes to the disk, so that
-    // it costs the job next to nothing.
-    std::shared_future<QByteArray> digest;
-    if (ranges) {
-        // The bytes written, read through a descriptor of their own: the temporary file
-        // may get its final name while they are hashed.
-        const int written = ::open(temp.constData(), O_RDONLY | O_CLOEXEC);
-        digest = std::async(std::launch::async, [written] {
-                     Fd fd(written);
-                     return written < 0 ? QByteArray()
-                                        : contentHash([&](const auto &add) { return readAllOf(fd.get(), add); });
-                 }).share();
-    } else {
-        digest = std::async(std::launch::async, [from] { return FileContentHash(from); }).share();
-    }
+    const std::shared_future<QByteArray> digest = copyDigest(from, temp, ranges != nullptr);
     // Permission bits and times are kept where the file system can keep them (FAT and
     // exFAT cards cannot keep the bits): best effort, not a failure.
     ::fchmod(out.get(), st.st_mode & 07777);
