@@ -28,9 +28,11 @@ QString pathOf(const TDatensatz *entry)
 QString FullScreenCaption(const TFullScreenStatus &status)
 {
     const QString none = QStringLiteral("–");
-    QString caption = (status.LeftName.isEmpty() ? none : VisibleText(status.LeftName)) +
-                      QStringLiteral(" | ") +
-                      (status.RightName.isEmpty() ? none : VisibleText(status.RightName));
+    QString caption =
+        QStringLiteral("left eye: ") +
+        (status.LeftName.isEmpty() ? none : VisibleText(status.LeftName)) +
+        QStringLiteral(" · right eye: ") +
+        (status.RightName.isEmpty() ? none : VisibleText(status.RightName));
     const QString dot = QStringLiteral(" · ");
     if (status.EyesSwapped)
         caption += dot + QStringLiteral("eyes swapped");

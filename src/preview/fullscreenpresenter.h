@@ -35,9 +35,9 @@ struct TFullScreenStatus
     QString Problem;
 };
 
-// One line for the full-screen view's caption: the file names of the pair as shown, then
-// the state of the eyes and of the alignment, for example
-// "DSC01_R.JPG | DSC01_L.JPG · eyes swapped · aligned: vertical 0.82 %, rotation -0.10°,
+// One line for the full-screen view's caption: the file names of the pair as the eyes get
+// them, then the state of the eyes and of the alignment, for example "left eye: DSC01_R.JPG
+// · right eye: DSC01_L.JPG · eyes swapped · aligned: vertical 0.82 %, rotation -0.10°,
 // scale 0.30 %". Control characters of a name show as symbols.
 QString FullScreenCaption(const TFullScreenStatus &status);
 

@@ -262,7 +262,7 @@ TEST(FullScreenPresenter, SwappedEyesAlignmentAndReadingAhead)
     p.Show(left, right, nextLeft, nextRight);
     ASSERT_TRUE(bothSharp(p));
     EXPECT_EQ(p.Preview().ShownPath(PreviewLeft), lp);
-    EXPECT_EQ(FullScreenCaption(p.Status()), QStringLiteral("p_L.jpg | p_R.jpg"));
+    EXPECT_EQ(FullScreenCaption(p.Status()), QStringLiteral("left eye: p_L.jpg · right eye: p_R.jpg"));
     // The next pair was decoded ahead; the same pair handed over again decodes nothing.
     p.Preview().Decoder().WaitForIdle();
     EXPECT_EQ(p.Preview().Decoder().CachedCount(), 4);
@@ -278,7 +278,7 @@ TEST(FullScreenPresenter, SwappedEyesAlignmentAndReadingAhead)
     EXPECT_EQ(p.Preview().ShownPath(PreviewRight), lp);
     ASSERT_TRUE(bothSharp(p));
     EXPECT_EQ(right->SourcePath(), rp); // the entries are untouched
-    EXPECT_EQ(FullScreenCaption(p.Status()), QStringLiteral("p_R.jpg | p_L.jpg · eyes swapped"));
+    EXPECT_EQ(FullScreenCaption(p.Status()), QStringLiteral("left eye: p_R.jpg · right eye: p_L.jpg · eyes swapped"));
     const QImage unaligned = view.shown[PreviewLeft];
 
     // Alignment: measured in the background, then the right camera's picture (now in the
