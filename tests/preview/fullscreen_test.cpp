@@ -3,7 +3,6 @@
 // alignment, reading ahead, nothing decoded twice).
 #include "entries/datensatz.h"
 #include "entries/entrystore.h"
-#include "imaging/jpegcodec.h"
 #include "paircheck/stereopairmaker.h"
 #include "preview/fullscreen.h"
 #include "preview/fullscreenpresenter.h"
@@ -117,12 +116,7 @@ namespace {
 
 QImage photo(const char *name)
 {
-    const QImage p = DecodeJpegFileScaled(
-        testDataPath(QStringLiteral("photos/jpg/tests/") + QLatin1String(name)),
-        [](int w, int h) { return std::max(w, h) >= 2300 ? 2 : 1; });
-    return p.width() > 1200 || p.height() > 1200
-               ? p.scaled(1150, 1150, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-               : p;
+    return PairSourcePhoto(testDataPath(QStringLiteral("photos/jpg/tests/") + QLatin1String(name)));
 }
 
 // Mean absolute grey difference of a and b over their middle (where no edge moved in).

@@ -11,8 +11,6 @@
 #include "session/idleprocessor.h"
 
 #include <QAction>
-#include <QMenu>
-#include <QMenuBar>
 #include <QScreen>
 #include <QSpinBox>
 
@@ -21,13 +19,10 @@ void TFormMain::connectFullScreen()
     ActionFullScreen = new QAction(QStringLiteral("Full-screen stereo view"), this);
     ActionFullScreen->setObjectName(QStringLiteral("ActionFullScreen"));
     ActionFullScreen->setShortcut(QKeySequence(Qt::Key_F11));
+    // A shortcut of the window (the menus stay as they are); the preview says so.
     addAction(ActionFullScreen);
-    // A "View" menu before "Help".
-    auto *view = new QMenu(QStringLiteral("View"), this);
-    view->setObjectName(QStringLiteral("MenuView"));
-    view->addAction(ActionFullScreen);
-    const QList<QAction *> menus = menuBar()->actions();
-    menuBar()->insertMenu(menus.isEmpty() ? nullptr : menus.back(), view);
+    m_previewArea->setToolTip(
+        QStringLiteral("Double-click or F11: the pair over the whole screen"));
 
     connect(ActionFullScreen, &QAction::triggered, this, &TFormMain::openFullScreen);
     connect(m_previewArea, &TPreviewArea::doubleClicked, this, &TFormMain::openFullScreen);
