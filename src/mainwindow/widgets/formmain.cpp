@@ -16,6 +16,7 @@
 #include "pairing/ordering.h"
 #include "pairing/orderingprogress.h"
 #include "pairing/sorting.h"
+#include "preview/widgets/fullscreenview.h"
 #include "preview/widgets/previewarea.h"
 #include "session/idleprocessor.h"
 #include "session/listactions.h"
@@ -127,6 +128,7 @@ TFormMain::TFormMain(QWidget *parent)
     connectLists();
     connectEditArea();
     connectPreview();
+    connectFullScreen();
     connectNaming();
 
     // The first size: the design size, but never more than the screen offers (the frame is
@@ -150,6 +152,10 @@ TFormMain::~TFormMain()
     m_session->Registry().SetEntriesChangedHandler({});
     // The reads still running finish before the lists and their entries go; the widgets
     // that show the lists go before the lists.
+    if (m_fullScreen) {
+        m_fullScreen->disconnect(this);
+        delete m_fullScreen;
+    }
     m_idle.reset();
     m_preview.reset();
     m_left->Clear();

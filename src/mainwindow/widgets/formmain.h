@@ -9,6 +9,7 @@
 // the ordering pass and pair editing, the list actions) and shows their results. It is the
 // view that the loading and the idle processing drive (status line, progress bar, enabling
 // of the actions).
+#include "preview/fullscreen.h"
 #include "preview/stereopreview.h"
 #include "session/loading.h"
 #include "session/mainstate.h"
@@ -28,6 +29,7 @@ class TFormBest;
 class TFormDlgNext;
 class TFormEditRenMask;
 class TFormSearchReplace;
+class TFullScreenView;
 class TIdleProcessor;
 class TImageList;
 class TImageListView;
@@ -122,6 +124,10 @@ public:
     // splitter above the lists) that holds its panels, and its drawing step.
     TPreviewArea *previewArea() const { return m_previewArea; }
     TStereoPreview &stereoPreview() const { return *m_preview; }
+    // The full-screen stereo view (F11, or a double click on the preview); null while it
+    // is closed.
+    void openFullScreen();
+    TFullScreenView *fullScreenView() const;
 
 protected:
     bool event(QEvent *event) override;
@@ -172,6 +178,12 @@ private:
     void previewPanelResized(int side);
     TPreviewOptions previewOptions() const;
     void prefetchNextPair();
+
+    // ---- full-screen view (formmain_fullscreen.cpp) ----
+    void connectFullScreen();
+    void drawFullScreen();
+    void fullScreenStep(TFullScreenAction action);
+    void fullScreenClosed();
 
     // ---- lists and edit panels (formmain_lists.cpp) ----
     void connectLists();
@@ -226,8 +238,9 @@ private:
     QWidget *PanelImage_L = nullptr;
     QWidget *PanelImage_R = nullptr;
     TPreviewArea *m_previewArea = nullptr;
-    int m_previewRow = -1;  // the left row the preview showed last
-    int m_stepDirection = 1; // +1 when the user last stepped down the list, -1 up
+    TPairStepper m_previewSteps; // the rows the preview showed, for reading ahead
+    QPointer<TFullScreenView> m_fullScreen;
+    TPairStepper m_fullScreenSteps;
     QPointer<TFormDlgNext> m_pairPrompt;
     QPointer<TAboutBox> m_aboutBox;
     QPointer<TFormSearchReplace> m_searchWindow;
@@ -264,4 +277,5 @@ public:
     QAction *ActionDir_L = nullptr;
     QAction *ActionDir_R = nullptr;
     QAction *ActionDir_M = nullptr;
+    QAction *ActionFullScreen = nullptr;
 };

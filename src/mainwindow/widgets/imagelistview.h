@@ -35,6 +35,11 @@ public:
     // The column widths in pixels, "N°" first.
     static QList<int> designColumnWidths();
 
+    // Rows a list keeps in sight however far the splitter above it grows the preview.
+    static constexpr int MinimumRows = 3;
+    // Header, MinimumRows rows and the horizontal scroll bar.
+    QSize minimumSizeHint() const override;
+
 Q_SIGNALS:
     // Local files dropped onto the list, in the order the drop delivered them.
     void filesDropped(const QStringList &paths);
