@@ -100,6 +100,7 @@ ArrangeOutcome TOrderingPass::ArrangeLists(quint8 mode)
             .keptPairs = mode == 2 || mode == 5 ? keptPairs(m_left, work.left) : KeptPairs{},
             .step = [this](int number, int maximum) { step(number, maximum); },
             .row = [this](int at) { row(at); },
+            .content = m_content,
         };
         const std::unique_ptr<TPairingMethod> method = MakePairingMethod(m_method);
         if (!method->FindClock(pairing) && (mode == 1 || mode == 2)) {
