@@ -20,5 +20,8 @@ int runPairCommand(const QStringList &arguments);
 // run: the batch job wizard without a window: pairs like pair, answers the wizard's
 // questions from options, runs the checks and the job, prints the log (runcommand.cpp).
 int runRunCommand(const QStringList &arguments);
+// check: pairs like pair, then checks each stereo pair by its pictures and prints its
+// figures and verdict, with a summary line (checkcommand.cpp).
+int runCheckCommand(const QStringList &arguments);
 // undo: reverses a batch job from its journal (undocommand.cpp).
 int runUndoCommand(const QStringList &arguments);

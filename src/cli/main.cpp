@@ -26,6 +26,11 @@ constexpr TCliCommand commands[] = {
      "--right FILE|FOLDER...",
      "load pictures into the two lists, order and pair them, print the rows as JSON",
      runPairCommand},
+    {"check", "[--json] PAIR-OPTIONS",
+     "pair as pair does, then check each stereo pair by its pictures: vertical offset, "
+     "rotation, scale, depth range, swapped sides, not the same scene; one line per pair "
+     "(--json: one JSON object per line) and a summary line. PAIR-OPTIONS are those of pair",
+     runCheckCommand},
     {"run",
      "[--copy|--move] [--rename-source] [--rename-destination] [--rotate-source] "
      "[--rotate-destination] [--complete-partners] [--spm-list FILE] [--dest-left DIR] "

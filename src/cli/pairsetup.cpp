@@ -269,6 +269,7 @@ int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const c
             const TPairingReport &report = pass.LastReport();
             result.insert(QStringLiteral("method"), QStringLiteral("alignment"));
             result.insert(QStringLiteral("doubtfulPairs"), report.doubtful);
+            result.insert(QStringLiteral("pairsDecidedByPictures"), report.decidedByContent);
             result.insert(QStringLiteral("clockFindings"),
                           QJsonArray::fromStringList(report.clockFindings));
         }
