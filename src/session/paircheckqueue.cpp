@@ -137,6 +137,10 @@ void TPairCheckQueue::start(int row, const TPairKey &key)
     job->left = m_left.EntryAt(row);
     job->key = key;
     m_inFlight.insert(key);
+    if (m_jobs.empty() && !m_run.isValid()) {
+        m_run.start();
+        m_runChecks = 0;
+    }
     m_jobs.push_back(job);
     m_pool.start([this, job, check = m_check] {
         job->result = check(job->key);
@@ -151,6 +155,7 @@ void TPairCheckQueue::deliver(const std::shared_ptr<Job> &job)
     m_jobs.erase(std::remove(m_jobs.begin(), m_jobs.end(), job), m_jobs.end());
     m_inFlight.remove(job->key);
     m_results.insert(job->key, job->result);
+    ++m_runChecks;
     // Applied only to the pair that was checked, if it is still in the rows as it was.
     TDatensatz *left = job->left;
     const bool current = m_left.Store().Registry.Contains(left) && left->List() == &m_left &&
@@ -168,8 +173,12 @@ void TPairCheckQueue::deliver(const std::shared_ptr<Job> &job)
     if (current)
         Q_EMIT pairChecked(left);
     Fill();
-    if (m_jobs.empty() && m_checked == m_pairs && m_pairs > 0)
-        Q_EMIT finished();
+    if (m_jobs.empty()) {
+        m_lastRun = {m_runChecks, m_run.elapsed()};
+        m_run.invalidate();
+        if (m_checked == m_pairs && m_pairs > 0)
+            Q_EMIT finished();
+    }
 }
 
 const TPairCheck *TPairCheckQueue::ResultFor(const TDatensatz *entry) const

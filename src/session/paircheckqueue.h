@@ -16,6 +16,7 @@
 // (MarkOutOfDate after turning or mirroring pictures).
 #include "session/pairchecking.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QSet>
@@ -73,6 +74,14 @@ public:
     // For the status line: "Checking pairs: 12 of 40, 3 suspect" while checks go on, "40
     // pairs checked, 3 suspect" when done; empty before the first pair was checked.
     QString StatusText() const;
+    // The last run of checks (from a check started with none running to the last one done):
+    // how many pairs it checked and how long it took, for the throughput in the log.
+    struct Run
+    {
+        int Checks = 0;
+        qint64 Milliseconds = 0;
+    };
+    Run LastRun() const { return m_lastRun; }
 
 Q_SIGNALS:
     // A result was applied to the pair whose left entry is left (its rows show it).
@@ -100,6 +109,9 @@ private:
     int m_pairs = 0, m_checked = 0, m_suspect = 0;
     QHash<TPairKey, TPairCheck> m_results;
     QSet<TPairKey> m_inFlight;
-    QSet<TPairKey> m_uncounted; // pairs the last walk counted as not yet checked
+    QSet<TPairKey> m_uncounted;
+    QElapsedTimer m_run; // since the run of checks started
+    int m_runChecks = 0;
+    Run m_lastRun; // pairs the last walk counted as not yet checked
     std::vector<std::shared_ptr<Job>> m_jobs;
 };

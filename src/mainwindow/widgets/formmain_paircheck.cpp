@@ -10,25 +10,18 @@
 #include "session/loading.h"
 #include "session/paircheckqueue.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLoggingCategory>
-
-#include <memory>
 
 Q_LOGGING_CATEGORY(lcPairCheckWindow, "duomira.paircheck")
 
 void TFormMain::connectPairCheck()
 {
     m_checks = std::make_unique<TPairCheckQueue>(*m_left, *m_right);
-    // How long the checks take from their start to the last pair (the log's throughput).
-    auto timer = std::make_shared<QElapsedTimer>();
     // Rows and thumbnails first: the checks start when the status reads "Ready".
-    connect(m_idle.get(), &TIdleProcessor::ready, this, [this, timer] {
-        if (!m_checks->Started()) {
-            timer->start();
+    connect(m_idle.get(), &TIdleProcessor::ready, this, [this] {
+        if (!m_checks->Started())
             m_checks->Start();
-        }
     });
     connect(m_checks.get(), &TPairCheckQueue::pairChecked, this, [this](TDatensatz *left) {
         if (m_statusReady)
@@ -36,11 +29,11 @@ void TFormMain::connectPairCheck()
         if (left == m_left->SelectedEntry() || left->Partner() == m_right->SelectedEntry())
             showPairCheckLine();
     });
-    connect(m_checks.get(), &TPairCheckQueue::finished, this, [this, timer] {
-        if (timer->isValid())
-            qCInfo(lcPairCheckWindow, "%d pairs checked in %lld ms", m_checks->CheckedCount(),
-                   timer->elapsed());
-        timer->invalidate();
+    connect(m_checks.get(), &TPairCheckQueue::finished, this, [this] {
+        const TPairCheckQueue::Run run = m_checks->LastRun();
+        qCInfo(lcPairCheckWindow, "%d pairs checked in %lld ms (%.1f a second)", run.Checks,
+               run.Milliseconds,
+               run.Milliseconds > 0 ? 1000.0 * run.Checks / run.Milliseconds : 0.0);
     });
 }
 
