@@ -12,6 +12,7 @@ struct TPairCheckQueue::Job
     TDatensatz *left = nullptr; // checked against the registry before use
     TPairKey key;
     TPairCheck result; // written on the pool before the job is posted back
+    int generation = 0;
 };
 
 TPairCheckQueue::TPairCheckQueue(ListRowModel &left, ListRowModel &right, QObject *parent)
@@ -136,6 +137,7 @@ void TPairCheckQueue::start(int row, const TPairKey &key)
     auto job = std::make_shared<Job>();
     job->left = m_left.EntryAt(row);
     job->key = key;
+    job->generation = m_generation;
     m_inFlight.insert(key);
     if (m_jobs.empty() && !m_run.isValid()) {
         m_run.start();
@@ -154,12 +156,15 @@ void TPairCheckQueue::deliver(const std::shared_ptr<Job> &job)
 {
     m_jobs.erase(std::remove(m_jobs.begin(), m_jobs.end(), job), m_jobs.end());
     m_inFlight.remove(job->key);
-    m_results.insert(job->key, job->result);
-    ++m_runChecks;
+    const bool valid = job->generation == m_generation;
+    if (valid) {
+        m_results.insert(job->key, job->result);
+        ++m_runChecks;
+    }
     // Applied only to the pair that was checked, if it is still in the rows as it was.
     TDatensatz *left = job->left;
-    const bool current = m_left.Store().Registry.Contains(left) && left->List() == &m_left &&
-                         StereoPairKeyOf(left) == job->key;
+    const bool current = valid && m_left.Store().Registry.Contains(left) &&
+                         left->List() == &m_left && StereoPairKeyOf(left) == job->key;
     if (current && !m_outOfDate && m_uncounted.remove(job->key)) {
         applyMark(left, &job->result);
         // The marks' row signals said "out of date"; the counts follow here instead.

@@ -56,6 +56,15 @@ public:
 
     // The rows changed in a way they do not signal (pictures turned or mirrored).
     void MarkOutOfDate() { m_outOfDate = true; }
+    // Files may hold other pictures now (a batch job turned them): every pair is checked
+    // again, and the checks still running are dropped when they finish (they may have read
+    // the files before).
+    void ForgetResults()
+    {
+        m_results.clear();
+        ++m_generation;
+        m_outOfDate = true;
+    }
     // Brings every pair's mark and the counts up to date with the rows, when out of date.
     void Sync();
     // Once started: syncs, then starts checks up to the limit: pairs on screen first, then
@@ -112,6 +121,7 @@ private:
     QSet<TPairKey> m_uncounted;
     QElapsedTimer m_run; // since the run of checks started
     int m_runChecks = 0;
-    Run m_lastRun; // pairs the last walk counted as not yet checked
+    int m_generation = 0; // of the results: ForgetResults drops the checks running
+    Run m_lastRun;        // pairs the last walk counted as not yet checked
     std::vector<std::shared_ptr<Job>> m_jobs;
 };

@@ -230,7 +230,7 @@ TEST_F(BackgroundCheck, EveryPairIsMarkedByItsResult)
 
 // A result belongs to the pair as it was checked: a turned picture or a new partner drops
 // the mark until the pair as it now is has been checked, and the pair that comes back finds
-// its result kept. Nothing is applied to a pair that changed while it was being checked.
+// its result kept; after a batch job every pair is checked anew.
 TEST_F(BackgroundCheck, AChangedPairIsCheckedAgainAsItNowIs)
 {
     const ViewFiles a = WriteViews(dir, "22-canon_tags.jpg", "a");
@@ -274,6 +274,12 @@ TEST_F(BackgroundCheck, AChangedPairIsCheckedAgainAsItNowIs)
     EXPECT_EQ(checks, 5);
     EXPECT_EQ(pairs[0].first->PairMark(), TPairMark::Bad);
     EXPECT_EQ(queue.SuspectCount(), 2);
+
+    // Files a batch job turned hold other pictures: every pair is checked anew.
+    queue.ForgetResults();
+    queue.Fill();
+    ASSERT_TRUE(Wait(queue));
+    EXPECT_EQ(checks, 7);
 }
 
 // The checks run beside the event loop: timers keep firing while they run, and results

@@ -638,6 +638,8 @@ void TFormMain::executeBatchJob()
         }
     }
     wizard->exec();
+    // Turned files hold other pictures under their old names.
+    m_checks->ForgetResults();
     for (const QPointer<QWidget> &w : paused) {
         if (w)
             w->setEnabled(true);
