@@ -304,8 +304,8 @@ TEST_F(FormFixture, ThePairCheckShowsInTheStatusAndBelowThePreview)
 {
     loadCameras(LeftRhythm, RightRhythm);
     click("ButtonSortAll");
-    ASSERT_TRUE(waitUntil([&] { return status().contains(QStringLiteral("4 pairs checked")); },
-                          30000))
+    ASSERT_TRUE(
+        waitUntil([&] { return status().contains(QStringLiteral("4 pairs checked")); }, 30000))
         << status().toStdString();
     EXPECT_EQ(status(), QStringLiteral("4 pairs checked, 0 suspect"));
     clickRow(left(), 1);
