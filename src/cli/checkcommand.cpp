@@ -18,12 +18,40 @@
 
 namespace {
 
-int fail(int status, const QString &message)
+struct CheckOptions
 {
-    std::fprintf(stderr, "duomira-cli check: %s\n", qPrintable(message));
-    if (status == 2)
-        std::fprintf(stderr, "Usage: duomira-cli check [--json] %s\n", kPairOptionsUsage);
-    return status;
+    bool json = false;
+    PairOptions pair;
+};
+
+// --json, then the options of pair.
+TCliTable<CheckOptions> makeCheckTable()
+{
+    TCliTable<CheckOptions> t;
+    t.command = QStringLiteral("check");
+    t.summary = QStringLiteral(
+        "pair as pair does, then check each stereo pair by its pictures: vertical offset, "
+        "rotation, scale, depth range, swapped sides, not the same scene; one line per pair "
+        "and a summary line");
+    t.options = {
+        {{.name = QStringLiteral("--json"),
+          .help = QStringLiteral("print one JSON object per pair and one holding the summary")},
+         [](CheckOptions &o, const QStringList &) {
+             o.json = true;
+             return true;
+         }},
+    };
+    const TCliTable<PairOptions> &pair = PairTable();
+    t.options += CliOptionsOfPart(pair.options, &CheckOptions::pair);
+    t.strayOperand = pair.strayOperand;
+    t.finish = [pairFinish = pair.finish](const CheckOptions &o) { return pairFinish(o.pair); };
+    return t;
+}
+
+const TCliTable<CheckOptions> &checkTable()
+{
+    static const TCliTable<CheckOptions> table = makeCheckTable();
+    return table;
 }
 
 struct CheckedPair
@@ -45,17 +73,21 @@ QString SummaryLine(const std::vector<CheckedPair> &pairs, int counts[4])
 
 } // namespace
 
+TCliSyntax checkSyntax()
+{
+    return checkTable().Syntax();
+}
+
 int runCheckCommand(const QStringList &arguments)
 {
-    QStringList pairArguments = arguments;
-    const bool json = pairArguments.removeAll(QStringLiteral("--json")) > 0;
-    PairOptions o;
-    if (const QString error = ParsePairArguments(pairArguments, o); !error.isEmpty())
-        return fail(2, error);
+    CheckOptions options;
+    if (const int status = ParseCliCommand(checkTable(), arguments, options); status >= 0)
+        return status;
+    const bool json = options.json;
 
     PairedLists lists;
     QJsonObject ignored;
-    if (const int failed = LoadAndPair(o, lists, ignored, "check"))
+    if (const int failed = LoadAndPair(options.pair, lists, ignored, "check"))
         return failed;
 
     std::vector<CheckedPair> pairs;

@@ -109,7 +109,7 @@ TEST_P(BurstPairing, PicturesDecideWhatTimesCannot)
     ShootSession(c.RightBurst);
     state.PairContent = MakeContentJudge();
     pass.SetPairingMethod(c.Method);
-    ASSERT_EQ(ArrangeWindowLists(pass, &state, 1), ArrangeOutcome::Completed);
+    ASSERT_EQ(ArrangeWindowLists(pass, &state, OrderingMode::AssignAll), ArrangeOutcome::Completed);
     EXPECT_ALIGNED();
     EXPECT_EQ(BurstPairs(), c.Pairs);
     EXPECT_EQ(pass.LastReport().decidedByContent, c.DecidedByContent);
@@ -128,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"burst1_L.jpg burst1_R.jpg", "burst2_L.jpg burst2_R.jpg"},
                                 2},
                       BurstCase{"DefaultMethodByTimesAlone",
-                                PairingMethod::Rhythm,
+                                PairingMethod::RunAndTime,
                                 {0, 2},
                                 {"burst0_L.jpg burst0_R.jpg", "burst1_L.jpg burst2_R.jpg"},
                                 0}),
@@ -155,7 +155,7 @@ TEST_F(PairCheckSessionTest, APairMadeByHandIsNeverChanged)
     byHandLeft->SetAttribute(daStereoPair);
     byHandRight->SetAttribute(daStereoPair);
     LinkBothWays(byHandLeft, byHandRight);
-    ASSERT_EQ(ArrangeWindowLists(pass, &state, 2), ArrangeOutcome::Completed);
+    ASSERT_EQ(ArrangeWindowLists(pass, &state, OrderingMode::AssignUnpaired), ArrangeOutcome::Completed);
     EXPECT_EQ(byHandLeft->Partner(), byHandRight);
     EXPECT_EQ(byHandLeft->Attribute(), daStereoPair);
 }
