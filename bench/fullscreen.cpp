@@ -53,8 +53,8 @@ struct Entries
     {
         const QStringList l = photos("fullscreen_left"), r = photos("fullscreen_right");
         for (int i = 0; i < pairCount && i < l.size() && i < r.size(); ++i) {
-            left.emplace_back(new TDatensatz(store, nullptr, i, l[i], dsLeft, false, 0, false, true));
-            right.emplace_back(new TDatensatz(store, nullptr, i, r[i], dsRight, false, 0, false, true));
+            left.emplace_back(new TDatensatz(store, nullptr, i, l[i], dsLeft));
+            right.emplace_back(new TDatensatz(store, nullptr, i, r[i], dsRight));
             left.back()->LoadMetadata();
             right.back()->LoadMetadata();
         }

@@ -218,7 +218,7 @@ struct Entries
     std::vector<std::unique_ptr<TDatensatz>> all;
     TDatensatz *add(const QString &path)
     {
-        all.emplace_back(new TDatensatz(store, nullptr, 0, path, dsLeft, false, 0, false, true));
+        all.emplace_back(new TDatensatz(store, nullptr, 0, path, dsLeft));
         all.back()->LoadMetadata();
         return all.back().get();
     }
