@@ -25,6 +25,10 @@ int runPairCommand(const QStringList &arguments);
 // questions from options, runs the checks and the job, prints the log (runcommand.cpp).
 TCliSyntax runSyntax();
 int runRunCommand(const QStringList &arguments);
+// check: pairs like pair, then checks each stereo pair by its pictures and prints its
+// figures and verdict, with a summary line (checkcommand.cpp).
+TCliSyntax checkSyntax();
+int runCheckCommand(const QStringList &arguments);
 // undo: reverses a batch job from its journal (undocommand.cpp).
 TCliSyntax undoSyntax();
 int runUndoCommand(const QStringList &arguments);

@@ -19,6 +19,7 @@ namespace {
 constexpr TCliCommand commands[] = {
     {"inspect", inspectSyntax, runInspectCommand},
     {"pair", pairSyntax, runPairCommand},
+    {"check", checkSyntax, runCheckCommand},
     {"run", runSyntax, runRunCommand},
     {"undo", undoSyntax, runUndoCommand},
 };

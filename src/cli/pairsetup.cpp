@@ -317,6 +317,7 @@ void pairLoaded(const PairOptions &o, PairedLists &lists, QJsonObject &result)
         const TPairingReport &report = lists.pass.LastReport();
         result.insert(QStringLiteral("method"), QStringLiteral("alignment"));
         result.insert(QStringLiteral("doubtfulPairs"), report.doubtful);
+        result.insert(QStringLiteral("pairsDecidedByPictures"), report.decidedByContent);
         result.insert(QStringLiteral("clockFindings"),
                       QJsonArray::fromStringList(report.clockFindings));
     }

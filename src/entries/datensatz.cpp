@@ -227,6 +227,16 @@ bool TDatensatz::IsDoubtful() const
            m_PairConfidence < kDoubtfulPairBelow;
 }
 
+void TDatensatz::SetPairMark(TPairMark mark, const QString &reason)
+{
+    if (mark == m_PairMark && reason == m_PairMarkReason)
+        return;
+    m_PairMark = mark;
+    m_PairMarkReason = reason;
+    if (m_Item)
+        m_Item->ShowChanged();
+}
+
 void TDatensatz::SetPartner(TDatensatz *partner)
 {
     if (partner == m_Partner)

@@ -90,6 +90,14 @@ enum class ReplaceResult
     Stop, // the user cancelled the question
 };
 
+// What the check of a pair's pictures found, as its rows show it.
+enum class TPairMark : quint8
+{
+    None,  // not checked, no verdict, or good
+    Check, // a figure beyond its "good" limit: worth a look
+    Bad,   // not viewable as it is: far off, swapped sides, not the same scene
+};
+
 // Pairs the aligning pass gave a lower probability than this are doubtful.
 constexpr double kDoubtfulPairBelow = 0.7;
 
@@ -155,6 +163,12 @@ public:
     double PairConfidence() const { return m_PairConfidence; }
     // A stereo pair that the aligning pass was not sure of.
     bool IsDoubtful() const;
+    // What the check of the pair's pictures found and why (for a tooltip); set on both
+    // entries of a pair by whoever runs the check.
+    TPairMark PairMark() const { return m_PairMark; }
+    const QString &PairMarkReason() const { return m_PairMarkReason; }
+    // Sets the mark and tells the row's views; nothing happens when it is already so.
+    void SetPairMark(TPairMark mark, const QString &reason);
 
     // Plain field writes; the row is not rewritten (the caller refreshes).
     void SetMirror(bool on) { m_Mirror = on; }
@@ -183,7 +197,7 @@ public:
     void SetGapTime(double time);             // gaps only: capture time of GapData, LoadMetadata
     void SetText(int i, const QString &text); // i = 1..3
     QString GetText(int i) const;
-    void Refresh();               // rewrites the whole row
+    void Refresh(); // rewrites the whole row
     // The row's icon for the current rotation: the icon's index when it is built, else
     // IconOnDemand when the file has a thumbnail (the icon is built when a view draws the
     // row, IconIndex), else -1.
@@ -258,6 +272,8 @@ private:
     TJPEGData m_GapData;
     double m_ClockCorrection = 0;
     double m_PairConfidence = -1;
+    TPairMark m_PairMark = TPairMark::None;
+    QString m_PairMarkReason;
 
     friend class TDatensatzList;
     int m_RegistrySlot = -1;

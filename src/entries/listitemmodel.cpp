@@ -4,6 +4,8 @@
 #include "entries/listrows.h"
 #include "imaging/imagelist.h"
 
+#include <QStringList>
+
 #include <algorithm>
 
 ListRowItemModel::ListRowItemModel(ListRowModel *rows, QObject *parent)
@@ -45,6 +47,19 @@ QColor ListRowItemModel::ExcludedTextColor()
 QColor ListRowItemModel::DoubtfulPairColor()
 {
     return QColor(0xff, 0xe0, 0x9e);
+}
+
+QColor ListRowItemModel::PairMarkColor(TPairMark mark)
+{
+    switch (mark) {
+    case TPairMark::Check:
+        return QColor(0xc8, 0xe0, 0xff);
+    case TPairMark::Bad:
+        return QColor(0xff, 0xb4, 0xb4);
+    case TPairMark::None:
+        break;
+    }
+    return {};
 }
 
 TDatensatz *ListRowItemModel::entryOf(const QModelIndex &index)
@@ -94,15 +109,28 @@ QVariant ListRowItemModel::data(const QModelIndex &index, int role) const
     }
     case Qt::BackgroundRole:
     case Qt::ToolTipRole: {
-        // A doubtful pair stands out in both lists.
+        // A doubtful pair, and a pair whose pictures do not match well, stand out in both
+        // lists; what its pictures show goes first.
         const TDatensatz *e = row->Data();
         const TDatensatz *image = e && IsGapAttribute(e->Attribute()) ? nullptr : e;
-        if (!image || !image->IsDoubtful())
+        if (!image)
             return {};
-        if (role == Qt::BackgroundRole)
-            return DoubtfulPairColor();
-        return QStringLiteral("Doubtful pair: %1 % sure")
-            .arg(qRound(image->PairConfidence() * 100));
+        const TPairMark mark = image->PairMark();
+        if (role == Qt::BackgroundRole) {
+            if (mark != TPairMark::None)
+                return PairMarkColor(mark);
+            return image->IsDoubtful() ? QVariant(DoubtfulPairColor()) : QVariant();
+        }
+        QStringList tips;
+        if (mark != TPairMark::None)
+            tips << QStringLiteral("%1: %2").arg(mark == TPairMark::Bad
+                                                     ? QStringLiteral("Bad pair")
+                                                     : QStringLiteral("Check this pair"),
+                                                 image->PairMarkReason());
+        if (image->IsDoubtful())
+            tips << QStringLiteral("Doubtful pair: %1 % sure")
+                        .arg(qRound(image->PairConfidence() * 100));
+        return tips.isEmpty() ? QVariant() : QVariant(tips.join(QLatin1Char('\n')));
     }
     case EntryRole:
         return QVariant::fromValue(reinterpret_cast<quintptr>(row->Data()));

@@ -9,8 +9,9 @@
 #include <QColor>
 #include <QPointer>
 
+#include "entries/datensatz.h"
+
 class ListRowModel;
-class TDatensatz;
 
 class ListRowItemModel : public QAbstractTableModel
 {
@@ -29,6 +30,8 @@ public:
     static QColor ExcludedTextColor();
     // Background of the rows of a doubtful pair.
     static QColor DoubtfulPairColor();
+    // Background of the rows of a pair whose pictures the check marked "check" or "bad".
+    static QColor PairMarkColor(TPairMark mark);
     static TDatensatz *entryOf(const QModelIndex &index);
 
     int rowCount(const QModelIndex &parent = {}) const override;

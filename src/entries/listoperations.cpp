@@ -315,6 +315,9 @@ void SelectByAttribute(ListRowModel &list, int mode)
         case 5:
             match = e->IsDoubtful();
             break;
+        case 6:
+            match = e->PairMark() != TPairMark::None;
+            break;
         case 4:
             match = a == daGapNew || a == daGap;
             break;

@@ -80,7 +80,8 @@ void SplitPair(TDatensatz *entry);
 bool DeleteEntryPair(TDatensatz *entry);
 
 // Adds rows to the selection: mode 0 all rows, 1 stereo pairs, 2 monoscopic, 3 unassigned,
-// 4 gaps (attribute 4 or 6); other modes nothing.
+// 4 gaps (attribute 4 or 6), 5 doubtful pairs, 6 pairs whose pictures the check marked
+// ("check" or "bad"); other modes nothing.
 void SelectByAttribute(ListRowModel &list, int mode);
 
 // Scrolls entry's list so that its top row moves by offset + row(entry) - top row rows

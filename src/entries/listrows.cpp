@@ -70,6 +70,11 @@ void ListRow::ClearTexts()
         m_model->rowChanged(this);
 }
 
+void ListRow::ShowChanged()
+{
+    m_model->rowChanged(this);
+}
+
 void ListRow::SetImageIndex(int index)
 {
     if (m_imageIndex == index)

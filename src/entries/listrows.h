@@ -89,6 +89,9 @@ public:
 
     int ImageIndex() const { return m_imageIndex; }
     void SetImageIndex(int index);
+    // Something the row shows besides its texts and icon changed (its entry's marks): the
+    // views draw it again.
+    void ShowChanged();
 
     bool Selected() const { return m_selected; }
 

@@ -6,6 +6,8 @@
 
 #include <QJsonArray>
 
+#include <opencv2/core/utility.hpp>
+
 #include <algorithm>
 #include <cmath>
 
@@ -154,6 +156,11 @@ TPairCheck CheckPair(const QImage &leftPicture, const QImage &rightPicture,
     }
     result.Verdict = Verdict(result, limits);
     return result;
+}
+
+void LimitPairCheckThreads()
+{
+    cv::setNumThreads(1);
 }
 
 QString PairVerdictName(TPairVerdict verdict)

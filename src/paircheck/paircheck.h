@@ -85,3 +85,8 @@ QString PairCheckLine(const TPairCheck &check);
 QJsonObject PairCheckJson(const TPairCheck &check,
                           const TPairCheckLimits &limits = DefaultPairCheckLimits);
 QString PairVerdictName(TPairVerdict verdict); // "none", "good", "check", "bad"
+
+// Makes OpenCV do each check on the calling thread alone. Checks run side by side on a
+// thread pool (or beside the window on two cores); OpenCV's own worker threads on top of
+// that would only compete for the same cores. Process-wide; call before checking.
+void LimitPairCheckThreads();

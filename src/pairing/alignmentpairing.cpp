@@ -150,10 +150,14 @@ public:
         return true;
     }
 
-    // The alignment paired everything it could; corrected times may order some pictures
-    // differently.
+    // The alignment paired everything it could; where times could not decide, the
+    // pictures do (when a content check is at hand). Corrected times may order some
+    // pictures differently.
     void PairRest(TPairingWork &work) override
     {
+        if (work.report.aligned && work.content)
+            work.report.decidedByContent =
+                ReviewDoubtfulPairs(work.left, work.right, work.content, work.row);
         SortChronologically(work.left);
         SortChronologically(work.right);
     }

@@ -96,6 +96,7 @@ ArrangeOutcome TOrderingPass::ArrangeLists(OrderingMode mode)
             .keptPairs = KeepsPairs(mode) ? keptPairs(m_left, work.left) : KeptPairs{},
             .step = [this](int number, int maximum) { step(number, maximum); },
             .row = [this](int at) { row(at); },
+            .content = m_content,
         };
         const std::unique_ptr<TPairingMethod> method = MakePairingMethod(m_method);
         if (!method->FindClock(pairing) && !TakesOffsetFromSelection(mode)) {

@@ -23,9 +23,12 @@
 // Every other pass ends with the final phase (FinishOrdering): afterwards both lists have
 // the same number of rows, row i of both lists are partners, every number equals its row
 // index and no entry is "unpaired", "Gap (New)" or obsolete.
+#include "pairing/contentreview.h"
+
 #include <QStringList>
 #include <QtGlobal>
 
+#include <utility>
 #include <vector>
 
 class ListRowModel;
@@ -91,6 +94,7 @@ struct TPairingReport
     bool aligned = false; // the last assigning pass used the alignment and paired
     int pairs = 0;
     int doubtful = 0;
+    int decidedByContent = 0;  // doubtful pairs that their pictures changed
     QStringList clockFindings; // "Right camera: clock −1 h from DSC01234", ...
 };
 
@@ -115,6 +119,9 @@ public:
     void SetPairingMethod(PairingMethod method) { m_method = method; }
     PairingMethod Method() const { return m_method; }
     const TPairingReport &LastReport() const { return m_report; }
+    // The content check that the alignment method's passes decide doubtful pairs with
+    // (contentreview.h); unset, times alone decide. The default method never uses it.
+    void SetContentJudge(TContentJudge judge) { m_content = std::move(judge); }
 
 private:
     struct Work;
@@ -131,4 +138,5 @@ private:
     bool m_running = false;
     PairingMethod m_method = PairingMethod::RunAndTime;
     TPairingReport m_report;
+    TContentJudge m_content;
 };

@@ -8,6 +8,7 @@
 //    selected pair) gives one clock offset, then pictures pair greedily within 2 seconds;
 //  - TAlignmentPairing: the rhythm alignment (rhythmalignment.h), which survives bursts,
 //    clock drift and clocks changed during a session, and rates every pair.
+#include "pairing/contentreview.h"
 #include "pairing/ordering.h"
 
 #include <QtGlobal>
@@ -34,6 +35,9 @@ struct TPairingWork
     std::vector<std::pair<const TDatensatz *, const TDatensatz *>> keptPairs;
     std::function<void(int number, int maximum)> step; // progress: a step starts
     std::function<void(int position)> row;             // progress: a row is done
+    // Compares two pictures by their content; the alignment decides its doubtful pairs
+    // with it (contentreview.h). Unset: times alone decide.
+    TContentJudge content;
 };
 
 class TPairingMethod

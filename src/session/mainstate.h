@@ -2,6 +2,7 @@
 // The main window's state that the ordering pass and the pair editing share with the window:
 // the "Connect"/"Split" toggle, the last selected entry, the panel flags and the busy flags.
 // One instance lives with the main window and is handed to the logic that needs it.
+#include "pairing/contentreview.h"
 #include "pairing/ordering.h"
 #include "session/assignstep.h"
 
@@ -58,10 +59,11 @@ struct TMainWindowState
     // window posts it to itself as WM_SELECT_PARTNER and then calls SelectPartner. Unset:
     // nobody is told.
     std::function<void(int row, TDatensatz *entry)> PartnerSelectionNeeded;
-    // The content check of the pairs, run by ArrangeWindowLists after every pass that
-    // completed (mode: the pass's), with both lists as the pass left them. Whoever links a
-    // check sets it; the pairing library knows nothing of it. Unset: no check.
-    std::function<void(ListRowModel &left, ListRowModel &right, OrderingMode mode)> PairCheck;
+    // Compares two entries by their pictures: ArrangeWindowLists hands it to every pass,
+    // and passes with the alignment method decide their doubtful pairs with it
+    // (src/pairing/contentreview.h). The session sets the pair check; the pairing library
+    // knows nothing of it. Unset: times alone decide.
+    TContentJudge PairContent;
 };
 
 // What the window shows after an action on the lists: an internal error in an error box

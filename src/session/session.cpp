@@ -2,11 +2,14 @@
 
 #include "batch/spmlistsetting.h"
 #include "entries/datensatz.h"
+#include "session/pairchecking.h"
 
 TSession::TSession()
     : m_spmListFile(DefaultSpmListFile()), m_left(m_entries, dsLeft), m_right(m_entries, dsRight)
 {
     ListRowModel::LinkLists(m_left, m_right);
+    // Passes with the alignment method decide doubtful pairs by their pictures.
+    m_state.PairContent = MakeContentJudge();
 }
 
 TSession::~TSession()

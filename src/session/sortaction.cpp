@@ -10,9 +10,9 @@
 ArrangeOutcome ArrangeWindowLists(TOrderingPass &pass, TMainWindowState *state, OrderingMode mode)
 {
     TBusyBit busy(state, bfOrdering);
+    if (state)
+        pass.SetContentJudge(state->PairContent);
     const ArrangeOutcome outcome = pass.ArrangeLists(mode);
-    if (state && state->PairCheck && outcome == ArrangeOutcome::Completed)
-        state->PairCheck(pass.Left(), pass.Right(), mode);
     if (state && state->AssignStepNeeded) {
         if (outcome == ArrangeOutcome::NoRun)
             state->AssignStepNeeded(TAssignStep::NoRun, mode);

@@ -7,9 +7,9 @@
 
 struct TMainWindowState;
 
-// ArrangeLists(mode) with bfOrdering set in state for as long as the pass runs (and the
-// state's PairCheck after it, while still busy); a pass that completed is handed to state's
-// PairCheck, one that found no run to its AssignStepNeeded.
+// ArrangeLists(mode) with bfOrdering set in state for as long as the pass runs, and with
+// the state's PairContent as the pass's content judge; a pass that found no run is handed to
+// state's AssignStepNeeded.
 ArrangeOutcome ArrangeWindowLists(TOrderingPass &pass, TMainWindowState *state, OrderingMode mode);
 
 // "Chronological ordering of stereo lists": an ordering pass sorting only that keeps the

@@ -7,11 +7,14 @@
 #include <QByteArray>
 #include <QImage>
 
-// A small JPEG whose EXIF DateTimeOriginal is dateTime ("YYYY:MM:DD HH:MM:SS").
-inline QByteArray jpegTakenAt(const QByteArray &dateTime)
+// image as a JPEG whose EXIF DateTimeOriginal is dateTime ("YYYY:MM:DD HH:MM:SS"); a small
+// plain picture without image.
+inline QByteArray jpegTakenAt(const QByteArray &dateTime, QImage image = {})
 {
-    QImage image(16, 16, QImage::Format_RGB32);
-    image.fill(qRgb(90, 120, 150));
+    if (image.isNull()) {
+        image = QImage(16, 16, QImage::Format_RGB32);
+        image.fill(qRgb(90, 120, 150));
+    }
     QByteArray jpeg;
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);
@@ -29,4 +32,3 @@ inline QByteArray jpegTakenAt(const QByteArray &dateTime)
     segment += app1;
     return jpeg.left(2) + segment + jpeg.mid(2); // right after the start marker
 }
-

@@ -96,44 +96,6 @@ TEST_F(OrderingPassTest, NoRunAsksForThePairPromptAndLeavesTheEntriesDissolved)
     }
 }
 
-// The session's pair check runs after each pass that completed, on the lists as the pass
-// left them and while they are still marked busy; a pass that found no run is not checked.
-TEST_F(OrderingPassTest, ThePairCheckSeesEveryCompletedPassAndNoOther)
-{
-    const double l[] = {at(10, 0, 0), at(10, 0, 5), at(10, 0, 12)};
-    const double r[] = {at(11, 0, 0), at(11, 0, 5), at(11, 0, 17)};
-    for (int i = 0; i < 3; ++i) {
-        single(left, QStringLiteral("L%1.jpg").arg(i), l[i]);
-        single(right, QStringLiteral("R%1.jpg").arg(i), r[i]);
-    }
-    struct Seen
-    {
-        int mode;
-        int rows;
-        bool busy;
-    };
-    std::vector<Seen> seen;
-    state.PairCheck = [&](ListRowModel &checkedLeft, ListRowModel &checkedRight,
-                          OrderingMode mode) {
-        EXPECT_EQ(&checkedLeft, &left);
-        EXPECT_EQ(&checkedRight, &right);
-        EXPECT_EQ(alignmentFault(), "");
-        seen.push_back({int(mode), checkedLeft.Count(), (state.BusyFlags & bfOrdering) != 0});
-    };
-    EXPECT_EQ(ArrangeWindowLists(pass, &state, OrderingMode::SortOnly), ArrangeOutcome::Completed);
-    EXPECT_EQ(ArrangeWindowLists(pass, &state, OrderingMode::AssignAll), ArrangeOutcome::NoRun);
-    EXPECT_EQ(ArrangeWindowLists(pass, &state, OrderingMode::MarkUnassigned),
-              ArrangeOutcome::Completed);
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].mode, 0);
-    EXPECT_EQ(seen[1].mode, 3);
-    for (const Seen &s : seen) {
-        EXPECT_EQ(s.rows, 6);
-        EXPECT_TRUE(s.busy);
-    }
-    EXPECT_EQ(state.BusyFlags, 0);
-}
-
 TEST_F(OrderingPassTest, AnEmptyListAsksForTheHintInsteadOfThePrompt)
 {
     single(left, QStringLiteral("L0.jpg"), at(10, 0, 0));

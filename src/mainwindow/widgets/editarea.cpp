@@ -255,6 +255,7 @@ QWidget *TEditArea::buildSelectionBar()
         {"Select all", "ButtonSelAll"},   {"Select Pairs", "ButtonSelPairs"},
         {"Select Mono", "ButtonSelMono"}, {"Unassigned", "ButtonSelUnassigned"},
         {"Select Gaps", "ButtonSelGaps"}, {"Doubtful", "ButtonSelDoubtful"},
+        {"Suspect pairs", "ButtonSelSuspect"},
     };
     int tag = 0;
     for (const auto &b : buttons) {

@@ -66,7 +66,7 @@ public:
 
     // The selection bar.
     QWidget *PanelMitteEdit = nullptr;
-    QList<QPushButton *> SelectionButtons; // "Select all" ... "Select Gaps", tags 0..4
+    QList<QPushButton *> SelectionButtons; // "Select all" ... "Select Gaps", tags 0..6
     QCheckBox *CheckBoxSynchron = nullptr; // "Select counterpart permanently"
 
     // Shows the toggle as "Split" (down) or "Connect" (up).

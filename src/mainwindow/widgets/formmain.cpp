@@ -20,6 +20,7 @@
 #include "preview/widgets/previewarea.h"
 #include "session/idleprocessor.h"
 #include "session/listactions.h"
+#include "session/paircheckqueue.h"
 #include "session/optionlogic.h"
 #include "session/session.h"
 #include "session/paireditor.h"
@@ -130,6 +131,7 @@ TFormMain::TFormMain(QWidget *parent)
     connectPreview();
     connectFullScreen();
     connectNaming();
+    connectPairCheck();
 
     // The first size: the design size, but never more than the screen offers (the frame is
     // taken off once the window is shown and its frame is known).
@@ -188,6 +190,10 @@ QWidget *TFormMain::createRightPanel()
     PanelImage_L = m_previewArea->PanelImage_L;
     PanelImage_R = m_previewArea->PanelImage_R;
     upperLayout->addWidget(m_previewArea, 1);
+    LabelPairCheck = new QLabel(upper);
+    LabelPairCheck->setObjectName(QStringLiteral("LabelPairCheck"));
+    LabelPairCheck->setContentsMargins(6, 1, 6, 1);
+    upperLayout->addWidget(LabelPairCheck);
     m_edit = new TEditArea(upper);
     upperLayout->addWidget(m_edit);
     splitter->addWidget(upper);
@@ -639,6 +645,8 @@ void TFormMain::executeBatchJob()
         }
     }
     wizard->exec();
+    // Turned files hold other pictures under their old names.
+    m_checks->ForgetResults();
     for (const QPointer<QWidget> &w : paused) {
         if (w)
             w->setEnabled(true);
@@ -708,10 +716,12 @@ void TFormMain::showOutcome(const TActionOutcome &outcome)
 
 void TFormMain::SetStatusText(const QString &text)
 {
-    // What the last aligning pass found stays in the status line until other work reports.
-    if (text == QLatin1String(StatusReady) && !m_pairingNote.isEmpty()) {
-        m_options->LabelStatus->setText(m_pairingNote);
-        m_options->LabelStatus->setToolTip(m_pairingNote);
+    // What the last aligning pass and the pair check found stay in the status line until
+    // other work reports.
+    m_statusReady = text == QLatin1String(StatusReady);
+    if (m_statusReady && !readyStatusText().isEmpty()) {
+        m_options->LabelStatus->setText(readyStatusText());
+        m_options->LabelStatus->setToolTip(readyStatusText());
         return;
     }
     if (text != QLatin1String(StatusReady))
@@ -728,6 +738,8 @@ void TFormMain::notePairingReport()
     QStringList parts;
     parts << QStringLiteral("%1 pairs aligned, %2 doubtful").arg(report.pairs).arg(report.doubtful);
     parts << report.clockFindings;
+    if (report.decidedByContent > 0)
+        parts << QStringLiteral("%1 decided by their pictures").arg(report.decidedByContent);
     m_pairingNote = parts.join(QStringLiteral(". "));
     m_options->LabelStatus->setText(m_pairingNote);
     m_options->LabelStatus->setToolTip(m_pairingNote);

@@ -36,6 +36,8 @@ class TImageListView;
 class TListActions;
 class TOptionStack;
 class TOrderingPass;
+class TPairCheckQueue;
+class QLabel;
 class TPairEditing;
 class TPreviewArea;
 class TSearchReplace;
@@ -206,6 +208,13 @@ private:
     void scheduleNumbering();
     void applyThumbnailSize(int itemIndex);
 
+    // ---- the background pair check (formmain_paircheck.cpp) ----
+    void connectPairCheck();
+    // The preview's line with the figures of the selected pair.
+    void showPairCheckLine();
+    // "Ready" in the status line: what the last aligning pass found and what the check found.
+    QString readyStatusText() const;
+
     // ---- renaming and search and replace (formmain_naming.cpp) ----
     void connectNaming();
     void schedulePreview();
@@ -229,6 +238,7 @@ private:
     std::unique_ptr<TIdleProcessor> m_idle;
     std::unique_ptr<TStereoPreview> m_preview;
     std::unique_ptr<TSearchReplace> m_search;
+    std::unique_ptr<TPairCheckQueue> m_checks;
 
     // Widgets.
     TOptionStack *m_options = nullptr;
@@ -238,6 +248,8 @@ private:
     QWidget *PanelImage_L = nullptr;
     QWidget *PanelImage_R = nullptr;
     TPreviewArea *m_previewArea = nullptr;
+    QLabel *LabelPairCheck = nullptr; // the selected pair's check, below the preview
+    bool m_statusReady = false;       // the status line shows "Ready" (or what stands for it)
     TPairStepper m_previewSteps; // the rows the preview showed, for reading ahead
     QPointer<TFullScreenView> m_fullScreen;
     TPairStepper m_fullScreenSteps;

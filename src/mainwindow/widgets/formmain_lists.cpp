@@ -12,6 +12,7 @@
 #include "session/session.h"
 #include "session/editpanelstate.h"
 #include "session/idleprocessor.h"
+#include "session/paircheckqueue.h"
 #include "session/listactions.h"
 #include "session/optionlogic.h"
 #include "session/paireditor.h"
@@ -209,6 +210,8 @@ void TFormMain::editSelected(ListRowModel &list, int code)
     if (Updating)
         return;
     const QString error = m_actions->EditSelected(list, code);
+    // A turned or mirrored picture makes its pair another one to check.
+    m_checks->MarkOutOfDate();
     if (code == saBatchOn || code == saBatchOff) {
         // The target folders of the rows change.
         m_idle->SetRefreshPending();

@@ -8,6 +8,7 @@
 #include "mainwindow/widgets/optionstack.h"
 #include "preview/widgets/previewarea.h"
 #include "session/idleprocessor.h"
+#include "session/paircheckqueue.h"
 
 #include <QCheckBox>
 #include <QListWidget>
@@ -112,6 +113,8 @@ void TFormMain::IdlePreviews()
     m_preview->SetOptions(previewOptions());
     if (m_preview->IdleDraw(m_left->SelectedEntry(), m_right->SelectedEntry()))
         prefetchNextPair();
+    m_checks->Fill();
+    showPairCheckLine();
 }
 
 void TFormMain::prefetchNextPair()

@@ -112,9 +112,13 @@ void FormFixture::drop(const ListRowModel &list, const QStringList &paths)
 
 bool FormFixture::waitReady(int timeoutMs)
 {
-    return waitUntil(
-        [this] { return status() == QLatin1String("Ready") && form->idleProcessor().IsIdle(); },
-        timeoutMs);
+    // Once the pairs are made, the background pair check's counts stand for "Ready".
+    const auto ready = [this] {
+        const QString s = status();
+        return s == QLatin1String("Ready") || s.contains(QLatin1String("pairs checked")) ||
+               s.startsWith(QLatin1String("Checking pairs"));
+    };
+    return waitUntil([&] { return ready() && form->idleProcessor().IsIdle(); }, timeoutMs);
 }
 
 void FormFixture::dropAndWait(const ListRowModel &list, const QStringList &paths)

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -294,4 +295,24 @@ TEST_F(FormFixture, PreviewAndCounterpartFollowThePairAfterItsRowsMove)
     if (HasFatalFailure())
         return;
     EXPECT_TRUE(IsGapAttribute(left().SelectedEntry()->Attribute()));
+}
+
+// The background pair check as the window shows it: the status line counts the pairs, the
+// line below the preview tells the selected pair's result, and "Suspect pairs" selects the
+// marked ones (here none: the small fixture photos give no verdict).
+TEST_F(FormFixture, ThePairCheckShowsInTheStatusAndBelowThePreview)
+{
+    loadCameras(LeftRhythm, RightRhythm);
+    click("ButtonSortAll");
+    ASSERT_TRUE(
+        waitUntil([&] { return status().contains(QStringLiteral("4 pairs checked")); }, 30000))
+        << status().toStdString();
+    EXPECT_EQ(status(), QStringLiteral("4 pairs checked, 0 suspect"));
+    clickRow(left(), 1);
+    auto *line = child<QLabel>("LabelPairCheck");
+    ASSERT_TRUE(waitUntil([&] { return !line->text().isEmpty(); })) << status().toStdString();
+    EXPECT_TRUE(line->text().startsWith(QStringLiteral("Pair check: No verdict")))
+        << line->text().toStdString();
+    click("ButtonSelSuspect");
+    EXPECT_EQ(left().SelectedCount(), 0);
 }
