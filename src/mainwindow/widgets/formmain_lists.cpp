@@ -9,6 +9,7 @@
 #include "mainwindow/widgets/optionstack.h"
 #include "pairing/ordering.h"
 #include "session/session.h"
+#include "session/sessionkeeper.h"
 #include "session/editpanelstate.h"
 #include "session/idleprocessor.h"
 #include "session/listactions.h"
@@ -208,6 +209,8 @@ void TFormMain::editSelected(ListRowModel &list, int code)
     if (Updating)
         return;
     const QString error = m_actions->EditSelected(list, code);
+    // Mirror, invert and the batch switch show in no row text.
+    m_keeper->NoteChange();
     if (code == saBatchOn || code == saBatchOff) {
         // The target folders of the rows change.
         m_idle->SetRefreshPending();
