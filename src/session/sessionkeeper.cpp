@@ -126,9 +126,19 @@ TSessionOpenOutcome TSessionKeeper::Restore(const QString &recoveryPath, const s
     return applyFile(recoveryPath, clearLists, gfl, true);
 }
 
+bool TSessionKeeper::isDirty(quint64 fingerprint, quint64 baseline, bool untitled, const TSessionSnapshot &s)
+{
+    // An untitled session without rows holds no work, whatever its settings (which the
+    // settings file keeps anyway).
+    if (untitled && s.Lists[0].empty() && s.Lists[1].empty())
+        return false;
+    return fingerprint != baseline;
+}
+
 bool TSessionKeeper::IsDirty()
 {
-    const bool dirty = SessionFingerprint(snapshot()) != m_baseline;
+    const TSessionSnapshot s = snapshot();
+    const bool dirty = isDirty(SessionFingerprint(s), m_baseline, m_path.isEmpty(), s);
     setDirtyShown(dirty);
     return dirty;
 }
@@ -179,9 +189,10 @@ TSessionKeeper::LookResult TSessionKeeper::lookAt(const TSessionSnapshot &s, con
     LookResult r;
     r.Sequence = task.Sequence;
     r.Fingerprint = SessionFingerprint(s);
+    r.Dirty = isDirty(r.Fingerprint, task.Baseline, task.Untitled, s);
     if (task.Target.isEmpty() || task.Keep)
         return r;
-    if (r.Fingerprint == task.Baseline) {
+    if (!r.Dirty) {
         r.Removed = task.LastWritten != 0 && QFile::remove(task.Target);
     } else if (r.Fingerprint != task.LastWritten && task.WriteDue) {
         r.Written = writeWhole(task.Target, WriteSessionFile(s), r.Error);
@@ -198,6 +209,7 @@ TSessionKeeper::LookTask TSessionKeeper::task(bool writeDue)
     t.Baseline = m_baseline;
     t.LastWritten = m_lastWritten;
     t.Keep = m_keepRecovery;
+    t.Untitled = m_path.isEmpty();
     return t;
 }
 
@@ -220,7 +232,7 @@ bool TSessionKeeper::applyResult(const LookResult &r)
     if (r.Sequence <= m_appliedSequence)
         return false;
     m_appliedSequence = r.Sequence;
-    setDirtyShown(r.Fingerprint != m_baseline);
+    setDirtyShown(r.Dirty);
     if (r.Written) {
         m_lastWritten = r.Fingerprint;
         m_sinceWrite.restart();
@@ -242,8 +254,7 @@ void TSessionKeeper::lookFinished()
     if (!applyResult(r))
         return;
     // Newer work than the recovery file holds: look again once a write is due.
-    const bool pending = m_recovery.IsClaimed() && !m_keepRecovery && r.Fingerprint != m_baseline
-                      && r.Fingerprint != m_lastWritten;
+    const bool pending = m_recovery.IsClaimed() && !m_keepRecovery && r.Dirty && r.Fingerprint != m_lastWritten;
     if (m_lookAgain || pending) {
         m_lookAgain = false;
         const qint64 sinceWrite = m_sinceWrite.isValid() ? m_sinceWrite.elapsed() : m_writeInterval.count();

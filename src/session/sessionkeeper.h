@@ -77,7 +77,7 @@ public:
                              const TGflLibrary *gfl);
 
     // ---- Unsaved changes ----
-    // Exact, now (copies and digests the lists).
+    // Exact, now (copies and digests the lists). An untitled session without rows never is.
     bool IsDirty();
     // As last found by the timer (for the window title); see dirtyChanged.
     bool DirtyShown() const { return m_dirtyShown; }
@@ -135,15 +135,18 @@ private:
         quint64 Baseline = 0;
         quint64 LastWritten = 0;
         bool Keep = false;
+        bool Untitled = false;
     };
     struct LookResult
     {
         quint64 Sequence = 0;
         quint64 Fingerprint = 0;
+        bool Dirty = false;
         bool Written = false;
         bool Removed = false;
         QString Error;
     };
+    static bool isDirty(quint64 fingerprint, quint64 baseline, bool untitled, const TSessionSnapshot &s);
     static LookResult lookAt(const TSessionSnapshot &s, const LookTask &task);
     LookTask task(bool writeDue);
     bool applyResult(const LookResult &r);
