@@ -16,12 +16,12 @@
 
 const char kPairOptionsUsage[] =
     "[--mode 0|1|2] [--method rhythm|alignment] [--offset-pair LEFTFILE RIGHTFILE] "
-    "[--start N] [--mask MASK] "
+    "[--start N] [--mask MASK] [--save-session FILE] "
     "[--rotation-left 0|90|180|270] [--rotation-right 0|90|180|270] --left FILE|FOLDER... "
     "--right FILE|FOLDER...";
 
 // Parses the arguments; returns an error text or an empty string.
-QString ParsePairArguments(const QStringList &arguments, PairOptions &o)
+QString ParsePairArguments(const QStringList &arguments, PairOptions &o, bool filesOptional)
 {
     QStringList *files = nullptr;
     for (int i = 0; i < arguments.size(); ++i) {
@@ -65,6 +65,12 @@ QString ParsePairArguments(const QStringList &arguments, PairOptions &o)
                 return QStringLiteral("--mask needs a mask");
             o.mask = *v;
             files = nullptr;
+        } else if (a == QLatin1String("--save-session")) {
+            const auto v = value();
+            if (!v)
+                return QStringLiteral("--save-session needs a file");
+            o.saveSession = *v;
+            files = nullptr;
         } else if (a == QLatin1String("--offset-pair")) {
             const auto l = value();
             const auto r = l ? value() : std::nullopt;
@@ -89,7 +95,7 @@ QString ParsePairArguments(const QStringList &arguments, PairOptions &o)
             files->append(a);
         }
     }
-    if (o.left.isEmpty() && o.right.isEmpty())
+    if (o.left.isEmpty() && o.right.isEmpty() && !filesOptional)
         return QStringLiteral("no files given");
     return {};
 }
@@ -149,9 +155,11 @@ void renameEntry(TDatensatz *e, const QString &mask, const ListRowModel &left,
     }
 }
 
+} // namespace
+
 // Every row selected, as "Renaming" walks them: the left rows with their partners, then
 // the right rows with theirs.
-void renameAll(ListRowModel &left, ListRowModel &right, const QString &mask)
+void RenameAll(ListRowModel &left, ListRowModel &right, const QString &mask)
 {
     for (ListRowModel *list : {&left, &right}) {
         for (int r = 0; r < list->Count(); ++r) {
@@ -162,8 +170,6 @@ void renameAll(ListRowModel &left, ListRowModel &right, const QString &mask)
         }
     }
 }
-
-} // namespace
 
 int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const char *command)
 {
@@ -273,7 +279,7 @@ int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const c
                           QJsonArray::fromStringList(report.clockFindings));
         }
         if (o.mask)
-            renameAll(left, right, *o.mask);
+            RenameAll(left, right, *o.mask);
     }
     return 0;
 }

@@ -25,13 +25,18 @@ struct PairOptions
     int rotationLeft = 0; // "Default settings" presets, item index 0..3 (0°, 90°, 180°, 270°)
     int rotationRight = 0;
     QStringList left, right;
+    std::optional<QString> saveSession; // pair --save-session FILE
 };
 
 // The pairing options and usage line of `duomira-cli pair`.
 extern const char kPairOptionsUsage[];
 
-// Parses the arguments; returns an error text or an empty string.
-QString ParsePairArguments(const QStringList &arguments, PairOptions &o);
+// Parses the arguments; returns an error text or an empty string. With filesOptional (run
+// --session) no --left or --right is needed.
+QString ParsePairArguments(const QStringList &arguments, PairOptions &o, bool filesOptional = false);
+
+// Every row's new name from mask, as the window's "Renaming" with every row selected.
+void RenameAll(ListRowModel &left, ListRowModel &right, const QString &mask);
 
 // The main window's loading, without a window: nothing to show, events go through.
 class HeadlessLoadingView : public TQuietLoadingView

@@ -20,6 +20,7 @@
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
 #include "session/idleprocessor.h"
+#include "session/sessionkeeper.h"
 #include "ui/markup.h"
 #include "ui/termination.h"
 
@@ -37,7 +38,7 @@ const char kRunUsage[] =
     "[--copy|--move] [--rename-source] [--rename-destination] [--rotate-source] "
     "[--rotate-destination] [--complete-partners] [--spm-list FILE] [--dest-left DIR] "
     "[--dest-right DIR] [--dest-mono DIR] [--create-folders] [--suffix-left S] "
-    "[--suffix-right S] [--suffix-mono S] [--log FILE] [--dry-run] PAIR-OPTIONS";
+    "[--suffix-right S] [--suffix-mono S] [--log FILE] [--dry-run] (--session FILE | PAIR-OPTIONS)";
 
 int fail(int status, const QString &message)
 {
@@ -54,7 +55,7 @@ struct JobOptions
     bool renameSource = false, renameDestination = false;
     bool rotateSource = false, rotateDestination = false;
     bool completePartners = false, createFolders = false, dryRun = false;
-    std::optional<QString> spmList, logFile;
+    std::optional<QString> spmList, logFile, session;
     std::optional<QString> dest[3], suffix[3];
 };
 
@@ -83,7 +84,7 @@ QString parseJob(const QStringList &arguments, JobOptions &o, QStringList &rest)
     {
         const char *name;
         std::optional<QString> *value;
-    } values[] = {{"--spm-list", &o.spmList},    {"--log", &o.logFile},
+    } values[] = {{"--spm-list", &o.spmList},    {"--log", &o.logFile}, {"--session", &o.session},
                   {"--dest-left", &o.dest[0]},   {"--dest-right", &o.dest[1]},
                   {"--dest-mono", &o.dest[2]},   {"--suffix-left", &o.suffix[0]},
                   {"--suffix-right", &o.suffix[1]}, {"--suffix-mono", &o.suffix[2]}};
@@ -275,7 +276,9 @@ int runRunCommand(const QStringList &arguments)
     QString error = parseJob(arguments, job, pairArguments);
     PairOptions pair;
     if (error.isEmpty())
-        error = ParsePairArguments(pairArguments, pair);
+        error = ParsePairArguments(pairArguments, pair, job.session.has_value());
+    if (error.isEmpty() && job.session && (!pair.left.isEmpty() || !pair.right.isEmpty()))
+        error = QStringLiteral("--session takes the place of --left and --right");
     if (!error.isEmpty())
         return fail(2, error);
 
@@ -285,8 +288,22 @@ int runRunCommand(const QStringList &arguments)
         return fail(3, QStringLiteral("lossless rotation needs the imaging modules, which are "
                                       "not available; nothing was touched"));
 
-    // The settings of a first start, then the options; nothing is read from a settings file.
+    // The settings of a first start (or of the session), then the options; nothing is read
+    // from a settings file.
     PairedLists lists;
+    if (job.session) {
+        // The lists as the window left them: pairs, names and settings; an option given
+        // overrides the session's value.
+        TSessionKeeper keeper(lists.session);
+        const TSessionOpenOutcome opened = keeper.Open(absolute(*job.session), {}, &Gfl());
+        if (!opened.Ok)
+            return fail(2, opened.Error);
+        if (const QString missing = MissingFilesMessage(opened.Report.Missing); !missing.isEmpty())
+            std::fprintf(stderr, "duomira-cli run: %s\n", qPrintable(missing));
+        for (const QString &changed : opened.Report.Changed)
+            std::fprintf(stderr, "duomira-cli run: changed since the session was saved, left out: %s\n",
+                         qPrintable(changed));
+    }
     TNamingSettings &naming = lists.session.Naming();
     QString *folders[] = {&naming.FolderLeft, &naming.FolderRight, &naming.FolderMono};
     QString *suffixes[] = {&naming.SuffixLeft, &naming.SuffixRight, &naming.SuffixMono};
@@ -296,7 +313,8 @@ int runRunCommand(const QStringList &arguments)
         if (job.suffix[k])
             *suffixes[k] = *job.suffix[k];
     }
-    naming.CreateMissingFolders = job.createFolders;
+    if (job.createFolders || !job.session)
+        naming.CreateMissingFolders = job.createFolders;
     if (pair.start)
         naming.StartNumber = *pair.start;
     lists.session.SpmListFile() = job.spmList ? absolute(*job.spmList) : QString();
@@ -304,8 +322,12 @@ int runRunCommand(const QStringList &arguments)
     int status = 0;
     {
         QJsonObject outcome;
-        if (const int failed = LoadAndPair(pair, lists, outcome, "run"))
-            return failed;
+        if (!job.session) {
+            if (const int failed = LoadAndPair(pair, lists, outcome, "run"))
+                return failed;
+        } else if (pair.mask) {
+            RenameAll(lists.left, lists.right, *pair.mask);
+        }
         TIdleProcessor::PrepareBatchJob(lists.session.Registry());
         RefreshAllEntries(lists.session.Registry());
 
