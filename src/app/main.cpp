@@ -109,7 +109,10 @@ int main(int argc, char **argv)
         // Files handed over by the desktop ("Open with Duomira") arrive like a drop on the
         // left list: names with "_L."/"_R." still choose their side.
         const QStringList files = QCoreApplication::arguments().mid(1);
-        if (!files.isEmpty())
+        // A session file handed over is opened as a session.
+        if (files.size() == 1 && files.first().endsWith(QLatin1String(".duomira")))
+            formMain.openSession(QFileInfo(files.first()).absoluteFilePath());
+        else if (!files.isEmpty())
             formMain.loadFiles(files, formMain.leftList(), LoadSource::Drop);
         result = app.exec();
 

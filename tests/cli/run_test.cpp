@@ -36,6 +36,24 @@ QStringList filesBelow(const QString &root)
     return out;
 }
 
+// L/L0..2.jpg and R/R0..2.jpg below root: both cameras at the same times, irregular enough
+// to be paired.
+bool makeThreePairs(const QString &root)
+{
+    QDir(root).mkpath(QStringLiteral("L"));
+    QDir(root).mkpath(QStringLiteral("R"));
+    const int seconds[] = {5, 16, 38};
+    for (int i = 0; i < 3; ++i) {
+        for (const char *side : {"L", "R"}) {
+            QFile f(QStringLiteral("%1/%2/%2%3.jpg").arg(root, QLatin1String(side)).arg(i));
+            if (!f.open(QIODevice::WriteOnly))
+                return false;
+            f.write(jpegTakenAt(QByteArray("2024:05:01 10:00:") + QByteArray::number(seconds[i]).rightJustified(2, '0')));
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 TEST(CliRun, JobsOnRealFiles)
@@ -82,19 +100,8 @@ TEST(CliRun, JobsOnRealFiles)
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         const QString root = dir.path();
-        QDir(root).mkpath(QStringLiteral("L"));
-        QDir(root).mkpath(QStringLiteral("R"));
         QDir(root).mkpath(QStringLiteral("listdir"));
-        // Both cameras at the same times, irregular enough to be paired.
-        const int seconds[] = {5, 16, 38};
-        for (int i = 0; i < 3; ++i) {
-            for (const char *side : {"L", "R"}) {
-                QFile f(QStringLiteral("%1/%2/%2%3.jpg").arg(root, QLatin1String(side)).arg(i));
-                ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-                f.write(jpegTakenAt(QByteArray("2024:05:01 10:00:") +
-                                    QByteArray::number(seconds[i]).rightJustified(2, '0')));
-            }
-        }
+        ASSERT_TRUE(makeThreePairs(root));
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("/.xdg-data"));
@@ -247,16 +254,7 @@ TEST(CliRun, ASavedSessionPlansTheSameJob)
 {
     QTemporaryDir dir;
     const QString root = dir.path();
-    QDir(root).mkpath(QStringLiteral("L"));
-    QDir(root).mkpath(QStringLiteral("R"));
-    const int seconds[] = {5, 16, 38};
-    for (int i = 0; i < 3; ++i) {
-        for (const char *side : {"L", "R"}) {
-            QFile f(QStringLiteral("%1/%2/%2%3.jpg").arg(root, QLatin1String(side)).arg(i));
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(jpegTakenAt(QByteArray("2024:05:01 10:00:") + QByteArray::number(seconds[i]).rightJustified(2, '0')));
-        }
-    }
+    ASSERT_TRUE(makeThreePairs(root));
     auto cli = [&](const QStringList &arguments, int expectedExit) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
