@@ -46,6 +46,9 @@ struct TSessionOpenOutcome;
 struct TSearchOptions;
 struct TSideEditControls;
 
+// A plain text with line ends as the message boxes' markup (formmain_session.cpp).
+QString literalLines(const QString &text);
+
 class TFormMain : public QMainWindow, public TLoadingView
 {
     Q_OBJECT

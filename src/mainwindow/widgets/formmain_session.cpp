@@ -78,6 +78,15 @@ void noteRecent(const QString &path)
 
 } // namespace
 
+// A plain text with line ends as the message boxes' markup: every line shown as it is.
+QString literalLines(const QString &text)
+{
+    QStringList lines = text.split(u'\n');
+    for (QString &line : lines)
+        line = MarkupLiteral(line);
+    return lines.join(u'\n');
+}
+
 void TFormMain::addSessionMenu(QMenu *file)
 {
     ActionSessionOpen = new QAction(QStringLiteral("Open Session..."), this);
@@ -277,7 +286,7 @@ void TFormMain::reportOpened(const TSessionOpenOutcome &outcome)
             message += QStringLiteral("\n") + outcome.Report.Changed.at(i);
     }
     if (!message.isEmpty())
-        ShowDlgBox(MarkupLiteral(message), DlgKind::Warning, DlgButton::OK, this);
+        ShowDlgBox(literalLines(message), DlgKind::Warning, DlgButton::OK, this);
 }
 
 void TFormMain::startRecovery()
@@ -293,9 +302,9 @@ void TFormMain::startRecovery()
     const QString orphan = orphans.first();
     const QString when = QFileInfo(orphan).lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     const int answer = ShowDlgBox(
-        MarkupLiteral(QStringLiteral("Duomira ended without saving your work (last saved for recovery %1).\n\n"
-                                     "Restore it?")
-                          .arg(when)),
+        literalLines(QStringLiteral("Duomira ended without saving your work (last saved for recovery %1).\n\n"
+                                    "Restore it?")
+                         .arg(when)),
         DlgKind::Confirmation, DlgButton::Yes | DlgButton::No, this);
     if (answer == DlgResult::Yes) {
         const TSessionOpenOutcome outcome = m_keeper->Restore(orphan, [this] { clearForSession(); }, &Gfl());

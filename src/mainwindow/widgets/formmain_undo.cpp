@@ -53,7 +53,7 @@ void TFormMain::undoLastBatchJob()
     logReport(log, plan);
     showLogWindow();
     const int answer = ShowDlgBox(
-        MarkupLiteral(QStringLiteral("Undo the last batch job?\n\n%1 operation(s) would be reversed, %2 left alone "
+        literalLines(QStringLiteral("Undo the last batch job?\n\n%1 operation(s) would be reversed, %2 left alone "
                                      "(changed since the job). The log window lists them.")
                           .arg(plan.undone)
                           .arg(plan.leftAlone)),
