@@ -102,6 +102,7 @@ void TFormMain::addSessionMenu(QMenu *file)
     file->addAction(ActionSessionOpen);
     m_recentMenu = file->addMenu(QStringLiteral("Recent Sessions"));
     m_recentMenu->setObjectName(QStringLiteral("MenuRecentSessions"));
+    m_recentMenu->menuAction()->setObjectName(QStringLiteral("ActionRecentSessions"));
     connect(m_recentMenu, &QMenu::aboutToShow, this, &TFormMain::fillRecentMenu);
     file->addAction(ActionSessionSave);
     file->addAction(ActionSessionSaveAs);
