@@ -100,7 +100,7 @@ int main(int argc, char **argv)
         QObject::connect(&terminationNotifier, &TTerminationNotifier::requested, &app, [&formAssistent2, &formMain] {
             formAssistent2.engine().RequestCancel();
             // Unsaved work goes to the recovery file, offered at the next start.
-            formMain.sessionKeeper().WriteRecoveryNow();
+            formMain.endBySignal();
             QCoreApplication::quit();
         });
 

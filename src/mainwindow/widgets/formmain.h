@@ -141,6 +141,9 @@ public:
     // Claims this instance's recovery file; then offers to restore the work of an instance
     // that ended without saving it. The program calls it once the window is shown.
     void startRecovery();
+    // The program is asked to end by a signal (a shutdown): unsaved work goes to the recovery
+    // file, and the window then closes without asking, keeping that file for the next start.
+    void endBySignal();
     // The answer the window gives "Save changes to the session?" (tests set it; unset, a
     // message box asks) and the file "Save As" would choose (unset: a file dialog).
     std::function<int(const QString &question)> loseWorkAsker;
@@ -255,7 +258,7 @@ private:
     std::unique_ptr<TSearchReplace> m_search;
     std::unique_ptr<TSessionKeeper> m_keeper;
     QMenu *m_recentMenu = nullptr;
-    bool m_closeAsked = false; // closeEvent has asked already (Exit asked before closing)
+    bool m_endingBySignal = false; // endBySignal: close without the question
 
     // Widgets.
     TOptionStack *m_options = nullptr;

@@ -193,8 +193,18 @@ bool TFormMain::confirmLoseWork(int path)
     return goOn;
 }
 
+void TFormMain::endBySignal()
+{
+    m_keeper->WriteRecoveryNow();
+    m_endingBySignal = true;
+}
+
 void TFormMain::closeEvent(QCloseEvent *event)
 {
+    if (m_endingBySignal) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
     if (!confirmLoseWork(int(TLoseWorkPath::CloseWindow))) {
         event->ignore();
         return;
