@@ -78,13 +78,13 @@ void noteRecent(const QString &path)
 
 } // namespace
 
-// A plain text with line ends as the message boxes' markup: every line shown as it is.
+// A plain text with line ends as the message boxes' markup (a carriage return breaks a line): every line shown as it is.
 QString literalLines(const QString &text)
 {
     QStringList lines = text.split(u'\n');
     for (QString &line : lines)
         line = MarkupLiteral(line);
-    return lines.join(u'\n');
+    return lines.join(u'\r');
 }
 
 void TFormMain::addSessionMenu(QMenu *file)
