@@ -52,6 +52,10 @@ TEST(Shutdown, ASignalEndsTheWindowInOrderAndItsSettingsAreWritten)
         for (int i = 0; i < 400 && !catches(app.processId(), signal); ++i)
             QThread::msleep(25);
         ASSERT_TRUE(catches(app.processId(), signal)) << "the program never took the signal";
+        // The picture is in: its unsaved work reached the recovery file.
+        const QDir state(config.filePath(QStringLiteral("state/Duomira")));
+        for (int i = 0; i < 400 && state.entryList({QStringLiteral("recovery-*.duomira")}).isEmpty(); ++i)
+            QThread::msleep(25);
         ::kill(pid_t(app.processId()), signal);
         ASSERT_TRUE(app.waitForFinished(30000));
         EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
