@@ -7,7 +7,7 @@ PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 
-.PHONY: all deps configure build run test test-asan fuzz-smoke bench bench-figures install package clean
+.PHONY: all deps configure build run test test-asan fuzz-smoke format-check bench bench-figures install package clean
 
 all: build
 
@@ -35,6 +35,11 @@ install: build
 # The Debian package, made by CPack from the built tree, in $(BUILD)/packages.
 package: build
 	@cd $(BUILD) && cpack --config CPackConfig.cmake -B packages
+
+# Whether every C++ file in src/ and tests/ is laid out as .clang-format says; changes nothing.
+format-check: deps
+	@find src tests -path tests/data -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 | \
+	  xargs -0 clang-format-14 --dry-run --Werror
 
 # libFuzzer targets built with clang, AddressSanitizer and UndefinedBehaviorSanitizer,
 # each run briefly on its seed corpus.

@@ -39,8 +39,8 @@ struct Job
         s.FolderMono = dir.path() + "/dest_M";
         for (int i = 0; i < kPairs; ++i) {
             const QString base = dir.path() + QStringLiteral("/src/IMG_%1").arg(i, 5, 10, QLatin1Char('0'));
-            TDatensatz *l = AppendEntry(left, i, base + "_L.JPG", dsLeft, false, 0, false, true);
-            TDatensatz *r = AppendEntry(right, i, base + "_R.JPG", dsRight, false, 0, false, true);
+            TDatensatz *l = AppendEntry(left, i, base + "_L.JPG", dsLeft);
+            TDatensatz *r = AppendEntry(right, i, base + "_R.JPG", dsRight);
             LinkBothWays(l, r);
             for (TDatensatz *e : {l, r}) {
                 e->SetAttribute(daStereoPair);
@@ -69,7 +69,7 @@ void BM_ChecksOfACopyJob(benchmark::State &state)
         TLaufwerke table(SystemVolumes());
         TFolderCheck folders;
         folders.Run(entries, job.store.Naming);
-        CheckSpace(entries, false, false, table, log);
+        CheckSpace(entries, {}, table, log);
         benchmark::DoNotOptimize(ComputeSharedFiles(entries, 2, table));
         benchmark::DoNotOptimize(CheckNames(entries, names, log).ConflictCount());
     }

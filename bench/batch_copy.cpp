@@ -133,7 +133,7 @@ void BM_RenameJob20000(benchmark::State &state)
     for (int i = 0; i < count; ++i) {
         const QString path = folder + QStringLiteral("/IMG_%1.jpg").arg(i, 5, 10, QLatin1Char('0'));
         QFile(path).open(QIODevice::WriteOnly);
-        TDatensatz *e = AppendEntry(left, i, path, dsLeft, false, 0, false, true);
+        TDatensatz *e = AppendEntry(left, i, path, dsLeft);
         TDatensatz *gap = CreateGap(right);
         LinkBothWays(e, gap);
         e->SetAttribute(daMono);

@@ -28,7 +28,7 @@ struct Lists
         for (int i = 0; i < n; ++i) {
             TDatensatz *image =
                 AppendEntry(left, i, QStringLiteral("/photos/IMG_%1.jpg").arg(i % distinctFiles),
-                            dsLeft, false, 0, false, true);
+                            dsLeft);
             TDatensatz *gap = CreateGap(right);
             LinkBothWays(image, gap);
             gap->SetNumber(i);

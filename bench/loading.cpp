@@ -1,5 +1,6 @@
 // Loading photo-sized JPEG files (4000 x 3000, 200 per list unless DUOMIRA_BENCH_LOADING_COUNT
-// names another count per list, e.g. 2000) until the status reads
+// names another count per list, e.g. 2000; DUOMIRA_BENCH_LOADING_SMALL=1 makes them 640 x 480,
+// the size for runs of 20,000 a list) until the status reads
 // "Ready": LoadFiles for each list, then the idle processing (metadata and thumbnails read on
 // the pool, applied in order, the chronological ordering, the row refresh with icons), run
 // through the core API with a window stand-in that lets events through like the window.
@@ -93,20 +94,24 @@ const PhotoSets &photoSets()
     static const PhotoSets sets = [] {
         PhotoSets s;
         QString error;
+        const bool small = qEnvironmentVariableIntValue("DUOMIRA_BENCH_LOADING_SMALL") != 0;
+        const int width = small ? 640 : 4000;
+        const int height = small ? 480 : 3000;
+        const QString size = QStringLiteral("%1x%2").arg(width).arg(height);
         const QString suffix =
             photosPerSide == 200 ? QString() : QStringLiteral("_%1").arg(photosPerSide);
         benchsupport::PhotoSetOptions leftOptions;
         leftOptions.namePrefix = QStringLiteral("L_");
         s.left = benchsupport::generatePhotoSet(
-            benchsupport::photoCacheDir(QStringLiteral("loading_left_4000x3000") + suffix),
-            photosPerSide, 4000, 3000, leftOptions, &error);
+            benchsupport::photoCacheDir(QStringLiteral("loading_left_") + size + suffix),
+            photosPerSide, width, height, leftOptions, &error);
         benchsupport::PhotoSetOptions rightOptions;
         rightOptions.namePrefix = QStringLiteral("R_");
         rightOptions.model = QStringLiteral("Canon EOS 5D Mark IV (right)");
         rightOptions.firstCapture = leftOptions.firstCapture.addSecs(37); // the other clock
         s.right = benchsupport::generatePhotoSet(
-            benchsupport::photoCacheDir(QStringLiteral("loading_right_4000x3000") + suffix),
-            photosPerSide, 4000, 3000, rightOptions, &error);
+            benchsupport::photoCacheDir(QStringLiteral("loading_right_") + size + suffix),
+            photosPerSide, width, height, rightOptions, &error);
         if (s.left.size() != photosPerSide || s.right.size() != photosPerSide)
             std::fprintf(stderr, "cannot generate the photo sets: %s\n", qPrintable(error));
         return s;

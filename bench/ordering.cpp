@@ -93,8 +93,7 @@ struct Lists
         // Paths differ in their first characters: the holder registry compares every path.
         auto add = [&](ListRowModel &list, const char *side, int i, double t) {
             const QString path = QStringLiteral("/%1/%2.jpg").arg(i).arg(QLatin1String(side));
-            TDatensatz *e = AppendEntry(list, list.Count(), path, static_cast<TDsSide>(list.Side()),
-                                        false, 0, false, true);
+            TDatensatz *e = AppendEntry(list, list.Count(), path, static_cast<TDsSide>(list.Side()));
             e->OrgBild()->JpegData.CaptureTime = t;
             e->OrgBild()->Loaded = true;
             e->SetSide(dsMono);
@@ -107,7 +106,7 @@ struct Lists
             add(left, "L", static_cast<int>(i), s.left[i]);
         for (size_t i = 0; i < s.right.size(); ++i)
             add(right, "R", static_cast<int>(i), s.right[i]);
-        TOrderingPass(left, right).ArrangeLists(0);
+        TOrderingPass(left, right).ArrangeLists(OrderingMode::SortOnly);
     }
 };
 
@@ -153,7 +152,7 @@ Lists &listsFor(bool realistic, int count)
     return *slot;
 }
 
-void runPass(benchmark::State &state, bool realistic, quint8 mode)
+void runPass(benchmark::State &state, bool realistic, OrderingMode mode)
 {
     Lists &lists = listsFor(realistic, static_cast<int>(state.range(0)));
     TOrderingPass pass(lists.left, lists.right);
@@ -164,7 +163,7 @@ void runPass(benchmark::State &state, bool realistic, quint8 mode)
         // A pass that found no run leaves the entries dissolved; the follow-up pass tidies
         // them up again, as the main window does.
         if (outcome != ArrangeOutcome::Completed)
-            pass.ArrangeLists(3);
+            pass.ArrangeLists(OrderingMode::MarkUnassigned);
         state.ResumeTiming();
     }
     state.counters["rows"] = lists.left.Count();
@@ -185,19 +184,19 @@ void runReference(benchmark::State &state, const Streams &streams, int mode)
 
 void Mode0_Realistic(benchmark::State &state)
 {
-    runPass(state, true, 0);
+    runPass(state, true, OrderingMode::SortOnly);
 }
 void Mode1_Realistic(benchmark::State &state)
 {
-    runPass(state, true, 1);
+    runPass(state, true, OrderingMode::AssignAll);
 }
 void Mode0_NoRun(benchmark::State &state)
 {
-    runPass(state, false, 0);
+    runPass(state, false, OrderingMode::SortOnly);
 }
 void Mode1_NoRun(benchmark::State &state)
 {
-    runPass(state, false, 1);
+    runPass(state, false, OrderingMode::AssignAll);
 }
 void Reference_Mode0_Realistic(benchmark::State &state)
 {

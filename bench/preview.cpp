@@ -74,8 +74,8 @@ struct Entries
     {
         const QStringList l = photos("preview_left"), r = photos("preview_right");
         for (int i = 0; i < pairCount; ++i) {
-            left.emplace_back(new TDatensatz(store, nullptr, i, l[i], dsLeft, false, 0, false, true));
-            right.emplace_back(new TDatensatz(store, nullptr, i, r[i], dsRight, false, 0, false, true));
+            left.emplace_back(new TDatensatz(store, nullptr, i, l[i], dsLeft));
+            right.emplace_back(new TDatensatz(store, nullptr, i, r[i], dsRight));
             left.back()->LoadMetadata();
             right.back()->LoadMetadata();
         }

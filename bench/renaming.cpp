@@ -53,8 +53,8 @@ void fillPairs(ListRowModel &left, ListRowModel &right, const QStringList &leftF
         const QString rightPath = rightFiles.isEmpty()
                                       ? QStringLiteral("/home/anna/Fotos/rechts/DSC%1.JPG").arg(i)
                                       : rightFiles[i];
-        TDatensatz *a = AppendEntry(left, i, leftPath, dsLeft, false, 0, false, true);
-        TDatensatz *b = AppendEntry(right, i, rightPath, dsRight, false, 0, false, true);
+        TDatensatz *a = AppendEntry(left, i, leftPath, dsLeft);
+        TDatensatz *b = AppendEntry(right, i, rightPath, dsRight);
         LinkBothWays(a, b);
         a->SetAttribute(daStereoPair);
         b->SetAttribute(daStereoPair);

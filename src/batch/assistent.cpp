@@ -7,6 +7,9 @@
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
 
+using S = TAssistentStep;
+using C = TAssistentController;
+
 TAssistentController::TAssistentController(TBatchContext context, TAssistentHost &host,
                                            const TVolumeSource &volumes)
     : m_context(context), m_log(context.Log), m_host(host), m_volumes(volumes), m_space(volumes), m_shared(volumes)
@@ -47,7 +50,7 @@ void TAssistentController::ShowWizard()
     RefreshAllEntries(m_context.Entries.Registry);
     m_rotationCount = CountRotations(entries());
     m_unrotatableCount = m_rotationCount > 0 ? CountUnrotatable(entries()) : 0;
-    GoToStep(1, false);
+    GoToStep(S::Start, false);
 }
 
 void TAssistentController::RecordCode(TAssistentCode code)
@@ -93,204 +96,284 @@ TBatchJobSettings TAssistentController::Settings() const
     return s;
 }
 
-void TAssistentController::showPageWith(int code, int page, std::array<int, 3> options, bool back)
+// ---- Steps ----
+
+// Every step: what it does (Run), the answer it records, the page it shows with the steps of
+// the page's options, and the step it goes on to.
+const C::StepRule *C::ruleOf(TAssistentStep wanted)
 {
-    m_nextSteps[page] = {0, options[0], options[1], options[2]};
-    if (!back)
-        RecordCode(TAssistentCode(code));
-    ShowPage(page);
+    // A step that records an answer and goes on.
+    const auto answer = [](S s, TAssistentAnswer code, S after) {
+        return StepRule{s, &C::answerStep, code, 0, {}, after};
+    };
+    // A step that runs run with a page whose options lead to the steps options.
+    const auto page = [](S s, StepAction run, int shown, std::array<S, 3> options,
+                         S after = S::None) {
+        return StepRule{s, run, TAssistentAnswer(0), shown, options, after};
+    };
+    // A step that runs run and goes on to after.
+    const auto go = [](S s, StepAction run, S after) {
+        return StepRule{s, run, TAssistentAnswer(0), 0, {}, after};
+    };
+    static const StepRule rules[] = {
+        page(S::Start, &C::startStep, pgSpeicherort, {S::Remain, S::Move, S::Copy}),
+        answer(S::Remain, acCopyMoveNothing, S::AskRenameSourceRemain),
+        answer(S::Move, acMove, S::CheckFoldersMove),
+        answer(S::Copy, acCopy, S::AskRenameSourceCopy),
+        // Pictures that remain: rename them, complete shared files, rotate them.
+        page(S::AskRenameSourceRemain, &C::pageStep, pgRenameSource,
+             {S::DontRenameSourceRemain, S::RenameSourceRemain}),
+        answer(S::DontRenameSourceRemain, acDontRenameSource, S::AskRotateSourceRemain),
+        answer(S::RenameSourceRemain, acRenameSource, S::SharedFilesRemain),
+        page(S::SharedFilesRemain, &C::sharedFilesStep, pg1zuNSource,
+             {S::CompletePartnersRemain, S::KeepIncompleteRemain}, S::AskRotateSourceAfterShared),
+        answer(S::CompletePartnersRemain, acCompletePartners, S::AskRotateSourceAfterShared),
+        answer(S::KeepIncompleteRemain, acKeepIncomplete, S::AskRotateSourceAfterShared),
+        page(S::AskRotateSourceRemain, &C::rotationStep, pgDrehenScr,
+             {S::DontRotateSourceRemain, S::RotateSourceRemain}, S::AskSpmList),
+        page(S::AskRotateSourceAfterShared, &C::rotationStep, pgDrehenScr,
+             {S::DontRotateSourceRemain, S::RotateSourceRemain}, S::AskSpmList),
+        answer(S::DontRotateSourceRemain, acDontRotateSource, S::AskSpmList),
+        answer(S::RotateSourceRemain, acRotateSource, S::AskSpmList),
+        // A move: folders and space in the destination, rename and rotate there.
+        page(S::CheckFoldersMove, &C::folderStep, pgChkDirectory,
+             {S::DontCreateFoldersMove, S::RecheckFoldersMove, S::CreateFoldersMove},
+             S::CheckSpaceMove),
+        go(S::RecheckFoldersMove, &C::recheckFoldersStep, S::CheckFoldersMove),
+        answer(S::DontCreateFoldersMove, acDontCreateFolders, S::CheckSpaceMove),
+        answer(S::CreateFoldersMove, acCreateFolders, S::CheckSpaceMove),
+        page(S::CheckSpaceMove, &C::spaceStep, pgChkDstSpace, {S::RecheckSpaceMove},
+             S::AskRenameDestMove),
+        go(S::RecheckSpaceMove, &C::retryStep, S::CheckSpaceMove),
+        page(S::AskRenameDestMove, &C::pageStep, pgRenameDest,
+             {S::DontRenameDestMove, S::RenameDestMove}),
+        answer(S::DontRenameDestMove, acDontRenameDest, S::AskRotateDestMove),
+        answer(S::RenameDestMove, acRenameDest, S::AskRotateDestMove),
+        page(S::AskRotateDestMove, &C::rotationStep, pgDrehenDst,
+             {S::DontRotateDest, S::RotateDest}, S::AskSpmList),
+        // A copy: rename the sources, complete shared files, folders and space, rotate the
+        // sources, rename and rotate the copies.
+        page(S::AskRenameSourceCopy, &C::pageStep, pgRenameSource,
+             {S::DontRenameSourceCopy, S::RenameSourceCopy}),
+        answer(S::DontRenameSourceCopy, acDontRenameSource, S::CheckFoldersCopy),
+        answer(S::RenameSourceCopy, acRenameSource, S::SharedFilesCopy),
+        page(S::SharedFilesCopy, &C::sharedFilesStep, pg1zuNSource,
+             {S::CompletePartnersCopy, S::KeepIncompleteCopy}, S::CheckFoldersCopy),
+        answer(S::CompletePartnersCopy, acCompletePartners, S::CheckFoldersCopy),
+        answer(S::KeepIncompleteCopy, acKeepIncomplete, S::CheckFoldersCopy),
+        page(S::CheckFoldersCopy, &C::folderStep, pgChkDirectory,
+             {S::DontCreateFoldersCopy, S::RecheckFoldersCopy, S::CreateFoldersCopy},
+             S::CheckSpaceCopy),
+        go(S::RecheckFoldersCopy, &C::recheckFoldersStep, S::CheckFoldersCopy),
+        answer(S::DontCreateFoldersCopy, acDontCreateFolders, S::CheckSpaceCopy),
+        answer(S::CreateFoldersCopy, acCreateFolders, S::CheckSpaceCopy),
+        page(S::CheckSpaceCopy, &C::spaceStep, pgChkDstSpace, {S::RecheckSpaceCopy},
+             S::AskRotateSourceCopy),
+        go(S::RecheckSpaceCopy, &C::retryStep, S::CheckSpaceCopy),
+        page(S::AskRotateSourceCopy, &C::rotationStep, pgDrehenScr,
+             {S::DontRotateSourceCopy, S::RotateSourceCopy}, S::AskRenameDestCopy),
+        answer(S::DontRotateSourceCopy, acDontRotateSource, S::AskRenameDestCopy),
+        answer(S::RotateSourceCopy, acRotateSource, S::AskRenameDestCopy),
+        page(S::AskRenameDestCopy, &C::pageStep, pgRenameDest,
+             {S::DontRenameDestCopy, S::RenameDestCopy}),
+        answer(S::DontRenameDestCopy, acDontRenameDest, S::AskRotateDestCopy),
+        answer(S::RenameDestCopy, acRenameDest, S::AskRotateDestCopy),
+        page(S::AskRotateDestCopy, &C::rotationStep, pgDrehenDst,
+             {S::DontRotateDest, S::RotateDest}, S::AskSpmList),
+        answer(S::DontRotateDest, acDontRotateDest, S::AskSpmList),
+        answer(S::RotateDest, acRotateDest, S::AskSpmList),
+        // Every job: the SPM list, the names, the confirmation, the run and its result.
+        page(S::AskSpmList, &C::preparedPageStep, pgSpmListe, {S::WriteSpmList, S::NoSpmList}),
+        answer(S::WriteSpmList, acWriteSpmList, S::CheckNames),
+        answer(S::NoSpmList, acNoSpmList, S::CheckNames),
+        page(S::CheckNames, &C::namesStep, pgChkNamen, {S::RecheckNames}, S::Confirm),
+        go(S::RecheckNames, &C::retryStep, S::CheckNames),
+        page(S::Confirm, &C::pageStep, pgBestAuftrag, {S::Run}),
+        page(S::Run, &C::runStep, pgRun, {S::Succeeded, S::Failed}),
+        page(S::Succeeded, &C::resultStep, pgAuftragSucc, {S::Close}),
+        page(S::Failed, &C::resultStep, pgAuftragError, {S::Close}),
+        go(S::Close, &C::closeStep, S::None),
+    };
+    for (const StepRule &rule : rules) {
+        if (rule.Step == wanted)
+            return &rule;
+    }
+    return nullptr;
 }
 
-void TAssistentController::retry(int step)
+void TAssistentController::GoToStep(TAssistentStep step, bool back)
 {
-    if (!m_history.isEmpty())
-        m_history.removeLast();
-    GoToStep(step, false);
+    if (const StepRule *rule = ruleOf(step))
+        (this->*rule->Run)(*rule, back);
 }
 
-void TAssistentController::folderStep(int code, std::array<int, 3> options, int after, bool back)
+void TAssistentController::startStep(const StepRule &rule, bool)
+{
+    m_host.PreparePage(rule.Page);
+    m_history.clear();
+    m_nextSteps[rule.Page] = {S::None, rule.Options[0], rule.Options[1], rule.Options[2]};
+    RecordCode(TAssistentCode(rule.Step));
+    ShowPage(rule.Page);
+}
+
+void TAssistentController::answerStep(const StepRule &rule, bool)
+{
+    RecordCode(rule.Answer);
+    GoToStep(rule.After, false);
+}
+
+void TAssistentController::pageStep(const StepRule &rule, bool back)
+{
+    showPageWith(rule.Step, rule.Page, rule.Options, back);
+}
+
+// A page whose fields the host fills first (the SPM list page shows the path the list will
+// really be written to).
+void TAssistentController::preparedPageStep(const StepRule &rule, bool back)
+{
+    m_host.PreparePage(rule.Page);
+    showPageWith(rule.Step, rule.Page, rule.Options, back);
+}
+
+// Asked only when there is something to turn and it can be turned.
+void TAssistentController::rotationStep(const StepRule &rule, bool back)
+{
+    const bool rotateOk =
+        m_rotationCount > 0 && (m_gflAvailable ? m_gflAvailable() : GflAvailable());
+    if (rotateOk)
+        showPageWith(rule.Step, rule.Page, rule.Options, back);
+    else
+        GoToStep(rule.After, false);
+}
+
+// Asked only when some files are used by several pairs.
+void TAssistentController::sharedFilesStep(const StepRule &rule, bool back)
+{
+    m_sharedMode = rule.Step == S::SharedFilesRemain ? 1 : 2;
+    m_sharedCount = ComputeSharedFiles(entries(), m_sharedMode, m_shared);
+    if (m_sharedCount == 0)
+        GoToStep(rule.After, false);
+    else
+        showPageWith(rule.Step, rule.Page, rule.Options, back);
+}
+
+void TAssistentController::recheckFoldersStep(const StepRule &rule, bool)
+{
+    m_autoAdvance = false;
+    retry(rule.After);
+}
+
+void TAssistentController::retryStep(const StepRule &rule, bool)
+{
+    retry(rule.After);
+}
+
+void TAssistentController::folderStep(const StepRule &rule, bool back)
 {
     m_folders.Run(entries(), m_context.Entries.Naming);
     if (m_folders.MissingFolders != 0 && m_context.Entries.Naming.CreateMissingFolders) {
         RecordCode(acCreateMissingFolders);
-        GoToStep(after, false);
+        GoToStep(rule.After, false);
     } else if (m_folders.MissingFolders != 0) {
-        m_host.PreparePage(pgChkDirectory);
-        showPageWith(code, pgChkDirectory, options, back);
+        m_host.PreparePage(rule.Page);
+        showPageWith(rule.Step, rule.Page, rule.Options, back);
     } else {
-        if (!m_history.isEmpty() && m_history.last() == code)
+        if (!m_history.isEmpty() && m_history.last() == TAssistentCode(rule.Step))
             m_history.removeLast();
-        GoToStep(after, false);
+        GoToStep(rule.After, false);
     }
 }
 
-void TAssistentController::GoToStep(int code, bool back)
+void TAssistentController::spaceStep(const StepRule &rule, bool back)
 {
-    const bool rotateOk = m_rotationCount > 0 && (m_gflAvailable ? m_gflAvailable() : GflAvailable());
-    auto record = [this](int answer, int next) {
-        RecordCode(TAssistentCode(answer));
-        GoToStep(next, false);
-    };
-    switch (code) {
-    case 1:
-        m_host.PreparePage(pgSpeicherort);
-        m_history.clear();
-        m_nextSteps[pgSpeicherort] = {0, 2, 3, 4};
-        RecordCode(1);
-        ShowPage(pgSpeicherort);
-        break;
-    case 2: record(acCopyMoveNothing, 5); break;
-    case 3: record(acMove, 15); break;
-    case 4: record(acCopy, 6); break;
-    case 5: showPageWith(code, pgRenameSource, {12, 13, 0}, back); break;
-    case 6: showPageWith(code, pgRenameSource, {32, 33, 0}, back); break;
-    case 7: showPageWith(code, pgRenameDest, {35, 36, 0}, back); break;
-    case 8: showPageWith(code, pgRenameDest, {37, 38, 0}, back); break;
-    case 9:
-    case 34:
-        if (rotateOk)
-            showPageWith(code, pgDrehenScr, {40, 42, 0}, back);
-        else
-            GoToStep(49, false);
-        break;
-    case 10:
-    case 11:
-        m_sharedMode = code == 10 ? 1 : 2;
-        m_sharedCount = ComputeSharedFiles(entries(), m_sharedMode, m_shared);
-        if (m_sharedCount == 0)
-            GoToStep(code == 10 ? 34 : 19, false);
-        else if (code == 10)
-            showPageWith(code, pg1zuNSource, {46, 47, 0}, back);
-        else
-            showPageWith(code, pg1zuNSource, {44, 45, 0}, back);
-        break;
-    case 12: record(acDontRenameSource, 9); break;
-    case 13: record(acRenameSource, 10); break;
-    case 14:
-        m_autoAdvance = false;
-        retry(15);
-        break;
-    case 15: folderStep(code, {16, 14, 17}, 23, back); break;
-    case 16: record(acDontCreateFolders, 23); break;
-    case 17: record(acCreateFolders, 23); break;
-    case 18:
-        m_autoAdvance = false;
-        retry(19);
-        break;
-    case 19: folderStep(code, {20, 18, 21}, 25, back); break;
-    case 20: record(acDontCreateFolders, 25); break;
-    case 21: record(acCreateFolders, 25); break;
-    case 22: retry(23); break;
-    case 23:
-    case 25:
-        CheckSpace(entries(), code == 25 && HasCode(acCompletePartners), code == 23, m_space, m_log);
-        m_nextSteps[pgChkDstSpace] = {0, code - 1, 0, 0};
-        if (m_space.Insufficient()) {
-            if (!back)
-                RecordCode(TAssistentCode(code));
-            ShowPage(pgChkDstSpace);
-        } else {
-            GoToStep(code == 23 ? 7 : 26, false);
-        }
-        break;
-    case 24: retry(25); break;
-    case 26:
-        if (rotateOk)
-            showPageWith(code, pgDrehenScr, {27, 28, 0}, back);
-        else
-            GoToStep(8, false);
-        break;
-    case 27: record(acDontRotateSource, 8); break;
-    case 28: record(acRotateSource, 8); break;
-    case 29: retry(30); break;
-    case 30: {
-        TNameCheckOptions o;
-        o.KeepPartnersIncomplete = HasCode(acKeepIncomplete);
-        o.MoveToDestination = HasCode(acMove);
-        o.CopyToDestination = HasCode(acCopy);
-        o.RenameSource = HasCode(acRenameSource);
-        o.RenameDestination = HasCode(acRenameDest);
-        o.WriteSpmList = HasCode(acWriteSpmList);
-        o.SpmListFile = m_context.SpmListFile;
-        o.LogFile = m_logFile;
-        o.Volumes = &m_volumes;
-        m_names = CheckNames(entries(), o, m_log);
-        m_nextSteps[pgChkNamen] = {0, 29, 0, 0};
-        if (m_names.ConflictCount() < 1) {
-            GoToStep(52, false);
-        } else {
-            if (!back)
-                RecordCode(30);
-            ShowPage(pgChkNamen);
-        }
-        break;
-    }
-    case 31:
-    case 39:
-        if (rotateOk)
-            showPageWith(code, pgDrehenDst, {41, 43, 0}, back);
-        else
-            GoToStep(49, false);
-        break;
-    case 32: record(acDontRenameSource, 19); break;
-    case 33: record(acRenameSource, 11); break;
-    case 35: record(acDontRenameDest, 31); break;
-    case 36: record(acRenameDest, 31); break;
-    case 37: record(acDontRenameDest, 39); break;
-    case 38: record(acRenameDest, 39); break;
-    case 40: record(acDontRotateSource, 49); break;
-    case 41: record(acDontRotateDest, 49); break;
-    case 42: record(acRotateSource, 49); break;
-    case 43: record(acRotateDest, 49); break;
-    case 44: record(acCompletePartners, 19); break;
-    case 45: record(acKeepIncomplete, 19); break;
-    case 46: record(acCompletePartners, 34); break;
-    case 47: record(acKeepIncomplete, 34); break;
-    case 49:
-        // The field shows the path the list will really be written to.
-        m_host.PreparePage(pgSpmListe);
-        showPageWith(code, pgSpmListe, {50, 51, 0}, back);
-        break;
-    case 50: record(acWriteSpmList, 30); break;
-    case 51: record(acNoSpmList, 30); break;
-    case 52: showPageWith(code, pgBestAuftrag, {53, 0, 0}, back); break;
-    case 53: startRun(back); break;
-    case 54:
-    case 55: {
-        const bool success = code == 54;
-        RecordCode(success ? acSuccessful : acIncomplete);
-        const int page = success ? pgAuftragSucc : pgAuftragError;
-        m_nextSteps[page] = {0, 56, 0, 0};
-        closingLines(success);
-        if (!back)
-            RecordCode(TAssistentCode(code));
-        ShowPage(page);
-        if (!success)
-            m_host.ShowLog();
-        break;
-    }
-    case 56: m_host.CloseWizard(true); break;
-    default: break;
-    }
+    const bool move = rule.Step == S::CheckSpaceMove;
+    m_nextSteps[rule.Page] = {S::None, rule.Options[0], S::None, S::None};
+    CheckSpace(entries(), {.CompletePartners = !move && HasCode(acCompletePartners), .Move = move},
+               m_space, m_log);
+    if (m_space.Insufficient())
+        showCheckPage(rule.Step, rule.Page, back);
+    else
+        GoToStep(rule.After, false);
 }
 
-void TAssistentController::startRun(bool back)
+void TAssistentController::namesStep(const StepRule &rule, bool back)
 {
-    m_nextSteps[pgRun] = {0, 54, 55, 0};
+    TNameCheckOptions o;
+    o.KeepPartnersIncomplete = HasCode(acKeepIncomplete);
+    o.MoveToDestination = HasCode(acMove);
+    o.CopyToDestination = HasCode(acCopy);
+    o.RenameSource = HasCode(acRenameSource);
+    o.RenameDestination = HasCode(acRenameDest);
+    o.WriteSpmList = HasCode(acWriteSpmList);
+    o.SpmListFile = m_context.SpmListFile;
+    o.LogFile = m_logFile;
+    o.Volumes = &m_volumes;
+    m_names = CheckNames(entries(), o, m_log);
+    m_nextSteps[rule.Page] = {S::None, rule.Options[0], S::None, S::None};
+    if (m_names.ConflictCount() < 1)
+        GoToStep(rule.After, false);
+    else
+        showCheckPage(rule.Step, rule.Page, back);
+}
+
+void TAssistentController::runStep(const StepRule &rule, bool back)
+{
+    m_nextSteps[rule.Page] = {S::None, rule.Options[0], rule.Options[1], S::None};
     RecordCode(acScheduled);
     if (!back)
-        RecordCode(53);
+        RecordCode(TAssistentCode(rule.Step));
     m_log.ReplaceContents(HistoryLines());
     m_cancelRequested = false;
     m_jobFailed = false;
     m_running = true;
-    ShowPage(pgRun);
+    ShowPage(rule.Page);
     m_jobFailed = m_host.RunJob(Settings());
     m_running = false;
     // The run's end presses Next: on to the success or the incomplete-job page.
     Next();
     if (m_cancelRequested)
         m_host.CloseWizard(false);
+}
+
+void TAssistentController::resultStep(const StepRule &rule, bool back)
+{
+    const bool success = rule.Step == S::Succeeded;
+    RecordCode(rule.Answer);
+    m_nextSteps[rule.Page] = {S::None, rule.Options[0], S::None, S::None};
+    closingLines(success);
+    if (!back)
+        RecordCode(TAssistentCode(rule.Step));
+    ShowPage(rule.Page);
+    if (!success)
+        m_host.ShowLog();
+}
+
+void TAssistentController::closeStep(const StepRule &, bool)
+{
+    m_host.CloseWizard(true);
+}
+
+void TAssistentController::showPageWith(TAssistentStep step, int page,
+                                        const std::array<TAssistentStep, 3> &options, bool back)
+{
+    m_nextSteps[page] = {S::None, options[0], options[1], options[2]};
+    if (!back)
+        RecordCode(TAssistentCode(step));
+    ShowPage(page);
+}
+
+void TAssistentController::showCheckPage(TAssistentStep step, int page, bool back)
+{
+    if (!back)
+        RecordCode(TAssistentCode(step));
+    ShowPage(page);
+}
+
+void TAssistentController::retry(TAssistentStep step)
+{
+    if (!m_history.isEmpty())
+        m_history.removeLast();
+    GoToStep(step, false);
 }
 
 void TAssistentController::closingLines(bool success)
@@ -350,7 +433,7 @@ void TAssistentController::ShowPage(int page)
         Next();
 }
 
-int TAssistentController::nextStepOf(int page)
+TAssistentStep TAssistentController::nextStepOf(int page)
 {
     int option = 1;
     switch (page) {
@@ -395,15 +478,16 @@ void TAssistentController::Previous()
     if (m_inPrevious || m_running)
         return;
     m_inPrevious = true;
-    int k = 1;
+    TAssistentCode k = TAssistentCode(S::Start);
     while (!m_history.isEmpty()) {
         m_history.removeLast();
-        k = m_history.isEmpty() ? 1 : m_history.last();
+        k = m_history.isEmpty() ? TAssistentCode(S::Start) : m_history.last();
         if (IsStepCode(k) || m_history.size() <= 1)
             break;
     }
     m_host.StateChanged();
-    GoToStep(k, true);
+    // The last step recorded before the current page.
+    GoToStep(TAssistentStep(k), true);
     m_inPrevious = false;
 }
 

@@ -88,9 +88,10 @@ public:
     void SetGflAvailable(std::function<bool()> available);
 
     // ---- Wizard operations ----
-    // Opening: counts the entries to rotate and goes to step 1.
+    // Opening: counts the entries to rotate and goes to the first step.
     void ShowWizard();
-    void GoToStep(int code, bool back);
+    // Runs step (back: reached by "Back", which records no step again).
+    void GoToStep(TAssistentStep step, bool back);
     void ShowPage(int page);
     void RecordCode(TAssistentCode code);
     bool HasCode(TAssistentCode code) const;
@@ -111,7 +112,6 @@ public:
     QString Title(int page) const;
     QString Description(int page) const;
     const TAssistentButtons &Buttons() const { return m_buttons; }
-    bool AutoAdvance() const { return m_autoAdvance; }
     bool Running() const { return m_running; }
     bool CancelRequested() const { return m_cancelRequested; }
     bool JobFailed() const { return m_jobFailed; }
@@ -125,21 +125,47 @@ public:
 
     const TFolderCheck &FolderCheck() const { return m_folders; }
     const TNameCheckResult &NameCheck() const { return m_names; }
-    const TLaufwerke &SpaceTable() const { return m_space; }
     const TLaufwerke &SharedTable() const { return m_shared; }
-    int SharedCount() const { return m_sharedCount; }
-    int RotationCount() const { return m_rotationCount; }
-    // Files among them that are not JPEG files and stay unturned.
-    int UnrotatableCount() const { return m_unrotatableCount; }
 
 private:
+    // What a step does, and with what (assistent.cpp holds the table of every step).
+    struct StepRule;
+    using StepAction = void (TAssistentController::*)(const StepRule &rule, bool back);
+    struct StepRule
+    {
+        TAssistentStep Step;
+        StepAction Run;
+        TAssistentAnswer Answer = TAssistentAnswer(0); // the answer it records
+        int Page = 0;                                  // the page it shows
+        std::array<TAssistentStep, 3> Options{};       // the steps of the page's options
+        TAssistentStep After = TAssistentStep::None;   // the step it goes on to
+    };
+    static const StepRule *ruleOf(TAssistentStep step);
+
+    // The kinds of steps.
+    void startStep(const StepRule &rule, bool back);
+    void answerStep(const StepRule &rule, bool back);
+    void pageStep(const StepRule &rule, bool back);
+    void preparedPageStep(const StepRule &rule, bool back);
+    void rotationStep(const StepRule &rule, bool back);
+    void sharedFilesStep(const StepRule &rule, bool back);
+    void recheckFoldersStep(const StepRule &rule, bool back);
+    void retryStep(const StepRule &rule, bool back);
+    void folderStep(const StepRule &rule, bool back);
+    void spaceStep(const StepRule &rule, bool back);
+    void namesStep(const StepRule &rule, bool back);
+    void runStep(const StepRule &rule, bool back);
+    void resultStep(const StepRule &rule, bool back);
+    void closeStep(const StepRule &rule, bool back);
+
     std::vector<TDatensatz *> entries() const;
-    void showPageWith(int code, int page, std::array<int, 3> options, bool back);
-    void retry(int step);
-    void folderStep(int code, std::array<int, 3> options, int after, bool back);
-    int nextStepOf(int page);
+    void showPageWith(TAssistentStep step, int page, const std::array<TAssistentStep, 3> &options,
+                      bool back);
+    // A check's page, shown only when the check found something.
+    void showCheckPage(TAssistentStep step, int page, bool back);
+    void retry(TAssistentStep step);
+    TAssistentStep nextStepOf(int page);
     void updateButtons();
-    void startRun(bool back);
     void closingLines(bool success);
 
     TBatchContext m_context;
@@ -151,7 +177,8 @@ private:
     QString m_logFile;
 
     QVector<TAssistentCode> m_history;
-    std::array<std::array<int, 4>, AssistentPageCount + 1> m_nextSteps{};
+    // The steps of each page's options 1..3 (index 0 unused).
+    std::array<std::array<TAssistentStep, 4>, AssistentPageCount + 1> m_nextSteps{};
     std::array<int, AssistentPageCount + 1> m_choice{};
     int m_page = 0;
     TAssistentButtons m_buttons;

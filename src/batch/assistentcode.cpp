@@ -3,77 +3,77 @@
 QString AssistentCodeText(int code)
 {
     switch (code) {
-    case 1:
+    case TAssistentCode(TAssistentStep::Start):
         return QStringLiteral("Destination folder");
-    case 5:
-    case 6:
+    case TAssistentCode(TAssistentStep::AskRenameSourceRemain):
+    case TAssistentCode(TAssistentStep::AskRenameSourceCopy):
         return QStringLiteral("Rename source images?");
-    case 7:
-    case 8:
+    case TAssistentCode(TAssistentStep::AskRenameDestMove):
+    case TAssistentCode(TAssistentStep::AskRenameDestCopy):
         return QStringLiteral("Rename destination folder?");
-    case 9:
-    case 26:
-    case 34:
+    case TAssistentCode(TAssistentStep::AskRotateSourceRemain):
+    case TAssistentCode(TAssistentStep::AskRotateSourceCopy):
+    case TAssistentCode(TAssistentStep::AskRotateSourceAfterShared):
         return QStringLiteral("Rotate JPG-Files in source folder?");
-    case 10:
-    case 11:
+    case TAssistentCode(TAssistentStep::SharedFilesRemain):
+    case TAssistentCode(TAssistentStep::SharedFilesCopy):
         return QStringLiteral("Resolve conflict?");
-    case 15:
-    case 19:
+    case TAssistentCode(TAssistentStep::CheckFoldersMove):
+    case TAssistentCode(TAssistentStep::CheckFoldersCopy):
         return QStringLiteral("Create required folders?");
-    case 30:
+    case TAssistentCode(TAssistentStep::CheckNames):
         return QStringLiteral("Resolve naming conflict?");
-    case 31:
+    case TAssistentCode(TAssistentStep::AskRotateDestMove):
         return QStringLiteral("Rotate JPG-Files in destination folder?");
-    case 39:
+    case TAssistentCode(TAssistentStep::AskRotateDestCopy):
         return QStringLiteral("Rotate JPG-Files in destination folder");
-    case 49:
+    case TAssistentCode(TAssistentStep::AskSpmList):
         return QStringLiteral("Create SPM compatible list file?");
-    case 52:
+    case TAssistentCode(TAssistentStep::Confirm):
         return QStringLiteral("Confirm Batch Job");
-    case 53:
+    case TAssistentCode(TAssistentStep::Run):
         return QStringLiteral("Execute Batch Job");
-    case 57:
+    case acDontRenameSource:
         return QStringLiteral("Don't rename source images");
-    case 58:
+    case acRenameSource:
         return QStringLiteral("Rename source images");
-    case 59:
+    case acDontRenameDest:
         return QStringLiteral("Don't rename files in destination folder");
-    case 60:
+    case acRenameDest:
         return QStringLiteral("Rename files in destination folder");
-    case 61:
+    case acDontRotateSource:
         return QStringLiteral("Don't rotate source images");
-    case 62:
+    case acDontRotateDest:
         return QStringLiteral("Don't rotate images in destination folder");
-    case 63:
+    case acRotateSource:
         return QStringLiteral("Rotate source images");
-    case 64:
+    case acRotateDest:
         return QStringLiteral("Rotate images in destination folder");
-    case 65:
+    case acDontCreateFolders:
         return QStringLiteral("Don't create any folders");
-    case 66:
+    case acCreateFolders:
         return QStringLiteral("Yes, create required folders");
-    case 67:
+    case acCreateMissingFolders:
         return QStringLiteral("Create missing folders");
-    case 68:
+    case acKeepIncomplete:
         return QStringLiteral("Don't complete missing images");
-    case 69:
+    case acCompletePartners:
         return QStringLiteral("Complete partner image with a copy");
-    case 70:
+    case acCopyMoveNothing:
         return QStringLiteral("Copy/Move nothing");
-    case 71:
+    case acCopy:
         return QStringLiteral("Copy images");
-    case 72:
+    case acMove:
         return QStringLiteral("Move images");
-    case 73:
+    case acWriteSpmList:
         return QStringLiteral("Create SPM compatible list file");
-    case 74:
+    case acNoSpmList:
         return QStringLiteral("Don't create SPM compatible list file");
-    case 75:
+    case acScheduled:
         return QStringLiteral("Batch Job has been scheduled");
-    case 76:
+    case acSuccessful:
         return QStringLiteral("Batch Job was successful");
-    case 77:
+    case acIncomplete:
         return QStringLiteral("Batch Job incomplete");
     default:
         return QString();

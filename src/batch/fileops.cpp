@@ -446,13 +446,106 @@ TFileOpResult TRealFileOps::Rename(const QString &from, const QString &to)
     return result;
 }
 
+namespace {
+
+// Creates the temporary file of a copy (never over an existing file).
+int openTemporary(const QString &temporary)
+{
+    const QByteArray temp = encoded(temporary);
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
+    int fd = ::open(temp.constData(), flags, 0600);
+    if (fd < 0 && errno == EEXIST && StatPath(temporary, false).isRegular) {
+        // What a killed copy to the same name left. It is never the only copy of anything:
+        // a copy gets its final name only when complete, and a move deletes its source
+        // only after that. So it goes, and the copy starts afresh.
+        if (::unlink(temp.constData()) == 0)
+            fd = ::open(temp.constData(), flags, 0600);
+    }
+    return fd;
+}
+
+// 0 when the file fd holds exactly the copied bytes and as many as the source had, else
+// the error.
+int checkWritten(int fd, qint64 copied, qint64 sourceSize)
+{
+    struct stat written
+    {
+    };
+    if (::fstat(fd, &written) != 0)
+        return errno;
+    return written.st_size != copied || copied != sourceSize ? EIO : 0;
+}
+
+} // namespace
+
+int TRealFileOps::copyBytes(int in, int out, const QString &to, qint64 size, qint64 &copied)
+{
+    // copy_file_range keeps the bytes in the kernel (and lets a file system that can share
+    // blocks do so); where the two file systems do not support it, read and write carry
+    // them. Chunks keep the progress hook coming during a long copy.
+    bool inKernel = true;
+    std::vector<char> buffer;
+    for (;;) {
+        if (const int e = fault(TFaultPoint::Write, to))
+            return e;
+        ssize_t n = -1;
+        if (inKernel) {
+            n = ::copy_file_range(in, nullptr, out, nullptr, std::size_t(m_chunk), 0);
+            if (n < 0 && errno == EINTR)
+                continue;
+            const bool refused = n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                                           errno == EOPNOTSUPP || errno == ENOTSUP ||
+                                           errno == EBADF || errno == EPERM);
+            // Some file systems report an empty file instead of refusing: the rest then
+            // goes through read and write, and the size check afterwards has the last word.
+            const bool empty = n == 0 && copied < size;
+            if (refused || empty) {
+                inKernel = false;
+                n = -1;
+            } else if (n < 0) {
+                return errno;
+            }
+        }
+        if (!inKernel) {
+            if (buffer.empty())
+                buffer.resize(std::size_t(std::min<qint64>(m_chunk, std::max<qint64>(size, 1))));
+            n = ::read(in, buffer.data(), buffer.size());
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return errno;
+            if (n > 0 && !writeAll(out, buffer.data(), std::size_t(n)))
+                return errno;
+        }
+        if (n == 0)
+            return 0;
+        copied += n;
+        progress();
+    }
+}
+
+TFileOpResult TRealFileOps::holdForSettle(Pending pending)
+{
+    pending.ticket = ++m_lastTicket;
+    m_pendingBytes += pending.size;
+    TFileOpResult waiting;
+    waiting.ok = true;
+    waiting.size = pending.size;
+    waiting.crossVolume = pending.kind == TFileOpKind::Move;
+    waiting.pendingTicket = pending.ticket;
+    m_pending.push_back(std::move(pending));
+    return waiting;
+}
+
 TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, bool syncTargetFolder,
                                      TFileOpKind kind)
 {
     Fd in(::open(encoded(from).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         return TFileOpResult::Failure(errno);
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::fstat(in.get(), &st) != 0)
         return TFileOpResult::Failure(errno);
     if (!S_ISREG(st.st_mode))
@@ -467,15 +560,7 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
         return TFileOpResult::Failure(EEXIST);
     const QString temporary = CopyTemporaryPath(to);
     const QByteArray temp = encoded(temporary);
-    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
-    Fd out(::open(temp.constData(), flags, 0600));
-    if (out.get() < 0 && errno == EEXIST && StatPath(temporary, false).isRegular) {
-        // What a killed copy to the same name left. It is never the only copy of anything:
-        // a copy gets its final name only when complete, and a move deletes its source
-        // only after that. So it goes, and the copy starts afresh.
-        if (::unlink(temp.constData()) == 0)
-            out.reset(::open(temp.constData(), flags, 0600));
-    }
+    Fd out(openTemporary(temporary));
     if (out.get() < 0)
         return TFileOpResult::Failure(errno);
     auto fail = [&](int e) {
@@ -483,51 +568,9 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
         ::unlink(temp.constData());
         return TFileOpResult::Failure(e);
     };
-
-    // copy_file_range keeps the bytes in the kernel (and lets a file system that can share
-    // blocks do so); where the two file systems do not support it, read and write carry
-    // them. Chunks keep the progress hook coming during a long copy.
-    bool inKernel = true;
-    std::vector<char> buffer;
     qint64 copied = 0;
-    for (;;) {
-        if (const int e = fault(TFaultPoint::Write, to))
-            return fail(e);
-        ssize_t n = -1;
-        if (inKernel) {
-            n = ::copy_file_range(in.get(), nullptr, out.get(), nullptr, std::size_t(m_chunk), 0);
-            if (n < 0 && errno == EINTR)
-                continue;
-            const bool refused = n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
-                                           errno == EOPNOTSUPP || errno == ENOTSUP ||
-                                           errno == EBADF || errno == EPERM);
-            // Some file systems report an empty file instead of refusing: the rest then
-            // goes through read and write, and the size check below has the last word.
-            const bool empty = n == 0 && copied < qint64(st.st_size);
-            if (refused || empty) {
-                inKernel = false;
-                n = -1;
-            } else if (n < 0) {
-                return fail(errno);
-            }
-        }
-        if (!inKernel) {
-            if (buffer.empty())
-                buffer.resize(std::size_t(
-                    std::min<qint64>(m_chunk, std::max<qint64>(qint64(st.st_size), 1))));
-            n = ::read(in.get(), buffer.data(), buffer.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return fail(errno);
-            if (n > 0 && !writeAll(out.get(), buffer.data(), std::size_t(n)))
-                return fail(errno);
-        }
-        if (n == 0)
-            break;
-        copied += n;
-        progress();
-    }
+    if (const int e = copyBytes(in.get(), out.get(), to, qint64(st.st_size), copied))
+        return fail(e);
     // The digest undo recognises the copy by, of the source, whose pages the copy has just
     // brought into memory: hashed on another core while the copy goes to the disk, so that
     // it costs the job next to nothing.
@@ -543,13 +586,9 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
         // copy get its final name. The disk starts writing them now, while the next files
         // are copied, so that little is left for that sync to wait for.
         ::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
-        struct stat written {};
-        if (::fstat(out.get(), &written) != 0)
-            return fail(errno);
-        if (written.st_size != copied || copied != st.st_size)
-            return fail(EIO);
+        if (const int e = checkWritten(out.get(), copied, qint64(st.st_size)))
+            return fail(e);
         Pending pending;
-        pending.ticket = ++m_lastTicket;
         pending.kind = kind;
         pending.from = from;
         pending.to = to;
@@ -557,27 +596,16 @@ TFileOpResult TRealFileOps::copyFile(const QString &from, const QString &to, boo
         pending.size = copied;
         // Kept open: its fsync after the file system's sync reports this file's own write
         // errors, and costs next to nothing then.
-        pending.fd = out.get();
-        out.release();
+        pending.fd = out.release();
         pending.digest = digest;
-        m_pending.push_back(std::move(pending));
-        m_pendingBytes += copied;
-        TFileOpResult waiting;
-        waiting.ok = true;
-        waiting.size = copied;
-        waiting.crossVolume = kind == TFileOpKind::Move;
-        waiting.pendingTicket = m_lastTicket;
-        return waiting;
+        return holdForSettle(std::move(pending));
     }
     if (const int e = fault(TFaultPoint::Sync, to))
         return fail(e);
     if (::fsync(out.get()) != 0)
         return fail(errno);
-    struct stat written {};
-    if (::fstat(out.get(), &written) != 0)
-        return fail(errno);
-    if (written.st_size != copied || copied != st.st_size)
-        return fail(EIO);
+    if (const int e = checkWritten(out.get(), copied, qint64(st.st_size)))
+        return fail(e);
     if (!out.close()) {
         const int e = errno;
         ::unlink(temp.constData());
@@ -671,33 +699,29 @@ bool TRealFileOps::SettleDue() const
            (int(m_pending.size()) >= m_settleFiles || m_pendingBytes >= m_settleBytes);
 }
 
-std::vector<TSettledOp> TRealFileOps::Settle()
+void TRealFileOps::dropPending(Pending &p, int error, const QString &reason)
 {
-    std::vector<Pending> batch;
-    batch.swap(m_pending);
-    m_pendingBytes = 0;
-    const auto fail = [](Pending &p, int e, const QString &reason = QString()) {
-        if (p.fd >= 0)
-            ::close(p.fd);
-        p.fd = -1;
-        ::unlink(encoded(p.temporary).constData());
-        p.result = TFileOpResult::Failure(e, reason);
-    };
-    for (Pending &p : batch)
-        p.result.ok = true;
+    if (p.fd >= 0)
+        ::close(p.fd);
+    p.fd = -1;
+    ::unlink(encoded(p.temporary).constData());
+    p.result = TFileOpResult::Failure(error, reason);
+}
 
-    // 1. The bytes: one sync of each destination file system (through a file opened before
-    // any of its bytes were written, so that the sync reports every write error since),
-    // then each file's own fsync, which finds nothing left to write but its own errors.
+// The bytes: one sync of each destination file system (through a file opened before any of
+// its bytes were written, so that the sync reports every write error since), then each
+// file's own fsync, which finds nothing left to write but its own errors.
+void TRealFileOps::syncPending(std::vector<Pending> &batch)
+{
     QHash<quint64, int> volumeError;
     for (Pending &p : batch) {
         if (const int e = fault(TFaultPoint::Sync, p.to)) {
-            fail(p, e);
+            dropPending(p, e);
             continue;
         }
         struct stat st {};
         if (::fstat(p.fd, &st) != 0) {
-            fail(p, errno);
+            dropPending(p, errno);
             continue;
         }
         const quint64 device = quint64(st.st_dev);
@@ -707,16 +731,19 @@ std::vector<TSettledOp> TRealFileOps::Settle()
         if (e == 0 && ::fsync(p.fd) != 0)
             e = errno;
         if (e != 0) {
-            fail(p, e);
+            dropPending(p, e);
             continue;
         }
         const int fd = p.fd;
         p.fd = -1;
         if (::close(fd) != 0)
-            fail(p, errno);
+            dropPending(p, errno);
     }
+}
 
-    // 2. The final names, without replacing anything, and their sync.
+// The final names, without replacing anything, and their sync.
+void TRealFileOps::namePending(std::vector<Pending> &batch)
+{
     QStringList folders;
     for (Pending &p : batch) {
         if (!p.result.ok)
@@ -724,7 +751,7 @@ std::vector<TSettledOp> TRealFileOps::Settle()
         bool cross = false;
         const TFileOpResult named = renameNoReplace(p.temporary, p.to, cross, TFaultPoint::FinalName);
         if (!named.ok) {
-            fail(p, named.error, named.reason);
+            dropPending(p, named.error, named.reason);
             continue;
         }
         if (!folders.contains(folderOf(p.to)))
@@ -742,8 +769,11 @@ std::vector<TSettledOp> TRealFileOps::Settle()
         p.result.size = p.size;
         p.result.contentHash = p.digest.get();
     }
+}
 
-    // 3. The moves' sources, once the journal holds their copies.
+// The moves' sources, once the journal holds their copies.
+void TRealFileOps::removeMovedSources(std::vector<Pending> &batch)
+{
     std::vector<TFileOpResult> moved;
     for (const Pending &p : batch) {
         if (p.kind == TFileOpKind::Move && p.result.ok) {
@@ -772,6 +802,18 @@ std::vector<TSettledOp> TRealFileOps::Settle()
     }
     for (const QString &folder : std::as_const(sourceFolders))
         syncFolder(folder);
+}
+
+std::vector<TSettledOp> TRealFileOps::Settle()
+{
+    std::vector<Pending> batch;
+    batch.swap(m_pending);
+    m_pendingBytes = 0;
+    for (Pending &p : batch)
+        p.result.ok = true;
+    syncPending(batch);
+    namePending(batch);
+    removeMovedSources(batch);
 
     std::vector<TSettledOp> settled;
     settled.reserve(batch.size());

@@ -257,6 +257,17 @@ private:
     // left pending (the result's ticket says which).
     TFileOpResult copyFile(const QString &from, const QString &to, bool syncTargetFolder,
                            TFileOpKind kind);
+    // Copies the bytes of in (size of them) into out, counting them in copied; returns 0 or
+    // the error.
+    int copyBytes(int in, int out, const QString &to, qint64 size, qint64 &copied);
+    // Queues a written copy for Settle; its result carries the ticket.
+    TFileOpResult holdForSettle(Pending pending);
+    // Settle's steps, each on the pending copies that have not failed yet.
+    void syncPending(std::vector<Pending> &batch);
+    void namePending(std::vector<Pending> &batch);
+    void removeMovedSources(std::vector<Pending> &batch);
+    // A pending copy failed: its file goes, its result says why.
+    static void dropPending(Pending &p, int error, const QString &reason = QString());
     // Renames without replacing: RENAME_NOREPLACE, else a hard link and an unlink, else (a
     // file system with neither) a rename right after checking that the target is free.
     TFileOpResult renameNoReplace(const QString &from, const QString &to, bool &crossVolume,
@@ -302,7 +313,6 @@ public:
     // What exists now, or would after the operations planned so far.
     bool Exists(const QString &path) const override;
 
-    const std::vector<TPlannedOp> &Plan() const { return m_plan; }
     // One line per operation: "rename SOURCE -> TARGET", "rotate PATH by 90".
     QStringList PlanText() const;
 

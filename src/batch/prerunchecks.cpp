@@ -464,7 +464,7 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
 
 // ---- Disk space ----
 
-void CheckSpace(const std::vector<TDatensatz *> &entries, bool completePartners, bool move,
+void CheckSpace(const std::vector<TDatensatz *> &entries, const TSpaceCheckJob &job,
                 TLaufwerke &table, TProtokoll &log)
 {
     table.Clear();
@@ -474,13 +474,13 @@ void CheckSpace(const std::vector<TDatensatz *> &entries, bool completePartners,
         if (IsGapAttribute(e->Attribute()))
             continue;
         const qint64 size = e->Metadata().FileSize;
-        if (completePartners && e->HolderRefCount() > 1 && !counted.contains(e->OrgBild())) {
+        if (job.CompletePartners && e->HolderRefCount() > 1 && !counted.contains(e->OrgBild())) {
             counted.insert(e->OrgBild());
             table.AddRequirement(e->RenamedSourcePath(), size * (e->HolderRefCount() - 1));
         }
         if (!e->Batch())
             continue;
-        if (move && !moved.contains(e->OrgBild())) {
+        if (job.Move && !moved.contains(e->OrgBild())) {
             moved.insert(e->OrgBild());
             table.AddRequirement(e->RenamedSourcePath(), -size);
         }

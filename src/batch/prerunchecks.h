@@ -89,11 +89,18 @@ QString NearestExistingPath(const QString &path);
 
 // ---- Disk space ----
 
-// Fills table with the space the job needs: for a move job (completePartners false,
-// move true) the files leave their source volumes and arrive on the destination volumes;
-// for a copy job the copies arrive; with completePartners every further entry of a shared
-// file adds one copy in the source folder. Logs the drive table.
-void CheckSpace(const std::vector<TDatensatz *> &entries, bool completePartners, bool move,
+// What the space check counts.
+struct TSpaceCheckJob
+{
+    // Every further entry of a shared file adds one copy in the source folder.
+    bool CompletePartners = false;
+    // The files leave their source volumes and arrive on the destination volumes; otherwise
+    // copies arrive.
+    bool Move = false;
+};
+
+// Fills table with the space the job needs and logs the drive table.
+void CheckSpace(const std::vector<TDatensatz *> &entries, const TSpaceCheckJob &job,
                 TLaufwerke &table, TProtokoll &log);
 QString SpaceCheckTitle(const TLaufwerke &table);
 QString SpaceCheckDescription();

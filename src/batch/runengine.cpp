@@ -162,24 +162,10 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
     m_ops = base;
     if (!base->TouchesFiles())
         m_log.AddLine(QStringLiteral("Dry run: no file is changed; the lines below say what the job would do"));
-    if (base->TouchesFiles()) {
-        QString error;
-        if (journal.Create(m_journalFolder.isEmpty() ? JournalFolder() : m_journalFolder, error)) {
-            m_journalPath = journal.Path();
-            QJsonObject head;
-            head.insert(QStringLiteral("event"), QStringLiteral("job"));
-            head.insert(QStringLiteral("version"), 1);
-            head.insert(QStringLiteral("started"), QDateTime::currentDateTime().toString(Qt::ISODate));
-            head.insert(QStringLiteral("settings"), settingsJson(settings));
-            journal.Append(head);
-            journaled = std::make_unique<TJournalFileOps>(*base, journal);
-            m_journalOps = journaled.get();
-            m_ops = journaled.get();
-        } else {
-            m_log.AddFormatted(QStringLiteral("The job journal could not be created: %s"), {error},
-                               logcolor::Red);
-            qCWarning(lcBatch) << "no job journal:" << error;
-        }
+    if (base->TouchesFiles() && openJournal(journal, settings)) {
+        journaled = std::make_unique<TJournalFileOps>(*base, journal);
+        m_journalOps = journaled.get();
+        m_ops = journaled.get();
     }
     // Copies and moves across volumes are synced many at a time (settlePending).
     m_ops->SetBatchedSync(true);
@@ -214,24 +200,46 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
                                      "every target name was tested just before its rename"));
 
     finish();
-
-    if (journal.IsOpen()) {
-        QJsonObject end;
-        end.insert(QStringLiteral("event"), QStringLiteral("end"));
-        end.insert(QStringLiteral("failed"), m_jobFailed);
-        end.insert(QStringLiteral("cancelled"), m_cancelRequested);
-        journal.Append(end);
-        journal.Close();
-        m_log.AddLine(QStringLiteral(" "));
-        m_log.AddFormatted(QStringLiteral("Journal of this job (duomira-cli undo reverses it): %s"),
-                           {m_journalPath});
-    }
+    if (journal.IsOpen())
+        closeJournal(journal);
     journaled.reset();
     m_ops = nullptr;
     m_journalOps = nullptr;
     m_running = false;
     if (onDone)
         onDone();
+}
+
+bool TBatchRun::openJournal(TJobJournal &journal, const TBatchJobSettings &settings)
+{
+    QString error;
+    if (!journal.Create(m_journalFolder.isEmpty() ? JournalFolder() : m_journalFolder, error)) {
+        m_log.AddFormatted(QStringLiteral("The job journal could not be created: %s"), {error},
+                           logcolor::Red);
+        qCWarning(lcBatch) << "no job journal:" << error;
+        return false;
+    }
+    m_journalPath = journal.Path();
+    QJsonObject head;
+    head.insert(QStringLiteral("event"), QStringLiteral("job"));
+    head.insert(QStringLiteral("version"), 1);
+    head.insert(QStringLiteral("started"), QDateTime::currentDateTime().toString(Qt::ISODate));
+    head.insert(QStringLiteral("settings"), settingsJson(settings));
+    journal.Append(head);
+    return true;
+}
+
+void TBatchRun::closeJournal(TJobJournal &journal)
+{
+    QJsonObject end;
+    end.insert(QStringLiteral("event"), QStringLiteral("end"));
+    end.insert(QStringLiteral("failed"), m_jobFailed);
+    end.insert(QStringLiteral("cancelled"), m_cancelRequested);
+    journal.Append(end);
+    journal.Close();
+    m_log.AddLine(QStringLiteral(" "));
+    m_log.AddFormatted(QStringLiteral("Journal of this job (duomira-cli undo reverses it): %s"),
+                       {m_journalPath});
 }
 
 void TBatchRun::CreateMissingFolders(quint8 mask)

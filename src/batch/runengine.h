@@ -19,6 +19,7 @@ class TDatensatz;
 class TDsOrgBild;
 struct TFileOpResult;
 class TFileOps;
+class TJobJournal;
 class TJournalFileOps;
 class TProtokoll;
 class TRunProgress;
@@ -98,7 +99,10 @@ private:
     // Logs (in black) that a file which is not a JPEG is left unturned; true then.
     bool rotationSkipped(TDatensatz *e, const QString &path, int quarterTurns);
     void finish();
-    void writeSpmList();
+    // The job's journal: created with its head line (false, and a red log line, when it
+    // cannot be), and closed with its end line.
+    bool openJournal(TJobJournal &journal, const TBatchJobSettings &settings);
+    void closeJournal(TJobJournal &journal);
 
     void logFailure(const QString &format, const QVariantList &args, const QString &reason);
     void logUnchanged(TDatensatz *e, const QString &path);

@@ -2,6 +2,7 @@
 // EXIF reader, and for formats other than JPEG the imaging library's EXIF list) and prints
 // the records as one JSON array (one object per file that could be read). Each record is
 // printed as soon as it is read, so that memory stays flat however many files are named.
+#include "cli/cliparser.h"
 #include "cli/commands.h"
 #include "cli/fileproblem.h"
 #include "imaging/dsorgbild.h"
@@ -74,28 +75,54 @@ QJsonObject recordObject(const QString &path, const TJPEGData &record, bool with
     return o;
 }
 
-} // namespace
-
-int runInspectCommand(const QStringList &arguments)
+struct InspectOptions
 {
     bool withTags = false;
     QStringList files;
-    bool optionsEnded = false;
-    for (const QString &a : arguments) {
-        if (!optionsEnded && a == QLatin1String("--"))
-            optionsEnded = true;
-        else if (!optionsEnded && a == QLatin1String("--tags"))
-            withTags = true;
-        else if (!optionsEnded && a.startsWith(QLatin1Char('-')) && a.size() > 1) {
-            std::fprintf(stderr, "duomira-cli inspect: unknown option '%s'\n", qPrintable(a));
-            return 2;
-        } else
-            files.append(a);
-    }
-    if (files.isEmpty()) {
-        std::fprintf(stderr, "Usage: duomira-cli inspect [--tags] FILE...\n");
-        return 2;
-    }
+};
+
+const TCliTable<InspectOptions> &inspectTable()
+{
+    static const TCliTable<InspectOptions> table = [] {
+        TCliTable<InspectOptions> t;
+        t.command = QStringLiteral("inspect");
+        t.summary = QStringLiteral("print the metadata record of each file as JSON");
+        t.options = {{{.name = QStringLiteral("--tags"),
+                       .help = QStringLiteral("add every EXIF tag found, with the reader's "
+                                              "status")},
+                      [](InspectOptions &o, const QStringList &) {
+                          o.withTags = true;
+                          return true;
+                      }}};
+        t.operands = QStringLiteral("FILE...");
+        t.notes = QStringLiteral("A file named like an option follows \"--\".");
+        t.rules.singleDashOptions = true;
+        t.operand = [](InspectOptions &o, const QString &file) {
+            o.files.append(file);
+            return QString();
+        };
+        t.finish = [](const InspectOptions &o) {
+            return o.files.isEmpty() ? QStringLiteral("no files given") : QString();
+        };
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+TCliSyntax inspectSyntax()
+{
+    return inspectTable().Syntax();
+}
+
+int runInspectCommand(const QStringList &arguments)
+{
+    InspectOptions options;
+    if (const int status = ParseCliCommand(inspectTable(), arguments, options); status >= 0)
+        return status;
+    const bool withTags = options.withTags;
+    const QStringList &files = options.files;
 
     int status = 0;
     // The array as QJsonDocument indents it: "[", the objects one level in, "]".

@@ -17,33 +17,21 @@
 namespace {
 
 constexpr TCliCommand commands[] = {
-    {"inspect", "[--tags] FILE...",
-     "print the metadata record of each file as JSON (--tags adds every EXIF tag found)",
-     runInspectCommand},
-    {"pair",
-     "[--mode 0|1|2] [--offset-pair LEFTFILE RIGHTFILE] [--start N] [--mask MASK] "
-     "[--rotation-left 0|90|180|270] [--rotation-right 0|90|180|270] --left FILE|FOLDER... "
-     "--right FILE|FOLDER...",
-     "load pictures into the two lists, order and pair them, print the rows as JSON",
-     runPairCommand},
-    {"run",
-     "[--copy|--move] [--rename-source] [--rename-destination] [--rotate-source] "
-     "[--rotate-destination] [--complete-partners] [--spm-list FILE] [--dest-left DIR] "
-     "[--dest-right DIR] [--dest-mono DIR] [--create-folders] [--suffix-left S] "
-     "[--suffix-right S] [--suffix-mono S] [--log FILE] [--dry-run] PAIR-OPTIONS",
-     "pair as pair does, then run the batch job: the wizard's checks, then the file "
-     "operations; prints the job log (--log FILE also writes it as RTF; --dry-run prints the "
-     "planned operations and touches nothing). PAIR-OPTIONS are those of pair",
-     runRunCommand},
-    {"undo", "[--dry-run] JOURNAL",
-     "reverse a batch job from its journal (--dry-run: only say what would be done)", runUndoCommand},
+    {"inspect", inspectSyntax, runInspectCommand},
+    {"pair", pairSyntax, runPairCommand},
+    {"run", runSyntax, runRunCommand},
+    {"undo", undoSyntax, runUndoCommand},
 };
 
 void printUsage(FILE *stream)
 {
     std::fprintf(stream, "Usage: duomira-cli COMMAND [ARGUMENTS]\n\nCommands:\n");
-    for (const TCliCommand &c : commands)
-        std::fprintf(stream, "  %s %s\n      %s\n", c.name, c.usage, c.summary);
+    for (const TCliCommand &c : commands) {
+        const TCliSyntax syntax = c.syntax();
+        std::fprintf(stream, "  %s %s\n      %s\n", c.name, qPrintable(CliUsageLine(syntax)),
+                     qPrintable(syntax.summary));
+    }
+    std::fprintf(stream, "\nduomira-cli COMMAND --help describes each option of the command.\n");
     std::fprintf(stream, "\nExit status, the same for every command:\n"
                          "  0  success\n"
                          "  1  an incomplete job or a failed operation\n"

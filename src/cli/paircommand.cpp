@@ -1,5 +1,5 @@
 // duomira-cli pair: loads left and right pictures as dropping them on the two lists would,
-// reads their metadata, orders the lists (mode 0) and runs the requested ordering pass. When
+// reads their metadata, sorts the lists by capture time and runs the requested ordering pass. When
 // the assignment finds no run it continues like a user at the pair prompt: with
 // --offset-pair the user selects those two pictures and presses "Next", without it the user
 // closes the prompt. Prints the outcome and both lists, row by row, as JSON. With
@@ -31,14 +31,6 @@
 #include <optional>
 
 namespace {
-
-int fail(int status, const QString &message)
-{
-    std::fprintf(stderr, "duomira-cli pair: %s\n", qPrintable(message));
-    if (status == 2)
-        std::fprintf(stderr, "Usage: duomira-cli pair %s\n", kPairOptionsUsage);
-    return status;
-}
 
 QJsonObject timeObject(double days)
 {
@@ -73,12 +65,16 @@ QJsonObject entryObject(const TDatensatz *e, bool withName)
 
 } // namespace
 
+TCliSyntax pairSyntax()
+{
+    return PairTable().Syntax();
+}
+
 int runPairCommand(const QStringList &arguments)
 {
     PairOptions o;
-    const QString error = ParsePairArguments(arguments, o);
-    if (!error.isEmpty())
-        return fail(2, error);
+    if (const int status = ParseCliCommand(PairTable(), arguments, o); status >= 0)
+        return status;
 
     int status = 0;
     {

@@ -14,90 +14,142 @@
 
 #include <cstdio>
 
-const char kPairOptionsUsage[] =
-    "[--mode 0|1|2] [--method rhythm|alignment] [--offset-pair LEFTFILE RIGHTFILE] "
-    "[--start N] [--mask MASK] [--save-session FILE] "
-    "[--rotation-left 0|90|180|270] [--rotation-right 0|90|180|270] --left FILE|FOLDER... "
-    "--right FILE|FOLDER...";
+namespace {
 
-// Parses the arguments; returns an error text or an empty string.
-QString ParsePairArguments(const QStringList &arguments, PairOptions &o, bool filesOptional)
+// A value among fixed texts: its index in choices, or -1.
+int choiceIndex(const QStringList &values, const QStringList &choices)
 {
-    QStringList *files = nullptr;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString &a = arguments[i];
-        auto value = [&]() -> std::optional<QString> {
-            if (i + 1 >= arguments.size())
-                return std::nullopt;
-            return arguments[++i];
-        };
-        if (a == QLatin1String("--left")) {
-            files = &o.left;
-        } else if (a == QLatin1String("--right")) {
-            files = &o.right;
-        } else if (a == QLatin1String("--mode")) {
-            const auto v = value();
-            if (!v ||
-                (*v != QLatin1String("0") && *v != QLatin1String("1") && *v != QLatin1String("2")))
-                return QStringLiteral("--mode needs 0, 1 or 2");
-            o.mode = v->toInt();
-            files = nullptr;
-        } else if (a == QLatin1String("--method")) {
-            const auto v = value();
-            if (v == QLatin1String("rhythm"))
-                o.method = PairingMethod::Rhythm;
-            else if (v == QLatin1String("alignment"))
-                o.method = PairingMethod::Alignment;
-            else
-                return QStringLiteral("--method needs rhythm or alignment");
-            files = nullptr;
-        } else if (a == QLatin1String("--start")) {
-            const auto v = value();
-            bool ok = false;
-            const int n = v ? v->toInt(&ok) : 0;
-            if (!ok)
-                return QStringLiteral("--start needs a whole number");
-            o.start = n;
-            files = nullptr;
-        } else if (a == QLatin1String("--mask")) {
-            const auto v = value();
-            if (!v)
-                return QStringLiteral("--mask needs a mask");
-            o.mask = *v;
-            files = nullptr;
-        } else if (a == QLatin1String("--save-session")) {
-            const auto v = value();
-            if (!v)
-                return QStringLiteral("--save-session needs a file");
-            o.saveSession = *v;
-            files = nullptr;
-        } else if (a == QLatin1String("--offset-pair")) {
-            const auto l = value();
-            const auto r = l ? value() : std::nullopt;
-            if (!r)
-                return QStringLiteral("--offset-pair needs a left and a right file");
-            o.offsetPair = std::make_pair(*l, *r);
-            files = nullptr;
-        } else if (a == QLatin1String("--rotation-left") ||
-                   a == QLatin1String("--rotation-right")) {
-            const auto v = value();
-            static const QStringList degrees = {"0", "90", "180", "270"};
-            const int index = v ? int(degrees.indexOf(*v)) : -1;
-            if (index < 0)
-                return QStringLiteral("%1 needs 0, 90, 180 or 270").arg(a);
-            (a == QLatin1String("--rotation-left") ? o.rotationLeft : o.rotationRight) = index;
-            files = nullptr;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return QStringLiteral("unknown option '%1'").arg(a);
-        } else if (!files) {
-            return QStringLiteral("'%1' is neither an option nor after --left or --right").arg(a);
-        } else {
-            files->append(a);
-        }
-    }
-    if (o.left.isEmpty() && o.right.isEmpty() && !filesOptional)
-        return QStringLiteral("no files given");
-    return {};
+    return int(choices.indexOf(values.value(0)));
+}
+
+TCliOption<PairOptions> rotationOption(const char *name, const char *side,
+                                       int PairOptions::*rotation)
+{
+    const QString option = QLatin1String(name);
+    return {{.name = option,
+             .values = QStringLiteral("0|90|180|270"),
+             .help = QStringLiteral("the rotation the %1 pictures start with, in degrees "
+                                    "clockwise (default 0)")
+                         .arg(QLatin1String(side)),
+             .valueCount = 1,
+             .needs = QStringLiteral("%1 needs 0, 90, 180 or 270").arg(option)},
+            [rotation](PairOptions &o, const QStringList &v) {
+                const int index = choiceIndex(v, {"0", "90", "180", "270"});
+                o.*rotation = index;
+                return index >= 0;
+            }};
+}
+
+TCliOption<PairOptions> filesOption(const char *name, const char *camera,
+                                    QStringList PairOptions::*files)
+{
+    return {{.name = QLatin1String(name),
+             .values = QStringLiteral("FILE|FOLDER..."),
+             .help = QStringLiteral("the %1 camera's pictures; a folder stands for the pictures "
+                                    "it holds")
+                         .arg(QLatin1String(camera)),
+             .list = true,
+             .required = true},
+            [files](PairOptions &o, const QStringList &v) {
+                (o.*files).append(v);
+                return true;
+            }};
+}
+
+TCliTable<PairOptions> makePairTable()
+{
+    TCliTable<PairOptions> t;
+    t.command = QStringLiteral("pair");
+    t.summary =
+        QStringLiteral("load pictures into the two lists, order and pair them, print the rows "
+                       "as JSON");
+    t.options = {
+        {{.name = QStringLiteral("--mode"),
+          .values = QStringLiteral("0|1|2"),
+          .help = QStringLiteral("the ordering pass after loading: 0 only sorts by capture "
+                                 "time, 1 pairs every picture anew (default), 2 pairs the "
+                                 "pictures not yet paired"),
+          .valueCount = 1,
+          .needs = QStringLiteral("--mode needs 0, 1 or 2")},
+         [](PairOptions &o, const QStringList &v) {
+             const int index = choiceIndex(v, {"0", "1", "2"});
+             o.mode = OrderingMode(index);
+             return index >= 0;
+         }},
+        {{.name = QStringLiteral("--method"),
+          .values = QStringLiteral("rhythm|alignment"),
+          .help = QStringLiteral("how pictures are paired: rhythm, by the first run of agreeing "
+                                 "shot intervals and the capture times (default); alignment, "
+                                 "by aligning the shot rhythms, which tolerates bursts, clock "
+                                 "drift and clocks changed during a session"),
+          .valueCount = 1,
+          .needs = QStringLiteral("--method needs rhythm or alignment")},
+         [](PairOptions &o, const QStringList &v) {
+             const int index = choiceIndex(v, {"rhythm", "alignment"});
+             if (index >= 0)
+                 o.method = index == 0 ? PairingMethod::RunAndTime : PairingMethod::Alignment;
+             return index >= 0;
+         }},
+        {{.name = QStringLiteral("--offset-pair"),
+          .values = QStringLiteral("LEFTFILE RIGHTFILE"),
+          .help = QStringLiteral("when no run of agreeing intervals is found, pair from these "
+                                 "two pictures as a known pair"),
+          .valueCount = 2,
+          .needs = QStringLiteral("--offset-pair needs a left and a right file")},
+         [](PairOptions &o, const QStringList &v) {
+             o.offsetPair = std::make_pair(v[0], v[1]);
+             return true;
+         }},
+        {{.name = QStringLiteral("--start"),
+          .values = QStringLiteral("N"),
+          .help = QStringLiteral("the first number of the rename mask's counter"),
+          .valueCount = 1,
+          .needs = QStringLiteral("--start needs a whole number")},
+         [](PairOptions &o, const QStringList &v) {
+             bool ok = false;
+             const int n = v[0].toInt(&ok);
+             if (ok)
+                 o.start = n;
+             return ok;
+         }},
+        {{.name = QStringLiteral("--mask"),
+          .values = QStringLiteral("MASK"),
+          .help = QStringLiteral("compute each picture's new name with this rename mask (adds "
+                                 "newName to every entry)"),
+          .valueCount = 1,
+          .needs = QStringLiteral("--mask needs a mask")},
+         [](PairOptions &o, const QStringList &v) {
+             o.mask = v[0];
+             return true;
+         }},
+        {{.name = QStringLiteral("--save-session"),
+          .values = QStringLiteral("FILE"),
+          .help = QStringLiteral("also save the lists, pairs and new names as printed into this "
+                                 "session file, which the window opens"),
+          .valueCount = 1,
+          .needs = QStringLiteral("--save-session needs a file")},
+         [](PairOptions &o, const QStringList &v) {
+             o.saveSession = v[0];
+             return true;
+         }},
+        rotationOption("--rotation-left", "left", &PairOptions::rotationLeft),
+        rotationOption("--rotation-right", "right", &PairOptions::rotationRight),
+        filesOption("--left", "left", &PairOptions::left),
+        filesOption("--right", "right", &PairOptions::right),
+    };
+    t.strayOperand = QStringLiteral("'%1' is neither an option nor after --left or --right");
+    t.finish = [](const PairOptions &o) {
+        return o.left.isEmpty() && o.right.isEmpty() ? QStringLiteral("no files given") : QString();
+    };
+    return t;
+}
+
+} // namespace
+
+const TCliTable<PairOptions> &PairTable()
+{
+    static const TCliTable<PairOptions> table = makePairTable();
+    return table;
 }
 
 void HeadlessLoadingView::ReportLoadingProblem(const QString &message, const QStringList &files)
@@ -171,14 +223,19 @@ void RenameAll(ListRowModel &left, ListRowModel &right, const QString &mask)
     }
 }
 
-int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const char *command)
+namespace {
+
+// Why LoadAndPair stopped: the exit status, and the message (none when it is out already).
+struct Stop
 {
-    auto fail = [command](int status, const QString &message) {
-        std::fprintf(stderr, "duomira-cli %s: %s\n", command, qPrintable(message));
-        return status;
-    };
-    // Files are named by their absolute paths, as a drop names them; a folder stands for
-    // the pictures it holds.
+    int status;
+    QString message;
+};
+
+// Files are named by their absolute paths, as a drop names them; a folder stands for the
+// pictures it holds.
+std::optional<Stop> resolveFiles(PairOptions &o, PairedLists &lists)
+{
     const QStringList extensions = ReadableImageExtensions(GflAvailable(), GflFileFilter());
     QStringList unaddressable;
     for (QStringList *files : {&o.left, &o.right}) {
@@ -186,9 +243,9 @@ int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const c
             const QFileInfo info(f);
             if (!info.isDir()) {
                 if (const QString problem = FileProblem(f); !problem.isEmpty())
-                    return fail(1, QStringLiteral("%1: %2").arg(f, problem));
+                    return Stop{1, QStringLiteral("%1: %2").arg(f, problem)};
             } else if (!info.isReadable()) {
-                return fail(1, QStringLiteral("%1: cannot be read").arg(f));
+                return Stop{1, QStringLiteral("%1: cannot be read").arg(f)};
             }
             f = info.absoluteFilePath();
         }
@@ -200,86 +257,101 @@ int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const c
         o.offsetPair->first = QFileInfo(o.offsetPair->first).absoluteFilePath();
         o.offsetPair->second = QFileInfo(o.offsetPair->second).absoluteFilePath();
     }
-    if (o.start)
-        lists.session.Naming().StartNumber = *o.start;
+    return std::nullopt;
+}
 
-    {
-        ListRowModel &left = lists.left;
-        ListRowModel &right = lists.right;
-        TMainWindowState &state = lists.state;
-        TOrderingPass &pass = lists.pass;
-        TPairEditing &editing = lists.editing;
-        TIdleProcessor &loading = lists.loading;
-        pass.SetPairingMethod(o.method);
-
-        // Dropped on the left list, then on the right one; the idle processing reads the
-        // metadata in registry order and orders the lists (mode 0) after the last entry.
-        NewEntryDefaults defaults;
-        defaults.RotationLeft = o.rotationLeft;
-        defaults.RotationRight = o.rotationRight;
-        for (const QString &f : o.left)
-            loading.AddFile(f, left, defaults);
-        for (const QString &f : o.right)
-            loading.AddFile(f, right, defaults);
-        if (o.offsetPair) {
-            if (rowOfPath(left, o.offsetPair->first) < 0)
-                return fail(2, QStringLiteral("--offset-pair: %1 is not in the left list")
-                                   .arg(o.offsetPair->first));
-            if (rowOfPath(right, o.offsetPair->second) < 0)
-                return fail(2, QStringLiteral("--offset-pair: %1 is not in the right list")
-                                   .arg(o.offsetPair->second));
-        }
-        QElapsedTimer waited;
-        waited.start();
-        while (!loading.IsIdle()) {
-            loading.IdleProcess();
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-            if (waited.hasExpired(10 * 60 * 1000))
-                return fail(1, QStringLiteral("reading the files did not finish"));
-        }
-        // The message is out; a pairing of part of the files would mislead.
-        if (lists.view.outOfMemory)
-            return 1;
-
-        const ArrangeOutcome outcome =
-            ArrangeWindowLists(pass, &state, static_cast<quint8>(o.mode));
-
-        result.insert(QStringLiteral("mode"), o.mode);
-        bool offsetApplied = false;
-        switch (outcome) {
-        case ArrangeOutcome::NoRun:
-            result.insert(QStringLiteral("outcome"), QStringLiteral("no run found"));
-            // The pair prompt's steps without a prompt: the offset pair is the user's choice.
-            editing.OpenPairPrompt(o.mode);
-            if (o.offsetPair) {
-                left.ClearSelection();
-                right.ClearSelection();
-                left.SetItemIndex(rowOfPath(left, o.offsetPair->first));
-                right.SetItemIndex(rowOfPath(right, o.offsetPair->second));
-                editing.AssignFromSelectedPair(state.PairDialogMode);
-                offsetApplied = true;
-            }
-            editing.ClosePairPrompt();
-            break;
-        case ArrangeOutcome::ListEmpty:
-            result.insert(QStringLiteral("outcome"), QStringLiteral("a list is empty"));
-            editing.RestoreAfterEmptyList();
-            break;
-        default:
-            result.insert(QStringLiteral("outcome"), QStringLiteral("paired"));
-            break;
-        }
-        if (o.offsetPair)
-            result.insert(QStringLiteral("offsetPairUsed"), offsetApplied);
-        if (o.method == PairingMethod::Alignment) {
-            const TPairingReport &report = pass.LastReport();
-            result.insert(QStringLiteral("method"), QStringLiteral("alignment"));
-            result.insert(QStringLiteral("doubtfulPairs"), report.doubtful);
-            result.insert(QStringLiteral("clockFindings"),
-                          QJsonArray::fromStringList(report.clockFindings));
-        }
-        if (o.mask)
-            RenameAll(left, right, *o.mask);
+// Dropped on the left list, then on the right one; the idle processing reads the metadata
+// in registry order and sorts the lists after the last entry.
+std::optional<Stop> loadFiles(const PairOptions &o, PairedLists &lists)
+{
+    NewEntryDefaults defaults;
+    defaults.RotationLeft = o.rotationLeft;
+    defaults.RotationRight = o.rotationRight;
+    for (const QString &f : o.left)
+        lists.loading.AddFile(f, lists.left, defaults);
+    for (const QString &f : o.right)
+        lists.loading.AddFile(f, lists.right, defaults);
+    if (o.offsetPair) {
+        if (rowOfPath(lists.left, o.offsetPair->first) < 0)
+            return Stop{2, QStringLiteral("--offset-pair: %1 is not in the left list")
+                               .arg(o.offsetPair->first)};
+        if (rowOfPath(lists.right, o.offsetPair->second) < 0)
+            return Stop{2, QStringLiteral("--offset-pair: %1 is not in the right list")
+                               .arg(o.offsetPair->second)};
     }
+    QElapsedTimer waited;
+    waited.start();
+    while (!lists.loading.IsIdle()) {
+        lists.loading.IdleProcess();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        if (waited.hasExpired(10 * 60 * 1000))
+            return Stop{1, QStringLiteral("reading the files did not finish")};
+    }
+    // The message is out; a pairing of part of the files would mislead.
+    if (lists.view.outOfMemory)
+        return Stop{1, {}};
+    return std::nullopt;
+}
+
+// The ordering pass of o's mode. When it finds no run, the pair prompt's steps follow
+// without a prompt: the offset pair is the user's choice.
+void pairLoaded(const PairOptions &o, PairedLists &lists, QJsonObject &result)
+{
+    TPairEditing &editing = lists.editing;
+    const ArrangeOutcome outcome = ArrangeWindowLists(lists.pass, &lists.state, o.mode);
+    result.insert(QStringLiteral("mode"), int(o.mode));
+    bool offsetApplied = false;
+    switch (outcome) {
+    case ArrangeOutcome::NoRun:
+        result.insert(QStringLiteral("outcome"), QStringLiteral("no run found"));
+        editing.OpenPairPrompt(o.mode);
+        if (o.offsetPair) {
+            lists.left.ClearSelection();
+            lists.right.ClearSelection();
+            lists.left.SetItemIndex(rowOfPath(lists.left, o.offsetPair->first));
+            lists.right.SetItemIndex(rowOfPath(lists.right, o.offsetPair->second));
+            editing.AssignFromSelectedPair(lists.state.PairDialogMode);
+            offsetApplied = true;
+        }
+        editing.ClosePairPrompt();
+        break;
+    case ArrangeOutcome::ListEmpty:
+        result.insert(QStringLiteral("outcome"), QStringLiteral("a list is empty"));
+        editing.RestoreAfterEmptyList();
+        break;
+    default:
+        result.insert(QStringLiteral("outcome"), QStringLiteral("paired"));
+        break;
+    }
+    if (o.offsetPair)
+        result.insert(QStringLiteral("offsetPairUsed"), offsetApplied);
+    if (o.method == PairingMethod::Alignment) {
+        const TPairingReport &report = lists.pass.LastReport();
+        result.insert(QStringLiteral("method"), QStringLiteral("alignment"));
+        result.insert(QStringLiteral("doubtfulPairs"), report.doubtful);
+        result.insert(QStringLiteral("clockFindings"),
+                      QJsonArray::fromStringList(report.clockFindings));
+    }
+}
+
+} // namespace
+
+int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const char *command)
+{
+    std::optional<Stop> stop = resolveFiles(o, lists);
+    if (!stop) {
+        if (o.start)
+            lists.session.Naming().StartNumber = *o.start;
+        lists.pass.SetPairingMethod(o.method);
+        stop = loadFiles(o, lists);
+    }
+    if (stop) {
+        if (!stop->message.isEmpty())
+            std::fprintf(stderr, "duomira-cli %s: %s\n", command, qPrintable(stop->message));
+        return stop->status;
+    }
+    pairLoaded(o, lists, result);
+    if (o.mask)
+        RenameAll(lists.left, lists.right, *o.mask);
     return 0;
 }

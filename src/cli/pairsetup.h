@@ -1,6 +1,7 @@
 #pragma once
 // What "pair" and "run" share: the pairing options, and the two lists loaded as dropping the
 // files would load them, read, ordered and paired, with the new names of a rename mask.
+#include "cli/cliparser.h"
 #include "entries/datensatz.h"
 #include "entries/listrows.h"
 #include "pairing/ordering.h"
@@ -17,8 +18,8 @@
 
 struct PairOptions
 {
-    int mode = 1;
-    PairingMethod method = PairingMethod::Rhythm;
+    OrderingMode mode = OrderingMode::AssignAll; // SortOnly, AssignAll or AssignUnpaired
+    PairingMethod method = PairingMethod::RunAndTime;
     std::optional<std::pair<QString, QString>> offsetPair;
     std::optional<int> start;
     std::optional<QString> mask;
@@ -28,12 +29,8 @@ struct PairOptions
     std::optional<QString> saveSession; // pair --save-session FILE
 };
 
-// The pairing options and usage line of `duomira-cli pair`.
-extern const char kPairOptionsUsage[];
-
-// Parses the arguments; returns an error text or an empty string. With filesOptional (run
-// --session) no --left or --right is needed.
-QString ParsePairArguments(const QStringList &arguments, PairOptions &o, bool filesOptional = false);
+// The options of `duomira-cli pair`, which `run` takes as well.
+const TCliTable<PairOptions> &PairTable();
 
 // Every row's new name from mask, as the window's "Renaming" with every row selected.
 void RenameAll(ListRowModel &left, ListRowModel &right, const QString &mask);

@@ -34,18 +34,9 @@
 
 namespace {
 
-const char kRunUsage[] =
-    "[--copy|--move] [--rename-source] [--rename-destination] [--rotate-source] "
-    "[--rotate-destination] [--complete-partners] [--spm-list FILE] [--dest-left DIR] "
-    "[--dest-right DIR] [--dest-mono DIR] [--create-folders] [--suffix-left S] "
-    "[--suffix-right S] [--suffix-mono S] [--log FILE] [--dry-run] (--session FILE | PAIR-OPTIONS)";
-
 int fail(int status, const QString &message)
 {
     std::fprintf(stderr, "duomira-cli run: %s\n", qPrintable(message));
-    if (status == 2)
-        std::fprintf(stderr, "Usage: duomira-cli run %s\n  PAIR-OPTIONS: %s\n", kRunUsage,
-                     kPairOptionsUsage);
     return status;
 }
 
@@ -59,56 +50,43 @@ struct JobOptions
     std::optional<QString> dest[3], suffix[3];
 };
 
+struct RunOptions
+{
+    JobOptions job;
+    PairOptions pair;
+};
+
 QString absolute(const QString &path)
 {
     return QDir::cleanPath(QDir::current().absoluteFilePath(ExpandUserPath(path)));
 }
 
-// Takes the job's options out of arguments; the rest are the pairing options.
-QString parseJob(const QStringList &arguments, JobOptions &o, QStringList &rest)
+TCliOption<RunOptions> jobFlag(const char *name, const char *help, bool JobOptions::*flag)
 {
-    const struct
-    {
-        const char *name;
-        bool JobOptions::*flag;
-    } flags[] = {{"--copy", &JobOptions::copy},
-                 {"--move", &JobOptions::move},
-                 {"--rename-source", &JobOptions::renameSource},
-                 {"--rename-destination", &JobOptions::renameDestination},
-                 {"--rotate-source", &JobOptions::rotateSource},
-                 {"--rotate-destination", &JobOptions::rotateDestination},
-                 {"--complete-partners", &JobOptions::completePartners},
-                 {"--create-folders", &JobOptions::createFolders},
-                 {"--dry-run", &JobOptions::dryRun}};
-    const struct
-    {
-        const char *name;
-        std::optional<QString> *value;
-    } values[] = {{"--spm-list", &o.spmList},    {"--log", &o.logFile}, {"--session", &o.session},
-                  {"--dest-left", &o.dest[0]},   {"--dest-right", &o.dest[1]},
-                  {"--dest-mono", &o.dest[2]},   {"--suffix-left", &o.suffix[0]},
-                  {"--suffix-right", &o.suffix[1]}, {"--suffix-mono", &o.suffix[2]}};
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString &a = arguments[i];
-        bool taken = false;
-        for (const auto &f : flags) {
-            if (a == QLatin1String(f.name)) {
-                o.*f.flag = true;
-                taken = true;
-            }
-        }
-        for (const auto &v : values) {
-            if (a != QLatin1String(v.name))
-                continue;
-            if (i + 1 >= arguments.size())
-                return QStringLiteral("%1 needs a value").arg(a);
-            *v.value = arguments[++i];
-            taken = true;
-        }
-        if (!taken)
-            rest.append(a);
-    }
-    // What the wizard never offers.
+    return {{.name = QLatin1String(name), .help = QLatin1String(help)},
+            [flag](RunOptions &o, const QStringList &) {
+                o.job.*flag = true;
+                return true;
+            }};
+}
+
+// An option with one value, stored in the job's field that value(job) names.
+template <class Field>
+TCliOption<RunOptions> jobValue(const char *name, const char *value, const char *help, Field field)
+{
+    return {{.name = QLatin1String(name),
+             .values = QLatin1String(value),
+             .help = QLatin1String(help),
+             .valueCount = 1},
+            [field](RunOptions &o, const QStringList &v) {
+                field(o.job) = v[0];
+                return true;
+            }};
+}
+
+// What the wizard never offers.
+QString contradictions(const JobOptions &o)
+{
     if (o.copy && o.move)
         return QStringLiteral("--copy and --move exclude each other");
     if (o.move && (o.renameSource || o.rotateSource))
@@ -120,6 +98,93 @@ QString parseJob(const QStringList &arguments, JobOptions &o, QStringList &rest)
     if (destinationOptions && !o.copy && !o.move)
         return QStringLiteral("destination options need --copy or --move");
     return {};
+}
+
+// The job's options, then those of pair.
+TCliTable<RunOptions> makeRunTable()
+{
+    TCliTable<RunOptions> t;
+    t.command = QStringLiteral("run");
+    t.summary = QStringLiteral(
+        "pair as pair does, then run the batch job: the wizard's checks, then the file "
+        "operations; prints the job log");
+    using J = JobOptions;
+    t.options = {
+        jobFlag("--copy", "copy the pictures into the destination folders (originals stay)",
+                &J::copy),
+        jobFlag("--move", "move the pictures into the destination folders", &J::move),
+        jobFlag("--rename-source", "rename the pictures that stay in their source folders",
+                &J::renameSource),
+        jobFlag("--rename-destination", "give the copied or moved pictures their new names",
+                &J::renameDestination),
+        jobFlag("--rotate-source", "turn the JPEG files in the source folders (lossless)",
+                &J::rotateSource),
+        jobFlag("--rotate-destination",
+                "turn the JPEG files in the destination folders "
+                "(lossless)",
+                &J::rotateDestination),
+        jobFlag("--complete-partners",
+                "where a picture belongs to several pairs, create the missing partners in "
+                "the source folder (needs --rename-source)",
+                &J::completePartners),
+        jobValue(
+            "--spm-list", "FILE", "write the pairs into this SPM list file",
+            [](J & j) -> auto & { return j.spmList; }),
+        jobValue(
+            "--dest-left", "DIR", "the destination folder of the left pictures",
+            [](J & j) -> auto & { return j.dest[0]; }),
+        jobValue(
+            "--dest-right", "DIR", "the destination folder of the right pictures",
+            [](J & j) -> auto & { return j.dest[1]; }),
+        jobValue(
+            "--dest-mono", "DIR", "the destination folder of pictures without a partner",
+            [](J & j) -> auto & { return j.dest[2]; }),
+        jobFlag("--create-folders", "create missing destination folders", &J::createFolders),
+        jobValue(
+            "--suffix-left", "S", "the suffix of the left pictures' new names",
+            [](J & j) -> auto & { return j.suffix[0]; }),
+        jobValue(
+            "--suffix-right", "S", "the suffix of the right pictures' new names",
+            [](J & j) -> auto & { return j.suffix[1]; }),
+        jobValue(
+            "--suffix-mono", "S",
+            "the suffix of the new names of pictures without a "
+            "partner",
+            [](J & j) -> auto & { return j.suffix[2]; }),
+        jobValue(
+            "--log", "FILE", "also write the job log as RTF into this new file",
+            [](J & j) -> auto & { return j.logFile; }),
+        jobFlag("--dry-run", "print the planned file operations and touch nothing", &J::dryRun),
+        jobValue(
+            "--session", "FILE",
+            "take the lists, pairs, names and settings from this session file instead of "
+            "--left and --right; options given override the session's values",
+            [](J & j) -> auto & { return j.session; }),
+    };
+    const TCliTable<PairOptions> &pair = PairTable();
+    // A run saves no session: pair's --save-session is not one of its options.
+    QList<TCliOption<PairOptions>> pairOptions;
+    for (const TCliOption<PairOptions> &o : pair.options)
+        if (o.text.name != QLatin1String("--save-session"))
+            pairOptions.append(o);
+    t.options += CliOptionsOfPart(pairOptions, &RunOptions::pair);
+    t.strayOperand = pair.strayOperand;
+    t.notes = QStringLiteral("With --session FILE, no --left or --right is given.");
+    t.finish = [pairFinish = pair.finish](const RunOptions &o) {
+        const QString error = contradictions(o.job);
+        if (!error.isEmpty() || !o.job.session)
+            return error.isEmpty() ? pairFinish(o.pair) : error;
+        if (!o.pair.left.isEmpty() || !o.pair.right.isEmpty())
+            return QStringLiteral("--session takes the place of --left and --right");
+        return QString();
+    };
+    return t;
+}
+
+const TCliTable<RunOptions> &runTable()
+{
+    static const TCliTable<RunOptions> table = makeRunTable();
+    return table;
 }
 
 // The progress line on standard error: the run page's status line as plain text (what the
@@ -269,18 +334,18 @@ QString findings(const TAssistentController &ctrl, const TProtokoll &log, const 
 
 } // namespace
 
+TCliSyntax runSyntax()
+{
+    return runTable().Syntax();
+}
+
 int runRunCommand(const QStringList &arguments)
 {
-    JobOptions job;
-    QStringList pairArguments;
-    QString error = parseJob(arguments, job, pairArguments);
-    PairOptions pair;
-    if (error.isEmpty())
-        error = ParsePairArguments(pairArguments, pair, job.session.has_value());
-    if (error.isEmpty() && job.session && (!pair.left.isEmpty() || !pair.right.isEmpty()))
-        error = QStringLiteral("--session takes the place of --left and --right");
-    if (!error.isEmpty())
-        return fail(2, error);
+    RunOptions options;
+    if (const int status = ParseCliCommand(runTable(), arguments, options); status >= 0)
+        return status;
+    const JobOptions &job = options.job;
+    PairOptions &pair = options.pair;
 
     // duomira-cli's main started the imaging library for every command.
     const bool gfl = GflAvailable();

@@ -2,6 +2,7 @@
 // Prints one line per operation it looked at; --dry-run only says what it would do. The
 // undo keeps a journal of its own, so that it can be reversed in turn.
 #include "batch/undo.h"
+#include "cli/cliparser.h"
 #include "cli/commands.h"
 #include "imaging/libgfl.h"
 
@@ -9,25 +10,56 @@
 
 #include <cstdio>
 
-int runUndoCommand(const QStringList &arguments)
+namespace {
+
+struct UndoOptions
 {
     bool dryRun = false;
     QString journalPath;
-    for (const QString &a : arguments) {
-        if (a == QLatin1String("--dry-run")) {
-            dryRun = true;
-        } else if (a.startsWith(QLatin1String("--")) || !journalPath.isEmpty()) {
-            std::fprintf(stderr, "duomira-cli undo: unexpected argument '%s'\nUsage: duomira-cli undo [--dry-run] JOURNAL\n",
-                         qPrintable(a));
-            return 2;
-        } else {
-            journalPath = QDir::current().absoluteFilePath(a);
-        }
-    }
-    if (journalPath.isEmpty()) {
-        std::fprintf(stderr, "Usage: duomira-cli undo [--dry-run] JOURNAL\n");
-        return 2;
-    }
+};
+
+const TCliTable<UndoOptions> &undoTable()
+{
+    static const TCliTable<UndoOptions> table = [] {
+        TCliTable<UndoOptions> t;
+        t.command = QStringLiteral("undo");
+        t.summary = QStringLiteral("reverse a batch job from its journal");
+        t.options = {{{.name = QStringLiteral("--dry-run"),
+                       .help = QStringLiteral("only say what would be done")},
+                      [](UndoOptions &o, const QStringList &) {
+                          o.dryRun = true;
+                          return true;
+                      }}};
+        t.operands = QStringLiteral("JOURNAL");
+        t.rules.unknownOption = QStringLiteral("unexpected argument '%1'");
+        t.operand = [](UndoOptions &o, const QString &journal) {
+            if (!o.journalPath.isEmpty())
+                return QStringLiteral("unexpected argument '%1'").arg(journal);
+            o.journalPath = QDir::current().absoluteFilePath(journal);
+            return QString();
+        };
+        t.finish = [](const UndoOptions &o) {
+            return o.journalPath.isEmpty() ? QStringLiteral("no journal given") : QString();
+        };
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+TCliSyntax undoSyntax()
+{
+    return undoTable().Syntax();
+}
+
+int runUndoCommand(const QStringList &arguments)
+{
+    UndoOptions options;
+    if (const int status = ParseCliCommand(undoTable(), arguments, options); status >= 0)
+        return status;
+    const bool dryRun = options.dryRun;
+    const QString &journalPath = options.journalPath;
     // Rotations are turned back through the imaging modules.
     QString messages;
     const bool rotations = GflStartup(messages);

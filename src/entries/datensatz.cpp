@@ -87,7 +87,7 @@ void LinkBothWays(TDatensatz *a, TDatensatz *b)
 // ---- Construction ----
 
 TDatensatz::TDatensatz(TEntryStore &store, ListRow *item, qint32 number, const QString &path,
-                       TDsSide side, bool invert, qint32 rotation, bool mirror, bool batch)
+                       TDsSide side, const TEntryOptions &options)
     : m_store(store)
 {
     m_MetaLoaded = false;
@@ -101,10 +101,10 @@ TDatensatz::TDatensatz(TEntryStore &store, ListRow *item, qint32 number, const Q
     SetNumber(number);
     SetSide(side);
     SetAttribute(daUnassigned);
-    m_Invert = invert;
-    m_Rotation = rotation;
-    m_Mirror = mirror;
-    m_Batch = batch;
+    m_Invert = options.Invert;
+    m_Rotation = options.Rotation;
+    m_Mirror = options.Mirror;
+    m_Batch = options.Batch;
     if (m_Item)
         m_Item->SetData(this);
     m_store.Registry.Add(this);
@@ -115,8 +115,11 @@ TDatensatz::TDatensatz(TEntryStore &store, ListRow *item, qint32 number, const Q
 TDatensatz *TDatensatz::CreateCopy(ListRow *item, const TDatensatz &source, TDsSide side,
                                    qint32 number)
 {
-    auto *copy = new TDatensatz(source.m_store, item, number, source.SourcePath(), side, source.m_Invert,
-                                source.m_Rotation, source.m_Mirror, source.m_Batch);
+    auto *copy = new TDatensatz(source.m_store, item, number, source.SourcePath(), side,
+                                {.Invert = source.m_Invert,
+                                 .Rotation = source.m_Rotation,
+                                 .Mirror = source.m_Mirror,
+                                 .Batch = source.m_Batch});
     copy->m_Attribute = source.m_Attribute;
     copy->m_NewName = source.m_NewName;
     copy->m_SortTime = source.m_SortTime;
@@ -508,14 +511,16 @@ ReplaceResult TDatensatz::ReplaceInNewName(const QString &search, const QString 
     if (newName == oldName)
         return ReplaceResult::GoOn;
 
-    int answer = raYes;
-    if (ask)
-        answer = question ? question->AskReplace(search, replace, flags, oldName) : raCancel;
-    if (answer == raYes) {
+    ReplaceAnswer answer = ReplaceAnswer::Yes;
+    if (ask) {
+        answer = question ? question->AskReplace(search, replace, flags, oldName)
+                          : ReplaceAnswer::Cancel;
+    }
+    if (answer == ReplaceAnswer::Yes) {
         SetNewName(PathFolder(m_NewName) + newName + PathExtension(m_NewName));
         ParseTextFields(m_NewName);
     }
-    return (answer == raYes || answer == raNo) ? ReplaceResult::GoOn : ReplaceResult::Stop;
+    return answer == ReplaceAnswer::Cancel ? ReplaceResult::Stop : ReplaceResult::GoOn;
 }
 
 // ---- Metadata and picture ----

@@ -73,12 +73,13 @@ enum class ReplaceFlag
 Q_DECLARE_FLAGS(ReplaceFlags, ReplaceFlag)
 Q_DECLARE_OPERATORS_FOR_FLAGS(ReplaceFlags)
 
-// Answers of the replace question (the message box button numbers).
-enum ReplaceAnswer : int
+// Answers of the replace question; the numbers are the message box's results for the
+// buttons (DlgResult in ui/dlgbox.h).
+enum class ReplaceAnswer : int
 {
-    raCancel = 2,
-    raYes = 6,
-    raNo = 7,
+    Cancel = 2,
+    Yes = 6,
+    No = 7,
 };
 
 // The question "Replace \"%s\" with \"%s\"?" asked before a replacement in a new name. The
@@ -87,9 +88,9 @@ class TReplaceQuestion
 {
 public:
     virtual ~TReplaceQuestion() = default;
-    // name: the file name part in which search was found. Returns raYes, raNo or raCancel.
-    virtual int AskReplace(const QString &search, const QString &replace, ReplaceFlags flags,
-                           const QString &name) = 0;
+    // name: the file name part in which search was found.
+    virtual ReplaceAnswer AskReplace(const QString &search, const QString &replace,
+                                     ReplaceFlags flags, const QString &name) = 0;
 };
 
 // Result of ReplaceInNewName.
@@ -102,6 +103,15 @@ enum class ReplaceResult
 // Pairs the aligning pass gave a lower probability than this are doubtful.
 constexpr double kDoubtfulPairBelow = 0.7;
 
+// How a new entry starts: the flags the "Default settings" presets give a new picture.
+struct TEntryOptions
+{
+    bool Invert = false;
+    qint32 Rotation = 0; // quarter turns clockwise (0..3); -1 for a gap
+    bool Mirror = false;
+    bool Batch = true; // takes part in the batch job
+};
+
 class TDatensatz
 {
 public:
@@ -111,8 +121,8 @@ public:
     // registry, takes the file name without extension as new name and tells the registry's
     // entries-changed handler. The entry keeps using store (holders, naming settings) until
     // it is freed.
-    TDatensatz(TEntryStore &store, ListRow *item, qint32 number, const QString &path, TDsSide side, bool invert,
-               qint32 rotation, bool mirror, bool batch);
+    TDatensatz(TEntryStore &store, ListRow *item, qint32 number, const QString &path, TDsSide side,
+               const TEntryOptions &options = {});
     // Leaves its registry, clears its row's data pointer, drops a partner's link back to
     // it, releases the holder and tells the registry's entries-changed handler.
     ~TDatensatz();

@@ -421,13 +421,14 @@ void ClearHolderFlags(const TDatensatzList &registry)
 
 TDatensatz *CreateGap(ListRowModel &list)
 {
-    auto *gap = new TDatensatz(list.Store(), list.AppendRow(), -1, QString(), dsGap, false, -1, false, false);
+    auto *gap = new TDatensatz(list.Store(), list.AppendRow(), -1, QString(), dsGap,
+                               {.Rotation = -1, .Batch = false});
     gap->SetAttribute(daGapNew);
     return gap;
 }
 
 TDatensatz *AppendEntry(ListRowModel &list, qint32 number, const QString &path, TDsSide side,
-                        bool invert, qint32 rotation, bool mirror, bool batch)
+                        const TEntryOptions &options)
 {
-    return new TDatensatz(list.Store(), list.AppendRow(), number, path, side, invert, rotation, mirror, batch);
+    return new TDatensatz(list.Store(), list.AppendRow(), number, path, side, options);
 }

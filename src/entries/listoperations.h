@@ -115,6 +115,6 @@ void ClearHolderFlags(const TDatensatzList &registry);
 // flags false, attribute "Gap (New)".
 TDatensatz *CreateGap(ListRowModel &list);
 
-// A new image entry in a new last row of list (TDatensatz constructor arguments).
+// A new image entry in a new last row of list (the TDatensatz constructor's arguments).
 TDatensatz *AppendEntry(ListRowModel &list, qint32 number, const QString &path, TDsSide side,
-                        bool invert, qint32 rotation, bool mirror, bool batch);
+                        const TEntryOptions &options = {});

@@ -46,8 +46,9 @@ constexpr int dateTimeLength = 20;
 class TExifDirectoryReader
 {
 public:
-    explicit TExifDirectoryReader(TImageInfo &info)
+    TExifDirectoryReader(TImageInfo &info, TExifScope scope)
         : m_info(info),
+          m_recordTagsOnly(scope == TExifScope::RecordTags),
           m_bytes(reinterpret_cast<const uchar *>(info.m_block.constData()) + info.m_tiffStart,
                   quint32(info.m_block.size()) - info.m_tiffStart,
                   info.m_byteOrder == TByteOrder::BigEndian)
@@ -165,8 +166,41 @@ private:
         }
     }
 
+    // The tags a list entry's record is filled from (by name, see fillJpegDataFromImage);
+    // each name belongs to exactly one tag of the standard table.
+    static bool isRecordTag(quint16 tag)
+    {
+        switch (tag) {
+        case tagMake:
+        case tagModel:
+        case tagDateTime:
+        case tagDateTimeOriginal:
+        case tagFocalLength:
+        case tagFocalLength35mm:
+        case tagExifImageWidth:
+        case tagExifImageLength:
+        case 0x0112: // Orientation
+        case 0x829A: // ExposureTime
+        case 0x829D: // FNumber
+        case 0x8827: // ISOSpeedRatings
+        case 0x9204: // ExposureBiasValue
+        case 0x9207: // MeteringMode
+        case 0x9209: // Flash
+        case 0x9290: // SubSecTime
+        case 0x9291: // SubSecTimeOriginal
+        case 0xA001: // ColorSpace
+            return true;
+        default:
+            return false;
+        }
+    }
+
     void addEntry(quint16 tag, const TExifValueRef &value, quint32 byteCount, Kind kind)
     {
+        if (m_recordTagsOnly && (kind == Kind::Gps || !isRecordTag(tag))) {
+            noteNumber(tag, exifFirstNumber(m_bytes, value));
+            return;
+        }
         const TExifTagInfo *known = kind == Kind::Gps ? findGpsTag(tag) : findStandardTag(tag);
         TTagEntry e;
         e.Tag = tag;
@@ -308,6 +342,7 @@ private:
     }
 
     TImageInfo &m_info;
+    const bool m_recordTagsOnly;
     TExifBytes m_bytes;
     QList<quint32> m_visited;
     int m_directoriesRead = 0;
@@ -320,7 +355,7 @@ private:
     std::array<bool, slotCount> m_found{};
 };
 
-void TImageInfo::readTiffStructure()
+void TImageInfo::readTiffStructure(TExifScope scope)
 {
     // TIFF header: "II" (little-endian) or "MM" (big-endian), 42 (16 bits), then the
     // offset of the first directory (32 bits, relative to the header; 0 counts as 8).
@@ -341,10 +376,10 @@ void TImageInfo::readTiffStructure()
         m_status = ExifStatus::IllegalConstruction;
         return;
     }
-    TExifDirectoryReader(*this).readAll(first == 0 ? 8 : first);
+    TExifDirectoryReader(*this, scope).readAll(first == 0 ? 8 : first);
 }
 
-TImageInfo TImageInfo::fromExifSection(const QByteArray &app1Data)
+TImageInfo TImageInfo::fromExifSection(const QByteArray &app1Data, TExifScope scope)
 {
     // APP1 data: "Exif", 0, a pad byte, then the TIFF header.
     TImageInfo info;
@@ -354,16 +389,16 @@ TImageInfo TImageInfo::fromExifSection(const QByteArray &app1Data)
         return info;
     }
     info.m_tiffStart = 6;
-    info.readTiffStructure();
+    info.readTiffStructure(scope);
     return info;
 }
 
-TImageInfo TImageInfo::fromTiff(const QByteArray &tiffWindow)
+TImageInfo TImageInfo::fromTiff(const QByteArray &tiffWindow, TExifScope scope)
 {
     TImageInfo info;
     info.m_block = tiffWindow;
     info.m_tiffStart = 0;
-    info.readTiffStructure();
+    info.readTiffStructure(scope);
     return info;
 }
 

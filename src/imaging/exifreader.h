@@ -53,16 +53,27 @@ enum class TByteOrder
     BigEndian
 };
 
+// Which tags a read keeps: all of them with their texts (inspect, the EXIF views), or only
+// those a list entry's record shows (loading thousands of files, where formatting every
+// tag's text would be most of the time).
+enum class TExifScope
+{
+    AllTags,
+    RecordTags
+};
+
 // One EXIF block: byte order, the found tags and the fixed fields.
 class TImageInfo
 {
 public:
     // Reads an EXIF block as stored in a JPEG APP1 section: "Exif", a zero byte, a pad
     // byte, then the TIFF header. Directory offsets are relative to the TIFF header.
-    static TImageInfo fromExifSection(const QByteArray &app1Data);
+    static TImageInfo fromExifSection(const QByteArray &app1Data,
+                                      TExifScope scope = TExifScope::AllTags);
     // Reads the header part of a TIFF-structured file (TIFF header at offset 0). Offsets
     // are file offsets; the window bounds everything that can be read.
-    static TImageInfo fromTiff(const QByteArray &tiffWindow);
+    static TImageInfo fromTiff(const QByteArray &tiffWindow,
+                               TExifScope scope = TExifScope::AllTags);
 
     // The value text of the first found tag whose name equals name (ignoring letter
     // case); empty when there is none.
@@ -88,7 +99,7 @@ public:
 private:
     friend class TExifDirectoryReader;
     friend class TmsInfo;
-    void readTiffStructure();
+    void readTiffStructure(TExifScope scope);
 
     QByteArray m_block;      // the bytes of the block
     quint32 m_tiffStart = 0; // where the TIFF header starts in m_block
@@ -133,6 +144,7 @@ public:
     bool hasExif() const { return ExifInfo && ExifInfo->headerValid(); }
 
     QString FileName;
+    TExifScope Scope = TExifScope::AllTags; // set before reading
     QList<TJpegSection> Sections;
     std::optional<TImageInfo> ExifInfo; // the EXIF block taken, valid or not
     std::optional<TIPTCdata> IptcInfo;  // the IPTC block, when there is one

@@ -219,134 +219,148 @@ double gflRatio(const QString &text)
 
 } // namespace
 
-void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record)
+namespace {
+
+// The tags whose value is a text of the record, written as it comes (between prefix and
+// suffix). A tag of the main directory only where mainOnly is set: the GPS directory's tag 3
+// is a longitude reference, not a compression.
+struct GflTextTag
 {
-    double focal35 = -1, planeX = -1, planeY = -1, planeUnit = -1, resolutionUnit = -1, length = -1,
-           width = -1;
-    // The capture time: DateTimeOriginal, else DateTimeDigitized, else DateTime (the last
-    // one is the time the file was last changed, which editing programs rewrite).
+    quint32 tag;
+    int index;
+    const char *prefix;
+    const char *suffix;
+    bool mainOnly;
+};
+constexpr GflTextTag kGflTextTags[] = {
+    {271, jdManufacturer, "", "", false},
+    {272, jdModel, "", "", false},
+    {306, jdDateTime, "", "", false},
+    {36867, jdDateTime, "", "", false},
+    {274, jdOrientation, "", "", false},
+    {33434, jdShutterSpeed, "", " sec", false},
+    {33437, jdAperture, "F", "", false},
+    {34855, jdIsoSpeed, "", "", false},
+    {37386, jdFocalLength, "", "", false},
+    {37385, jdFlash, "", "", false},
+    {37380, jdExposureCompensation, "", "", false},
+    {37383, jdMeteringMode, "", "", false},
+    {259, jdCompression, "", "", true},
+    {40961, jdColorSpace, "", "", false},
+    {282, jdHorizontalResolution, "", "", false},
+    {283, jdVerticalResolution, "", "", false},
+    {257, jdHorizontalResolution, "", "", false},
+    {40963, jdHorizontalResolution, "", "", false},
+    {256, jdVerticalResolution, "", "", false},
+    {40962, jdVerticalResolution, "", "", false},
+};
+
+// The figures of the list that the capture time, the 35 mm focal length and the size come
+// from (-1: not in the list).
+struct GflExifFigures
+{
+    double focal35 = -1, planeX = -1, planeY = -1, planeUnit = -1, resolutionUnit = -1;
+    double length = -1, width = -1;
+    // DateTimeOriginal, DateTimeDigitized, DateTime (0: none).
     double original = 0, digitized = 0, changed = 0;
     bool anyDate = false;
-    TJPEGDataStr &str = record.Str;
-    for (const GflExifEntry &entry : entries) {
-        const QString &value = entry.value;
-        switch (entry.tag) {
-        case 271:
-            str[jdManufacturer] = value;
-            break;
-        case 272:
-            str[jdModel] = value;
-            break;
-        case 306:
-            str[jdDateTime] = value;
-            changed = ParseExifDateTime(value);
-            anyDate = true;
-            break;
-        case 36867:
-            str[jdDateTime] = value;
-            original = ParseExifDateTime(value);
-            anyDate = true;
-            break;
-        case 274:
-            str[jdOrientation] = value;
-            break;
-        case 33434:
-            str[jdShutterSpeed] = value + QStringLiteral(" sec");
-            break;
-        case 33437:
-            str[jdAperture] = QLatin1Char('F') + value;
-            break;
-        case 34855:
-            str[jdIsoSpeed] = value;
-            break;
-        case 37386:
-            str[jdFocalLength] = value;
-            break;
-        case 37385:
-            str[jdFlash] = value;
-            break;
-        case 37380:
-            str[jdExposureCompensation] = value;
-            break;
-        case 37383:
-            str[jdMeteringMode] = value;
-            break;
-        // The compression scheme of the main directory (the GPS directory's tag 3 is a
-        // longitude reference, not a compression).
-        case 259:
-            if (entry.flag == GFL_EXIF_MAIN_IFD)
-                str[jdCompression] = value;
-            break;
-        case 40961:
-            str[jdColorSpace] = value;
-            break;
-        case 282:
-            str[jdHorizontalResolution] = value;
-            break;
-        case 283:
-            str[jdVerticalResolution] = value;
-            break;
-        case 257:
-        case 40963:
-            str[jdHorizontalResolution] = value;
-            length = gflNumber(value);
-            break;
-        case 256:
-        case 40962:
-            str[jdVerticalResolution] = value;
-            width = gflNumber(value);
-            break;
-        case 36868:
-            digitized = ParseExifDateTime(value);
-            anyDate = true;
-            break;
-        case 296:
-            resolutionUnit = value.toUpper() == QLatin1String("INCH") ? 2 : 3;
-            break;
-        case 41486:
-        case 692750:
-            planeX = gflRatio(value);
-            break;
-        case 41487:
-        case 692751:
-            planeY = gflRatio(value);
-            break;
-        case 41488:
-        case 692752:
-            planeUnit = value.contains(QLatin1String("Inch")) ? 2 : 3;
-            break;
-        case 41989:
-            focal35 = gflNumber(value);
-            break;
-        default:
-            break;
-        }
+};
+
+void collectFigure(const GflExifEntry &entry, GflExifFigures &f)
+{
+    const QString &value = entry.value;
+    switch (entry.tag) {
+    case 306:
+        f.changed = ParseExifDateTime(value);
+        f.anyDate = true;
+        break;
+    case 36867:
+        f.original = ParseExifDateTime(value);
+        f.anyDate = true;
+        break;
+    case 36868:
+        f.digitized = ParseExifDateTime(value);
+        f.anyDate = true;
+        break;
+    case 257:
+    case 40963:
+        f.length = gflNumber(value);
+        break;
+    case 256:
+    case 40962:
+        f.width = gflNumber(value);
+        break;
+    case 296:
+        f.resolutionUnit = value.toUpper() == QLatin1String("INCH") ? 2 : 3;
+        break;
+    case 41486:
+    case 692750:
+        f.planeX = gflRatio(value);
+        break;
+    case 41487:
+    case 692751:
+        f.planeY = gflRatio(value);
+        break;
+    case 41488:
+    case 692752:
+        f.planeUnit = value.contains(QLatin1String("Inch")) ? 2 : 3;
+        break;
+    case 41989:
+        f.focal35 = gflNumber(value);
+        break;
+    default:
+        break;
     }
+}
 
-    if (anyDate)
-        record.CaptureTime = original != 0 ? original : digitized != 0 ? digitized : changed;
-
+// The focal length on 35 mm film: the list's, else computed from the focal length, the
+// picture's size and the focal plane resolution; and the size text.
+void applyFocalLengthAndSize(GflExifFigures f, TJPEGDataStr &str)
+{
     const double focal = gflNumber(str[jdFocalLength]);
-    if (focal35 < 0 && resolutionUnit > 0 && planeX > 0 && planeY > 0 && planeUnit > 0 &&
-        focal > 0 && length > 0 && width > 0) {
-        const double mmPerUnit = planeUnit == 2 ? 25.4 : 10.0;
-        const double sensorWidth = width * mmPerUnit / planeX;
-        const double sensorHeight = length * mmPerUnit / planeY;
-        focal35 = focal * 43.26661531 /
-                  std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
+    if (f.focal35 < 0 && f.resolutionUnit > 0 && f.planeX > 0 && f.planeY > 0 && f.planeUnit > 0 &&
+        focal > 0 && f.length > 0 && f.width > 0) {
+        const double mmPerUnit = f.planeUnit == 2 ? 25.4 : 10.0;
+        const double sensorWidth = f.width * mmPerUnit / f.planeX;
+        const double sensorHeight = f.length * mmPerUnit / f.planeY;
+        f.focal35 = focal * 43.26661531 /
+                    std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
     }
-    if (focal35 > 0) {
-        str[jdFocalLength35mm] = QString::asprintf("%5.2f mm", focal35);
+    if (f.focal35 > 0) {
+        str[jdFocalLength35mm] = QString::asprintf("%5.2f mm", f.focal35);
         str[jdFocalLengthWith35mm] = str[jdFocalLength] + QStringLiteral(" mm (") +
                                      str[jdFocalLength35mm] + QLatin1Char(')');
     } else {
         str[jdFocalLength35mm].clear();
         str[jdFocalLengthWith35mm] = str[jdFocalLength] + QStringLiteral(" mm ");
     }
-    if (length > 0 && width > 0)
-        str[jdSize] = QString::asprintf("%lld x %lld", RoundHalfEven(length), RoundHalfEven(width));
+    if (f.length > 0 && f.width > 0)
+        str[jdSize] =
+            QString::asprintf("%lld x %lld", RoundHalfEven(f.length), RoundHalfEven(f.width));
     else
         str[jdSize].clear();
+}
+
+} // namespace
+
+void ApplyGflExif(const QList<GflExifEntry> &entries, TJPEGData &record)
+{
+    GflExifFigures figures;
+    TJPEGDataStr &str = record.Str;
+    for (const GflExifEntry &entry : entries) {
+        for (const GflTextTag &t : kGflTextTags) {
+            if (t.tag == entry.tag && (!t.mainOnly || entry.flag == GFL_EXIF_MAIN_IFD))
+                str[t.index] = QLatin1String(t.prefix) + entry.value + QLatin1String(t.suffix);
+        }
+        collectFigure(entry, figures);
+    }
+    // The capture time: DateTimeOriginal, else DateTimeDigitized, else DateTime (the last
+    // one is the time the file was last changed, which editing programs rewrite).
+    if (figures.anyDate)
+        record.CaptureTime = figures.original != 0    ? figures.original
+                             : figures.digitized != 0 ? figures.digitized
+                                                      : figures.changed;
+    applyFocalLengthAndSize(figures, str);
 }
 
 namespace {

@@ -150,7 +150,7 @@ void TimgData::readJpeg(TByteStream &stream)
             if (++counted == 5 && !foundInFirstFour)
                 return;
             Sections.append({marker, dataOffset, size});
-            ExifInfo = TImageInfo::fromExifSection(data);
+            ExifInfo = TImageInfo::fromExifSection(data, Scope);
             foundInFirstFour = foundInFirstFour || counted <= 4;
             if (!complete)
                 return;
@@ -194,5 +194,5 @@ void TimgData::readTiff(TByteStream &stream)
     window.resize(stream.read(window.data(), window.size()));
     if (window.size() < 2 || !(window.startsWith("II") || window.startsWith("MM")))
         return;
-    ExifInfo = TImageInfo::fromTiff(window);
+    ExifInfo = TImageInfo::fromTiff(window, Scope);
 }

@@ -7,6 +7,10 @@
 
 #include <cmath>
 
+#ifdef Q_OS_UNIX
+#include <ctime>
+#endif
+
 namespace {
 
 const QDate dayZero(1899, 12, 30);
@@ -37,6 +41,27 @@ double DateTimeToDays(const QDateTime &dateTime)
     // Before day zero the fraction still counts forward from midnight: -1.25 is
     // 29 December 1899, 06:00.
     return date < 0 ? date - time : date + time;
+}
+
+double EpochMsecsToDays(qint64 msecs)
+{
+#ifdef Q_OS_UNIX
+    // localtime_r reads the zone once per process; Qt's conversion calls tzset first, which
+    // looks at /etc/localtime again each time.
+    const qint64 seconds = msecs >= 0 ? msecs / 1000 : -((-msecs + 999) / 1000);
+    const time_t t = time_t(seconds);
+    struct tm local;
+    if (localtime_r(&t, &local)) {
+        const QDate date(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+        const double day = double(dayZero.daysTo(date));
+        const double time =
+            ((local.tm_hour * 3600 + local.tm_min * 60 + qMin(local.tm_sec, 59)) * 1000.0 +
+             double(msecs - seconds * 1000)) /
+            msecsPerDay;
+        return day < 0 ? day - time : day + time;
+    }
+#endif
+    return DateTimeToDays(QDateTime::fromMSecsSinceEpoch(msecs));
 }
 
 QDateTime DaysToDateTime(double days)
@@ -157,13 +182,14 @@ JpegReadResult ReadJpegData(const QString &path, TJPEGData &record)
     if (opened == TFileSource::OpenResult::Missing || opened == TFileSource::OpenResult::NotAFile)
         return JpegReadResult::FileMissing;
 
-    record.FileTime = DateTimeToDays(QDateTime::fromMSecsSinceEpoch(file.modifiedMsecs()));
+    record.FileTime = EpochMsecsToDays(file.modifiedMsecs());
     record.CaptureTime = record.FileTime;
     record.CaptureSubSecond = -1;
     record.FileSize = file.size();
 
     TimgData image;
     image.FileName = path;
+    image.Scope = TExifScope::RecordTags;
     if (opened == TFileSource::OpenResult::Opened)
         image.readSource(file, imageFileKindForPath(path));
     else

@@ -102,3 +102,7 @@ double ParseExifSubSecond(const QString &text);
 // Conversions between day numbers and local date-times (millisecond precision).
 double DateTimeToDays(const QDateTime &dateTime);
 QDateTime DaysToDateTime(double days);
+// The day number of a moment given in milliseconds since 1970-01-01 UTC, in local time:
+// what DateTimeToDays gives for it, without asking the system for its time zone again for
+// every file (a file system lookup each time).
+double EpochMsecsToDays(qint64 msecs);

@@ -87,8 +87,6 @@ public:
     // when the walk reached the end of the list.
     TDatensatz *FindNext(const TSearchOptions &options);
     void ClearPosition();
-    TDatensatz *SearchEntry() const { return m_searchEntry; }
-    bool SearchOnPartner() const { return m_searchOnPartner; }
 
 private:
     TDatensatz *startEntry() const;

@@ -108,7 +108,7 @@ public:
             if (l.hasTime && r.hasTime)
                 input.keptPairs.push_back({l.seconds, r.seconds});
         }
-        if (work.mode == 4 || work.mode == 5) {
+        if (TakesOffsetFromSelection(work.mode)) {
             const int l = indexIn(work.left, work.selectedLeft);
             const int r = indexIn(work.right, work.selectedRight);
             if (l >= 0 && r >= 0)

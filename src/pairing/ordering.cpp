@@ -11,16 +11,11 @@
 
 namespace {
 
-bool takesAttribute(quint8 mode, TDsAttribute a)
+bool takesAttribute(OrderingMode mode, TDsAttribute a)
 {
-    if (mode == 2 || mode == 5)
+    if (KeepsPairs(mode))
         return a == daUnassigned || a == daGapNew;
     return a == daUnassigned || a == daStereoPair || a == daMono || a == daGapNew;
-}
-
-bool dissolves(quint8 mode)
-{
-    return mode == 1 || mode == 2 || mode == 4 || mode == 5;
 }
 
 // The stereo pairs of the left list that the pass leaves alone.
@@ -62,9 +57,9 @@ void TOrderingPass::row(int position)
         m_progress->RowDone(position);
 }
 
-ArrangeOutcome TOrderingPass::ArrangeLists(quint8 mode)
+ArrangeOutcome TOrderingPass::ArrangeLists(OrderingMode mode)
 {
-    if (mode > 6)
+    if (quint8(mode) > quint8(OrderingMode::AfterPrompt))
         return ArrangeOutcome::BadMode;
     if (m_running)
         return ArrangeOutcome::Busy;
@@ -87,9 +82,9 @@ ArrangeOutcome TOrderingPass::ArrangeLists(quint8 mode)
     SortChronologically(work.right);
     step(2, 0);
 
-    if (dissolves(mode)) {
+    if (IsAssigningMode(mode)) {
         m_report = {};
-        const bool selects = mode == 4 || mode == 5;
+        const bool selects = TakesOffsetFromSelection(mode);
         TPairingWork pairing{
             .left = work.left,
             .right = work.right,
@@ -97,21 +92,21 @@ ArrangeOutcome TOrderingPass::ArrangeLists(quint8 mode)
             .mode = mode,
             .selectedLeft = selects ? m_left.SelectedEntry() : nullptr,
             .selectedRight = selects ? m_right.SelectedEntry() : nullptr,
-            .keptPairs = mode == 2 || mode == 5 ? keptPairs(m_left, work.left) : KeptPairs{},
+            .keptPairs = KeepsPairs(mode) ? keptPairs(m_left, work.left) : KeptPairs{},
             .step = [this](int number, int maximum) { step(number, maximum); },
             .row = [this](int at) { row(at); },
         };
         const std::unique_ptr<TPairingMethod> method = MakePairingMethod(m_method);
-        if (!method->FindClock(pairing) && (mode == 1 || mode == 2)) {
+        if (!method->FindClock(pairing) && !TakesOffsetFromSelection(mode)) {
             const bool bothFilled = !work.left.empty() && !work.right.empty();
             return bothFilled ? ArrangeOutcome::NoRun : ArrangeOutcome::ListEmpty;
         }
         step(4, static_cast<int>(work.left.size() + work.right.size()));
         method->PairRest(pairing);
-    } else if (mode == 3) {
+    } else if (mode == OrderingMode::MarkUnassigned) {
         step(4, static_cast<int>(work.left.size() + work.right.size()));
     }
-    if (mode >= 1 && mode <= 5)
+    if (IsAssigningMode(mode) || mode == OrderingMode::MarkUnassigned)
         fillGaps(work, mode);
 
     FinishOrdering(m_left, m_right, work.left, work.right, m_progress);
@@ -120,7 +115,7 @@ ArrangeOutcome TOrderingPass::ArrangeLists(quint8 mode)
 
 // Step 1: the entries of the mode's attributes, in row order. A dissolving pass makes them
 // unassigned and without partner and marks the gaps opposite them obsolete.
-void TOrderingPass::collect(ListRowModel &list, quint8 mode, std::vector<TDatensatz *> &work,
+void TOrderingPass::collect(ListRowModel &list, OrderingMode mode, std::vector<TDatensatz *> &work,
                             int &position)
 {
     work.reserve(list.Count());
@@ -129,7 +124,7 @@ void TOrderingPass::collect(ListRowModel &list, quint8 mode, std::vector<TDatens
         TDatensatz *e = list.EntryAt(r);
         if (!e || !takesAttribute(mode, e->Attribute()))
             continue;
-        if (dissolves(mode) && IsGapAttribute(e->Attribute())) {
+        if (IsAssigningMode(mode) && IsGapAttribute(e->Attribute())) {
             // A "Gap (New)" met before its image. Dissolving it into an unassigned entry
             // would make an image without file; it goes like every gap opposite a
             // dissolved image, or stays with an image this mode leaves alone.
@@ -143,7 +138,7 @@ void TOrderingPass::collect(ListRowModel &list, quint8 mode, std::vector<TDatens
             continue;
         }
         work.push_back(e);
-        if (dissolves(mode)) {
+        if (IsAssigningMode(mode)) {
             e->SetAttribute(daUnassigned);
             TDatensatz *p = e->Partner();
             if (p && IsGapAttribute(p->Attribute())) {
@@ -167,7 +162,7 @@ void TOrderingPass::collect(ListRowModel &list, quint8 mode, std::vector<TDatens
 // work lists, an entry without partner gets a gap inserted at k in the other work list
 // (appended when that list is shorter). The lists are rebuilt front to back instead of
 // inserting in the middle: out holds positions 0..k, the rest still waits in the input.
-void TOrderingPass::fillGaps(Work &work, quint8 mode)
+void TOrderingPass::fillGaps(Work &work, OrderingMode mode)
 {
     struct Sequence
     {
@@ -197,7 +192,7 @@ void TOrderingPass::fillGaps(Work &work, quint8 mode)
     Sequence left{{}, work.left}, right{{}, work.right};
     left.out.reserve(work.left.size() + work.right.size());
     right.out.reserve(work.left.size() + work.right.size());
-    const TDsAttribute single = mode == 3 ? daUnpaired : daMono;
+    const TDsAttribute single = mode == OrderingMode::MarkUnassigned ? daUnpaired : daMono;
 
     auto opposite = [&](TDatensatz *image, ListRowModel &gapList, Sequence &gapWork) {
         TDatensatz *gap = CreateGap(gapList);

@@ -32,11 +32,44 @@ class ListRowModel;
 class TDatensatz;
 class TOrderingProgress;
 
+// The modes of the pass, as the table above numbers them. The numbers are kept: they are
+// what duomira-cli pair takes (--mode) and prints ("mode"), and the window carries a mode in
+// its WM_ASSIGN_STEP message.
+enum class OrderingMode : quint8
+{
+    SortOnly = 0,                    // sort by capture time, keep the row pairs
+    AssignAll = 1,                   // pair every picture anew
+    AssignUnpaired = 2,              // pair the pictures without partner, keep the pairs
+    MarkUnassigned = 3,              // a gap opposite every unassigned picture (pair prompt)
+    AssignAllFromSelection = 4,      // as 1, the clock offset from the selected pair
+    AssignUnpairedFromSelection = 5, // as 2, the clock offset from the selected pair
+    AfterPrompt = 6,                 // sorts as 0, when the pair prompt closes
+};
+
+// Modes 1, 2, 4 and 5 dissolve the assignments they take and pair them again.
+constexpr bool IsAssigningMode(OrderingMode m)
+{
+    return m == OrderingMode::AssignAll || m == OrderingMode::AssignUnpaired ||
+           m == OrderingMode::AssignAllFromSelection ||
+           m == OrderingMode::AssignUnpairedFromSelection;
+}
+// Modes 4 and 5 take the clock offset from the pair selected in both lists.
+constexpr bool TakesOffsetFromSelection(OrderingMode m)
+{
+    return m == OrderingMode::AssignAllFromSelection ||
+           m == OrderingMode::AssignUnpairedFromSelection;
+}
+// Modes 2 and 5 take only the pictures without partner; stereo pairs stay.
+constexpr bool KeepsPairs(OrderingMode m)
+{
+    return m == OrderingMode::AssignUnpaired || m == OrderingMode::AssignUnpairedFromSelection;
+}
+
 enum class ArrangeOutcome
 {
     Completed, // the pass ran to its end: the lists are aligned row pairs
-    NoRun,     // mode 1/2 found no run in two non-empty lists: ask for one known pair
-    ListEmpty, // mode 1/2 found no run and a list was empty: nothing can be paired
+    NoRun,     // AssignAll/AssignUnpaired found no run in two non-empty lists: ask for a pair
+    ListEmpty, // AssignAll/AssignUnpaired found no run and a list was empty: nothing to pair
     Busy,      // another pass of these lists is running (a nested call): nothing done
     BadMode,   // mode above 6: nothing done
 };
@@ -48,8 +81,8 @@ enum class ArrangeOutcome
 // everything else of the pass stays.
 enum class PairingMethod
 {
-    Rhythm,
-    Alignment,
+    RunAndTime, // the first run of agreeing shot intervals gives the clock offset; pairs by time
+    Alignment,  // the rhythm alignment
 };
 
 // What the last assigning pass with the alignment found.
@@ -77,7 +110,7 @@ public:
     // window keeps actions that change the lists disabled meanwhile.
     bool IsRunning() const { return m_running; }
 
-    ArrangeOutcome ArrangeLists(quint8 mode);
+    ArrangeOutcome ArrangeLists(OrderingMode mode);
 
     void SetPairingMethod(PairingMethod method) { m_method = method; }
     PairingMethod Method() const { return m_method; }
@@ -85,8 +118,9 @@ public:
 
 private:
     struct Work;
-    void collect(ListRowModel &list, quint8 mode, std::vector<TDatensatz *> &work, int &position);
-    void fillGaps(Work &work, quint8 mode);
+    void collect(ListRowModel &list, OrderingMode mode, std::vector<TDatensatz *> &work,
+                 int &position);
+    void fillGaps(Work &work, OrderingMode mode);
     void step(int number, int maximum);
     void row(int position);
 
@@ -94,6 +128,6 @@ private:
     ListRowModel &m_right;
     TOrderingProgress *m_progress;
     bool m_running = false;
-    PairingMethod m_method = PairingMethod::Rhythm;
+    PairingMethod m_method = PairingMethod::RunAndTime;
     TPairingReport m_report;
 };

@@ -26,7 +26,7 @@ struct TPairingWork
     std::vector<TDatensatz *> &left;
     std::vector<TDatensatz *> &right;
     TPairingReport &report; // what the alignment found, for the status line
-    quint8 mode = 1;
+    OrderingMode mode = OrderingMode::AssignAll;
     // Modes 4 and 5: the pictures of the selected rows (either may be null).
     const TDatensatz *selectedLeft = nullptr;
     const TDatensatz *selectedRight = nullptr;

@@ -514,55 +514,53 @@ double LeftClockOfRight(double r, const ClockLine &line)
     return (r - line.a + line.b * line.t0) / (1 + line.b);
 }
 
-} // namespace
-
-RhythmResult AlignByRhythm(const RhythmInput &input)
+// The earliest capture time of both lists in whole seconds (the streams count from it), or
+// infinity when no picture has a time.
+double TimeReference(const RhythmInput &input)
 {
-    RhythmResult result;
-    result.leftCorrection.assign(input.left.size(), 0.0);
-    result.rightCorrection.assign(input.right.size(), 0.0);
-
     double reference = std::numeric_limits<double>::infinity();
     for (const auto *side : {&input.left, &input.right})
         for (const RhythmPicture &p : *side)
             if (p.hasTime && std::isfinite(p.seconds))
                 reference = std::min(reference, p.seconds);
-    if (!std::isfinite(reference)) {
-        result.gated = true;
-        return result;
-    }
-    reference = std::floor(reference);
-    const RhythmStream L = MakeStream(input.left, reference);
-    const RhythmStream R = MakeStream(input.right, reference);
+    return std::isfinite(reference) ? std::floor(reference) : reference;
+}
 
-    std::vector<RhythmAnchor> anchors = FindAnchors(L, R);
-    std::vector<double> weights(anchors.size(), 1.0);
-    for (const RhythmKnownPair &k : input.keptPairs) {
-        anchors.push_back({k.leftSeconds - reference, k.rightSeconds - k.leftSeconds});
-        weights.push_back(1.0);
-    }
+// What the clock lines are fitted to: the anchors of agreeing intervals and the pairs the
+// pass keeps, and the pair the user named (forced), which is believed.
+struct Anchors
+{
+    std::vector<RhythmAnchor> anchors;
+    std::vector<double> weights;
     std::optional<RhythmAnchor> forced;
+};
+
+Anchors CollectAnchors(const RhythmInput &input, const RhythmStream &L, const RhythmStream &R,
+                       double reference)
+{
+    Anchors a;
+    a.anchors = FindAnchors(L, R);
+    a.weights.assign(a.anchors.size(), 1.0);
+    for (const RhythmKnownPair &k : input.keptPairs) {
+        a.anchors.push_back({k.leftSeconds - reference, k.rightSeconds - k.leftSeconds});
+        a.weights.push_back(1.0);
+    }
     if (input.userPair) {
         const auto [l, r] = *input.userPair;
         if (l >= 0 && r >= 0 && l < static_cast<int>(input.left.size()) &&
             r < static_cast<int>(input.right.size()) && input.left[l].hasTime &&
             input.right[r].hasTime)
-            forced = RhythmAnchor{input.left[l].seconds - reference,
-                                  input.right[r].seconds - input.left[l].seconds};
+            a.forced = RhythmAnchor{input.left[l].seconds - reference,
+                                    input.right[r].seconds - input.left[l].seconds};
     }
+    return a;
+}
 
-    std::vector<ClockLine> lines = FindLines(anchors, weights, forced);
-    if (input.singleClock && lines.size() > 1)
-        lines.resize(1);
-    const std::size_t shorter = std::min(L.seconds.size(), R.seconds.size());
-    if (lines.empty() || shorter == 0) {
-        result.gated = !forced;
-        return result;
-    }
-
-    // Align, refit the lines on what they paired and align again while that gains pairs
-    // (a drifting clock is followed a little further with every round).
-    Aligner aligner(L, R);
+// Aligns, refits the lines on what they paired and aligns again while that gains pairs (a
+// drifting clock is followed a little further with every round); then drops weak lines and
+// looks for short stretches. lines becomes the aligner's lines.
+void AlignAndRefit(Aligner &aligner, std::vector<ClockLine> &lines, bool singleClock)
+{
     aligner.run(lines, true);
     for (int round = 0; round < kMaxRefits; ++round) {
         const int before = aligner.paired();
@@ -572,165 +570,263 @@ RhythmResult AlignByRhythm(const RhythmInput &input)
     }
     if (aligner.dropWeakLines())
         aligner.refitAndRun();
-    if (!input.singleClock)
+    if (!singleClock)
         aligner.addShortStretches();
     lines = aligner.lines();
+}
 
+// The stretches: the lines that own pairs, largest first (stretch s is line order[s]; the
+// main stretch is 0), and the stretch of every picture.
+struct Stretches
+{
+    std::vector<int> order;
+    std::vector<int> pairsOfLine;
+    std::vector<int> left, right;
+
+    int count() const { return static_cast<int>(order.size()); }
+    int mainPairs() const { return pairsOfLine[order[0]]; }
+};
+
+Stretches FindStretches(const Aligner &aligner, int lineCount, std::size_t leftCount,
+                        std::size_t rightCount)
+{
+    Stretches st;
+    st.pairsOfLine.assign(lineCount, 0);
+    for (std::size_t p = 0; p < aligner.pairOfLeft.size(); ++p)
+        if (aligner.pairOfLeft[p] >= 0)
+            ++st.pairsOfLine[aligner.lineOfLeft[p]];
+    st.order.resize(lineCount);
+    std::iota(st.order.begin(), st.order.end(), 0);
+    std::stable_sort(st.order.begin(), st.order.end(),
+                     [&](int a, int b) { return st.pairsOfLine[a] > st.pairsOfLine[b]; });
+    while (!st.order.empty() && st.pairsOfLine[st.order.back()] == 0)
+        st.order.pop_back();
+    std::vector<int> stretchOfLine(lineCount, -1);
+    for (int s = 0; s < st.count(); ++s)
+        stretchOfLine[st.order[s]] = s;
+
+    // A picture belongs to its pair's line, else to the stretch of its position (a line that
+    // owns no pair there falls back to the main line).
+    auto stretchOf = [&](int line) { return stretchOfLine[line] >= 0 ? stretchOfLine[line] : 0; };
+    st.left.resize(leftCount);
+    st.right.resize(rightCount);
+    for (std::size_t p = 0; p < leftCount; ++p)
+        st.left[p] = stretchOf(aligner.stretchOfLeft[p]);
+    for (std::size_t q = 0; q < rightCount; ++q)
+        st.right[q] = stretchOf(aligner.stretchOfRight[q]);
+    for (std::size_t p = 0; p < leftCount; ++p)
+        if (aligner.pairOfLeft[p] >= 0) {
+            st.left[p] = stretchOf(aligner.lineOfLeft[p]);
+            st.right[aligner.pairOfLeft[p]] = st.left[p];
+        }
+    return st;
+}
+
+// The clock correction of every picture, in seconds.
+struct Corrections
+{
+    std::vector<double> left, right;
+};
+
+// Where the pictures of stretch s go on the main clock, blaming one camera or the other.
+class StretchPlacement
+{
+public:
+    StretchPlacement(const RhythmStream &L, const RhythmStream &R, const Stretches &st, int s,
+                     const ClockLine &line, const ClockLine &mainLine)
+        : m_left(L), m_right(R), m_stretches(st), m_stretch(s), m_line(line), m_main(mainLine)
+    {
+    }
+
+    // Under a changed left clock, a left picture goes where its partner's right time puts
+    // it on the main clock.
+    double leftShift(double l) const { return LeftClockOfRight(l + m_line.at(l), m_main) - l; }
+
+    // Corrected times of the stretch's pictures when the right (else the left) camera's clock
+    // was changed.
+    std::vector<double> corrected(bool rightChanged) const
+    {
+        std::vector<double> t;
+        for (std::size_t p = 0; p < m_stretches.left.size(); ++p) {
+            const double l = m_left.seconds[p];
+            if (m_stretches.left[p] == m_stretch)
+                t.push_back(l + (rightChanged ? 0.0 : leftShift(l)));
+        }
+        for (std::size_t q = 0; q < m_stretches.right.size(); ++q)
+            if (m_stretches.right[q] == m_stretch)
+                t.push_back(LeftClockOfRight(m_right.seconds[q], rightChanged ? m_line : m_main));
+        return t;
+    }
+
+    // How badly a stretch at times t fits among the placed pictures: pictures it would
+    // enclose first, then its distance to the nearest placed picture.
+    static std::pair<double, double> misfit(const std::vector<double> &t,
+                                            const std::vector<double> &placed)
+    {
+        if (t.empty() || placed.empty())
+            return {0, 0};
+        const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
+        const auto a = std::upper_bound(placed.begin(), placed.end(), *lo);
+        const auto b = std::lower_bound(placed.begin(), placed.end(), *hi);
+        const double enclosed = b > a ? static_cast<double>(b - a) : 0.0;
+        double distance = std::numeric_limits<double>::infinity();
+        if (a != placed.begin())
+            distance = std::min(distance, *lo - *(a - 1));
+        if (b != placed.end())
+            distance = std::min(distance, *b - *hi);
+        return {enclosed, distance};
+    }
+
+private:
+    const RhythmStream &m_left;
+    const RhythmStream &m_right;
+    const Stretches &m_stretches;
+    const int m_stretch;
+    const ClockLine &m_line;
+    const ClockLine &m_main;
+};
+
+// The main stretch: the left clock is the timeline, the right pictures are moved onto it.
+// Every other stretch blames one camera: the one whose correction puts the stretch next to
+// (not into) the pictures already placed. Fills result.stretches.
+Corrections CorrectClocks(const RhythmStream &L, const RhythmStream &R,
+                          const std::vector<ClockLine> &lines, const Stretches &st,
+                          RhythmResult &result)
+{
+    const ClockLine &mainLine = lines[st.order[0]];
+    result.stretches.resize(st.count());
+    Corrections c{std::vector<double>(st.left.size(), 0.0),
+                  std::vector<double>(st.right.size(), 0.0)};
+    std::vector<double> placed;
+    for (std::size_t p = 0; p < st.left.size(); ++p)
+        if (st.left[p] == 0)
+            placed.push_back(L.seconds[p]);
+    for (std::size_t q = 0; q < st.right.size(); ++q)
+        if (st.right[q] == 0) {
+            c.right[q] = LeftClockOfRight(R.seconds[q], mainLine) - R.seconds[q];
+            placed.push_back(R.seconds[q] + c.right[q]);
+        }
+    std::sort(placed.begin(), placed.end());
+    result.stretches[0].offset = mainLine.a;
+    result.stretches[0].pairs = st.mainPairs();
+
+    for (int s = 1; s < st.count(); ++s) {
+        const ClockLine &line = lines[st.order[s]];
+        RhythmStretch &stretch = result.stretches[s];
+        stretch.offset = line.a;
+        stretch.pairs = st.pairsOfLine[st.order[s]];
+        const StretchPlacement placement(L, R, st, s, line, mainLine);
+        const std::vector<double> ifRight = placement.corrected(true);
+        const std::vector<double> ifLeft = placement.corrected(false);
+        const bool rightChanged =
+            StretchPlacement::misfit(ifRight, placed) <= StretchPlacement::misfit(ifLeft, placed);
+        stretch.changedCamera = rightChanged ? RhythmCamera::Right : RhythmCamera::Left;
+        const double change = line.a - mainLine.at(line.t0);
+        stretch.change = rightChanged ? change : -change;
+        for (std::size_t p = 0; p < st.left.size(); ++p)
+            if (st.left[p] == s)
+                c.left[p] = rightChanged ? 0.0 : placement.leftShift(L.seconds[p]);
+        for (std::size_t q = 0; q < st.right.size(); ++q)
+            if (st.right[q] == s)
+                c.right[q] =
+                    LeftClockOfRight(R.seconds[q], rightChanged ? line : mainLine) - R.seconds[q];
+        const std::vector<double> &chosen = rightChanged ? ifRight : ifLeft;
+        placed.insert(placed.end(), chosen.begin(), chosen.end());
+        std::sort(placed.begin(), placed.end());
+    }
+    return c;
+}
+
+// Twins go with their partners in shooting order; then the pairs, each changed stretch's
+// first changed picture and every picture's correction go into result.
+void PairTwins(const RhythmStream &L, const RhythmStream &R, const Aligner &aligner, Stretches &st,
+               Corrections &c, RhythmResult &result)
+{
+    std::vector<int> pairOfLeft = aligner.pairOfLeft, pairOfRight(st.right.size(), -1);
+    std::vector<double> confidence = aligner.confidenceOfLeft;
+    PlaceTwins(L, pairOfLeft, st.left, c.left, confidence,
+               [&](int q) { return R.seconds[q] + c.right[q]; });
+    for (std::size_t p = 0; p < pairOfLeft.size(); ++p)
+        if (pairOfLeft[p] >= 0)
+            pairOfRight[pairOfLeft[p]] = static_cast<int>(p);
+    std::vector<double> confidenceOfRight(st.right.size(), 0.0);
+    for (std::size_t q = 0; q < st.right.size(); ++q)
+        if (pairOfRight[q] >= 0)
+            confidenceOfRight[q] = confidence[pairOfRight[q]];
+    PlaceTwins(R, pairOfRight, st.right, c.right, confidenceOfRight,
+               [&](int p) { return L.seconds[p] + c.left[p]; });
+    // Each changed stretch names the changed camera's earliest paired picture.
+    std::vector<double> earliest(st.count(), std::numeric_limits<double>::infinity());
+    for (std::size_t q = 0; q < st.right.size(); ++q) {
+        const int p = pairOfRight[q];
+        if (p < 0)
+            continue;
+        result.pairs.push_back({L.input[p], R.input[q], confidenceOfRight[q], st.right[q]});
+        RhythmStretch &stretch = result.stretches[st.right[q]];
+        if (st.right[q] == 0)
+            continue;
+        const bool right = stretch.changedCamera == RhythmCamera::Right;
+        const double t = right ? R.seconds[q] + c.right[q] : L.seconds[p] + c.left[p];
+        if (t < earliest[st.right[q]]) {
+            earliest[st.right[q]] = t;
+            stretch.firstChanged = right ? R.input[q] : L.input[p];
+        }
+    }
+    for (std::size_t p = 0; p < st.left.size(); ++p)
+        result.leftCorrection[L.input[p]] = c.left[p];
+    for (std::size_t q = 0; q < st.right.size(); ++q)
+        result.rightCorrection[R.input[q]] = c.right[q];
+}
+
+} // namespace
+
+RhythmResult AlignByRhythm(const RhythmInput &input)
+{
+    RhythmResult result;
+    result.leftCorrection.assign(input.left.size(), 0.0);
+    result.rightCorrection.assign(input.right.size(), 0.0);
+
+    const double reference = TimeReference(input);
+    if (!std::isfinite(reference)) {
+        result.gated = true;
+        return result;
+    }
+    const RhythmStream L = MakeStream(input.left, reference);
+    const RhythmStream R = MakeStream(input.right, reference);
+    const Anchors anchors = CollectAnchors(input, L, R, reference);
+    const bool forced = anchors.forced.has_value();
+
+    std::vector<ClockLine> lines = FindLines(anchors.anchors, anchors.weights, anchors.forced);
+    if (input.singleClock && lines.size() > 1)
+        lines.resize(1);
+    const std::size_t shorter = std::min(L.seconds.size(), R.seconds.size());
+    if (lines.empty() || shorter == 0) {
+        result.gated = !forced;
+        return result;
+    }
+    Aligner aligner(L, R);
+    AlignAndRefit(aligner, lines, input.singleClock);
     const double needed = std::max(3.0, kMinStretchShare * static_cast<double>(shorter));
     if (!forced && (aligner.paired() < needed || IsAmbiguous(L, R, lines[0]))) {
         result.gated = true;
         return result;
     }
 
-    // Stretches by the number of pairs they own; the largest is the main stretch.
-    const int k = static_cast<int>(lines.size());
-    std::vector<int> pairsOfLine(k, 0);
-    for (std::size_t p = 0; p < aligner.pairOfLeft.size(); ++p)
-        if (aligner.pairOfLeft[p] >= 0)
-            ++pairsOfLine[aligner.lineOfLeft[p]];
-    std::vector<int> order(k);
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return pairsOfLine[a] > pairsOfLine[b]; });
-    while (!order.empty() && pairsOfLine[order.back()] == 0)
-        order.pop_back();
-    std::vector<int> stretchOfLine(k, -1);
-    for (int s = 0; s < static_cast<int>(order.size()); ++s)
-        stretchOfLine[order[s]] = s;
-    if (order.empty()) {
+    Stretches stretches =
+        FindStretches(aligner, static_cast<int>(lines.size()), L.seconds.size(), R.seconds.size());
+    if (stretches.order.empty()) {
         result.gated = !forced;
         return result;
     }
     // Unrelated lists pair by chance in several small stretches, none of them large: a real
     // session's largest stretch holds a good part of the pictures even after clock changes.
-    if (!forced && pairsOfLine[order[0]] < std::max(3.0, kMinMainStretchShare * double(shorter))) {
+    if (!forced && stretches.mainPairs() < std::max(3.0, kMinMainStretchShare * double(shorter))) {
         result.gated = true;
         return result;
     }
-    const ClockLine &mainLine = lines[order[0]];
-    result.drift = mainLine.b;
-
-    // Which stretch a picture belongs to: its pair's line, else the stretch of its position
-    // (a line that owns no pair there falls back to the main line).
-    auto stretchOf = [&](int line) { return stretchOfLine[line] >= 0 ? stretchOfLine[line] : 0; };
-    std::vector<int> sl(L.seconds.size()), sr(R.seconds.size());
-    for (std::size_t p = 0; p < sl.size(); ++p)
-        sl[p] = stretchOf(aligner.stretchOfLeft[p]);
-    for (std::size_t q = 0; q < sr.size(); ++q)
-        sr[q] = stretchOf(aligner.stretchOfRight[q]);
-    for (std::size_t p = 0; p < sl.size(); ++p)
-        if (aligner.pairOfLeft[p] >= 0) {
-            sl[p] = stretchOf(aligner.lineOfLeft[p]);
-            sr[aligner.pairOfLeft[p]] = sl[p];
-        }
-
-    // Corrections. The main stretch: the left clock is the timeline, the right pictures are
-    // moved onto it. Every other stretch blames one camera: the one whose correction puts
-    // the stretch next to (not into) the pictures already placed.
-    const int stretchCount = static_cast<int>(order.size());
-    result.stretches.resize(stretchCount);
-    std::vector<double> cl(sl.size(), 0.0), cr(sr.size(), 0.0);
-    std::vector<double> placed;
-    for (std::size_t p = 0; p < sl.size(); ++p)
-        if (sl[p] == 0)
-            placed.push_back(L.seconds[p]);
-    for (std::size_t q = 0; q < sr.size(); ++q)
-        if (sr[q] == 0) {
-            cr[q] = LeftClockOfRight(R.seconds[q], mainLine) - R.seconds[q];
-            placed.push_back(R.seconds[q] + cr[q]);
-        }
-    std::sort(placed.begin(), placed.end());
-    result.stretches[0].offset = mainLine.a;
-    result.stretches[0].pairs = pairsOfLine[order[0]];
-
-    for (int s = 1; s < stretchCount; ++s) {
-        const ClockLine &line = lines[order[s]];
-        RhythmStretch &st = result.stretches[s];
-        st.offset = line.a;
-        st.pairs = pairsOfLine[order[s]];
-        // Under a changed left clock, a left picture goes where its partner's right time
-        // puts it on the main clock.
-        auto leftShift = [&](double l) { return LeftClockOfRight(l + line.at(l), mainLine) - l; };
-        // Corrected times of the stretch's pictures under each hypothesis.
-        auto corrected = [&](bool rightChanged) {
-            std::vector<double> t;
-            for (std::size_t p = 0; p < sl.size(); ++p)
-                if (sl[p] == s)
-                    t.push_back(L.seconds[p] + (rightChanged ? 0.0 : leftShift(L.seconds[p])));
-            for (std::size_t q = 0; q < sr.size(); ++q)
-                if (sr[q] == s)
-                    t.push_back(rightChanged ? LeftClockOfRight(R.seconds[q], line)
-                                             : LeftClockOfRight(R.seconds[q], mainLine));
-            return t;
-        };
-        // How badly a stretch at these times fits among the placed pictures: pictures it
-        // would enclose first, then its distance to the nearest placed picture.
-        auto misfit = [&](const std::vector<double> &t) {
-            if (t.empty() || placed.empty())
-                return std::pair<double, double>{0, 0};
-            const auto [lo, hi] = std::minmax_element(t.begin(), t.end());
-            const auto a = std::upper_bound(placed.begin(), placed.end(), *lo);
-            const auto b = std::lower_bound(placed.begin(), placed.end(), *hi);
-            const double enclosed = b > a ? static_cast<double>(b - a) : 0.0;
-            double distance = std::numeric_limits<double>::infinity();
-            if (a != placed.begin())
-                distance = std::min(distance, *lo - *(a - 1));
-            if (b != placed.end())
-                distance = std::min(distance, *b - *hi);
-            return std::pair<double, double>{enclosed, distance};
-        };
-        const std::vector<double> ifRight = corrected(true), ifLeft = corrected(false);
-        const bool rightChanged = misfit(ifRight) <= misfit(ifLeft);
-        st.changedCamera = rightChanged ? RhythmCamera::Right : RhythmCamera::Left;
-        const double change = line.a - mainLine.at(line.t0);
-        st.change = rightChanged ? change : -change;
-        for (std::size_t p = 0; p < sl.size(); ++p)
-            if (sl[p] == s)
-                cl[p] = rightChanged ? 0.0 : leftShift(L.seconds[p]);
-        for (std::size_t q = 0; q < sr.size(); ++q)
-            if (sr[q] == s)
-                cr[q] = LeftClockOfRight(R.seconds[q], rightChanged ? line : mainLine) - R.seconds[q];
-        const std::vector<double> &chosen = rightChanged ? ifRight : ifLeft;
-        placed.insert(placed.end(), chosen.begin(), chosen.end());
-        std::sort(placed.begin(), placed.end());
-    }
-
-    {
-        std::vector<int> pairOfLeft = aligner.pairOfLeft, pairOfRight(sr.size(), -1);
-        std::vector<double> confidence = aligner.confidenceOfLeft;
-        PlaceTwins(L, pairOfLeft, sl, cl, confidence,
-                   [&](int q) { return R.seconds[q] + cr[q]; });
-        for (std::size_t p = 0; p < pairOfLeft.size(); ++p)
-            if (pairOfLeft[p] >= 0)
-                pairOfRight[pairOfLeft[p]] = static_cast<int>(p);
-        std::vector<double> confidenceOfRight(sr.size(), 0.0);
-        for (std::size_t q = 0; q < sr.size(); ++q)
-            if (pairOfRight[q] >= 0)
-                confidenceOfRight[q] = confidence[pairOfRight[q]];
-        PlaceTwins(R, pairOfRight, sr, cr, confidenceOfRight,
-                   [&](int p) { return L.seconds[p] + cl[p]; });
-        // Each changed stretch names the changed camera's earliest paired picture.
-        std::vector<double> earliest(stretchCount, std::numeric_limits<double>::infinity());
-        for (std::size_t q = 0; q < sr.size(); ++q) {
-            const int p = pairOfRight[q];
-            if (p < 0)
-                continue;
-            result.pairs.push_back({L.input[p], R.input[q], confidenceOfRight[q], sr[q]});
-            RhythmStretch &st = result.stretches[sr[q]];
-            if (sr[q] == 0)
-                continue;
-            const bool right = st.changedCamera == RhythmCamera::Right;
-            const double t = right ? R.seconds[q] + cr[q] : L.seconds[p] + cl[p];
-            if (t < earliest[sr[q]]) {
-                earliest[sr[q]] = t;
-                st.firstChanged = right ? R.input[q] : L.input[p];
-            }
-        }
-        for (std::size_t p = 0; p < sl.size(); ++p)
-            result.leftCorrection[L.input[p]] = cl[p];
-    }
-    for (std::size_t q = 0; q < sr.size(); ++q)
-        result.rightCorrection[R.input[q]] = cr[q];
+    result.drift = lines[stretches.order[0]].b;
+    Corrections corrections = CorrectClocks(L, R, lines, stretches, result);
+    PairTwins(L, R, aligner, stretches, corrections, result);
     if (forced) {
         // The user's pair stands, whatever the alignment made of its two pictures.
         const int l = input.userPair->first, r = input.userPair->second;

@@ -89,9 +89,6 @@ struct RhythmResult
     std::vector<double> rightCorrection;
 };
 
-// Pairs under this confidence are doubtful.
-constexpr double kDoubtfulConfidence = 0.7;
-
 RhythmResult AlignByRhythm(const RhythmInput &input);
 
 // A clock change as the user reads it: "+1 h", "−30 min", "+25 s", "−3,652 d".

@@ -43,7 +43,7 @@ public:
     // agreeing intervals, when there is one, pairs its pictures and gives the offset.
     bool FindClock(TPairingWork &work) override
     {
-        if ((work.mode == 4 || work.mode == 5) && work.selectedLeft && work.selectedRight)
+        if (TakesOffsetFromSelection(work.mode) && work.selectedLeft && work.selectedRight)
             applyOffset(work.selectedLeft, work.selectedRight, work.left, work.right);
         const std::vector<qint64> leftGaps = IntervalsBetween(captureTimes(work.left));
         const std::vector<qint64> rightGaps = IntervalsBetween(captureTimes(work.right));

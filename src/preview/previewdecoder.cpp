@@ -25,18 +25,6 @@ constexpr int FitPriority = 5;
 constexpr int RequestPriority = 10;
 constexpr int PrefetchPriority = 0;
 
-// The workers run a little below the user interface thread: when both want the processor
-// the window gets it first and the decodes take the rest, so that stepping through the
-// rows stays smooth on a busy machine. (A pool thread runs only this decoder's work.)
-void runBelowInterface()
-{
-    thread_local bool lowered = false;
-    if (!lowered) {
-        lowered = true;
-        ::setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), 5);
-    }
-}
-
 bool isJpegName(const QString &path)
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
@@ -45,6 +33,18 @@ bool isJpegName(const QString &path)
 }
 
 } // namespace
+
+// The workers run a little below the user interface thread: when both want the processor
+// the window gets it first and the decodes take the rest, so that stepping through the
+// rows stays smooth on a busy machine. (A pool thread runs only its owner's work.)
+void RunBelowInterface()
+{
+    thread_local bool lowered = false;
+    if (!lowered) {
+        lowered = true;
+        ::setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), 5);
+    }
+}
 
 // One decoded (or decoding) file. Full and Denominator say what the picture covers.
 struct TPreviewDecoder::CacheItem
@@ -121,13 +121,14 @@ quint64 TPreviewDecoder::Request(int side, const TDecodeRequest &request)
     m_current[side] = ticket;
     m_pool.start(
         [this, side, ticket, request] {
-            runBelowInterface();
+            RunBelowInterface();
             if (m_current[side] != ticket)
                 return;
             withSource(request, [this, side, ticket, request](const QImage &source) {
                 if (m_current[side] != ticket)
                     return;
-                const QImage bitmap = BuildEntryBitmap(source, request.Look, request.Panel);
+                const QImage bitmap = AlignPicture(
+                    BuildEntryBitmap(source, request.Look, request.Panel), request.Correction);
                 if (bitmap.isNull()) {
                     deliver(side, ticket, {}, {});
                     return;
@@ -150,7 +151,7 @@ quint64 TPreviewDecoder::Fit(int slot, const QImage &bitmap, QSize panel)
     // before it runs), ahead of the files decoded in advance.
     m_pool.start(
         [this, slot, ticket, bitmap, panel] {
-            runBelowInterface();
+            RunBelowInterface();
             if (m_currentFit[slot] != ticket)
                 return;
             const QRect fit = FitRect(bitmap.size(), panel);
@@ -193,7 +194,7 @@ void TPreviewDecoder::Prefetch(const TDecodeRequest &request)
 {
     m_pool.start(
         [this, request] {
-            runBelowInterface();
+            RunBelowInterface();
             withSource(request, [](const QImage &) {});
         },
         PrefetchPriority);

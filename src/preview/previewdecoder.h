@@ -13,6 +13,7 @@
 // the row the user is likely to step to next) or decoded once already is only redrawn.
 // Files other than JPEG are decoded through the imaging library at full size when it is
 // available.
+#include "preview/alignment.h"
 #include "preview/previewlogic.h"
 
 #include <QDateTime>
@@ -30,11 +31,18 @@
 
 class TGflLibrary;
 
+// Lowers the calling worker thread a little below the user interface thread, once per
+// thread (the preview's pools run only their own work).
+void RunBelowInterface();
+
 struct TDecodeRequest
 {
     QString Path;
     TEntryLook Look;
     QSize Panel; // the panel's client size
+    // The pair's misalignment undone on the picture (the right view's, in the full-screen
+    // view with its alignment on), before it is fitted.
+    TDisplayCorrection Correction;
 };
 
 class TPreviewDecoder : public QObject
@@ -44,8 +52,7 @@ class TPreviewDecoder : public QObject
 public:
     // Decodes path at the reduction that choose picks from the full width and height (1, 2,
     // 4 or 8; a decoder that cannot reduce may ignore it). Null on failure. Thread-safe.
-    using SourceDecoder = std::function<QImage(const QString &path,
-                                               const std::function<int(int, int)> &choose)>;
+    using SourceDecoder = TPictureDecoder;
 
     // gfl: the imaging library for files other than JPEG (null: JPEG only).
     explicit TPreviewDecoder(const TGflLibrary *gfl = nullptr, QObject *parent = nullptr);
@@ -56,6 +63,8 @@ public:
     void SetSourceDecoder(SourceDecoder decoder);
     // The decoder used by default: libjpeg-turbo for JPEG files, else the imaging library.
     static SourceDecoder DefaultSourceDecoder(const TGflLibrary *gfl);
+    // The decoder in use.
+    SourceDecoder Source() const { return m_decoder; }
 
     // Starts the picture for side (0 left, 1 right) and returns its ticket. Any earlier
     // request of that side is stale from now on.

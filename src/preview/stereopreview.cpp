@@ -99,7 +99,7 @@ void TStereoPreview::showEntryImage(int side, const TDatensatz &entry)
     // unless the side already shows this file sharp (a turn or a resize of the same file
     // keeps the sharp picture until the new one arrives). The request goes first, so that
     // the stand-in knows that a sharp picture is on its way.
-    m_decoder.Request(side, TDecodeRequest{path, look, panel});
+    m_decoder.Request(side, TDecodeRequest{path, look, panel, m_options.Correction[side]});
     if (!(sameFile && s.Sharp)) {
         s.Sharp = false;
         s.Bitmap = BuildEntryBitmap(thumbnail, look, panel);
@@ -226,6 +226,6 @@ void TStereoPreview::Prefetch(const TDatensatz *left, const TDatensatz *right)
             continue;
         m_decoder.Prefetch(TDecodeRequest{
             path, TEntryLook{int(entry->Rotation() & 3), entry->Mirror(), entry->Invert()},
-            panelSize(side)});
+            panelSize(side), TDisplayCorrection{}});
     }
 }

@@ -130,9 +130,11 @@ TDatensatz *TIdleProcessor::AddFile(const QString &path, ListRowModel &target,
     // Start number + rows before the new one - 1 (the spin edits have no limits, so the sum
     // is taken in 64 bits and wraps like the counter field does).
     const qint64 number = qint64(m_left.Store().Naming.StartNumber) + list->Count() - 1;
-    TDatensatz *entry =
-        AppendEntry(*list, static_cast<qint32>(number), path, side, defaults.Invert,
-                    defaults.RotationOf(side), defaults.MirrorOf(side), defaults.BatchOf(side));
+    TDatensatz *entry = AppendEntry(*list, static_cast<qint32>(number), path, side,
+                                    {.Invert = defaults.Invert,
+                                     .Rotation = defaults.RotationOf(side),
+                                     .Mirror = defaults.MirrorOf(side),
+                                     .Batch = defaults.BatchOf(side)});
     m_idleIndex = 0;
     m_scanIndex = 0;
     m_orderingDue = true;

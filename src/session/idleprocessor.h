@@ -67,7 +67,6 @@ public:
     // 1). The default, eight per pool thread and at least 32, keeps the pool busy and the
     // results ready: a read takes microseconds, handing it between threads about as long.
     void SetReadAheadLimit(int limit);
-    int ReadAheadLimit() const { return m_readAheadLimit; }
     // The longest wait for a result between two calls of LetEventsThrough (default 5 ms).
     void SetWaitSlice(std::chrono::milliseconds slice) { m_waitSlice = slice; }
 

@@ -81,7 +81,7 @@ TActionOutcome TListActions::RunListAction(ListRowModel &list, int code)
     // that the lists never stay in a half-built state.
     if (result.RowsChanged) {
         if (code == saMarkStereoPairs)
-            ArrangeWindowLists(m_pass, &m_state, 0);
+            ArrangeWindowLists(m_pass, &m_state, OrderingMode::SortOnly);
         ActionSortExecute(m_pass, &m_state);
         outcome.Beep =
             SelectEntry(m_pass.Left().Store().Registry, m_state.LastEntry, m_state.PanelFlags == 0) == SelectEntryResult::Gone;

@@ -2,6 +2,7 @@
 // The main window's state that the ordering pass and the pair editing share with the window:
 // the "Connect"/"Split" toggle, the last selected entry, the panel flags and the busy flags.
 // One instance lives with the main window and is handed to the logic that needs it.
+#include "pairing/ordering.h"
 #include "session/assignstep.h"
 
 #include <QString>
@@ -46,12 +47,13 @@ struct TMainWindowState
     TDatensatz *LastEntry = nullptr; // valid while DatensatzList contains it
     quint8 PanelFlags = 0;
     quint16 BusyFlags = 0;
-    quint8 PairDialogMode = 0; // the mode remembered by the open pair prompt
-    // Told by ArrangeWindowLists when an assigning pass found no run: AssignStepNoRun (ask
-    // for one known pair) or AssignStepNoRunEmptyList (a list is empty), with the pass's
+    // The mode of the pass that opened the pair prompt, remembered while it is open.
+    OrderingMode PairDialogMode = OrderingMode::SortOnly;
+    // Told by ArrangeWindowLists when an assigning pass found no run: TAssignStep::NoRun (ask
+    // for one known pair) or TAssignStep::NoRunEmptyList (a list is empty), with the pass's
     // mode. The window posts it to itself as WM_ASSIGN_STEP, so that the follow-up runs
     // after the current event; unset, the caller acts on the pass's outcome itself.
-    std::function<void(TAssignStepCode step, quint8 mode)> AssignStepNeeded;
+    std::function<void(TAssignStep step, OrderingMode mode)> AssignStepNeeded;
     // Told by the pair editing when entry (in row) should get its counterpart selected; the
     // window posts it to itself as WM_SELECT_PARTNER and then calls SelectPartner. Unset:
     // nobody is told.
@@ -59,7 +61,7 @@ struct TMainWindowState
     // The content check of the pairs, run by ArrangeWindowLists after every pass that
     // completed (mode: the pass's), with both lists as the pass left them. Whoever links a
     // check sets it; the pairing library knows nothing of it. Unset: no check.
-    std::function<void(ListRowModel &left, ListRowModel &right, quint8 mode)> PairCheck;
+    std::function<void(ListRowModel &left, ListRowModel &right, OrderingMode mode)> PairCheck;
 };
 
 // What the window shows after an action on the lists: an internal error in an error box

@@ -81,52 +81,54 @@ TPairEditing::TPairEditing(TOrderingPass &pass, TMainWindowState &state)
 
 ArrangeOutcome TPairEditing::ActionSortAllExecute(bool allEntries)
 {
-    return ArrangeWindowLists(m_pass, &m_state, allEntries ? 1 : 2);
+    return ArrangeWindowLists(m_pass, &m_state,
+                              allEntries ? OrderingMode::AssignAll : OrderingMode::AssignUnpaired);
 }
 
-TAssignStepAction TPairEditing::HandleAssignStep(int code, int mode)
+TAssignStepAction TPairEditing::HandleAssignStep(TAssignStep step, OrderingMode mode)
 {
-    switch (code) {
-    case AssignStepNoRun:
+    switch (step) {
+    case TAssignStep::NoRun:
         OpenPairPrompt(mode);
         return TAssignStepAction::ShowPairDialog;
-    case AssignStepNext:
+    case TAssignStep::Next:
         AssignFromSelectedPair(mode);
         return TAssignStepAction::HidePairDialog;
-    case AssignStepPromptHidden:
+    case TAssignStep::PromptHidden:
         ClosePairPrompt();
         return TAssignStepAction::PairDialogClosed;
-    case AssignStepNoRunEmptyList:
+    case TAssignStep::NoRunEmptyList:
         RestoreAfterEmptyList();
         return TAssignStepAction::ShowNoAssignmentHint;
-    default:
-        return TAssignStepAction::None;
     }
+    return TAssignStepAction::None;
 }
 
-void TPairEditing::OpenPairPrompt(int mode)
+void TPairEditing::OpenPairPrompt(OrderingMode mode)
 {
-    ArrangeWindowLists(m_pass, &m_state, 3);
+    ArrangeWindowLists(m_pass, &m_state, OrderingMode::MarkUnassigned);
     m_state.PanelFlags |= pfPairDialogOpen;
     m_state.EditAreaEnabled = false;
-    m_state.PairDialogMode = static_cast<quint8>(mode);
+    m_state.PairDialogMode = mode;
 }
 
-void TPairEditing::AssignFromSelectedPair(int mode)
+void TPairEditing::AssignFromSelectedPair(OrderingMode mode)
 {
-    ArrangeWindowLists(m_pass, &m_state, mode == 2 ? 5 : 4);
+    ArrangeWindowLists(m_pass, &m_state,
+                       KeepsPairs(mode) ? OrderingMode::AssignUnpairedFromSelection
+                                        : OrderingMode::AssignAllFromSelection);
 }
 
 void TPairEditing::ClosePairPrompt()
 {
-    ArrangeWindowLists(m_pass, &m_state, 6);
+    ArrangeWindowLists(m_pass, &m_state, OrderingMode::AfterPrompt);
     m_state.PanelFlags &= static_cast<quint8>(~pfPairDialogOpen);
     m_state.EditAreaEnabled = true;
 }
 
 void TPairEditing::RestoreAfterEmptyList()
 {
-    ArrangeWindowLists(m_pass, &m_state, 3);
+    ArrangeWindowLists(m_pass, &m_state, OrderingMode::MarkUnassigned);
 }
 
 bool TPairEditing::LinkButtonEnabled(const TDatensatz *a, const TDatensatz *b, bool linkMode,
@@ -212,7 +214,7 @@ bool TPairEditing::PanelLinkClick()
         left.ClearSelection();
         right.ClearSelection();
         TBusyBit busy(&m_state, bfConnect);
-        ArrangeWindowLists(m_pass, &m_state, 0);
+        ArrangeWindowLists(m_pass, &m_state, OrderingMode::SortOnly);
         for (TDatensatz *e : {a, b}) {
             if (!m_pass.Left().Store().Registry.Contains(e) || !e->List())
                 continue;

@@ -18,10 +18,10 @@ struct TMainWindowState;
 enum class TAssignStepAction
 {
     None,                 // unknown code: nothing was done
-    ShowPairDialog,       // code 3: disable the edit area, show the pair prompt (it keeps the mode)
-    HidePairDialog,       // code 4: hide the prompt (hiding posts code 6)
-    PairDialogClosed,     // code 6: enable the edit area again, refresh both edit panels
-    ShowNoAssignmentHint, // code 7: warning box "Warning" with NoAssignmentHintText()
+    ShowPairDialog,       // NoRun: disable the edit area, show the pair prompt (it keeps the mode)
+    HidePairDialog,       // Next: hide the prompt (hiding posts PromptHidden)
+    PairDialogClosed,     // PromptHidden: enable the edit area again, refresh both edit panels
+    ShowNoAssignmentHint, // NoRunEmptyList: warning box "Warning" with NoAssignmentHintText()
 };
 
 // The hint shown when an automatic assignment finds nothing to pair in an empty list.
@@ -42,23 +42,25 @@ class TPairEditing
 public:
     TPairEditing(TOrderingPass &pass, TMainWindowState &state);
 
-    // "Dissolve all assignments and re-assign": mode 1 with "All list entries", else 2.
+    // "Dissolve all assignments and re-assign": AssignAll with "All list entries", else
+    // AssignUnpaired.
     ArrangeOutcome ActionSortAllExecute(bool allEntries);
 
     // WM_ASSIGN_STEP with its code and the mode of the pass that started the prompt: runs
     // the step below of that code and says what the window shows.
-    TAssignStepAction HandleAssignStep(int code, int mode);
+    TAssignStepAction HandleAssignStep(TAssignStep step, OrderingMode mode);
 
     // The follow-up steps of an assigning pass that found no run.
-    // No run in two filled lists: a pass of mode 3 puts every dissolved picture opposite a
+    // No run in two filled lists: a MarkUnassigned pass puts every dissolved picture opposite a
     // gap, and the pair prompt opens (it keeps mode; the edit area is disabled meanwhile).
-    void OpenPairPrompt(int mode);
-    // The prompt's "Next": assigns from the pair selected in both lists, with mode 4, or 5
-    // when the prompt came from a pass of mode 2.
-    void AssignFromSelectedPair(int mode);
-    // The prompt was hidden: the closing pass of mode 6; the edit area is enabled again.
+    void OpenPairPrompt(OrderingMode mode);
+    // The prompt's "Next": assigns from the pair selected in both lists, with
+    // AssignAllFromSelection, or AssignUnpairedFromSelection when the prompt came from an
+    // AssignUnpaired pass.
+    void AssignFromSelectedPair(OrderingMode mode);
+    // The prompt was hidden: the closing pass (AfterPrompt); the edit area is enabled again.
     void ClosePairPrompt();
-    // No run because a list was empty: a pass of mode 3 puts the dissolved pictures opposite
+    // No run because a list was empty: a MarkUnassigned pass puts the dissolved pictures opposite
     // gaps again (the window then shows NoAssignmentHintText()).
     void RestoreAfterEmptyList();
 

@@ -7,7 +7,7 @@
 #include "entries/listrows.h"
 #include "session/mainstate.h"
 
-ArrangeOutcome ArrangeWindowLists(TOrderingPass &pass, TMainWindowState *state, quint8 mode)
+ArrangeOutcome ArrangeWindowLists(TOrderingPass &pass, TMainWindowState *state, OrderingMode mode)
 {
     TBusyBit busy(state, bfOrdering);
     const ArrangeOutcome outcome = pass.ArrangeLists(mode);
@@ -15,9 +15,9 @@ ArrangeOutcome ArrangeWindowLists(TOrderingPass &pass, TMainWindowState *state, 
         state->PairCheck(pass.Left(), pass.Right(), mode);
     if (state && state->AssignStepNeeded) {
         if (outcome == ArrangeOutcome::NoRun)
-            state->AssignStepNeeded(AssignStepNoRun, mode);
+            state->AssignStepNeeded(TAssignStep::NoRun, mode);
         else if (outcome == ArrangeOutcome::ListEmpty)
-            state->AssignStepNeeded(AssignStepNoRunEmptyList, mode);
+            state->AssignStepNeeded(TAssignStep::NoRunEmptyList, mode);
     }
     return outcome;
 }
@@ -29,7 +29,7 @@ void ActionSortExecute(TOrderingPass &pass, TMainWindowState *state)
     TDatensatz *selectedLeft = left.SelectedEntry();
     TDatensatz *selectedRight = right.SelectedEntry();
 
-    ArrangeWindowLists(pass, state, 0);
+    ArrangeWindowLists(pass, state, OrderingMode::SortOnly);
 
     if (selectedLeft)
         left.SetItemIndex(-1);

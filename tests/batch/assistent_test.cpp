@@ -81,9 +81,8 @@ public:
     void shareLeftFile()
     {
         TDatensatz *l = entries().front();
-        TDatensatz *second = AppendEntry(left, 1, l->SourcePath(), dsLeft, false, 0, false, true);
-        TDatensatz *partner =
-            AppendEntry(right, 1, photo("P2_R.jpg", 3), dsRight, false, 0, false, true);
+        TDatensatz *second = AppendEntry(left, 1, l->SourcePath(), dsLeft);
+        TDatensatz *partner = AppendEntry(right, 1, photo("P2_R.jpg", 3), dsRight);
         LinkBothWays(second, partner);
         for (TDatensatz *e : {second, partner}) {
             e->SetAttribute(daStereoPair);
@@ -198,7 +197,7 @@ TEST_F(Wizard, PreviousReturnsToTheLastQuestionAndForgetsLaterAnswers)
 
     ctrl().Previous();
     EXPECT_EQ(ctrl().CurrentPage(), pgSpmListe);
-    EXPECT_EQ(ctrl().History().last(), 49);
+    EXPECT_EQ(ctrl().History().last(), TAssistentCode(TAssistentStep::AskSpmList));
     EXPECT_FALSE(ctrl().HasCode(acWriteSpmList));
     ctrl().Previous();
     EXPECT_EQ(ctrl().CurrentPage(), pgRenameSource);
@@ -281,7 +280,7 @@ TEST_F(Wizard, CancelDuringTheRunEndsTheJobAndThenCloses)
     EXPECT_EQ(host.closed, 1);
     EXPECT_FALSE(host.closedOk);
     EXPECT_EQ(host.logShown, 1);
-    EXPECT_EQ(ctrl().History().last(), 55);
+    EXPECT_EQ(ctrl().History().last(), TAssistentCode(TAssistentStep::Failed));
     EXPECT_EQ(log.Lines().last(),
               (TProtokollLine{"Batch Job incomplete", logcolor::Red, LogStyle::Bold}));
     EXPECT_TRUE(log.Lines().at(log.Lines().size() - 2).Text.startsWith("Date: "));

@@ -91,8 +91,8 @@ std::pair<TDatensatz *, TDatensatz *> BatchFixture::addPair(const QString &base,
 {
     const QString l = makePhoto(base + QStringLiteral("_l.jpg"));
     const QString r = makePhoto(base + QStringLiteral("_r.jpg"));
-    TDatensatz *a = AppendEntry(left, left.Count(), l, dsLeft, false, 0, false, true);
-    TDatensatz *b = AppendEntry(right, right.Count(), r, dsRight, false, 0, false, true);
+    TDatensatz *a = AppendEntry(left, left.Count(), l, dsLeft);
+    TDatensatz *b = AppendEntry(right, right.Count(), r, dsRight);
     LinkBothWays(a, b);
     a->SetAttribute(daStereoPair);
     b->SetAttribute(daStereoPair);
@@ -104,7 +104,7 @@ std::pair<TDatensatz *, TDatensatz *> BatchFixture::addPair(const QString &base,
 TDatensatz *BatchFixture::addMono(const QString &name, const QString &newName)
 {
     const QString path = makePhoto(name);
-    TDatensatz *image = AppendEntry(left, left.Count(), path, dsLeft, false, 0, false, true);
+    TDatensatz *image = AppendEntry(left, left.Count(), path, dsLeft);
     TDatensatz *gap = CreateGap(right);
     gap->SetAttribute(daGap);
     LinkBothWays(image, gap);

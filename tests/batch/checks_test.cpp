@@ -256,7 +256,7 @@ TEST_F(Check, DriveTableRowsFollowTheSpaceLeft)
     TLaufwerke table(volumes);
 
     // A move within one volume frees what it fills.
-    CheckSpace(entries(), false, true, table, log);
+    CheckSpace(entries(), {.Move = true}, table, log);
     EXPECT_FALSE(table.Insufficient());
     ASSERT_EQ(table.Rows().size(), 1u);
     EXPECT_EQ(table.Rows()[0].Name, root());
@@ -264,7 +264,7 @@ TEST_F(Check, DriveTableRowsFollowTheSpaceLeft)
 
     // Copies that fill the volume to the last byte do not fit.
     volumes.free[root()] = bytes;
-    CheckSpace(entries(), false, false, table, log);
+    CheckSpace(entries(), {}, table, log);
     EXPECT_TRUE(table.Insufficient());
     EXPECT_TRUE(SpaceCheckTitle(table).contains("<c7>Out of memory!"));
     EXPECT_EQ(log.Lines().at(log.Lines().size() - 2).Color, logcolor::Fuchsia);
@@ -274,7 +274,7 @@ TEST_F(Check, DriveTableRowsFollowTheSpaceLeft)
     const QString unplugged = root() + "/media/user/<c7>disk<";
     store.Naming.FolderRight = unplugged + "/Test_R";
     RefreshAllEntries(store.Registry);
-    CheckSpace(entries(), false, false, table, log);
+    CheckSpace(entries(), {}, table, log);
     EXPECT_TRUE(table.Insufficient());
     const QString title = SpaceCheckTitle(table);
     EXPECT_TRUE(title.contains("<c3>"));
@@ -286,8 +286,8 @@ TEST_F(Check, DriveTableRowsFollowTheSpaceLeft)
 TEST_F(Check, FilesOfSeveralPairsNeedOneCopyPerFurtherPair)
 {
     auto [l, r] = addPair("P1_L.jpg", "P1_R.jpg", "P1");
-    TDatensatz *second = AppendEntry(left, 1, l->SourcePath(), dsLeft, false, 0, false, true);
-    TDatensatz *partner = AppendEntry(right, 1, photo("P2_R.jpg"), dsRight, false, 0, false, true);
+    TDatensatz *second = AppendEntry(left, 1, l->SourcePath(), dsLeft);
+    TDatensatz *partner = AppendEntry(right, 1, photo("P2_R.jpg"), dsRight);
     LinkBothWays(second, partner);
     second->SetAttribute(daStereoPair);
     partner->SetAttribute(daStereoPair);
@@ -298,7 +298,7 @@ TEST_F(Check, FilesOfSeveralPairsNeedOneCopyPerFurtherPair)
 
     // A copy job copies the shared file once for each pair it belongs to.
     RefreshAllEntries(store.Registry);
-    CheckSpace(entries(), false, false, table, log);
+    CheckSpace(entries(), {}, table, log);
     ASSERT_EQ(table.Rows().size(), 1u);
     EXPECT_EQ(table.Rows()[0].Required,
               2 * l->Metadata().FileSize + r->Metadata().FileSize + partner->Metadata().FileSize);

@@ -402,7 +402,7 @@ TEST_F(EngineJobs, TwoNamesOfOneFileShareAHolderAndTheFileTurnsOnce)
     ASSERT_TRUE(QFile::link(photo, soft));
     std::vector<TDatensatz *> entries;
     for (const QString &path : {photo, soft, hard}) {
-        entries.push_back(AppendEntry(left, left.Count(), path, dsLeft, false, 1, false, true));
+        entries.push_back(AppendEntry(left, left.Count(), path, dsLeft, {.Rotation = 1}));
         TDatensatz *gap = CreateGap(right);
         LinkBothWays(entries.back(), gap);
         entries.back()->SetAttribute(daMono);

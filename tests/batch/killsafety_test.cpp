@@ -112,7 +112,8 @@ protected:
             const QString path = src(QString::fromLatin1(names[i]));
             ASSERT_TRUE(QFile::copy(testDataPath(QStringLiteral("photos/jpg/") + QString::fromLatin1(names[i])), path));
             ListRowModel &list = i == 1 ? right : left;
-            images.push_back(AppendEntry(list, list.Count(), path, i == 1 ? dsRight : dsLeft, false, 1, false, true));
+            images.push_back(
+                AppendEntry(list, list.Count(), path, i == 1 ? dsRight : dsLeft, {.Rotation = 1}));
         }
         LinkBothWays(images[0], images[1]);
         images[0]->SetAttribute(daStereoPair);

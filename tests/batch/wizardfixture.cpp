@@ -47,10 +47,8 @@ std::pair<TDatensatz *, TDatensatz *> WizardFixture::addPair(const QString &left
                                                              const QString &rightFile,
                                                              const QString &newName)
 {
-    TDatensatz *l = AppendEntry(left, left.Count(), photo(leftFile, left.Count()), dsLeft, false,
-                                0, false, true);
-    TDatensatz *r = AppendEntry(right, right.Count(), photo(rightFile, right.Count() + 1),
-                                dsRight, false, 0, false, true);
+    TDatensatz *l = AppendEntry(left, left.Count(), photo(leftFile, left.Count()), dsLeft);
+    TDatensatz *r = AppendEntry(right, right.Count(), photo(rightFile, right.Count() + 1), dsRight);
     LinkBothWays(l, r);
     for (TDatensatz *e : {l, r}) {
         e->SetAttribute(daStereoPair);
@@ -62,8 +60,7 @@ std::pair<TDatensatz *, TDatensatz *> WizardFixture::addPair(const QString &left
 
 TDatensatz *WizardFixture::addMono(const QString &file, const QString &newName)
 {
-    TDatensatz *image =
-        AppendEntry(left, left.Count(), photo(file, 2), dsLeft, false, 0, false, true);
+    TDatensatz *image = AppendEntry(left, left.Count(), photo(file, 2), dsLeft);
     TDatensatz *gap = CreateGap(right);
     gap->SetAttribute(daGap);
     LinkBothWays(image, gap);

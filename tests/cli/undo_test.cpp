@@ -52,7 +52,7 @@ TEST(CliUndo, DryRunThenUndoThenEverythingIsBack)
     TEntryStore store;
     ListRowModel left(store, dsLeft), right(store, dsRight);
     ListRowModel::LinkLists(left, right);
-    TDatensatz *e = AppendEntry(left, 0, photo, dsLeft, false, 0, false, true);
+    TDatensatz *e = AppendEntry(left, 0, photo, dsLeft);
     LinkBothWays(e, CreateGap(right));
     e->SetAttribute(daMono);
     e->SetNewName(QStringLiteral("b"));

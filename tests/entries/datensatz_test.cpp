@@ -41,8 +41,8 @@ TEST_F(EntryTest, EntriesOfOnePathShareOneHolderUntilTheLastGoes)
 
 TEST_F(EntryTest, NewEntryWritesItsRow)
 {
-    TDatensatz *e =
-        AppendEntry(left, 7, QStringLiteral("/P/IMG_1.jpg"), dsLeft, true, 2, true, true);
+    TDatensatz *e = AppendEntry(left, 7, QStringLiteral("/P/IMG_1.jpg"), dsLeft,
+                                {.Invert = true, .Rotation = 2, .Mirror = true});
     const ListRow *row = e->Item();
     EXPECT_EQ(row->Data(), e);
     EXPECT_EQ(row->Text(lcNumber), QStringLiteral("\u00A0   7"));
@@ -91,8 +91,8 @@ TEST_F(EntryTest, NamesAndFoldersFollowKindListAndBatch)
     };
     for (const Case &c : cases) {
         ListRowModel &list = listOf(c.side);
-        TDatensatz *e = AppendEntry(list, 0, QStringLiteral("/P/IMG_1.jpg"), TDsSide(c.side), false,
-                                    0, false, c.batch);
+        TDatensatz *e = AppendEntry(list, 0, QStringLiteral("/P/IMG_1.jpg"), TDsSide(c.side),
+                                    {.Batch = c.batch});
         e->SetAttribute(c.attribute);
         e->Refresh();
         SCOPED_TRACE(testing::Message()
@@ -174,8 +174,8 @@ TEST_F(EntryTest, ImageTurnedIntoGapGivesUpItsFile)
 
 TEST_F(EntryTest, CopySharesTheHolderAndTakesTheState)
 {
-    TDatensatz *src =
-        AppendEntry(left, 3, QStringLiteral("/P/IMG-a--b-.jpg"), dsLeft, true, 3, true, false);
+    TDatensatz *src = AppendEntry(left, 3, QStringLiteral("/P/IMG-a--b-.jpg"), dsLeft,
+                                  {.Invert = true, .Rotation = 3, .Mirror = true, .Batch = false});
     src->SetAttribute(daMono);
     src->RenameTo(QStringLiteral("Renamed"));
     src->SetSortTime(123.25);
@@ -222,8 +222,7 @@ TEST_F(EntryTest, TextFieldsOfFileNames)
         {"/p/-a-.b-c-.jpg", "a", "c", "z"}, // only the last dot starts the extension
         {"", "x", "y", "z"},
     };
-    TDatensatz *e =
-        AppendEntry(left, 0, QStringLiteral("/p/plain.jpg"), dsLeft, false, 0, false, true);
+    TDatensatz *e = AppendEntry(left, 0, QStringLiteral("/p/plain.jpg"), dsLeft);
     for (const Case &c : cases) {
         e->SetText(1, QStringLiteral("x"));
         e->SetText(2, QStringLiteral("y"));
@@ -242,7 +241,7 @@ TEST_F(EntryTest, TextFieldsOfFileNames)
 
 TEST_F(EntryTest, RotationTexts)
 {
-    TDatensatz *e = AppendEntry(left, 0, QStringLiteral("/p/r.jpg"), dsLeft, false, 0, false, true);
+    TDatensatz *e = AppendEntry(left, 0, QStringLiteral("/p/r.jpg"), dsLeft);
     const QStringList expected = {QStringLiteral("  0\u00B0"), QStringLiteral(" 90\u00B0"),
                                   QStringLiteral("180\u00B0"), QStringLiteral("270\u00B0"),
                                   QStringLiteral("  0\u00B0"), QStringLiteral("  0\u00B0")};
@@ -257,10 +256,11 @@ TEST_F(EntryTest, RotationTexts)
 class FakeQuestion : public TReplaceQuestion
 {
 public:
-    int answer = raYes;
+    ReplaceAnswer answer = ReplaceAnswer::Yes;
     int asked = 0;
     QString lastName;
-    int AskReplace(const QString &, const QString &, ReplaceFlags, const QString &name) override
+    ReplaceAnswer AskReplace(const QString &, const QString &, ReplaceFlags,
+                             const QString &name) override
     {
         ++asked;
         lastName = name;
@@ -276,28 +276,36 @@ TEST_F(EntryTest, ReplaceInNewName)
         const char *search, *replace;
         bool ignoreCase;
         bool ask;
-        int answer;
+        ReplaceAnswer answer;
         const char *expectedName;
         ReplaceResult result;
         int asked;
     };
     const QList<Case> cases = {
-        {"IMG_0001", "0001", "-Rome-", false, false, raYes, "IMG_-Rome-", ReplaceResult::GoOn, 0},
-        {"IMG_0001", "zzz", "a", false, true, raYes, "IMG_0001", ReplaceResult::GoOn, 0},
-        {"IMG_0001", "img", "Pic", false, false, raYes, "IMG_0001", ReplaceResult::GoOn, 0},
-        {"IMG_0001", "img", "Pic", true, false, raYes, "Pic_0001", ReplaceResult::GoOn, 0},
-        {"aXaXa", "X", "Y", false, true, raYes, "aYaXa", ReplaceResult::GoOn, 1}, // first only
-        {"aXaXa", "X", "Y", false, true, raNo, "aXaXa", ReplaceResult::GoOn, 1},
-        {"aXaXa", "X", "Y", false, true, raCancel, "aXaXa", ReplaceResult::Stop, 1},
-        {"aXa", "X", "X", false, true, raYes, "aXa", ReplaceResult::GoOn, 0}, // no change
-        {"aXa", "", "Q", false, true, raYes, "aXa", ReplaceResult::GoOn, 0},
+        {"IMG_0001", "0001", "-Rome-", false, false, ReplaceAnswer::Yes, "IMG_-Rome-",
+         ReplaceResult::GoOn, 0},
+        {"IMG_0001", "zzz", "a", false, true, ReplaceAnswer::Yes, "IMG_0001", ReplaceResult::GoOn,
+         0},
+        {"IMG_0001", "img", "Pic", false, false, ReplaceAnswer::Yes, "IMG_0001",
+         ReplaceResult::GoOn, 0},
+        {"IMG_0001", "img", "Pic", true, false, ReplaceAnswer::Yes, "Pic_0001", ReplaceResult::GoOn,
+         0},
+        {"aXaXa", "X", "Y", false, true, ReplaceAnswer::Yes, "aYaXa", ReplaceResult::GoOn,
+         1}, // first only
+        {"aXaXa", "X", "Y", false, true, ReplaceAnswer::No, "aXaXa", ReplaceResult::GoOn, 1},
+        {"aXaXa", "X", "Y", false, true, ReplaceAnswer::Cancel, "aXaXa", ReplaceResult::Stop, 1},
+        {"aXa", "X", "X", false, true, ReplaceAnswer::Yes, "aXa", ReplaceResult::GoOn,
+         0}, // no change
+        {"aXa", "", "Q", false, true, ReplaceAnswer::Yes, "aXa", ReplaceResult::GoOn, 0},
         // Folder and extension parts of the new name are kept and not searched.
-        {"sub/x.part.jpg", "part", "P", false, false, raYes, "sub/x.P.jpg", ReplaceResult::GoOn, 0},
-        {"sub/x.jpg", "jpg", "png", false, false, raYes, "sub/x.jpg", ReplaceResult::GoOn, 0},
-        {"sub/x.jpg", "sub", "dir", false, false, raYes, "sub/x.jpg", ReplaceResult::GoOn, 0},
+        {"sub/x.part.jpg", "part", "P", false, false, ReplaceAnswer::Yes, "sub/x.P.jpg",
+         ReplaceResult::GoOn, 0},
+        {"sub/x.jpg", "jpg", "png", false, false, ReplaceAnswer::Yes, "sub/x.jpg",
+         ReplaceResult::GoOn, 0},
+        {"sub/x.jpg", "sub", "dir", false, false, ReplaceAnswer::Yes, "sub/x.jpg",
+         ReplaceResult::GoOn, 0},
     };
-    TDatensatz *e =
-        AppendEntry(left, 0, QStringLiteral("/p/IMG_0001.jpg"), dsLeft, false, 0, false, true);
+    TDatensatz *e = AppendEntry(left, 0, QStringLiteral("/p/IMG_0001.jpg"), dsLeft);
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.newName << " / " << c.search);
         e->SetNewName(QString::fromUtf8(c.newName));
@@ -333,7 +341,7 @@ TEST_F(EntryTest, ReplaceInNewName)
 
 TEST_F(EntryTest, RenameToKeepsTheFolderPartOfTheNewName)
 {
-    TDatensatz *e = AppendEntry(left, 0, QStringLiteral("/p/a.jpg"), dsLeft, false, 0, false, true);
+    TDatensatz *e = AppendEntry(left, 0, QStringLiteral("/p/a.jpg"), dsLeft);
     e->SetNewName(QStringLiteral("sub/old"));
     e->RenameTo(QStringLiteral("new"));
     EXPECT_EQ(e->NewName(), QStringLiteral("sub/new"));
@@ -359,7 +367,7 @@ TEST_F(EntryTest, OrientationPresetsRotationOnce)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.orientationCode);
         TDatensatz *e = AppendEntry(left, 0, QStringLiteral("/p/IMG_%1.jpg").arg(n++), dsLeft,
-                                    false, c.created, false, true);
+                                    {.Rotation = c.created});
         // The holder has read its file already.
         e->OrgBild()->Loaded = true;
         e->OrgBild()->JpegData.OrientationCode = c.orientationCode;
@@ -374,8 +382,7 @@ TEST_F(EntryTest, OrientationPresetsRotationOnce)
 
 TEST_F(EntryTest, DateTimeColumnShowsTheCaptureTimeInTheSystemFormat)
 {
-    TDatensatz *e =
-        AppendEntry(left, 0, QStringLiteral("/p/IMG_1.jpg"), dsLeft, false, 0, false, true);
+    TDatensatz *e = AppendEntry(left, 0, QStringLiteral("/p/IMG_1.jpg"), dsLeft);
     const QDateTime taken(QDate(2008, 5, 30), QTime(15, 56, 1));
     e->OrgBild()->Loaded = true;
     e->OrgBild()->JpegData.CaptureTime = DateTimeToDays(taken);
@@ -407,7 +414,7 @@ TEST_F(EntryTest, RealPhotosPresetRotationAndShowTheirDate)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.path.toStdString());
-        TDatensatz *e = AppendEntry(left, 0, c.path, dsLeft, false, c.created, false, true);
+        TDatensatz *e = AppendEntry(left, 0, c.path, dsLeft, {.Rotation = c.created});
         e->LoadMetadata();
         EXPECT_EQ(e->Rotation(), c.loaded);
         e->SetRotation(3);
@@ -415,8 +422,8 @@ TEST_F(EntryTest, RealPhotosPresetRotationAndShowTheirDate)
         EXPECT_EQ(e->Rotation(), 3);
     }
 
-    TDatensatz *e = AppendEntry(left, 0, testDataPath(QStringLiteral("photos/jpg/Canon_40D.jpg")),
-                                dsLeft, false, 0, false, true);
+    TDatensatz *e =
+        AppendEntry(left, 0, testDataPath(QStringLiteral("photos/jpg/Canon_40D.jpg")), dsLeft);
     e->LoadMetadata();
     e->Refresh();
     const QDateTime taken(QDate(2008, 5, 30), QTime(15, 56, 1)); // DateTimeOriginal

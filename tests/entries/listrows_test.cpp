@@ -254,8 +254,7 @@ TEST(ListRowItemModel, FollowsRowChangesUnderTheModelTester)
 
     std::vector<TDatensatz *> images;
     for (int i = 0; i < 12; ++i) {
-        TDatensatz *e = AppendEntry(left, i, QStringLiteral("/p/IMG_%1.jpg").arg(i), dsLeft, false,
-                                    0, false, true);
+        TDatensatz *e = AppendEntry(left, i, QStringLiteral("/p/IMG_%1.jpg").arg(i), dsLeft);
         TDatensatz *g = CreateGap(right);
         LinkBothWays(e, g);
         images.push_back(e);

@@ -2,6 +2,7 @@
 // into the program's pictures (LoadGflBitmap), and the bitmap conversion on its own.
 #include "imaging/gflfunctions.h"
 #include "imaging/libgfl.h"
+#include "support/gflfixture.h"
 #include "support/testdata.h"
 
 #include <QImage>
@@ -13,23 +14,10 @@
 
 namespace {
 
-class GflBitmapTest : public ::testing::Test
+class GflBitmapTest : public GflLibraryTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        library = new TGflLibrary;
-        QString messages;
-        ASSERT_TRUE(library->GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME),
-                                     QStringLiteral(GFL_EFFECTS_MODULE_NAME),
-                                     QStringLiteral("Plugins"), messages))
-            << messages.toStdString();
-    }
-    static void TearDownTestSuite()
-    {
-        delete library;
-        library = nullptr;
-    }
+    static void SetUpTestSuite() { loadLibrary(QStringLiteral("Plugins")); }
     QString save(const QImage &image, const QString &name, const char *format = nullptr)
     {
         const QString path = dir.filePath(name);
@@ -41,12 +29,8 @@ protected:
         GflBitmapPtr gflBitmap;
         return LoadGflBitmap(library, path, gflBitmap, bitmap, error, palette);
     }
-
-    static TGflLibrary *library;
     QTemporaryDir dir;
 };
-
-TGflLibrary *GflBitmapTest::library = nullptr;
 
 TEST_F(GflBitmapTest, ColourPictureComesAsBlueGreenRedRowsPaddedToFourBytesTopFirst)
 {

@@ -3,6 +3,7 @@
 // preview, and damaged files that give no picture.
 #include "imaging/dsorgbild.h"
 #include "imaging/libgfl.h"
+#include "support/gflfixture.h"
 #include "support/testdata.h"
 
 #include <QFile>
@@ -12,26 +13,10 @@
 
 namespace {
 
-class HeifRawFiles : public ::testing::Test
+class HeifRawFiles : public GflLibraryTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        library = new TGflLibrary;
-        QString messages;
-        ASSERT_TRUE(library->GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME),
-                                     QStringLiteral(GFL_EFFECTS_MODULE_NAME), QString(), messages))
-            << messages.toStdString();
-    }
-    static void TearDownTestSuite()
-    {
-        delete library;
-        library = nullptr;
-    }
-    static TGflLibrary *library;
 };
-
-TGflLibrary *HeifRawFiles::library = nullptr;
 
 // The colour at the middle of a picture's top left quadrant.
 QRgb topLeft(const QImage &image)
@@ -82,9 +67,10 @@ TEST_F(HeifRawFiles, ThumbnailUprightTextsAndCaptureTimeFromExif)
         holder.LoadImageData(0, library);
         EXPECT_TRUE(holder.LoadError.isEmpty()) << holder.LoadError.toStdString();
         EXPECT_EQ(holder.Thumbnail.size(), c.thumbnail);
-        if (c.topLeft != 0 && !holder.Thumbnail.isNull())
+        if (c.topLeft != 0 && !holder.Thumbnail.isNull()) {
             EXPECT_TRUE(near(topLeft(holder.Thumbnail.image()), c.topLeft))
                 << std::hex << topLeft(holder.Thumbnail.image());
+        }
 
         const TJPEGData &data = holder.JpegData;
         EXPECT_TRUE(data.HasExif);
@@ -103,8 +89,9 @@ TEST_F(HeifRawFiles, ThumbnailUprightTextsAndCaptureTimeFromExif)
         QString error;
         ASSERT_TRUE(holder.LoadBitmap(0, full, error, library)) << error.toStdString();
         EXPECT_EQ(full.size(), c.full);
-        if (c.topLeft != 0)
+        if (c.topLeft != 0) {
             EXPECT_TRUE(near(topLeft(full), red)) << std::hex << topLeft(full);
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 #include "imaging/jpegcodec.h"
 #include "imaging/libgfl.h"
 #include "jpegtestfiles.h"
+#include "support/gflfixture.h"
 #include "support/testdata.h"
 
 #include <QFile>
@@ -16,21 +17,9 @@
 
 namespace {
 
-class HolderLoading : public ::testing::Test
+class HolderLoading : public GflLibraryTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        library = new TGflLibrary;
-        QString messages;
-        ASSERT_TRUE(library->GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME),
-                                     QStringLiteral(GFL_EFFECTS_MODULE_NAME), QString(), messages));
-    }
-    static void TearDownTestSuite()
-    {
-        delete library;
-        library = nullptr;
-    }
     QString savePicture(const QImage &image, const QString &name)
     {
         const QString path = dir.filePath(name);
@@ -43,12 +32,8 @@ protected:
         EXPECT_TRUE(jpegtest::writeFile(path, bytes));
         return path;
     }
-
-    static TGflLibrary *library;
     QTemporaryDir dir;
 };
-
-TGflLibrary *HolderLoading::library = nullptr;
 
 TEST_F(HolderLoading, JpegGetsASquareThumbnailOnceUntilReloaded)
 {

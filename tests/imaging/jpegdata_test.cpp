@@ -3,8 +3,10 @@
 #include "exifbuilder.h"
 #include "imaging/exifreader.h"
 #include "imaging/jpegdata.h"
+#include "support/testdata.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -386,5 +388,71 @@ TEST_F(ReadJpegDataFiles, SizesBeyondTwoGigabytes)
     ASSERT_EQ(ReadJpegData(path, r), JpegReadResult::Read);
     EXPECT_EQ(r.FileSize, size);
 }
+
+// Loading keeps only the tags the record shows; on every real photo of the test data the
+// record is the one a read of all tags gives.
+TEST(JpegDataRecord, ReadingOnlyTheRecordsTagsGivesTheSameRecordOnRealPhotos)
+{
+    QDirIterator it(testDataPath(QStringLiteral("photos")), QDir::Files,
+                    QDirIterator::Subdirectories);
+    int compared = 0;
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (imageFileKindForPath(path) == TImageFileKind::Other)
+            continue;
+        SCOPED_TRACE(path.toStdString());
+        TJPEGData fast;
+        ASSERT_EQ(ReadJpegData(path, fast), JpegReadResult::Read);
+        TimgData all;
+        ASSERT_TRUE(all.readFile(path));
+        TJPEGData full;
+        full.CaptureTime = full.FileTime = fast.FileTime;
+        full.CaptureSubSecond = -1;
+        fillJpegDataFromImage(all, full);
+        EXPECT_EQ(fast.HasExif, full.HasExif);
+        for (int i = 0; i < int(fast.Str.size()); ++i)
+            EXPECT_EQ(fast.Str[i], full.Str[i]) << "text " << i;
+        EXPECT_EQ(fast.CaptureTime, full.CaptureTime);
+        EXPECT_EQ(fast.CaptureSubSecond, full.CaptureSubSecond);
+        EXPECT_EQ(fast.OrientationCode, full.OrientationCode);
+        compared += fast.HasExif;
+    }
+    EXPECT_GE(compared, 30);
+}
+
+#ifdef Q_OS_UNIX
+// File times convert to the same local day numbers as through QDateTime, in zones with
+// summer time, with half-hour offsets and far from UTC, before 1970 and around the changes.
+TEST(JpegDataRecord, FileTimesConvertAsQDateTimeDoesInEveryZone)
+{
+    const QByteArray zoneBefore = qgetenv("TZ");
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    const qint64 moments[] = {
+        0,
+        -1,                  // the last millisecond of 1969
+        -2208988800000 + 1,  // 1900-01-01
+        1711846799999,       // 2024-03-31 00:59:59.999 UTC, before the change in Berlin
+        1711846800000,       // the change itself
+        1729990800000 + 123, // 2024-10-27 01:00 UTC, back to winter time
+        1262400245678,       // 2010-01-02 03:04:05.678 UTC
+        4102444800000,       // 2100-01-01
+    };
+    for (const char *zone : {"UTC", "Europe/Berlin", "America/St_Johns", "Pacific/Kiritimati",
+                             "Australia/Lord_Howe"}) {
+        qputenv("TZ", zone);
+        tzset();
+        for (qint64 msecs : moments) {
+            SCOPED_TRACE(testing::Message() << zone << " " << msecs);
+            EXPECT_EQ(EpochMsecsToDays(msecs),
+                      DateTimeToDays(QDateTime::fromMSecsSinceEpoch(msecs)));
+        }
+    }
+    if (hadZone)
+        qputenv("TZ", zoneBefore);
+    else
+        qunsetenv("TZ");
+    tzset();
+}
+#endif
 
 } // namespace

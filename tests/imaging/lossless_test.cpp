@@ -4,6 +4,7 @@
 #include "imaging/jpegcodec.h"
 #include "imaging/libgfl.h"
 #include "jpegtestfiles.h"
+#include "support/gflfixture.h"
 #include "support/testdata.h"
 
 #include <QDir>
@@ -22,22 +23,9 @@
 
 namespace {
 
-class LosslessRotation : public ::testing::Test
+class LosslessRotation : public GflLibraryTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        library = new TGflLibrary;
-        QString messages;
-        ASSERT_TRUE(library->GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME),
-                                     QStringLiteral(GFL_EFFECTS_MODULE_NAME), QString(), messages))
-            << messages.toStdString();
-    }
-    static void TearDownTestSuite()
-    {
-        delete library;
-        library = nullptr;
-    }
 
     QString write(const QString &name, const QByteArray &bytes)
     {
@@ -76,12 +64,8 @@ protected:
         ReadGflExif(library, gflBitmap.get(), record);
         return record;
     }
-
-    static TGflLibrary *library;
     QTemporaryDir dir;
 };
-
-TGflLibrary *LosslessRotation::library = nullptr;
 
 TEST_F(LosslessRotation, QuarterTurnsAreClockwise)
 {
@@ -183,65 +167,51 @@ TEST_F(LosslessRotation, BadInputFailsAndLeavesTheOriginal)
     EXPECT_GT(library->jpegLosslessTransform(dir.filePath(QStringLiteral("missing.jpg")), 1), 0);
 }
 
-// A file the turn cannot rewrite whole is left byte for byte, with a code that says why:
-// pictures after the first would be dropped; an edge block that is the picture's only
-// block on a side the turn moves would come out mirrored.
-TEST_F(LosslessRotation, FilesItCannotTurnWholeAreLeftAsTheyAre)
+// Small pictures and files of several pictures: a file the turn cannot rewrite whole is
+// left byte for byte, with a code that says why (pictures after the first would be
+// dropped; an edge block that is the picture's only block on a side the turn moves would
+// come out mirrored). Where the moved edge has whole blocks the partial block is trimmed
+// and the rest is the picture turned, not mirrored. Zero padding after the end of a
+// picture is no second picture.
+TEST_F(LosslessRotation, SmallAndMultiPictureFilesTurnOnlyWhereTheResultIsWhole)
 {
     struct Row
     {
         const char *fixture;
         int rotation;
-        GFL_ERROR code;
+        GFL_ERROR refused; // GFL_NO_ERROR: the picture turns to `turned`
+        QSize turned = {};
+        bool zeroPadding = false;
     } rows[] = {
-        {"photos/mpo/sugarshack.mpo", 1,
-         GFL_ERROR_DATA_AFTER_PICTURE}, // a stereo camera's two views
+        {"photos/mpo/sugarshack.mpo", 1, GFL_ERROR_DATA_AFTER_PICTURE}, // stereo camera
         {"photos/mpo/frame_size.mpo", 2, GFL_ERROR_DATA_AFTER_PICTURE}, // a phone's two pictures
-        {"photos/jpg/small/s40_420_17x9.jpg", 1,
-         GFL_ERROR_SMALLER_THAN_BLOCK}, // 9 rows, blocks of 16
+        {"photos/jpg/small/s40_420_17x9.jpg", 1, GFL_ERROR_SMALLER_THAN_BLOCK}, // 9 rows, 16
         {"photos/jpg/small/s40_420_17x9.jpg", 2, GFL_ERROR_SMALLER_THAN_BLOCK},
-        {"photos/jpg/small/reconyx_422_1001x7.jpg", 1,
-         GFL_ERROR_SMALLER_THAN_BLOCK}, // 7 rows, blocks of 8
+        {"photos/jpg/small/reconyx_422_1001x7.jpg", 1, GFL_ERROR_SMALLER_THAN_BLOCK}, // 7 rows
         {"photos/jpg/small/reconyx_422_1001x7.jpg", 2, GFL_ERROR_SMALLER_THAN_BLOCK},
-        {"photos/jpg/small/canon40d_444_5x3.jpg", 3,
-         GFL_ERROR_SMALLER_THAN_BLOCK}, // 5 columns, blocks of 8
+        {"photos/jpg/small/canon40d_444_5x3.jpg", 3, GFL_ERROR_SMALLER_THAN_BLOCK}, // 5 columns
+        {"photos/jpg/small/s40_420_17x9.jpg", 3, GFL_NO_ERROR, {9, 16}},
+        {"photos/jpg/small/reconyx_422_1001x7.jpg", 3, GFL_NO_ERROR, {7, 992}},
+        {"photos/jpg/Canon_40D.jpg", 1, GFL_NO_ERROR, {64, 100}, true},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(testing::Message() << row.fixture << " turned " << row.rotation);
         const QString path =
             copyFixture(row.fixture, QString::number(row.rotation) +
                                          QFileInfo(QLatin1String(row.fixture)).fileName());
-        const QByteArray before = jpegtest::readFile(path);
-        EXPECT_EQ(library->jpegLosslessTransform(path, row.rotation), row.code);
-        EXPECT_EQ(jpegtest::readFile(path), before);
-        EXPECT_FALSE(QFileInfo::exists(temporaryOf(path)));
-        EXPECT_TRUE(library->errorString(row.code).startsWith(QStringLiteral("Not turned: ")));
-    }
-}
-
-// The same small pictures turn where the moved edge has whole blocks: the partial block
-// is trimmed and the rest is the picture turned, not mirrored. Zero padding after the end
-// of a picture is no second picture.
-TEST_F(LosslessRotation, SmallPicturesTurnWhereTheMovedEdgeHasWholeBlocks)
-{
-    struct Row
-    {
-        const char *fixture;
-        int rotation;
-        QSize turned;
-    } rows[] = {
-        {"photos/jpg/small/s40_420_17x9.jpg", 3, {9, 16}},
-        {"photos/jpg/small/reconyx_422_1001x7.jpg", 3, {7, 992}},
-        {"photos/jpg/Canon_40D.jpg", 1, {64, 100}}, // followed by zero padding
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.fixture);
-        const QString path =
-            copyFixture(row.fixture, QFileInfo(QLatin1String(row.fixture)).fileName());
-        if (row.rotation == 1) {
+        if (row.zeroPadding) {
             QFile file(path);
             ASSERT_TRUE(file.open(QIODevice::Append));
             file.write(QByteArray(512, '\0'));
+        }
+        if (row.refused != GFL_NO_ERROR) {
+            const QByteArray before = jpegtest::readFile(path);
+            EXPECT_EQ(library->jpegLosslessTransform(path, row.rotation), row.refused);
+            EXPECT_EQ(jpegtest::readFile(path), before);
+            EXPECT_FALSE(QFileInfo::exists(temporaryOf(path)));
+            EXPECT_TRUE(
+                library->errorString(row.refused).startsWith(QStringLiteral("Not turned: ")));
+            continue;
         }
         const QImage original = DecodeJpegFile(path, 1);
         EXPECT_LE(library->jpegLosslessTransform(path, row.rotation), 0);

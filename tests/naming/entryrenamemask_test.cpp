@@ -69,8 +69,7 @@ TEST_F(EntryMask, SidesMetadataAndGaps)
               QStringLiteral("LeftCam+RightCam+2008"));
 
     // An image without partner reads itself on both sides.
-    TDatensatz *lone = AppendEntry(right, right.Count(), QStringLiteral("/r/Lone.JPG"), dsRight,
-                                   false, 0, false, true);
+    TDatensatz *lone = AppendEntry(right, right.Count(), QStringLiteral("/r/Lone.JPG"), dsRight);
     EXPECT_EQ(eval(QStringLiteral("<Filename_L>+<Filename_R>"), lone), QStringLiteral("Lone+Lone"));
 
     // A gap carries a time but yields no capture date.

@@ -29,12 +29,13 @@ struct FakeView : TSearchView
 // Answers the replace question from a script and records the names it was asked about.
 struct ScriptedQuestion : TReplaceQuestion
 {
-    std::deque<int> answers;
+    std::deque<ReplaceAnswer> answers;
     std::vector<QString> asked;
-    int AskReplace(const QString &, const QString &, ReplaceFlags, const QString &name) override
+    ReplaceAnswer AskReplace(const QString &, const QString &, ReplaceFlags,
+                             const QString &name) override
     {
         asked.push_back(name);
-        const int a = answers.empty() ? raYes : answers.front();
+        const ReplaceAnswer a = answers.empty() ? ReplaceAnswer::Yes : answers.front();
         if (!answers.empty())
             answers.pop_front();
         return a;
@@ -168,7 +169,8 @@ TEST_F(SearchReplace, ConfirmedReplacementsAskForEachHitAndCancelStops)
 {
     threeRows("a_1", "b_1", "c_1", "d_1", "e_1", "f_1");
     ScriptedQuestion question;
-    question.answers = {raYes, raNo, raYes, raCancel};
+    question.answers = {ReplaceAnswer::Yes, ReplaceAnswer::No, ReplaceAnswer::Yes,
+                        ReplaceAnswer::Cancel};
     search.Open();
     search.ReplaceAll(replace("_1", "-2-", true), view, &question);
 
@@ -233,8 +235,8 @@ TEST_F(SearchReplace, CrossedPartnersEndTheWalk)
     // Rows whose partners cross (before an ordering pass aligns them) must not make the
     // walk go round in circles.
     for (int i = 0; i < 3; ++i) {
-        AppendEntry(left, i, QStringLiteral("/c/L%1.JPG").arg(i), dsLeft, false, 0, false, true);
-        AppendEntry(right, i, QStringLiteral("/c/R%1.JPG").arg(i), dsRight, false, 0, false, true);
+        AppendEntry(left, i, QStringLiteral("/c/L%1.JPG").arg(i), dsLeft);
+        AppendEntry(right, i, QStringLiteral("/c/R%1.JPG").arg(i), dsRight);
     }
     LinkBothWays(left.EntryAt(0), right.EntryAt(1));
     LinkBothWays(left.EntryAt(1), right.EntryAt(0));

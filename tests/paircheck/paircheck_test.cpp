@@ -33,15 +33,9 @@ void PrintTo(TSidesFinding s, std::ostream *os)
 
 namespace {
 
-// A photo of the test data at about 1,150 pixels on its long side (enough to cut the views).
 QImage Photo(const char *name)
 {
-    const QImage photo = DecodeJpegFileScaled(
-        testDataPath(QStringLiteral("photos/jpg/tests/") + QLatin1String(name)),
-        [](int w, int h) { return std::max(w, h) >= 2300 ? 2 : 1; });
-    return photo.width() > 1200 || photo.height() > 1200
-               ? photo.scaled(1150, 1150, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-               : photo;
+    return PairSourcePhoto(testDataPath(QStringLiteral("photos/jpg/tests/") + QLatin1String(name)));
 }
 
 QImage MpoView(int index)

@@ -1,5 +1,6 @@
 #include "paircheck/stereopairmaker.h"
 
+#include "imaging/jpegcodec.h"
 #include "paircheck/workingpicture.h"
 
 #include <QFile>
@@ -199,4 +200,13 @@ QByteArrayList MpoJpegStreams(const QString &path)
         start = bytes.indexOf(soi, end);
     }
     return streams;
+}
+
+QImage PairSourcePhoto(const QString &path)
+{
+    const QImage photo = DecodeJpegFileScaled(
+        path, [](int w, int h) { return std::max(w, h) >= 2300 ? 2 : 1; });
+    return photo.width() > 1200 || photo.height() > 1200
+               ? photo.scaled(1150, 1150, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+               : photo;
 }

@@ -39,6 +39,10 @@ struct TMadePair
     double Near = 0, Far = 0; // the depth range made (the recipe's, moved when converged)
 };
 
+// A JPEG photo decoded at about 1,150 pixels on its long side (enough to cut the views of a
+// pair from it); null when it cannot be read.
+QImage PairSourcePhoto(const QString &path);
+
 // A pair from source (any format, at least about 400 pixels on its long side). The views
 // are the source's middle 1/1.15 (in each direction) at a long side of at most
 // WorkingLongSide pixels, so that the right view never reaches past the source's edge.

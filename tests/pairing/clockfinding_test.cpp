@@ -56,7 +56,7 @@ TEST_F(ClockFinding, ADriftIsToldOnlyWhenThePairsShowIt)
         left.Clear();
         right.Clear();
         loadSession(c);
-        pass.ArrangeLists(1);
+        pass.ArrangeLists(OrderingMode::AssignAll);
         const TPairingReport &report = pass.LastReport();
         ASSERT_TRUE(report.aligned);
         EXPECT_GE(report.pairs, c.shots - 1);

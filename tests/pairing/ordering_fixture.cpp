@@ -28,8 +28,7 @@ TDatensatz *OrderingFixture::image(ListRowModel &list, const QString &name, doub
                                    TDsAttribute attribute)
 {
     const QString path = name.contains(u'/') ? name : QStringLiteral("/mem/") + name;
-    TDatensatz *e = AppendEntry(list, list.Count(), path, static_cast<TDsSide>(list.Side()), false,
-                                0, false, true);
+    TDatensatz *e = AppendEntry(list, list.Count(), path, static_cast<TDsSide>(list.Side()));
     e->OrgBild()->JpegData.CaptureTime = time;
     e->OrgBild()->Loaded = true;
     e->SetAttribute(attribute);

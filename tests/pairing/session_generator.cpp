@@ -1,5 +1,7 @@
 #include "session_generator.h"
 
+#include "entries/datensatz.h"
+
 #include <algorithm>
 #include <cmath>
 #include <random>
@@ -251,7 +253,7 @@ SessionScore ScoreSession(const Session &session, const RhythmResult &result)
         score.stretchCorrect[session.stretchOfScene[scene]] += right;
         score.outsidePairs += outside;
         score.outsideCorrect += outside && right;
-        if (p.confidence < kDoubtfulConfidence) {
+        if (p.confidence < kDoubtfulPairBelow) {
             ++score.doubtful;
             score.wrongDoubtful += !right;
         }

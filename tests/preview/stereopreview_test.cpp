@@ -35,8 +35,8 @@ public:
 struct Entry
 {
     explicit Entry(const QString &relative, int rotation = 0)
-        : e(new TDatensatz(store, nullptr, 0, testDataPath(relative), dsLeft, false, rotation,
-                           false, true))
+        : e(new TDatensatz(store, nullptr, 0, testDataPath(relative), dsLeft,
+                           {.Rotation = rotation}))
     {
         e->LoadMetadata();
     }

@@ -31,15 +31,15 @@ protected:
                         const QString &partnerName = {}, TDsAttribute gapAttribute = daGap)
     {
         ListRowModel &other = &list == &left ? right : left;
-        TDatensatz *e = AppendEntry(list, list.Count(), "/mem/" + name,
-                                    static_cast<TDsSide>(list.Side()), false, 0, false, true);
+        TDatensatz *e =
+            AppendEntry(list, list.Count(), "/mem/" + name, static_cast<TDsSide>(list.Side()));
         TDatensatz *p;
         if (partnerName.isEmpty()) {
             p = CreateGap(other);
             p->SetAttribute(gapAttribute);
         } else {
             p = AppendEntry(other, other.Count(), "/mem/" + partnerName,
-                            static_cast<TDsSide>(other.Side()), false, 0, false, true);
+                            static_cast<TDsSide>(other.Side()));
             p->SetAttribute(attribute);
         }
         e->SetAttribute(attribute);

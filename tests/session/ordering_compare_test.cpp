@@ -251,7 +251,7 @@ protected:
     // Runs one mode on both and compares; returns the outcome.
     ref::Outcome run(int mode, const std::string &where)
     {
-        const ArrangeOutcome got = ArrangeWindowLists(pass, &state, static_cast<quint8>(mode));
+        const ArrangeOutcome got = ArrangeWindowLists(pass, &state, OrderingMode(mode));
         const ref::Outcome want = ref::ArrangeLists(model, mode);
         const auto steps = recorder.take();
         const std::string at0 = where + " mode " + std::to_string(mode);

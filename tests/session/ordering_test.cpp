@@ -34,11 +34,11 @@ TEST_F(OrderingPassTest, RunGivesTheOffsetAndTheLastPairComesFromTime)
         single(left, QStringLiteral("L%1.jpg").arg(i), l[i]);
         single(right, QStringLiteral("R%1.jpg").arg(i), r[i]);
     }
-    ASSERT_EQ(pass.ArrangeLists(0), ArrangeOutcome::Completed);
+    ASSERT_EQ(pass.ArrangeLists(OrderingMode::SortOnly), ArrangeOutcome::Completed);
     EXPECT_ALIGNED();
     EXPECT_EQ(left.Count(), 8); // every picture opposite a gap
 
-    ASSERT_EQ(pass.ArrangeLists(1), ArrangeOutcome::Completed);
+    ASSERT_EQ(pass.ArrangeLists(OrderingMode::AssignAll), ArrangeOutcome::Completed);
     EXPECT_ALIGNED();
     EXPECT_EQ(names(left), (Names{"L0.jpg", "L1.jpg", "L2.jpg", "L3.jpg"}));
     EXPECT_EQ(names(right), (Names{"R0.jpg", "R1.jpg", "R2.jpg", "R3.jpg"}));
@@ -63,10 +63,10 @@ TEST_F(OrderingPassTest, NoRunAsksForThePairPromptAndLeavesTheEntriesDissolved)
         single(left, QStringLiteral("L%1.jpg").arg(i), l[i], daMono);
         single(right, QStringLiteral("R%1.jpg").arg(i), r[i]);
     }
-    pass.ArrangeLists(0);
+    pass.ArrangeLists(OrderingMode::SortOnly);
     const int rowsBefore = left.Count();
 
-    EXPECT_EQ(ArrangeWindowLists(pass, &state, 1), ArrangeOutcome::NoRun);
+    EXPECT_EQ(ArrangeWindowLists(pass, &state, OrderingMode::AssignAll), ArrangeOutcome::NoRun);
     EXPECT_EQ(recorder.take(), (std::vector<std::pair<int, int>>{{3, 1}}));
     // Nothing was deleted or created; every picture is unassigned without partner, and
     // every gap is obsolete until the follow-up pass.
@@ -85,7 +85,7 @@ TEST_F(OrderingPassTest, NoRunAsksForThePairPromptAndLeavesTheEntriesDissolved)
     }
 
     // The follow-up pass of mode 3 gives every picture a gap again, as unassigned.
-    EXPECT_EQ(pass.ArrangeLists(3), ArrangeOutcome::Completed);
+    EXPECT_EQ(pass.ArrangeLists(OrderingMode::MarkUnassigned), ArrangeOutcome::Completed);
     EXPECT_ALIGNED();
     EXPECT_EQ(left.Count(), 6);
     for (int i = 0; i < 6; ++i) {
@@ -113,15 +113,17 @@ TEST_F(OrderingPassTest, ThePairCheckSeesEveryCompletedPassAndNoOther)
         bool busy;
     };
     std::vector<Seen> seen;
-    state.PairCheck = [&](ListRowModel &checkedLeft, ListRowModel &checkedRight, quint8 mode) {
+    state.PairCheck = [&](ListRowModel &checkedLeft, ListRowModel &checkedRight,
+                          OrderingMode mode) {
         EXPECT_EQ(&checkedLeft, &left);
         EXPECT_EQ(&checkedRight, &right);
         EXPECT_EQ(alignmentFault(), "");
-        seen.push_back({mode, checkedLeft.Count(), (state.BusyFlags & bfOrdering) != 0});
+        seen.push_back({int(mode), checkedLeft.Count(), (state.BusyFlags & bfOrdering) != 0});
     };
-    EXPECT_EQ(ArrangeWindowLists(pass, &state, 0), ArrangeOutcome::Completed);
-    EXPECT_EQ(ArrangeWindowLists(pass, &state, 1), ArrangeOutcome::NoRun);
-    EXPECT_EQ(ArrangeWindowLists(pass, &state, 3), ArrangeOutcome::Completed);
+    EXPECT_EQ(ArrangeWindowLists(pass, &state, OrderingMode::SortOnly), ArrangeOutcome::Completed);
+    EXPECT_EQ(ArrangeWindowLists(pass, &state, OrderingMode::AssignAll), ArrangeOutcome::NoRun);
+    EXPECT_EQ(ArrangeWindowLists(pass, &state, OrderingMode::MarkUnassigned),
+              ArrangeOutcome::Completed);
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].mode, 0);
     EXPECT_EQ(seen[1].mode, 3);
@@ -136,13 +138,14 @@ TEST_F(OrderingPassTest, AnEmptyListAsksForTheHintInsteadOfThePrompt)
 {
     single(left, QStringLiteral("L0.jpg"), at(10, 0, 0));
     single(left, QStringLiteral("L1.jpg"), at(10, 0, 5));
-    pass.ArrangeLists(0);
-    EXPECT_EQ(ArrangeWindowLists(pass, &state, 2), ArrangeOutcome::ListEmpty);
+    pass.ArrangeLists(OrderingMode::SortOnly);
+    EXPECT_EQ(ArrangeWindowLists(pass, &state, OrderingMode::AssignUnpaired),
+              ArrangeOutcome::ListEmpty);
     EXPECT_EQ(recorder.take(), (std::vector<std::pair<int, int>>{{7, 2}}));
     // The pictures may be removed before the follow-up pass runs; their obsolete gaps go
     // with the next pass (a sanitizer build catches any link left dangling).
     left.Clear();
-    EXPECT_EQ(pass.ArrangeLists(3), ArrangeOutcome::Completed);
+    EXPECT_EQ(pass.ArrangeLists(OrderingMode::MarkUnassigned), ArrangeOutcome::Completed);
     EXPECT_EQ(right.Count(), 0);
 }
 
@@ -156,8 +159,8 @@ TEST_F(OrderingPassTest, PairingByTimeTakesTheEarlierOfTwoFittingPictures)
         single(left, QStringLiteral("L%1.jpg").arg(i), l[i]);
     for (int i = 0; i < 5; ++i)
         single(right, QStringLiteral("R%1.jpg").arg(i), r[i]);
-    pass.ArrangeLists(0);
-    ASSERT_EQ(pass.ArrangeLists(1), ArrangeOutcome::Completed);
+    pass.ArrangeLists(OrderingMode::SortOnly);
+    ASSERT_EQ(pass.ArrangeLists(OrderingMode::AssignAll), ArrangeOutcome::Completed);
     EXPECT_ALIGNED();
     EXPECT_EQ(names(left), (Names{"L0.jpg", "L1.jpg", "L2.jpg", "L3.jpg", "-"}));
     EXPECT_EQ(names(right), (Names{"R0.jpg", "R1.jpg", "R2.jpg", "R3.jpg", "R4.jpg"}));
@@ -177,9 +180,9 @@ TEST_F(OrderingPassTest, ModeTwoPairsOnlyUnassignedPictures)
     }
     // A right picture at the monoscopic one's time: mode 2 must not touch the mono.
     single(right, QStringLiteral("X.jpg"), at(10, 0, 0));
-    pass.ArrangeLists(0);
+    pass.ArrangeLists(OrderingMode::SortOnly);
 
-    ASSERT_EQ(pass.ArrangeLists(2), ArrangeOutcome::Completed);
+    ASSERT_EQ(pass.ArrangeLists(OrderingMode::AssignUnpaired), ArrangeOutcome::Completed);
     EXPECT_ALIGNED();
     EXPECT_EQ(pl->Partner(), pr);
     EXPECT_EQ(pl->Attribute(), daStereoPair);
@@ -201,7 +204,7 @@ TEST_F(OrderingPassTest, ModeZeroOnlyReordersAndTidiesGaps)
     b->Partner()->SetAttribute(daGapNew);
     TDatensatz *lone = gap(right, 0, daObsolete);
     (void)lone;
-    pass.ArrangeLists(0);
+    pass.ArrangeLists(OrderingMode::SortOnly);
     EXPECT_ALIGNED();
     EXPECT_EQ(right.Count(), 3); // the obsolete gap is gone
     EXPECT_EQ(a->Attribute(), daMono);
@@ -219,8 +222,8 @@ TEST_F(OrderingPassTest, DissolvingDoesNotTurnANewGapIntoAnImage)
     TDatensatz *g = r->Partner();
     g->SetAttribute(daGapNew);
     single(left, QStringLiteral("L.jpg"), at(12, 0, 0));
-    pass.ArrangeLists(1);
-    pass.ArrangeLists(3);
+    pass.ArrangeLists(OrderingMode::AssignAll);
+    pass.ArrangeLists(OrderingMode::MarkUnassigned);
     EXPECT_ALIGNED();
     // Only the two pictures are left as images; each stands opposite a gap.
     int images = 0;
@@ -242,10 +245,10 @@ TEST_F(OrderingPassTest, TheOffsetOfARunReplacesTheOffsetOfTheSelectedPair)
         single(left, QStringLiteral("L%1.jpg").arg(i), at(10, 0, 20 * i + (i % 3)));
         single(right, QStringLiteral("R%1.jpg").arg(i), at(10, 0, 30 + 20 * i + (i % 3)));
     }
-    pass.ArrangeLists(0);
+    pass.ArrangeLists(OrderingMode::SortOnly);
     selectRow(left, rowOf(left, "L5.jpg"));
     selectRow(right, rowOf(right, "R0.jpg"));
-    ASSERT_EQ(pass.ArrangeLists(4), ArrangeOutcome::Completed);
+    ASSERT_EQ(pass.ArrangeLists(OrderingMode::AssignAllFromSelection), ArrangeOutcome::Completed);
     EXPECT_ALIGNED();
     EXPECT_EQ(names(left), (Names{"L0.jpg", "L1.jpg", "L2.jpg", "L3.jpg", "L4.jpg", "L5.jpg"}));
     for (int i = 0; i < 6; ++i)
@@ -261,12 +264,12 @@ TEST_F(OrderingPassTest, ModeFourUsesTheSelectedPairWhenThereIsNoRun)
         single(left, QStringLiteral("L%1.jpg").arg(i), l[i]);
         single(right, QStringLiteral("R%1.jpg").arg(i), r[i]);
     }
-    pass.ArrangeLists(0);
-    ASSERT_EQ(pass.ArrangeLists(1), ArrangeOutcome::NoRun);
-    pass.ArrangeLists(3);
+    pass.ArrangeLists(OrderingMode::SortOnly);
+    ASSERT_EQ(pass.ArrangeLists(OrderingMode::AssignAll), ArrangeOutcome::NoRun);
+    pass.ArrangeLists(OrderingMode::MarkUnassigned);
     selectRow(left, rowOf(left, "L0.jpg"));
     selectRow(right, rowOf(right, "R0.jpg"));
-    ASSERT_EQ(pass.ArrangeLists(4), ArrangeOutcome::Completed);
+    ASSERT_EQ(pass.ArrangeLists(OrderingMode::AssignAllFromSelection), ArrangeOutcome::Completed);
     EXPECT_ALIGNED();
     // L0-R0 and L1-R1 lie within 2 s after the shift; L2 (12 s) and R2 (17 s) do not.
     EXPECT_EQ(names(left), (Names{"L0.jpg", "L1.jpg", "L2.jpg", "-"}));
@@ -277,7 +280,8 @@ TEST_F(OrderingPassTest, AfterEveryPassTheNumbersReadFromZero)
 {
     for (int i = 0; i < 5; ++i)
         single(i % 2 ? left : right, QStringLiteral("P%1.jpg").arg(i), at(10, 5 - i, 0));
-    for (quint8 mode : {0, 3, 6, 0})
+    for (OrderingMode mode : {OrderingMode::SortOnly, OrderingMode::MarkUnassigned,
+                              OrderingMode::AfterPrompt, OrderingMode::SortOnly})
         ASSERT_EQ(pass.ArrangeLists(mode), ArrangeOutcome::Completed);
     EXPECT_ALIGNED();
     EXPECT_EQ(left.Row(0)->Text(lcNumber), QString(QChar(0xA0)) + QStringLiteral("   0"));
@@ -295,7 +299,8 @@ TEST_F(OrderingPassTest, ProgressShowsTheStepsAndANestedPassIsRefused)
         void StepStarted(const QString &text, int) override
         {
             steps.push_back(text);
-            nested.push_back(pass->ArrangeLists(0)); // as if a click got through
+            nested.push_back(
+                pass->ArrangeLists(OrderingMode::SortOnly)); // as if a click got through
         }
         void RowDone(int) override { ++rows; }
     } progress;
@@ -305,7 +310,7 @@ TEST_F(OrderingPassTest, ProgressShowsTheStepsAndANestedPassIsRefused)
         single(left, QStringLiteral("L%1.jpg").arg(i), at(10, 0, 7 * i));
         single(right, QStringLiteral("R%1.jpg").arg(i), at(10, 0, 7 * i + 30));
     }
-    ASSERT_EQ(pass.ArrangeLists(1), ArrangeOutcome::Completed);
+    ASSERT_EQ(pass.ArrangeLists(OrderingMode::AssignAll), ArrangeOutcome::Completed);
     EXPECT_EQ(progress.steps,
               (std::vector<QString>{"Order data 1/5", "Order data 2/5", "Order data 3/5",
                                     "Order data 4/5", "Order data 5/5"}));
@@ -314,7 +319,7 @@ TEST_F(OrderingPassTest, ProgressShowsTheStepsAndANestedPassIsRefused)
     EXPECT_GT(progress.rows, 16);
     EXPECT_FALSE(pass.IsRunning());
     EXPECT_EQ(state.BusyFlags, 0);
-    EXPECT_EQ(pass.ArrangeLists(7), ArrangeOutcome::BadMode);
+    EXPECT_EQ(pass.ArrangeLists(OrderingMode(7)), ArrangeOutcome::BadMode);
 }
 
 TEST(OrderingProgressText, StatusSignals)

@@ -23,7 +23,7 @@ protected:
     }
     void arranged()
     {
-        ASSERT_EQ(pass.ArrangeLists(0), ArrangeOutcome::Completed);
+        ASSERT_EQ(pass.ArrangeLists(OrderingMode::SortOnly), ArrangeOutcome::Completed);
         EXPECT_ALIGNED();
     }
 };
@@ -32,10 +32,8 @@ TEST(LinkButton, EnablingRule)
 {
     TEntryStore store;
     ListRowModel l(store, dsLeft), r(store, dsRight);
-    TDatensatz *img =
-        AppendEntry(l, 0, QStringLiteral("/mem/a.jpg"), dsLeft, false, 0, false, true);
-    TDatensatz *img2 =
-        AppendEntry(r, 0, QStringLiteral("/mem/b.jpg"), dsRight, false, 0, false, true);
+    TDatensatz *img = AppendEntry(l, 0, QStringLiteral("/mem/a.jpg"), dsLeft);
+    TDatensatz *img2 = AppendEntry(r, 0, QStringLiteral("/mem/b.jpg"), dsRight);
     TDatensatz *gl = CreateGap(l);
     TDatensatz *gr = CreateGap(r);
     gr->SetAttribute(daGap);
@@ -180,16 +178,18 @@ TEST_F(PairingTest, CombinationsOfFiveAskFirst)
     left.SelectAll();
     right.SelectAll();
     QString question;
-    editing.ButtonKombiClick([&](const QString &q) {
-        question = q;
-        return false;
-    });
+    EXPECT_TRUE(editing
+                    .ButtonKombiClick([&](const QString &q) {
+                        question = q;
+                        return false;
+                    })
+                    .Error.isEmpty());
     EXPECT_EQ(question, QStringLiteral("Create all combinations of the 5 selected images?\r\n"
                                        "This will create 10 stereo pairs."));
     EXPECT_EQ(left.Count(), 5); // declined: nothing changed
     EXPECT_ALIGNED();
 
-    editing.ButtonKombiClick([](const QString &) { return true; });
+    EXPECT_TRUE(editing.ButtonKombiClick([](const QString &) { return true; }).Error.isEmpty());
     EXPECT_ALIGNED();
     EXPECT_EQ(left.Count(), 10);
     EXPECT_EQ(state.BusyFlags, 0);
@@ -202,7 +202,7 @@ TEST_F(PairingTest, CombinationsOfOnePictureRemoveIt)
     arranged();
     selectRow(left, gone->RowIndex());
     selectRow(right, gone->Partner()->RowIndex()); // the gap is dropped from the images
-    editing.ButtonKombiClick({});
+    EXPECT_TRUE(editing.ButtonKombiClick({}).Error.isEmpty());
     EXPECT_ALIGNED();
     EXPECT_EQ(names(left), (Names{"K.jpg"}));
     EXPECT_TRUE(store.Registry.Contains(keep));
@@ -212,37 +212,41 @@ TEST_F(PairingTest, AssignStepsRunTheFollowUpPasses)
 {
     // A monoscopic left picture and an unassigned right one at the same time: mode 4
     // dissolves and pairs them, mode 5 leaves the monoscopic one alone.
-    for (int stored : {1, 2}) {
+    for (OrderingMode stored : {OrderingMode::AssignAll, OrderingMode::AssignUnpaired}) {
         left.Clear();
         right.Clear();
         TDatensatz *m = single(left, QStringLiteral("M.jpg"), at(10, 0, 0), daMono);
         TDatensatz *x = single(right, QStringLiteral("X.jpg"), at(10, 0, 0));
         arranged();
 
-        EXPECT_EQ(editing.HandleAssignStep(3, stored), TAssignStepAction::ShowPairDialog);
+        EXPECT_EQ(editing.HandleAssignStep(TAssignStep::NoRun, stored),
+                  TAssignStepAction::ShowPairDialog);
         EXPECT_ALIGNED();
         EXPECT_EQ(state.PanelFlags & pfPairDialogOpen, pfPairDialogOpen);
         EXPECT_FALSE(state.EditAreaEnabled);
         EXPECT_EQ(state.PairDialogMode, stored);
 
-        EXPECT_EQ(editing.HandleAssignStep(4, state.PairDialogMode),
+        EXPECT_EQ(editing.HandleAssignStep(TAssignStep::Next, state.PairDialogMode),
                   TAssignStepAction::HidePairDialog);
         EXPECT_ALIGNED();
-        if (stored == 1) {
+        if (stored == OrderingMode::AssignAll) {
             EXPECT_EQ(m->Partner(), x);
         } else {
             EXPECT_EQ(m->Attribute(), daMono);
             EXPECT_NE(m->Partner(), x);
         }
 
-        EXPECT_EQ(editing.HandleAssignStep(6, stored), TAssignStepAction::PairDialogClosed);
+        EXPECT_EQ(editing.HandleAssignStep(TAssignStep::PromptHidden, stored),
+                  TAssignStepAction::PairDialogClosed);
         EXPECT_ALIGNED();
         EXPECT_EQ(state.PanelFlags, 0);
         EXPECT_TRUE(state.EditAreaEnabled);
     }
-    EXPECT_EQ(editing.HandleAssignStep(7, 1), TAssignStepAction::ShowNoAssignmentHint);
+    EXPECT_EQ(editing.HandleAssignStep(TAssignStep::NoRunEmptyList, OrderingMode::AssignAll),
+              TAssignStepAction::ShowNoAssignmentHint);
     EXPECT_ALIGNED();
-    EXPECT_EQ(editing.HandleAssignStep(5, 1), TAssignStepAction::None);
+    EXPECT_EQ(editing.HandleAssignStep(TAssignStep(5), OrderingMode::AssignAll),
+              TAssignStepAction::None);
     EXPECT_TRUE(NoAssignmentHintText().startsWith(QStringLiteral("<FB><c4><FS12>Hint:<FN>")));
 }
 

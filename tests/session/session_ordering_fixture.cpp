@@ -18,8 +18,8 @@ std::vector<std::pair<int, int>> AssignStepRecorder::take()
 
 SessionOrderingFixture::SessionOrderingFixture()
 {
-    state.AssignStepNeeded = [this](TAssignStepCode step, quint8 mode) {
-        recorder.steps.emplace_back(step, mode);
+    state.AssignStepNeeded = [this](TAssignStep step, OrderingMode mode) {
+        recorder.steps.emplace_back(int(step), int(mode));
     };
     state.PartnerSelectionNeeded = [this](int row, TDatensatz *entry) {
         recorder.partnerRequests.emplace_back(row, entry);

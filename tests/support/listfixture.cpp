@@ -27,8 +27,7 @@ ListFixture::~ListFixture()
 
 TDatensatz *ListFixture::addSingle(ListRowModel &list, const QString &path)
 {
-    TDatensatz *image =
-        AppendEntry(list, list.Count(), path, TDsSide(list.Side()), false, 0, false, true);
+    TDatensatz *image = AppendEntry(list, list.Count(), path, TDsSide(list.Side()));
     TDatensatz *gap = CreateGap(*list.OtherList());
     gap->SetAttribute(daGap);
     gap->SetNumber(image->Number());
@@ -39,8 +38,8 @@ TDatensatz *ListFixture::addSingle(ListRowModel &list, const QString &path)
 std::pair<TDatensatz *, TDatensatz *> ListFixture::addPair(const QString &leftPath,
                                                            const QString &rightPath)
 {
-    TDatensatz *l = AppendEntry(left, left.Count(), leftPath, dsLeft, false, 0, false, true);
-    TDatensatz *r = AppendEntry(right, right.Count(), rightPath, dsRight, false, 0, false, true);
+    TDatensatz *l = AppendEntry(left, left.Count(), leftPath, dsLeft);
+    TDatensatz *r = AppendEntry(right, right.Count(), rightPath, dsRight);
     LinkBothWays(l, r);
     l->SetAttribute(daStereoPair);
     r->SetAttribute(daStereoPair);

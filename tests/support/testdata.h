@@ -2,8 +2,6 @@
 // Paths of the test fixtures in tests/data.
 #include <QString>
 
-inline QString testDataPath(const QString &relative = {})
-{
-    QString base = QStringLiteral(DUOMIRA_TEST_DATA_DIR);
-    return relative.isEmpty() ? base : base + QLatin1Char('/') + relative;
-}
+// The fixture folder, or a file or folder in it. Its absolute path is compiled into
+// testdata.cpp alone, so that the other test files compile the same in every checkout.
+QString testDataPath(const QString &relative = {});

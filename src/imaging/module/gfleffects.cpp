@@ -223,54 +223,62 @@ bool edgeBlockCannotMove(int op, int width, int height, int subsampling)
     return (movesBottom && height < blockHeight) || (movesRight && width < blockWidth);
 }
 
-GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
+// The file a turn works on: the one a symbolic link names (so that the link stays a link),
+// with its status and bytes.
+struct Original
 {
-    int op = 0;
-    switch (transform) {
-    case GFL_LOSSLESS_TRANSFORM_ROTATE90: op = TJXOP_ROT90; break;
-    case GFL_LOSSLESS_TRANSFORM_ROTATE180: op = TJXOP_ROT180; break;
-    case GFL_LOSSLESS_TRANSFORM_ROTATE270: op = TJXOP_ROT270; break;
-    default: return GFL_ERROR_BAD_PARAMETERS;
-    }
-    if (!fileName || !*fileName)
-        return GFL_ERROR_BAD_PARAMETERS;
+    std::string path;
+    struct stat status = {};
+    std::vector<unsigned char> bytes;
+};
 
-    // Work on the file a symbolic link names, so that the link stays a link.
+// Reads the whole regular file fileName names, which must be writable.
+GFL_ERROR readOriginal(const char *fileName, Original &o)
+{
     std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(fileName, nullptr), &std::free);
     if (!resolved)
         return GFL_ERROR_FILE_OPEN;
-    const std::string path(resolved.get());
-
-    Fd in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    o.path = resolved.get();
+    Fd in(::open(o.path.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         return GFL_ERROR_FILE_OPEN;
-    struct stat original {};
-    if (::fstat(in.get(), &original) != 0 || !S_ISREG(original.st_mode))
+    if (::fstat(in.get(), &o.status) != 0 || !S_ISREG(o.status.st_mode))
         return GFL_ERROR_FILE_OPEN;
     // A file without any write permission is read-only, also for a user (root) whom the
     // system would let replace it.
-    if ((original.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0)
+    if ((o.status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+        ::access(o.path.c_str(), W_OK) != 0)
         return GFL_ERROR_FILE_WRITE;
-    if (original.st_size <= 0 || std::uint64_t(original.st_size) > ULONG_MAX / 2)
+    if (o.status.st_size <= 0 || std::uint64_t(o.status.st_size) > ULONG_MAX / 2)
         return GFL_ERROR_UNKNOWN_FORMAT;
-
-    std::vector<unsigned char> source;
     try {
-        if (!readAll(in.get(), source, std::size_t(original.st_size)))
+        if (!readAll(in.get(), o.bytes, std::size_t(o.status.st_size)))
             return GFL_ERROR_FILE_READ;
     } catch (const std::bad_alloc &) {
         return GFL_ERROR_NO_MEMORY;
     }
-    in.close();
+    return GFL_NO_ERROR;
+}
 
+// The turned picture: its bytes, its EXIF segment with the turned thumbnail (when there is
+// one), and whether edge blocks were trimmed.
+struct Turned
+{
+    TjBuffer jpeg;
+    TurnedExif exif;
+    bool thumbnailTurned = false;
+    bool trimmed = false;
+};
+
+GFL_ERROR turnPicture(const std::vector<unsigned char> &source, int op, Turned &t)
+{
     TjHandle tj;
     tj.handle = tjInitTransform();
     if (!tj.handle)
         return GFL_ERROR_NO_MEMORY;
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
-    if (tjDecompressHeader3(tj.handle, source.data(), static_cast<unsigned long>(source.size()), &width,
-                            &height, &subsampling, &colorspace)
-        != 0)
+    if (tjDecompressHeader3(tj.handle, source.data(), static_cast<unsigned long>(source.size()),
+                            &width, &height, &subsampling, &colorspace) != 0)
         return GFL_ERROR_UNKNOWN_FORMAT;
     const int sourceWidth = width, sourceHeight = height;
     // Only the first picture would be written: the pictures after it would be lost.
@@ -282,32 +290,36 @@ GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
     tjtransform xform {};
     xform.op = op;
     xform.options = TJXOPT_TRIM;
-    TjBuffer rotated;
     // Warnings (truncated or corrupt entropy data) stop the transform: a damaged file is
     // left as it is rather than rewritten with filled-in blocks.
     if (tjTransform(tj.handle, source.data(), static_cast<unsigned long>(source.size()), 1,
-                    &rotated.data, &rotated.size, &xform, TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS)
-        != 0)
+                    &t.jpeg.data, &t.jpeg.size, &xform,
+                    TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS) != 0)
         return GFL_ERROR_BAD_BITMAP;
-    if (tjDecompressHeader3(tj.handle, rotated.data, rotated.size, &width, &height, &subsampling,
-                            &colorspace)
-        != 0)
+    if (tjDecompressHeader3(tj.handle, t.jpeg.data, t.jpeg.size, &width, &height, &subsampling,
+                            &colorspace) != 0)
         return GFL_ERROR_BAD_BITMAP;
     // The pixels now stand upright: other viewers must not turn them again.
-    exifpatch::patchAfterRotation(rotated.data, rotated.size, std::uint32_t(width), std::uint32_t(height));
-    TurnedExif exif;
-    bool thumbnailTurned = false;
+    exifpatch::patchAfterRotation(t.jpeg.data, t.jpeg.size, std::uint32_t(width),
+                                  std::uint32_t(height));
     try {
-        thumbnailTurned = turnedThumbnailSegment(rotated.data, rotated.size, op, exif);
+        t.thumbnailTurned = turnedThumbnailSegment(t.jpeg.data, t.jpeg.size, op, t.exif);
     } catch (const std::bad_alloc &) {
         return GFL_ERROR_NO_MEMORY;
     }
     // Edge blocks that did not fill a whole block are gone: the caller is told.
     const bool quarter = op != TJXOP_ROT180;
-    const bool trimmed = quarter ? (width != sourceHeight || height != sourceWidth)
-                                 : (width != sourceWidth || height != sourceHeight);
+    t.trimmed = quarter ? (width != sourceHeight || height != sourceWidth)
+                        : (width != sourceWidth || height != sourceHeight);
+    return GFL_NO_ERROR;
+}
 
-    const std::string temp = temporaryPath(path);
+// Writes the turned picture to a new temporary file beside the original, with the
+// original's permissions, owner and times, synced; then replaces the original with it
+// unless someone changed the original meanwhile.
+GFL_ERROR replaceOriginal(const Original &o, const Turned &t)
+{
+    const std::string temp = temporaryPath(o.path);
     // O_EXCL: an existing file of that name (someone else's) is never overwritten.
     Fd out(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR));
     if (out.get() < 0)
@@ -317,20 +329,20 @@ GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
         ::unlink(temp.c_str());
         return code;
     };
-    const bool written = thumbnailTurned
-                             ? writeAll(out.get(), rotated.data, exif.from)
-                                   && writeAll(out.get(), exif.segment.data(), exif.segment.size())
-                                   && writeAll(out.get(), rotated.data + exif.to, rotated.size - exif.to)
-                             : writeAll(out.get(), rotated.data, rotated.size);
+    const unsigned char *data = t.jpeg.data;
+    const bool written =
+        t.thumbnailTurned ? writeAll(out.get(), data, t.exif.from) &&
+                                writeAll(out.get(), t.exif.segment.data(), t.exif.segment.size()) &&
+                                writeAll(out.get(), data + t.exif.to, t.jpeg.size - t.exif.to)
+                          : writeAll(out.get(), data, t.jpeg.size);
     if (!written)
         return fail(GFL_ERROR_FILE_WRITE);
-    // The new file keeps the permissions, owner and times of the original: a turned
-    // picture was still taken when it was taken.
-    ::fchmod(out.get(), original.st_mode & 07777);
-    if (::fchown(out.get(), original.st_uid, original.st_gid) != 0) {
+    // A turned picture was still taken when it was taken.
+    ::fchmod(out.get(), o.status.st_mode & 07777);
+    if (::fchown(out.get(), o.status.st_uid, o.status.st_gid) != 0) {
         // Not permitted for an ordinary user; the file then belongs to the user.
     }
-    const struct timespec times[2] = {original.st_atim, original.st_mtim};
+    const struct timespec times[2] = {o.status.st_atim, o.status.st_mtim};
     ::futimens(out.get(), times);
     if (::fsync(out.get()) != 0)
         return fail(GFL_ERROR_FILE_WRITE);
@@ -338,21 +350,49 @@ GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
         ::unlink(temp.c_str());
         return GFL_ERROR_FILE_WRITE;
     }
-
     // Someone changed the original while it was being turned: keep their version.
     struct stat now {};
-    if (::stat(path.c_str(), &now) != 0 || !sameFile(original, now)) {
+    if (::stat(o.path.c_str(), &now) != 0 || !sameFile(o.status, now)) {
         ::unlink(temp.c_str());
         return GFL_ERROR_FILE_WRITE;
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
+    if (::rename(temp.c_str(), o.path.c_str()) != 0) {
         ::unlink(temp.c_str());
         return GFL_ERROR_FILE_WRITE;
     }
-    Fd folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Fd folder(::open(folderOf(o.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() >= 0)
         ::fsync(folder.get()); // the rename is done; a failed folder sync loses nothing
-    return trimmed ? GFL_WARNING_EDGES_TRIMMED : GFL_NO_ERROR;
+    return GFL_NO_ERROR;
+}
+
+GFL_ERROR rotate(const char *fileName, std::uint16_t transform)
+{
+    int op = 0;
+    switch (transform) {
+    case GFL_LOSSLESS_TRANSFORM_ROTATE90:
+        op = TJXOP_ROT90;
+        break;
+    case GFL_LOSSLESS_TRANSFORM_ROTATE180:
+        op = TJXOP_ROT180;
+        break;
+    case GFL_LOSSLESS_TRANSFORM_ROTATE270:
+        op = TJXOP_ROT270;
+        break;
+    default:
+        return GFL_ERROR_BAD_PARAMETERS;
+    }
+    if (!fileName || !*fileName)
+        return GFL_ERROR_BAD_PARAMETERS;
+    Original original;
+    if (const GFL_ERROR e = readOriginal(fileName, original); e != GFL_NO_ERROR)
+        return e;
+    Turned turned;
+    if (const GFL_ERROR e = turnPicture(original.bytes, op, turned); e != GFL_NO_ERROR)
+        return e;
+    if (const GFL_ERROR e = replaceOriginal(original, turned); e != GFL_NO_ERROR)
+        return e;
+    return turned.trimmed ? GFL_WARNING_EDGES_TRIMMED : GFL_NO_ERROR;
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "pairing/ordering.h"
 #include "pairing/orderingprogress.h"
 #include "pairing/sorting.h"
+#include "preview/widgets/fullscreenview.h"
 #include "preview/widgets/previewarea.h"
 #include "session/idleprocessor.h"
 #include "session/listactions.h"
@@ -101,8 +102,8 @@ TFormMain::TFormMain(QWidget *parent)
     m_idle = std::make_unique<TIdleProcessor>(*m_left, *m_right, *this);
     m_idle->SetOrdering(m_pass.get(), &m_state);
     // A pass that found no run continues after the current event, as a posted message.
-    m_state.AssignStepNeeded = [](TAssignStepCode step, quint8 mode) {
-        postWindowMessage(WM_ASSIGN_STEP, step, mode);
+    m_state.AssignStepNeeded = [](TAssignStep step, OrderingMode mode) {
+        postWindowMessage(WM_ASSIGN_STEP, int(step), int(mode));
     };
     // So does the selection of a counterpart the pair editing asks for.
     m_state.PartnerSelectionNeeded = [](int row, TDatensatz *entry) {
@@ -128,6 +129,7 @@ TFormMain::TFormMain(QWidget *parent)
     connectLists();
     connectEditArea();
     connectPreview();
+    connectFullScreen();
     connectNaming();
     connectSession();
 
@@ -153,6 +155,10 @@ TFormMain::~TFormMain()
     m_keeper.reset();
     // The reads still running finish before the lists and their entries go; the widgets
     // that show the lists go before the lists.
+    if (m_fullScreen) {
+        m_fullScreen->disconnect(this);
+        delete m_fullScreen;
+    }
     m_idle.reset();
     m_preview.reset();
     m_left->Clear();
@@ -289,10 +295,14 @@ void TFormMain::connectActions()
     connect(ActionOpenRight, &QAction::triggered, this,
             [this] { openImages(*m_right, QStringLiteral("Open Right View Images")); });
     connect(ActionSort, &QAction::triggered, this, &TFormMain::sortChronologically);
-    connect(ActionSortAllMenu, &QAction::triggered, this, [this] { runOrdering(1); });
-    connect(ActionSortMonoMenu, &QAction::triggered, this, [this] { runOrdering(2); });
-    connect(ActionSortAll, &QAction::triggered, this,
-            [this] { runOrdering(m_options->RadioButtonAutoSortAll->isChecked() ? 1 : 2); });
+    connect(ActionSortAllMenu, &QAction::triggered, this,
+            [this] { runOrdering(OrderingMode::AssignAll); });
+    connect(ActionSortMonoMenu, &QAction::triggered, this,
+            [this] { runOrdering(OrderingMode::AssignUnpaired); });
+    connect(ActionSortAll, &QAction::triggered, this, [this] {
+        runOrdering(m_options->RadioButtonAutoSortAll->isChecked() ? OrderingMode::AssignAll
+                                                                   : OrderingMode::AssignUnpaired);
+    });
     connect(ActionAuftragRun, &QAction::triggered, this, &TFormMain::executeBatchJob);
     connect(ActionAuftrafNew, &QAction::triggered, this, &TFormMain::removeAllItems);
     // The About box is shown without making it modal; a click on it closes it.
@@ -320,7 +330,7 @@ void TFormMain::connectActions()
     m_options->RadioButtonAutoSortAll->setEnabled(false);
     m_options->RadioButtonAutoSortMonos->setEnabled(false);
     connect(m_options->CheckBoxTolerateDrift, &QCheckBox::toggled, this, [this](bool on) {
-        m_pass->SetPairingMethod(on ? PairingMethod::Alignment : PairingMethod::Rhythm);
+        m_pass->SetPairingMethod(on ? PairingMethod::Alignment : PairingMethod::RunAndTime);
     });
 
     connect(m_progress.get(), &TStatusProgress::statusTextChanged, this, &TFormMain::SetStatusText);
@@ -467,7 +477,7 @@ void TFormMain::handleWindowMessage(int message, qintptr wParam, qintptr lParam)
         break;
     }
     case WM_ASSIGN_STEP:
-        handleAssignStep(int(wParam), int(lParam));
+        handleAssignStep(TAssignStep(wParam), OrderingMode(lParam));
         break;
     default:
         break;
@@ -501,9 +511,10 @@ void TFormMain::connectPairPrompt()
         return;
     // The prompt's answers continue the assignment after the current event.
     connect(m_pairPrompt, &TFormDlgNext::nextPressed, this,
-            [](int tag) { postWindowMessage(WM_ASSIGN_STEP, AssignStepNext, tag); });
-    connect(m_pairPrompt, &TFormDlgNext::promptHidden, this,
-            [](int tag) { postWindowMessage(WM_ASSIGN_STEP, AssignStepPromptHidden, tag); });
+            [](int tag) { postWindowMessage(WM_ASSIGN_STEP, int(TAssignStep::Next), tag); });
+    connect(m_pairPrompt, &TFormDlgNext::promptHidden, this, [](int tag) {
+        postWindowMessage(WM_ASSIGN_STEP, int(TAssignStep::PromptHidden), tag);
+    });
 }
 
 void TFormMain::setAboutBox(TAboutBox *box)
@@ -518,12 +529,12 @@ TAboutBox *TFormMain::aboutBox()
     return m_aboutBox;
 }
 
-void TFormMain::handleAssignStep(int code, int mode)
+void TFormMain::handleAssignStep(TAssignStep step, OrderingMode mode)
 {
-    switch (m_pairs->HandleAssignStep(code, mode)) {
+    switch (m_pairs->HandleAssignStep(step, mode)) {
     case TAssignStepAction::ShowPairDialog:
         m_edit->setEnabled(m_state.EditAreaEnabled);
-        pairPrompt()->setTag(mode);
+        pairPrompt()->setTag(int(mode));
         pairPrompt()->show();
         pairPrompt()->raise();
         break;
@@ -582,16 +593,12 @@ void TFormMain::chooseFolder(QWidget *edit, const QString &title)
         line->setText(folder);
 }
 
-void TFormMain::runOrdering(int mode)
+void TFormMain::runOrdering(OrderingMode mode)
 {
     if (orderingRunning())
         return;
-    if (mode == 1 || mode == 2)
-        m_pairs->ActionSortAllExecute(mode == 1);
-    else
-        ArrangeWindowLists(*m_pass, &m_state, quint8(mode));
-    if (mode == 1 || mode == 2)
-        notePairingReport();
+    m_pairs->ActionSortAllExecute(mode == OrderingMode::AssignAll);
+    notePairingReport();
     rowsRearranged(true);
 }
 

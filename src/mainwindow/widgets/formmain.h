@@ -9,6 +9,7 @@
 // the ordering pass and pair editing, the list actions) and shows their results. It is the
 // view that the loading and the idle processing drive (status line, progress bar, enabling
 // of the actions).
+#include "preview/fullscreen.h"
 #include "preview/stereopreview.h"
 #include "session/loading.h"
 #include "session/mainstate.h"
@@ -30,6 +31,7 @@ class TFormBest;
 class TFormDlgNext;
 class TFormEditRenMask;
 class TFormSearchReplace;
+class TFullScreenView;
 class TIdleProcessor;
 class TImageList;
 class TImageListView;
@@ -131,6 +133,10 @@ public:
     // splitter above the lists) that holds its panels, and its drawing step.
     TPreviewArea *previewArea() const { return m_previewArea; }
     TStereoPreview &stereoPreview() const { return *m_preview; }
+    // The full-screen stereo view (F11, or a double click on the preview); null while it
+    // is closed.
+    void openFullScreen();
+    TFullScreenView *fullScreenView() const;
 
     // ---- session files (formmain_session.cpp) ----
     // Opens the session file at path after asking about unsaved changes; false when the
@@ -167,14 +173,15 @@ private:
 
     // ---- window messages and actions (formmain.cpp) ----
     void handleWindowMessage(int message, qintptr wParam, qintptr lParam);
-    void handleAssignStep(int code, int mode);
+    void handleAssignStep(TAssignStep step, OrderingMode mode);
     // Posts the pair prompt's answers to the window as WM_ASSIGN_STEP.
     void connectPairPrompt();
     void openImages(ListRowModel &target, const QString &title);
     // "Show log of last Batch Job execution", and the wizard's "Show Details...".
     void showLogWindow();
     void chooseFolder(QWidget *edit, const QString &title);
-    void runOrdering(int mode);
+    // A re-assignment: OrderingMode::AssignAll or AssignUnpaired.
+    void runOrdering(OrderingMode mode);
     // After an ordering pass or a pair edit: the rows have moved. With selectCounterpart the
     // counterpart of the entry being worked on is selected again (TPairEditing::
     // SelectCurrentPair); the rows the selection handlers remember become the rows selected
@@ -211,6 +218,12 @@ private:
     void previewPanelResized(int side);
     TPreviewOptions previewOptions() const;
     void prefetchNextPair();
+
+    // ---- full-screen view (formmain_fullscreen.cpp) ----
+    void connectFullScreen();
+    void drawFullScreen();
+    void fullScreenStep(TFullScreenAction action);
+    void fullScreenClosed();
 
     // ---- lists and edit panels (formmain_lists.cpp) ----
     void connectLists();
@@ -268,8 +281,9 @@ private:
     QWidget *PanelImage_L = nullptr;
     QWidget *PanelImage_R = nullptr;
     TPreviewArea *m_previewArea = nullptr;
-    int m_previewRow = -1;  // the left row the preview showed last
-    int m_stepDirection = 1; // +1 when the user last stepped down the list, -1 up
+    TPairStepper m_previewSteps; // the rows the preview showed, for reading ahead
+    QPointer<TFullScreenView> m_fullScreen;
+    TPairStepper m_fullScreenSteps;
     QPointer<TFormDlgNext> m_pairPrompt;
     QPointer<TAboutBox> m_aboutBox;
     QPointer<TFormSearchReplace> m_searchWindow;
@@ -310,4 +324,5 @@ public:
     QAction *ActionSessionSave = nullptr;
     QAction *ActionSessionSaveAs = nullptr;
     QAction *ActionUndoLastJob = nullptr;
+    QAction *ActionFullScreen = nullptr;
 };

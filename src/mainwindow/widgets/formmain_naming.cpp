@@ -26,12 +26,19 @@ class FormBestQuestion : public TReplaceQuestion
 {
 public:
     explicit FormBestQuestion(TFormBest *form) : m_form(form) {}
-    int AskReplace(const QString &search, const QString &replace, ReplaceFlags flags,
-                   const QString &name) override
+    ReplaceAnswer AskReplace(const QString &search, const QString &replace, ReplaceFlags flags,
+                             const QString &name) override
     {
         const Qt::CaseSensitivity cs =
             flags.testFlag(ReplaceFlag::IgnoreCase) ? Qt::CaseInsensitive : Qt::CaseSensitive;
-        return ::AskReplace(*m_form, true, search, replace, cs, name);
+        switch (::AskReplace(*m_form, true, search, replace, cs, name)) {
+        case DlgResult::Yes:
+            return ReplaceAnswer::Yes;
+        case DlgResult::No:
+            return ReplaceAnswer::No;
+        default: // Cancel, or the window closed
+            return ReplaceAnswer::Cancel;
+        }
     }
 
 private:

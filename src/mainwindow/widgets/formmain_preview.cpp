@@ -103,6 +103,12 @@ void TFormMain::previewPanelResized(int side)
 
 void TFormMain::IdlePreviews()
 {
+    // While the full-screen view is open it alone is drawn: the preview under it would
+    // only take decodes away from it.
+    if (!m_fullScreen.isNull()) {
+        drawFullScreen();
+        return;
+    }
     m_preview->SetOptions(previewOptions());
     if (m_preview->IdleDraw(m_left->SelectedEntry(), m_right->SelectedEntry()))
         prefetchNextPair();
@@ -117,9 +123,6 @@ void TFormMain::prefetchNextPair()
         row = m_right->ItemIndex();
     if (row < 0)
         return;
-    if (m_previewRow >= 0 && row != m_previewRow)
-        m_stepDirection = row < m_previewRow ? -1 : 1;
-    m_previewRow = row;
-    const int next = row + m_stepDirection;
+    const int next = m_previewSteps.Shown(row);
     m_preview->Prefetch(m_left->EntryAt(next), m_right->EntryAt(next));
 }

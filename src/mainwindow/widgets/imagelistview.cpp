@@ -180,7 +180,18 @@ void TImageListView::setThumbnailSize(int size)
     setIconSize(QSize(size, size));
     fitNumberColumn();
     updateRowMetrics();
+    updateGeometry(); // the minimum height follows the rows
     schedulePull();
+}
+
+QSize TImageListView::minimumSizeHint() const
+{
+    const QSize base = QTreeView::minimumSizeHint();
+    const int frame = 2 * frameWidth();
+    const int scrollBar = horizontalScrollBar()->sizeHint().height();
+    const int height =
+        frame + header()->sizeHint().height() + MinimumRows * uniformRowHeight() + scrollBar;
+    return {base.width(), std::max(base.height(), height)};
 }
 
 int TImageListView::uniformRowHeight() const

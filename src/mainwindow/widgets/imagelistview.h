@@ -20,7 +20,6 @@ public:
     explicit TImageListView(ListRowModel *rows, QWidget *parent = nullptr);
 
     ListRowModel *rows() const { return m_rows; }
-    ListRowItemModel *itemModel() const { return m_itemModel; }
 
     // Icons of size x size pixels: the icon size, the row height and the width of the "N°"
     // column follow.
@@ -35,6 +34,11 @@ public:
 
     // The column widths in pixels, "N°" first.
     static QList<int> designColumnWidths();
+
+    // Rows a list keeps in sight however far the splitter above it grows the preview.
+    static constexpr int MinimumRows = 3;
+    // Header, MinimumRows rows and the horizontal scroll bar.
+    QSize minimumSizeHint() const override;
 
 Q_SIGNALS:
     // Local files dropped onto the list, in the order the drop delivered them.

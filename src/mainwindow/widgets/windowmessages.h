@@ -13,8 +13,8 @@ constexpr int WM_SELECT_PARTNER = WM_USER + 1;  // select the counterpart of an 
 constexpr int WM_ASSIGN_STEP = WM_USER + 2;     // continue an automatic assignment
 constexpr int WM_ENTRIES_CHANGED = WM_USER + 3; // refresh all rows at the next idle time
 
-// First parameter of WM_ASSIGN_STEP: TAssignStepCode (session/assignstep.h); the second is
-// the mode of the assignment pass.
+// First parameter of WM_ASSIGN_STEP: TAssignStep (session/assignstep.h); the second is the
+// OrderingMode of the assignment pass (pairing/ordering.h).
 
 class WindowMessageEvent : public QEvent
 {

@@ -27,7 +27,6 @@ void TMaskEdit::mousePressEvent(QMouseEvent *event)
 {
     QLineEdit::mousePressEvent(event);
     m_pressCaret = hasSelectedText() ? selectionStart() : cursorPosition();
-    m_pressLength = int(selectedText().size());
 }
 
 void TMaskEdit::mouseDoubleClickEvent(QMouseEvent *event)

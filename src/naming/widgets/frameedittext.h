@@ -35,15 +35,13 @@ Q_SIGNALS:
     void aboutToShowPopup();
 };
 
-// The mask edit: remembers the caret and selection of the last mouse press, and a double
+// The mask edit: remembers the caret of the last mouse press, and a double
 // click selects the token (or the text between two tokens) around the caret.
 class TMaskEdit : public QLineEdit
 {
     Q_OBJECT
 public:
     using QLineEdit::QLineEdit;
-    int pressedCaret() const { return m_pressCaret; }
-    int pressedSelectionLength() const { return m_pressLength; }
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -51,7 +49,6 @@ protected:
 
 private:
     int m_pressCaret = 0;
-    int m_pressLength = 0;
 };
 
 class TFrameEditText : public QFrame

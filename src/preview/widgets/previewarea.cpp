@@ -3,6 +3,7 @@
 #include "preview/widgets/previewimage.h"
 #include "ui/widgets/labelshadow.h"
 
+#include <QMouseEvent>
 #include <QResizeEvent>
 
 #include <algorithm>
@@ -121,6 +122,30 @@ void TPreviewArea::setExifVisible(bool on)
         p->LabelNames->setVisible(on);
         p->LabelValues->setVisible(on);
     }
+}
+
+void TPreviewArea::setPlain()
+{
+    setAutoFillBackground(true);
+    for (QWidget *w : {static_cast<QWidget *>(this), static_cast<QWidget *>(PanelImage_L),
+                       static_cast<QWidget *>(PanelImage_R)}) {
+        QPalette pal = w->palette();
+        pal.setColor(QPalette::Window, Qt::black);
+        w->setPalette(pal);
+    }
+    PanelImage_L->setFrameShape(QFrame::NoFrame);
+    PanelImage_R->setFrameShape(QFrame::NoFrame);
+    setExifVisible(false);
+}
+
+void TPreviewArea::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QWidget::mouseDoubleClickEvent(event);
+        return;
+    }
+    event->accept();
+    Q_EMIT doubleClicked();
 }
 
 void TPreviewArea::updatePanelWidths()

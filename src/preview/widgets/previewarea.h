@@ -59,6 +59,8 @@ public:
     void setSpacing(int spacing);
     // "Show EXIF": the four metadata labels are visible exactly when on.
     void setExifVisible(bool on);
+    // The panels without frames on black, as the full-screen view shows them.
+    void setPlain();
 
     // ---- TPreviewView ----
     QSize PanelClientSize(int side) const override;
@@ -71,9 +73,12 @@ public:
 Q_SIGNALS:
     // The side's panel changed its size (its picture must be drawn again).
     void panelResized(int side);
+    // A double click with the left button on the preview.
+    void doubleClicked();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     // UpdatePanelWidths: the panels' places for the mode, spacing and area size.

@@ -2,7 +2,7 @@
 // TFormDlgNext: the pair prompt. While an automatic assignment waits for the user to pick
 // one known stereo pair in the two lists, this small window stays on top with "Next" and
 // "Cancel". It reports with its tag when "Next" is pressed and whenever it is hidden; the
-// main window posts these to itself as WM_ASSIGN_STEP with code 4 and code 6.
+// main window posts these to itself as WM_ASSIGN_STEP (TAssignStep Next and PromptHidden).
 #include <QDialog>
 
 class QPushButton;

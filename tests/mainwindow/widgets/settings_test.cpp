@@ -5,6 +5,7 @@
 #include "batch/widgets/formassistent2.h"
 #include "entries/namingsettings.h"
 #include "mainwindow/widgets/formmain.h"
+#include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
 #include "naming/widgets/formsearchreplace.h"
 #include "ui/inifile.h"
@@ -154,9 +155,15 @@ TEST_F(SettingsFixture, FirstStartWritesTheDefaultsAndEveryChangeOfTheWindowsSur
                 << "two controls share a section in " << w->objectName().toStdString();
         }
         p.show();
-        const int total = p.lists()->sizes().at(0) + p.lists()->sizes().at(1);
-        p.lists()->setSizes({total / 4, total - total / 4});
+        // The preview grown as far as the splitter lets it: the lists keep a few rows.
+        const int before = p.lists()->sizes().at(0);
+        const int total = before + p.lists()->sizes().at(1);
+        p.lists()->setSizes({total, 0});
         splitterSizes = p.lists()->sizes();
+        EXPECT_GT(splitterSizes.at(0), before);
+        const TImageListView *list = p.main.listView(p.main.leftList());
+        EXPECT_GE(list->viewport()->height(),
+                  TImageListView::MinimumRows * list->uniformRowHeight());
         ASSERT_TRUE(save(path, p));
         changed = bytesOf(path);
         EXPECT_NE(changed, first);
