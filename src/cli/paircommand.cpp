@@ -100,8 +100,10 @@ int runPairCommand(const QStringList &arguments)
                 lists.session.RenameMask() = *o.mask;
             TSessionKeeper keeper(lists.session);
             QString saveError;
-            if (!keeper.Save(QFileInfo(*o.saveSession).absoluteFilePath(), saveError))
-                return fail(1, saveError);
+            if (!keeper.Save(QFileInfo(*o.saveSession).absoluteFilePath(), saveError)) {
+                std::fprintf(stderr, "duomira-cli pair: %s\n", qPrintable(saveError));
+                return 1;
+            }
         }
         const QByteArray json = QJsonDocument(result).toJson(QJsonDocument::Indented);
         if (std::fwrite(json.constData(), 1, size_t(json.size()), stdout) != size_t(json.size()))

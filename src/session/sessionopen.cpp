@@ -103,7 +103,11 @@ TSessionOpenReport ApplySessionSnapshot(TSession &session, const TSessionSnapsho
                 if (r.HasMeta)
                     e->SetGapTime(r.Meta.CaptureTime);
             } else {
-                e = AppendEntry(list, r.Number, r.Path, TDsSide(r.Side), r.Invert, r.Rotation, r.Mirror, r.Batch);
+                e = AppendEntry(list, r.Number, r.Path, TDsSide(r.Side),
+                                {.Invert = r.Invert,
+                                 .Rotation = r.Rotation,
+                                 .Mirror = r.Mirror,
+                                 .Batch = r.Batch});
                 TDsOrgBild *holder = e->OrgBild();
                 const auto known = checked.constFind(holder);
                 if (known != checked.constEnd()) {

@@ -43,7 +43,7 @@ struct PhotoSession
             const QString to = dir.filePath(QString::fromLatin1(Photos[i]));
             QFile::copy(testDataPath(QStringLiteral("photos/jpg/") + QLatin1String(Photos[i])), to);
             ListRowModel &list = i < 3 ? session.Left() : session.Right();
-            TDatensatz *e = AppendEntry(list, list.Count() + 1, to, TDsSide(list.Side()), false, 0, false, true);
+            TDatensatz *e = AppendEntry(list, list.Count() + 1, to, TDsSide(list.Side()));
             e->OrgBild()->LoadImageData(0, nullptr);
             e->LoadMetadata();
             (i < 3 ? left : right).push_back(e);
@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripCase{"new gap with its time",
                       [](PhotoSession &s) {
                           TDatensatz *gap = CreateGap(s.session.Right());
-                          TDatensatz *img = AppendEntry(s.session.Left(), 9, s.file(0), dsLeft, false, 0, false, true);
+                          TDatensatz *img = AppendEntry(s.session.Left(), 9, s.file(0), dsLeft);
                           img->LoadMetadata();
                           LinkBothWays(img, gap);
                           gap->SetGapTime(img->CaptureTime());
@@ -465,7 +465,7 @@ TEST(Recovery, FollowsChangesAndKeepsWhatRemoveAllRemoved)
     EXPECT_EQ(recovered().Snapshot.Lists[0].size(), 3u);
     EXPECT_TRUE(keeper.WriteRecoveryNow());
     EXPECT_EQ(recovered().Snapshot.Lists[0].size(), 3u);
-    AppendEntry(s.session.Left(), 1, s.file(5), dsLeft, false, 0, false, true);
+    AppendEntry(s.session.Left(), 1, s.file(5), dsLeft);
     keeper.Flush();
     EXPECT_EQ(recovered().Snapshot.Lists[0].size(), 1u);
 
