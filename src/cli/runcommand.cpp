@@ -332,6 +332,45 @@ QString findings(const TAssistentController &ctrl, const TProtokoll &log, const 
     return out;
 }
 
+// The lists as the window left them: pairs, names and settings. Files missing or changed
+// since the session was saved are named on standard error; false (reported) when the file
+// was refused.
+bool openSession(const QString &path, PairedLists &lists)
+{
+    TSessionKeeper keeper(lists.session);
+    const TSessionOpenOutcome opened = keeper.Open(absolute(path), {}, &Gfl());
+    if (!opened.Ok) {
+        fail(2, opened.Error);
+        return false;
+    }
+    if (const QString missing = MissingFilesMessage(opened.Report.Missing); !missing.isEmpty())
+        std::fprintf(stderr, "duomira-cli run: %s\n", qPrintable(missing));
+    for (const QString &changed : opened.Report.Changed)
+        std::fprintf(stderr, "duomira-cli run: changed since the session was saved, left out: %s\n",
+                     qPrintable(changed));
+    return true;
+}
+
+// The options given override the settings of a first start (or of the session).
+void applyJobSettings(const RunOptions &options, PairedLists &lists)
+{
+    const JobOptions &job = options.job;
+    TNamingSettings &naming = lists.session.Naming();
+    QString *folders[] = {&naming.FolderLeft, &naming.FolderRight, &naming.FolderMono};
+    QString *suffixes[] = {&naming.SuffixLeft, &naming.SuffixRight, &naming.SuffixMono};
+    for (int k = 0; k < 3; ++k) {
+        if (job.dest[k])
+            *folders[k] = absolute(*job.dest[k]);
+        if (job.suffix[k])
+            *suffixes[k] = *job.suffix[k];
+    }
+    if (job.createFolders || !job.session)
+        naming.CreateMissingFolders = job.createFolders;
+    if (options.pair.start)
+        naming.StartNumber = *options.pair.start;
+    lists.session.SpmListFile() = job.spmList ? absolute(*job.spmList) : QString();
+}
+
 } // namespace
 
 TCliSyntax runSyntax()
@@ -356,33 +395,10 @@ int runRunCommand(const QStringList &arguments)
     // The settings of a first start (or of the session), then the options; nothing is read
     // from a settings file.
     PairedLists lists;
-    if (job.session) {
-        // The lists as the window left them: pairs, names and settings; an option given
-        // overrides the session's value.
-        TSessionKeeper keeper(lists.session);
-        const TSessionOpenOutcome opened = keeper.Open(absolute(*job.session), {}, &Gfl());
-        if (!opened.Ok)
-            return fail(2, opened.Error);
-        if (const QString missing = MissingFilesMessage(opened.Report.Missing); !missing.isEmpty())
-            std::fprintf(stderr, "duomira-cli run: %s\n", qPrintable(missing));
-        for (const QString &changed : opened.Report.Changed)
-            std::fprintf(stderr, "duomira-cli run: changed since the session was saved, left out: %s\n",
-                         qPrintable(changed));
-    }
+    if (job.session && !openSession(*job.session, lists))
+        return 2;
+    applyJobSettings(options, lists);
     TNamingSettings &naming = lists.session.Naming();
-    QString *folders[] = {&naming.FolderLeft, &naming.FolderRight, &naming.FolderMono};
-    QString *suffixes[] = {&naming.SuffixLeft, &naming.SuffixRight, &naming.SuffixMono};
-    for (int k = 0; k < 3; ++k) {
-        if (job.dest[k])
-            *folders[k] = absolute(*job.dest[k]);
-        if (job.suffix[k])
-            *suffixes[k] = *job.suffix[k];
-    }
-    if (job.createFolders || !job.session)
-        naming.CreateMissingFolders = job.createFolders;
-    if (pair.start)
-        naming.StartNumber = *pair.start;
-    lists.session.SpmListFile() = job.spmList ? absolute(*job.spmList) : QString();
 
     int status = 0;
     {
