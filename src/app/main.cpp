@@ -8,8 +8,12 @@
 // main window (loading the files named on the command line, as the desktop's "Open with"
 // hands them over) and run the event loop until it is closed.
 //
-// Shut-down (also on SIGTERM, SIGINT or SIGHUP): write the settings of the windows to the
-// settings file, destroy the windows (last-created first), then release the imaging library.
+// Once shown, the window claims its crash recovery file and offers to restore the work of an
+// instance that ended without saving it.
+//
+// Shut-down (also on SIGTERM, SIGINT or SIGHUP, after unsaved work went to the recovery
+// file): write the settings of the windows to the settings file, destroy the windows
+// (last-created first), then release the imaging library.
 #include "batch/protokoll.h"
 #include "batch/runengine.h"
 #include "batch/widgets/formassistent2.h"
@@ -21,6 +25,7 @@
 #include "naming/widgets/formeditrenmask.h"
 #include "naming/widgets/formsearchreplace.h"
 #include "session/session.h"
+#include "session/sessionkeeper.h"
 #include "ui/appinfo.h"
 #include "ui/inifile.h"
 #include "ui/programicon.h"
@@ -92,16 +97,24 @@ int main(int argc, char **argv)
         // files, every event loop ends, and the settings are written below as at any end.
         termination::Install();
         TTerminationNotifier terminationNotifier;
-        QObject::connect(&terminationNotifier, &TTerminationNotifier::requested, &app, [&formAssistent2] {
+        QObject::connect(&terminationNotifier, &TTerminationNotifier::requested, &app, [&app, &formAssistent2, &formMain] {
             formAssistent2.engine().RequestCancel();
-            QCoreApplication::quit();
+            // Unsaved work goes to the recovery file, offered at the next start.
+            formMain.endBySignal();
+            // Queued: a signal taken while files handed over are still loading (events let
+            // through before the event loop runs) must still end the loop once it runs.
+            QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
         });
 
         formMain.show();
+        formMain.startRecovery();
         // Files handed over by the desktop ("Open with Duomira") arrive like a drop on the
         // left list: names with "_L."/"_R." still choose their side.
         const QStringList files = QCoreApplication::arguments().mid(1);
-        if (!files.isEmpty())
+        // A session file handed over is opened as a session.
+        if (files.size() == 1 && files.first().endsWith(QLatin1String(".duomira")))
+            formMain.openSession(QFileInfo(files.first()).absoluteFilePath());
+        else if (!files.isEmpty())
             formMain.loadFiles(files, formMain.leftList(), LoadSource::Drop);
         result = app.exec();
 

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -232,6 +233,8 @@ private:
             return;
         }
         const TFileOpResult r = move ? m_ops.Move(target, source) : m_ops.Rename(target, source);
+        if (r.ok)
+            m_report.restored.append({target, source});
         if (r.ok)
             done((move ? QStringLiteral("moved back ") : QStringLiteral("renamed back ")) + target
                  + QStringLiteral(" -> ") + source);
@@ -557,4 +560,58 @@ TUndoReport UndoJob(const QString &journalPath, TFileOps &ops, bool dryRun)
     for (auto it = operations.rbegin(); it != operations.rend(); ++it)
         undoer.undo(it->second);
     return report;
+}
+
+TUndoReport UndoJobJournaled(const QString &journalPath, bool dryRun, QString &undoJournal, QString &warning)
+{
+    TRealFileOps real;
+    TJobJournal journal;
+    std::unique_ptr<TJournalFileOps> journaled;
+    TFileOps *ops = &real;
+    if (!dryRun) {
+        QString error;
+        if (journal.Create(JournalFolder(), error)) {
+            QJsonObject head;
+            head.insert(QStringLiteral("event"), QStringLiteral("job"));
+            head.insert(QStringLiteral("version"), 1);
+            head.insert(QStringLiteral("undo_of"), journalPath);
+            journal.Append(head);
+            journaled = std::make_unique<TJournalFileOps>(real, journal);
+            ops = journaled.get();
+            undoJournal = journal.Path();
+        } else {
+            warning = QStringLiteral("no journal of the undo: %1").arg(error);
+        }
+    }
+    TUndoReport report = UndoJob(journalPath, *ops, dryRun);
+    journaled.reset();
+    journal.Close();
+    return report;
+}
+
+QString LastUndoableJob(const QString &folder)
+{
+    const QFileInfoList journals =
+        QDir(folder).entryInfoList({QStringLiteral("*.jsonl")}, QDir::Files, QDir::Name | QDir::Reversed);
+    QStringList jobs;
+    QSet<QString> undone;
+    for (const QFileInfo &info : journals) {
+        QFile file(info.absoluteFilePath());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QJsonObject head = QJsonDocument::fromJson(file.readLine(1 << 20)).object();
+        if (head.value(QLatin1String("event")).toString() != QLatin1String("job"))
+            continue;
+        const QString undoOf = head.value(QLatin1String("undo_of")).toString();
+        if (undoOf.isEmpty())
+            jobs << info.absoluteFilePath();
+        else
+            undone.insert(QFileInfo(undoOf).absoluteFilePath());
+    }
+    // Names begin with the job's date and time: the newest sorts last.
+    for (const QString &job : std::as_const(jobs)) {
+        if (!undone.contains(job))
+            return job;
+    }
+    return {};
 }

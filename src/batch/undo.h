@@ -14,6 +14,8 @@
 //    that trimmed edge blocks cannot bring them back, and the report says so);
 //  - folders the job made are removed when they are empty;
 //  - anything that changed since the job is left alone and reported.
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -27,6 +29,9 @@ struct TUndoReport
     int undone = 0;           // operations reversed (or, in a dry run, that would be)
     int leftAlone = 0;        // changed since the job, or not reversible: reported, not touched
     int failed = 0;           // reversing was tried and failed
+    // Files renamed or moved back: (where the job had put it, where it is again), so that
+    // the lists can point at them again.
+    QList<QPair<QString, QString>> restored;
 
     bool Complete() const { return journalRead && leftAlone == 0 && failed == 0; }
 };
@@ -34,3 +39,11 @@ struct TUndoReport
 // Reverses the job of journalPath with ops. With dryRun nothing is touched; the lines say
 // what would be done.
 TUndoReport UndoJob(const QString &journalPath, TFileOps &ops, bool dryRun);
+
+// Undoes the job of journalPath as duomira-cli undo does: with real file operations and,
+// unless dryRun, a journal of the undo itself in JournalFolder() (its path goes to
+// undoJournal; when it cannot be made, warning says why and the undo runs without one).
+TUndoReport UndoJobJournaled(const QString &journalPath, bool dryRun, QString &undoJournal, QString &warning);
+
+// The journal of the newest batch job in folder that no undo has reversed yet ("" none).
+QString LastUndoableJob(const QString &folder);

@@ -17,6 +17,7 @@
 #include "session/loading.h"
 #include "session/mainstate.h"
 #include "session/paireditor.h"
+#include "session/sessionkeeper.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -95,6 +96,17 @@ int runPairCommand(const QStringList &arguments)
             rows.append(row);
         }
         result.insert(QStringLiteral("rows"), rows);
+        if (o.saveSession) {
+            // The window opens this file with the lists, pairs and names as printed.
+            if (o.mask)
+                lists.session.RenameMask() = *o.mask;
+            TSessionKeeper keeper(lists.session);
+            QString saveError;
+            if (!keeper.Save(QFileInfo(*o.saveSession).absoluteFilePath(), saveError)) {
+                std::fprintf(stderr, "duomira-cli pair: %s\n", qPrintable(saveError));
+                return 1;
+            }
+        }
         const QByteArray json = QJsonDocument(result).toJson(QJsonDocument::Indented);
         if (std::fwrite(json.constData(), 1, size_t(json.size()), stdout) != size_t(json.size()))
             status = 1;

@@ -122,6 +122,16 @@ TCliTable<PairOptions> makePairTable()
              o.mask = v[0];
              return true;
          }},
+        {{.name = QStringLiteral("--save-session"),
+          .values = QStringLiteral("FILE"),
+          .help = QStringLiteral("also save the lists, pairs and new names as printed into this "
+                                 "session file, which the window opens"),
+          .valueCount = 1,
+          .needs = QStringLiteral("--save-session needs a file")},
+         [](PairOptions &o, const QStringList &v) {
+             o.saveSession = v[0];
+             return true;
+         }},
         rotationOption("--rotation-left", "left", &PairOptions::rotationLeft),
         rotationOption("--rotation-right", "right", &PairOptions::rotationRight),
         filesOption("--left", "left", &PairOptions::left),
@@ -199,9 +209,11 @@ void renameEntry(TDatensatz *e, const QString &mask, const ListRowModel &left,
     }
 }
 
+} // namespace
+
 // Every row selected, as "Renaming" walks them: the left rows with their partners, then
 // the right rows with theirs.
-void renameAll(ListRowModel &left, ListRowModel &right, const QString &mask)
+void RenameAll(ListRowModel &left, ListRowModel &right, const QString &mask)
 {
     for (ListRowModel *list : {&left, &right}) {
         for (int r = 0; r < list->Count(); ++r) {
@@ -212,6 +224,8 @@ void renameAll(ListRowModel &left, ListRowModel &right, const QString &mask)
         }
     }
 }
+
+namespace {
 
 // Why LoadAndPair stopped: the exit status, and the message (none when it is out already).
 struct Stop
@@ -341,6 +355,6 @@ int LoadAndPair(PairOptions &o, PairedLists &lists, QJsonObject &result, const c
     }
     pairLoaded(o, lists, result);
     if (o.mask)
-        renameAll(lists.left, lists.right, *o.mask);
+        RenameAll(lists.left, lists.right, *o.mask);
     return 0;
 }

@@ -26,10 +26,14 @@ struct PairOptions
     int rotationLeft = 0; // "Default settings" presets, item index 0..3 (0°, 90°, 180°, 270°)
     int rotationRight = 0;
     QStringList left, right;
+    std::optional<QString> saveSession; // pair --save-session FILE
 };
 
 // The options of `duomira-cli pair`, which `run` takes as well.
 const TCliTable<PairOptions> &PairTable();
+
+// Every row's new name from mask, as the window's "Renaming" with every row selected.
+void RenameAll(ListRowModel &left, ListRowModel &right, const QString &mask);
 
 // The main window's loading, without a window: nothing to show, events go through.
 class HeadlessLoadingView : public TQuietLoadingView

@@ -20,6 +20,7 @@
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
 #include "session/idleprocessor.h"
+#include "session/sessionkeeper.h"
 #include "ui/markup.h"
 #include "ui/termination.h"
 
@@ -45,7 +46,7 @@ struct JobOptions
     bool renameSource = false, renameDestination = false;
     bool rotateSource = false, rotateDestination = false;
     bool completePartners = false, createFolders = false, dryRun = false;
-    std::optional<QString> spmList, logFile;
+    std::optional<QString> spmList, logFile, session;
     std::optional<QString> dest[3], suffix[3];
 };
 
@@ -154,13 +155,28 @@ TCliTable<RunOptions> makeRunTable()
             "--log", "FILE", "also write the job log as RTF into this new file",
             [](J & j) -> auto & { return j.logFile; }),
         jobFlag("--dry-run", "print the planned file operations and touch nothing", &J::dryRun),
+        jobValue(
+            "--session", "FILE",
+            "take the lists, pairs, names and settings from this session file instead of "
+            "--left and --right; options given override the session's values",
+            [](J & j) -> auto & { return j.session; }),
     };
     const TCliTable<PairOptions> &pair = PairTable();
-    t.options += CliOptionsOfPart(pair.options, &RunOptions::pair);
+    // A run saves no session: pair's --save-session is not one of its options.
+    QList<TCliOption<PairOptions>> pairOptions;
+    for (const TCliOption<PairOptions> &o : pair.options)
+        if (o.text.name != QLatin1String("--save-session"))
+            pairOptions.append(o);
+    t.options += CliOptionsOfPart(pairOptions, &RunOptions::pair);
     t.strayOperand = pair.strayOperand;
+    t.notes = QStringLiteral("With --session FILE, no --left or --right is given.");
     t.finish = [pairFinish = pair.finish](const RunOptions &o) {
         const QString error = contradictions(o.job);
-        return error.isEmpty() ? pairFinish(o.pair) : error;
+        if (!error.isEmpty() || !o.job.session)
+            return error.isEmpty() ? pairFinish(o.pair) : error;
+        if (!o.pair.left.isEmpty() || !o.pair.right.isEmpty())
+            return QStringLiteral("--session takes the place of --left and --right");
+        return QString();
     };
     return t;
 }
@@ -318,6 +334,45 @@ QString findings(const TAssistentController &ctrl, const TProtokoll &log, const 
     return out;
 }
 
+// The lists as the window left them: pairs, names and settings. Files missing or changed
+// since the session was saved are named on standard error; false (reported) when the file
+// was refused.
+bool openSession(const QString &path, PairedLists &lists)
+{
+    TSessionKeeper keeper(lists.session);
+    const TSessionOpenOutcome opened = keeper.Open(absolute(path), {}, &Gfl());
+    if (!opened.Ok) {
+        fail(2, opened.Error);
+        return false;
+    }
+    if (const QString missing = MissingFilesMessage(opened.Report.Missing); !missing.isEmpty())
+        std::fprintf(stderr, "duomira-cli run: %s\n", qPrintable(missing));
+    for (const QString &changed : opened.Report.Changed)
+        std::fprintf(stderr, "duomira-cli run: changed since the session was saved, left out: %s\n",
+                     qPrintable(changed));
+    return true;
+}
+
+// The options given override the settings of a first start (or of the session).
+void applyJobSettings(const RunOptions &options, PairedLists &lists)
+{
+    const JobOptions &job = options.job;
+    TNamingSettings &naming = lists.session.Naming();
+    QString *folders[] = {&naming.FolderLeft, &naming.FolderRight, &naming.FolderMono};
+    QString *suffixes[] = {&naming.SuffixLeft, &naming.SuffixRight, &naming.SuffixMono};
+    for (int k = 0; k < 3; ++k) {
+        if (job.dest[k])
+            *folders[k] = absolute(*job.dest[k]);
+        if (job.suffix[k])
+            *suffixes[k] = *job.suffix[k];
+    }
+    if (job.createFolders || !job.session)
+        naming.CreateMissingFolders = job.createFolders;
+    if (options.pair.start)
+        naming.StartNumber = *options.pair.start;
+    lists.session.SpmListFile() = job.spmList ? absolute(*job.spmList) : QString();
+}
+
 } // namespace
 
 TCliSyntax runSyntax()
@@ -339,27 +394,23 @@ int runRunCommand(const QStringList &arguments)
         return fail(3, QStringLiteral("lossless rotation needs the imaging modules, which are "
                                       "not available; nothing was touched"));
 
-    // The settings of a first start, then the options; nothing is read from a settings file.
+    // The settings of a first start (or of the session), then the options; nothing is read
+    // from a settings file.
     PairedLists lists;
+    if (job.session && !openSession(*job.session, lists))
+        return 2;
+    applyJobSettings(options, lists);
     TNamingSettings &naming = lists.session.Naming();
-    QString *folders[] = {&naming.FolderLeft, &naming.FolderRight, &naming.FolderMono};
-    QString *suffixes[] = {&naming.SuffixLeft, &naming.SuffixRight, &naming.SuffixMono};
-    for (int k = 0; k < 3; ++k) {
-        if (job.dest[k])
-            *folders[k] = absolute(*job.dest[k]);
-        if (job.suffix[k])
-            *suffixes[k] = *job.suffix[k];
-    }
-    naming.CreateMissingFolders = job.createFolders;
-    if (pair.start)
-        naming.StartNumber = *pair.start;
-    lists.session.SpmListFile() = job.spmList ? absolute(*job.spmList) : QString();
 
     int status = 0;
     {
         QJsonObject outcome;
-        if (const int failed = LoadAndPair(pair, lists, outcome, "run"))
-            return failed;
+        if (!job.session) {
+            if (const int failed = LoadAndPair(pair, lists, outcome, "run"))
+                return failed;
+        } else if (pair.mask) {
+            RenameAll(lists.left, lists.right, *pair.mask);
+        }
         TIdleProcessor::PrepareBatchJob(lists.session.Registry());
         RefreshAllEntries(lists.session.Registry());
 

@@ -1,18 +1,14 @@
 // duomira-cli undo: reverses a batch job from its journal, the last operation first.
 // Prints one line per operation it looked at; --dry-run only says what it would do. The
 // undo keeps a journal of its own, so that it can be reversed in turn.
-#include "batch/fileops.h"
-#include "batch/jobjournal.h"
 #include "batch/undo.h"
 #include "cli/cliparser.h"
 #include "cli/commands.h"
 #include "imaging/libgfl.h"
 
 #include <QDir>
-#include <QJsonObject>
 
 #include <cstdio>
-#include <memory>
 
 namespace {
 
@@ -68,26 +64,11 @@ int runUndoCommand(const QStringList &arguments)
     QString messages;
     const bool rotations = GflStartup(messages);
 
-    TRealFileOps real;
-    TJobJournal journal;
-    std::unique_ptr<TJournalFileOps> journaled;
-    TFileOps *ops = &real;
-    if (!dryRun) {
-        QString error;
-        if (journal.Create(JournalFolder(), error)) {
-            QJsonObject head;
-            head.insert(QStringLiteral("event"), QStringLiteral("job"));
-            head.insert(QStringLiteral("version"), 1);
-            head.insert(QStringLiteral("undo_of"), journalPath);
-            journal.Append(head);
-            journaled = std::make_unique<TJournalFileOps>(real, journal);
-            ops = journaled.get();
-        } else {
-            std::fprintf(stderr, "duomira-cli undo: no journal of the undo: %s\n", qPrintable(error));
-        }
-    }
-    const TUndoReport report = UndoJob(journalPath, *ops, dryRun);
-    journal.Close();
+    QString undoJournal;
+    QString warning;
+    const TUndoReport report = UndoJobJournaled(journalPath, dryRun, undoJournal, warning);
+    if (!warning.isEmpty())
+        std::fprintf(stderr, "duomira-cli undo: %s\n", qPrintable(warning));
     GflShutdown();
     if (!report.journalRead) {
         std::fprintf(stderr, "duomira-cli undo: %s: %s\n", qPrintable(journalPath), qPrintable(report.error));
@@ -102,7 +83,7 @@ int runUndoCommand(const QStringList &arguments)
                  report.leftAlone, report.failed);
     if (!rotations && !dryRun)
         std::fprintf(stderr, "duomira-cli undo: the imaging modules are missing; rotations cannot be turned back\n");
-    if (journal.Path().size() && !dryRun)
-        std::fprintf(stderr, "journal of this undo: %s\n", qPrintable(journal.Path()));
+    if (!undoJournal.isEmpty())
+        std::fprintf(stderr, "journal of this undo: %s\n", qPrintable(undoJournal));
     return report.Complete() ? 0 : 1;
 }

@@ -129,6 +129,7 @@ TDatensatz *TDatensatz::CreateCopy(ListRow *item, const TDatensatz &source, TDsS
         copy->m_Text[i] = source.m_Text[i];
     copy->m_Batch = source.m_Batch;
     copy->m_SavedSelected = source.m_SavedSelected;
+    copy->m_FileCheck = source.m_FileCheck;
     return copy;
 }
 
@@ -204,7 +205,19 @@ QString TDatensatz::attributeColumnText() const
     QString text = AttributeText(m_Attribute);
     if (!m_Partner)
         text += QStringLiteral(" (Empty)");
+    if (m_FileCheck == TFileCheck::Changed)
+        text += QStringLiteral(" \u2013 file changed");
+    else if (m_FileCheck == TFileCheck::Missing)
+        text += QStringLiteral(" \u2013 file missing");
     return text;
+}
+
+void TDatensatz::SetFileCheck(TFileCheck check)
+{
+    if (check == m_FileCheck)
+        return;
+    m_FileCheck = check;
+    writeColumn(lcAttributes, attributeColumnText());
 }
 
 void TDatensatz::SetAttribute(TDsAttribute a)

@@ -44,6 +44,17 @@ enum TDsSide : quint8
     dsRight = 3,
 };
 
+// What opening a saved session found of an image's file. A changed file (another picture
+// under the same name, as after a card was formatted) and a missing one are excluded from the
+// batch job; a changed one until the user includes it again, a missing one as long as it is
+// missing. The column "Attributes" says so.
+enum class TFileCheck : quint8
+{
+    Unchanged = 0,
+    Changed = 1,
+    Missing = 2,
+};
+
 inline bool IsGapAttribute(int attribute)
 {
     return attribute >= daGapNew;
@@ -169,11 +180,20 @@ public:
     const QString &PairMarkReason() const { return m_PairMarkReason; }
     // Sets the mark and tells the row's views; nothing happens when it is already so.
     void SetPairMark(TPairMark mark, const QString &reason);
+    // What opening a saved session found of the file (Unchanged for a file loaded anew).
+    TFileCheck FileCheck() const { return m_FileCheck; }
+    void SetFileCheck(TFileCheck check); // rewrites "Attributes"
 
     // Plain field writes; the row is not rewritten (the caller refreshes).
     void SetMirror(bool on) { m_Mirror = on; }
     void SetInvert(bool on) { m_Invert = on; }
-    void SetBatch(bool on) { m_Batch = on; }
+    // Including an image again confirms a changed file.
+    void SetBatch(bool on)
+    {
+        m_Batch = on;
+        if (on && m_FileCheck == TFileCheck::Changed)
+            SetFileCheck(TFileCheck::Unchanged);
+    }
     void SetSavedSelected(bool on) { m_SavedSelected = on; }
     void SetClockCorrection(double seconds) { m_ClockCorrection = seconds; }
     void SetPairConfidence(double p) { m_PairConfidence = p; }
@@ -274,6 +294,7 @@ private:
     double m_PairConfidence = -1;
     TPairMark m_PairMark = TPairMark::None;
     QString m_PairMarkReason;
+    TFileCheck m_FileCheck = TFileCheck::Unchanged;
 
     friend class TDatensatzList;
     int m_RegistrySlot = -1;

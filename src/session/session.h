@@ -43,10 +43,15 @@ public:
 
     TMainWindowState &State() { return m_state; }
 
+    // The rename mask of the lists (the window's mask field, duomira-cli's --mask): the
+    // session file keeps it with the lists.
+    QString &RenameMask() { return m_renameMask; }
+
 private:
     TEntryStore m_entries; // first: outlives the rows and their entries
     TProtokoll m_log;
     QString m_spmListFile;
+    QString m_renameMask;
     TMainWindowState m_state;
     ListRowModel m_left;
     ListRowModel m_right;

@@ -36,6 +36,24 @@ QStringList filesBelow(const QString &root)
     return out;
 }
 
+// L/L0..2.jpg and R/R0..2.jpg below root: both cameras at the same times, irregular enough
+// to be paired.
+bool makeThreePairs(const QString &root)
+{
+    QDir(root).mkpath(QStringLiteral("L"));
+    QDir(root).mkpath(QStringLiteral("R"));
+    const int seconds[] = {5, 16, 38};
+    for (int i = 0; i < 3; ++i) {
+        for (const char *side : {"L", "R"}) {
+            QFile f(QStringLiteral("%1/%2/%2%3.jpg").arg(root, QLatin1String(side)).arg(i));
+            if (!f.open(QIODevice::WriteOnly))
+                return false;
+            f.write(jpegTakenAt(QByteArray("2024:05:01 10:00:") + QByteArray::number(seconds[i]).rightJustified(2, '0')));
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 TEST(CliRun, JobsOnRealFiles)
@@ -82,19 +100,8 @@ TEST(CliRun, JobsOnRealFiles)
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         const QString root = dir.path();
-        QDir(root).mkpath(QStringLiteral("L"));
-        QDir(root).mkpath(QStringLiteral("R"));
         QDir(root).mkpath(QStringLiteral("listdir"));
-        // Both cameras at the same times, irregular enough to be paired.
-        const int seconds[] = {5, 16, 38};
-        for (int i = 0; i < 3; ++i) {
-            for (const char *side : {"L", "R"}) {
-                QFile f(QStringLiteral("%1/%2/%2%3.jpg").arg(root, QLatin1String(side)).arg(i));
-                ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-                f.write(jpegTakenAt(QByteArray("2024:05:01 10:00:") +
-                                    QByteArray::number(seconds[i]).rightJustified(2, '0')));
-            }
-        }
+        ASSERT_TRUE(makeThreePairs(root));
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("/.xdg-data"));
@@ -239,4 +246,40 @@ TEST(CliRun, EveryLineIsPlainTextWithTheNamesAsTheyAre)
     // The log names the files as they are, each on its own line.
     EXPECT_TRUE(out.contains(QStringLiteral("c<c3>\u240Ax1.jpg"))) << qPrintable(out);
     EXPECT_FALSE(out.contains(QStringLiteral("c<c3>\nx"))) << qPrintable(out);
+}
+
+// A job planned from a saved session (the lists as the window left them) is the job the
+// same files and options give directly; a damaged session is a usage error.
+TEST(CliRun, ASavedSessionPlansTheSameJob)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    ASSERT_TRUE(makeThreePairs(root));
+    auto cli = [&](const QStringList &arguments, int expectedExit) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), root + QStringLiteral("/.xdg-data"));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(root);
+        p.start(QStringLiteral(DUOMIRA_CLI_PATH), arguments);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        EXPECT_EQ(p.exitCode(), expectedExit) << qPrintable(out) << qPrintable(p.readAllStandardError());
+        return out;
+    };
+    const QStringList files{"--left", "L", "--right", "R"};
+    const QStringList job{"--copy", "--rename-destination", "--create-folders", "--dest-left", "dest/L",
+                          "--dest-right", "dest/R", "--dest-mono", "dest/M", "--dry-run"};
+    cli(QStringList{"pair", "--mask", "P###", "--save-session", "work.duomira"} + files, 0);
+    ASSERT_TRUE(QFile::exists(root + QStringLiteral("/work.duomira")));
+    const QString direct = cli(QStringList{"run", "--mask", "P###"} + job + files, 0);
+    const QString fromSession = cli(QStringList{"run", "--session", "work.duomira"} + job, 0);
+    EXPECT_TRUE(direct.contains(QStringLiteral("P001_L.jpg"))) << qPrintable(direct);
+    EXPECT_EQ(fromSession, direct);
+
+    QFile damaged(root + QStringLiteral("/work.duomira"));
+    ASSERT_TRUE(damaged.open(QIODevice::ReadWrite));
+    damaged.resize(damaged.size() / 2);
+    damaged.close();
+    cli(QStringList{"run", "--session", "work.duomira"} + job, 2);
 }

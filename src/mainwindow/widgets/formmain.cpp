@@ -23,6 +23,7 @@
 #include "session/paircheckqueue.h"
 #include "session/optionlogic.h"
 #include "session/session.h"
+#include "session/sessionkeeper.h"
 #include "session/paireditor.h"
 #include "session/sortaction.h"
 #include "ui/appinfo.h"
@@ -132,6 +133,7 @@ TFormMain::TFormMain(QWidget *parent)
     connectFullScreen();
     connectNaming();
     connectPairCheck();
+    connectSession();
 
     // The first size: the design size, but never more than the screen offers (the frame is
     // taken off once the window is shown and its frame is known).
@@ -152,6 +154,7 @@ TFormMain::~TFormMain()
     if (messageReceiver() == this)
         setMessageReceiver(nullptr);
     m_session->Registry().SetEntriesChangedHandler({});
+    m_keeper.reset();
     // The reads still running finish before the lists and their entries go; the widgets
     // that show the lists go before the lists.
     if (m_fullScreen) {
@@ -267,6 +270,7 @@ void TFormMain::createMenus()
     file->addAction(ActionOpenLeft);
     file->addAction(ActionOpenRight);
     file->addSeparator();
+    addSessionMenu(file);
     file->addAction(ActionClose);
 
     QMenu *ordering = menuBar()->addMenu(QStringLiteral("Ordering"));
@@ -280,6 +284,7 @@ void TFormMain::createMenus()
     batch->setObjectName(QStringLiteral("MenuBatchJob"));
     batch->addAction(ActionAuftragRun);
     batch->addAction(ActionAuftragProtokoll);
+    batch->addAction(ActionUndoLastJob);
     batch->addSeparator();
     batch->addAction(ActionAuftrafNew);
 

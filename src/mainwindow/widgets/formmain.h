@@ -17,10 +17,12 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 class ListRowModel;
 class QAction;
+class QMenu;
 class QWidget;
 class TAboutBox;
 class TEditArea;
@@ -42,9 +44,14 @@ class TPairEditing;
 class TPreviewArea;
 class TSearchReplace;
 class TSession;
+class TSessionKeeper;
 class TStatusProgress;
+struct TSessionOpenOutcome;
 struct TSearchOptions;
 struct TSideEditControls;
+
+// A plain text with line ends as the message boxes' markup (formmain_session.cpp).
+QString literalLines(const QString &text);
 
 class TFormMain : public QMainWindow, public TLoadingView
 {
@@ -57,6 +64,8 @@ public:
     // ---- Parts, for the program's start-up and for tests ----
     // The session the window shows.
     TSession &session() const { return *m_session; }
+    // Its file, unsaved changes and recovery file (formmain_session.cpp).
+    TSessionKeeper &sessionKeeper() const { return *m_keeper; }
     ListRowModel &leftList() const { return *m_left; }
     ListRowModel &rightList() const { return *m_right; }
     TImageList &smallImages() const { return *m_smallImages; }
@@ -131,8 +140,26 @@ public:
     void openFullScreen();
     TFullScreenView *fullScreenView() const;
 
+    // ---- session files (formmain_session.cpp) ----
+    // Opens the session file at path after asking about unsaved changes; false when the
+    // user cancelled or the file was refused (the lists stay as they were).
+    bool openSession(const QString &path);
+    // "Save Session" / "Save Session As...": false when cancelled or failed (reported).
+    bool saveSession(bool chooseName);
+    // Claims this instance's recovery file; then offers to restore the work of an instance
+    // that ended without saving it. The program calls it once the window is shown.
+    void startRecovery();
+    // The program is asked to end by a signal (a shutdown): unsaved work goes to the recovery
+    // file, and the window then closes without asking, keeping that file for the next start.
+    void endBySignal();
+    // The answer the window gives "Save changes to the session?" (tests set it; unset, a
+    // message box asks) and the file "Save As" would choose (unset: a file dialog).
+    std::function<int(const QString &question)> loseWorkAsker;
+    std::function<QString()> saveAsChooser;
+
 protected:
     bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
@@ -172,6 +199,19 @@ private:
     // The window, frame included, within the screen's available area, at its top left.
     void fitToScreen();
     void showOutcome(const TActionOutcome &outcome);
+
+    // ---- session files (formmain_session.cpp) ----
+    void addSessionMenu(QMenu *file);
+    void connectSession();
+    void updateTitle();
+    void fillRecentMenu();
+    // The session's naming settings and mask shown in the window's fields.
+    void showSessionSettings();
+    void reportOpened(const TSessionOpenOutcome &outcome);
+    // Empties both lists for a session that is opened or restored.
+    void clearForSession();
+    bool confirmLoseWork(int path);
+    void undoLastBatchJob();
 
     // ---- stereo preview (formmain_preview.cpp) ----
     void connectPreview();
@@ -239,6 +279,9 @@ private:
     std::unique_ptr<TStereoPreview> m_preview;
     std::unique_ptr<TSearchReplace> m_search;
     std::unique_ptr<TPairCheckQueue> m_checks;
+    std::unique_ptr<TSessionKeeper> m_keeper;
+    QMenu *m_recentMenu = nullptr;
+    bool m_endingBySignal = false; // endBySignal: close without the question
 
     // Widgets.
     TOptionStack *m_options = nullptr;
@@ -289,5 +332,9 @@ public:
     QAction *ActionDir_L = nullptr;
     QAction *ActionDir_R = nullptr;
     QAction *ActionDir_M = nullptr;
+    QAction *ActionSessionOpen = nullptr;
+    QAction *ActionSessionSave = nullptr;
+    QAction *ActionSessionSaveAs = nullptr;
+    QAction *ActionUndoLastJob = nullptr;
     QAction *ActionFullScreen = nullptr;
 };

@@ -10,6 +10,7 @@
 #include "mainwindow/widgets/optionstack.h"
 #include "pairing/ordering.h"
 #include "session/session.h"
+#include "session/sessionkeeper.h"
 #include "session/editpanelstate.h"
 #include "session/idleprocessor.h"
 #include "session/paircheckqueue.h"
@@ -212,6 +213,8 @@ void TFormMain::editSelected(ListRowModel &list, int code)
     const QString error = m_actions->EditSelected(list, code);
     // A turned or mirrored picture makes its pair another one to check.
     m_checks->MarkOutOfDate();
+    // Mirror, invert and the batch switch show in no row text.
+    m_keeper->NoteChange();
     if (code == saBatchOn || code == saBatchOff) {
         // The target folders of the rows change.
         m_idle->SetRefreshPending();

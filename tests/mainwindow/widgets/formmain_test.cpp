@@ -27,7 +27,7 @@ QStringList entries(const QMenu *menu)
 TEST(FormMain, MenusWithTheirEntries)
 {
     TFormMain form;
-    EXPECT_EQ(form.windowTitle(), "Duomira");
+    EXPECT_EQ(form.windowTitle(), "Untitled \u2013 Duomira");
     EXPECT_EQ(form.objectName(), "FormMain");
 
     const QList<QAction *> top = form.menuBar()->actions();
@@ -39,14 +39,18 @@ TEST(FormMain, MenusWithTheirEntries)
 
     EXPECT_EQ(entries(top[0]->menu()),
               (QStringList{"ActionOpenLeft:Open Left View Images",
-                           "ActionOpenRight:Open Right View Images", "-", "ActionClose:Exit"}));
+                           "ActionOpenRight:Open Right View Images", "-",
+                           "ActionSessionOpen:Open Session...", "ActionRecentSessions:Recent Sessions",
+                           "ActionSessionSave:Save Session", "ActionSessionSaveAs:Save Session As...", "-",
+                           "ActionClose:Exit"}));
     EXPECT_EQ(entries(top[1]->menu()),
               (QStringList{"ActionSort:Chronological ordering of stereo lists", "-",
                            "ActionSortAllMenu:Assign all entries",
                            "ActionSortMonoMenu:Assign all list entries marked as Unassigned"}));
     EXPECT_EQ(entries(top[2]->menu()),
               (QStringList{"ActionAuftragRun:Execute Batch Job",
-                           "ActionAuftragProtokoll:Show log of last Batch Job execution", "-",
+                           "ActionAuftragProtokoll:Show log of last Batch Job execution",
+                           "ActionUndoLastJob:Undo last batch job...", "-",
                            "ActionAuftrafNew:Remove all items from both lists"}));
     EXPECT_EQ(entries(top[3]->menu()), (QStringList{"ActionAcout:About..."}));
 }
