@@ -39,8 +39,8 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
-#include <QPixmap>
 #include <QLineEdit>
+#include <QPixmap>
 
 namespace {
 
@@ -97,14 +97,17 @@ int main(int argc, char **argv)
         // files, every event loop ends, and the settings are written below as at any end.
         termination::Install();
         TTerminationNotifier terminationNotifier;
-        QObject::connect(&terminationNotifier, &TTerminationNotifier::requested, &app, [&app, &formAssistent2, &formMain] {
-            formAssistent2.engine().RequestCancel();
-            // Unsaved work goes to the recovery file, offered at the next start.
-            formMain.endBySignal();
-            // Queued: a signal taken while files handed over are still loading (events let
-            // through before the event loop runs) must still end the loop once it runs.
-            QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
-        });
+        QObject::connect(&terminationNotifier, &TTerminationNotifier::requested, &app,
+                         [&app, &formAssistent2, &formMain] {
+                             formAssistent2.engine().RequestCancel();
+                             // Unsaved work goes to the recovery file, offered at the next start.
+                             formMain.endBySignal();
+                             // Queued: a signal taken while files handed over are still loading
+                             // (events let through before the event loop runs) must still end the
+                             // loop once it runs.
+                             QMetaObject::invokeMethod(&app, &QCoreApplication::quit,
+                                                       Qt::QueuedConnection);
+                         });
 
         formMain.show();
         formMain.startRecovery();

@@ -13,7 +13,8 @@ using C = TAssistentController;
 
 TAssistentController::TAssistentController(TBatchContext context, TAssistentHost &host,
                                            const TVolumeSource &volumes)
-    : m_context(context), m_log(context.Log), m_host(host), m_volumes(volumes), m_space(volumes), m_shared(volumes)
+    : m_context(context), m_log(context.Log), m_host(host), m_volumes(volumes), m_space(volumes),
+      m_shared(volumes)
 {
     // The choices of a first start.
     m_choice.fill(1);

@@ -20,10 +20,11 @@ const char kSaveHint[] =
 
 QString rotationTitle(const char *where, int count, int unrotatable)
 {
-    QString title = FormatLogText(QStringLiteral("<FB><FS12><C4>Rotate JPG files in %s folder<LF><FN> "
-                                                 "<LF>%d JPG files have been marked for rotation<LF>Do "
-                                                 "you want to perform this (lossless) rotation?<LF>"),
-                                  {QLatin1String(where), count});
+    QString title =
+        FormatLogText(QStringLiteral("<FB><FS12><C4>Rotate JPG files in %s folder<LF><FN> "
+                                     "<LF>%d JPG files have been marked for rotation<LF>Do "
+                                     "you want to perform this (lossless) rotation?<LF>"),
+                      {QLatin1String(where), count});
     // Lossless rotation is a JPEG operation: say before the run which files it leaves alone.
     if (unrotatable > 0)
         title += FormatLogText(QStringLiteral("<LF><C3>%d of these files are not JPEG files<FN> "
@@ -62,20 +63,24 @@ QString TAssistentController::Title(int page) const
     case pgDrehenDst:
         return rotationTitle("destination", m_rotationCount, m_unrotatableCount);
     case pgBestAuftrag: {
-        QString title = QStringLiteral("<FB><FS12><C4>Confirmation of Batch Job<LF><FN> <LF> <LF> <C5>"
-                                       "<FS18><FB> <LF><c>Batch job can be executed!<FN>");
+        QString title =
+            QStringLiteral("<FB><FS12><C4>Confirmation of Batch Job<LF><FN> <LF> <LF> <C5>"
+                           "<FS18><FB> <LF><c>Batch job can be executed!<FN>");
         if (m_names.PartnersNamedApart > 0)
-            title += FormatLogText(QStringLiteral("<LF> <LF><c7>%d stereo pairs get different names left "
-                                                  "and right (listed in the log).<FN>"),
-                                   {m_names.PartnersNamedApart});
+            title += FormatLogText(
+                QStringLiteral("<LF> <LF><c7>%d stereo pairs get different names left "
+                               "and right (listed in the log).<FN>"),
+                {m_names.PartnersNamedApart});
         if (m_stereoCount > 0 && (HasCode(acCopy) || HasCode(acMove)))
-            title += FormatLogText(QStringLiteral("<LF> <LF>%d stereo files will be split into left and right "
-                                                  "view files."),
-                                   {m_stereoCount});
+            title += FormatLogText(
+                QStringLiteral("<LF> <LF>%d stereo files will be split into left and right "
+                               "view files."),
+                {m_stereoCount});
         else if (m_stereoCount > 0)
-            title += FormatLogText(QStringLiteral("<LF> <LF>%d stereo files stay as they are (only a copy or "
-                                                  "move job splits them)."),
-                                   {m_stereoCount});
+            title += FormatLogText(
+                QStringLiteral("<LF> <LF>%d stereo files stay as they are (only a copy or "
+                               "move job splits them)."),
+                {m_stereoCount});
         return title;
     }
     case pgChkDstSpace:

@@ -12,8 +12,8 @@ qint64 TExtraFile::size() const
     return sum;
 }
 
-std::vector<TExtraFile> ExtraFilesOf(const TExtraFileProvider &provider, const TDatensatz &entry, TEntryStep step,
-                                     const QString &entryTarget)
+std::vector<TExtraFile> ExtraFilesOf(const TExtraFileProvider &provider, const TDatensatz &entry,
+                                     TEntryStep step, const QString &entryTarget)
 {
     return provider ? provider(entry, step, entryTarget) : std::vector<TExtraFile>();
 }

@@ -57,9 +57,9 @@ struct TExtraFile
 
 // The extra files of entry for one step; entryTarget is where that step puts the entry's
 // own file (its new name in the source folder, or its destination path).
-using TExtraFileProvider =
-    std::function<std::vector<TExtraFile>(const TDatensatz &entry, TEntryStep step, const QString &entryTarget)>;
+using TExtraFileProvider = std::function<std::vector<TExtraFile>(
+    const TDatensatz &entry, TEntryStep step, const QString &entryTarget)>;
 
 // The extra files of entry for step (none without a provider).
-std::vector<TExtraFile> ExtraFilesOf(const TExtraFileProvider &provider, const TDatensatz &entry, TEntryStep step,
-                                     const QString &entryTarget);
+std::vector<TExtraFile> ExtraFilesOf(const TExtraFileProvider &provider, const TDatensatz &entry,
+                                     TEntryStep step, const QString &entryTarget);

@@ -145,17 +145,28 @@ bool caseOnlyDifference(const QString &a, const QString &b)
 QString FileOpKindName(TFileOpKind kind)
 {
     switch (kind) {
-    case TFileOpKind::CreateFolder: return QStringLiteral("mkdir");
-    case TFileOpKind::Rename: return QStringLiteral("rename");
-    case TFileOpKind::Copy: return QStringLiteral("copy");
-    case TFileOpKind::Move: return QStringLiteral("move");
-    case TFileOpKind::Rotate: return QStringLiteral("rotate");
-    case TFileOpKind::WriteFile: return QStringLiteral("write");
-    case TFileOpKind::Remove: return QStringLiteral("remove");
-    case TFileOpKind::RemoveFolder: return QStringLiteral("rmdir");
-    case TFileOpKind::Extract: return QStringLiteral("extract");
-    case TFileOpKind::Create: return QStringLiteral("create");
-    case TFileOpKind::RemoveStereo: return QStringLiteral("remove-stereo");
+    case TFileOpKind::CreateFolder:
+        return QStringLiteral("mkdir");
+    case TFileOpKind::Rename:
+        return QStringLiteral("rename");
+    case TFileOpKind::Copy:
+        return QStringLiteral("copy");
+    case TFileOpKind::Move:
+        return QStringLiteral("move");
+    case TFileOpKind::Rotate:
+        return QStringLiteral("rotate");
+    case TFileOpKind::WriteFile:
+        return QStringLiteral("write");
+    case TFileOpKind::Remove:
+        return QStringLiteral("remove");
+    case TFileOpKind::RemoveFolder:
+        return QStringLiteral("rmdir");
+    case TFileOpKind::Extract:
+        return QStringLiteral("extract");
+    case TFileOpKind::Create:
+        return QStringLiteral("create");
+    case TFileOpKind::RemoveStereo:
+        return QStringLiteral("remove-stereo");
     }
     return QString();
 }
@@ -163,9 +174,12 @@ QString FileOpKindName(TFileOpKind kind)
 TFileStamp StatPath(const QString &path, bool followLinks)
 {
     TFileStamp stamp;
-    struct stat st {};
+    struct stat st
+    {
+    };
     const QByteArray name = encoded(path);
-    if (path.isEmpty() || (followLinks ? ::stat(name.constData(), &st) : ::lstat(name.constData(), &st)) != 0)
+    if (path.isEmpty() ||
+        (followLinks ? ::stat(name.constData(), &st) : ::lstat(name.constData(), &st)) != 0)
         return stamp;
     stamp.exists = true;
     stamp.isLink = S_ISLNK(st.st_mode);
@@ -208,8 +222,8 @@ QString CopyTemporaryPath(const QString &target)
     const QByteArray name = encoded(QFileInfo(target).fileName());
     Sha256 hash;
     hash.add(name.constData(), std::size_t(name.size()));
-    return folderOf(target) + QStringLiteral("/.duomira-") + QString::fromLatin1(hash.hex().left(16))
-         + QStringLiteral(".part");
+    return folderOf(target) + QStringLiteral("/.duomira-") +
+           QString::fromLatin1(hash.hex().left(16)) + QStringLiteral(".part");
 }
 
 QString RotationTemporaryPath(const QString &path)
@@ -246,16 +260,21 @@ bool readAllOf(const QString &path, const std::function<void(const char *, std::
     return in.get() >= 0 && readAllOf(in.get(), add);
 }
 
-QByteArray contentHash(const std::function<bool(const std::function<void(const char *, std::size_t)> &)> &read)
+QByteArray
+contentHash(const std::function<bool(const std::function<void(const char *, std::size_t)> &)> &read)
 {
-    std::unique_ptr<XXH3_state_t, decltype(&XXH3_freeState)> state(XXH3_createState(), XXH3_freeState);
+    std::unique_ptr<XXH3_state_t, decltype(&XXH3_freeState)> state(XXH3_createState(),
+                                                                   XXH3_freeState);
     if (!state || XXH3_128bits_reset(state.get()) != XXH_OK)
         return QByteArray();
-    if (!read([&](const char *data, std::size_t size) { XXH3_128bits_update(state.get(), data, size); }))
+    if (!read([&](const char *data, std::size_t size) {
+            XXH3_128bits_update(state.get(), data, size);
+        }))
         return QByteArray();
     XXH128_canonical_t canonical;
     XXH128_canonicalFromHash(&canonical, XXH3_128bits_digest(state.get()));
-    return QByteArray(reinterpret_cast<const char *>(canonical.digest), sizeof canonical.digest).toHex();
+    return QByteArray(reinterpret_cast<const char *>(canonical.digest), sizeof canonical.digest)
+        .toHex();
 }
 
 } // namespace
@@ -286,9 +305,10 @@ QSize JpegPixelSize(const QString &path)
     QByteArray bytes = file.read(256 * 1024);
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
     const auto header = [&] {
-        return tjDecompressHeader3(handle, reinterpret_cast<const unsigned char *>(bytes.constData()),
-                                   static_cast<unsigned long>(bytes.size()), &width, &height, &subsampling,
-                                   &colorspace) == 0;
+        return tjDecompressHeader3(handle,
+                                   reinterpret_cast<const unsigned char *>(bytes.constData()),
+                                   static_cast<unsigned long>(bytes.size()), &width, &height,
+                                   &subsampling, &colorspace) == 0;
     };
     bool found = header();
     if (!found && !file.atEnd()) {
@@ -362,8 +382,8 @@ TFileOpResult TRealFileOps::CreateFolder(const QString &folder)
     return result;
 }
 
-TFileOpResult TRealFileOps::renameNoReplace(const QString &from, const QString &to, bool &crossVolume,
-                                            TFaultPoint firstFault)
+TFileOpResult TRealFileOps::renameNoReplace(const QString &from, const QString &to,
+                                            bool &crossVolume, TFaultPoint firstFault)
 {
     crossVolume = false;
     const QByteArray f = encoded(from), t = encoded(to);
@@ -443,9 +463,9 @@ TFileOpResult TRealFileOps::Rename(const QString &from, const QString &to)
         // two names (hard links) of one file, and the file already has the target name.
         if (!(source.links == 1 && caseOnlyDifference(from, to)))
             return unchanged;
-        const QString temporary = QFileInfo(from).path() + QStringLiteral("/.duomira-%1-%2.tmp")
-                                                               .arg(::getpid())
-                                                               .arg(source.inode);
+        const QString temporary =
+            QFileInfo(from).path() +
+            QStringLiteral("/.duomira-%1-%2.tmp").arg(::getpid()).arg(source.inode);
         TFileOpResult first = renameNoReplace(from, temporary, cross);
         if (!first.ok)
             return first;
@@ -500,11 +520,14 @@ std::shared_future<QByteArray> copyDigest(const QString &from, const QByteArray 
     if (!ranges)
         return std::async(std::launch::async, [from] { return FileContentHash(from); }).share();
     const int written = ::open(temp.constData(), O_RDONLY | O_CLOEXEC);
-    return std::async(std::launch::async, [written] {
-               Fd fd(written);
-               return written < 0 ? QByteArray()
-                                  : contentHash([&](const auto &add) { return readAllOf(fd.get(), add); });
-           }).share();
+    return std::async(std::launch::async,
+                      [written] {
+                          Fd fd(written);
+                          return written < 0 ? QByteArray() : contentHash([&](const auto &add) {
+                              return readAllOf(fd.get(), add);
+                          });
+                      })
+        .share();
 }
 
 } // namespace
@@ -703,7 +726,8 @@ TFileOpResult TRealFileOps::Copy(const QString &from, const QString &to)
     return copyFile(from, to, false, TFileOpKind::Copy);
 }
 
-TFileOpResult TRealFileOps::Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to)
+TFileOpResult TRealFileOps::Extract(const QString &from, const QList<TByteRange> &ranges,
+                                    const QString &to)
 {
     if (!StatPath(from).exists)
         return TFileOpResult::Failure(ENOENT);
@@ -781,7 +805,9 @@ void TRealFileOps::syncPending(std::vector<Pending> &batch)
             dropPending(p, e);
             continue;
         }
-        struct stat st {};
+        struct stat st
+        {
+        };
         if (::fstat(p.fd, &st) != 0) {
             dropPending(p, errno);
             continue;
@@ -811,7 +837,8 @@ void TRealFileOps::namePending(std::vector<Pending> &batch)
         if (!p.result.ok)
             continue;
         bool cross = false;
-        const TFileOpResult named = renameNoReplace(p.temporary, p.to, cross, TFaultPoint::FinalName);
+        const TFileOpResult named =
+            renameNoReplace(p.temporary, p.to, cross, TFaultPoint::FinalName);
         if (!named.ok) {
             dropPending(p, named.error, named.reason);
             continue;
@@ -855,8 +882,9 @@ void TRealFileOps::removeMovedSources(std::vector<Pending> &batch)
             // The source stays (a write-protected card): no second copy may stay behind.
             ::unlink(encoded(p.to).constData());
             p.result = TFileOpResult::Failure(
-                e, QStringLiteral("The source could not be deleted (%1); the copy was removed again")
-                       .arg(SystemErrorText(e)));
+                e,
+                QStringLiteral("The source could not be deleted (%1); the copy was removed again")
+                    .arg(SystemErrorText(e)));
             continue;
         }
         if (!sourceFolders.contains(folderOf(p.from)))
@@ -912,8 +940,8 @@ TRotateResult TRealFileOps::Rotate(const QString &path, int quarterTurns)
     return result;
 }
 
-int TRealFileOps::writeSynced(const QString &temporary, const QString &faultPath, const QByteArray &bytes,
-                              quint32 mode) const
+int TRealFileOps::writeSynced(const QString &temporary, const QString &faultPath,
+                              const QByteArray &bytes, quint32 mode) const
 {
     const QByteArray temp = encoded(temporary);
     Fd out(::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode_t(mode)));
@@ -938,7 +966,8 @@ int TRealFileOps::writeSynced(const QString &temporary, const QString &faultPath
 TFileOpResult TRealFileOps::WriteFileReplacing(const QString &path, const QByteArray &bytes)
 {
     const QString temporary =
-        folderOf(path) + QStringLiteral("/.%1.%2.tmp").arg(QFileInfo(path).fileName()).arg(::getpid());
+        folderOf(path) +
+        QStringLiteral("/.%1.%2.tmp").arg(QFileInfo(path).fileName()).arg(::getpid());
     const QByteArray temp = encoded(temporary);
     if (const int e = fault(TFaultPoint::OpenTarget, temporary))
         return TFileOpResult::Failure(e);
@@ -1002,10 +1031,12 @@ TFileOpResult TRealFileOps::RemoveStereo(const QString &path, const TStereoRemai
     };
     if (views.size() != 2)
         return TFileOpResult::Failure(EINVAL);
-    const std::optional<QByteArray> rebuilt = RebuildStereoFile(readAll(views[0]), readAll(views[1]), remainder);
+    const std::optional<QByteArray> rebuilt =
+        RebuildStereoFile(readAll(views[0]), readAll(views[1]), remainder);
     if (!rebuilt)
         return TFileOpResult::Failure(
-            EIO, QStringLiteral("The stereo file cannot be rebuilt from its view files; it was kept"));
+            EIO,
+            QStringLiteral("The stereo file cannot be rebuilt from its view files; it was kept"));
     // The file as it is now must be the one the remainder describes (it may have changed
     // since the views were written).
     if (FileSha256(path) != remainder.sha256.toHex())
@@ -1097,7 +1128,8 @@ TFileOpResult TPlanFileOps::Move(const QString &from, const QString &to)
     return record(TFileOpKind::Move, from, to);
 }
 
-TFileOpResult TPlanFileOps::Extract(const QString &from, const QList<TByteRange> &, const QString &to)
+TFileOpResult TPlanFileOps::Extract(const QString &from, const QList<TByteRange> &,
+                                    const QString &to)
 {
     return record(TFileOpKind::Extract, from, to);
 }
@@ -1107,7 +1139,8 @@ TFileOpResult TPlanFileOps::CreateFile(const QString &path, const QByteArray &)
     return record(TFileOpKind::Create, QString(), path);
 }
 
-TFileOpResult TPlanFileOps::RemoveStereo(const QString &path, const TStereoRemainder &, const QStringList &)
+TFileOpResult TPlanFileOps::RemoveStereo(const QString &path, const TStereoRemainder &,
+                                         const QStringList &)
 {
     return record(TFileOpKind::RemoveStereo, path, QString());
 }

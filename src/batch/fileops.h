@@ -66,13 +66,13 @@ QString FileOpKindName(TFileOpKind kind);
 struct TFileStamp
 {
     bool exists = false;
-    bool isLink = false;    // only when asked not to follow links
+    bool isLink = false; // only when asked not to follow links
     bool isRegular = false;
     bool isFolder = false;
     qint64 size = -1;
-    qint64 mtimeNs = 0;     // modification time, nanoseconds since the epoch
-    qint64 ctimeNs = 0;     // change time: set by the kernel on every write, never by a program
-    quint32 mode = 0;       // permission bits
+    qint64 mtimeNs = 0; // modification time, nanoseconds since the epoch
+    qint64 ctimeNs = 0; // change time: set by the kernel on every write, never by a program
+    quint32 mode = 0;   // permission bits
     quint64 device = 0;
     quint64 inode = 0;
     quint64 links = 0;
@@ -114,7 +114,7 @@ struct TRotateResult
     bool temporaryLeft = false; // a file of that name exists after the call
     QSize before;               // pixel size before and after (invalid when unknown)
     QSize after;
-    QByteArray sha256;          // hex digest of the file after a successful rotation
+    QByteArray sha256; // hex digest of the file after a successful rotation
 
     bool Failed() const { return code > 0 || temporaryLeft; }
     // The rotation dropped edge rows or columns that did not fill a whole JPEG block.
@@ -124,18 +124,18 @@ struct TRotateResult
 // Where tests inject a failure into TRealFileOps.
 enum class TFaultPoint
 {
-    CreateFolder, // path: the folder about to be made
+    CreateFolder,    // path: the folder about to be made
     RenameNoReplace, // path: the target; EINVAL here exercises the link + unlink fallback
-    Link,         // path: the target of the fallback's link
-    OpenTarget,   // path: the copy's target, before it is created
-    Write,        // path: the copy's target, before each chunk is written
-    Sync,         // path: the copy's target, before fsync (batched: before its file system's sync)
-    FinalName,    // path: the copy's target, before the synced temporary file gets its name
-    SyncFolder,   // path: the folder of a move's copy, before it is synced (never fails);
-                  // batched: the folder of a target, before the sync of the new names
-    UnlinkSource, // path: the source of a cross-volume move, before it is deleted
-    ReplaceTarget,// path: the file WriteFileReplacing is about to replace
-    Rotate,       // path: the file about to be turned, before the imaging library is called
+    Link,            // path: the target of the fallback's link
+    OpenTarget,      // path: the copy's target, before it is created
+    Write,           // path: the copy's target, before each chunk is written
+    Sync,          // path: the copy's target, before fsync (batched: before its file system's sync)
+    FinalName,     // path: the copy's target, before the synced temporary file gets its name
+    SyncFolder,    // path: the folder of a move's copy, before it is synced (never fails);
+                   // batched: the folder of a target, before the sync of the new names
+    UnlinkSource,  // path: the source of a cross-volume move, before it is deleted
+    ReplaceTarget, // path: the file WriteFileReplacing is about to replace
+    Rotate,        // path: the file about to be turned, before the imaging library is called
 };
 // Returns the errno to fail with at that point, or 0 to go on.
 using TFaultHook = std::function<int(TFaultPoint point, const QString &path)>;
@@ -168,7 +168,8 @@ public:
     // Writes a new file to made of the byte ranges of from, one after another, as a copy
     // is written (temporary name, synced, named without replacing; batched like a copy).
     // Its digest is that of the bytes written.
-    virtual TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to) = 0;
+    virtual TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges,
+                                  const QString &to) = 0;
     // Writes a new file path holding bytes (temporary name, synced, named without
     // replacing anything); its digests are those of bytes.
     virtual TFileOpResult CreateFile(const QString &path, const QByteArray &bytes) = 0;
@@ -242,7 +243,8 @@ public:
     TFileOpResult Rename(const QString &from, const QString &to) override;
     TFileOpResult Copy(const QString &from, const QString &to) override;
     TFileOpResult Move(const QString &from, const QString &to) override;
-    TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to) override;
+    TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges,
+                          const QString &to) override;
     TFileOpResult CreateFile(const QString &path, const QByteArray &bytes) override;
     TFileOpResult RemoveStereo(const QString &path, const TStereoRemainder &remainder,
                                const QStringList &views) override;
@@ -271,11 +273,14 @@ private:
         QString to;
         QString temporary;
         qint64 size = 0;
-        int fd = -1; // the temporary file, open until it is synced
+        int fd = -1;                           // the temporary file, open until it is synced
         std::shared_future<QByteArray> digest; // of the source's bytes, hashed meanwhile
         TFileOpResult result;                  // filled as Settle goes
     };
-    int fault(TFaultPoint point, const QString &path) const { return m_fault ? m_fault(point, path) : 0; }
+    int fault(TFaultPoint point, const QString &path) const
+    {
+        return m_fault ? m_fault(point, path) : 0;
+    }
     // Copies into the temporary name beside to (the whole of from, or with ranges only
     // those); synced and named at once, or, batched, left pending (the result's ticket
     // says which).
@@ -303,7 +308,8 @@ private:
                                   TFaultPoint firstFault = TFaultPoint::RenameNoReplace);
     // Writes bytes to the new file temporary (with mode) and syncs it; the errno of a
     // failure (faults named by faultPath), after which the file is gone again.
-    int writeSynced(const QString &temporary, const QString &faultPath, const QByteArray &bytes, quint32 mode) const;
+    int writeSynced(const QString &temporary, const QString &faultPath, const QByteArray &bytes,
+                    quint32 mode) const;
 
     const TGflLibrary *m_library;
     TFaultHook m_fault;
@@ -338,7 +344,8 @@ public:
     TFileOpResult Rename(const QString &from, const QString &to) override;
     TFileOpResult Copy(const QString &from, const QString &to) override;
     TFileOpResult Move(const QString &from, const QString &to) override;
-    TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to) override;
+    TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges,
+                          const QString &to) override;
     TFileOpResult CreateFile(const QString &path, const QByteArray &bytes) override;
     TFileOpResult RemoveStereo(const QString &path, const TStereoRemainder &remainder,
                                const QStringList &views) override;

@@ -168,7 +168,8 @@ bool TJobJournal::Create(const QString &folder, QString &error)
     }
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     for (int n = 1; n < 10000; ++n) {
-        const QString path = QStringLiteral("%1/%2-%3-%4.jsonl").arg(folder, stamp).arg(::getpid()).arg(n);
+        const QString path =
+            QStringLiteral("%1/%2-%3-%4.jsonl").arg(folder, stamp).arg(::getpid()).arg(n);
         const int fd = ::open(QFile::encodeName(path).constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
         if (fd >= 0) {
@@ -225,16 +226,20 @@ void TJobJournal::Close()
 
 // ---------------------------------------------------------------------------------------
 
-TJournalFileOps::TJournalFileOps(TFileOps &inner, TJobJournal &journal) : m_inner(inner), m_journal(journal)
+TJournalFileOps::TJournalFileOps(TFileOps &inner, TJobJournal &journal)
+    : m_inner(inner), m_journal(journal)
 {
     // Across volumes the source is deleted inside the move (or in Settle, for a batch of
     // moves): the lines that say the copies are complete must be on the disk before that,
     // or a power loss could leave a journal without the move and a source that is gone.
     m_inner.SetCopiedHook([this](const std::vector<TFileOpResult> &copies) {
         for (const TFileOpResult &copy : copies) {
-            const int seq = copy.pendingTicket > 0 ? m_pendingSeq.value(copy.pendingTicket) : m_moveSeq;
+            const int seq =
+                copy.pendingTicket > 0 ? m_pendingSeq.value(copy.pendingTicket) : m_moveSeq;
             JsonLine line;
-            line.text("event", QStringLiteral("copied")).number("seq", seq).number("size", copy.size);
+            line.text("event", QStringLiteral("copied"))
+                .number("seq", seq)
+                .number("size", copy.size);
             if (!copy.contentHash.isEmpty())
                 line.text("xxh128", QString::fromLatin1(copy.contentHash));
             m_journal.AppendLine(line.finish());
@@ -281,7 +286,8 @@ int TJournalFileOps::intent(TFileOpKind kind, const QString &source, const QStri
     // it skips the stat, one of the few system calls each step of a rename job makes.
     if (!source.isEmpty() && kind != TFileOpKind::CreateFolder && kind != TFileOpKind::Rename) {
         // A copy and a turn read through a link; a rename and a move act on the name.
-        const bool follow = kind == TFileOpKind::Copy || kind == TFileOpKind::Extract || kind == TFileOpKind::Rotate;
+        const bool follow = kind == TFileOpKind::Copy || kind == TFileOpKind::Extract ||
+                            kind == TFileOpKind::Rotate;
         const QByteArray stamp = stampJson(StatPath(source, follow));
         if (!stamp.isEmpty())
             line.object("source_stamp", stamp);
@@ -366,14 +372,17 @@ TFileOpResult TJournalFileOps::Move(const QString &from, const QString &to)
     return result;
 }
 
-TFileOpResult TJournalFileOps::Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to)
+TFileOpResult TJournalFileOps::Extract(const QString &from, const QList<TByteRange> &ranges,
+                                       const QString &to)
 {
-    return fileOp(TFileOpKind::Extract, from, to, [&] { return m_inner.Extract(from, ranges, to); });
+    return fileOp(TFileOpKind::Extract, from, to,
+                  [&] { return m_inner.Extract(from, ranges, to); });
 }
 
 TFileOpResult TJournalFileOps::CreateFile(const QString &path, const QByteArray &bytes)
 {
-    return fileOp(TFileOpKind::Create, QString(), path, [&] { return m_inner.CreateFile(path, bytes); });
+    return fileOp(TFileOpKind::Create, QString(), path,
+                  [&] { return m_inner.CreateFile(path, bytes); });
 }
 
 TFileOpResult TJournalFileOps::RemoveStereo(const QString &path, const TStereoRemainder &remainder,
@@ -382,8 +391,8 @@ TFileOpResult TJournalFileOps::RemoveStereo(const QString &path, const TStereoRe
     const StereoKeep keep{QString::fromLatin1(remainder.serialize().toBase64()), views};
     const int seq = intent(TFileOpKind::RemoveStereo, path, QString(), -1, -1, &keep);
     if (!m_journal.Sync()) {
-        const TFileOpResult refused =
-            TFileOpResult::Failure(EIO, QStringLiteral("The job journal could not be written; the stereo file was kept"));
+        const TFileOpResult refused = TFileOpResult::Failure(
+            EIO, QStringLiteral("The job journal could not be written; the stereo file was kept"));
         done(seq, refused, QString());
         return refused;
     }
@@ -407,7 +416,8 @@ TRotateResult TJournalFileOps::Rotate(const QString &path, int quarterTurns)
     if (!result.sha256.isEmpty())
         o.insert(QStringLiteral("sha256"), QString::fromLatin1(result.sha256));
     if (result.before.isValid())
-        o.insert(QStringLiteral("before"), QJsonArray{result.before.width(), result.before.height()});
+        o.insert(QStringLiteral("before"),
+                 QJsonArray{result.before.width(), result.before.height()});
     if (result.after.isValid())
         o.insert(QStringLiteral("after"), QJsonArray{result.after.width(), result.after.height()});
     if (!result.Failed() && result.Trimmed(quarterTurns))
@@ -434,5 +444,6 @@ TFileOpResult TJournalFileOps::Remove(const QString &path)
 
 TFileOpResult TJournalFileOps::RemoveFolder(const QString &folder)
 {
-    return fileOp(TFileOpKind::RemoveFolder, folder, QString(), [&] { return m_inner.RemoveFolder(folder); });
+    return fileOp(TFileOpKind::RemoveFolder, folder, QString(),
+                  [&] { return m_inner.RemoveFolder(folder); });
 }

@@ -70,7 +70,8 @@ public:
     TFileOpResult Rename(const QString &from, const QString &to) override;
     TFileOpResult Copy(const QString &from, const QString &to) override;
     TFileOpResult Move(const QString &from, const QString &to) override;
-    TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges, const QString &to) override;
+    TFileOpResult Extract(const QString &from, const QList<TByteRange> &ranges,
+                          const QString &to) override;
     TFileOpResult CreateFile(const QString &path, const QByteArray &bytes) override;
     // The intent keeps the remainder and the view files' names, and is on the disk before
     // the file goes: undo rebuilds the file from them.
@@ -81,7 +82,10 @@ public:
     TFileOpResult Remove(const QString &path) override;
     TFileOpResult RemoveFolder(const QString &folder) override;
     bool Exists(const QString &path) const override { return m_inner.Exists(path); }
-    void SetProgressHook(std::function<void()> hook) override { m_inner.SetProgressHook(std::move(hook)); }
+    void SetProgressHook(std::function<void()> hook) override
+    {
+        m_inner.SetProgressHook(std::move(hook));
+    }
     void SetBatchedSync(bool on) override { m_inner.SetBatchedSync(on); }
     bool SettleDue() const override { return m_inner.SettleDue(); }
     // Writes the done line of every operation that settled.

@@ -79,7 +79,7 @@ inline constexpr qint64 LowSpaceLimit = 5242880;
 struct TLwSizeDs
 {
     QString Name;
-    qint64 Free = -1;     // -1: the volume's free space cannot be determined
+    qint64 Free = -1;    // -1: the volume's free space cannot be determined
     qint64 Required = 0; // sum of the byte counts added for this drive; may be negative
 };
 

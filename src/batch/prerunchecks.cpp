@@ -89,7 +89,8 @@ void TFolderCheck::Run(const std::vector<TDatensatz *> &entries, const TNamingSe
     for (const auto &k : kinds) {
         // Missing is a folder that can be made: nothing of that name exists and the nearest
         // existing parent is a folder. A file in the way is a naming conflict instead.
-        const bool missing = !StatPath(k.folder, false).exists && StatPath(NearestExistingPath(k.folder)).isFolder;
+        const bool missing =
+            !StatPath(k.folder, false).exists && StatPath(NearestExistingPath(k.folder)).isFolder;
         if ((needed & k.bit) && missing) {
             MissingFolders |= k.bit;
             MissingText += FormatLogText(QLatin1String(k.format), {MarkupLiteral(k.folder)});
@@ -134,16 +135,16 @@ QString UnusableTargetReason(const QString &folder, const QString &fileName)
 
 QString ForbiddenNameReason(const QString &fileName, const QString &fileSystemType)
 {
-    static const QStringList restricted = {QStringLiteral("vfat"),  QStringLiteral("msdos"),
-                                           QStringLiteral("fat"),   QStringLiteral("exfat"),
-                                           QStringLiteral("ntfs"),  QStringLiteral("ntfs3"),
-                                           QStringLiteral("fuseblk"), QStringLiteral("fuse.exfat"),
-                                           QStringLiteral("fuse.ntfs-3g")};
+    static const QStringList restricted = {
+        QStringLiteral("vfat"),    QStringLiteral("msdos"),      QStringLiteral("fat"),
+        QStringLiteral("exfat"),   QStringLiteral("ntfs"),       QStringLiteral("ntfs3"),
+        QStringLiteral("fuseblk"), QStringLiteral("fuse.exfat"), QStringLiteral("fuse.ntfs-3g")};
     if (!restricted.contains(fileSystemType))
         return QString();
     for (const QChar c : fileName) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            return QStringLiteral("the name contains a control character, which a %1 file system does not allow")
+            return QStringLiteral("the name contains a control character, which a %1 file system "
+                                  "does not allow")
                 .arg(fileSystemType);
         if (QStringView(u"\"<>:|?*\\").contains(c))
             return QStringLiteral("the name contains \"%1\", which a %2 file system does not allow")
@@ -188,13 +189,15 @@ public:
     // Adds (path, e) to the name table; a path already claimed (letter case ignored) is a
     // duplicate. A target that cannot be created is reported once and not added. source:
     // the file that goes there when it is not e's own (an extra file of e).
-    void check(const QString &folder, const QString &fileName, TDatensatz *e, const QString &source = QString())
+    void check(const QString &folder, const QString &fileName, TDatensatz *e,
+               const QString &source = QString())
     {
         const QString path = folder + fileName;
         QString reason = UnusableTargetReason(folder, fileName);
         if (reason.isEmpty()) {
             const Place &where = place(folder);
-            reason = where.reason.isEmpty() ? ForbiddenNameReason(fileName, where.fileSystemType) : where.reason;
+            reason = where.reason.isEmpty() ? ForbiddenNameReason(fileName, where.fileSystemType)
+                                            : where.reason;
         }
         if (!reason.isEmpty()) {
             ++result.Unusable;
@@ -223,7 +226,8 @@ public:
         return true;
     }
 
-    void checkExtraFiles(const TExtraFileProvider &provider, TDatensatz *e, TEntryStep step, const QString &target)
+    void checkExtraFiles(const TExtraFileProvider &provider, TDatensatz *e, TEntryStep step,
+                         const QString &target)
     {
         for (const TExtraFile &extra : ExtraFilesOf(provider, *e, step, target)) {
             if (!extra.target.isEmpty())
@@ -275,7 +279,8 @@ public:
             // A missing folder is created by the run, like the destination folders, but
             // never below the mount point of an unplugged disk.
             else if (!QFileInfo(folder).isDir() && !VolumeOfPath(folder, volumes).Available)
-                reason = QStringLiteral("its folder lies on a storage device that is not available");
+                reason =
+                    QStringLiteral("its folder lies on a storage device that is not available");
         }
         if (reason.isEmpty() && isLog && StatPath(path, false).exists)
             reason = QStringLiteral("a file of that name exists");
@@ -310,10 +315,13 @@ private:
         const TFileStamp stamp = StatPath(existing);
         if (stamp.exists && !stamp.isFolder) {
             p.reason = QStringLiteral("%1 is a file, not a folder").arg(existing);
-        } else if (stamp.exists && ::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0) {
+        } else if (stamp.exists &&
+                   ::access(QFile::encodeName(existing).constData(), W_OK | X_OK) != 0) {
             p.reason = existing == QDir::cleanPath(folder)
-                         ? QStringLiteral("the folder cannot be written to")
-                         : QStringLiteral("the folder cannot be created in %1, which cannot be written to").arg(existing);
+                           ? QStringLiteral("the folder cannot be written to")
+                           : QStringLiteral(
+                                 "the folder cannot be created in %1, which cannot be written to")
+                                 .arg(existing);
         } else if (stamp.exists) {
             p.fileSystemType = m_fileSystemType(existing);
         }
@@ -374,17 +382,18 @@ int ReportPartnersNamedApart(const std::vector<TDatensatz *> &entries, TProtokol
             !isBatchImage(partner) || partner->NewName() == e->NewName())
             continue;
         if (count++ == 0)
-            log.AddLine(QStringLiteral("Stereo pairs whose pictures get different names:"), logcolor::Fuchsia);
+            log.AddLine(QStringLiteral("Stereo pairs whose pictures get different names:"),
+                        logcolor::Fuchsia);
         log.AddFormatted(QStringLiteral(" N° %d (%s) %s  and  N° %d (%s) %s"),
-                         {e->Number(), sideText(e), e->NewName(), partner->Number(), sideText(partner),
-                          partner->NewName()},
+                         {e->Number(), sideText(e), e->NewName(), partner->Number(),
+                          sideText(partner), partner->NewName()},
                          logcolor::Fuchsia);
     }
     return count;
 }
 
-TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
-                            const TNameCheckOptions &o, TProtokoll &log)
+TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries, const TNameCheckOptions &o,
+                            TProtokoll &log)
 {
     NameCheck check(entries, log, o.FileSystemType);
     log.AddLine(QStringLiteral("Check for duplicate file names"), logcolor::Black, LogStyle::Bold);
@@ -409,7 +418,9 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries,
             else
                 check.add(folder + newName, e);
             if (first || !o.KeepPartnersIncomplete)
-                check.checkExtraFiles(o.ExtraFiles, e, first ? TEntryStep::Rename : TEntryStep::Copy, folder + newName);
+                check.checkExtraFiles(o.ExtraFiles, e,
+                                      first ? TEntryStep::Rename : TEntryStep::Copy,
+                                      folder + newName);
         }
         if (o.MoveToDestination || o.CopyToDestination) {
             const QString folder = e->TargetFolder();

@@ -21,10 +21,12 @@ QString FormatLogText(const QString &format, const QVariantList &args)
             out += u'%';
             ++i;
         } else if ((d == u's' || d == u'd') && next < args.size()) {
-            out += d == u's' ? args.at(next).toString() : QString::number(args.at(next).toLongLong());
+            out +=
+                d == u's' ? args.at(next).toString() : QString::number(args.at(next).toLongLong());
             ++next;
             ++i;
-        } else if (d == u'4' && i + 2 < format.size() && format.at(i + 2) == u'd' && next < args.size()) {
+        } else if (d == u'4' && i + 2 < format.size() && format.at(i + 2) == u'd' &&
+                   next < args.size()) {
             out += QString::number(args.at(next).toLongLong()).rightJustified(4, u' ');
             ++next;
             i += 2;

@@ -66,4 +66,3 @@ private:
 
 // The current date and time in the system's date-time format, as the log shows it.
 QString LogDateTimeText();
-

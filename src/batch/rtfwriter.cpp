@@ -37,8 +37,8 @@ QByteArray ProtokollToRtf(const QVector<TProtokollLine> &lines)
     QByteArray out = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1"
                      "{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}\r\n{\\colortbl ;";
     for (const QRgb rgb : std::as_const(colours))
-        out += "\\red" + QByteArray::number(qRed(rgb)) + "\\green" + QByteArray::number(qGreen(rgb)) + "\\blue"
-             + QByteArray::number(qBlue(rgb)) + ';';
+        out += "\\red" + QByteArray::number(qRed(rgb)) + "\\green" +
+               QByteArray::number(qGreen(rgb)) + "\\blue" + QByteArray::number(qBlue(rgb)) + ';';
     out += "}\r\n\\viewkind4\\pard\\f0\\fs20\r\n";
     for (const TProtokollLine &line : lines) {
         // Colour index 0 is the reader's default, so the table's entries count from 1.

@@ -30,10 +30,14 @@ const QString Tab = QStringLiteral("\t");
 QString rotationText(int quarterTurns)
 {
     switch (quarterTurns) {
-    case 1: return QStringLiteral(" 90\u00B0");
-    case 2: return QStringLiteral("180\u00B0");
-    case 3: return QStringLiteral("270\u00B0");
-    default: return QStringLiteral("  0\u00B0");
+    case 1:
+        return QStringLiteral(" 90\u00B0");
+    case 2:
+        return QStringLiteral("180\u00B0");
+    case 3:
+        return QStringLiteral("270\u00B0");
+    default:
+        return QStringLiteral("  0\u00B0");
     }
 }
 
@@ -63,7 +67,8 @@ QJsonObject settingsJson(const TBatchJobSettings &s)
 } // namespace
 
 TBatchRun::TBatchRun(TEntryStore &entries, TProtokoll &log, TRunProgress &progress)
-    : m_entries(entries), m_log(log), m_progress(progress), m_spmListBase(QDir::homePath() + QStringLiteral("/Stereos"))
+    : m_entries(entries), m_log(log), m_progress(progress),
+      m_spmListBase(QDir::homePath() + QStringLiteral("/Stereos"))
 {
 }
 
@@ -164,7 +169,8 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
 
     m_ops = base;
     if (!base->TouchesFiles())
-        m_log.AddLine(QStringLiteral("Dry run: no file is changed; the lines below say what the job would do"));
+        m_log.AddLine(QStringLiteral(
+            "Dry run: no file is changed; the lines below say what the job would do"));
     if (base->TouchesFiles() && openJournal(journal, settings)) {
         journaled = std::make_unique<TJournalFileOps>(*base, journal);
         m_journalOps = journaled.get();
@@ -199,9 +205,11 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
     removeRebuildableFiles();
     if (m_journalOps)
         m_journalOps->SetEntryNumber(-1);
-    if (const auto *real = dynamic_cast<const TRealFileOps *>(base); real && real->UsedCheckedRenames())
-        m_log.AddLine(QStringLiteral("The file system cannot rename without the risk of replacing a file: "
-                                     "every target name was tested just before its rename"));
+    if (const auto *real = dynamic_cast<const TRealFileOps *>(base);
+        real && real->UsedCheckedRenames())
+        m_log.AddLine(
+            QStringLiteral("The file system cannot rename without the risk of replacing a file: "
+                           "every target name was tested just before its rename"));
 
     finish();
     if (journal.IsOpen())
@@ -253,7 +261,8 @@ void TBatchRun::CreateMissingFolders(quint8 mask)
     {
         quint8 bit;
         QString folder;
-    } folders[] = {{fbLeft, naming.FolderLeft}, {fbRight, naming.FolderRight}, {fbMono, naming.FolderMono}};
+    } folders[] = {
+        {fbLeft, naming.FolderLeft}, {fbRight, naming.FolderRight}, {fbMono, naming.FolderMono}};
     TFileOps *ops = m_ops;
     std::unique_ptr<TRealFileOps> own;
     if (!ops) {
@@ -315,29 +324,32 @@ void TBatchRun::renameStep(TDatensatz *e, const QString &target)
     const QString key = m_files.isEmpty() ? QString() : fileKey(current);
     const QVariantList args{e->Number(), SideText(e->Side()), current, target};
     if (!(e->HolderFlags() & hfRenamed)) {
-        const std::vector<TExtraFile> extras = ExtraFilesOf(m_extraFiles, *e, TEntryStep::Rename, target);
+        const std::vector<TExtraFile> extras =
+            ExtraFilesOf(m_extraFiles, *e, TEntryStep::Rename, target);
         const TFileOpResult r = m_ops->Rename(current, target);
         if (r.ok) {
             if (r.unchanged)
                 logUnchanged(e, current);
             else
-                m_log.AddFormatted(QStringLiteral("Rename image-N° %d (%s): ") + QStringLiteral(": ") + Tab
-                                       + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
+                m_log.AddFormatted(QStringLiteral("Rename image-N° %d (%s): ") +
+                                       QStringLiteral(": ") + Tab + QStringLiteral("%s ==> ") +
+                                       Tab + QStringLiteral("%s"),
                                    args);
             if (!key.isEmpty())
                 rekey(key, target);
             e->ReplacePath(target);
             extraFilesStep(e, extras);
         } else {
-            logFailure(QStringLiteral("Error renaming image N°. %d (%s): ") + Tab + QStringLiteral("%s ==> ")
-                           + Tab + QStringLiteral("%s"),
+            logFailure(QStringLiteral("Error renaming image N°. %d (%s): ") + Tab +
+                           QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
                        args, r.reason);
         }
         m_renamedFor.insert(e->OrgBild(), e->Number());
         e->SetHolderFlags(e->HolderFlags() | hfRenamed);
     } else if (m_settings.CompletePartners) {
         // The file was renamed for an earlier entry: this entry gets its own copy.
-        const std::vector<TExtraFile> extras = ExtraFilesOf(m_extraFiles, *e, TEntryStep::Copy, target);
+        const std::vector<TExtraFile> extras =
+            ExtraFilesOf(m_extraFiles, *e, TEntryStep::Copy, target);
         TFileOpResult r = m_ops->Copy(current, target);
         if (r.pendingTicket > 0)
             r = settleOne(r.pendingTicket);
@@ -345,8 +357,9 @@ void TBatchRun::renameStep(TDatensatz *e, const QString &target)
             if (r.unchanged)
                 logUnchanged(e, current);
             else
-                m_log.AddFormatted(QStringLiteral("Copy'ing of image %d (%s): ") + QStringLiteral(": ") + Tab
-                                       + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
+                m_log.AddFormatted(QStringLiteral("Copy'ing of image %d (%s): ") +
+                                       QStringLiteral(": ") + Tab + QStringLiteral("%s ==> ") +
+                                       Tab + QStringLiteral("%s"),
                                    args);
             if (!r.unchanged) {
                 FileState copied = m_files.value(key);
@@ -356,8 +369,8 @@ void TBatchRun::renameStep(TDatensatz *e, const QString &target)
             }
             e->AddPath(target);
         } else {
-            logFailure(QStringLiteral("Error copy'ing image %d (%s): ") + Tab + QStringLiteral("%s ==> ") + Tab
-                           + QStringLiteral("%s"),
+            logFailure(QStringLiteral("Error copy'ing image %d (%s): ") + Tab +
+                           QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
                        args, r.reason);
         }
     } else {
@@ -379,13 +392,14 @@ void TBatchRun::moveStep(TDatensatz *e, const QString &target)
         // The file was moved for an earlier entry; this entry gets a copy of it.
         setStatus(QStringLiteral("Copy'ing"));
         m_progress.ShowStatus(m_status);
-        const std::vector<TExtraFile> extras = ExtraFilesOf(m_extraFiles, *e, TEntryStep::Copy, target);
+        const std::vector<TExtraFile> extras =
+            ExtraFilesOf(m_extraFiles, *e, TEntryStep::Copy, target);
         TFileOpResult r = m_ops->Copy(current, target);
         if (r.pendingTicket > 0)
             r = settleOne(r.pendingTicket);
         if (!r.ok) {
-            logFailure(QStringLiteral("Error copy'ing image %d (%s): ") + Tab + QStringLiteral("%s ==> ") + Tab
-                           + QStringLiteral("%s"),
+            logFailure(QStringLiteral("Error copy'ing image %d (%s): ") + Tab +
+                           QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
                        args, r.reason);
             return;
         }
@@ -394,8 +408,8 @@ void TBatchRun::moveStep(TDatensatz *e, const QString &target)
             logUnchanged(e, current);
             return;
         }
-        m_log.AddFormatted(QStringLiteral("Copy'ing of image %d (%s): ") + QStringLiteral(": ") + Tab
-                               + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
+        m_log.AddFormatted(QStringLiteral("Copy'ing of image %d (%s): ") + QStringLiteral(": ") +
+                               Tab + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
                            args);
         FileState copied = m_files.value(key);
         copied.rotationTried = false;
@@ -408,8 +422,8 @@ void TBatchRun::moveStep(TDatensatz *e, const QString &target)
     const std::vector<TExtraFile> extras = ExtraFilesOf(m_extraFiles, *e, TEntryStep::Move, target);
     const TFileOpResult r = m_ops->Move(current, target);
     if (!r.ok) {
-        logFailure(QStringLiteral("Error moving image %d (%s)") + Tab + QStringLiteral("%s ==> ") + Tab
-                       + QStringLiteral("%s"),
+        logFailure(QStringLiteral("Error moving image %d (%s)") + Tab + QStringLiteral("%s ==> ") +
+                       Tab + QStringLiteral("%s"),
                    args, r.reason);
         return;
     }
@@ -440,15 +454,15 @@ void TBatchRun::moveStep(TDatensatz *e, const QString &target)
 
 void TBatchRun::logMoved(TDatensatz *e, const QString &from, const QString &to)
 {
-    m_log.AddFormatted(QStringLiteral("Moving image %d (%s)") + QStringLiteral(": ") + Tab + QStringLiteral("%s ==> ")
-                           + Tab + QStringLiteral("%s"),
+    m_log.AddFormatted(QStringLiteral("Moving image %d (%s)") + QStringLiteral(": ") + Tab +
+                           QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
                        {e->Number(), SideText(e->Side()), from, to});
 }
 
 void TBatchRun::logCopied(TDatensatz *e, const QString &from, const QString &to)
 {
-    m_log.AddFormatted(QStringLiteral("Copy'ing of image %d (%s): ") + QStringLiteral(": ") + Tab
-                           + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
+    m_log.AddFormatted(QStringLiteral("Copy'ing of image %d (%s): ") + QStringLiteral(": ") + Tab +
+                           QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
                        {e->Number(), SideText(e->Side()), from, to});
 }
 
@@ -478,10 +492,10 @@ void TBatchRun::settlePending()
         const QVariantList args{e->Number(), SideText(e->Side()), op.from, op.to};
         const bool move = op.kind == TFileOpKind::Move;
         if (!op.result.ok) {
-            logFailure(move ? QStringLiteral("Error moving image %d (%s)") + Tab + QStringLiteral("%s ==> ") + Tab
-                                  + QStringLiteral("%s")
-                            : QStringLiteral("Error copy'ing image %d (%s): ") + Tab + QStringLiteral("%s ==> ")
-                                  + Tab + QStringLiteral("%s"),
+            logFailure(move ? QStringLiteral("Error moving image %d (%s)") + Tab +
+                                  QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s")
+                            : QStringLiteral("Error copy'ing image %d (%s): ") + Tab +
+                                  QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
                        args, op.result.reason);
             m_resultPath.remove(e);
             if (move) {
@@ -512,8 +526,8 @@ void TBatchRun::copyStep(TDatensatz *e, const QString &target)
     const std::vector<TExtraFile> extras = ExtraFilesOf(m_extraFiles, *e, TEntryStep::Copy, target);
     const TFileOpResult r = m_ops->Copy(current, target);
     if (!r.ok) {
-        logFailure(QStringLiteral("Error copy'ing image %d (%s): ") + Tab + QStringLiteral("%s ==> ") + Tab
-                       + QStringLiteral("%s"),
+        logFailure(QStringLiteral("Error copy'ing image %d (%s): ") + Tab +
+                       QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
                    args, r.reason);
         return;
     }
@@ -548,10 +562,12 @@ void TBatchRun::stereoViewSteps(TDatensatz *e, const QString &destinationTarget)
     if (s.CopyToDestination || s.MoveToDestination) {
         setStatus(QStringLiteral("Copy'ing"));
         m_progress.StepProgress(m_status);
-        const std::vector<TExtraFile> files =
-            ExtraFilesOf(m_extraFiles, *e, s.MoveToDestination ? TEntryStep::Move : TEntryStep::Copy, destinationTarget);
+        const std::vector<TExtraFile> files = ExtraFilesOf(
+            m_extraFiles, *e, s.MoveToDestination ? TEntryStep::Move : TEntryStep::Copy,
+            destinationTarget);
         if (files.empty()) {
-            logFailure(QStringLiteral("The view of image N° %d (%s) cannot be written: ") + Tab + QStringLiteral("%s"),
+            logFailure(QStringLiteral("The view of image N° %d (%s) cannot be written: ") + Tab +
+                           QStringLiteral("%s"),
                        {e->Number(), SideText(e->Side()), stereoFile},
                        QStringLiteral("its stereo file cannot be split"));
             return;
@@ -569,12 +585,16 @@ void TBatchRun::stereoViewSteps(TDatensatz *e, const QString &destinationTarget)
     // The stereo file itself stays as it is: renamed, it would no longer be the file of
     // either list's name, and a turn would lose its second picture.
     if (s.RenameSource)
-        m_log.AddFormatted(QStringLiteral("Stereo file of image N° %d (%s) keeps its name: ") + Tab + QStringLiteral("%s"),
+        m_log.AddFormatted(QStringLiteral("Stereo file of image N° %d (%s) keeps its name: ") +
+                               Tab + QStringLiteral("%s"),
                            {e->Number(), SideText(e->Side()), stereoFile});
     if (s.RotateSource && e->Rotation() > 0)
-        m_log.AddFormatted(QStringLiteral("Not rotated by %s, image N°. %d (%s): ") + Tab + QStringLiteral("%s") + Tab
-                               + QStringLiteral(" (a stereo file is never turned; the rotation stays for its view files)"),
-                           {rotationText(e->Rotation() % 4), e->Number(), SideText(e->Side()), stereoFile});
+        m_log.AddFormatted(
+            QStringLiteral("Not rotated by %s, image N°. %d (%s): ") + Tab + QStringLiteral("%s") +
+                Tab +
+                QStringLiteral(
+                    " (a stereo file is never turned; the rotation stays for its view files)"),
+            {rotationText(e->Rotation() % 4), e->Number(), SideText(e->Side()), stereoFile});
 }
 
 void TBatchRun::removeRebuildableFiles()
@@ -598,7 +618,9 @@ void TBatchRun::extraFilesStep(TDatensatz *e, const std::vector<TExtraFile> &ext
             kind = TFileOpKind::Rename;
             r = m_ops->Rename(extra.source, extra.target);
             break;
-        case TExtraFileKind::Copy: r = m_ops->Copy(extra.source, extra.target); break;
+        case TExtraFileKind::Copy:
+            r = m_ops->Copy(extra.source, extra.target);
+            break;
         case TExtraFileKind::Move:
             kind = TFileOpKind::Move;
             r = m_ops->Move(extra.source, extra.target);
@@ -617,7 +639,8 @@ void TBatchRun::extraFilesStep(TDatensatz *e, const std::vector<TExtraFile> &ext
             continue;
         }
         if (r.ok && !extra.note.isEmpty())
-            m_log.AddFormatted(QStringLiteral("Image N° %d (%s): %s"), {e->Number(), SideText(e->Side()), extra.note});
+            m_log.AddFormatted(QStringLiteral("Image N° %d (%s): %s"),
+                               {e->Number(), SideText(e->Side()), extra.note});
         if (r.ok && r.pendingTicket > 0) {
             // Logged when it settles, like the entry's own copy.
             m_pendingSteps.insert(r.pendingTicket, {e, QString(), {}, true});
@@ -633,24 +656,27 @@ void TBatchRun::logExtra(TDatensatz *e, TFileOpKind kind, const QString &from, c
                          const TFileOpResult &r)
 {
     const QVariantList args{e->Number(), SideText(e->Side()), from, to};
-    const QString verb = kind == TFileOpKind::Rename       ? QStringLiteral("renaming")
-                       : kind == TFileOpKind::Move         ? QStringLiteral("moving")
-                       : kind == TFileOpKind::RemoveStereo ? QStringLiteral("removing")
-                       : kind == TFileOpKind::Extract || kind == TFileOpKind::Create ? QStringLiteral("writing")
-                                                                                     : QStringLiteral("copy'ing");
+    const QString verb = kind == TFileOpKind::Rename         ? QStringLiteral("renaming")
+                         : kind == TFileOpKind::Move         ? QStringLiteral("moving")
+                         : kind == TFileOpKind::RemoveStereo ? QStringLiteral("removing")
+                         : kind == TFileOpKind::Extract || kind == TFileOpKind::Create
+                             ? QStringLiteral("writing")
+                             : QStringLiteral("copy'ing");
     if (kind == TFileOpKind::RemoveStereo) {
         if (r.ok)
-            m_log.AddFormatted(QStringLiteral("Removing the stereo file of image %d (%s): ") + Tab
-                                   + QStringLiteral("%s (its view files and the job journal rebuild it)"),
-                               {e->Number(), SideText(e->Side()), from});
+            m_log.AddFormatted(
+                QStringLiteral("Removing the stereo file of image %d (%s): ") + Tab +
+                    QStringLiteral("%s (its view files and the job journal rebuild it)"),
+                {e->Number(), SideText(e->Side()), from});
         else
-            logFailure(QStringLiteral("Error removing the stereo file of image %d (%s): ") + Tab + QStringLiteral("%s"),
+            logFailure(QStringLiteral("Error removing the stereo file of image %d (%s): ") + Tab +
+                           QStringLiteral("%s"),
                        {e->Number(), SideText(e->Side()), from}, r.reason);
         return;
     }
     if (!r.ok) {
-        logFailure(QStringLiteral("Error ") + verb + QStringLiteral(" a file of image %d (%s): ") + Tab
-                       + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
+        logFailure(QStringLiteral("Error ") + verb + QStringLiteral(" a file of image %d (%s): ") +
+                       Tab + QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
                    args, r.reason);
         return;
     }
@@ -658,8 +684,8 @@ void TBatchRun::logExtra(TDatensatz *e, TFileOpKind kind, const QString &from, c
         return;
     QString text = verb;
     text[0] = text[0].toUpper();
-    m_log.AddFormatted(text + QStringLiteral(" a file of image %d (%s): ") + Tab + QStringLiteral("%s ==> ") + Tab
-                           + QStringLiteral("%s"),
+    m_log.AddFormatted(text + QStringLiteral(" a file of image %d (%s): ") + Tab +
+                           QStringLiteral("%s ==> ") + Tab + QStringLiteral("%s"),
                        args);
 }
 
@@ -699,10 +725,12 @@ void TBatchRun::sourceRotationStep(TDatensatz *e)
         return;
     if (state.turned != 0) {
         // Two entries of one file want different turns: the file is not turned twice.
-        logFailure(QStringLiteral("Image N° %d asks for a rotation by %s of a file already turned by %s for N° %d: ")
-                       + Tab + QStringLiteral("%s"),
-                   {e->Number(), rotationText(wanted), rotationText(state.turned), state.turnedFor, path},
-                   QString());
+        logFailure(
+            QStringLiteral("Image N° %d asks for a rotation by %s of a file already turned by %s "
+                           "for N° %d: ") +
+                Tab + QStringLiteral("%s"),
+            {e->Number(), rotationText(wanted), rotationText(state.turned), state.turnedFor, path},
+            QString());
         return;
     }
     if (state.rotationTried)
@@ -736,9 +764,10 @@ bool TBatchRun::rotationSkipped(TDatensatz *e, const QString &path, int quarterT
     QString kind;
     if (LosslessRotationApplies(probe, &kind))
         return false;
-    m_log.AddFormatted(QStringLiteral("Not rotated by %s, image N°. %d (%s): ") + Tab + QStringLiteral("%s") + Tab
-                           + QStringLiteral(" (a %s file; lossless rotation works on JPEG files only)"),
-                       {rotationText(quarterTurns), e->Number(), SideText(e->Side()), path, kind});
+    m_log.AddFormatted(
+        QStringLiteral("Not rotated by %s, image N°. %d (%s): ") + Tab + QStringLiteral("%s") +
+            Tab + QStringLiteral(" (a %s file; lossless rotation works on JPEG files only)"),
+        {rotationText(quarterTurns), e->Number(), SideText(e->Side()), path, kind});
     return true;
 }
 
@@ -756,14 +785,18 @@ bool TBatchRun::RotateLossless(TDatensatz *e, const QString &path, int quarterTu
     const bool failed = r.Failed();
     const QString prefix = failed ? QStringLiteral("Error") + QStringLiteral(" ") + Tab : QString();
     const QString temporary =
-        failed && r.temporaryLeft ? QStringLiteral("(") + PathFileName(r.temporaryPath) + QStringLiteral(")") : QString();
-    m_log.AddFormatted(prefix + QStringLiteral("Rotate by %s of image N°. %d (%s): ") + Tab + QStringLiteral("%s") + Tab
-                           + QStringLiteral(" >--> > %s %s"),
-                       {rotationText(quarterTurns), e->Number(), SideText(e->Side()), path, r.errorText, temporary},
+        failed && r.temporaryLeft
+            ? QStringLiteral("(") + PathFileName(r.temporaryPath) + QStringLiteral(")")
+            : QString();
+    m_log.AddFormatted(prefix + QStringLiteral("Rotate by %s of image N°. %d (%s): ") + Tab +
+                           QStringLiteral("%s") + Tab + QStringLiteral(" >--> > %s %s"),
+                       {rotationText(quarterTurns), e->Number(), SideText(e->Side()), path,
+                        r.errorText, temporary},
                        failed ? logcolor::Red : logcolor::Black);
     if (!failed && r.Trimmed(quarterTurns)) {
-        m_log.AddFormatted(QStringLiteral("Rotated image N° %d was trimmed from %d x %d to %d x %d pixels"),
-                           {e->Number(), r.before.width(), r.before.height(), r.after.width(), r.after.height()});
+        m_log.AddFormatted(
+            QStringLiteral("Rotated image N° %d was trimmed from %d x %d to %d x %d pixels"),
+            {e->Number(), r.before.width(), r.before.height(), r.after.width(), r.after.height()});
     }
     return failed;
 }
@@ -775,7 +808,8 @@ void TBatchRun::finish()
     QSet<TDsOrgBild *> reloaded;
     // Entries excluded from the job count too: one that shares a turned file sees the turn
     // as well, and must not turn the file again in a later job.
-    for (TDatensatz *e : m_files.isEmpty() ? std::vector<TDatensatz *>() : m_entries.Registry.Entries()) {
+    for (TDatensatz *e :
+         m_files.isEmpty() ? std::vector<TDatensatz *>() : m_entries.Registry.Entries()) {
         if (IsGapAttribute(e->Attribute()))
             continue;
         const auto it = m_files.constFind(fileKey(e->SourcePath()));

@@ -71,8 +71,8 @@ private:
     // does not exist, as in a plan).
     struct FileState
     {
-        int turned = 0;          // quarter turns applied in this job
-        int turnedFor = -1;      // number of the entry it was turned for
+        int turned = 0;     // quarter turns applied in this job
+        int turnedFor = -1; // number of the entry it was turned for
         bool rotationTried = false;
     };
 
@@ -80,8 +80,8 @@ private:
     struct PendingStep
     {
         TDatensatz *entry = nullptr;
-        QString oldKey;  // a move: the moved file's key before the move
-        FileState state; // a copy: what the copy inherits from its source
+        QString oldKey;     // a move: the moved file's key before the move
+        FileState state;    // a copy: what the copy inherits from its source
         bool extra = false; // an extra file of the entry, not its own
     };
 
@@ -107,7 +107,8 @@ private:
     void removeRebuildableFiles();
     // The extra files of e (listed before its own file's step changed e), after that step.
     void extraFilesStep(TDatensatz *e, const std::vector<TExtraFile> &extras);
-    void logExtra(TDatensatz *e, TFileOpKind kind, const QString &from, const QString &to, const TFileOpResult &r);
+    void logExtra(TDatensatz *e, TFileOpKind kind, const QString &from, const QString &to,
+                  const TFileOpResult &r);
     // Turns a copy or moved file so that it carries exactly e's rotation.
     void rotateToEntry(TDatensatz *e, const QString &path);
     // Logs (in black) that a file which is not a JPEG is left unturned; true then.
@@ -146,7 +147,7 @@ private:
     TBatchJobSettings m_settings;
     TJournalFileOps *m_journalOps = nullptr;
     QHash<QString, FileState> m_files;
-    QHash<const TDsOrgBild *, int> m_renamedFor;  // holder -> number of the entry that renamed it
+    QHash<const TDsOrgBild *, int> m_renamedFor; // holder -> number of the entry that renamed it
     QHash<const TDatensatz *, QString> m_resultPath; // the destination file of an entry
     QSet<TDatensatz *> m_reset;                      // entries whose file now shows their rotation
     QHash<int, PendingStep> m_pendingSteps;          // pending ticket -> its step

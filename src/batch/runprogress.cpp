@@ -4,7 +4,8 @@
 
 QString RunStatusPattern(int phase)
 {
-    return QStringLiteral("<FB><c8>%s<FN><FB><c8>  ") + QString::number(phase) + QStringLiteral("/2 (%d/%d)");
+    return QStringLiteral("<FB><c8>%s<FN><FB><c8>  ") + QString::number(phase) +
+           QStringLiteral("/2 (%d/%d)");
 }
 
 void TRunStatusState::Begin(int maximum, int phase)

@@ -16,8 +16,8 @@
 QByteArray SpmListLine(const QString &leftPath, const QString &rightPath, int number,
                        const QString &newName)
 {
-    const QString line = QStringLiteral("21,0,0,0,0,") + leftPath + u',' + rightPath + u','
-                       + QString::number(number) + QStringLiteral(") ") + newName + u',';
+    const QString line = QStringLiteral("21,0,0,0,0,") + leftPath + u',' + rightPath + u',' +
+                         QString::number(number) + QStringLiteral(") ") + newName + u',';
     return line.toUtf8() + "\r\n";
 }
 
@@ -67,22 +67,25 @@ TSpmListOutcome WriteSpmListFile(const TSpmListRequest &request, TProtokoll &log
         const TDatensatz *e = left.EntryAt(row);
         const TDatensatz *p = e ? e->Partner() : nullptr;
         // Pairs with an image excluded from the job are not listed.
-        if (!e || e->Attribute() != daStereoPair || !p || IsGapAttribute(p->Attribute())
-            || !e->Batch() || !p->Batch()) {
+        if (!e || e->Attribute() != daStereoPair || !p || IsGapAttribute(p->Attribute()) ||
+            !e->Batch() || !p->Batch()) {
             progress.StepProgress(QStringLiteral("Searching for data"));
             continue;
         }
         progress.StepProgress(QStringLiteral("Write SPM compatible list"));
         const QString leftPath = entryPath(request, e);
         const QString rightPath = entryPath(request, p);
-        const QString missing = !ops.Exists(leftPath) ? leftPath : !ops.Exists(rightPath) ? rightPath : QString();
+        const QString missing = !ops.Exists(leftPath)    ? leftPath
+                                : !ops.Exists(rightPath) ? rightPath
+                                                         : QString();
         if (!missing.isEmpty()) {
-            log.AddFormatted(QStringLiteral("Pair of row %d left out of the list: %s does not exist"),
-                             {row, missing}, logcolor::Red);
+            log.AddFormatted(
+                QStringLiteral("Pair of row %d left out of the list: %s does not exist"),
+                {row, missing}, logcolor::Red);
             continue;
         }
-        log.AddFormatted(QStringLiteral("Nr: %4d") + u'\t' + QStringLiteral("Comment: %d)") + u'\t'
-                             + QStringLiteral("%s"),
+        log.AddFormatted(QStringLiteral("Nr: %4d") + u'\t' + QStringLiteral("Comment: %d)") +
+                             u'\t' + QStringLiteral("%s"),
                          {row, number, e->NewName()});
         bytes += SpmListLine(leftPath, rightPath, number, e->NewName());
         ++number;
@@ -110,7 +113,8 @@ TSpmListOutcome WriteSpmListFile(const TSpmListRequest &request, TProtokoll &log
     }
     const TFileOpResult written = ops.WriteFileReplacing(request.listFile, bytes);
     if (!written.ok) {
-        log.AddFormatted(QStringLiteral("Error writing the SPM list %s"), {request.listFile}, logcolor::Red);
+        log.AddFormatted(QStringLiteral("Error writing the SPM list %s"), {request.listFile},
+                         logcolor::Red);
         log.AddLine(u'\t' + written.reason, logcolor::Red);
         outcome.writeFailed = true;
         return outcome;

@@ -23,7 +23,7 @@ QString ResolveSpmListPath(const QString &path, const QString &base);
 struct TSpmListRequest
 {
     const ListRowModel *leftList = nullptr;
-    QString listFile;       // absolute path of the list
+    QString listFile;         // absolute path of the list
     bool sourcePaths = false; // the job neither copied nor moved
     bool renameSource = false;
     bool renameDestination = false;
@@ -34,9 +34,9 @@ struct TSpmListRequest
 
 struct TSpmListOutcome
 {
-    bool result = true;        // false only for an empty file name or no entries
-    bool writeFailed = false;  // the file could not be written (a red line says why)
-    int pairs = 0;             // lines written
+    bool result = true;       // false only for an empty file name or no entries
+    bool writeFailed = false; // the file could not be written (a red line says why)
+    int pairs = 0;            // lines written
 };
 
 // Writes the list: pairs of the left list whose two images both take part in the job and

@@ -38,9 +38,11 @@ std::vector<TExtraFile> stereoFiles(const TDatensatz &e, TEntryStep step, const 
         written.kind = TExtraFileKind::Create;
         written.bytes = half.jpeg;
         if (half.reencoded)
-            written.note = QStringLiteral("its half of the side-by-side picture does not fall on the JPEG block "
-                                          "grid and was encoded again at quality %1")
-                               .arg(JpsReencodeQuality);
+            written.note =
+                QStringLiteral(
+                    "its half of the side-by-side picture does not fall on the JPEG block "
+                    "grid and was encoded again at quality %1")
+                    .arg(JpsReencodeQuality);
     }
     files.push_back(written);
 
@@ -55,7 +57,8 @@ std::vector<TExtraFile> stereoFiles(const TDatensatz &e, TEntryStep step, const 
             TExtraFile removal;
             removal.kind = TExtraFileKind::RemoveStereo;
             removal.source = path;
-            removal.parts = {target, WithTrailingSeparator(other->TargetFolder()) + other->DestinationFileName(renamed)};
+            removal.parts = {target, WithTrailingSeparator(other->TargetFolder()) +
+                                         other->DestinationFileName(renamed)};
             removal.remainder = *remainder;
             files.push_back(removal);
         }

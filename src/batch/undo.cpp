@@ -9,10 +9,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <algorithm>
 #include <map>
@@ -51,8 +51,8 @@ bool matchesRenamed(const QString &path, const QJsonObject &stamp)
     const TFileStamp now = StatPath(path, false);
     if (!now.exists)
         return false;
-    return stamp.isEmpty()
-        || (now.size == stampValue(stamp, "size") && now.mtimeNs == stampValue(stamp, "mtime_ns"));
+    return stamp.isEmpty() ||
+           (now.size == stampValue(stamp, "size") && now.mtimeNs == stampValue(stamp, "mtime_ns"));
 }
 
 // Journals that hold no digest of a copy: the copy is known by inode, size, modification
@@ -66,8 +66,8 @@ bool matchesStamp(const QString &path, const QJsonObject &stamp)
         return true;
     if (stamp.contains(QLatin1String("ctime_ns")) && now.ctimeNs != stampValue(stamp, "ctime_ns"))
         return false;
-    return now.size == stampValue(stamp, "size") && now.mtimeNs == stampValue(stamp, "mtime_ns")
-        && QString::number(now.inode) == str(stamp, "inode");
+    return now.size == stampValue(stamp, "size") && now.mtimeNs == stampValue(stamp, "mtime_ns") &&
+           QString::number(now.inode) == str(stamp, "inode");
 }
 
 // The file holds the bytes of a copy's digest (XXH3-128, see FileContentHash).
@@ -89,7 +89,8 @@ void restoreModeAndTime(const QString &path, const QJsonObject &stamp)
     const QByteArray name = QFile::encodeName(path);
     ::chmod(name.constData(), mode_t(stampValue(stamp, "mode")));
     const qint64 mtime = stampValue(stamp, "mtime_ns");
-    const struct timespec times[2] = {{0, UTIME_OMIT}, {time_t(mtime / 1000000000LL), long(mtime % 1000000000LL)}};
+    const struct timespec times[2] = {{0, UTIME_OMIT},
+                                      {time_t(mtime / 1000000000LL), long(mtime % 1000000000LL)}};
     ::utimensat(AT_FDCWD, name.constData(), times, 0);
 }
 
@@ -168,14 +169,17 @@ private:
             leftovers << CopyTemporaryPath(source);
         for (const QString &path : std::as_const(leftovers)) {
             if (StatPath(path, false).isRegular)
-                removeFile(path, QStringLiteral("delete the unfinished ") + path, QStringLiteral("unfinished "));
+                removeFile(path, QStringLiteral("delete the unfinished ") + path,
+                           QStringLiteral("unfinished "));
         }
     }
 
-    void undoRenameOrMove(const Operation &op, bool move, const QString &source, const QString &target)
+    void undoRenameOrMove(const Operation &op, bool move, const QString &source,
+                          const QString &target)
     {
-        const QString what = (move ? QStringLiteral("move back ") : QStringLiteral("rename back ")) + target
-                           + QStringLiteral(" -> ") + source;
+        const QString what =
+            (move ? QStringLiteral("move back ") : QStringLiteral("rename back ")) + target +
+            QStringLiteral(" -> ") + source;
         const TFileStamp there = StatPath(target, false);
         const TFileStamp here = StatPath(source, false);
         // A move across volumes is known by the digest of its copy; a rename (also a move
@@ -203,8 +207,11 @@ private:
             if (!there.exists) {
                 // Back already (an undo that ran before, or was killed after the file was
                 // back): nothing is left to do for it.
-                const bool back = byDigest ? sameBytes(source, digest)
-                                           : matchesRenamed(source, op.outcome.value(QLatin1String("target_stamp")).toObject());
+                const bool back =
+                    byDigest
+                        ? sameBytes(source, digest)
+                        : matchesRenamed(
+                              source, op.outcome.value(QLatin1String("target_stamp")).toObject());
                 if (back)
                     m_report.lines << QStringLiteral("already back: ") + source;
                 else
@@ -212,9 +219,12 @@ private:
                 return;
             }
             // A file whose later turn was just undone is known to be the job's file.
-            const bool same = m_verified.contains(target)
-                           || (byDigest ? sameBytes(target, digest)
-                                        : matchesRenamed(target, op.outcome.value(QLatin1String("target_stamp")).toObject()));
+            const bool same =
+                m_verified.contains(target) ||
+                (byDigest
+                     ? sameBytes(target, digest)
+                     : matchesRenamed(target,
+                                      op.outcome.value(QLatin1String("target_stamp")).toObject()));
             if (!same) {
                 leftAlone(target + QStringLiteral(" (changed since the job)"));
                 return;
@@ -222,8 +232,8 @@ private:
             if (here.exists && move && byDigest && sameBytes(source, digest)) {
                 // An undo stopped after it had copied the file back, before it deleted it
                 // here: the file is back already, this is the second copy.
-                removeFile(target, QStringLiteral("delete ") + target
-                                       + QStringLiteral(" (it is back at ") + source + u')');
+                removeFile(target, QStringLiteral("delete ") + target +
+                                       QStringLiteral(" (it is back at ") + source + u')');
                 return;
             }
         }
@@ -236,8 +246,8 @@ private:
         if (r.ok)
             m_report.restored.append({target, source});
         if (r.ok)
-            done((move ? QStringLiteral("moved back ") : QStringLiteral("renamed back ")) + target
-                 + QStringLiteral(" -> ") + source);
+            done((move ? QStringLiteral("moved back ") : QStringLiteral("renamed back ")) + target +
+                 QStringLiteral(" -> ") + source);
         else
             failed(what, r.reason);
     }
@@ -276,17 +286,20 @@ private:
             }
         } else if (digest.isEmpty()) {
             // A journal of an earlier version: no digest, the stamp stands for the bytes.
-            const bool same = m_expect.contains(target)
-                                ? FileSha256(target) == m_expect.value(target)
-                                : matchesStamp(target, op.outcome.value(QLatin1String("target_stamp")).toObject());
+            const bool same =
+                m_expect.contains(target)
+                    ? FileSha256(target) == m_expect.value(target)
+                    : matchesStamp(target,
+                                   op.outcome.value(QLatin1String("target_stamp")).toObject());
             if (!same) {
                 leftAlone(target + QStringLiteral(" (its bytes are not those the job wrote)"));
                 return;
             }
         } else {
             // A copy the job turned afterwards is known by the digest of its turn.
-            const bool same = m_expect.contains(target) ? FileSha256(target) == m_expect.value(target)
-                                                        : sameBytes(target, digest);
+            const bool same = m_expect.contains(target)
+                                  ? FileSha256(target) == m_expect.value(target)
+                                  : sameBytes(target, digest);
             if (!same) {
                 leftAlone(target + QStringLiteral(" (its bytes are not those the job wrote)"));
                 return;
@@ -313,14 +326,15 @@ private:
     {
         if (!op.hasOutcome || !StatPath(target, false).exists)
             return; // never named, or gone: its temporary file went with the leftovers
-        const bool same = m_expect.contains(target) ? FileSha256(target) == m_expect.value(target)
-                                                    : sameBytes(target, str(op.outcome, "xxh128").toLatin1());
+        const bool same = m_expect.contains(target)
+                              ? FileSha256(target) == m_expect.value(target)
+                              : sameBytes(target, str(op.outcome, "xxh128").toLatin1());
         if (!same) {
             leftAlone(target + QStringLiteral(" (its bytes are not those the job wrote)"));
             return;
         }
-        const bool sourceThere =
-            (StatPath(source).exists && !m_gone.contains(clean(source))) || m_restored.contains(clean(source));
+        const bool sourceThere = (StatPath(source).exists && !m_gone.contains(clean(source))) ||
+                                 m_restored.contains(clean(source));
         if (!sourceThere) {
             leftAlone(target + QStringLiteral(" (the file it was made from is gone)"));
             return;
@@ -368,9 +382,11 @@ private:
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
         };
         const std::optional<QByteArray> rebuilt =
-            views.size() == 2 ? RebuildStereoFile(readAll(views[0]), readAll(views[1]), *remainder) : std::nullopt;
+            views.size() == 2 ? RebuildStereoFile(readAll(views[0]), readAll(views[1]), *remainder)
+                              : std::nullopt;
         if (!rebuilt) {
-            leftAlone(path + QStringLiteral(" (its view files changed since the job: it cannot be rebuilt)"));
+            leftAlone(path + QStringLiteral(
+                                 " (its view files changed since the job: it cannot be rebuilt)"));
             return;
         }
         const QString what = QStringLiteral("rebuild ") + path;
@@ -397,8 +413,10 @@ private:
             // as it was before the turn was not turned.
             const QJsonObject before = op.intent.value(QLatin1String("source_stamp")).toObject();
             const TFileStamp now = StatPath(path);
-            if (!before.isEmpty() && now.exists && QString::number(now.inode) == str(before, "inode")
-                && now.size == stampValue(before, "size") && now.mtimeNs == stampValue(before, "mtime_ns"))
+            if (!before.isEmpty() && now.exists &&
+                QString::number(now.inode) == str(before, "inode") &&
+                now.size == stampValue(before, "size") &&
+                now.mtimeNs == stampValue(before, "mtime_ns"))
                 return;
             leftAlone(path + QStringLiteral(" (the job stopped while it was turned; check it)"));
             return;
@@ -414,9 +432,11 @@ private:
             return;
         }
         const bool trimmed = op.outcome.value(QLatin1String("trimmed")).toBool();
-        const QString note = trimmed ? QStringLiteral(" (the edges the job trimmed cannot be brought back)")
-                                     : QString();
-        const QString what = QStringLiteral("turn back ") + path + QStringLiteral(" by %1").arg((4 - turns) % 4 * 90);
+        const QString note =
+            trimmed ? QStringLiteral(" (the edges the job trimmed cannot be brought back)")
+                    : QString();
+        const QString what = QStringLiteral("turn back ") + path +
+                             QStringLiteral(" by %1").arg((4 - turns) % 4 * 90);
         if (m_dry) {
             m_verified.insert(path);
             done(what + note);
@@ -437,7 +457,8 @@ private:
                 bytes = file.readAll();
             file.close();
             if (exifpatch::writeOrientation(reinterpret_cast<std::uint8_t *>(bytes.data()),
-                                            std::size_t(bytes.size()), std::uint16_t(orientation))) {
+                                            std::size_t(bytes.size()),
+                                            std::uint16_t(orientation))) {
                 const TFileOpResult w = m_ops.WriteFileReplacing(path, bytes);
                 if (!w.ok) {
                     failed(QStringLiteral("restore the orientation of ") + path, w.reason);
@@ -470,10 +491,11 @@ private:
     // In a dry run: folder would be empty once what the undo removes before it is gone.
     bool wouldBeEmpty(const QString &folder) const
     {
-        const QFileInfoList entries =
-            QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        return std::all_of(entries.begin(), entries.end(),
-                           [&](const QFileInfo &entry) { return m_gone.contains(clean(entry.filePath())); });
+        const QFileInfoList entries = QDir(folder).entryInfoList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        return std::all_of(entries.begin(), entries.end(), [&](const QFileInfo &entry) {
+            return m_gone.contains(clean(entry.filePath()));
+        });
     }
 
     void undoMkdir(const Operation &op)
@@ -505,11 +527,11 @@ private:
     TFileOps &m_ops;
     bool m_dry;
     TUndoReport &m_report;
-    QSet<QString> m_copyTargets;   // files the job made by copying
+    QSet<QString> m_copyTargets;         // files the job made by copying
     QHash<QString, QByteArray> m_expect; // a copy's bytes after the job turned it
-    QSet<QString> m_verified;      // files just checked (and turned back) as the job's
-    QSet<QString> m_gone;          // dry run: what the undo would have removed so far
-    QSet<QString> m_restored;      // dry run: files the undo would have brought back
+    QSet<QString> m_verified;            // files just checked (and turned back) as the job's
+    QSet<QString> m_gone;                // dry run: what the undo would have removed so far
+    QSet<QString> m_restored;            // dry run: files the undo would have brought back
 };
 
 } // namespace
@@ -553,7 +575,8 @@ TUndoReport UndoJob(const QString &journalPath, TFileOps &ops, bool dryRun)
     QSet<QString> copyTargets;
     for (const auto &[seq, op] : operations) {
         const QString kind = str(op.intent, "op");
-        if ((kind == QLatin1String("copy") || kind == QLatin1String("extract")) && op.outcome.value(QLatin1String("ok")).toBool())
+        if ((kind == QLatin1String("copy") || kind == QLatin1String("extract")) &&
+            op.outcome.value(QLatin1String("ok")).toBool())
             copyTargets.insert(str(op.intent, "target"));
     }
     Undoer undoer(ops, dryRun, report, copyTargets);
@@ -562,7 +585,8 @@ TUndoReport UndoJob(const QString &journalPath, TFileOps &ops, bool dryRun)
     return report;
 }
 
-TUndoReport UndoJobJournaled(const QString &journalPath, bool dryRun, QString &undoJournal, QString &warning)
+TUndoReport UndoJobJournaled(const QString &journalPath, bool dryRun, QString &undoJournal,
+                             QString &warning)
 {
     TRealFileOps real;
     TJobJournal journal;
@@ -591,8 +615,8 @@ TUndoReport UndoJobJournaled(const QString &journalPath, bool dryRun, QString &u
 
 QString LastUndoableJob(const QString &folder)
 {
-    const QFileInfoList journals =
-        QDir(folder).entryInfoList({QStringLiteral("*.jsonl")}, QDir::Files, QDir::Name | QDir::Reversed);
+    const QFileInfoList journals = QDir(folder).entryInfoList(
+        {QStringLiteral("*.jsonl")}, QDir::Files, QDir::Name | QDir::Reversed);
     QStringList jobs;
     QSet<QString> undone;
     for (const QFileInfo &info : journals) {

@@ -43,7 +43,8 @@ TUndoReport UndoJob(const QString &journalPath, TFileOps &ops, bool dryRun);
 // Undoes the job of journalPath as duomira-cli undo does: with real file operations and,
 // unless dryRun, a journal of the undo itself in JournalFolder() (its path goes to
 // undoJournal; when it cannot be made, warning says why and the undo runs without one).
-TUndoReport UndoJobJournaled(const QString &journalPath, bool dryRun, QString &undoJournal, QString &warning);
+TUndoReport UndoJobJournaled(const QString &journalPath, bool dryRun, QString &undoJournal,
+                             QString &warning);
 
 // The journal of the newest batch job in folder that no undo has reversed yet ("" none).
 QString LastUndoableJob(const QString &folder);

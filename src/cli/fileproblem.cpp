@@ -12,7 +12,9 @@
 QString FileProblem(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(name.constData(), &st) != 0) {
         switch (errno) {
         case ENOENT:
@@ -27,7 +29,8 @@ QString FileProblem(const QString &path)
         return QStringLiteral("not a file");
     const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        return QStringLiteral("cannot be read (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return QStringLiteral("cannot be read (%1)")
+            .arg(QString::fromLocal8Bit(std::strerror(errno)));
     ::close(fd);
     return {};
 }

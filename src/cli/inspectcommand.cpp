@@ -11,9 +11,9 @@
 #include "imaging/libgfl.h"
 #include "imaging/stereofile.h"
 
+#include <QByteArray>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QByteArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -91,9 +91,11 @@ QJsonObject withStereo(QJsonObject o, const QString &path, bool withTags)
         TPicturePart part;
         part.view = v + 1;
         part.offset = stereo.format == TStereoFormat::Mpo ? stereo.views[std::size_t(v)].offset : 0;
-        part.length = stereo.format == TStereoFormat::Mpo ? stereo.views[std::size_t(v)].length : stereo.fileSize;
-        QJsonObject view = recordObject(path, readImageMetadata(path, TJPEGData{}, &Gfl(), nullptr, nullptr, part),
-                                        withTags && stereo.format == TStereoFormat::Jps);
+        part.length = stereo.format == TStereoFormat::Mpo ? stereo.views[std::size_t(v)].length
+                                                          : stereo.fileSize;
+        QJsonObject view =
+            recordObject(path, readImageMetadata(path, TJPEGData{}, &Gfl(), nullptr, nullptr, part),
+                         withTags && stereo.format == TStereoFormat::Jps);
         view.insert(QStringLiteral("view"), v + 1);
         views.append(view);
     }
@@ -160,7 +162,8 @@ int runInspectCommand(const QStringList &arguments)
         text.replace("\n", "\n    ");
         text.prepend(first ? "    " : ",\n    ");
         first = false;
-        written = written && std::fwrite(text.constData(), 1, size_t(text.size()), stdout) == size_t(text.size());
+        written = written && std::fwrite(text.constData(), 1, size_t(text.size()), stdout) ==
+                                 size_t(text.size());
     };
     for (const QString &path : files) {
         if (!written)

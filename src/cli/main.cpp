@@ -17,10 +17,8 @@
 namespace {
 
 constexpr TCliCommand commands[] = {
-    {"inspect", inspectSyntax, runInspectCommand},
-    {"pair", pairSyntax, runPairCommand},
-    {"check", checkSyntax, runCheckCommand},
-    {"run", runSyntax, runRunCommand},
+    {"inspect", inspectSyntax, runInspectCommand}, {"pair", pairSyntax, runPairCommand},
+    {"check", checkSyntax, runCheckCommand},       {"run", runSyntax, runRunCommand},
     {"undo", undoSyntax, runUndoCommand},
 };
 

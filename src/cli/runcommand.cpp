@@ -25,12 +25,12 @@
 #include "ui/termination.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
-#include <unistd.h>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -93,8 +93,8 @@ QString contradictions(const JobOptions &o)
         return QStringLiteral("a move job neither renames nor rotates in the source folder");
     if (o.completePartners && !o.renameSource)
         return QStringLiteral("--complete-partners needs --rename-source");
-    const bool destinationOptions = o.renameDestination || o.rotateDestination ||
-                                    o.createFolders || o.dest[0] || o.dest[1] || o.dest[2];
+    const bool destinationOptions = o.renameDestination || o.rotateDestination || o.createFolders ||
+                                    o.dest[0] || o.dest[1] || o.dest[2];
     if (destinationOptions && !o.copy && !o.move)
         return QStringLiteral("destination options need --copy or --move");
     return {};
@@ -285,7 +285,8 @@ private:
 
 bool writeOut(const QByteArray &bytes)
 {
-    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size()) &&
+    return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) ==
+               size_t(bytes.size()) &&
            std::fflush(stdout) == 0;
 }
 

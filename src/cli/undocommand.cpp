@@ -71,18 +71,22 @@ int runUndoCommand(const QStringList &arguments)
         std::fprintf(stderr, "duomira-cli undo: %s\n", qPrintable(warning));
     GflShutdown();
     if (!report.journalRead) {
-        std::fprintf(stderr, "duomira-cli undo: %s: %s\n", qPrintable(journalPath), qPrintable(report.error));
+        std::fprintf(stderr, "duomira-cli undo: %s: %s\n", qPrintable(journalPath),
+                     qPrintable(report.error));
         return 2;
     }
     QByteArray out;
     for (const QString &line : report.lines)
         out += line.toUtf8() + '\n';
-    if (std::fwrite(out.constData(), 1, size_t(out.size()), stdout) != size_t(out.size()) || std::fflush(stdout) != 0)
+    if (std::fwrite(out.constData(), 1, size_t(out.size()), stdout) != size_t(out.size()) ||
+        std::fflush(stdout) != 0)
         return 1;
-    std::fprintf(stderr, "%s%d undone, %d left alone, %d failed\n", dryRun ? "dry run: " : "", report.undone,
-                 report.leftAlone, report.failed);
+    std::fprintf(stderr, "%s%d undone, %d left alone, %d failed\n", dryRun ? "dry run: " : "",
+                 report.undone, report.leftAlone, report.failed);
     if (!rotations && !dryRun)
-        std::fprintf(stderr, "duomira-cli undo: the imaging modules are missing; rotations cannot be turned back\n");
+        std::fprintf(
+            stderr,
+            "duomira-cli undo: the imaging modules are missing; rotations cannot be turned back\n");
     if (!undoJournal.isEmpty())
         std::fprintf(stderr, "journal of this undo: %s\n", qPrintable(undoJournal));
     return report.Complete() ? 0 : 1;

@@ -441,7 +441,8 @@ namespace {
 QString viewExtension(const QString &stereoPath)
 {
     const QString extension = PathExtension(stereoPath);
-    return extension.size() > 1 && extension.at(1).isUpper() ? QStringLiteral(".JPG") : QStringLiteral(".jpg");
+    return extension.size() > 1 && extension.at(1).isUpper() ? QStringLiteral(".JPG")
+                                                             : QStringLiteral(".jpg");
 }
 
 } // namespace
@@ -451,7 +452,8 @@ QString TDatensatz::NewFileName() const
     const TDsSide kind = NameKind();
     const QString source = SourcePath();
     const QString base = kind == dsGap ? PathWithoutExtension(PathFileName(source)) : m_NewName;
-    return base + suffixOf(m_store.Naming, kind) + (IsStereoView() ? viewExtension(source) : PathExtension(source));
+    return base + suffixOf(m_store.Naming, kind) +
+           (IsStereoView() ? viewExtension(source) : PathExtension(source));
 }
 
 QString TDatensatz::DestinationFileName(bool renamed) const
@@ -461,7 +463,8 @@ QString TDatensatz::DestinationFileName(bool renamed) const
     if (!IsStereoView())
         return m_OrgBild->FileName;
     const QString source = SourcePath();
-    return PathWithoutExtension(PathFileName(source)) + suffixOf(m_store.Naming, m_Side) + viewExtension(source);
+    return PathWithoutExtension(PathFileName(source)) + suffixOf(m_store.Naming, m_Side) +
+           viewExtension(source);
 }
 
 bool TDatensatz::IsStereoView() const

@@ -118,7 +118,7 @@ struct TEntryOptions
     bool Invert = false;
     qint32 Rotation = 0; // quarter turns clockwise (0..3); -1 for a gap
     bool Mirror = false;
-    bool Batch = true; // takes part in the batch job
+    bool Batch = true;      // takes part in the batch job
     TPicturePart Part = {}; // the view of a stereo file the entry shows (by default the whole file)
 };
 

@@ -77,8 +77,9 @@ void TDatensatzList::Sort(const std::function<int(const TDatensatz *, const TDat
     // The chronological comparison treats times within 1 ms as equal, which is not
     // transitive; a merge sort stays within bounds and keeps equal entries in creation
     // order where std::sort's unguarded partitioning may not.
-    std::stable_sort(m_slots.begin(), m_slots.end(),
-              [&compare](const TDatensatz *a, const TDatensatz *b) { return compare(a, b) < 0; });
+    std::stable_sort(
+        m_slots.begin(), m_slots.end(),
+        [&compare](const TDatensatz *a, const TDatensatz *b) { return compare(a, b) < 0; });
     for (size_t i = 0; i < m_slots.size(); ++i)
         m_slots[i]->m_RegistrySlot = static_cast<int>(i);
 }

@@ -356,8 +356,7 @@ void selectOnly(TDatensatz *e)
 }
 } // namespace
 
-SelectEntryResult SelectEntry(const TDatensatzList &registry, TDatensatz *entry,
-                              bool withPartner)
+SelectEntryResult SelectEntry(const TDatensatzList &registry, TDatensatz *entry, bool withPartner)
 {
     if (!entry)
         return SelectEntryResult::NoEntry;

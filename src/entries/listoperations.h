@@ -98,8 +98,7 @@ enum class SelectEntryResult
 // Makes the entry the only selected, focused row of its list and scrolls it into view;
 // with withPartner the same for its partner in the other list. Safe on freed entries:
 // registry (the entry's session's) tells whether entry is still alive.
-SelectEntryResult SelectEntry(const TDatensatzList &registry, TDatensatz *entry,
-                              bool withPartner);
+SelectEntryResult SelectEntry(const TDatensatzList &registry, TDatensatz *entry, bool withPartner);
 
 // Refresh on every registered entry, in registry order.
 void RefreshAllEntries(const TDatensatzList &registry);

@@ -62,8 +62,8 @@ TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const
                             bool *missing, JpegReadResult *readResult, const TPicturePart &part)
 {
     TJPEGData record = current;
-    const JpegReadResult read =
-        part.view > 0 ? ReadJpegData(path, part.offset, part.length, record) : ReadJpegData(path, record);
+    const JpegReadResult read = part.view > 0 ? ReadJpegData(path, part.offset, part.length, record)
+                                              : ReadJpegData(path, record);
     if (missing)
         *missing = read == JpegReadResult::FileMissing;
     if (readResult)
@@ -117,11 +117,13 @@ ImageDataResult readImageThumbnail(const QString &path, const TJPEGData &current
                                                    QColor::fromRgb(ThumbnailBackground));
         } else {
             const QImage eighth = DecodeJpeg(data, std::size_t(bytes.size()), 8);
-            const QRect crop(part.crop.x() / 8, part.crop.y() / 8, std::max(1, part.crop.width() / 8),
+            const QRect crop(part.crop.x() / 8, part.crop.y() / 8,
+                             std::max(1, part.crop.width() / 8),
                              std::max(1, part.crop.height() / 8));
-            result.thumbnail = eighth.isNull() ? QImage()
-                                               : FitIntoSquare(eighth.copy(crop), ThumbnailSize,
-                                                               QColor::fromRgb(ThumbnailBackground));
+            result.thumbnail = eighth.isNull()
+                                   ? QImage()
+                                   : FitIntoSquare(eighth.copy(crop), ThumbnailSize,
+                                                   QColor::fromRgb(ThumbnailBackground));
         }
         return result;
     }
@@ -252,7 +254,8 @@ bool TDsOrgBild::LoadBitmap(int index, QImage &bitmap, QString &errorText, const
     const QString path = GetPath(index);
     if (Part.view > 0) {
         const QByteArray bytes = ReadPictureBytes(path, Part);
-        bitmap = DecodeJpeg(reinterpret_cast<const unsigned char *>(bytes.constData()), std::size_t(bytes.size()), 1);
+        bitmap = DecodeJpeg(reinterpret_cast<const unsigned char *>(bytes.constData()),
+                            std::size_t(bytes.size()), 1);
         if (!bitmap.isNull() && !Part.crop.isEmpty())
             bitmap = bitmap.copy(Part.crop);
         if (bitmap.isNull()) {
@@ -371,13 +374,15 @@ int TDsOrgBild::GetImageIndex(TImageList &imageList, int rotation)
     return index;
 }
 
-TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index, const TPicturePart &part)
+TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index,
+                                            const TPicturePart &part)
 {
     // The first holder in creation order that knows the path (and shows the same view).
     const QString key = pathKey(path);
     TDsOrgBild *first = nullptr;
     for (auto it = m_byPath.constFind(key); it != m_byPath.cend() && it.key() == key; ++it) {
-        if (it.value()->Part.view == part.view && (!first || it.value()->m_sequence < first->m_sequence))
+        if (it.value()->Part.view == part.view &&
+            (!first || it.value()->m_sequence < first->m_sequence))
             first = it.value();
     }
     if (first) {
@@ -386,7 +391,9 @@ TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index, con
         return first;
     }
     // Another name of a file that already has a holder (a view is known by its path only).
-    struct stat st {};
+    struct stat st
+    {
+    };
     const bool known =
         part.view == 0 && !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0;
     const QPair<quint64, quint64> identity(quint64(st.st_dev), quint64(st.st_ino));
@@ -394,11 +401,14 @@ TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index, con
         if (TDsOrgBild *same = m_byIdentity.value(identity)) {
             // Only while one of the holder's names still leads to that file: an inode
             // number is reused once its file is gone.
-            const bool still = std::any_of(same->Paths.cbegin(), same->Paths.cend(), [&](const QString &p) {
-                struct stat other {};
-                return ::stat(QFile::encodeName(p).constData(), &other) == 0 && other.st_dev == st.st_dev
-                    && other.st_ino == st.st_ino;
-            });
+            const bool still =
+                std::any_of(same->Paths.cbegin(), same->Paths.cend(), [&](const QString &p) {
+                    struct stat other
+                    {
+                    };
+                    return ::stat(QFile::encodeName(p).constData(), &other) == 0 &&
+                           other.st_dev == st.st_dev && other.st_ino == st.st_ino;
+                });
             if (still) {
                 index = same->AddPath(path);
                 ++same->RefCount;

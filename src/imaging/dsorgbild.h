@@ -10,11 +10,11 @@
 #include "imaging/jpegdata.h"
 #include "imaging/thumbnail.h"
 
-#include <QImage>
-#include <QRect>
-#include <QList>
 #include <QHash>
+#include <QImage>
+#include <QList>
 #include <QMultiHash>
+#include <QRect>
 #include <QRgb>
 #include <QString>
 #include <QStringList>
@@ -80,8 +80,8 @@ TJPEGData readImageMetadata(const QString &path, const TJPEGData &current, const
 // Reads the metadata and thumbnail of the file at path, starting from the record the
 // holder has (a missing file leaves it unchanged). gfl is the imaging library, or null
 // (or not available) for the JPEG-only mode. Pure and thread-safe.
-ImageDataResult readImageData(const QString &path, const TJPEGData &current,
-                              const TGflLibrary *gfl, const TPicturePart &part = {});
+ImageDataResult readImageData(const QString &path, const TJPEGData &current, const TGflLibrary *gfl,
+                              const TPicturePart &part = {});
 // The thumbnail step of readImageData alone, for a holder whose metadata is already read:
 // the result's record is current, unchanged. Pure and thread-safe.
 ImageDataResult readImageThumbnail(const QString &path, const TJPEGData &current,
@@ -96,8 +96,8 @@ public:
     bool Loaded = false;          // LoadImageData has run (the metadata is read)
     bool ThumbnailLoaded = false; // the thumbnail step has run too (it may have given none)
     bool Missing = false;         // the file was not there at the last metadata read
-    QString LoadError;   // text of the last failed library load
-    QStringList Paths;   // the paths the file is known under; entries keep an index
+    QString LoadError;            // text of the last failed library load
+    QStringList Paths;            // the paths the file is known under; entries keep an index
     std::array<int, 4> ImageIndex{-1, -1, -1, -1}; // icon per rotation 0..3; -1: not built
     TThumbnail Thumbnail;                          // kept compressed; null: none
     int RefCount = 0;                              // entries using the holder
@@ -203,4 +203,3 @@ private:
     QHash<const TDsOrgBild *, QPair<quint64, quint64>> m_identityOf;
     quint64 m_nextSequence = 1;
 };
-

@@ -269,17 +269,17 @@ ThumbnailLocation findThumbnail(const std::uint8_t *data, std::size_t size)
     // The next-directory link after the main directory's entries leads to IFD1.
     std::uint16_t count = 0;
     std::uint32_t ifd1 = 0;
-    if (!tiff.read16(ifd0, count) || !tiff.read32(std::size_t(ifd0) + 2 + std::size_t(count) * 12, ifd1)
-        || ifd1 == 0)
+    if (!tiff.read16(ifd0, count) ||
+        !tiff.read32(std::size_t(ifd0) + 2 + std::size_t(count) * 12, ifd1) || ifd1 == 0)
         return where;
     const std::size_t offsetEntry = tiff.findEntry(ifd1, 0x0201); // JPEGInterchangeFormat
     const std::size_t lengthEntry = tiff.findEntry(ifd1, 0x0202); // ...Length
     std::uint32_t offset = 0, length = 0;
     std::uint16_t offsetType = 0, lengthType = 0;
-    if (!offsetEntry || !lengthEntry || !tiff.read16(offsetEntry + 2, offsetType)
-        || !tiff.read16(lengthEntry + 2, lengthType) || offsetType != TypeLong
-        || lengthType != TypeLong || !tiff.read32(offsetEntry + 8, offset)
-        || !tiff.read32(lengthEntry + 8, length) || length == 0 || !tiff.fits(offset, length))
+    if (!offsetEntry || !lengthEntry || !tiff.read16(offsetEntry + 2, offsetType) ||
+        !tiff.read16(lengthEntry + 2, lengthType) || offsetType != TypeLong ||
+        lengthType != TypeLong || !tiff.read32(offsetEntry + 8, offset) ||
+        !tiff.read32(lengthEntry + 8, length) || length == 0 || !tiff.fits(offset, length))
         return where;
     where.found = true;
     where.segment = exif;

@@ -47,8 +47,7 @@ class TExifDirectoryReader
 {
 public:
     TExifDirectoryReader(TImageInfo &info, TExifScope scope)
-        : m_info(info),
-          m_recordTagsOnly(scope == TExifScope::RecordTags),
+        : m_info(info), m_recordTagsOnly(scope == TExifScope::RecordTags),
           m_bytes(reinterpret_cast<const uchar *>(info.m_block.constData()) + info.m_tiffStart,
                   quint32(info.m_block.size()) - info.m_tiffStart,
                   info.m_byteOrder == TByteOrder::BigEndian)

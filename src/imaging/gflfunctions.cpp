@@ -142,9 +142,8 @@ bool loadThroughLibrary(const TGflLibrary *library, const QString &path, int thu
     params.LinePadding = 4;
     GFL_BITMAP *raw = nullptr;
     const GFL_ERROR code =
-        thumbnailSize > 0
-            ? library->loadThumbnail(path, thumbnailSize, thumbnailSize, &raw, params)
-            : library->loadBitmap(path, &raw, params);
+        thumbnailSize > 0 ? library->loadThumbnail(path, thumbnailSize, thumbnailSize, &raw, params)
+                          : library->loadBitmap(path, &raw, params);
     gflBitmap.reset(raw);
     errorText.clear();
     if (code != GFL_NO_ERROR || !raw) {

@@ -197,7 +197,8 @@ QImage DecodeJpegFileScaled(const QString &path, const std::function<int(int, in
     return ok ? job.result : QImage();
 }
 
-QImage DecodeJpegScaled(const unsigned char *data, std::size_t size, const std::function<int(int, int)> &choose)
+QImage DecodeJpegScaled(const unsigned char *data, std::size_t size,
+                        const std::function<int(int, int)> &choose)
 {
     if (!choose || !data || size == 0)
         return QImage();

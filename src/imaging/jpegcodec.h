@@ -27,7 +27,8 @@ QImage DecodeJpegFile(const QString &path, int scaleDenominator);
 // and height, read from the file's header; null on any fault or another reduction.
 QImage DecodeJpegFileScaled(const QString &path, const std::function<int(int, int)> &choose);
 // The same for a JPEG stream in memory.
-QImage DecodeJpegScaled(const unsigned char *data, std::size_t size, const std::function<int(int, int)> &choose);
+QImage DecodeJpegScaled(const unsigned char *data, std::size_t size,
+                        const std::function<int(int, int)> &choose);
 
 // Size x Size picture filled with background, the picture stretched into it keeping its
 // aspect and centred (bands above and below, or left and right). Null for a null picture.

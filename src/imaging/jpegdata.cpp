@@ -158,12 +158,11 @@ void fillJpegDataFromImage(const TimgData &image, TJPEGData &record)
     }
 
     record.CaptureTime = ParseExifDateTime(info.DateTime);
-    record.CaptureSubSecond =
-        record.CaptureTime > 0
-            ? ParseExifSubSecond(info.lookup(u"DateTimeOriginal").isEmpty()
-                                     ? info.lookup(u"SubSecTime")
-                                     : info.lookup(u"SubSecTimeOriginal"))
-            : -1;
+    record.CaptureSubSecond = record.CaptureTime > 0
+                                  ? ParseExifSubSecond(info.lookup(u"DateTimeOriginal").isEmpty()
+                                                           ? info.lookup(u"SubSecTime")
+                                                           : info.lookup(u"SubSecTimeOriginal"))
+                                  : -1;
 
     const QString &orientation = s[jdOrientation];
     if (orientation == QStringLiteral("Rotated 180°"))

@@ -64,8 +64,8 @@ inline constexpr std::array<QLatin1String, JpegDataTextCount> ExifLabels = {
 // The metadata record of one image file. A new record is all zero.
 struct TJPEGData
 {
-    TJPEGDataStr Str;           // display texts, labels in ExifLabels
-    double CaptureTime = 0;     // day number; 0 means none
+    TJPEGDataStr Str;       // display texts, labels in ExifLabels
+    double CaptureTime = 0; // day number; 0 means none
     // Fraction of a second to add to CaptureTime (SubSecTimeOriginal with DateTimeOriginal,
     // else SubSecTime), 0 <= x < 1; negative when the file gives none.
     double CaptureSubSecond = -1;

@@ -28,7 +28,8 @@ bool WalkHeader(TByteSource &source, qint64 start, qint64 end,
     while (pos < end) {
         // FF, fill bytes (FF), the code, then the length: read the few bytes at once.
         uchar head[16];
-        const qint64 got = source.readAt(pos, reinterpret_cast<char *>(head), std::min<qint64>(16, end - pos));
+        const qint64 got =
+            source.readAt(pos, reinterpret_cast<char *>(head), std::min<qint64>(16, end - pos));
         if (got < 2 || head[0] != 0xFF)
             return false;
         int i = 0;
@@ -126,11 +127,14 @@ std::optional<std::uint32_t> TiffBlock::u32(std::uint32_t at) const
     if (!contains(at, 4))
         return std::nullopt;
     const auto *p = reinterpret_cast<const uchar *>(m_bytes.constData()) + at;
-    return m_bigEndian ? std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3]
-                       : std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[1]) << 8 | p[0];
+    return m_bigEndian ? std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 |
+                             std::uint32_t(p[2]) << 8 | p[3]
+                       : std::uint32_t(p[3]) << 24 | std::uint32_t(p[2]) << 16 |
+                             std::uint32_t(p[1]) << 8 | p[0];
 }
 
-std::optional<std::pair<QList<TiffBlock::Entry>, std::uint32_t>> TiffBlock::ifd(std::uint32_t offset) const
+std::optional<std::pair<QList<TiffBlock::Entry>, std::uint32_t>>
+TiffBlock::ifd(std::uint32_t offset) const
 {
     //  count(2) | count × (tag(2) type(2) count(4) value-or-offset(4)) | next IFD(4)
     const auto count = u16(offset);
@@ -168,7 +172,8 @@ void TiffWriter::put32At(qint64 at, std::uint32_t v)
         m_bytes[at + i] = char(v >> (24 - 8 * i));
 }
 
-void TiffWriter::entry(std::uint16_t tag, std::uint16_t type, std::uint32_t count, std::uint32_t value)
+void TiffWriter::entry(std::uint16_t tag, std::uint16_t type, std::uint32_t count,
+                       std::uint32_t value)
 {
     u16(tag);
     u16(type);

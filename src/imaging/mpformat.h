@@ -44,7 +44,7 @@ constexpr int SignatureSize = 4; // "MPF\0" before the MP header
 // but the standalone ones, a big-endian length that counts itself and the payload.
 struct Segment
 {
-    qint64 pos = 0;    // of its FF byte
+    qint64 pos = 0; // of its FF byte
     std::uint8_t code = 0;
     qint64 length = 0; // marker included: 2 + the length field's value
     qint64 payloadPos() const { return pos + 4; }

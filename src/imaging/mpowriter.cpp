@@ -38,8 +38,8 @@ std::optional<qint64> endBeforePadding(TByteSource &source)
                 continue;
             uchar marker = 0;
             const qint64 at = from + i;
-            if (byte != 0xD9 || at < 4 || source.readAt(at - 1, reinterpret_cast<char *>(&marker), 1) != 1 ||
-                marker != 0xFF)
+            if (byte != 0xD9 || at < 4 ||
+                source.readAt(at - 1, reinterpret_cast<char *>(&marker), 1) != 1 || marker != 0xFF)
                 return std::nullopt;
             return at + 1;
         }
@@ -100,7 +100,8 @@ void attributeIfd(TiffWriter &w, std::uint32_t number)
 std::optional<TMpoPlan> PlanMpo(TByteSource &left, TByteSource &right, QString *error)
 {
     const std::optional<Prepared> first = prepare(left, tr("left"), error);
-    const std::optional<Prepared> second = first ? prepare(right, tr("right"), error) : std::nullopt;
+    const std::optional<Prepared> second =
+        first ? prepare(right, tr("right"), error) : std::nullopt;
     if (!first || !second)
         return std::nullopt;
 
@@ -162,7 +163,8 @@ std::optional<QByteArray> WriteMpo(const QByteArray &left, const QByteArray &rig
     mpo.reserve(plan->size);
     for (const TMpoPlan::Piece &piece : plan->pieces)
         mpo += piece.source < 0 ? QByteArrayView(piece.bytes)
-                                : QByteArrayView(piece.source == 0 ? left : right).sliced(piece.offset, piece.length);
+                                : QByteArrayView(piece.source == 0 ? left : right)
+                                      .sliced(piece.offset, piece.length);
     return mpo;
 }
 
@@ -170,8 +172,8 @@ bool WriteMpoFile(const TMpoPlan &plan, int leftFd, int rightFd, int out, QStrin
 {
     for (const TMpoPlan::Piece &piece : plan.pieces) {
         const bool ok = piece.source < 0 ? WriteAll(out, piece.bytes, error)
-                                         : CopyFileRange(piece.source == 0 ? leftFd : rightFd, piece.offset,
-                                                         piece.length, out, error);
+                                         : CopyFileRange(piece.source == 0 ? leftFd : rightFd,
+                                                         piece.offset, piece.length, out, error);
         if (!ok)
             return false;
     }

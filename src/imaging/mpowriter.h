@@ -40,7 +40,8 @@ struct TMpoPlan
 std::optional<TMpoPlan> PlanMpo(TByteSource &left, TByteSource &right, QString *error = nullptr);
 
 // The MPO in memory.
-std::optional<QByteArray> WriteMpo(const QByteArray &left, const QByteArray &right, QString *error = nullptr);
+std::optional<QByteArray> WriteMpo(const QByteArray &left, const QByteArray &right,
+                                   QString *error = nullptr);
 
 // Appends the planned MPO to out, copying the pictures' ranges from the open files.
 bool WriteMpoFile(const TMpoPlan &plan, int leftFd, int rightFd, int out, QString *error = nullptr);

@@ -40,7 +40,8 @@ bool CopyFileRange(int in, qint64 offset, qint64 length, int out, QString *error
                 return fail(error, errno);
             kernelCopy = false; // this pair of files cannot: read and write
         }
-        const ssize_t got = ::pread(in, buffer, size_t(std::min<qint64>(length, sizeof buffer)), offset);
+        const ssize_t got =
+            ::pread(in, buffer, size_t(std::min<qint64>(length, sizeof buffer)), offset);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)

@@ -26,8 +26,8 @@ std::optional<qint64> completeStream(TByteSource &source, qint64 offset, qint64 
     const std::optional<QByteArray> bytes = ReadRange(source, offset, declared);
     if (!bytes)
         return std::nullopt;
-    const std::size_t end = jpegstream::firstStreamEnd(reinterpret_cast<const std::uint8_t *>(bytes->constData()),
-                                                       std::size_t(bytes->size()));
+    const std::size_t end = jpegstream::firstStreamEnd(
+        reinterpret_cast<const std::uint8_t *>(bytes->constData()), std::size_t(bytes->size()));
     if (end == 0)
         return std::nullopt;
     return qint64(end);
@@ -36,7 +36,8 @@ std::optional<qint64> completeStream(TByteSource &source, qint64 offset, qint64 
 // The MP header block of the segment (everything after "MPF\0").
 std::optional<TiffBlock> mpBlock(TByteSource &source, const Segment &segment)
 {
-    const auto bytes = ReadRange(source, segment.payloadPos() + SignatureSize, segment.payloadLength() - SignatureSize);
+    const auto bytes = ReadRange(source, segment.payloadPos() + SignatureSize,
+                                 segment.payloadLength() - SignatureSize);
     TiffBlock block;
     if (!bytes || !block.open(*bytes))
         return std::nullopt;
@@ -59,7 +60,8 @@ std::uint32_t individualNumber(const TiffBlock &block, std::uint32_t ifdOffset)
 }
 
 // Reads the MP index of the first stream into file.index; the reason when it is damaged.
-QString readIndex(TByteSource &source, TStereoFile &file, std::uint32_t *firstAttributeIfd, TiffBlock *blockOut)
+QString readIndex(TByteSource &source, TStereoFile &file, std::uint32_t *firstAttributeIfd,
+                  TiffBlock *blockOut)
 {
     const std::optional<Segment> segment = FindMpfSegment(source, 0, file.fileSize);
     if (!segment)
@@ -98,7 +100,8 @@ QString readIndex(TByteSource &source, TStereoFile &file, std::uint32_t *firstAt
     const std::uint64_t bytes = std::uint64_t(*count) * EntrySize;
     const std::optional<std::uint32_t> at = block->u32(entries->valueAt);
     if (entries->count != bytes || !at || !block->contains(*at, bytes))
-        return tr("its multi-picture index lists %1 pictures whose entries lie outside its segment").arg(*count);
+        return tr("its multi-picture index lists %1 pictures whose entries lie outside its segment")
+            .arg(*count);
     for (std::uint32_t i = 0; i < *count; ++i) {
         const std::uint32_t e = *at + i * EntrySize;
         TMpImage image;
@@ -122,9 +125,11 @@ QString checkPlacement(const TStereoFile &file)
         if (image.size == 0)
             return tr("picture %1 of its multi-picture index is empty").arg(i + 1);
         if (image.offset > file.fileSize || image.size > file.fileSize - image.offset)
-            return tr("picture %1 of its multi-picture index lies past the end of the file").arg(i + 1);
+            return tr("picture %1 of its multi-picture index lies past the end of the file")
+                .arg(i + 1);
     }
-    std::sort(images.begin(), images.end(), [](const TMpImage &a, const TMpImage &b) { return a.offset < b.offset; });
+    std::sort(images.begin(), images.end(),
+              [](const TMpImage &a, const TMpImage &b) { return a.offset < b.offset; });
     for (int i = 1; i < images.size(); ++i) {
         if (images[i - 1].offset + images[i - 1].size > images[i].offset)
             return tr("pictures of its multi-picture index overlap");
@@ -136,7 +141,8 @@ QString readMpo(TByteSource &source, TStereoFile &file)
 {
     std::uint32_t firstAttributeIfd = 0;
     TiffBlock firstBlock;
-    if (QString problem = readIndex(source, file, &firstAttributeIfd, &firstBlock); !problem.isEmpty())
+    if (QString problem = readIndex(source, file, &firstAttributeIfd, &firstBlock);
+        !problem.isEmpty())
         return problem;
     if (QString problem = checkPlacement(file); !problem.isEmpty())
         return problem;
@@ -148,7 +154,8 @@ QString readMpo(TByteSource &source, TStereoFile &file)
         TMpImage &image = file.index.images[i];
         if (i == 0) {
             image.individualNumber = individualNumber(firstBlock, firstAttributeIfd);
-        } else if (const auto segment = FindMpfSegment(source, image.offset, image.offset + image.size)) {
+        } else if (const auto segment =
+                       FindMpfSegment(source, image.offset, image.offset + image.size)) {
             if (const auto block = mpBlock(source, *segment))
                 image.individualNumber = individualNumber(*block, block->firstIfd());
         }
@@ -157,8 +164,9 @@ QString readMpo(TByteSource &source, TStereoFile &file)
     }
     if (disparity.size() < 2)
         return tr("its pictures are not the two views of a stereo camera");
-    const bool numbered = std::all_of(disparity.begin(), disparity.end(),
-                                      [&](int i) { return file.index.images[i].individualNumber != 0; });
+    const bool numbered = std::all_of(disparity.begin(), disparity.end(), [&](int i) {
+        return file.index.images[i].individualNumber != 0;
+    });
     if (numbered) {
         std::stable_sort(disparity.begin(), disparity.end(), [&](int a, int b) {
             return file.index.images[a].individualNumber < file.index.images[b].individualNumber;
@@ -217,7 +225,8 @@ QString readJps(TByteSource &source, TStereoFile &file)
     const bool walked = WalkHeader(source, 0, file.fileSize, [&](const Segment &segment) {
         const std::uint8_t c = segment.code;
         if (c == MarkerApp3 && !file.descriptor && segment.payloadLength() >= 8) {
-            const auto payload = ReadRange(source, segment.payloadPos(), std::min<qint64>(segment.payloadLength(), 64));
+            const auto payload = ReadRange(source, segment.payloadPos(),
+                                           std::min<qint64>(segment.payloadLength(), 64));
             if (payload && payload->startsWith("_JPSJPS_"))
                 problem = readJpsDescriptor(*payload, file);
         } else if (c >= 0xC0 && c <= 0xCF && c != 0xC4 && c != 0xC8 && c != 0xCC && !haveFrame) {
@@ -343,14 +352,15 @@ QJsonObject StereoFileJson(const TStereoFile &file)
                 entry[QStringLiteral("representative")] = true;
             images.append(entry);
         }
-        json[QStringLiteral("mpIndex")] = QJsonObject{{QStringLiteral("numberOfImages"), images.size()},
-                                                      {QStringLiteral("images"), images}};
+        json[QStringLiteral("mpIndex")] = QJsonObject{
+            {QStringLiteral("numberOfImages"), images.size()}, {QStringLiteral("images"), images}};
     }
     if (file.isStereo()) {
         QJsonArray views;
         for (const TStereoView &view : file.views) {
             views.append(file.format == TStereoFormat::Mpo
-                             ? QJsonObject{{QStringLiteral("offset"), view.offset}, {QStringLiteral("length"), view.length}}
+                             ? QJsonObject{{QStringLiteral("offset"), view.offset},
+                                           {QStringLiteral("length"), view.length}}
                              : QJsonObject{{QStringLiteral("x"), view.x},
                                            {QStringLiteral("y"), view.y},
                                            {QStringLiteral("width"), view.width},

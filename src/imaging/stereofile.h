@@ -33,9 +33,9 @@ enum class TStereoFormat
 // One picture of an MP index, as the index states it.
 struct TMpImage
 {
-    std::uint32_t attribute = 0;  // type in the low 24 bits, data format and flags above
+    std::uint32_t attribute = 0; // type in the low 24 bits, data format and flags above
     qint64 size = 0;
-    qint64 offset = 0;            // in the file (the index counts from the MP header)
+    qint64 offset = 0;                  // in the file (the index counts from the MP header)
     std::uint32_t individualNumber = 0; // 0: none given
     std::uint32_t type() const { return attribute & 0x00FFFFFF; }
     bool representative() const { return attribute & 0x20000000; }

@@ -45,7 +45,8 @@ QByteArray takeTjBuffer(unsigned char *buffer, unsigned long size)
 }
 
 // The header segments of a JPEG in memory that keep selects, as whole segments.
-QByteArray headerSegments(const QByteArray &jpeg, const std::function<bool(const Segment &, const QByteArray &)> &keep)
+QByteArray headerSegments(const QByteArray &jpeg,
+                          const std::function<bool(const Segment &, const QByteArray &)> &keep)
 {
     QByteArray kept;
     TMemorySource source(jpeg);
@@ -64,7 +65,8 @@ bool isJpsDescriptor(const Segment &segment, const QByteArray &bytes)
 }
 
 // The JPEG without the segments drop selects (all of them in its header).
-QByteArray withoutSegments(const QByteArray &jpeg, const std::function<bool(const Segment &, const QByteArray &)> &drop)
+QByteArray withoutSegments(const QByteArray &jpeg,
+                           const std::function<bool(const Segment &, const QByteArray &)> &drop)
 {
     QList<TByteRange> dropped;
     TMemorySource source(jpeg);
@@ -83,7 +85,8 @@ QByteArray withoutSegments(const QByteArray &jpeg, const std::function<bool(cons
 }
 
 // A lossless cut of the rectangle; its offset lies on the MCU grid.
-std::optional<QByteArray> cropLosslessly(const QByteArray &jpeg, const TStereoView &view, QString *error)
+std::optional<QByteArray> cropLosslessly(const QByteArray &jpeg, const TStereoView &view,
+                                         QString *error)
 {
     TjHandle handle(tjInitTransform());
     tjtransform transform{};
@@ -92,9 +95,11 @@ std::optional<QByteArray> cropLosslessly(const QByteArray &jpeg, const TStereoVi
     transform.options = TJXOPT_CROP;
     unsigned char *out = nullptr;
     unsigned long outSize = 0;
-    if (!handle || tjTransform(handle.get(), reinterpret_cast<const unsigned char *>(jpeg.constData()),
-                               (unsigned long)jpeg.size(), 1, &out, &outSize, &transform, 0) != 0) {
-        setError(error, tr("the picture could not be cut: %1").arg(QString::fromUtf8(tjGetErrorStr2(handle.get()))));
+    if (!handle ||
+        tjTransform(handle.get(), reinterpret_cast<const unsigned char *>(jpeg.constData()),
+                    (unsigned long)jpeg.size(), 1, &out, &outSize, &transform, 0) != 0) {
+        setError(error, tr("the picture could not be cut: %1")
+                            .arg(QString::fromUtf8(tjGetErrorStr2(handle.get()))));
         if (out)
             tjFree(out);
         return std::nullopt;
@@ -104,13 +109,14 @@ std::optional<QByteArray> cropLosslessly(const QByteArray &jpeg, const TStereoVi
 }
 
 // Both halves decoded and encoded again, with the file's EXIF, ICC profile and comments.
-std::optional<std::array<TSplitView, 2>> reencodeHalves(const QByteArray &jpeg, const TStereoFile &file, QString *error)
+std::optional<std::array<TSplitView, 2>> reencodeHalves(const QByteArray &jpeg,
+                                                        const TStereoFile &file, QString *error)
 {
     TjHandle decoder(tjInitDecompress());
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
     const auto *data = reinterpret_cast<const unsigned char *>(jpeg.constData());
-    if (!decoder || tjDecompressHeader3(decoder.get(), data, (unsigned long)jpeg.size(), &width, &height, &subsampling,
-                                        &colorspace) != 0) {
+    if (!decoder || tjDecompressHeader3(decoder.get(), data, (unsigned long)jpeg.size(), &width,
+                                        &height, &subsampling, &colorspace) != 0) {
         setError(error, tr("the picture cannot be decoded"));
         return std::nullopt;
     }
@@ -122,23 +128,27 @@ std::optional<std::array<TSplitView, 2>> reencodeHalves(const QByteArray &jpeg, 
     const int format = gray ? TJPF_GRAY : TJPF_RGB;
     const int pixelSize = tjPixelSize[format];
     std::vector<unsigned char> pixels(std::size_t(width) * height * pixelSize);
-    if (tjDecompress2(decoder.get(), data, (unsigned long)jpeg.size(), pixels.data(), width, width * pixelSize, height,
-                      format, 0) != 0) {
-        setError(error, tr("the picture cannot be decoded: %1").arg(QString::fromUtf8(tjGetErrorStr2(decoder.get()))));
+    if (tjDecompress2(decoder.get(), data, (unsigned long)jpeg.size(), pixels.data(), width,
+                      width * pixelSize, height, format, 0) != 0) {
+        setError(error, tr("the picture cannot be decoded: %1")
+                            .arg(QString::fromUtf8(tjGetErrorStr2(decoder.get()))));
         return std::nullopt;
     }
-    const QByteArray metadata = headerSegments(jpeg, [](const Segment &segment, const QByteArray &) {
-        return segment.code == MarkerApp1 || segment.code == MarkerApp2 || segment.code == 0xFE;
-    });
+    const QByteArray metadata =
+        headerSegments(jpeg, [](const Segment &segment, const QByteArray &) {
+            return segment.code == MarkerApp1 || segment.code == MarkerApp2 || segment.code == 0xFE;
+        });
     TjHandle encoder(tjInitCompress());
     std::array<TSplitView, 2> views;
     for (int v = 0; v < 2; ++v) {
         const TStereoView &view = file.views[v];
         unsigned char *out = nullptr;
         unsigned long outSize = 0;
-        const unsigned char *origin = pixels.data() + (std::size_t(view.y) * width + view.x) * pixelSize;
-        if (!encoder || tjCompress2(encoder.get(), origin, view.width, width * pixelSize, view.height, format, &out,
-                                    &outSize, gray ? TJSAMP_GRAY : subsampling, JpsReencodeQuality, 0) != 0) {
+        const unsigned char *origin =
+            pixels.data() + (std::size_t(view.y) * width + view.x) * pixelSize;
+        if (!encoder || tjCompress2(encoder.get(), origin, view.width, width * pixelSize,
+                                    view.height, format, &out, &outSize,
+                                    gray ? TJSAMP_GRAY : subsampling, JpsReencodeQuality, 0) != 0) {
             if (out)
                 tjFree(out);
             setError(error, tr("a view cannot be encoded"));
@@ -160,7 +170,8 @@ std::optional<std::array<TSplitView, 2>> reencodeHalves(const QByteArray &jpeg, 
     return views;
 }
 
-std::optional<std::array<TSplitView, 2>> splitJps(TByteSource &source, const TStereoFile &file, QString *error)
+std::optional<std::array<TSplitView, 2>> splitJps(TByteSource &source, const TStereoFile &file,
+                                                  QString *error)
 {
     const std::optional<QByteArray> jpeg = ReadRange(source, 0, source.size());
     if (!jpeg) {
@@ -187,7 +198,8 @@ std::optional<QByteArray> sha256(TByteSource &source)
     QCryptographicHash hash(QCryptographicHash::Sha256);
     QByteArray chunk(1 << 20, Qt::Uninitialized);
     for (qint64 pos = 0; pos < source.size();) {
-        const qint64 n = source.readAt(pos, chunk.data(), std::min<qint64>(chunk.size(), source.size() - pos));
+        const qint64 n =
+            source.readAt(pos, chunk.data(), std::min<qint64>(chunk.size(), source.size() - pos));
         if (n <= 0)
             return std::nullopt;
         hash.addData(QByteArrayView(chunk.constData(), n));
@@ -203,7 +215,8 @@ QList<TByteRange> MpoViewRanges(const TStereoView &view)
     if (view.mpfLength == 0)
         return {{view.offset, view.length}};
     const qint64 afterMpf = view.mpfOffset + view.mpfLength;
-    return {{view.offset, view.mpfOffset - view.offset}, {afterMpf, view.offset + view.length - afterMpf}};
+    return {{view.offset, view.mpfOffset - view.offset},
+            {afterMpf, view.offset + view.length - afterMpf}};
 }
 
 bool WriteMpoView(int stereoFd, const TStereoView &view, int out, QString *error)
@@ -215,7 +228,8 @@ bool WriteMpoView(int stereoFd, const TStereoView &view, int out, QString *error
     return true;
 }
 
-std::optional<std::array<TSplitView, 2>> SplitStereoFile(TByteSource &source, const TStereoFile &file, QString *error)
+std::optional<std::array<TSplitView, 2>> SplitStereoFile(TByteSource &source,
+                                                         const TStereoFile &file, QString *error)
 {
     if (file.format == TStereoFormat::Jps)
         return splitJps(source, file, error);
@@ -237,7 +251,8 @@ std::optional<std::array<TSplitView, 2>> SplitStereoFile(TByteSource &source, co
     return views;
 }
 
-std::optional<TStereoRemainder> MpoRemainder(TByteSource &source, const TStereoFile &file, QString *error)
+std::optional<TStereoRemainder> MpoRemainder(TByteSource &source, const TStereoFile &file,
+                                             QString *error)
 {
     if (file.format != TStereoFormat::Mpo) {
         setError(error, tr("only a multi-picture file can be rebuilt from its views"));
@@ -262,11 +277,13 @@ std::optional<TStereoRemainder> MpoRemainder(TByteSource &source, const TStereoF
     for (int v = 0; v < 2; ++v) {
         qint64 inView = 0;
         for (const TByteRange &range : MpoViewRanges(file.views[v])) {
-            fromViews.append(Placed{range.offset, TStereoRemainder::Piece{v, inView, range.length, {}}});
+            fromViews.append(
+                Placed{range.offset, TStereoRemainder::Piece{v, inView, range.length, {}}});
             inView += range.length;
         }
     }
-    std::sort(fromViews.begin(), fromViews.end(), [](const Placed &a, const Placed &b) { return a.offset < b.offset; });
+    std::sort(fromViews.begin(), fromViews.end(),
+              [](const Placed &a, const Placed &b) { return a.offset < b.offset; });
     qint64 pos = 0;
     auto keep = [&](qint64 until) -> bool {
         if (until <= pos)
@@ -358,7 +375,8 @@ std::optional<TStereoRemainder> TStereoRemainder::parse(const QByteArray &bytes)
         return std::nullopt;
     remainder.sha256 = bytes.mid(pos, 32);
     pos += 32;
-    const quint32 count = quint32(p[pos]) << 24 | quint32(p[pos + 1]) << 16 | quint32(p[pos + 2]) << 8 | p[pos + 3];
+    const quint32 count =
+        quint32(p[pos]) << 24 | quint32(p[pos + 1]) << 16 | quint32(p[pos + 2]) << 8 | p[pos + 3];
     pos += 4;
     if (count > quint64(size - pos) / 9) // every piece takes at least 9 bytes
         return std::nullopt;
@@ -397,7 +415,8 @@ std::optional<QByteArray> RebuildStereoFile(const QByteArray &view1, const QByte
         qint64 length = piece.bytes.size();
         if (piece.view >= 0) {
             const QByteArray &view = piece.view == 0 ? view1 : view2;
-            if (piece.from < 0 || piece.length < 0 || piece.from > view.size() || piece.length > view.size() - piece.from)
+            if (piece.from < 0 || piece.length < 0 || piece.from > view.size() ||
+                piece.length > view.size() - piece.from)
                 return std::nullopt;
             length = piece.length;
         }
@@ -413,7 +432,8 @@ std::optional<QByteArray> RebuildStereoFile(const QByteArray &view1, const QByte
         if (piece.view < 0)
             file += piece.bytes;
         else
-            file += QByteArrayView(piece.view == 0 ? view1 : view2).sliced(piece.from, piece.length);
+            file +=
+                QByteArrayView(piece.view == 0 ? view1 : view2).sliced(piece.from, piece.length);
     }
     if (QCryptographicHash::hash(file, QCryptographicHash::Sha256) != remainder.sha256)
         return std::nullopt;

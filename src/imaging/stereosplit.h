@@ -38,8 +38,8 @@ struct TSplitView
 
 // Both views of a stereo file (as ReadStereoFile found it in source). Nothing, with the
 // reason in *error, when the bytes cannot be read or TurboJPEG refuses the picture.
-std::optional<std::array<TSplitView, 2>> SplitStereoFile(TByteSource &source, const TStereoFile &file,
-                                                         QString *error = nullptr);
+std::optional<std::array<TSplitView, 2>>
+SplitStereoFile(TByteSource &source, const TStereoFile &file, QString *error = nullptr);
 
 // Quality of the halves of a JPS whose cut does not fall on the MCU grid.
 constexpr int JpsReencodeQuality = 95;
@@ -51,8 +51,8 @@ struct TStereoRemainder
 {
     struct Piece
     {
-        int view = -1;       // 0 or 1: from that view file; -1: the bytes below
-        qint64 from = 0;     // in the view file
+        int view = -1;   // 0 or 1: from that view file; -1: the bytes below
+        qint64 from = 0; // in the view file
         qint64 length = 0;
         QByteArray bytes;
     };
@@ -70,7 +70,8 @@ struct TStereoRemainder
 
 // The remainder of an MPO (only MPO files can be rebuilt: a JPS's halves are new streams).
 // Reads the whole file once for its SHA-256.
-std::optional<TStereoRemainder> MpoRemainder(TByteSource &source, const TStereoFile &file, QString *error = nullptr);
+std::optional<TStereoRemainder> MpoRemainder(TByteSource &source, const TStereoFile &file,
+                                             QString *error = nullptr);
 
 // The stereo file rebuilt from its view files and remainder; nothing when the pieces do
 // not fit the view files or the result is not the file the remainder describes (size and

@@ -16,8 +16,7 @@ namespace {
 constexpr int Quality = 92;
 
 // The byte order of a Format_RGB32 pixel (0xffRRGGBB in native order).
-constexpr int NativePixelFormat =
-    Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TJPF_BGRX : TJPF_XRGB;
+constexpr int NativePixelFormat = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? TJPF_BGRX : TJPF_XRGB;
 
 struct HandleCloser
 {
@@ -81,10 +80,9 @@ TThumbnail::TThumbnail(const QImage &picture, QRgb background)
             unsigned char *jpeg = nullptr;
             unsigned long size = 0;
             const uchar *first = rgb.constScanLine(content.top()) + content.left() * 4;
-            const int failed =
-                tjCompress2(handle.get(), first, content.width(), int(rgb.bytesPerLine()),
-                            content.height(), NativePixelFormat, &jpeg, &size, TJSAMP_420,
-                            Quality, TJFLAG_ACCURATEDCT);
+            const int failed = tjCompress2(
+                handle.get(), first, content.width(), int(rgb.bytesPerLine()), content.height(),
+                NativePixelFormat, &jpeg, &size, TJSAMP_420, Quality, TJFLAG_ACCURATEDCT);
             if (failed || !jpeg) {
                 tjFree(jpeg);
                 return;

@@ -1,7 +1,7 @@
 #include "naming/entryrenamemask.h"
 
-#include "entries/entrystore.h"
 #include "entries/datensatz.h"
+#include "entries/entrystore.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
 #include "naming/naminglog.h"

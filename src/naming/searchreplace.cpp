@@ -1,8 +1,8 @@
 #include "naming/searchreplace.h"
 
-#include "entries/entrystore.h"
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
+#include "entries/entrystore.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
 

@@ -1,8 +1,8 @@
 #include "naming/windowrenaming.h"
 
-#include "entries/entrystore.h"
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
+#include "entries/entrystore.h"
 #include "entries/listrows.h"
 #include "naming/entryrenamemask.h"
 

@@ -28,7 +28,8 @@ KeptPairs keptPairs(const ListRowModel &left, const std::vector<TDatensatz *> &w
     for (int r = 0; r < left.Count(); ++r) {
         const TDatensatz *e = left.EntryAt(r);
         // A stereo file's two views are one exposure: they say nothing about the clocks.
-        if (e && e->Attribute() == daStereoPair && e->Partner() && !inWork.contains(e) && !e->IsStereoView())
+        if (e && e->Attribute() == daStereoPair && e->Partner() && !inWork.contains(e) &&
+            !e->IsStereoView())
             kept.emplace_back(e, e->Partner());
     }
     return kept;
@@ -176,7 +177,6 @@ int TOrderingPass::collect(ListRowModel &list, OrderingMode mode, std::vector<TD
     }
     return stereoViews;
 }
-
 
 // Step 7: a new gap opposite every work entry without partner. Walking position k of both
 // work lists, an entry without partner gets a gap inserted at k in the other work list

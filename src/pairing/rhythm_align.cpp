@@ -199,8 +199,8 @@ RhythmAlignment AlignStreams(const RhythmStream &left, const RhythmStream &right
             while (g > 0 && c[g - 1].left == c[h - 1].left)
                 --g;
             for (int e = g; e < h; ++e)
-                backward[e] = c[e].gain / kTemperature +
-                              LogAdd(0.0, tree.query(rightCount - 1 - c[e].right));
+                backward[e] =
+                    c[e].gain / kTemperature + LogAdd(0.0, tree.query(rightCount - 1 - c[e].right));
             for (int e = g; e < h; ++e)
                 tree.add(rightCount - 1 - c[e].right, backward[e]);
             h = g;

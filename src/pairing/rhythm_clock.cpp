@@ -53,7 +53,8 @@ struct SignatureHash
 
 bool IsBurstSignature(const Signature &s)
 {
-    const int longOnes = (s.a >= kBurstInterval) + (s.b >= kBurstInterval) + (s.c >= kBurstInterval);
+    const int longOnes =
+        (s.a >= kBurstInterval) + (s.b >= kBurstInterval) + (s.c >= kBurstInterval);
     return longOnes < 2;
 }
 
@@ -179,7 +180,8 @@ std::vector<RhythmAnchor> FindLooseAnchors(const RhythmStream &left, const Rhyth
     // Intervals (3 s or more) between a right picture and each of its next few, by length.
     std::unordered_map<std::int64_t, std::vector<std::pair<int, int>>> byInterval;
     const auto whole = [](double t) { return static_cast<std::int64_t>(std::floor(t)); };
-    const int nl = static_cast<int>(left.seconds.size()), nr = static_cast<int>(right.seconds.size());
+    const int nl = static_cast<int>(left.seconds.size()),
+              nr = static_cast<int>(right.seconds.size());
     for (int q = 0; q < nr; ++q)
         for (int j = q + 1; j < nr && j <= q + kLooseSpan; ++j) {
             const std::int64_t d = whole(right.seconds[j]) - whole(right.seconds[q]);
@@ -288,8 +290,9 @@ ClockLine FitOffsetWithDrift(const std::vector<RhythmAnchor> &anchors, double b,
 OffsetPeaks::OffsetPeaks(std::vector<RhythmAnchor> anchors)
     : m_anchors(std::move(anchors)), m_out(m_anchors.size(), 0), m_in(m_anchors.size())
 {
-    std::stable_sort(m_anchors.begin(), m_anchors.end(),
-                     [](const RhythmAnchor &x, const RhythmAnchor &y) { return x.offset < y.offset; });
+    std::stable_sort(
+        m_anchors.begin(), m_anchors.end(),
+        [](const RhythmAnchor &x, const RhythmAnchor &y) { return x.offset < y.offset; });
 }
 
 ClockLine OffsetPeaks::next(double b, double &count) const
@@ -322,9 +325,9 @@ ClockLine OffsetPeaks::next(double b, double &count) const
     center /= best;
     count = best;
     // The constant at the peak's mean time, with the drift taken off.
-    const auto first = std::lower_bound(
-        m_anchors.begin(), m_anchors.end(), center - kInlierSeconds,
-        [](const RhythmAnchor &x, double v) { return x.offset < v; });
+    const auto first =
+        std::lower_bound(m_anchors.begin(), m_anchors.end(), center - kInlierSeconds,
+                         [](const RhythmAnchor &x, double v) { return x.offset < v; });
     double k = 0, st = 0, so = 0;
     for (auto it = first; it != m_anchors.end() && it->offset <= center + kInlierSeconds; ++it)
         if (!m_out[static_cast<std::size_t>(it - m_anchors.begin())]) {

@@ -6,9 +6,9 @@
 // One stream, sorted by time.
 struct RhythmStream
 {
-    std::vector<double> seconds;  // ascending
-    std::vector<bool> precise;    // seconds carries a sub-second part
-    std::vector<int> input;       // index of the picture in the caller's list
+    std::vector<double> seconds; // ascending
+    std::vector<bool> precise;   // seconds carries a sub-second part
+    std::vector<int> input;      // index of the picture in the caller's list
 };
 
 // An anchor: a left time and the offset right - left that a matching rhythm suggests.

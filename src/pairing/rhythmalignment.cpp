@@ -349,8 +349,8 @@ public:
     const std::vector<ClockLine> &lines() const { return m_lines; }
     int paired() const
     {
-        return static_cast<int>(std::count_if(pairOfLeft.begin(), pairOfLeft.end(),
-                                              [](int q) { return q >= 0; }));
+        return static_cast<int>(
+            std::count_if(pairOfLeft.begin(), pairOfLeft.end(), [](int q) { return q >= 0; }));
     }
 
     std::vector<int> pairOfLeft, lineOfLeft;
@@ -397,8 +397,8 @@ private:
                 const int clearVotes =
                     (ownsL && !(mixedL && !mixedR)) + (ownsR && !(mixedR && !mixedL));
                 if (votes > 0 || k == 1)
-                    claims.push_back({static_cast<int>(s), static_cast<int>(p), q,
-                                      a.confidence[p], clearVotes});
+                    claims.push_back(
+                        {static_cast<int>(s), static_cast<int>(p), q, a.confidence[p], clearVotes});
             }
         }
         std::stable_sort(claims.begin(), claims.end(), [](const Claim &x, const Claim &y) {
@@ -410,7 +410,8 @@ private:
         {
             std::vector<int> lineOfL(nl, -1), lineOfR(nr, -1);
             for (const Claim &c : claims) {
-                for (const auto &[right, picture] : {std::pair{false, c.left}, std::pair{true, c.right}}) {
+                for (const auto &[right, picture] :
+                     {std::pair{false, c.left}, std::pair{true, c.right}}) {
                     (right ? m_claimedR : m_claimedL)[picture] = true;
                     int &first = (right ? lineOfR : lineOfL)[picture];
                     if (first < 0)
@@ -470,8 +471,8 @@ std::vector<ClockLine> FindLines(const std::vector<RhythmAnchor> &anchors,
     rest.remove(main, 1.5);
     // Each round takes the densest window left; windows next to a known line (its
     // neighbours in a burst) are passed over, but only a few times.
-    for (int round = 0; round < 2 * kMaxLines && static_cast<int>(lines.size()) < kMaxLines &&
-                        !rest.empty();
+    for (int round = 0;
+         round < 2 * kMaxLines && static_cast<int>(lines.size()) < kMaxLines && !rest.empty();
          ++round) {
         double count = 0;
         const ClockLine line = rest.next(main.b, count);

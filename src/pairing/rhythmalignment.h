@@ -25,9 +25,9 @@
 // One picture as the method sees it.
 struct RhythmPicture
 {
-    double seconds = 0;         // capture time in seconds on the camera's clock
-    bool hasTime = true;        // false: the picture stays single
-    bool hasSubSecond = false;  // seconds carries the sub-second part of the capture time
+    double seconds = 0;        // capture time in seconds on the camera's clock
+    bool hasTime = true;       // false: the picture stays single
+    bool hasSubSecond = false; // seconds carries the sub-second part of the capture time
 };
 
 // A known pair given by its two times (a pair kept from an earlier pass, or the pair the
@@ -68,11 +68,11 @@ struct RhythmPair
 // A stretch of the session with one clock relation: right = left + offset + drift·left.
 struct RhythmStretch
 {
-    double offset = 0;        // seconds, right minus left, amid the stretch
-    double change = 0;        // offset minus the main stretch's offset (0 for the main one)
-    int pairs = 0;            // pairs owned
+    double offset = 0; // seconds, right minus left, amid the stretch
+    double change = 0; // offset minus the main stretch's offset (0 for the main one)
+    int pairs = 0;     // pairs owned
     RhythmCamera changedCamera = RhythmCamera::Right; // whose clock was changed (not main)
-    int firstChanged = -1;    // input index of that camera's earliest picture of the stretch
+    int firstChanged = -1; // input index of that camera's earliest picture of the stretch
 };
 
 struct RhythmResult
@@ -80,9 +80,9 @@ struct RhythmResult
     // True when the safety gate stopped the method: the streams show no usable rhythm and
     // no pair was made.
     bool gated = false;
-    std::vector<RhythmPair> pairs;         // ordered by left index
-    std::vector<RhythmStretch> stretches;  // stretches[0] is the main stretch (most pairs)
-    double drift = 0;                      // seconds per second, shared by all stretches
+    std::vector<RhythmPair> pairs;        // ordered by left index
+    std::vector<RhythmStretch> stretches; // stretches[0] is the main stretch (most pairs)
+    double drift = 0;                     // seconds per second, shared by all stretches
     // Seconds to add to each picture's capture time to place it on one common timeline
     // (the left camera's clock of the main stretch). 0 for pictures without time.
     std::vector<double> leftCorrection;

@@ -52,13 +52,12 @@ public:
         const std::optional<IntervalRun> run = search.firstRun(work.row);
         if (!run)
             return false;
-        for (int l = run->leftStart, k = run->rightStart;
-             l <= run->leftEnd && k <= run->rightEnd; ++l, ++k)
+        for (int l = run->leftStart, k = run->rightStart; l <= run->leftEnd && k <= run->rightEnd;
+             ++l, ++k)
             MakeStereoPair(work.left[l], work.right[k]);
         // The run's offset replaces one taken from a selected pair: applying both would
         // shift the lists by their difference, which neither measured.
-        applyOffset(work.left[run->leftStart], work.right[run->rightStart], work.left,
-                    work.right);
+        applyOffset(work.left[run->leftStart], work.right[run->rightStart], work.left, work.right);
         return true;
     }
 

@@ -56,19 +56,19 @@ QImage AlignPicture(const QImage &picture, const TDisplayCorrection &correction)
     painter.setTransform(toCorrected);
     painter.drawImage(QPoint(0, 0), picture);
     painter.end();
-    return picture.format() == QImage::Format_RGB32
-               ? aligned
-               : aligned.convertToFormat(picture.format());
+    return picture.format() == QImage::Format_RGB32 ? aligned
+                                                    : aligned.convertToFormat(picture.format());
 }
 
-TAlignmentMeasure MeasureAlignment(const TPictureDecoder &decode,
-                                   const QString &leftPath, const TEntryLook &leftLook,
-                                   const QString &rightPath, const TEntryLook &rightLook)
+TAlignmentMeasure MeasureAlignment(const TPictureDecoder &decode, const QString &leftPath,
+                                   const TEntryLook &leftLook, const QString &rightPath,
+                                   const TEntryLook &rightLook)
 {
     const auto working = [&decode](const QString &path, const TEntryLook &look) {
         if (path.isEmpty() || !decode)
             return QImage();
-        const QImage picture = decode(path, [](int w, int h) { return WorkingScaleDenominator(w, h); });
+        const QImage picture =
+            decode(path, [](int w, int h) { return WorkingScaleDenominator(w, h); });
         return ToWorkingPicture(picture, TViewLook{look.Rotation, look.Mirror});
     };
     const QImage left = working(leftPath, leftLook);
@@ -81,7 +81,7 @@ TAlignmentMeasure MeasureAlignment(const TPictureDecoder &decode,
     const TPairCheck check = CheckPair(left, right);
     measure.Correction = CorrectionFromCheck(check);
     if (!measure.Correction.Active)
-        measure.Problem = check.Problem.isEmpty() ? QStringLiteral("not the same scene")
-                                                  : check.Problem;
+        measure.Problem =
+            check.Problem.isEmpty() ? QStringLiteral("not the same scene") : check.Problem;
     return measure;
 }

@@ -53,6 +53,6 @@ using TPictureDecoder =
 // Decodes both files with decode at the pair check's working size, turned and mirrored as
 // their looks say, and checks the pair. Runs on a worker: reads files, takes a fraction of
 // a second.
-TAlignmentMeasure MeasureAlignment(const TPictureDecoder &decode,
-                                   const QString &leftPath, const TEntryLook &leftLook,
-                                   const QString &rightPath, const TEntryLook &rightLook);
+TAlignmentMeasure MeasureAlignment(const TPictureDecoder &decode, const QString &leftPath,
+                                   const TEntryLook &leftLook, const QString &rightPath,
+                                   const TEntryLook &rightLook);

@@ -162,8 +162,8 @@ QRect FitRect(QSize picture, QSize area)
 {
     if (picture.isEmpty() || area.isEmpty())
         return {};
-    const double scale = std::min(double(area.width()) / picture.width(),
-                                  double(area.height()) / picture.height());
+    const double scale =
+        std::min(double(area.width()) / picture.width(), double(area.height()) / picture.height());
     const int w = int(std::max<long long>(1, RoundHalfEven(picture.width() * scale)));
     const int h = int(std::max<long long>(1, RoundHalfEven(picture.height() * scale)));
     return {(area.width() - w) / 2, (area.height() - h) / 2, w, h};

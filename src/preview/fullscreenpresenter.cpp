@@ -28,11 +28,10 @@ QString pathOf(const TDatensatz *entry)
 QString FullScreenCaption(const TFullScreenStatus &status)
 {
     const QString none = QStringLiteral("–");
-    QString caption =
-        QStringLiteral("left eye: ") +
-        (status.LeftName.isEmpty() ? none : VisibleText(status.LeftName)) +
-        QStringLiteral(" · right eye: ") +
-        (status.RightName.isEmpty() ? none : VisibleText(status.RightName));
+    QString caption = QStringLiteral("left eye: ") +
+                      (status.LeftName.isEmpty() ? none : VisibleText(status.LeftName)) +
+                      QStringLiteral(" · right eye: ") +
+                      (status.RightName.isEmpty() ? none : VisibleText(status.RightName));
     const QString dot = QStringLiteral(" · ");
     if (status.EyesSwapped)
         caption += dot + QStringLiteral("eyes swapped");
@@ -109,7 +108,7 @@ void TFullScreenPresenter::PanelsResized()
 }
 
 TFullScreenPresenter::PairKey TFullScreenPresenter::keyOf(const TDatensatz *left,
-                                                         const TDatensatz *right)
+                                                          const TDatensatz *right)
 {
     return PairKey{pathOf(left), pathOf(right), lookOf(left), lookOf(right)};
 }
@@ -166,9 +165,8 @@ void TFullScreenPresenter::measureNext()
         const TPictureDecoder decode = m_preview.Decoder().Source();
         m_pool.start([this, pair, text, decode] {
             RunBelowInterface();
-            const TAlignmentMeasure measure =
-                MeasureAlignment(decode, pair.LeftPath, pair.LeftLook, pair.RightPath,
-                                 pair.RightLook);
+            const TAlignmentMeasure measure = MeasureAlignment(decode, pair.LeftPath, pair.LeftLook,
+                                                               pair.RightPath, pair.RightLook);
             QMetaObject::invokeMethod(
                 this,
                 [this, text, measure] {

@@ -34,7 +34,8 @@ bool isJpegName(const QString &path)
 
 // A view of a stereo file: its own JPEG stream (MPO), or its half of the picture (JPS),
 // whose reduction is chosen from the half's size.
-QImage decodeView(const QString &path, const TPicturePart &part, const std::function<int(int, int)> &choose)
+QImage decodeView(const QString &path, const TPicturePart &part,
+                  const std::function<int(int, int)> &choose)
 {
     const QByteArray bytes = ReadPictureBytes(path, part);
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
@@ -48,7 +49,8 @@ QImage decodeView(const QString &path, const TPicturePart &part, const std::func
     if (picture.isNull())
         return picture;
     const QRect crop = part.crop;
-    return picture.copy(crop.x() / denominator, crop.y() / denominator, std::max(1, crop.width() / denominator),
+    return picture.copy(crop.x() / denominator, crop.y() / denominator,
+                        std::max(1, crop.width() / denominator),
                         std::max(1, crop.height() / denominator));
 }
 
@@ -247,8 +249,8 @@ void TPreviewDecoder::withSource(const TDecodeRequest &request, SourceCallback d
     {
         std::lock_guard lock(m_mutex);
         const auto found = std::find_if(m_items.begin(), m_items.end(), [&](const auto &i) {
-            return i->Path == request.Path && i->Part == request.Part && i->FileSize == info.size() &&
-                   i->Modified == info.lastModified();
+            return i->Path == request.Path && i->Part == request.Part &&
+                   i->FileSize == info.size() && i->Modified == info.lastModified();
         });
         if (found != m_items.end()) {
             std::shared_ptr<CacheItem> known = *found;
@@ -273,8 +275,8 @@ void TPreviewDecoder::withSource(const TDecodeRequest &request, SourceCallback d
         std::lock_guard lock(m_mutex);
         // Another worker may have started the same file in between.
         for (const std::shared_ptr<CacheItem> &i : m_items) {
-            if (i->Pending && i->Path == request.Path && i->Part == request.Part && i->FileSize == info.size() &&
-                i->Modified == info.lastModified()) {
+            if (i->Pending && i->Path == request.Path && i->Part == request.Part &&
+                i->FileSize == info.size() && i->Modified == info.lastModified()) {
                 i->Waiters.emplace_back(request, std::move(done));
                 return;
             }
@@ -282,7 +284,8 @@ void TPreviewDecoder::withSource(const TDecodeRequest &request, SourceCallback d
         // Files changed on disk since they were decoded are of no further use.
         m_items.erase(std::remove_if(m_items.begin(), m_items.end(),
                                      [&](const auto &i) {
-                                         return !i->Pending && i->Path == request.Path && i->Part == request.Part;
+                                         return !i->Pending && i->Path == request.Path &&
+                                                i->Part == request.Part;
                                      }),
                       m_items.end());
         item = std::make_shared<CacheItem>();
@@ -304,13 +307,13 @@ void TPreviewDecoder::decodeInto(const std::shared_ptr<CacheItem> &item,
     bool chosen = false;
     const std::function<int(int, int)> choose = [&](int width, int height) {
         full = QSize(width, height);
-        denominator =
-            CoveringScaleDenominator(width, height, request.Look.Rotation, request.Panel);
+        denominator = CoveringScaleDenominator(width, height, request.Look.Rotation, request.Panel);
         chosen = true;
         return denominator;
     };
     ++m_decodes;
-    const QImage picture = item->Part.view > 0 ? decodeView(item->Path, item->Part, choose) : m_decoder(item->Path, choose);
+    const QImage picture = item->Part.view > 0 ? decodeView(item->Path, item->Part, choose)
+                                               : m_decoder(item->Path, choose);
 
     std::vector<std::pair<TDecodeRequest, SourceCallback>> waiters;
     {
@@ -322,11 +325,13 @@ void TPreviewDecoder::decodeInto(const std::shared_ptr<CacheItem> &item,
         item->LastUse = ++m_useClock;
         waiters.swap(item->Waiters);
         // The least recently used decoded files go first.
-        while (std::count_if(m_items.begin(), m_items.end(),
-                             [](const auto &i) { return !i->Pending; }) > qsizetype(CacheCapacity)) {
+        while (std::count_if(m_items.begin(), m_items.end(), [](const auto &i) {
+                   return !i->Pending;
+               }) > qsizetype(CacheCapacity)) {
             auto oldest = m_items.end();
             for (auto it = m_items.begin(); it != m_items.end(); ++it)
-                if (!(*it)->Pending && (oldest == m_items.end() || (*it)->LastUse < (*oldest)->LastUse))
+                if (!(*it)->Pending &&
+                    (oldest == m_items.end() || (*it)->LastUse < (*oldest)->LastUse))
                     oldest = it;
             m_items.erase(oldest);
         }

@@ -100,9 +100,10 @@ TExifTexts ExifTexts(const TJPEGData &metadata, const QList<int> &checked, const
             continue;
         QString value = metadata.Str[std::size_t(i)];
         if (i == jdDateTime) {
-            value = metadata.CaptureTime != 0
-                        ? locale.toString(DaysToDateTime(metadata.CaptureTime), QLocale::ShortFormat)
-                        : QString();
+            value =
+                metadata.CaptureTime != 0
+                    ? locale.toString(DaysToDateTime(metadata.CaptureTime), QLocale::ShortFormat)
+                    : QString();
         }
         texts.Names += QString(ExifLabels[std::size_t(i)]) + cr;
         // A value is one line of the file's text: a line break in it would shift every

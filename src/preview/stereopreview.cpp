@@ -99,8 +99,8 @@ void TStereoPreview::showEntryImage(int side, const TDatensatz &entry)
     // unless the side already shows this file sharp (a turn or a resize of the same file
     // keeps the sharp picture until the new one arrives). The request goes first, so that
     // the stand-in knows that a sharp picture is on its way.
-    m_decoder.Request(side, TDecodeRequest{path, entry.OrgBild()->Part, look, panel,
-                                           m_options.Correction[side]});
+    m_decoder.Request(
+        side, TDecodeRequest{path, entry.OrgBild()->Part, look, panel, m_options.Correction[side]});
     if (!(sameFile && s.Sharp)) {
         s.Sharp = false;
         s.Bitmap = BuildEntryBitmap(thumbnail, look, panel);
@@ -225,9 +225,9 @@ void TStereoPreview::Prefetch(const TDatensatz *left, const TDatensatz *right)
         const QString path = entry->SourcePath();
         if (path.isEmpty())
             continue;
-        m_decoder.Prefetch(TDecodeRequest{
-            path, entry->OrgBild()->Part,
-            TEntryLook{int(entry->Rotation() & 3), entry->Mirror(), entry->Invert()},
-            panelSize(side), TDisplayCorrection{}});
+        m_decoder.Prefetch(
+            TDecodeRequest{path, entry->OrgBild()->Part,
+                           TEntryLook{int(entry->Rotation() & 3), entry->Mirror(), entry->Invert()},
+                           panelSize(side), TDisplayCorrection{}});
     }
 }

@@ -55,8 +55,8 @@ public:
 struct TPreviewOptions
 {
     TDisplayMode Mode = TDisplayMode::CrossEyed;
-    bool AlwaysReload = false;  // "Always reload images"
-    QList<int> ExifChecked;     // the metadata indexes checked in the "EXIF" list
+    bool AlwaysReload = false; // "Always reload images"
+    QList<int> ExifChecked;    // the metadata indexes checked in the "EXIF" list
     // Per side (PreviewLeft, PreviewRight): a misalignment undone on the decoded picture.
     TDisplayCorrection Correction[2];
 };

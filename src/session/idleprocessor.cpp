@@ -55,7 +55,8 @@ private:
 TIdleProcessor::TIdleProcessor(ListRowModel &left, ListRowModel &right, TLoadingView &view,
                                QThreadPool *pool, QObject *parent)
     : QObject(parent), m_left(left), m_right(right), m_view(view),
-      m_reads(left.Store().Registry, pool, LibraryMetadataReader(&Gfl())), m_thumbs(left, right, pool)
+      m_reads(left.Store().Registry, pool, LibraryMetadataReader(&Gfl())),
+      m_thumbs(left, right, pool)
 {
     m_thumbs.SetReadFunction(LibraryThumbnailReader(&Gfl()));
     connect(&m_thumbs, &TThumbnailFill::thumbnailApplied, this, &TIdleProcessor::thumbnailArrived);
@@ -156,8 +157,8 @@ namespace {
 bool mayBeStereoFile(const QString &path)
 {
     const QString suffix = PathExtension(path).toLower();
-    return suffix == QLatin1String(".jpg") || suffix == QLatin1String(".jpeg") || suffix == QLatin1String(".mpo") ||
-           suffix == QLatin1String(".jps");
+    return suffix == QLatin1String(".jpg") || suffix == QLatin1String(".jpeg") ||
+           suffix == QLatin1String(".mpo") || suffix == QLatin1String(".jps");
 }
 
 // A file that says it holds two views but cannot be split into them (rather than an
@@ -188,7 +189,8 @@ TDatensatz *TIdleProcessor::addStereoFile(const QString &path, const NewEntryDef
     }
     // View 1 on the left, view 2 on the right, already one pair. Each view turns by its
     // own EXIF orientation: the rotation presets are for the cameras of a twin rig.
-    const qint64 number = qint64(m_left.Store().Naming.StartNumber) + std::max(m_left.Count(), m_right.Count()) - 1;
+    const qint64 number =
+        qint64(m_left.Store().Naming.StartNumber) + std::max(m_left.Count(), m_right.Count()) - 1;
     TDatensatz *views[2] = {};
     for (int v = 0; v < 2; ++v) {
         ListRowModel &list = v == 0 ? m_left : m_right;
@@ -203,8 +205,9 @@ TDatensatz *TIdleProcessor::addStereoFile(const QString &path, const NewEntryDef
             part.length = stereo.fileSize;
             part.crop = QRect(where.x, where.y, where.width, where.height);
         }
-        views[v] = AppendEntry(list, static_cast<qint32>(number), path, side,
-                               {.Invert = defaults.Invert, .Batch = defaults.BatchOf(side), .Part = part});
+        views[v] =
+            AppendEntry(list, static_cast<qint32>(number), path, side,
+                        {.Invert = defaults.Invert, .Batch = defaults.BatchOf(side), .Part = part});
     }
     LinkBothWays(views[0], views[1]);
     for (TDatensatz *view : views) {
@@ -504,7 +507,8 @@ void TIdleProcessor::stopForMemory()
 void TIdleProcessor::reportProblems()
 {
     if (!m_damagedStereo.isEmpty())
-        m_view.ReportLoadingProblem(DamagedStereoFilesMessage(), std::exchange(m_damagedStereo, {}));
+        m_view.ReportLoadingProblem(DamagedStereoFilesMessage(),
+                                    std::exchange(m_damagedStereo, {}));
     if (m_vanished.isEmpty())
         return;
     const QStringList files = std::exchange(m_vanished, {});

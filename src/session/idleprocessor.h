@@ -14,11 +14,11 @@
 // meanwhile and "Ready" when everything is in.
 //
 // The metadata reads run on a thread pool, up to a few files ahead of IdleIndex; the
-// results are applied on the user interface thread strictly in IdleIndex order. The pass never blocks for long: when the next result
-// is not ready yet it waits a few milliseconds at a time and lets pending events through in
-// between, as it does at every 15th entry. Anything may happen while events go through
-// (files dropped, rows deleted, both lists cleared); the pass stops when the entry it was
-// working on has gone and picks up again at its next run.
+// results are applied on the user interface thread strictly in IdleIndex order. The pass never
+// blocks for long: when the next result is not ready yet it waits a few milliseconds at a time and
+// lets pending events through in between, as it does at every 15th entry. Anything may happen while
+// events go through (files dropped, rows deleted, both lists cleared); the pass stops when the
+// entry it was working on has gone and picks up again at its next run.
 #include "session/loading.h"
 #include "session/readahead.h"
 #include "session/thumbnailfill.h"

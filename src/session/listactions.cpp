@@ -83,8 +83,8 @@ TActionOutcome TListActions::RunListAction(ListRowModel &list, int code)
         if (code == saMarkStereoPairs)
             ArrangeWindowLists(m_pass, &m_state, OrderingMode::SortOnly);
         ActionSortExecute(m_pass, &m_state);
-        outcome.Beep =
-            SelectEntry(m_pass.Left().Store().Registry, m_state.LastEntry, m_state.PanelFlags == 0) == SelectEntryResult::Gone;
+        outcome.Beep = SelectEntry(m_pass.Left().Store().Registry, m_state.LastEntry,
+                                   m_state.PanelFlags == 0) == SelectEntryResult::Gone;
     }
     RestoreSelection(Left());
     RestoreSelection(Right());

@@ -61,7 +61,8 @@ QString RemoveAllQuestion()
 QStringList ReadableImageExtensions(bool libraryAvailable, const QString &fileFilter)
 {
     // Stereo cameras' own files are JPEG files too.
-    QStringList extensions{QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("mpo"), QStringLiteral("jps")};
+    QStringList extensions{QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("mpo"),
+                           QStringLiteral("jps")};
     if (!libraryAvailable)
         return extensions;
     // "description|patterns|description|patterns...": every second field holds patterns.
@@ -122,7 +123,8 @@ QString UnaddressableFilesMessage()
 
 QString DamagedStereoFilesMessage()
 {
-    return QStringLiteral("These stereo files are damaged and have been loaded as single pictures:");
+    return QStringLiteral(
+        "These stereo files are damaged and have been loaded as single pictures:");
 }
 
 QString VanishedFilesMessage()

@@ -1,6 +1,6 @@
 #include "session/paireditor.h"
-#include "ui/markup.h"
 #include "entries/entrystore.h"
+#include "ui/markup.h"
 
 #include "entries/datensatz.h"
 #include "entries/datensatzlist.h"
@@ -8,9 +8,9 @@
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
 #include "pairing/sorting.h"
+#include "session/assignstep.h"
 #include "session/mainstate.h"
 #include "session/sortaction.h"
-#include "session/assignstep.h"
 
 #include <algorithm>
 
@@ -158,8 +158,9 @@ QString TPairEditing::StereoLinkRefusal(const TDatensatz *a, const TDatensatz *b
 {
     for (const TDatensatz *e : {a, b}) {
         if (e && e->IsStereoView())
-            return QStringLiteral("The two views of a stereo file (%1) are one exposure: they stay one pair "
-                                  "and cannot be split or connected with other pictures.")
+            return QStringLiteral(
+                       "The two views of a stereo file (%1) are one exposure: they stay one pair "
+                       "and cannot be split or connected with other pictures.")
                 .arg(MarkupLiteral(PathFileName(e->SourcePath())));
     }
     return QString();
@@ -293,8 +294,8 @@ TActionOutcome TPairEditing::ButtonKombiClick(const std::function<bool(const QSt
 
     ActionSortExecute(m_pass, &m_state);
     TActionOutcome outcome;
-    outcome.Beep = SelectEntry(m_pass.Left().Store().Registry, m_state.LastEntry, !(m_state.PanelFlags & pfSynchronOff)) ==
-                   SelectEntryResult::Gone;
+    outcome.Beep = SelectEntry(m_pass.Left().Store().Registry, m_state.LastEntry,
+                               !(m_state.PanelFlags & pfSynchronOff)) == SelectEntryResult::Gone;
     restoreSelection(left);
     restoreSelection(right);
     return outcome;
@@ -352,7 +353,8 @@ void TPairEditing::CheckBoxSynchronClick(bool checked)
         return;
     ListRowModel &left = m_pass.Left();
     ListRowModel &right = m_pass.Right();
-    TDatensatz *last = m_pass.Left().Store().Registry.Contains(m_state.LastEntry) ? m_state.LastEntry : nullptr;
+    TDatensatz *last =
+        m_pass.Left().Store().Registry.Contains(m_state.LastEntry) ? m_state.LastEntry : nullptr;
     if (last && last == left.SelectedEntry()) {
         partnerSelectionNeeded(last->RowIndex(), last);
         right.ClearSelection();
@@ -370,7 +372,8 @@ TPartnerSelection TPairEditing::SelectCurrentPair()
         return dirty;
     ListRowModel &left = m_pass.Left();
     ListRowModel &right = m_pass.Right();
-    TDatensatz *entry = m_pass.Left().Store().Registry.Contains(m_state.LastEntry) ? m_state.LastEntry : nullptr;
+    TDatensatz *entry =
+        m_pass.Left().Store().Registry.Contains(m_state.LastEntry) ? m_state.LastEntry : nullptr;
     if (!entry || !entry->List() || !entry->List()->IsSelected(entry->RowIndex()))
         entry = left.SelectedEntry() ? left.SelectedEntry() : right.SelectedEntry();
     if (!entry || !entry->List())

@@ -38,7 +38,8 @@ bool TReadAhead::Read::WaitFor(std::chrono::milliseconds timeout) const
 }
 
 TReadAhead::TReadAhead(const TDatensatzList &registry, QThreadPool *pool, ImageReadFunction read)
-    : m_registry(registry), m_pool(pool ? pool : QThreadPool::globalInstance()), m_read(std::move(read))
+    : m_registry(registry), m_pool(pool ? pool : QThreadPool::globalInstance()),
+      m_read(std::move(read))
 {
 }
 

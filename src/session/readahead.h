@@ -30,8 +30,8 @@ class TGflLibrary;
 
 // Reads the metadata and thumbnail of the file at path (or of its view part) starting from
 // the holder's record current. Called on pool threads, several at once.
-using ImageReadFunction =
-    std::function<ImageDataResult(const QString &path, const TPicturePart &part, const TJPEGData &current)>;
+using ImageReadFunction = std::function<ImageDataResult(
+    const QString &path, const TPicturePart &part, const TJPEGData &current)>;
 
 // readImageData with the given library (null or unavailable: JPEG-only mode).
 ImageReadFunction LibraryImageReader(const TGflLibrary *gfl);

@@ -16,7 +16,8 @@ namespace {
 
 QString lockPathOf(const QString &recoveryPath)
 {
-    return recoveryPath.left(recoveryPath.size() - qsizetype(sizeof(".duomira") - 1)) + QStringLiteral(".lock");
+    return recoveryPath.left(recoveryPath.size() - qsizetype(sizeof(".duomira") - 1)) +
+           QStringLiteral(".lock");
 }
 
 } // namespace
@@ -45,13 +46,14 @@ bool TRecoveryFile::Claim(const QString &folder, QString &error)
         error = QStringLiteral("cannot create the folder %1").arg(folder);
         return false;
     }
-    const QString base = folder + QStringLiteral("/recovery-%1-%2")
-                                      .arg(::getpid())
-                                      .arg(QDateTime::currentMSecsSinceEpoch());
+    const QString base =
+        folder +
+        QStringLiteral("/recovery-%1-%2").arg(::getpid()).arg(QDateTime::currentMSecsSinceEpoch());
     const QByteArray lock = QFile::encodeName(base + QStringLiteral(".lock"));
     const int fd = ::open(lock.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error = QStringLiteral("cannot lock %1: %2").arg(QFile::decodeName(lock), QString::fromLocal8Bit(strerror(errno)));
+        error = QStringLiteral("cannot lock %1: %2")
+                    .arg(QFile::decodeName(lock), QString::fromLocal8Bit(strerror(errno)));
         if (fd >= 0)
             ::close(fd);
         return false;
@@ -70,7 +72,8 @@ void TRecoveryFile::Remove()
 QStringList OrphanedRecoveryFiles(const QString &folder)
 {
     const QDir dir(folder);
-    QFileInfoList found = dir.entryInfoList({QStringLiteral("recovery-*.duomira")}, QDir::Files, QDir::Time);
+    QFileInfoList found =
+        dir.entryInfoList({QStringLiteral("recovery-*.duomira")}, QDir::Files, QDir::Time);
     QStringList orphans;
     for (const QFileInfo &info : std::as_const(found)) {
         const QByteArray lock = QFile::encodeName(lockPathOf(info.absoluteFilePath()));

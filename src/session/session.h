@@ -8,8 +8,8 @@
 // a fresh one. Nothing below reaches a session through a global: the lower layers get the
 // parts they need by reference (the store, TBatchContext).
 #include "batch/batchcontext.h"
-#include "batch/stereojob.h"
 #include "batch/protokoll.h"
+#include "batch/stereojob.h"
 #include "entries/entrystore.h"
 #include "entries/listrows.h"
 #include "session/mainstate.h"

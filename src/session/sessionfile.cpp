@@ -156,7 +156,8 @@ void writeRow(JsonOut &out, const TSessionRow &row)
     out.integer(row.Number);
     if (row.PartnerList >= 0) {
         out.key("partner");
-        out.string((row.PartnerList == 0 ? QStringLiteral("L") : QStringLiteral("R")) + QString::number(row.PartnerRow));
+        out.string((row.PartnerList == 0 ? QStringLiteral("L") : QStringLiteral("R")) +
+                   QString::number(row.PartnerRow));
     }
     if (!row.NewName.isEmpty()) {
         out.key("new_name");
@@ -216,7 +217,9 @@ constexpr int MaxTextLength = 65536;
 class Fields
 {
 public:
-    Fields(const QJsonObject &object, QString where) : m_object(object), m_where(std::move(where)) {}
+    Fields(const QJsonObject &object, QString where) : m_object(object), m_where(std::move(where))
+    {
+    }
 
     bool ok() const { return m_error.isEmpty(); }
     const QString &error() const { return m_error; }
@@ -238,7 +241,9 @@ public:
         }
         QString s = v.toString();
         if (s.size() > MaxTextLength) {
-            fail(QStringLiteral("\"%1\" is longer than %2 characters").arg(QLatin1String(key)).arg(MaxTextLength));
+            fail(QStringLiteral("\"%1\" is longer than %2 characters")
+                     .arg(QLatin1String(key))
+                     .arg(MaxTextLength));
             return fallback;
         }
         return s;
@@ -268,7 +273,10 @@ public:
             return fallback;
         const double d = v.toDouble(std::numeric_limits<double>::quiet_NaN());
         if (!v.isDouble() || !std::isfinite(d) || d < low || d > high) {
-            fail(QStringLiteral("\"%1\" is not a number from %2 to %3").arg(QLatin1String(key)).arg(low).arg(high));
+            fail(QStringLiteral("\"%1\" is not a number from %2 to %3")
+                     .arg(QLatin1String(key))
+                     .arg(low)
+                     .arg(high));
             return fallback;
         }
         return d;
@@ -285,8 +293,7 @@ public:
         return v.toBool();
     }
     // An array of exactly n texts into out.
-    template <std::size_t N>
-    void texts(const char *key, std::array<QString, N> &out)
+    template <std::size_t N> void texts(const char *key, std::array<QString, N> &out)
     {
         const QJsonValue v = m_object.value(QLatin1String(key));
         if (v.isUndefined())
@@ -299,7 +306,8 @@ public:
         for (std::size_t i = 0; i < N; ++i) {
             const QJsonValue t = a.at(qsizetype(i));
             if (!t.isString() || t.toString().size() > MaxTextLength) {
-                fail(QStringLiteral("\"%1\" holds something other than a text").arg(QLatin1String(key)));
+                fail(QStringLiteral("\"%1\" holds something other than a text")
+                         .arg(QLatin1String(key)));
                 return;
             }
             out[i] = t.toString();
@@ -366,17 +374,21 @@ bool readRow(const QJsonValue &value, const QString &where, TSessionRow &row, QS
     if (!f.has("attribute") || !f.has("side"))
         f.fail(QStringLiteral("\"attribute\" or \"side\" is missing"));
     if (f.has("view"))
-        f.fail(QStringLiteral("names a view of a stereo camera's file, which this version cannot open"));
+        f.fail(QStringLiteral(
+            "names a view of a stereo camera's file, which this version cannot open"));
     row.Attribute = quint8(f.integer("attribute", 0, daUnassigned, daGap));
     row.Side = quint8(f.integer("side", 0, dsMono, dsRight));
     row.Path = f.text("path");
     if (f.ok() && IsGapAttribute(row.Attribute) != row.Path.isEmpty())
-        f.fail(IsGapAttribute(row.Attribute) ? QStringLiteral("a gap names a file") : QStringLiteral("an image names no file"));
+        f.fail(IsGapAttribute(row.Attribute) ? QStringLiteral("a gap names a file")
+                                             : QStringLiteral("an image names no file"));
     if (row.Path.contains(QChar(0)))
         f.fail(QStringLiteral("the path holds a NUL character"));
     row.FileSize = f.integer("size", -1, -1, std::numeric_limits<qint64>::max());
-    row.FileMtimeNs = f.integer("mtime_ns", -1, std::numeric_limits<qint64>::min() + 1, std::numeric_limits<qint64>::max());
-    row.Number = qint32(f.integer("number", 0, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
+    row.FileMtimeNs = f.integer("mtime_ns", -1, std::numeric_limits<qint64>::min() + 1,
+                                std::numeric_limits<qint64>::max());
+    row.Number = qint32(f.integer("number", 0, std::numeric_limits<qint32>::min(),
+                                  std::numeric_limits<qint32>::max()));
     if (f.has("partner")) {
         const QString partner = f.text("partner");
         if (f.ok() && !readPartner(partner, row.PartnerList, row.PartnerRow))
@@ -434,8 +446,9 @@ QString readNaming(const QJsonObject &o, TNamingSettings &n)
     n.FolderLeft = f.text("folder_left", n.FolderLeft);
     n.FolderRight = f.text("folder_right", n.FolderRight);
     n.FolderMono = f.text("folder_mono", n.FolderMono);
-    n.StartNumber = qint32(f.integer("start_number", n.StartNumber, std::numeric_limits<qint32>::min(),
-                                     std::numeric_limits<qint32>::max()));
+    n.StartNumber =
+        qint32(f.integer("start_number", n.StartNumber, std::numeric_limits<qint32>::min(),
+                         std::numeric_limits<qint32>::max()));
     n.CreateMissingFolders = f.flag("create_folders", n.CreateMissingFolders);
     return f.error();
 }
@@ -452,12 +465,13 @@ QString checkPartners(const TSessionSnapshot &s)
             if (r.PartnerList < 0)
                 continue;
             const auto &other = s.Lists[std::size_t(r.PartnerList)];
-            const bool back = std::size_t(r.PartnerRow) < other.size()
-                           && other[std::size_t(r.PartnerRow)].PartnerList == list
-                           && other[std::size_t(r.PartnerRow)].PartnerRow == int(i)
-                           && !(r.PartnerList == list && r.PartnerRow == int(i));
+            const bool back = std::size_t(r.PartnerRow) < other.size() &&
+                              other[std::size_t(r.PartnerRow)].PartnerList == list &&
+                              other[std::size_t(r.PartnerRow)].PartnerRow == int(i) &&
+                              !(r.PartnerList == list && r.PartnerRow == int(i));
             if (!back)
-                return QStringLiteral("%1 list, row %2: its partner does not exist or does not link back")
+                return QStringLiteral(
+                           "%1 list, row %2: its partner does not exist or does not link back")
                     .arg(QLatin1String(names[list]))
                     .arg(i + 1);
         }
@@ -503,15 +517,19 @@ TSessionReadResult ReadSessionFile(const QByteArray &bytes)
 {
     TSessionReadResult result;
     if (bytes.size() > SessionFileMaxBytes) {
-        result.Error = QStringLiteral("the file is larger than any session (%1 bytes)").arg(bytes.size());
+        result.Error =
+            QStringLiteral("the file is larger than any session (%1 bytes)").arg(bytes.size());
         return result;
     }
     QJsonParseError parseError;
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         result.Error = parseError.offset >= bytes.size() - 1
-                         ? QStringLiteral("the file ends too early (truncated?): %1").arg(parseError.errorString())
-                         : QStringLiteral("damaged at byte %1: %2").arg(parseError.offset).arg(parseError.errorString());
+                           ? QStringLiteral("the file ends too early (truncated?): %1")
+                                 .arg(parseError.errorString())
+                           : QStringLiteral("damaged at byte %1: %2")
+                                 .arg(parseError.offset)
+                                 .arg(parseError.errorString());
         return result;
     }
     if (!doc.isObject()) {
@@ -530,7 +548,8 @@ TSessionReadResult ReadSessionFile(const QByteArray &bytes)
         return result;
     }
     if (v > SessionFormatVersion) {
-        result.Error = QStringLiteral("the file was written by a newer version of the program (format %1; this version reads format %2)")
+        result.Error = QStringLiteral("the file was written by a newer version of the program "
+                                      "(format %1; this version reads format %2)")
                            .arg(qint64(std::min(v, 1e15)))
                            .arg(SessionFormatVersion);
         return result;
@@ -553,7 +572,8 @@ TSessionReadResult ReadSessionFile(const QByteArray &bytes)
     }
     s.Mask = mask.toString();
     const QJsonValue savedAs = root.value(QLatin1String("saved_as"));
-    if (!savedAs.isUndefined() && (!savedAs.isString() || savedAs.toString().size() > MaxTextLength)) {
+    if (!savedAs.isUndefined() &&
+        (!savedAs.isString() || savedAs.toString().size() > MaxTextLength)) {
         result.Error = QStringLiteral("\"saved_as\" is not a text");
         return result;
     }
@@ -567,14 +587,18 @@ TSessionReadResult ReadSessionFile(const QByteArray &bytes)
         }
         const QJsonArray array = rows.toArray();
         if (array.size() > SessionMaxRows) {
-            result.Error = QStringLiteral("the %1 list has more than %2 rows").arg(QLatin1String(keys[list])).arg(SessionMaxRows);
+            result.Error = QStringLiteral("the %1 list has more than %2 rows")
+                               .arg(QLatin1String(keys[list]))
+                               .arg(SessionMaxRows);
             return result;
         }
         auto &out = s.Lists[std::size_t(list)];
         out.resize(std::size_t(array.size()));
         for (qsizetype i = 0; i < array.size(); ++i) {
-            if (!readRow(array.at(i), QStringLiteral("%1 list, row %2").arg(QLatin1String(keys[list])).arg(i + 1),
-                         out[std::size_t(i)], result.Error))
+            if (!readRow(
+                    array.at(i),
+                    QStringLiteral("%1 list, row %2").arg(QLatin1String(keys[list])).arg(i + 1),
+                    out[std::size_t(i)], result.Error))
                 return result;
         }
     }
@@ -587,7 +611,9 @@ quint64 SessionFingerprint(const TSessionSnapshot &snapshot)
 {
     XXH3_state_t *state = XXH3_createState();
     XXH3_64bits_reset(state);
-    auto add = [state](const void *data, std::size_t size) { XXH3_64bits_update(state, data, size); };
+    auto add = [state](const void *data, std::size_t size) {
+        XXH3_64bits_update(state, data, size);
+    };
     auto addText = [&](const QString &s) {
         const qsizetype n = s.size();
         add(&n, sizeof n);
@@ -595,7 +621,8 @@ quint64 SessionFingerprint(const TSessionSnapshot &snapshot)
     };
     auto addValue = [&](const auto &v) { add(&v, sizeof v); };
     const TNamingSettings &n = snapshot.Naming;
-    for (const QString *s : {&n.SuffixLeft, &n.SuffixRight, &n.SuffixMono, &n.FolderLeft, &n.FolderRight, &n.FolderMono})
+    for (const QString *s : {&n.SuffixLeft, &n.SuffixRight, &n.SuffixMono, &n.FolderLeft,
+                             &n.FolderRight, &n.FolderMono})
         addText(*s);
     addValue(n.StartNumber);
     addValue(n.CreateMissingFolders);
@@ -612,7 +639,8 @@ quint64 SessionFingerprint(const TSessionSnapshot &snapshot)
             addValue(r.PartnerRow);
             addText(r.NewName);
             addValue(r.Rotation);
-            const quint8 flags = quint8(r.Mirror | r.Invert << 1 | r.Batch << 2 | quint8(r.Check) << 3);
+            const quint8 flags =
+                quint8(r.Mirror | r.Invert << 1 | r.Batch << 2 | quint8(r.Check) << 3);
             addValue(flags);
             addValue(r.ClockCorrection);
             addValue(r.PairConfidence);

@@ -46,8 +46,8 @@ inline constexpr int SessionMaxRows = 2000000;
 // One row of a list as the session file keeps it.
 struct TSessionRow
 {
-    QString Path;           // empty: a gap
-    qint64 FileSize = -1;   // identity of the file when its metadata was read
+    QString Path;         // empty: a gap
+    qint64 FileSize = -1; // identity of the file when its metadata was read
     qint64 FileMtimeNs = -1;
     quint8 Attribute = daUnassigned;
     quint8 Side = dsMono;

@@ -21,7 +21,8 @@ bool writeWhole(const QString &path, const QByteArray &bytes, QString &error)
 
 } // namespace
 
-TSessionKeeper::TSessionKeeper(TSession &session, QObject *parent) : QObject(parent), m_session(session)
+TSessionKeeper::TSessionKeeper(TSession &session, QObject *parent)
+    : QObject(parent), m_session(session)
 {
     m_worker.setMaxThreadCount(1);
     m_lookTimer.setSingleShot(true);
@@ -76,7 +77,8 @@ bool TSessionKeeper::Save(const QString &path, QString &error)
     return true;
 }
 
-TSessionOpenOutcome TSessionKeeper::applyFile(const QString &path, const std::function<void()> &clearLists,
+TSessionOpenOutcome TSessionKeeper::applyFile(const QString &path,
+                                              const std::function<void()> &clearLists,
                                               const TGflLibrary *gfl, bool recovered)
 {
     TSessionOpenOutcome outcome;
@@ -91,7 +93,8 @@ TSessionOpenOutcome TSessionKeeper::applyFile(const QString &path, const std::fu
     }
     const TSessionReadResult read = ReadSessionFile(file.readAll());
     if (!read.Ok) {
-        outcome.Error = QStringLiteral("%1 is not a session this program can open: %2").arg(path, read.Error);
+        outcome.Error =
+            QStringLiteral("%1 is not a session this program can open: %2").arg(path, read.Error);
         return outcome;
     }
     Flush();
@@ -111,7 +114,8 @@ TSessionOpenOutcome TSessionKeeper::applyFile(const QString &path, const std::fu
     return outcome;
 }
 
-TSessionOpenOutcome TSessionKeeper::Open(const QString &path, const std::function<void()> &clearLists,
+TSessionOpenOutcome TSessionKeeper::Open(const QString &path,
+                                         const std::function<void()> &clearLists,
                                          const TGflLibrary *gfl)
 {
     TSessionOpenOutcome outcome = applyFile(path, clearLists, gfl, false);
@@ -120,13 +124,15 @@ TSessionOpenOutcome TSessionKeeper::Open(const QString &path, const std::functio
     return outcome;
 }
 
-TSessionOpenOutcome TSessionKeeper::Restore(const QString &recoveryPath, const std::function<void()> &clearLists,
+TSessionOpenOutcome TSessionKeeper::Restore(const QString &recoveryPath,
+                                            const std::function<void()> &clearLists,
                                             const TGflLibrary *gfl)
 {
     return applyFile(recoveryPath, clearLists, gfl, true);
 }
 
-bool TSessionKeeper::isDirty(quint64 fingerprint, quint64 baseline, bool untitled, const TSessionSnapshot &s)
+bool TSessionKeeper::isDirty(quint64 fingerprint, quint64 baseline, bool untitled,
+                             const TSessionSnapshot &s)
 {
     // An untitled session without rows holds no work, whatever its settings (which the
     // settings file keeps anyway).
@@ -178,7 +184,8 @@ bool TSessionKeeper::EnableRecovery(const QString &folder, QString &error)
     return m_recovery.Claim(folder, error);
 }
 
-void TSessionKeeper::SetTimings(std::chrono::milliseconds look, std::chrono::milliseconds writeInterval)
+void TSessionKeeper::SetTimings(std::chrono::milliseconds look,
+                                std::chrono::milliseconds writeInterval)
 {
     m_lookTimer.setInterval(int(look.count()));
     m_writeInterval = writeInterval;
@@ -222,7 +229,8 @@ void TSessionKeeper::look()
     QElapsedTimer cost;
     cost.start();
     auto s = std::make_shared<const TSessionSnapshot>(snapshot());
-    const LookTask t = task(!m_sinceWrite.isValid() || m_sinceWrite.elapsed() >= m_writeInterval.count());
+    const LookTask t =
+        task(!m_sinceWrite.isValid() || m_sinceWrite.elapsed() >= m_writeInterval.count());
     m_watcher.setFuture(QtConcurrent::run(&m_worker, [s, t] { return lookAt(*s, t); }));
     m_lastLookCost = std::chrono::nanoseconds(cost.nsecsElapsed());
 }
@@ -254,11 +262,14 @@ void TSessionKeeper::lookFinished()
     if (!applyResult(r))
         return;
     // Newer work than the recovery file holds: look again once a write is due.
-    const bool pending = m_recovery.IsClaimed() && !m_keepRecovery && r.Dirty && r.Fingerprint != m_lastWritten;
+    const bool pending =
+        m_recovery.IsClaimed() && !m_keepRecovery && r.Dirty && r.Fingerprint != m_lastWritten;
     if (m_lookAgain || pending) {
         m_lookAgain = false;
-        const qint64 sinceWrite = m_sinceWrite.isValid() ? m_sinceWrite.elapsed() : m_writeInterval.count();
-        const qint64 wait = std::max<qint64>(m_lookTimer.interval(), m_writeInterval.count() - sinceWrite);
+        const qint64 sinceWrite =
+            m_sinceWrite.isValid() ? m_sinceWrite.elapsed() : m_writeInterval.count();
+        const qint64 wait =
+            std::max<qint64>(m_lookTimer.interval(), m_writeInterval.count() - sinceWrite);
         m_lookTimer.start(int(wait));
     }
 }

@@ -109,8 +109,8 @@ public:
     void DropRecovery();
     // Restores the lists from an orphaned recovery file (as Open does; the session then
     // belongs to the file it was saved as, with unsaved changes).
-    TSessionOpenOutcome Restore(const QString &recoveryPath, const std::function<void()> &clearLists,
-                                const TGflLibrary *gfl);
+    TSessionOpenOutcome Restore(const QString &recoveryPath,
+                                const std::function<void()> &clearLists, const TGflLibrary *gfl);
     // Waits until no look or write is pending (tests, benchmarks, shut-down).
     void Flush();
     // Time the user interface thread spent on the last look (the copy of the lists).
@@ -146,7 +146,8 @@ private:
         bool Removed = false;
         QString Error;
     };
-    static bool isDirty(quint64 fingerprint, quint64 baseline, bool untitled, const TSessionSnapshot &s);
+    static bool isDirty(quint64 fingerprint, quint64 baseline, bool untitled,
+                        const TSessionSnapshot &s);
     static LookResult lookAt(const TSessionSnapshot &s, const LookTask &task);
     LookTask task(bool writeDue);
     bool applyResult(const LookResult &r);

@@ -162,7 +162,8 @@ TSessionOpenReport ApplySessionSnapshot(TSession &session, const TSessionSnapsho
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const TSessionRow &r = rows[i];
             TDatensatz *e = made[std::size_t(l)][i];
-            if (r.PartnerList >= 0 && std::size_t(r.PartnerRow) < made[std::size_t(r.PartnerList)].size())
+            if (r.PartnerList >= 0 &&
+                std::size_t(r.PartnerRow) < made[std::size_t(r.PartnerList)].size())
                 e->SetPartner(made[std::size_t(r.PartnerList)][std::size_t(r.PartnerRow)]);
             // A new link forgets its confidence: the saved one comes after.
             e->SetPairConfidence(r.PairConfidence);
@@ -177,9 +178,11 @@ QString MissingFilesMessage(const QStringList &missing, int maxNamed)
     if (missing.isEmpty())
         return {};
     QString text = missing.size() == 1
-                     ? QStringLiteral("1 file of the session could not be found. Its entry is kept and excluded from the batch job:\n")
-                     : QStringLiteral("%1 files of the session could not be found. Their entries are kept and excluded from the batch job:\n")
-                           .arg(missing.size());
+                       ? QStringLiteral("1 file of the session could not be found. Its entry is "
+                                        "kept and excluded from the batch job:\n")
+                       : QStringLiteral("%1 files of the session could not be found. Their entries "
+                                        "are kept and excluded from the batch job:\n")
+                             .arg(missing.size());
     for (int i = 0; i < missing.size() && i < maxNamed; ++i)
         text += QStringLiteral("\n") + missing.at(i);
     if (missing.size() > maxNamed)

@@ -172,7 +172,8 @@ bool TThumbnailFill::start(TDatensatz *entry)
         // Handed to the user interface thread (dropped if this object is gone by then).
         // Posted before the read counts as done: the destructor waits for that, so this
         // object is alive while the result is posted.
-        QMetaObject::invokeMethod(this, [this, read] { deliver(read); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, read] { deliver(read); }, Qt::QueuedConnection);
         {
             std::lock_guard lock(read->mutex);
             read->done = true;

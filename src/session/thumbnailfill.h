@@ -27,8 +27,8 @@ class TGflLibrary;
 
 // Reads the thumbnail of the file at path for a holder whose record is current. Called on
 // pool threads, several at once.
-using ThumbnailReadFunction =
-    std::function<ImageDataResult(const QString &path, const TPicturePart &part, const TJPEGData &current)>;
+using ThumbnailReadFunction = std::function<ImageDataResult(
+    const QString &path, const TPicturePart &part, const TJPEGData &current)>;
 
 // readImageThumbnail with the given library (null or unavailable: JPEG-only mode).
 ThumbnailReadFunction LibraryThumbnailReader(const TGflLibrary *gfl);

@@ -20,12 +20,11 @@ QString contactText()
 }
 QString acknowledgementsText()
 {
-    return QStringLiteral(
-        "<c><FB>Thanks<FN><LF><LF>"
-        "<c>Duomira is built with<LF>"
-        "<c>the Qt toolkit (LGPL 3),<LF>"
-        "<c>libjpeg-turbo for decoding and lossless rotation of JPEG files,<LF>"
-        "<c>and exiv2 for the metadata of other picture formats.<LF><LF>"
-        "<c>Many thanks to the people who make and maintain them.");
+    return QStringLiteral("<c><FB>Thanks<FN><LF><LF>"
+                          "<c>Duomira is built with<LF>"
+                          "<c>the Qt toolkit (LGPL 3),<LF>"
+                          "<c>libjpeg-turbo for decoding and lossless rotation of JPEG files,<LF>"
+                          "<c>and exiv2 for the metadata of other picture formats.<LF><LF>"
+                          "<c>Many thanks to the people who make and maintain them.");
 }
 } // namespace appinfo

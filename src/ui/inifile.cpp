@@ -130,7 +130,9 @@ bool TIniFile::SaveToFile(const QString &path, QString *error) const
         return fail(what, code);
     };
     // The new file keeps the permissions of the old one.
-    struct stat old{};
+    struct stat old
+    {
+    };
     if (::stat(QFile::encodeName(target.absoluteFilePath()).constData(), &old) == 0)
         ::fchmod(fd, old.st_mode & 07777);
     const QByteArray bytes = ToBytes();
@@ -194,8 +196,7 @@ bool TIniFile::ValueExists(const QString &section, const QString &key) const
     return findValue(section, key) != nullptr;
 }
 
-QString TIniFile::ReadString(const QString &section, const QString &key,
-                             const QString &def) const
+QString TIniFile::ReadString(const QString &section, const QString &key, const QString &def) const
 {
     const QString *value = findValue(section, key);
     if (!value)

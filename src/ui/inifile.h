@@ -75,8 +75,7 @@ private:
     const Section *find(const QString &section) const;
     const QString *findValue(const QString &section, const QString &key) const;
     Section &sectionFor(const QString &name);
-    static void setValue(Section &section, const QString &key, const QString &value,
-                         bool replace);
+    static void setValue(Section &section, const QString &key, const QString &value, bool replace);
 
     std::vector<Section> m_sections;
     QHash<QString, size_t> m_index; // lower-case name -> section

@@ -34,7 +34,9 @@ void Install()
     g_signal = 0;
     if (g_pipe[0] < 0 && ::pipe2(g_pipe, O_NONBLOCK | O_CLOEXEC) != 0)
         g_pipe[0] = g_pipe[1] = -1;
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = noteSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART | SA_RESETHAND;
@@ -56,10 +58,14 @@ int Signal()
 QString SignalName(int signal)
 {
     switch (signal) {
-    case SIGTERM: return QStringLiteral("SIGTERM");
-    case SIGINT: return QStringLiteral("SIGINT");
-    case SIGHUP: return QStringLiteral("SIGHUP");
-    default: return QStringLiteral("signal %1").arg(signal);
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+    default:
+        return QStringLiteral("signal %1").arg(signal);
     }
 }
 

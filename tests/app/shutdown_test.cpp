@@ -47,14 +47,16 @@ TEST(Shutdown, ASignalEndsTheWindowInOrderAndItsSettingsAreWritten)
         QProcess app;
         app.setProcessEnvironment(env);
         // A picture handed over: unsaved work.
-        app.start(QStringLiteral(DUOMIRA_APP_PATH), {testDataPath(QStringLiteral("photos/jpg/Canon_40D.jpg"))});
+        app.start(QStringLiteral(DUOMIRA_APP_PATH),
+                  {testDataPath(QStringLiteral("photos/jpg/Canon_40D.jpg"))});
         ASSERT_TRUE(app.waitForStarted(10000));
         for (int i = 0; i < 400 && !catches(app.processId(), signal); ++i)
             QThread::msleep(25);
         ASSERT_TRUE(catches(app.processId(), signal)) << "the program never took the signal";
         // The picture is in: its unsaved work reached the recovery file.
         const QDir state(config.filePath(QStringLiteral("state/Duomira")));
-        for (int i = 0; i < 400 && state.entryList({QStringLiteral("recovery-*.duomira")}).isEmpty(); ++i)
+        for (int i = 0;
+             i < 400 && state.entryList({QStringLiteral("recovery-*.duomira")}).isEmpty(); ++i)
             QThread::msleep(25);
         ::kill(pid_t(app.processId()), signal);
         ASSERT_TRUE(app.waitForFinished(30000));
@@ -62,7 +64,8 @@ TEST(Shutdown, ASignalEndsTheWindowInOrderAndItsSettingsAreWritten)
         EXPECT_EQ(app.exitCode(), 0) << app.readAllStandardError().constData();
         EXPECT_TRUE(QFile::exists(config.filePath(QStringLiteral("Duomira/Duomira.INI"))));
         // The work waits in the recovery file for the next start.
-        EXPECT_EQ(OrphanedRecoveryFiles(config.filePath(QStringLiteral("state/Duomira"))).size(), 1);
+        EXPECT_EQ(OrphanedRecoveryFiles(config.filePath(QStringLiteral("state/Duomira"))).size(),
+                  1);
     }
 #endif
 }

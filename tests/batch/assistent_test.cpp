@@ -117,14 +117,19 @@ TBatchJobSettings settingsOf(std::function<void(TBatchJobSettings &)> f)
 TEST_F(Wizard, JourneysShowTheirPagesAndDeriveTheirSettings)
 {
     const Journey journeys[] = {
-        {"RenameOnly", [](Wizard &) {}, {{1, 1}, {3, 2}, {10, 1}}, {1, 3, 10, 8},
+        {"RenameOnly",
+         [](Wizard &) {},
+         {{1, 1}, {3, 2}, {10, 1}},
+         {1, 3, 10, 8},
          settingsOf([](auto &s) { s.RenameSource = s.WriteSpmList = true; })},
         {"CopyCreatesMissingFoldersWithoutAsking",
          [](Wizard &w) {
              w.setDestinations(false);
              w.store.Naming.CreateMissingFolders = true;
          },
-         {{1, 3}, {3, 1}, {5, 2}, {10, 1}}, {1, 3, 5, 10, 8}, settingsOf([](auto &s) {
+         {{1, 3}, {3, 1}, {5, 2}, {10, 1}},
+         {1, 3, 5, 10, 8},
+         settingsOf([](auto &s) {
              s.CopyToDestination = s.RenameDestination = s.WriteSpmList = true;
              s.FolderMask = 3;
          })},
@@ -133,34 +138,44 @@ TEST_F(Wizard, JourneysShowTheirPagesAndDeriveTheirSettings)
              w.setDestinations(false);
              w.store.Naming.CreateMissingFolders = false;
          },
-         {{1, 3}, {3, 1}, {2, 2}, {5, 1}, {10, 2}}, {1, 3, 2, 5, 10, 8}, settingsOf([](auto &s) {
+         {{1, 3}, {3, 1}, {2, 2}, {5, 1}, {10, 2}},
+         {1, 3, 2, 5, 10, 8},
+         settingsOf([](auto &s) {
              s.CopyToDestination = true;
              s.FolderMask = 3;
          })},
         {"MoveRotatesInTheDestination",
          [](Wizard &w) { w.entries().front()->SetRotation(1); },
-         {{1, 2}, {5, 2}, {7, 2}, {10, 1}}, {1, 5, 7, 10, 8}, settingsOf([](auto &s) {
+         {{1, 2}, {5, 2}, {7, 2}, {10, 1}},
+         {1, 5, 7, 10, 8},
+         settingsOf([](auto &s) {
              s.MoveToDestination = s.RenameDestination = s.RotateDestination = true;
              s.WriteSpmList = true;
          })},
         {"CopyAsksBothRotations",
          [](Wizard &w) { w.entries().front()->SetRotation(2); },
-         {{1, 3}, {3, 1}, {6, 2}, {5, 2}, {7, 1}, {10, 2}}, {1, 3, 6, 5, 7, 10, 8},
-         settingsOf([](auto &s) {
-             s.CopyToDestination = s.RotateSource = s.RenameDestination = true;
-         })},
+         {{1, 3}, {3, 1}, {6, 2}, {5, 2}, {7, 1}, {10, 2}},
+         {1, 3, 6, 5, 7, 10, 8},
+         settingsOf(
+             [](auto &s) { s.CopyToDestination = s.RotateSource = s.RenameDestination = true; })},
         {"NoRotationPagesWithoutTheLibrary",
          [](Wizard &w) {
              w.entries().front()->SetRotation(1);
              w.gfl = false;
          },
-         {{1, 3}, {3, 1}, {5, 2}, {10, 2}}, {1, 3, 5, 10, 8},
+         {{1, 3}, {3, 1}, {5, 2}, {10, 2}},
+         {1, 3, 5, 10, 8},
          settingsOf([](auto &s) { s.CopyToDestination = s.RenameDestination = true; })},
-        {"SharedFileIsCompletedInTheSource", [](Wizard &w) { w.shareLeftFile(); },
-         {{1, 1}, {3, 2}, {4, 1}, {10, 2}}, {1, 3, 4, 10, 8},
+        {"SharedFileIsCompletedInTheSource",
+         [](Wizard &w) { w.shareLeftFile(); },
+         {{1, 1}, {3, 2}, {4, 1}, {10, 2}},
+         {1, 3, 4, 10, 8},
          settingsOf([](auto &s) { s.RenameSource = s.CompletePartners = true; })},
-        {"SharedFileOfACopyJobStaysIncomplete", [](Wizard &w) { w.shareLeftFile(); },
-         {{1, 3}, {3, 2}, {4, 2}, {5, 2}, {10, 2}}, {1, 3, 4, 5, 10, 8}, settingsOf([](auto &s) {
+        {"SharedFileOfACopyJobStaysIncomplete",
+         [](Wizard &w) { w.shareLeftFile(); },
+         {{1, 3}, {3, 2}, {4, 2}, {5, 2}, {10, 2}},
+         {1, 3, 4, 5, 10, 8},
+         settingsOf([](auto &s) {
              s.CopyToDestination = s.RenameSource = s.RenameDestination = true;
              s.KeepPartnersIncomplete = true;
          })},
@@ -188,10 +203,10 @@ TEST_F(Wizard, PreviousReturnsToTheLastQuestionAndForgetsLaterAnswers)
     QStringList texts;
     for (const TProtokollLine &line : ctrl().HistoryLines())
         texts << line.Text;
-    EXPECT_EQ(texts, QStringList({"Destination folder", "Copy/Move nothing", " ",
-                                  "Rename source images?", "Rename source images", " ",
-                                  "Create SPM compatible list file?",
-                                  "Create SPM compatible list file", " ", "Confirm Batch Job"}));
+    EXPECT_EQ(texts,
+              QStringList({"Destination folder", "Copy/Move nothing", " ", "Rename source images?",
+                           "Rename source images", " ", "Create SPM compatible list file?",
+                           "Create SPM compatible list file", " ", "Confirm Batch Job"}));
     EXPECT_EQ(ctrl().HistoryLines().front().Color, logcolor::Blue);
     EXPECT_EQ(ctrl().HistoryLines()[1].Style, LogStyle::Normal);
 

@@ -63,8 +63,8 @@ const TGflLibrary *BatchFixture::library()
     static TGflLibrary *lib = [] {
         auto *l = new TGflLibrary;
         QString messages;
-        if (!l->GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME), QStringLiteral(GFL_EFFECTS_MODULE_NAME),
-                        QString(), messages)) {
+        if (!l->GflLoad(QStringLiteral(GFL_CORE_MODULE_NAME),
+                        QStringLiteral(GFL_EFFECTS_MODULE_NAME), QString(), messages)) {
             delete l;
             return static_cast<TGflLibrary *>(nullptr);
         }
@@ -87,7 +87,8 @@ QString BatchFixture::makePhoto(const QString &name, QSize size)
     return path;
 }
 
-std::pair<TDatensatz *, TDatensatz *> BatchFixture::addPair(const QString &base, const QString &newName)
+std::pair<TDatensatz *, TDatensatz *> BatchFixture::addPair(const QString &base,
+                                                            const QString &newName)
 {
     const QString l = makePhoto(base + QStringLiteral("_l.jpg"));
     const QString r = makePhoto(base + QStringLiteral("_r.jpg"));
@@ -124,7 +125,8 @@ bool BatchFixture::run(const TBatchJobSettings &settings, TFileOps *ops)
 QMap<QString, QByteArray> BatchFixture::files() const
 {
     QMap<QString, QByteArray> out;
-    QDirIterator it(m_root.path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    QDirIterator it(m_root.path(), QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         if (path.startsWith(m_root.path() + QStringLiteral("/data/")))

@@ -61,8 +61,14 @@ public:
     QStringList logLines(const QString &text) const;
     int redLines() const;
     QString rel(const QString &path) const;
-    QString src(const QString &name) const { return m_root.path() + QStringLiteral("/src/") + name; }
-    QString dest(const QString &sub) const { return m_root.path() + QStringLiteral("/dest/") + sub; }
+    QString src(const QString &name) const
+    {
+        return m_root.path() + QStringLiteral("/src/") + name;
+    }
+    QString dest(const QString &sub) const
+    {
+        return m_root.path() + QStringLiteral("/dest/") + sub;
+    }
     QString journalFolder() const { return m_root.path() + QStringLiteral("/data/Duomira/jobs"); }
 
     // The imaging modules, loaded once for the rotation tests (null when they fail).

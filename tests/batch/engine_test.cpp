@@ -5,9 +5,9 @@
 #include "batch/spmlist.h"
 #include "batch/undo.h"
 #include "entries/datensatzlist.h"
+#include "entries/listoperations.h"
 #include "entries/namingsettings.h"
 #include "imaging/dsorgbild.h"
-#include "entries/listoperations.h"
 #include "imaging/jpegcodec.h"
 
 #include <QDir>
@@ -65,41 +65,99 @@ TEST_F(EngineJobs, EveryKindOfJobLeavesItsFilesAndListAndIsUndoneFromItsJournal)
     {
         const char *name;
         TBatchJobSettings settings;
-        QStringList after;     // every file afterwards besides list.txt
-        const char *logText;   // appears once per picture
-        const char *listLeft;  // the left path in the SPM list line
+        QStringList after;    // every file afterwards besides list.txt
+        const char *logText;  // appears once per picture
+        const char *listLeft; // the left path in the SPM list line
         const char *listRight;
-        QSize turnedLeft;      // pixel size of the left picture's file afterwards
-        int leftRotation;      // the left entry's rotation afterwards
+        QSize turnedLeft; // pixel size of the left picture's file afterwards
+        int leftRotation; // the left entry's rotation afterwards
     } rows[] = {
-        {"rename", flags([](auto &s) { s.RenameSource = true; }),
-         {"src/Pair_001_L.jpg", "src/Pair_001_R.jpg", "src/Solo_002_M.jpg"}, "Rename image-N°",
-         "src/Pair_001_L.jpg", "src/Pair_001_R.jpg", {64, 48}, 1},
-        {"copy", flags([](auto &s) { s.CopyToDestination = true; s.FolderMask = 7; }),
-         {"dest/L/a_l.jpg", "dest/M/m.jpg", "dest/R/a_r.jpg", "src/a_l.jpg", "src/a_r.jpg", "src/m.jpg"},
-         "Copy'ing of image", "dest/L/a_l.jpg", "dest/R/a_r.jpg", {64, 48}, 1},
-        {"copy renamed", flags([](auto &s) { s.CopyToDestination = s.RenameDestination = true; s.FolderMask = 7; }),
+        {"rename",
+         flags([](auto &s) { s.RenameSource = true; }),
+         {"src/Pair_001_L.jpg", "src/Pair_001_R.jpg", "src/Solo_002_M.jpg"},
+         "Rename image-N°",
+         "src/Pair_001_L.jpg",
+         "src/Pair_001_R.jpg",
+         {64, 48},
+         1},
+        {"copy",
+         flags([](auto &s) {
+             s.CopyToDestination = true;
+             s.FolderMask = 7;
+         }),
+         {"dest/L/a_l.jpg", "dest/M/m.jpg", "dest/R/a_r.jpg", "src/a_l.jpg", "src/a_r.jpg",
+          "src/m.jpg"},
+         "Copy'ing of image",
+         "dest/L/a_l.jpg",
+         "dest/R/a_r.jpg",
+         {64, 48},
+         1},
+        {"copy renamed",
+         flags([](auto &s) {
+             s.CopyToDestination = s.RenameDestination = true;
+             s.FolderMask = 7;
+         }),
          {"dest/L/Pair_001_L.jpg", "dest/M/Solo_002_M.jpg", "dest/R/Pair_001_R.jpg", "src/a_l.jpg",
           "src/a_r.jpg", "src/m.jpg"},
-         "Copy'ing of image", "dest/L/Pair_001_L.jpg", "dest/R/Pair_001_R.jpg", {64, 48}, 1},
-        {"move", flags([](auto &s) { s.MoveToDestination = s.RenameDestination = true; s.FolderMask = 7; }),
-         {"dest/L/Pair_001_L.jpg", "dest/M/Solo_002_M.jpg", "dest/R/Pair_001_R.jpg"}, "Moving image",
-         "dest/L/Pair_001_L.jpg", "dest/R/Pair_001_R.jpg", {64, 48}, 1},
-        {"rotate in source", flags([](auto &s) { s.RotateSource = s.RenameSource = true; }),
-         {"src/Pair_001_L.jpg", "src/Pair_001_R.jpg", "src/Solo_002_M.jpg"}, "Rename image-N°",
-         "src/Pair_001_L.jpg", "src/Pair_001_R.jpg", {48, 64}, 0},
-        {"copy, rotate copies", flags([](auto &s) { s.CopyToDestination = s.RotateDestination = true; s.FolderMask = 7; }),
-         {"dest/L/a_l.jpg", "dest/M/m.jpg", "dest/R/a_r.jpg", "src/a_l.jpg", "src/a_r.jpg", "src/m.jpg"},
-         "Copy'ing of image", "dest/L/a_l.jpg", "dest/R/a_r.jpg", {48, 64}, 1},
-        {"copy, rotate both", flags([](auto &s) {
+         "Copy'ing of image",
+         "dest/L/Pair_001_L.jpg",
+         "dest/R/Pair_001_R.jpg",
+         {64, 48},
+         1},
+        {"move",
+         flags([](auto &s) {
+             s.MoveToDestination = s.RenameDestination = true;
+             s.FolderMask = 7;
+         }),
+         {"dest/L/Pair_001_L.jpg", "dest/M/Solo_002_M.jpg", "dest/R/Pair_001_R.jpg"},
+         "Moving image",
+         "dest/L/Pair_001_L.jpg",
+         "dest/R/Pair_001_R.jpg",
+         {64, 48},
+         1},
+        {"rotate in source",
+         flags([](auto &s) { s.RotateSource = s.RenameSource = true; }),
+         {"src/Pair_001_L.jpg", "src/Pair_001_R.jpg", "src/Solo_002_M.jpg"},
+         "Rename image-N°",
+         "src/Pair_001_L.jpg",
+         "src/Pair_001_R.jpg",
+         {48, 64},
+         0},
+        {"copy, rotate copies",
+         flags([](auto &s) {
+             s.CopyToDestination = s.RotateDestination = true;
+             s.FolderMask = 7;
+         }),
+         {"dest/L/a_l.jpg", "dest/M/m.jpg", "dest/R/a_r.jpg", "src/a_l.jpg", "src/a_r.jpg",
+          "src/m.jpg"},
+         "Copy'ing of image",
+         "dest/L/a_l.jpg",
+         "dest/R/a_r.jpg",
+         {48, 64},
+         1},
+        {"copy, rotate both",
+         flags([](auto &s) {
              s.CopyToDestination = s.RotateDestination = s.RotateSource = true;
              s.FolderMask = 7;
          }),
-         {"dest/L/a_l.jpg", "dest/M/m.jpg", "dest/R/a_r.jpg", "src/a_l.jpg", "src/a_r.jpg", "src/m.jpg"},
-         "Copy'ing of image", "dest/L/a_l.jpg", "dest/R/a_r.jpg", {48, 64}, 0},
-        {"move, rotate", flags([](auto &s) { s.MoveToDestination = s.RotateDestination = true; s.FolderMask = 7; }),
-         {"dest/L/a_l.jpg", "dest/M/m.jpg", "dest/R/a_r.jpg"}, "Moving image", "dest/L/a_l.jpg",
-         "dest/R/a_r.jpg", {48, 64}, 0},
+         {"dest/L/a_l.jpg", "dest/M/m.jpg", "dest/R/a_r.jpg", "src/a_l.jpg", "src/a_r.jpg",
+          "src/m.jpg"},
+         "Copy'ing of image",
+         "dest/L/a_l.jpg",
+         "dest/R/a_r.jpg",
+         {48, 64},
+         0},
+        {"move, rotate",
+         flags([](auto &s) {
+             s.MoveToDestination = s.RotateDestination = true;
+             s.FolderMask = 7;
+         }),
+         {"dest/L/a_l.jpg", "dest/M/m.jpg", "dest/R/a_r.jpg"},
+         "Moving image",
+         "dest/L/a_l.jpg",
+         "dest/R/a_r.jpg",
+         {48, 64},
+         0},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -156,9 +214,21 @@ TEST_F(EngineJobs, SharedFilesAreCompletedOrLeftAloneAndMovedOnce)
         QStringList after;
         const char *line; // the second entry's log line
     } rows[] = {
-        {"complete", true, false, {"src/A_L.jpg", "src/A_R.jpg", "src/B_L.jpg"}, "Copy'ing of image"},
-        {"left alone", false, false, {"src/A_L.jpg", "src/A_R.jpg"}, "N° 1 shares the file renamed for N° 0"},
-        {"move", false, true, {"dest/L/A_L.jpg", "dest/L/B_L.jpg", "dest/R/A_R.jpg"}, "Copy'ing of image"},
+        {"complete",
+         true,
+         false,
+         {"src/A_L.jpg", "src/A_R.jpg", "src/B_L.jpg"},
+         "Copy'ing of image"},
+        {"left alone",
+         false,
+         false,
+         {"src/A_L.jpg", "src/A_R.jpg"},
+         "N° 1 shares the file renamed for N° 0"},
+        {"move",
+         false,
+         true,
+         {"dest/L/A_L.jpg", "dest/L/B_L.jpg", "dest/R/A_R.jpg"},
+         "Copy'ing of image"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -203,9 +273,12 @@ TEST_F(EngineJobs, FaultsAreRedLinesAndLoseNothing)
              s.RenameSource = true;
              f.makePhoto(QStringLiteral("Pair_001_L.jpg"));
          },
-         "Error renaming image N°. 0 (Left)", {"src/Pair_001_R.jpg", "src/Solo_002_M.jpg"}},
-        {"no destination folder", [](BatchFixture &, TBatchJobSettings &s, TRealFileOps &) { s.CopyToDestination = true; },
-         "Error copy'ing image 0 (Left)", {}},
+         "Error renaming image N°. 0 (Left)",
+         {"src/Pair_001_R.jpg", "src/Solo_002_M.jpg"}},
+        {"no destination folder",
+         [](BatchFixture &, TBatchJobSettings &s, TRealFileOps &) { s.CopyToDestination = true; },
+         "Error copy'ing image 0 (Left)",
+         {}},
         {"disk full",
          [](BatchFixture &, TBatchJobSettings &s, TRealFileOps &ops) {
              s.CopyToDestination = true;
@@ -216,14 +289,16 @@ TEST_F(EngineJobs, FaultsAreRedLinesAndLoseNothing)
                  return p == TFaultPoint::Write && ++*writes % 3 == 0 ? ENOSPC : 0;
              });
          },
-         "Error copy'ing image 0 (Left)", {}},
+         "Error copy'ing image 0 (Left)",
+         {}},
         {"source deleted",
          [](BatchFixture &f, TBatchJobSettings &s, TRealFileOps &) {
              s.MoveToDestination = true;
              s.FolderMask = 7;
              QFile::remove(f.src(QStringLiteral("a_r.jpg")));
          },
-         "Error moving image 0 (Right)", {"dest/L/a_l.jpg", "dest/M/m.jpg"}},
+         "Error moving image 0 (Right)",
+         {"dest/L/a_l.jpg", "dest/M/m.jpg"}},
         {"list not writable",
          [](BatchFixture &f, TBatchJobSettings &s, TRealFileOps &) {
              s.RenameSource = true;
@@ -232,7 +307,8 @@ TEST_F(EngineJobs, FaultsAreRedLinesAndLoseNothing)
              QDir().mkpath(f.dest(QStringLiteral("list.txt")));
              f.engine.SetSpmListFile(f.dest(QStringLiteral("list.txt")));
          },
-         "Error writing the SPM list", {"src/Pair_001_L.jpg", "src/Pair_001_R.jpg", "src/Solo_002_M.jpg"}},
+         "Error writing the SPM list",
+         {"src/Pair_001_L.jpg", "src/Pair_001_R.jpg", "src/Solo_002_M.jpg"}},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -251,7 +327,8 @@ TEST_F(EngineJobs, FaultsAreRedLinesAndLoseNothing)
             if (line.Color == logcolor::Red)
                 red << line.Text;
         ASSERT_GE(red.size(), 2);
-        EXPECT_TRUE(red.first().startsWith(QString::fromUtf8(row.line))) << red.first().toStdString();
+        EXPECT_TRUE(red.first().startsWith(QString::fromUtf8(row.line)))
+            << red.first().toStdString();
         EXPECT_TRUE(red.at(1).startsWith(u'\t')) << "the system's reason follows";
         // Every file that was there still exists with its bytes, wherever the job put it,
         // and no file exists that the job should not have left.
@@ -260,7 +337,8 @@ TEST_F(EngineJobs, FaultsAreRedLinesAndLoseNothing)
         for (const QByteArray &h : before)
             EXPECT_TRUE(hashesAfter.count(h)) << "a file was lost";
         for (const QString &n : after.keys())
-            EXPECT_TRUE(before.contains(n) || row.extra.contains(n)) << "extra file " << n.toStdString();
+            EXPECT_TRUE(before.contains(n) || row.extra.contains(n))
+                << "extra file " << n.toStdString();
     }
 }
 
@@ -302,7 +380,8 @@ TEST_F(EngineJobs, OneCopyJobsLogRealAndDryRun)
         const char *name;
         bool dry;
         const char *folderLine;
-    } rows[] = {{"real", false, "Folder %1 created"}, {"dry run", true, "Folder %1 would be created"}};
+    } rows[] = {{"real", false, "Folder %1 created"},
+                {"dry run", true, "Folder %1 would be created"}};
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         startRow();
@@ -319,10 +398,13 @@ TEST_F(EngineJobs, OneCopyJobsLogRealAndDryRun)
         s.FolderMask = 7;
         TPlanFileOps plan;
         EXPECT_TRUE(run(s, row.dry ? &plan : nullptr));
-        EXPECT_EQ(logLines(QString::fromLatin1(row.folderLine).arg(dest(QStringLiteral("L")))).size(), 1)
+        EXPECT_EQ(
+            logLines(QString::fromLatin1(row.folderLine).arg(dest(QStringLiteral("L")))).size(), 1)
             << log.PlainText().toStdString();
-        EXPECT_EQ(logLines(QStringLiteral("Unchanged image %1 (Left)").arg(same->Number())).size(), 1);
-        const QStringList red = logLines(QStringLiteral("asks for a rotation by 180° of a file already turned by  90°"));
+        EXPECT_EQ(logLines(QStringLiteral("Unchanged image %1 (Left)").arg(same->Number())).size(),
+                  1);
+        const QStringList red = logLines(
+            QStringLiteral("asks for a rotation by 180° of a file already turned by  90°"));
         EXPECT_EQ(red.size(), 1);
         EXPECT_EQ(redLines(), 1);
         EXPECT_EQ(logLines(QStringLiteral("Dry run")).size(), row.dry ? 1 : 0);
@@ -345,11 +427,14 @@ TEST_F(EngineJobs, APlanTouchesNothingAndListsEveryOperationInOrder)
     EXPECT_FALSE(run(s, &plan));
     EXPECT_EQ(files(), before);
     EXPECT_TRUE(engine.JournalPath().isEmpty());
-    EXPECT_EQ(plan.PlanText(),
-              (QStringList{QStringLiteral("mkdir ") + dest(QStringLiteral("L")),
-                           QStringLiteral("copy %1 -> %2").arg(src(QStringLiteral("a_l.jpg")), dest(QStringLiteral("L/P_L.jpg"))),
-                           QStringLiteral("rotate %1 by 270").arg(dest(QStringLiteral("L/P_L.jpg"))),
-                           QStringLiteral("copy %1 -> %2").arg(src(QStringLiteral("a_r.jpg")), dest(QStringLiteral("R/P_R.jpg")))}));
+    EXPECT_EQ(
+        plan.PlanText(),
+        (QStringList{QStringLiteral("mkdir ") + dest(QStringLiteral("L")),
+                     QStringLiteral("copy %1 -> %2")
+                         .arg(src(QStringLiteral("a_l.jpg")), dest(QStringLiteral("L/P_L.jpg"))),
+                     QStringLiteral("rotate %1 by 270").arg(dest(QStringLiteral("L/P_L.jpg"))),
+                     QStringLiteral("copy %1 -> %2")
+                         .arg(src(QStringLiteral("a_r.jpg")), dest(QStringLiteral("R/P_R.jpg")))}));
 }
 
 namespace {

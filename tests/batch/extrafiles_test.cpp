@@ -17,16 +17,20 @@ namespace {
 class ExtraFiles : public BatchFixture
 {
 public:
-    static QString sidecarOf(const QString &picture) { return picture.left(picture.lastIndexOf(u'.')) + ".xmp"; }
+    static QString sidecarOf(const QString &picture)
+    {
+        return picture.left(picture.lastIndexOf(u'.')) + ".xmp";
+    }
 
     // The provider under test: the sidecar goes where the picture goes, the way it goes.
-    static std::vector<TExtraFile> sidecars(const TDatensatz &e, TEntryStep step, const QString &target)
+    static std::vector<TExtraFile> sidecars(const TDatensatz &e, TEntryStep step,
+                                            const QString &target)
     {
         const QString source = sidecarOf(e.SourcePath());
         if (!QFile::exists(source))
             return {};
         const TExtraFileKind kind = step == TEntryStep::Rename ? TExtraFileKind::Rename
-                                  : step == TEntryStep::Move   ? TExtraFileKind::Move
+                                    : step == TEntryStep::Move ? TExtraFileKind::Move
                                                                : TExtraFileKind::Copy;
         TExtraFile sidecar;
         sidecar.kind = kind;
@@ -53,12 +57,35 @@ TEST_F(ExtraFiles, SidecarsAreCheckedRunJournaledUndoneAndPlannedWithTheirPictur
         const char *planLine;      // the sidecar's line in the dry run
         qint64 spaceOnVolume;      // what the space check adds for the pair's two sidecars
     } rows[] = {
-        {"rename", [] { TBatchJobSettings s; s.RenameSource = true; return s; }(),
-         {"src/P1_L.xmp", "src/P1_R.xmp"}, "rename SRC/a_l.xmp -> SRC/P1_L.xmp", -1},
-        {"copy", [] { TBatchJobSettings s; s.CopyToDestination = s.RenameDestination = true; s.FolderMask = 7; return s; }(),
-         {"dest/L/P1_L.xmp", "dest/R/P1_R.xmp", "src/a_l.xmp", "src/a_r.xmp"}, "copy SRC/a_l.xmp -> DEST/L/P1_L.xmp", 10},
-        {"move", [] { TBatchJobSettings s; s.MoveToDestination = s.RenameDestination = true; s.FolderMask = 7; return s; }(),
-         {"dest/L/P1_L.xmp", "dest/R/P1_R.xmp"}, "move SRC/a_l.xmp -> DEST/L/P1_L.xmp", 0},
+        {"rename",
+         [] {
+             TBatchJobSettings s;
+             s.RenameSource = true;
+             return s;
+         }(),
+         {"src/P1_L.xmp", "src/P1_R.xmp"},
+         "rename SRC/a_l.xmp -> SRC/P1_L.xmp",
+         -1},
+        {"copy",
+         [] {
+             TBatchJobSettings s;
+             s.CopyToDestination = s.RenameDestination = true;
+             s.FolderMask = 7;
+             return s;
+         }(),
+         {"dest/L/P1_L.xmp", "dest/R/P1_R.xmp", "src/a_l.xmp", "src/a_r.xmp"},
+         "copy SRC/a_l.xmp -> DEST/L/P1_L.xmp",
+         10},
+        {"move",
+         [] {
+             TBatchJobSettings s;
+             s.MoveToDestination = s.RenameDestination = true;
+             s.FolderMask = 7;
+             return s;
+         }(),
+         {"dest/L/P1_L.xmp", "dest/R/P1_R.xmp"},
+         "move SRC/a_l.xmp -> DEST/L/P1_L.xmp",
+         0},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -100,8 +127,8 @@ TEST_F(ExtraFiles, SidecarsAreCheckedRunJournaledUndoneAndPlannedWithTheirPictur
             TLaufwerke table(volumes);
             CheckSpace(entries, {.Move = row.settings.MoveToDestination}, table, log);
             const qint64 without = table.Rows().at(0).Required;
-            CheckSpace(entries, {.Move = row.settings.MoveToDestination, .ExtraFiles = sidecars}, table,
-                       log);
+            CheckSpace(entries, {.Move = row.settings.MoveToDestination, .ExtraFiles = sidecars},
+                       table, log);
             EXPECT_EQ(table.Rows().at(0).Required - without, row.spaceOnVolume);
         }
 
@@ -126,7 +153,8 @@ TEST_F(ExtraFiles, SidecarsAreCheckedRunJournaledUndoneAndPlannedWithTheirPictur
         EXPECT_EQ(redLines(), 0);
         QFile journal(engine.JournalPath());
         ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
-        EXPECT_EQ(journal.readAll().count(".xmp\",\"target\""), 2) << "an intent line for each sidecar";
+        EXPECT_EQ(journal.readAll().count(".xmp\",\"target\""), 2)
+            << "an intent line for each sidecar";
         const TUndoReport undo = UndoJob(engine.JournalPath(), realOps, false);
         EXPECT_TRUE(undo.Complete()) << qPrintable(undo.lines.join(u'\n'));
         EXPECT_EQ(files(), before);

@@ -29,7 +29,8 @@ void put(const QString &path, const QByteArray &bytes)
 std::map<QString, QByteArray> contents(const QString &dir)
 {
     std::map<QString, QByteArray> out;
-    for (const QFileInfo &info : QDir(dir).entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
+    for (const QFileInfo &info :
+         QDir(dir).entryInfoList(QDir::Files | QDir::Hidden | QDir::System)) {
         QFile f(info.filePath());
         f.open(QIODevice::ReadOnly);
         out[(info.isSymLink() ? QStringLiteral("@") : QString()) + info.fileName()] = f.readAll();
@@ -53,78 +54,145 @@ TEST(FileOps, NothingIsOverwrittenLostOrLeftHalfWritten)
     const QByteArray A(5000, 'a'), B("B");
     auto at = [](const QString &dir, const char *n) { return dir + u'/' + QString::fromLatin1(n); };
     const Case cases[] = {
-        {"rename onto an existing file", [&](TRealFileOps &ops, const QString &d) {
+        {"rename onto an existing file",
+         [&](TRealFileOps &ops, const QString &d) {
              put(at(d, "b"), B);
              return ops.Rename(at(d, "a"), at(d, "b"));
-         }, false, {{"a", A}, {"b", B}}},
-        {"rename to its own path", [&](TRealFileOps &ops, const QString &d) { return ops.Rename(at(d, "a"), at(d, "a")); },
-         true, {{"a", A}}, true},
-        {"rename onto a second name of the file", [&](TRealFileOps &ops, const QString &d) {
-             ::link(QFile::encodeName(at(d, "a")).constData(), QFile::encodeName(at(d, "b")).constData());
+         },
+         false,
+         {{"a", A}, {"b", B}}},
+        {"rename to its own path",
+         [&](TRealFileOps &ops, const QString &d) { return ops.Rename(at(d, "a"), at(d, "a")); },
+         true,
+         {{"a", A}},
+         true},
+        {"rename onto a second name of the file",
+         [&](TRealFileOps &ops, const QString &d) {
+             ::link(QFile::encodeName(at(d, "a")).constData(),
+                    QFile::encodeName(at(d, "b")).constData());
              return ops.Rename(at(d, "a"), at(d, "b"));
-         }, true, {{"a", A}, {"b", A}}, true},
-        {"rename without the no-replace flag links and unlinks", [&](TRealFileOps &ops, const QString &d) {
-             ops.SetFaultHook([](TFaultPoint p, const QString &) { return p == TFaultPoint::RenameNoReplace ? EINVAL : 0; });
-             return ops.Rename(at(d, "a"), at(d, "c"));
-         }, true, {{"c", A}}},
-        {"rename where neither works checks the target first", [&](TRealFileOps &ops, const QString &d) {
+         },
+         true,
+         {{"a", A}, {"b", A}},
+         true},
+        {"rename without the no-replace flag links and unlinks",
+         [&](TRealFileOps &ops, const QString &d) {
              ops.SetFaultHook([](TFaultPoint p, const QString &) {
-                 return p == TFaultPoint::RenameNoReplace ? EINVAL : p == TFaultPoint::Link ? EPERM : 0;
+                 return p == TFaultPoint::RenameNoReplace ? EINVAL : 0;
              });
              return ops.Rename(at(d, "a"), at(d, "c"));
-         }, true, {{"c", A}}},
-        {"the checked rename refuses an existing target", [&](TRealFileOps &ops, const QString &d) {
+         },
+         true,
+         {{"c", A}}},
+        {"rename where neither works checks the target first",
+         [&](TRealFileOps &ops, const QString &d) {
+             ops.SetFaultHook([](TFaultPoint p, const QString &) {
+                 return p == TFaultPoint::RenameNoReplace ? EINVAL
+                        : p == TFaultPoint::Link          ? EPERM
+                                                          : 0;
+             });
+             return ops.Rename(at(d, "a"), at(d, "c"));
+         },
+         true,
+         {{"c", A}}},
+        {"the checked rename refuses an existing target",
+         [&](TRealFileOps &ops, const QString &d) {
              put(at(d, "b"), B);
              ops.SetFaultHook([](TFaultPoint p, const QString &) {
-                 return p == TFaultPoint::RenameNoReplace ? EINVAL : p == TFaultPoint::Link ? EPERM : 0;
+                 return p == TFaultPoint::RenameNoReplace ? EINVAL
+                        : p == TFaultPoint::Link          ? EPERM
+                                                          : 0;
              });
              return ops.Rename(at(d, "a"), at(d, "b"));
-         }, false, {{"a", A}, {"b", B}}},
-        {"copy onto a link to its own source", [&](TRealFileOps &ops, const QString &d) {
+         },
+         false,
+         {{"a", A}, {"b", B}}},
+        {"copy onto a link to its own source",
+         [&](TRealFileOps &ops, const QString &d) {
              QFile::link(at(d, "a"), at(d, "l"));
              return ops.Copy(at(d, "a"), at(d, "l"));
-         }, false, {{"a", A}, {"@l", A}}},
-        {"copy onto an existing file", [&](TRealFileOps &ops, const QString &d) {
+         },
+         false,
+         {{"a", A}, {"@l", A}}},
+        {"copy onto an existing file",
+         [&](TRealFileOps &ops, const QString &d) {
              put(at(d, "b"), B);
              return ops.Copy(at(d, "a"), at(d, "b"));
-         }, false, {{"a", A}, {"b", B}}},
-        {"copy through a link holds the picture", [&](TRealFileOps &ops, const QString &d) {
+         },
+         false,
+         {{"a", A}, {"b", B}}},
+        {"copy through a link holds the picture",
+         [&](TRealFileOps &ops, const QString &d) {
              QFile::link(at(d, "a"), at(d, "l"));
              return ops.Copy(at(d, "l"), at(d, "c"));
-         }, true, {{"a", A}, {"@l", A}, {"c", A}}},
-        {"disk full during a copy", [&](TRealFileOps &ops, const QString &d) {
+         },
+         true,
+         {{"a", A}, {"@l", A}, {"c", A}}},
+        {"disk full during a copy",
+         [&](TRealFileOps &ops, const QString &d) {
              ops.SetChunkSize(1000);
-             ops.SetFaultHook([n = 0](TFaultPoint p, const QString &) mutable { return p == TFaultPoint::Write && ++n == 3 ? ENOSPC : 0; });
+             ops.SetFaultHook([n = 0](TFaultPoint p, const QString &) mutable {
+                 return p == TFaultPoint::Write && ++n == 3 ? ENOSPC : 0;
+             });
              return ops.Copy(at(d, "a"), at(d, "c"));
-         }, false, {{"a", A}}},
-        {"failed sync of a copy", [&](TRealFileOps &ops, const QString &d) {
-             ops.SetFaultHook([](TFaultPoint p, const QString &) { return p == TFaultPoint::Sync ? EIO : 0; });
+         },
+         false,
+         {{"a", A}}},
+        {"failed sync of a copy",
+         [&](TRealFileOps &ops, const QString &d) {
+             ops.SetFaultHook(
+                 [](TFaultPoint p, const QString &) { return p == TFaultPoint::Sync ? EIO : 0; });
              return ops.Copy(at(d, "a"), at(d, "c"));
-         }, false, {{"a", A}}},
-        {"moving a link is refused", [&](TRealFileOps &ops, const QString &d) {
+         },
+         false,
+         {{"a", A}}},
+        {"moving a link is refused",
+         [&](TRealFileOps &ops, const QString &d) {
              QFile::link(at(d, "a"), at(d, "l"));
              return ops.Move(at(d, "l"), at(d, "c"));
-         }, false, {{"a", A}, {"@l", A}}},
-        {"move onto an existing file", [&](TRealFileOps &ops, const QString &d) {
+         },
+         false,
+         {{"a", A}, {"@l", A}}},
+        {"move onto an existing file",
+         [&](TRealFileOps &ops, const QString &d) {
              put(at(d, "b"), B);
              return ops.Move(at(d, "a"), at(d, "b"));
-         }, false, {{"a", A}, {"b", B}}},
-        {"move to another volume copies and deletes", [&](TRealFileOps &ops, const QString &d) {
-             ops.SetFaultHook([](TFaultPoint p, const QString &) { return p == TFaultPoint::RenameNoReplace ? EXDEV : 0; });
-             return ops.Move(at(d, "a"), at(d, "c"));
-         }, true, {{"c", A}}},
-        {"undeletable source of a move keeps no copy", [&](TRealFileOps &ops, const QString &d) {
+         },
+         false,
+         {{"a", A}, {"b", B}}},
+        {"move to another volume copies and deletes",
+         [&](TRealFileOps &ops, const QString &d) {
              ops.SetFaultHook([](TFaultPoint p, const QString &) {
-                 return p == TFaultPoint::RenameNoReplace ? EXDEV : p == TFaultPoint::UnlinkSource ? EROFS : 0;
+                 return p == TFaultPoint::RenameNoReplace ? EXDEV : 0;
              });
              return ops.Move(at(d, "a"), at(d, "c"));
-         }, false, {{"a", A}}},
-        {"a failed replace keeps the old list", [&](TRealFileOps &ops, const QString &d) {
-             ops.SetFaultHook([](TFaultPoint p, const QString &) { return p == TFaultPoint::ReplaceTarget ? EIO : 0; });
+         },
+         true,
+         {{"c", A}}},
+        {"undeletable source of a move keeps no copy",
+         [&](TRealFileOps &ops, const QString &d) {
+             ops.SetFaultHook([](TFaultPoint p, const QString &) {
+                 return p == TFaultPoint::RenameNoReplace ? EXDEV
+                        : p == TFaultPoint::UnlinkSource  ? EROFS
+                                                          : 0;
+             });
+             return ops.Move(at(d, "a"), at(d, "c"));
+         },
+         false,
+         {{"a", A}}},
+        {"a failed replace keeps the old list",
+         [&](TRealFileOps &ops, const QString &d) {
+             ops.SetFaultHook([](TFaultPoint p, const QString &) {
+                 return p == TFaultPoint::ReplaceTarget ? EIO : 0;
+             });
              return ops.WriteFileReplacing(at(d, "a"), B);
-         }, false, {{"a", A}}},
-        {"a replaced list", [&](TRealFileOps &ops, const QString &d) { return ops.WriteFileReplacing(at(d, "a"), B); },
-         true, {{"a", B}}},
+         },
+         false,
+         {{"a", A}}},
+        {"a replaced list",
+         [&](TRealFileOps &ops, const QString &d) { return ops.WriteFileReplacing(at(d, "a"), B); },
+         true,
+         {{"a", B}}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -24,7 +24,13 @@
 
 namespace {
 
-enum class Job { Copy, Move, UndoOfMove, Rotate };
+enum class Job
+{
+    Copy,
+    Move,
+    UndoOfMove,
+    Rotate
+};
 
 QByteArray readFile(const QString &path)
 {
@@ -74,10 +80,11 @@ void remount(const QString &path)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(readFile(path));
     f.close();
-    const struct timespec times[2] = {{0, UTIME_OMIT},
-                                      {time_t(before.mtimeNs / 1000000000), long(before.mtimeNs % 1000000000)}};
+    const struct timespec times[2] = {
+        {0, UTIME_OMIT}, {time_t(before.mtimeNs / 1000000000), long(before.mtimeNs % 1000000000)}};
     ::utimensat(AT_FDCWD, QFile::encodeName(fresh).constData(), times, 0);
-    ASSERT_EQ(::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()), 0);
+    ASSERT_EQ(::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(path).constData()),
+              0);
     ASSERT_NE(StatPath(path).inode, before.inode);
 }
 
@@ -92,8 +99,8 @@ void editKeepingSizeAndTime(const QString &path)
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
     f.write(bytes);
     f.close();
-    const struct timespec times[2] = {{0, UTIME_OMIT},
-                                      {time_t(before.mtimeNs / 1000000000), long(before.mtimeNs % 1000000000)}};
+    const struct timespec times[2] = {
+        {0, UTIME_OMIT}, {time_t(before.mtimeNs / 1000000000), long(before.mtimeNs % 1000000000)}};
     ::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0);
 }
 
@@ -110,7 +117,8 @@ protected:
         std::vector<TDatensatz *> images;
         for (int i = 0; i < 3; ++i) {
             const QString path = src(QString::fromLatin1(names[i]));
-            ASSERT_TRUE(QFile::copy(testDataPath(QStringLiteral("photos/jpg/") + QString::fromLatin1(names[i])), path));
+            ASSERT_TRUE(QFile::copy(
+                testDataPath(QStringLiteral("photos/jpg/") + QString::fromLatin1(names[i])), path));
             ListRowModel &list = i == 1 ? right : left;
             images.push_back(
                 AppendEntry(list, list.Count(), path, i == 1 ? dsRight : dsLeft, {.Rotation = 1}));
@@ -160,11 +168,14 @@ TEST_F(KilledJobs, NoFinalNameHoldsAPartialFileAndUndoRestoresEveryByte)
         {"move: the first move done", Job::Move, TFaultPoint::OpenTarget, 2},
         {"move: the last source not yet deleted", Job::Move, TFaultPoint::UnlinkSource, 3},
         {"move: every copy named, the names not yet synced", Job::Move, TFaultPoint::SyncFolder, 1},
-        {"move: the second batch named, its source not yet deleted", Job::Move, TFaultPoint::UnlinkSource, 3, 2},
-        {"move: the first batch done, the next copy not yet begun", Job::Move, TFaultPoint::OpenTarget, 3, 2},
+        {"move: the second batch named, its source not yet deleted", Job::Move,
+         TFaultPoint::UnlinkSource, 3, 2},
+        {"move: the first batch done, the next copy not yet begun", Job::Move,
+         TFaultPoint::OpenTarget, 3, 2},
         {"undo: half-way through the first copy back", Job::UndoOfMove, TFaultPoint::Write, 3},
         {"undo: copied back, not yet named", Job::UndoOfMove, TFaultPoint::FinalName, 1},
-        {"undo: copied back, the moved file not yet deleted", Job::UndoOfMove, TFaultPoint::UnlinkSource, 1},
+        {"undo: copied back, the moved file not yet deleted", Job::UndoOfMove,
+         TFaultPoint::UnlinkSource, 1},
         {"undo: the first file back", Job::UndoOfMove, TFaultPoint::OpenTarget, 2},
         {"turn: during the first turn", Job::Rotate, TFaultPoint::Rotate, 1},
     };
@@ -214,7 +225,8 @@ TEST_F(KilledJobs, NoFinalNameHoldsAPartialFileAndUndoRestoresEveryByte)
         const QList<QByteArray> originals = before.values();
         for (auto it = killed.cbegin(); it != killed.cend(); ++it) {
             if (!isTemporary(it.key())) {
-                EXPECT_TRUE(originals.contains(it.value())) << "partial file " << it.key().toStdString();
+                EXPECT_TRUE(originals.contains(it.value()))
+                    << "partial file " << it.key().toStdString();
             }
         }
 
@@ -354,30 +366,42 @@ TEST_F(UndoAfterTheJob, KnowsTheJobsFilesByTheirBytesOnAnyFileSystem)
         QStringList afterUndo;
         const char *leftAlone; // the reason in the one "left alone" line, or null
     } rows[] = {
-        {"a copy edited since, size and time kept", true,
+        {"a copy edited since, size and time kept",
+         true,
          [](UndoAfterTheJob &f) { editKeepingSizeAndTime(f.dest(QStringLiteral("L/A_L.jpg"))); },
-         {"dest/L/A_L.jpg", "src/a_l.jpg", "src/a_r.jpg"}, "(its bytes are not those the job wrote)"},
-        {"a copy whose source was deleted", true,
+         {"dest/L/A_L.jpg", "src/a_l.jpg", "src/a_r.jpg"},
+         "(its bytes are not those the job wrote)"},
+        {"a copy whose source was deleted",
+         true,
          [](UndoAfterTheJob &f) { QFile::remove(f.src(QStringLiteral("a_l.jpg"))); },
-         {"dest/L/A_L.jpg", "src/a_r.jpg"}, "(its source is gone)"},
-        {"a copy whose source was edited", true,
+         {"dest/L/A_L.jpg", "src/a_r.jpg"},
+         "(its source is gone)"},
+        {"a copy whose source was edited",
+         true,
          [](UndoAfterTheJob &f) { editKeepingSizeAndTime(f.src(QStringLiteral("a_l.jpg"))); },
-         {"dest/L/A_L.jpg", "src/a_l.jpg", "src/a_r.jpg"}, "(its source has changed since the job)"},
-        {"copies after a remount", true,
+         {"dest/L/A_L.jpg", "src/a_l.jpg", "src/a_r.jpg"},
+         "(its source has changed since the job)"},
+        {"copies after a remount",
+         true,
          [](UndoAfterTheJob &f) {
              remount(f.dest(QStringLiteral("L/A_L.jpg")));
              remount(f.dest(QStringLiteral("R/A_R.jpg")));
          },
-         {"src/a_l.jpg", "src/a_r.jpg"}, nullptr},
-        {"renamed files after a remount", false,
+         {"src/a_l.jpg", "src/a_r.jpg"},
+         nullptr},
+        {"renamed files after a remount",
+         false,
          [](UndoAfterTheJob &f) {
              remount(f.src(QStringLiteral("A_L.jpg")));
              remount(f.src(QStringLiteral("A_R.jpg")));
          },
-         {"src/a_l.jpg", "src/a_r.jpg"}, nullptr},
-        {"a renamed file edited since goes back with its edit", false,
+         {"src/a_l.jpg", "src/a_r.jpg"},
+         nullptr},
+        {"a renamed file edited since goes back with its edit",
+         false,
          [](UndoAfterTheJob &f) { editKeepingSizeAndTime(f.src(QStringLiteral("A_L.jpg"))); },
-         {"src/a_l.jpg", "src/a_r.jpg"}, nullptr},
+         {"src/a_l.jpg", "src/a_r.jpg"},
+         nullptr},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -397,12 +421,15 @@ TEST_F(UndoAfterTheJob, KnowsTheJobsFilesByTheirBytesOnAnyFileSystem)
         const TUndoReport undo = UndoJob(engine.JournalPath(), realOps, false);
         EXPECT_EQ(dry.undone, undo.undone) << dry.lines.join(u'\n').toStdString();
         EXPECT_EQ(dry.leftAlone, undo.leftAlone) << dry.lines.join(u'\n').toStdString();
-        EXPECT_EQ(dry.lines.filter(QStringLiteral("(not empty)")), undo.lines.filter(QStringLiteral("(not empty)")));
+        EXPECT_EQ(dry.lines.filter(QStringLiteral("(not empty)")),
+                  undo.lines.filter(QStringLiteral("(not empty)")));
         QStringList lines = undo.lines.filter(QStringLiteral("left alone: "));
-        lines.removeIf([](const QString &line) { return line.endsWith(QLatin1String("(not empty)")); });
+        lines.removeIf(
+            [](const QString &line) { return line.endsWith(QLatin1String("(not empty)")); });
         if (row.leftAlone) {
             ASSERT_EQ(lines.size(), 1) << undo.lines.join(u'\n').toStdString();
-            EXPECT_TRUE(lines.first().endsWith(QString::fromUtf8(row.leftAlone))) << lines.first().toStdString();
+            EXPECT_TRUE(lines.first().endsWith(QString::fromUtf8(row.leftAlone)))
+                << lines.first().toStdString();
         } else {
             EXPECT_TRUE(undo.Complete()) << undo.lines.join(u'\n').toStdString();
         }
@@ -447,7 +474,9 @@ TEST_F(UndoAfterTheJob, ACopyJobOnARealFatCardIsUndoneAfterARemount)
     QDir().mkpath(card);
     QFile(image).open(QIODevice::WriteOnly);
     ::truncate(QFile::encodeName(image).constData(), 16 << 20);
-    auto sh = [](const QStringList &args) { return QProcess::execute(args.first(), args.mid(1)) == 0; };
+    auto sh = [](const QStringList &args) {
+        return QProcess::execute(args.first(), args.mid(1)) == 0;
+    };
     if (!sh({QStringLiteral("mkfs.vfat"), image}) ||
         !sh({QStringLiteral("mount"), QStringLiteral("-o"), QStringLiteral("loop"), image, card}))
         GTEST_SKIP() << "SKIP: this machine cannot loop-mount a FAT image";
@@ -460,7 +489,8 @@ TEST_F(UndoAfterTheJob, ACopyJobOnARealFatCardIsUndoneAfterARemount)
     s.FolderMask = 3;
     EXPECT_FALSE(run(s));
     EXPECT_TRUE(sh({QStringLiteral("umount"), card}));
-    EXPECT_TRUE(sh({QStringLiteral("mount"), QStringLiteral("-o"), QStringLiteral("loop"), image, card}));
+    EXPECT_TRUE(
+        sh({QStringLiteral("mount"), QStringLiteral("-o"), QStringLiteral("loop"), image, card}));
     const TUndoReport undo = UndoJob(engine.JournalPath(), realOps, false);
     EXPECT_TRUE(undo.Complete()) << undo.lines.join(u'\n').toStdString();
     EXPECT_TRUE(QDir(card).isEmpty());

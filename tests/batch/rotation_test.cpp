@@ -6,8 +6,8 @@
 #include "imaging/dsorgbild.h"
 
 #include "batch/prerunchecks.h"
-#include "entries/listoperations.h"
 #include "batch/undo.h"
+#include "entries/listoperations.h"
 #include "imaging/exifpatch.h"
 #include "imaging/jpegcodec.h"
 #include "support/testdata.h"
@@ -24,10 +24,13 @@ QSize thumbnailSize(const QString &path)
     f.open(QIODevice::ReadOnly);
     const QByteArray bytes = f.readAll();
     const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.constData());
-    const exifpatch::ThumbnailLocation where = exifpatch::findThumbnail(data, std::size_t(bytes.size()));
+    const exifpatch::ThumbnailLocation where =
+        exifpatch::findThumbnail(data, std::size_t(bytes.size()));
     if (!where.found)
         return QSize();
-    return DecodeJpeg(data + where.segment.tiffOffset + where.thumbnailOffset, where.thumbnailLength, 1).size();
+    return DecodeJpeg(data + where.segment.tiffOffset + where.thumbnailOffset,
+                      where.thumbnailLength, 1)
+        .size();
 }
 
 } // namespace
@@ -52,11 +55,12 @@ TEST_F(EngineRotation, ATrimmingTurnIsReportedAndItsUndoSaysTheEdgesAreLost)
     EXPECT_FALSE(run(s));
     const QSize after = JpegPixelSize(src(QStringLiteral("odd.jpg")));
     EXPECT_NE(after, QSize(75, 100));
-    EXPECT_EQ(logLines(QStringLiteral("Rotated image N° 0 was trimmed from 100 x 75 to %1 x %2 pixels")
-                           .arg(after.width())
-                           .arg(after.height()))
-                  .size(),
-              1);
+    EXPECT_EQ(
+        logLines(QStringLiteral("Rotated image N° 0 was trimmed from 100 x 75 to %1 x %2 pixels")
+                     .arg(after.width())
+                     .arg(after.height()))
+            .size(),
+        1);
     EXPECT_EQ(e->Rotation(), 0);
 
     const TUndoReport undo = UndoJob(engine.JournalPath(), realOps, false);
@@ -117,7 +121,8 @@ TEST_F(EngineRotation, FilesThatAreNotJpegStayUnturnedWithoutFailingTheJob)
     EXPECT_FALSE(run(s));
     const QStringList lines = logLines(QStringLiteral("Not rotated by"));
     ASSERT_EQ(lines.size(), 2) << "the source and the copy\n" << log.PlainText().toStdString();
-    EXPECT_TRUE(lines.first().contains(QStringLiteral("a HEIC file; lossless rotation works on JPEG files only")));
+    EXPECT_TRUE(lines.first().contains(
+        QStringLiteral("a HEIC file; lossless rotation works on JPEG files only")));
     for (const TProtokollLine &line : log.Lines())
         EXPECT_NE(line.Color, logcolor::Red) << line.Text.toStdString();
     EXPECT_EQ(FileSha256(path), before);

@@ -17,7 +17,9 @@ TEST(RtfWriter, AReaderShowsTheColoursBoldLinesAndTextOfTheLog)
         GTEST_SKIP() << "unrtf is not installed";
     TProtokoll log;
     log.AddLine(QStringLiteral("Datum: 1.2.2026"));
-    log.AddLine(QStringLiteral("Error copy'ing image 3 (Left): \t{C:\\a} ==> \tN\u00B0 \u65E5\u672C"), logcolor::Red);
+    log.AddLine(
+        QStringLiteral("Error copy'ing image 3 (Left): \t{C:\\a} ==> \tN\u00B0 \u65E5\u672C"),
+        logcolor::Red);
     log.AddLine(QStringLiteral("Batch Job was successful"), logcolor::Green, LogStyle::Bold);
     log.AddLine(QStringLiteral("plain again"));
 
@@ -33,8 +35,10 @@ TEST(RtfWriter, AReaderShowsTheColoursBoldLinesAndTextOfTheLog)
     ASSERT_TRUE(reader.waitForFinished(10000));
     const QString html = QString::fromUtf8(reader.readAllStandardOutput());
     const qsizetype black = html.indexOf(QStringLiteral("<font color=\"#000000\">Datum: 1.2.2026"));
-    const qsizetype red = html.indexOf(QStringLiteral("<font color=\"#ff0000\">Error copy'ing image 3 (Left):"));
-    const qsizetype green = html.indexOf(QStringLiteral("<font color=\"#008000\"><b>Batch Job was successful"));
+    const qsizetype red =
+        html.indexOf(QStringLiteral("<font color=\"#ff0000\">Error copy'ing image 3 (Left):"));
+    const qsizetype green =
+        html.indexOf(QStringLiteral("<font color=\"#008000\"><b>Batch Job was successful"));
     const qsizetype plain = html.indexOf(QStringLiteral("<font color=\"#000000\">plain again"));
     EXPECT_GE(black, 0) << html.toStdString();
     EXPECT_GT(red, black);

@@ -27,21 +27,24 @@ protected:
 
 TEST_F(SpmList, LinesNameEveryPairOfTheLeftListInOrder)
 {
-    EXPECT_EQ(SpmListLine(QStringLiteral("/s/L/P_002_L.jpg"), QStringLiteral("/s/R/a,b_R.jpg"), 2, QStringLiteral("P_002")),
+    EXPECT_EQ(SpmListLine(QStringLiteral("/s/L/P_002_L.jpg"), QStringLiteral("/s/R/a,b_R.jpg"), 2,
+                          QStringLiteral("P_002")),
               QByteArray("21,0,0,0,0,/s/L/P_002_L.jpg,/s/R/a,b_R.jpg,2) P_002,\r\n"));
 
     auto [l1, r1] = addPair(QStringLiteral("a"), QStringLiteral("P1"));
     addMono(QStringLiteral("m.jpg"), QStringLiteral("M"));
-    auto [l3, r3] = addPair(QStringLiteral("c"), QString()); // an empty new name still gets its line
+    auto [l3, r3] =
+        addPair(QStringLiteral("c"), QString()); // an empty new name still gets its line
     auto [l4, r4] = addPair(QStringLiteral("d"), QStringLiteral("P4"));
     r4->SetBatch(false); // a pair with an excluded picture is not listed
     const QString file = m_root.filePath(QStringLiteral("list.txt"));
     const TSpmListOutcome outcome = write(file);
     EXPECT_EQ(outcome.pairs, 2);
-    EXPECT_EQ(read(file), SpmListLine(l1->SourcePath(), r1->SourcePath(), 1, QStringLiteral("P1"))
-                              + SpmListLine(l3->SourcePath(), r3->SourcePath(), 2, QString()));
+    EXPECT_EQ(read(file), SpmListLine(l1->SourcePath(), r1->SourcePath(), 1, QStringLiteral("P1")) +
+                              SpmListLine(l3->SourcePath(), r3->SourcePath(), 2, QString()));
     EXPECT_EQ(logLines(QStringLiteral("Nr: ")),
-              (QStringList{QStringLiteral("Nr:    0\tComment: 1)\tP1"), QStringLiteral("Nr:    2\tComment: 2)\t")}));
+              (QStringList{QStringLiteral("Nr:    0\tComment: 1)\tP1"),
+                           QStringLiteral("Nr:    2\tComment: 2)\t")}));
     EXPECT_EQ(progress.state.Maximum(), 3);
     EXPECT_EQ(progress.state.Position(), 3);
 

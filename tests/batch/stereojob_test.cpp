@@ -28,9 +28,11 @@ public:
             TPicturePart part;
             part.view = v + 1;
             part.offset = file.views[std::size_t(v)].offset;
-            part.length = file.format == TStereoFormat::Mpo ? file.views[std::size_t(v)].length : file.fileSize;
+            part.length = file.format == TStereoFormat::Mpo ? file.views[std::size_t(v)].length
+                                                            : file.fileSize;
             ListRowModel &list = v == 0 ? left : right;
-            views[v] = AppendEntry(list, list.Count(), path, v == 0 ? dsLeft : dsRight, {.Part = part});
+            views[v] =
+                AppendEntry(list, list.Count(), path, v == 0 ? dsLeft : dsRight, {.Part = part});
             views[v]->SetAttribute(daStereoPair);
             views[v]->SetNewName(newName);
         }
@@ -60,8 +62,18 @@ TEST_F(StereoJob, ViewsAreWrittenExactlyAndAMoveIsUndoneByRebuildingTheFile)
             expected[v] += camera.mid(range.offset, range.length);
     ASSERT_FALSE(expected[1].isEmpty());
 
-    auto copy = [] { TBatchJobSettings s; s.CopyToDestination = s.RenameDestination = true; s.FolderMask = 3; return s; };
-    auto move = [] { TBatchJobSettings s; s.MoveToDestination = s.RenameDestination = true; s.FolderMask = 3; return s; };
+    auto copy = [] {
+        TBatchJobSettings s;
+        s.CopyToDestination = s.RenameDestination = true;
+        s.FolderMask = 3;
+        return s;
+    };
+    auto move = [] {
+        TBatchJobSettings s;
+        s.MoveToDestination = s.RenameDestination = true;
+        s.FolderMask = 3;
+        return s;
+    };
     const struct
     {
         const char *name;
@@ -115,7 +127,8 @@ TEST_F(StereoJob, AMoveKeepsAFileItCannotRebuildAndASideBySideFile)
     move.FolderMask = 3;
 
     // The views are in place, but the stereo file changed after they were listed.
-    const QString path = copyIn(fileBytes(testDataPath("photos/mpo/sugarshack.mpo")), QStringLiteral("A.MPO"));
+    const QString path =
+        copyIn(fileBytes(testDataPath("photos/mpo/sugarshack.mpo")), QStringLiteral("A.MPO"));
     addStereo(path, QStringLiteral("A"));
     const std::vector<TExtraFile> files =
         StereoFileProvider()(*left.EntryAt(0), TEntryStep::Move, dest("L/A_L.JPG"));
@@ -140,7 +153,8 @@ TEST_F(StereoJob, AMoveKeepsAFileItCannotRebuildAndASideBySideFile)
     QImage a(64, 32, QImage::Format_RGB32), b(64, 32, QImage::Format_RGB32);
     a.fill(Qt::red);
     b.fill(Qt::blue);
-    const QString jps = copyIn(stereotest::assembleJps(a, b, false, std::nullopt), QStringLiteral("B.jps"));
+    const QString jps =
+        copyIn(stereotest::assembleJps(a, b, false, std::nullopt), QStringLiteral("B.jps"));
     addStereo(jps, QStringLiteral("B"));
     engine.SetExtraFiles(StereoFileProvider());
     EXPECT_FALSE(run(move));

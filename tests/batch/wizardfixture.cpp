@@ -43,9 +43,8 @@ QString WizardFixture::photo(const QString &name, int fixture)
     return path;
 }
 
-std::pair<TDatensatz *, TDatensatz *> WizardFixture::addPair(const QString &leftFile,
-                                                             const QString &rightFile,
-                                                             const QString &newName)
+std::pair<TDatensatz *, TDatensatz *>
+WizardFixture::addPair(const QString &leftFile, const QString &rightFile, const QString &newName)
 {
     TDatensatz *l = AppendEntry(left, left.Count(), photo(leftFile, left.Count()), dsLeft);
     TDatensatz *r = AppendEntry(right, right.Count(), photo(rightFile, right.Count() + 1), dsRight);

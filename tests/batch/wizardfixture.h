@@ -3,9 +3,9 @@
 // lists, fixture photos copied in, destination folders below the temporary folder, and a
 // mount table in which that folder is a volume with a chosen free space, with the places
 // where disks are mounted (media/USER/DISK, mnt/DISK) below it.
+#include "batch/batchcontext.h"
 #include "batch/laufwerke.h"
 #include "batch/protokoll.h"
-#include "batch/batchcontext.h"
 #include "batch/spmlistsetting.h"
 #include "entries/datensatz.h"
 #include "entries/entrystore.h"
@@ -43,8 +43,7 @@ public:
     // A copy of a fixture photo as <root>/src/<name>; with a rotation, and metadata read.
     QString photo(const QString &name, int fixture = 0);
     // A stereo pair (new base name newName for both) and a monoscopic image.
-    std::pair<TDatensatz *, TDatensatz *> addPair(const QString &leftFile,
-                                                  const QString &rightFile,
+    std::pair<TDatensatz *, TDatensatz *> addPair(const QString &leftFile, const QString &rightFile,
                                                   const QString &newName);
     TDatensatz *addMono(const QString &file, const QString &newName);
     // Destination folders <root>/dest_L, _R, _M (created when made is set).

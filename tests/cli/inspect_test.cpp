@@ -100,9 +100,9 @@ TEST(CliInspect, PhoneAndRawFilesGetTheRecordTheWindowUses)
 {
     // exiv2 for IMG_5195.HEIC: Make Apple, DateTimeOriginal 2021:04:11 15:47:53; the DNG is
     // written by scripts/testphotos with orientation 6, which its preview gets applied.
-    const CliRun run =
-        runCli({QStringLiteral("inspect"), testDataPath(QStringLiteral("photos/heic/IMG_5195.HEIC")),
-                testDataPath(QStringLiteral("photos/raw/turned.dng"))});
+    const CliRun run = runCli({QStringLiteral("inspect"),
+                               testDataPath(QStringLiteral("photos/heic/IMG_5195.HEIC")),
+                               testDataPath(QStringLiteral("photos/raw/turned.dng"))});
     EXPECT_EQ(run.exitCode, 0) << run.err.constData();
     const QJsonArray list = records(run);
     ASSERT_EQ(list.size(), 2);

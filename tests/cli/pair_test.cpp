@@ -239,8 +239,9 @@ TEST_F(CliPair, TwoPhonesSessionsPairByTheirExifTimes)
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     const QJsonObject r = result(run);
     EXPECT_EQ(r.value(QStringLiteral("outcome")).toString(), QStringLiteral("paired"));
-    EXPECT_EQ(pairs(r), (QStringList{"session_L0.heic|session_R0.heic", "session_L1.heic|session_R1.heic",
-                                     "session_L2.heic|session_R2.heic", "session_L3.heic|session_R3.heic"}));
+    EXPECT_EQ(pairs(r),
+              (QStringList{"session_L0.heic|session_R0.heic", "session_L1.heic|session_R1.heic",
+                           "session_L2.heic|session_R2.heic", "session_L3.heic|session_R3.heic"}));
 }
 
 TEST_F(CliPair, AlignmentFollowsAClockChangeAndTellsIt)
@@ -366,7 +367,8 @@ TEST_F(CliPair, StereoFilesJoinATwinCameraSessionAsReadyPairs)
         left << photo(QStringLiteral("L%1.jpg").arg(i), 20 * i + i % 3);
         right << photo(QStringLiteral("R%1.jpg").arg(i), 30 + 20 * i + i % 3);
     }
-    const QString view1 = photo(QStringLiteral("v1.jpg"), 50), view2 = photo(QStringLiteral("v2.jpg"), 50);
+    const QString view1 = photo(QStringLiteral("v1.jpg"), 50),
+                  view2 = photo(QStringLiteral("v2.jpg"), 50);
     auto bytes = [](const QString &path) {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -381,12 +383,12 @@ TEST_F(CliPair, StereoFilesJoinATwinCameraSessionAsReadyPairs)
     stereo.write(stereotest::assembleMpo(views));
     stereo.close();
 
-    const CliRun run = runPair(QStringList{"--mode", "1", "--left"} + left + QStringList{stereo.fileName()} +
-                               QStringList{"--right"} + right);
+    const CliRun run = runPair(QStringList{"--mode", "1", "--left"} + left +
+                               QStringList{stereo.fileName()} + QStringList{"--right"} + right);
     ASSERT_EQ(run.exitCode, 0) << run.err.constData();
     const QJsonObject r = result(run);
-    EXPECT_EQ(pairs(r), (QStringList{"L0.jpg|R0.jpg", "L1.jpg|R1.jpg", "L2.jpg|R2.jpg", "S.MPO|S.MPO",
-                                     "L3.jpg|R3.jpg", "L4.jpg|R4.jpg"}));
+    EXPECT_EQ(pairs(r), (QStringList{"L0.jpg|R0.jpg", "L1.jpg|R1.jpg", "L2.jpg|R2.jpg",
+                                     "S.MPO|S.MPO", "L3.jpg|R3.jpg", "L4.jpg|R4.jpg"}));
     const QJsonObject row = r.value(QStringLiteral("rows")).toArray().at(3).toObject();
     EXPECT_EQ(field(row, "left", "stereoView"), QStringLiteral("1"));
     EXPECT_EQ(field(row, "right", "stereoView"), QStringLiteral("2"));
@@ -395,14 +397,18 @@ TEST_F(CliPair, StereoFilesJoinATwinCameraSessionAsReadyPairs)
     // The job plans the stereo file's view files where the pair's pictures go.
     QProcess job;
     job.start(QStringLiteral(DUOMIRA_CLI_PATH),
-              QStringList{"run", "--copy", "--rename-destination", "--create-folders", "--dry-run", "--mask", "P##",
-                          "--dest-left", dir.filePath("out/L"), "--dest-right", dir.filePath("out/R"), "--dest-mono",
-                          dir.filePath("out/M"), "--left", stereo.fileName()});
+              QStringList{"run", "--copy", "--rename-destination", "--create-folders", "--dry-run",
+                          "--mask", "P##", "--dest-left", dir.filePath("out/L"), "--dest-right",
+                          dir.filePath("out/R"), "--dest-mono", dir.filePath("out/M"), "--left",
+                          stereo.fileName()});
     ASSERT_TRUE(job.waitForFinished(60000));
     const QString plan = QString::fromUtf8(job.readAllStandardOutput());
     EXPECT_EQ(job.exitCode(), 0) << job.readAllStandardError().constData();
-    EXPECT_TRUE(plan.contains("extract " + stereo.fileName() + " -> " + dir.filePath("out/L/P01_L.JPG"))) << qPrintable(plan);
-    EXPECT_TRUE(plan.contains("extract " + stereo.fileName() + " -> " + dir.filePath("out/R/P01_R.JPG")));
+    EXPECT_TRUE(
+        plan.contains("extract " + stereo.fileName() + " -> " + dir.filePath("out/L/P01_L.JPG")))
+        << qPrintable(plan);
+    EXPECT_TRUE(
+        plan.contains("extract " + stereo.fileName() + " -> " + dir.filePath("out/R/P01_R.JPG")));
 }
 
 } // namespace

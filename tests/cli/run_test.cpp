@@ -19,10 +19,10 @@ namespace {
 struct RunCase
 {
     const char *name;
-    QStringList options;   // besides --left L --right R
+    QStringList options; // besides --left L --right R
     int exitCode;
-    QStringList files;     // every file below the folder afterwards (sources included)
-    QStringList outLines;  // lines standard output must contain
+    QStringList files;    // every file below the folder afterwards (sources included)
+    QStringList outLines; // lines standard output must contain
 };
 
 // Every file below root, relative to it, sorted.
@@ -48,7 +48,8 @@ bool makeThreePairs(const QString &root)
             QFile f(QStringLiteral("%1/%2/%2%3.jpg").arg(root, QLatin1String(side)).arg(i));
             if (!f.open(QIODevice::WriteOnly))
                 return false;
-            f.write(jpegTakenAt(QByteArray("2024:05:01 10:00:") + QByteArray::number(seconds[i]).rightJustified(2, '0')));
+            f.write(jpegTakenAt(QByteArray("2024:05:01 10:00:") +
+                                QByteArray::number(seconds[i]).rightJustified(2, '0')));
         }
     }
     return true;
@@ -65,35 +66,54 @@ TEST(CliRun, JobsOnRealFiles)
     QStringList copies;
     for (const QString &f : renamed)
         copies << QStringLiteral("dest/") + f;
-    const QStringList dest{"--dest-left", "dest/L", "--dest-right", "dest/R", "--dest-mono",
-                           "dest/M"};
+    const QStringList dest{"--dest-left", "dest/L",      "--dest-right",
+                           "dest/R",      "--dest-mono", "dest/M"};
     const RunCase cases[] = {
         {"copy, renamed in the destination, with an SPM list in a new folder",
          dest + QStringList{"--copy", "--rename-destination", "--create-folders", "--spm-list",
                             "lists/pairs.txt", "--log", "job.rtf"},
-         0, QStringList{"job.rtf", "lists/pairs.txt"} + sources + copies,
+         0,
+         QStringList{"job.rtf", "lists/pairs.txt"} + sources + copies,
          {"Batch Job was successful", "SPM list written to "}},
         {"move",
-         dest + QStringList{"--move", "--rename-destination", "--create-folders"}, 0, copies,
+         dest + QStringList{"--move", "--rename-destination", "--create-folders"},
+         0,
+         copies,
          {"Batch Job was successful"}},
         {"rename only", {"--rename-source"}, 0, renamed, {"Batch Job was successful"}},
         {"a dry run touches nothing and prints the plan",
-         dest + QStringList{"--copy", "--rename-destination", "--create-folders", "--dry-run"}, 0,
-         sources, {"mkdir @/dest/L", "copy @/L/L0.jpg -> @/dest/L/P001_L.jpg"}},
+         dest + QStringList{"--copy", "--rename-destination", "--create-folders", "--dry-run"},
+         0,
+         sources,
+         {"mkdir @/dest/L", "copy @/L/L0.jpg -> @/dest/L/P001_L.jpg"}},
         {"a dry run plans the new folder of the SPM list",
-         dest + QStringList{"--copy", "--create-folders", "--spm-list", "lists/pairs.txt", "--dry-run"}, 0,
-         sources, {"mkdir @/lists", "write @/lists/pairs.txt"}},
+         dest + QStringList{"--copy", "--create-folders", "--spm-list", "lists/pairs.txt",
+                            "--dry-run"},
+         0,
+         sources,
+         {"mkdir @/lists", "write @/lists/pairs.txt"}},
         {"the log never replaces a file, not even a picture the job moves there",
-         dest + QStringList{"--move", "--rename-destination", "--create-folders", "--log", "dest/L/P001_L.jpg"},
-         3, sources, {"Job log file cannot be written: @/dest/L/P001_L.jpg"}},
-        {"a failed check touches nothing", dest + QStringList{"--copy"}, 3, sources,
+         dest + QStringList{"--move", "--rename-destination", "--create-folders", "--log",
+                            "dest/L/P001_L.jpg"},
+         3,
+         sources,
+         {"Job log file cannot be written: @/dest/L/P001_L.jpg"}},
+        {"a failed check touches nothing",
+         dest + QStringList{"--copy"},
+         3,
+         sources,
          {"Missing destination folder: @/dest/L"}},
         {"a name clash is a failed check",
          {"--copy", "--rename-destination", "--create-folders", "--dest-left", "dest",
           "--dest-right", "dest", "--suffix-right", "_l"},
-         3, sources, {"Same filename with image"}},
+         3,
+         sources,
+         {"Same filename with image"}},
         {"a list that cannot be written makes the job incomplete",
-         {"--rename-source", "--spm-list", "listdir"}, 1, renamed, {"Batch Job incomplete"}},
+         {"--rename-source", "--spm-list", "listdir"},
+         1,
+         renamed,
+         {"Batch Job incomplete"}},
         {"a combination the wizard never offers", {"--move", "--rename-source"}, 2, sources, {}},
     };
     for (const RunCase &c : cases) {
@@ -108,9 +128,8 @@ TEST(CliRun, JobsOnRealFiles)
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/.xdg-config"));
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(root);
-        p.start(QStringLiteral(DUOMIRA_CLI_PATH),
-                QStringList{"run", "--mask", "P###"} + c.options +
-                    QStringList{"--left", "L", "--right", "R"});
+        p.start(QStringLiteral(DUOMIRA_CLI_PATH), QStringList{"run", "--mask", "P###"} + c.options +
+                                                      QStringList{"--left", "L", "--right", "R"});
         ASSERT_TRUE(p.waitForFinished(60000));
         const QString out = QString::fromUtf8(p.readAllStandardOutput());
         const QString err = QString::fromUtf8(p.readAllStandardError());
@@ -146,7 +165,9 @@ TEST(CliRun, ASignalStopsTheJobBetweenFilesAndUndoReversesIt)
                                     .arg(second % 60, 2, 10, QChar(u'0'))
                                     .toLatin1();
         for (const char *side : {"L", "R"}) {
-            QFile f(QStringLiteral("%1/%2/%2%3.jpg").arg(root, QLatin1String(side)).arg(i, 3, 10, QChar(u'0')));
+            QFile f(QStringLiteral("%1/%2/%2%3.jpg")
+                        .arg(root, QLatin1String(side))
+                        .arg(i, 3, 10, QChar(u'0')));
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
             f.write(jpegTakenAt(time));
         }
@@ -158,15 +179,34 @@ TEST(CliRun, ASignalStopsTheJobBetweenFilesAndUndoReversesIt)
     // signal lands in the middle of the job; the signal goes to duomira-cli itself.
     QProcess probe;
     probe.start(QStringLiteral("strace"), {"-qq", "-o", "/dev/null", "true"});
-    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+    if (!probe.waitForFinished(10000) || probe.exitStatus() != QProcess::NormalExit ||
+        probe.exitCode() != 0)
         GTEST_SKIP() << "strace cannot trace here";
     QProcess p;
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(root);
-    p.start(QStringLiteral("strace"),
-            {"-f", "-qq", "-o", "/dev/null", "-e", "trace=fsync", "-e", "inject=fsync:delay_exit=200000:when=3+",
-             QStringLiteral(DUOMIRA_CLI_PATH), "run", "--copy", "--create-folders", "--dest-left", "dest/L",
-             "--dest-right", "dest/R", "--dest-mono", "dest/M", "--left", "L", "--right", "R"});
+    p.start(QStringLiteral("strace"), {"-f",
+                                       "-qq",
+                                       "-o",
+                                       "/dev/null",
+                                       "-e",
+                                       "trace=fsync",
+                                       "-e",
+                                       "inject=fsync:delay_exit=200000:when=3+",
+                                       QStringLiteral(DUOMIRA_CLI_PATH),
+                                       "run",
+                                       "--copy",
+                                       "--create-folders",
+                                       "--dest-left",
+                                       "dest/L",
+                                       "--dest-right",
+                                       "dest/R",
+                                       "--dest-mono",
+                                       "dest/M",
+                                       "--left",
+                                       "L",
+                                       "--right",
+                                       "R"});
     QByteArray err;
     p.setReadChannel(QProcess::StandardError);
     while (!err.contains("Copy'ing") && p.waitForReadyRead(30000))
@@ -264,12 +304,16 @@ TEST(CliRun, ASavedSessionPlansTheSameJob)
         p.start(QStringLiteral(DUOMIRA_CLI_PATH), arguments);
         EXPECT_TRUE(p.waitForFinished(60000));
         const QString out = QString::fromUtf8(p.readAllStandardOutput());
-        EXPECT_EQ(p.exitCode(), expectedExit) << qPrintable(out) << qPrintable(p.readAllStandardError());
+        EXPECT_EQ(p.exitCode(), expectedExit)
+            << qPrintable(out) << qPrintable(p.readAllStandardError());
         return out;
     };
     const QStringList files{"--left", "L", "--right", "R"};
-    const QStringList job{"--copy", "--rename-destination", "--create-folders", "--dest-left", "dest/L",
-                          "--dest-right", "dest/R", "--dest-mono", "dest/M", "--dry-run"};
+    const QStringList job{"--copy",           "--rename-destination",
+                          "--create-folders", "--dest-left",
+                          "dest/L",           "--dest-right",
+                          "dest/R",           "--dest-mono",
+                          "dest/M",           "--dry-run"};
     cli(QStringList{"pair", "--mask", "P###", "--save-session", "work.duomira"} + files, 0);
     ASSERT_TRUE(QFile::exists(root + QStringLiteral("/work.duomira")));
     const QString direct = cli(QStringList{"run", "--mask", "P###"} + job + files, 0);

@@ -2,8 +2,8 @@
 #include "batch/protokoll.h"
 #include "batch/runengine.h"
 #include "batch/runprogress.h"
-#include "entries/entrystore.h"
 #include "entries/datensatzlist.h"
+#include "entries/entrystore.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
@@ -38,7 +38,8 @@ CliResult undo(const QStringList &arguments, const QString &dataHome)
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(DUOMIRA_CLI_PATH), QStringList{QStringLiteral("undo")} + arguments);
     EXPECT_TRUE(p.waitForFinished(30000));
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, QString::fromUtf8(p.readAllStandardOutput())};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput())};
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // The row model on its own: row indexes under edits, selection and focus semantics,
 // scrolling, update counting, and the Qt item model adapter under QAbstractItemModelTester.
-#include "entries/entrystore.h"
 #include "entries/datensatzlist.h"
+#include "entries/entrystore.h"
 #include "entries/listitemmodel.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
@@ -207,7 +207,7 @@ TEST(ListRowModel, UpdateCountingBatchesTextAndSelectionSignals)
     EXPECT_EQ(changed.at(1).at(1).toInt(), 4);
     ASSERT_EQ(selection.count(), 1);
     EXPECT_EQ(selection.at(0), (QList<QVariant>{0, 3})); // the rows whose selection changed
-    model.EndUpdate(); // unbalanced: ignored
+    model.EndUpdate();                                   // unbalanced: ignored
     EXPECT_EQ(model.UpdateCount(), 0);
 
     {

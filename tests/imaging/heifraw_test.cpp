@@ -46,18 +46,38 @@ TEST_F(HeifRawFiles, ThumbnailUprightTextsAndCaptureTimeFromExif)
         QSize full;          // what the preview loads
     } cases[] = {
         // A phone's photo: no embedded thumbnail, so the picture itself (a tiled grid).
-        {"heic/IMG_5195.HEIC", {232, 300}, 0, "Apple", "iPhone 11 Pro Max", "2021-04-11T15:47:53",
+        {"heic/IMG_5195.HEIC",
+         {232, 300},
+         0,
+         "Apple",
+         "iPhone 11 Pro Max",
+         "2021-04-11T15:47:53",
          {2566, 3313}},
         // EXIF without dates: the file time stays the capture time.
         {"heic/samplefilehub.heif", {300, 200}, 0, "", "", nullptr, {640, 426}},
         // Held turned (stored landscape, turned by the file and marked orientation 6 in
         // EXIF): upright once. A 320-pixel thumbnail serves, a 160-pixel one does not.
-        {"heic/turned_thumb320.heic", {225, 300}, cyan, "Duomira Test", "Phone One",
-         "2024-05-01T10:00:00", {480, 640}},
-        {"heic/turned_thumb160.heic", {225, 300}, red, "Duomira Test", "Phone One",
-         "2024-05-01T10:00:00", {480, 640}},
+        {"heic/turned_thumb320.heic",
+         {225, 300},
+         cyan,
+         "Duomira Test",
+         "Phone One",
+         "2024-05-01T10:00:00",
+         {480, 640}},
+        {"heic/turned_thumb160.heic",
+         {225, 300},
+         red,
+         "Duomira Test",
+         "Phone One",
+         "2024-05-01T10:00:00",
+         {480, 640}},
         // A RAW file's preview, stored as the sensor saw it, turned by its orientation.
-        {"raw/turned.dng", {225, 300}, red, "Duomira Test", "Raw Camera", "2024-05-01T12:00:00",
+        {"raw/turned.dng",
+         {225, 300},
+         red,
+         "Duomira Test",
+         "Raw Camera",
+         "2024-05-01T12:00:00",
          {300, 400}},
     };
     for (const Case &c : cases) {
@@ -77,8 +97,10 @@ TEST_F(HeifRawFiles, ThumbnailUprightTextsAndCaptureTimeFromExif)
         EXPECT_EQ(data.Str[jdManufacturer], QLatin1String(c.make));
         EXPECT_EQ(data.Str[jdModel], QLatin1String(c.model));
         if (c.capture) {
-            EXPECT_EQ(DaysToDateTime(data.CaptureTime).toString(Qt::ISODate), QLatin1String(c.capture));
-            EXPECT_EQ(data.Str[jdDateTime].left(10), QString::fromLatin1(c.capture, 10).replace(u'-', u':'));
+            EXPECT_EQ(DaysToDateTime(data.CaptureTime).toString(Qt::ISODate),
+                      QLatin1String(c.capture));
+            EXPECT_EQ(data.Str[jdDateTime].left(10),
+                      QString::fromLatin1(c.capture, 10).replace(u'-', u':'));
         } else {
             EXPECT_EQ(data.CaptureTime, data.FileTime);
         }

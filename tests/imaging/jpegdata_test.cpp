@@ -63,9 +63,9 @@ TEST(JpegDataRecord, SubSecondBelongsToTheDateThatGaveTheCaptureTime)
 {
     struct Case
     {
-        const char *original;   // DateTimeOriginal, "" for none
+        const char *original;    // DateTimeOriginal, "" for none
         const char *subOriginal; // SubSecTimeOriginal
-        const char *sub;        // SubSecTime
+        const char *sub;         // SubSecTime
         double expected;
     } cases[] = {
         {"2009:05:12 14:30:00", "25", "9", 0.25},

@@ -29,10 +29,11 @@ inline QImage quadrants(int width, int height)
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const bool right = x >= width / 2, bottom = y >= height / 2;
-            image.setPixel(x, y, !right && !bottom ? qRgb(220, 30, 30)    // red top left
-                               : right && !bottom  ? qRgb(30, 220, 30)    // green top right
-                               : !right            ? qRgb(30, 30, 220)    // blue bottom left
-                                                   : qRgb(230, 230, 30)); // yellow bottom right
+            image.setPixel(x, y,
+                           !right && !bottom  ? qRgb(220, 30, 30) // red top left
+                           : right && !bottom ? qRgb(30, 220, 30) // green top right
+                           : !right           ? qRgb(30, 30, 220) // blue bottom left
+                                              : qRgb(230, 230, 30));        // yellow bottom right
         }
     }
     return image;
@@ -40,14 +41,14 @@ inline QImage quadrants(int width, int height)
 
 struct ExifBlock
 {
-    QByteArray segment;         // the whole APP1 segment, FF E1 ...
-    int orientationOffset = 0;  // of the orientation value, from the segment start
+    QByteArray segment;        // the whole APP1 segment, FF E1 ...
+    int orientationOffset = 0; // of the orientation value, from the segment start
     int pixelXOffset = 0;
     int pixelYOffset = 0;
 };
 
-inline ExifBlock exifBlock(bool bigEndian, std::uint16_t orientation, std::uint32_t pixelX, std::uint32_t pixelY,
-                           bool longDimensions)
+inline ExifBlock exifBlock(bool bigEndian, std::uint16_t orientation, std::uint32_t pixelX,
+                           std::uint32_t pixelY, bool longDimensions)
 {
     QByteArray tiff;
     auto put16 = [&](std::uint16_t v) {

@@ -26,7 +26,6 @@ namespace {
 class LosslessRotation : public GflLibraryTest
 {
 protected:
-
     QString write(const QString &name, const QByteArray &bytes)
     {
         const QString path = dir.filePath(name);

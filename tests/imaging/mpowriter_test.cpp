@@ -37,8 +37,10 @@ TEST(MpoWriter, TheSplitOfAWrittenFileGivesBackBothFiles)
         QByteArray left, right;
     } rows[] = {
         {"JFIF, EXIF and an ICC profile", photo("Nikon_D70.jpg"), photo("Canon_40D.jpg")},
-        {"EXIF first, no JFIF segment", photo("Reconyx_HC500_Hyperfire.jpg"), photo("Canon_PowerShot_S40.jpg")},
-        {"progressive pictures without EXIF", jpegtest::progressive(photo("Kodak_CX7530.jpg")), jpegtest::progressive(photo("Sony_HDR-HC3.jpg"))},
+        {"EXIF first, no JFIF segment", photo("Reconyx_HC500_Hyperfire.jpg"),
+         photo("Canon_PowerShot_S40.jpg")},
+        {"progressive pictures without EXIF", jpegtest::progressive(photo("Kodak_CX7530.jpg")),
+         jpegtest::progressive(photo("Sony_HDR-HC3.jpg"))},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -66,7 +68,8 @@ TEST(MpoWriter, TheSplitOfAWrittenFileGivesBackBothFiles)
 TEST(MpoWriter, OnlyTwoSinglePicturesAreJoined)
 {
     const QByteArray jpeg = photo("Canon_40D.jpg");
-    const QByteArray mpo = jpegtest::readFile(testDataPath(QStringLiteral("photos/mpo/sugarshack.mpo")));
+    const QByteArray mpo =
+        jpegtest::readFile(testDataPath(QStringLiteral("photos/mpo/sugarshack.mpo")));
     struct Row
     {
         const char *name;
@@ -107,14 +110,18 @@ TEST(MpoWriter, ExiftoolReadsTwoDisparityPictures)
     // The index as exiftool reads it (-n: type numbers, offsets from the file's start), and
     // its own check of the file's structure.
     QProcess process;
-    process.start(exiftool, {QStringLiteral("-j"), QStringLiteral("-a"), QStringLiteral("-G4"), QStringLiteral("-n"),
-                             QStringLiteral("-NumberOfImages"), QStringLiteral("-MPImageType"),
-                             QStringLiteral("-MPImageStart"), QStringLiteral("-MPImageLength"),
-                             QStringLiteral("-Validate"), QStringLiteral("-Warning"), path});
+    process.start(exiftool, {QStringLiteral("-j"), QStringLiteral("-a"), QStringLiteral("-G4"),
+                             QStringLiteral("-n"), QStringLiteral("-NumberOfImages"),
+                             QStringLiteral("-MPImageType"), QStringLiteral("-MPImageStart"),
+                             QStringLiteral("-MPImageLength"), QStringLiteral("-Validate"),
+                             QStringLiteral("-Warning"), path});
     ASSERT_TRUE(process.waitForFinished(60000));
-    const QJsonObject tags = QJsonDocument::fromJson(process.readAllStandardOutput()).array().at(0).toObject();
+    const QJsonObject tags =
+        QJsonDocument::fromJson(process.readAllStandardOutput()).array().at(0).toObject();
     const QString dump = QString::fromUtf8(QJsonDocument(tags).toJson());
-    auto tag = [&](const char *name) { return tags.value(QLatin1String(name)).toVariant().toLongLong(); };
+    auto tag = [&](const char *name) {
+        return tags.value(QLatin1String(name)).toVariant().toLongLong();
+    };
     EXPECT_EQ(tag("Unknown:NumberOfImages"), 2) << dump.toStdString();
     EXPECT_EQ(tag("Copy1:MPImageType"), 0x020002); // "Multi-frame Disparity"
     EXPECT_EQ(tag("Unknown:MPImageType"), 0x020002);
@@ -122,7 +129,8 @@ TEST(MpoWriter, ExiftoolReadsTwoDisparityPictures)
     EXPECT_EQ(tag("Unknown:MPImageStart"), tag("Copy1:MPImageLength"));
     EXPECT_EQ(tag("Copy1:MPImageLength") + tag("Unknown:MPImageLength"), mpo->size());
     // Errors, warnings, minor warnings.
-    EXPECT_EQ(tags.value(QStringLiteral("Unknown:Validate")).toString(), QStringLiteral("0 0 0")) << dump.toStdString();
+    EXPECT_EQ(tags.value(QStringLiteral("Unknown:Validate")).toString(), QStringLiteral("0 0 0"))
+        << dump.toStdString();
     EXPECT_FALSE(tags.contains(QStringLiteral("Unknown:Warning"))) << dump.toStdString();
 }
 

@@ -63,8 +63,8 @@ bool hasMpfSegment(const QByteArray &jpeg)
 
 constexpr std::uint32_t Disparity = 0x020002;
 
-MpoPicture pic(const QByteArray &jpeg, std::uint32_t attribute = Disparity, std::uint32_t number = 0,
-               const QByteArray &before = {})
+MpoPicture pic(const QByteArray &jpeg, std::uint32_t attribute = Disparity,
+               std::uint32_t number = 0, const QByteArray &before = {})
 {
     MpoPicture picture;
     picture.jpeg = jpeg;
@@ -75,7 +75,8 @@ MpoPicture pic(const QByteArray &jpeg, std::uint32_t attribute = Disparity, std:
 }
 
 // What the index says of the picture instead of the truth.
-MpoPicture declared(MpoPicture picture, std::optional<std::uint32_t> size, std::optional<std::uint32_t> offset = {})
+MpoPicture declared(MpoPicture picture, std::optional<std::uint32_t> size,
+                    std::optional<std::uint32_t> offset = {})
 {
     picture.declaredSize = size;
     picture.declaredOffset = offset;
@@ -103,7 +104,8 @@ TEST(StereoFile, RealFilesAreTakenForWhatTheyAre)
         const TStereoFile file = read(shack);
         ASSERT_EQ(file.format, TStereoFormat::Mpo) << file.problem.toStdString();
         ASSERT_EQ(file.index.images.size(), 2);
-        EXPECT_EQ(MpImageTypeName(file.index.images[1].type()), QStringLiteral("Multi-frame Disparity"));
+        EXPECT_EQ(MpImageTypeName(file.index.images[1].type()),
+                  QStringLiteral("Multi-frame Disparity"));
         EXPECT_TRUE(file.index.images[0].representative());
         EXPECT_EQ(file.views[0].offset, 0);
         EXPECT_EQ(file.views[0].length, 60007);
@@ -112,7 +114,8 @@ TEST(StereoFile, RealFilesAreTakenForWhatTheyAre)
         // What `inspect` prints: the index as the file states it (offsets from the file's start).
         const QJsonObject json = StereoFileJson(file);
         EXPECT_EQ(json[QStringLiteral("stereo")].toString(), QStringLiteral("mpo"));
-        const QJsonArray images = json[QStringLiteral("mpIndex")][QStringLiteral("images")].toArray();
+        const QJsonArray images =
+            json[QStringLiteral("mpIndex")][QStringLiteral("images")].toArray();
         ASSERT_EQ(images.size(), 2);
         EXPECT_EQ(images[1][QStringLiteral("offset")].toInteger(), 60008);
         EXPECT_EQ(images[1][QStringLiteral("size")].toInteger(), 60190);
@@ -151,19 +154,47 @@ TEST(StereoFile, TheViewsAreTheTwoLowestNumberedDisparityPictures)
         MpoOptions options;
         int view1, view2; // their places in the index
     } rows[] = {
-        {"numbers in index order", {pic(left(), Disparity, 1), pic(right(), Disparity, 2)}, plain, 0, 1},
-        {"little-endian index", {pic(left(), Disparity, 1), pic(right(), Disparity, 2)}, options(true), 0, 1},
-        {"view 1 stored second", {pic(left(), Disparity, 2), pic(right(), Disparity, 1)}, plain, 1, 0},
+        {"numbers in index order",
+         {pic(left(), Disparity, 1), pic(right(), Disparity, 2)},
+         plain,
+         0,
+         1},
+        {"little-endian index",
+         {pic(left(), Disparity, 1), pic(right(), Disparity, 2)},
+         options(true),
+         0,
+         1},
+        {"view 1 stored second",
+         {pic(left(), Disparity, 2), pic(right(), Disparity, 1)},
+         plain,
+         1,
+         0},
         {"no numbers: index order", {pic(left()), pic(right())}, plain, 0, 1},
         {"one number missing: index order",
-         {pic(left(), Disparity, 3), pic(right()), pic(third(), Disparity, 1)}, plain, 0, 1},
-        {"three views", {pic(left(), Disparity, 3), pic(right(), Disparity, 2), pic(third(), Disparity, 1)}, plain, 2, 1},
+         {pic(left(), Disparity, 3), pic(right()), pic(third(), Disparity, 1)},
+         plain,
+         0,
+         1},
+        {"three views",
+         {pic(left(), Disparity, 3), pic(right(), Disparity, 2), pic(third(), Disparity, 1)},
+         plain,
+         2,
+         1},
         {"a primary picture before the views",
-         {pic(left(), 0x20030000), pic(right(), Disparity, 1), pic(third(), Disparity, 2)}, plain, 1, 2},
+         {pic(left(), 0x20030000), pic(right(), Disparity, 1), pic(third(), Disparity, 2)},
+         plain,
+         1,
+         2},
         {"multi-angle pictures beside the views",
-         {pic(left(), 0x020003, 1), pic(right(), Disparity, 5), pic(third(), Disparity, 6)}, plain, 1, 2},
-        {"padding between and after", {pic(left(), Disparity, 1), pic(right(), Disparity, 2, QByteArray(7, '\0'))},
-         options(false, "0100", {}, QByteArray(100, '\xFF')), 0, 1},
+         {pic(left(), 0x020003, 1), pic(right(), Disparity, 5), pic(third(), Disparity, 6)},
+         plain,
+         1,
+         2},
+        {"padding between and after",
+         {pic(left(), Disparity, 1), pic(right(), Disparity, 2, QByteArray(7, '\0'))},
+         options(false, "0100", {}, QByteArray(100, '\xFF')),
+         0,
+         1},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -189,25 +220,64 @@ TEST(StereoFile, ADamagedOrForeignIndexIsNoPair)
         const char *name;
         QList<MpoPicture> pictures;
         MpoOptions options;
-        qsizetype keep; // the file cut to this many bytes (-1: whole)
+        qsizetype keep;     // the file cut to this many bytes (-1: whole)
         const char *reason; // a word of the reason the file is no pair
     } rows[] = {
         {"a count of 0", pair, options(false, "0100", 0u), -1, "no picture"},
         {"a count of 10,000", pair, options(false, "0100", 10000u), -1, "outside its segment"},
         {"version 0200", pair, options(false, "0200"), -1, "version"},
-        {"multi-angle pictures", {pic(left(), 0x020003), pic(right(), 0x020003)}, plain, -1, "not the two views"},
-        {"a gain map", {pic(left(), 0x030000), pic(right(), 0x000000)}, plain, -1, "not the two views"},
-        {"a second picture in another format", {pic(left()), pic(right(), 0x01020002)}, plain, -1, "not the two views"},
-        {"an offset past the end", {pic(left()), declared(pic(right()), {}, 1u << 30)}, plain, -1, "past the end"},
-        {"a size past the end", {pic(left()), declared(pic(right()), 1u << 30)}, plain, -1, "past the end"},
+        {"multi-angle pictures",
+         {pic(left(), 0x020003), pic(right(), 0x020003)},
+         plain,
+         -1,
+         "not the two views"},
+        {"a gain map",
+         {pic(left(), 0x030000), pic(right(), 0x000000)},
+         plain,
+         -1,
+         "not the two views"},
+        {"a second picture in another format",
+         {pic(left()), pic(right(), 0x01020002)},
+         plain,
+         -1,
+         "not the two views"},
+        {"an offset past the end",
+         {pic(left()), declared(pic(right()), {}, 1u << 30)},
+         plain,
+         -1,
+         "past the end"},
+        {"a size past the end",
+         {pic(left()), declared(pic(right()), 1u << 30)},
+         plain,
+         -1,
+         "past the end"},
         {"the file cut inside view 2", pair, plain, left().size() + 500, "past the end"},
-        {"overlapping pictures", {pic(left()), declared(pic(right()), {}, 100u)}, plain, -1, "overlap"},
+        {"overlapping pictures",
+         {pic(left()), declared(pic(right()), {}, 100u)},
+         plain,
+         -1,
+         "overlap"},
         {"a zero-size picture", {pic(left()), declared(pic(right()), 0u)}, plain, -1, "empty"},
-        {"a first picture that does not start the file", {declared(pic(left()), {}, 40u), pic(right())}, plain, -1, "does not start"},
-        {"view 2 without its start marker", {pic(left()), pic(right().mid(2))}, plain, -1, "view 2 is not a complete"},
-        {"view 2 without its end marker", {pic(left()), pic(cut)}, plain, -1, "view 2 is not a complete"},
+        {"a first picture that does not start the file",
+         {declared(pic(left()), {}, 40u), pic(right())},
+         plain,
+         -1,
+         "does not start"},
+        {"view 2 without its start marker",
+         {pic(left()), pic(right().mid(2))},
+         plain,
+         -1,
+         "view 2 is not a complete"},
+        {"view 2 without its end marker",
+         {pic(left()), pic(cut)},
+         plain,
+         -1,
+         "view 2 is not a complete"},
         {"view 2's end past its declared size",
-         {pic(left()), declared(pic(right()), std::uint32_t(right().size() - 10))}, plain, -1, "view 2 is not a complete"},
+         {pic(left()), declared(pic(right()), std::uint32_t(right().size() - 10))},
+         plain,
+         -1,
+         "view 2 is not a complete"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -234,7 +304,8 @@ TEST(StereoFile, AMovedFileIsRebuiltExactlyFromItsViews)
          assembleMpo({pic(left(), Disparity, 2), pic(right(), Disparity, 1, "pad")},
                      options(false, "0100", {}, "trailing bytes"))},
         {"a primary picture and a thumbnail around the views",
-         assembleMpo({pic(left(), 0x030000), pic(right(), Disparity, 1), pic(third(), Disparity, 2), pic(left(), 0x010001)})},
+         assembleMpo({pic(left(), 0x030000), pic(right(), Disparity, 1), pic(third(), Disparity, 2),
+                      pic(left(), 0x010001)})},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
@@ -244,9 +315,11 @@ TEST(StereoFile, AMovedFileIsRebuiltExactlyFromItsViews)
         TMemorySource source(row.bytes);
         const std::optional<TStereoRemainder> remainder = MpoRemainder(source, file);
         ASSERT_TRUE(remainder);
-        EXPECT_EQ(remainder->keptBytes() + views[0].jpeg.size() + views[1].jpeg.size(), row.bytes.size());
+        EXPECT_EQ(remainder->keptBytes() + views[0].jpeg.size() + views[1].jpeg.size(),
+                  row.bytes.size());
         // Through the journal's byte form and back.
-        const std::optional<TStereoRemainder> stored = TStereoRemainder::parse(remainder->serialize());
+        const std::optional<TStereoRemainder> stored =
+            TStereoRemainder::parse(remainder->serialize());
         ASSERT_TRUE(stored);
         EXPECT_EQ(RebuildStereoFile(views[0].jpeg, views[1].jpeg, *stored), row.bytes);
         // Views swapped or changed since: no rebuild, never a wrong file.
@@ -260,11 +333,13 @@ TEST(StereoFile, AMovedFileIsRebuiltExactlyFromItsViews)
         EXPECT_FALSE(RebuildStereoFile(views[0].jpeg, views[1].jpeg, huge));
         // A damaged byte form is refused, not read past its end.
         const QByteArray form = remainder->serialize();
-        for (const qsizetype length : {qsizetype(0), qsizetype(10), form.size() / 2, form.size() - 1})
+        for (const qsizetype length :
+             {qsizetype(0), qsizetype(10), form.size() / 2, form.size() - 1})
             EXPECT_FALSE(TStereoRemainder::parse(form.left(length))) << length;
     }
     // A JPS's halves are new streams: nothing rebuilds it.
-    const QByteArray jps = assembleJps(QImage::fromData(left()), QImage::fromData(right()), false, {});
+    const QByteArray jps =
+        assembleJps(QImage::fromData(left()), QImage::fromData(right()), false, {});
     TMemorySource source(jps);
     EXPECT_FALSE(MpoRemainder(source, read(jps, true)));
 }

@@ -18,7 +18,8 @@ QImage view(const char *name, QSize size)
 {
     QFile file(testDataPath(QStringLiteral("photos/jpg/") + QLatin1String(name)));
     file.open(QIODevice::ReadOnly);
-    return QImage::fromData(file.readAll()).scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+    return QImage::fromData(file.readAll())
+        .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
         .convertToFormat(QImage::Format_RGB32);
 }
 
@@ -31,7 +32,8 @@ double difference(const QImage &a, const QImage &b)
     for (int y = 0; y < a.height(); ++y) {
         for (int x = 0; x < a.width(); ++x) {
             const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
-            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
         }
     }
     return sum / (3.0 * a.width() * a.height());
@@ -53,24 +55,30 @@ TEST(StereoJps, EachViewComesFromItsHalf)
     } rows[] = {
         {"no descriptor: crossed", onGrid, false, {}, false, false},
         {"descriptor, crossed", onGrid, false, JpsDescriptor{0x00, 0x02, 0x01}, false, false},
-        {"descriptor, left view first", onGrid, false, JpsDescriptor{0x04, 0x02, 0x01}, true, false},
-        {"over/under, left view on top", onGrid, true, JpsDescriptor{0x04, 0x03, 0x01}, true, false},
+        {"descriptor, left view first", onGrid, false, JpsDescriptor{0x04, 0x02, 0x01}, true,
+         false},
+        {"over/under, left view on top", onGrid, true, JpsDescriptor{0x04, 0x03, 0x01}, true,
+         false},
         {"half width off the MCU grid", offGrid, false, {}, false, true},
-        {"half height off the MCU grid", offGrid, true, JpsDescriptor{0x00, 0x03, 0x01}, false, true},
+        {"half height off the MCU grid", offGrid, true, JpsDescriptor{0x00, 0x03, 0x01}, false,
+         true},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
-        const QImage leftView = view("Canon_40D.jpg", row.size), rightView = view("Nikon_D70.jpg", row.size);
-        const QByteArray jps = row.leftFirst ? assembleJps(leftView, rightView, row.overUnder, row.descriptor)
-                                             : assembleJps(rightView, leftView, row.overUnder, row.descriptor);
+        const QImage leftView = view("Canon_40D.jpg", row.size),
+                     rightView = view("Nikon_D70.jpg", row.size);
+        const QByteArray jps =
+            row.leftFirst ? assembleJps(leftView, rightView, row.overUnder, row.descriptor)
+                          : assembleJps(rightView, leftView, row.overUnder, row.descriptor);
         TMemorySource source(jps);
         const TStereoFile file = ReadStereoFile(source, true);
         ASSERT_EQ(file.format, TStereoFormat::Jps) << file.problem.toStdString();
         QString error;
         const auto views = SplitStereoFile(source, file, &error);
         ASSERT_TRUE(views) << error.toStdString();
-        const QImage decoded[2] = {QImage::fromData((*views)[0].jpeg).convertToFormat(QImage::Format_RGB32),
-                                   QImage::fromData((*views)[1].jpeg).convertToFormat(QImage::Format_RGB32)};
+        const QImage decoded[2] = {
+            QImage::fromData((*views)[0].jpeg).convertToFormat(QImage::Format_RGB32),
+            QImage::fromData((*views)[1].jpeg).convertToFormat(QImage::Format_RGB32)};
         EXPECT_LT(difference(decoded[0], leftView), 8);
         EXPECT_LT(difference(decoded[1], rightView), 8);
         EXPECT_GT(difference(decoded[0], rightView), 20);
@@ -96,10 +104,12 @@ TEST(StereoJps, NoPairWithoutTwoViews)
         const char *name;
         QByteArray bytes;
     } rows[] = {
-        {"a single picture by its descriptor", assembleJps(half, half, false, JpsDescriptor{0x00, 0x02, 0x00})},
+        {"a single picture by its descriptor",
+         assembleJps(half, half, false, JpsDescriptor{0x00, 0x02, 0x00})},
         {"anaglyph layout", assembleJps(half, half, false, JpsDescriptor{0x00, 0x04, 0x01})},
         {"cut short", plain.left(plain.size() / 2)},
-        {"a descriptor cut short", plain.left(2) + QByteArray("\xFF\xE3\x00\x0C_JPSJPS_\x00\x04", 14) + plain.mid(2)},
+        {"a descriptor cut short",
+         plain.left(2) + QByteArray("\xFF\xE3\x00\x0C_JPSJPS_\x00\x04", 14) + plain.mid(2)},
         {"not a JPEG", QByteArray("plain text, not a picture")},
     };
     for (const Row &row : rows) {

@@ -204,8 +204,8 @@ QByteArrayList MpoJpegStreams(const QString &path)
 
 QImage PairSourcePhoto(const QString &path)
 {
-    const QImage photo = DecodeJpegFileScaled(
-        path, [](int w, int h) { return std::max(w, h) >= 2300 ? 2 : 1; });
+    const QImage photo =
+        DecodeJpegFileScaled(path, [](int w, int h) { return std::max(w, h) >= 2300 ? 2 : 1; });
     return photo.width() > 1200 || photo.height() > 1200
                ? photo.scaled(1150, 1150, Qt::KeepAspectRatio, Qt::SmoothTransformation)
                : photo;

@@ -75,9 +75,9 @@ TEST(RhythmEvaluation, DISABLED_ManySeedsPerScenario)
     const char *env = std::getenv("DUOMIRA_EVAL_SEEDS");
     const int seeds = env ? std::atoi(env) : 200;
     const SessionKind kinds[] = {
-        SessionKind::SingleOffset, SessionKind::HoursOffset,  SessionKind::NegativeOffset,
-        SessionKind::Bursts,       SessionKind::Drift,        SessionKind::JumpForward,
-        SessionKind::JumpBack,     SessionKind::TwoJumps,     SessionKind::FactoryReset,
+        SessionKind::SingleOffset,   SessionKind::HoursOffset, SessionKind::NegativeOffset,
+        SessionKind::Bursts,         SessionKind::Drift,       SessionKind::JumpForward,
+        SessionKind::JumpBack,       SessionKind::TwoJumps,    SessionKind::FactoryReset,
         SessionKind::DaylightSaving, SessionKind::ShortChange, SessionKind::Unrelated,
         SessionKind::AllBursts};
     std::printf("%-15s %-4s %5s %7s %7s %7s %7s %7s %7s %7s %7s %6s %6s %6s %7s %7s %8s\n",
@@ -102,8 +102,8 @@ TEST(RhythmEvaluation, DISABLED_ManySeedsPerScenario)
                 if (std::getenv("DUOMIRA_EVAL_VERBOSE") && kind != SessionKind::Unrelated &&
                     kind != SessionKind::AllBursts &&
                     std::min(score.precision(), score.recall()) < 0.98) {
-                    std::printf("  seed %d: %d true, precision %.4f recall %.4f, stretches",
-                                seed, score.truePairs, score.precision(), score.recall());
+                    std::printf("  seed %d: %d true, precision %.4f recall %.4f, stretches", seed,
+                                score.truePairs, score.precision(), score.recall());
                     for (int n : s.stretchScenes)
                         std::printf(" %d", n);
                     std::printf(" found");
@@ -117,23 +117,22 @@ TEST(RhythmEvaluation, DISABLED_ManySeedsPerScenario)
             const auto ratio = [](int a, int b) { return b ? double(a) / b : 1.0; };
             const double score = std::min(t.precision(), t.recall());
             const double singleScore = std::min(pool.single.precision(), pool.single.recall());
-            std::printf("%-15s %-4s %5d %7.4f %7.4f %7.4f %7.4f %7.4f %7.3f %7.4f %7.4f %6.4f "
-                        "%6.2f %6d %7.4f %7.4f %+8.4f\n",
-                        SessionKindName(kind).c_str(), sub ? "yes" : "no", pool.sessions,
-                        t.precision(), t.recall(), Median(pool.sessionScores),
-                        *std::min_element(pool.sessionScores.begin(), pool.sessionScores.end()),
-                        pool.bigSessionScores.empty()
-                            ? 1.0
-                            : *std::min_element(pool.bigSessionScores.begin(),
-                                                pool.bigSessionScores.end()),
-                        Share(pool.sessionScores, 0.98),
-                        t.outsidePairs ? double(t.outsideCorrect) / t.outsidePairs : 1.0,
-                        t.outsideTrue ? double(t.outsideCorrect) / t.outsideTrue : 1.0,
-                        t.pairs ? double(t.doubtful) / t.pairs : 0.0,
-                        wrong ? double(t.wrongDoubtful) / wrong : 1.0, pool.gated,
-                        ratio(pool.shortCorrect, pool.shortTrue),
-                        ratio(pool.longCorrect, pool.longTrue),
-                        pool.single.truePairs ? score - singleScore : 0.0);
+            std::printf(
+                "%-15s %-4s %5d %7.4f %7.4f %7.4f %7.4f %7.4f %7.3f %7.4f %7.4f %6.4f "
+                "%6.2f %6d %7.4f %7.4f %+8.4f\n",
+                SessionKindName(kind).c_str(), sub ? "yes" : "no", pool.sessions, t.precision(),
+                t.recall(), Median(pool.sessionScores),
+                *std::min_element(pool.sessionScores.begin(), pool.sessionScores.end()),
+                pool.bigSessionScores.empty()
+                    ? 1.0
+                    : *std::min_element(pool.bigSessionScores.begin(), pool.bigSessionScores.end()),
+                Share(pool.sessionScores, 0.98),
+                t.outsidePairs ? double(t.outsideCorrect) / t.outsidePairs : 1.0,
+                t.outsideTrue ? double(t.outsideCorrect) / t.outsideTrue : 1.0,
+                t.pairs ? double(t.doubtful) / t.pairs : 0.0,
+                wrong ? double(t.wrongDoubtful) / wrong : 1.0, pool.gated,
+                ratio(pool.shortCorrect, pool.shortTrue), ratio(pool.longCorrect, pool.longTrue),
+                pool.single.truePairs ? score - singleScore : 0.0);
         }
 }
 

@@ -76,9 +76,9 @@ TEST(RhythmAlignment, WithoutUsableRhythmNothingIsPairedUnlessTheUserGaveAPair)
         s.input.userPair = std::pair{0, 0};
         r = AlignByRhythm(s.input);
         EXPECT_FALSE(r.gated) << SessionKindName(kind);
-        EXPECT_TRUE(std::any_of(r.pairs.begin(), r.pairs.end(),
-                                [](const RhythmPair &p) { return p.left == 0 && p.right == 0; }))
-            << SessionKindName(kind);
+        EXPECT_TRUE(std::any_of(r.pairs.begin(), r.pairs.end(), [](const RhythmPair &p) {
+            return p.left == 0 && p.right == 0;
+        })) << SessionKindName(kind);
     }
     // Unrelated lists whose chance matches once filled several small stretches, together
     // more than the gate's share of pictures.
@@ -105,8 +105,8 @@ TEST(RhythmAlignment, KeptPairsGiveTheOffsetWhenTheRhythmIsTooShort)
 
 TEST(RhythmAlignment, ClockChangesAreReportedAndCorrectionsRestoreTheSceneOrder)
 {
-    for (SessionKind kind : {SessionKind::FactoryReset, SessionKind::JumpBack,
-                             SessionKind::DaylightSaving}) {
+    for (SessionKind kind :
+         {SessionKind::FactoryReset, SessionKind::JumpBack, SessionKind::DaylightSaving}) {
         for (unsigned seed = 1; seed <= 3; ++seed) {
             const Session s = GenerateSession(kind, seed, false);
             const RhythmResult r = AlignByRhythm(s.input);
@@ -114,8 +114,8 @@ TEST(RhythmAlignment, ClockChangesAreReportedAndCorrectionsRestoreTheSceneOrder)
             const RhythmStretch &changed = r.stretches[1];
             ASSERT_GE(changed.firstChanged, 0);
             const bool right = changed.changedCamera == RhythmCamera::Right;
-            const int scene = right ? s.sceneOfRight[changed.firstChanged]
-                                    : s.sceneOfLeft[changed.firstChanged];
+            const int scene =
+                right ? s.sceneOfRight[changed.firstChanged] : s.sceneOfLeft[changed.firstChanged];
             EXPECT_NE(s.stretchOfScene[scene], s.largestStretch) << SessionKindName(kind) << seed;
 
             // Corrected times put the paired scenes of each camera back in their true order
@@ -145,9 +145,9 @@ TEST(RhythmAlignment, PicturesOfOneSecondGoWithTheirPartnersInShootingOrder)
     // A clock set back makes its camera take pictures in the same second of its clock that
     // lie hours apart; the list order (file names) says which came first.
     int twins = 0;
-    for (const auto &[kind, seed] : {std::pair{SessionKind::DaylightSaving, 12u},
-                                     std::pair{SessionKind::JumpBack, 45u},
-                                     std::pair{SessionKind::JumpBack, 71u}}) {
+    for (const auto &[kind, seed] :
+         {std::pair{SessionKind::DaylightSaving, 12u}, std::pair{SessionKind::JumpBack, 45u},
+          std::pair{SessionKind::JumpBack, 71u}}) {
         const Session s = GenerateSession(kind, seed, false);
         const RhythmResult r = AlignByRhythm(s.input);
         for (const RhythmPair &p : r.pairs) {
@@ -166,7 +166,8 @@ TEST(RhythmAlignment, PicturesOfOneSecondGoWithTheirPartnersInShootingOrder)
 TEST(RhythmAlignment, DoubtfulPairsAreFewAndHoldTheWrongOnes)
 {
     int pairs = 0, doubtful = 0, wrong = 0, wrongDoubtful = 0;
-    for (SessionKind kind : {SessionKind::SingleOffset, SessionKind::HoursOffset, SessionKind::Drift})
+    for (SessionKind kind :
+         {SessionKind::SingleOffset, SessionKind::HoursOffset, SessionKind::Drift})
         for (unsigned seed = 1; seed <= 100; ++seed) {
             const Session s = GenerateSession(kind, seed, false);
             const SessionScore score = ScoreSession(s, AlignByRhythm(s.input));
@@ -186,8 +187,9 @@ TEST(RhythmAlignment, ClockChangesReadAsTheUserCountsThem)
         double seconds;
         const char *text;
     } cases[] = {
-        {3600, "+1 h"},   {-3599, "\u22121 h"},   {-1800, "\u221230 min"}, {25.4, "+25 s"},
-        {-4, "\u22124 s"}, {-86400.0 * 3652, "\u22123,652 d"}, {7 * 3600 + 90, "+7 h"},
+        {3600, "+1 h"},          {-3599, "\u22121 h"}, {-1800, "\u221230 min"},
+        {25.4, "+25 s"},         {-4, "\u22124 s"},    {-86400.0 * 3652, "\u22123,652 d"},
+        {7 * 3600 + 90, "+7 h"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(FormatClockChange(c.seconds), QString::fromUtf8(c.text)) << c.seconds;

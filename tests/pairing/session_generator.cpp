@@ -15,9 +15,9 @@ constexpr double kFactoryDay = 40179.0;
 
 struct Change
 {
-    int scene;      // first scene shot with the changed clock
-    bool right;     // which camera
-    double delta;   // seconds added to that camera's clock
+    int scene;    // first scene shot with the changed clock
+    bool right;   // which camera
+    double delta; // seconds added to that camera's clock
 };
 
 class Generator
@@ -25,7 +25,10 @@ class Generator
 public:
     explicit Generator(unsigned seed) : m_random(seed) {}
 
-    double uniform(double a, double b) { return std::uniform_real_distribution<double>(a, b)(m_random); }
+    double uniform(double a, double b)
+    {
+        return std::uniform_real_distribution<double>(a, b)(m_random);
+    }
     int integer(int a, int b) { return std::uniform_int_distribution<int>(a, b)(m_random); }
     bool chance(double p) { return uniform(0, 1) < p; }
 
@@ -45,7 +48,8 @@ public:
             } else {
                 t.push_back(now);
             }
-            now += chance(0.04) ? uniform(300, 3600) : 3 + std::exponential_distribution<double>(1 / 25.0)(m_random);
+            now += chance(0.04) ? uniform(300, 3600)
+                                : 3 + std::exponential_distribution<double>(1 / 25.0)(m_random);
         }
         return t;
     }
@@ -66,19 +70,32 @@ double Record(double clock, bool subSeconds)
 std::string SessionKindName(SessionKind kind)
 {
     switch (kind) {
-    case SessionKind::SingleOffset: return "SingleOffset";
-    case SessionKind::HoursOffset: return "HoursOffset";
-    case SessionKind::NegativeOffset: return "NegativeOffset";
-    case SessionKind::Bursts: return "Bursts";
-    case SessionKind::Drift: return "Drift";
-    case SessionKind::JumpForward: return "JumpForward";
-    case SessionKind::JumpBack: return "JumpBack";
-    case SessionKind::TwoJumps: return "TwoJumps";
-    case SessionKind::FactoryReset: return "FactoryReset";
-    case SessionKind::DaylightSaving: return "DaylightSaving";
-    case SessionKind::ShortChange: return "ShortChange";
-    case SessionKind::Unrelated: return "Unrelated";
-    case SessionKind::AllBursts: return "AllBursts";
+    case SessionKind::SingleOffset:
+        return "SingleOffset";
+    case SessionKind::HoursOffset:
+        return "HoursOffset";
+    case SessionKind::NegativeOffset:
+        return "NegativeOffset";
+    case SessionKind::Bursts:
+        return "Bursts";
+    case SessionKind::Drift:
+        return "Drift";
+    case SessionKind::JumpForward:
+        return "JumpForward";
+    case SessionKind::JumpBack:
+        return "JumpBack";
+    case SessionKind::TwoJumps:
+        return "TwoJumps";
+    case SessionKind::FactoryReset:
+        return "FactoryReset";
+    case SessionKind::DaylightSaving:
+        return "DaylightSaving";
+    case SessionKind::ShortChange:
+        return "ShortChange";
+    case SessionKind::Unrelated:
+        return "Unrelated";
+    case SessionKind::AllBursts:
+        return "AllBursts";
     }
     return "?";
 }
@@ -129,7 +146,8 @@ Session GenerateSession(SessionKind kind, unsigned seed, bool subSeconds)
         while (b == a)
             b = scenePoint();
         for (int at : {std::min(a, b), std::max(a, b)})
-            changes.push_back({at, g.chance(0.5), (g.chance(0.5) ? 1 : -1) * g.integer(1, 9) * 3600.0});
+            changes.push_back(
+                {at, g.chance(0.5), (g.chance(0.5) ? 1 : -1) * g.integer(1, 9) * 3600.0});
         break;
     }
     case SessionKind::FactoryReset: {

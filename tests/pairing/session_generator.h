@@ -31,7 +31,7 @@ struct Session
     std::vector<int> sceneOfRight; // -1 for the pictures of an unrelated session
     std::vector<int> stretchOfScene;
     int truePairs = 0;
-    int largestStretch = 0; // stretch id that holds the most true pairs
+    int largestStretch = 0;         // stretch id that holds the most true pairs
     std::vector<int> stretchScenes; // scenes per stretch id
 };
 

@@ -134,9 +134,9 @@ TEST(QuarterTurns, MovePixelsClockwiseAndComeBackWhole)
     const QImage mirrored = MirrorLeftRight(photo);
     EXPECT_EQ(mirrored.pixel(w - 1, 3), photo.pixel(0, 3));
     const QImage inverted = InvertColours(photo);
-    EXPECT_EQ(inverted.pixel(5, 5), qRgba(255 - qRed(photo.pixel(5, 5)),
-                                          255 - qGreen(photo.pixel(5, 5)),
-                                          255 - qBlue(photo.pixel(5, 5)), 255));
+    EXPECT_EQ(inverted.pixel(5, 5),
+              qRgba(255 - qRed(photo.pixel(5, 5)), 255 - qGreen(photo.pixel(5, 5)),
+                    255 - qBlue(photo.pixel(5, 5)), 255));
 }
 
 TEST(ThumbnailBands, AreCutOffSquareJpegThumbnailsOnly)
@@ -152,9 +152,9 @@ TEST(ThumbnailBands, AreCutOffSquareJpegThumbnailsOnly)
         {"photos/jpg/Fujifilm_FinePix_E500.jpg", QSize(185, 300)},
     };
     for (const Case &c : cases) {
-        const QImage thumbnail = CreateJpegThumbnail(testDataPath(QString::fromLatin1(c.photo)),
-                                                     ThumbnailSize,
-                                                     QColor::fromRgb(ThumbnailBackground));
+        const QImage thumbnail =
+            CreateJpegThumbnail(testDataPath(QString::fromLatin1(c.photo)), ThumbnailSize,
+                                QColor::fromRgb(ThumbnailBackground));
         ASSERT_FALSE(thumbnail.isNull()) << c.photo;
         EXPECT_EQ(TrimThumbnailBands(thumbnail, ThumbnailBackground).size(), c.trimmed) << c.photo;
     }

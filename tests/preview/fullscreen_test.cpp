@@ -104,11 +104,11 @@ TEST(FullScreenSteps, TheNextPairReadAheadFollowsTheDirectionOfTheLastStep)
 {
     TPairStepper steps;
     EXPECT_EQ(steps.AheadRow(), -1);
-    EXPECT_EQ(steps.Shown(5), 6);  // forward at first
-    EXPECT_EQ(steps.Shown(5), 6);  // drawn again: no step
-    EXPECT_EQ(steps.Shown(4), 3);  // stepped back
+    EXPECT_EQ(steps.Shown(5), 6);   // forward at first
+    EXPECT_EQ(steps.Shown(5), 6);   // drawn again: no step
+    EXPECT_EQ(steps.Shown(4), 3);   // stepped back
     EXPECT_EQ(steps.Shown(-1), -1); // nothing selected
-    EXPECT_EQ(steps.Shown(2), 1);  // still backward
+    EXPECT_EQ(steps.Shown(2), 1);   // still backward
     EXPECT_EQ(steps.Shown(12), 13); // a page forward
 }
 
@@ -160,7 +160,8 @@ TEST(FullScreenAlignment, AMeasuredMisalignmentIsUndone)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.Name);
         const TMadePair pair = MakeStereoPair(source, c.Recipe);
-        const QString l = dir.filePath(QStringLiteral("l.jpg")), r = dir.filePath(QStringLiteral("r.jpg"));
+        const QString l = dir.filePath(QStringLiteral("l.jpg")),
+                      r = dir.filePath(QStringLiteral("r.jpg"));
         ASSERT_TRUE(pair.Left.save(l, "JPEG", 95));
         ASSERT_TRUE(pair.Right.save(r, "JPEG", 95));
         const TAlignmentMeasure m = MeasureAlignment(decode, l, {}, r, {});
@@ -205,7 +206,10 @@ class RecordingView : public TPreviewView
 public:
     QImage shown[2];
     QSize PanelClientSize(int) const override { return {480, 360}; }
-    void ShowPicture(int side, const QImage &bitmap, const QImage &) override { shown[side] = bitmap; }
+    void ShowPicture(int side, const QImage &bitmap, const QImage &) override
+    {
+        shown[side] = bitmap;
+    }
     void HidePicture(int side) override { shown[side] = QImage(); }
     void ShowExifText(int, const QString &, const QString &) override {}
     void ShowAnaglyph(const QImage &, const QImage &) override {}
@@ -243,7 +247,8 @@ TEST(FullScreenPresenter, SwappedEyesAlignmentAndReadingAhead)
 {
     QTemporaryDir dir;
     const TMadePair made = MakeStereoPair(photo("22-canon_tags.jpg"), {1.5, 1.0, 0.0, 0.0, 0.0});
-    const QString lp = dir.filePath(QStringLiteral("p_L.jpg")), rp = dir.filePath(QStringLiteral("p_R.jpg"));
+    const QString lp = dir.filePath(QStringLiteral("p_L.jpg")),
+                  rp = dir.filePath(QStringLiteral("p_R.jpg"));
     ASSERT_TRUE(made.Left.save(lp, "JPEG", 95) && made.Right.save(rp, "JPEG", 95));
     Entries e;
     TDatensatz *left = e.add(lp), *right = e.add(rp);
@@ -256,7 +261,8 @@ TEST(FullScreenPresenter, SwappedEyesAlignmentAndReadingAhead)
     p.Show(left, right, nextLeft, nextRight);
     ASSERT_TRUE(bothSharp(p));
     EXPECT_EQ(p.Preview().ShownPath(PreviewLeft), lp);
-    EXPECT_EQ(FullScreenCaption(p.Status()), QStringLiteral("left eye: p_L.jpg · right eye: p_R.jpg"));
+    EXPECT_EQ(FullScreenCaption(p.Status()),
+              QStringLiteral("left eye: p_L.jpg · right eye: p_R.jpg"));
     // The next pair was decoded ahead; the same pair handed over again decodes nothing.
     p.Preview().Decoder().WaitForIdle();
     EXPECT_EQ(p.Preview().Decoder().CachedCount(), 4);
@@ -272,7 +278,8 @@ TEST(FullScreenPresenter, SwappedEyesAlignmentAndReadingAhead)
     EXPECT_EQ(p.Preview().ShownPath(PreviewRight), lp);
     ASSERT_TRUE(bothSharp(p));
     EXPECT_EQ(right->SourcePath(), rp); // the entries are untouched
-    EXPECT_EQ(FullScreenCaption(p.Status()), QStringLiteral("left eye: p_R.jpg · right eye: p_L.jpg · eyes swapped"));
+    EXPECT_EQ(FullScreenCaption(p.Status()),
+              QStringLiteral("left eye: p_R.jpg · right eye: p_L.jpg · eyes swapped"));
     const QImage unaligned = view.shown[PreviewLeft];
 
     // Alignment: measured in the background, then the right camera's picture (now in the

@@ -31,8 +31,10 @@ TEST(PreviewScale, FillsTheWidthOfUprightAndTheHeightOfOtherPictures)
         {{300, 300}, 0, {392, 318}, {318, 318}, {318, 318}},
     };
     for (const Case &c : cases) {
-        const QSize bitmap = PreviewBitmapSize(c.picture.width(), c.picture.height(), c.rotation, c.panel);
-        EXPECT_EQ(bitmap, c.bitmap) << c.picture.width() << "x" << c.picture.height() << " r" << c.rotation;
+        const QSize bitmap =
+            PreviewBitmapSize(c.picture.width(), c.picture.height(), c.rotation, c.panel);
+        EXPECT_EQ(bitmap, c.bitmap)
+            << c.picture.width() << "x" << c.picture.height() << " r" << c.rotation;
         const QSize turned = c.rotation % 2 ? bitmap.transposed() : bitmap;
         EXPECT_EQ(FitRect(turned, c.panel).size(), c.shown) << c.rotation;
     }
@@ -97,9 +99,9 @@ TEST(CoveringScale, IsTheSmallestDecodeThatStillFillsThePanel)
         int denominator;
     };
     const Case cases[] = {
-        {0, {900, 700}, 4},  // needs 933 x 700: 1000 x 750
-        {1, {900, 700}, 2},  // needs 1200 x 900: 2000 x 1500
-        {0, {300, 200}, 8},  // 500 x 375 is enough
+        {0, {900, 700}, 4},   // needs 933 x 700: 1000 x 750
+        {1, {900, 700}, 2},   // needs 1200 x 900: 2000 x 1500
+        {0, {300, 200}, 8},   // 500 x 375 is enough
         {0, {2000, 1600}, 1}, // larger than the picture
     };
     for (const Case &c : cases)

@@ -1,8 +1,8 @@
 // The preview's drawing step with real photos: thumbnails by default, sharp pictures
 // decoded in the background with "Always reload images", stale results dropped, decoding
 // ahead, empty sides, and the anaglyph of two sides drawn at one size.
-#include "entries/entrystore.h"
 #include "entries/datensatz.h"
+#include "entries/entrystore.h"
 #include "imaging/jpegcodec.h"
 #include "preview/stereopreview.h"
 #include "support/testdata.h"
@@ -25,7 +25,10 @@ public:
     QImage anaglyph;
 
     QSize PanelClientSize(int side) const override { return panel[side]; }
-    void ShowPicture(int side, const QImage &bitmap, const QImage &) override { shown[side] = bitmap; }
+    void ShowPicture(int side, const QImage &bitmap, const QImage &) override
+    {
+        shown[side] = bitmap;
+    }
     void HidePicture(int side) override { shown[side] = QImage(); }
     void ShowExifText(int side, const QString &n, const QString &) override { names[side] = n; }
     void ShowAnaglyph(const QImage &bitmap, const QImage &) override { anaglyph = bitmap; }

@@ -32,8 +32,8 @@ struct SlowReader
 
     ImageReadFunction function() const
     {
-        return [delay = delayMs, mutex = mutex, finished = finished](const QString &path, const TPicturePart &,
-                                                                     const TJPEGData &current) {
+        return [delay = delayMs, mutex = mutex, finished = finished](
+                   const QString &path, const TPicturePart &, const TJPEGData &current) {
             const QString name = QFileInfo(path).fileName();
             if (delay)
                 QThread::msleep(static_cast<unsigned long>(delay(name)));

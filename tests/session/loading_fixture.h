@@ -5,8 +5,8 @@
 // through. A test can act "as the user" inside LetEventsThrough (drop more files, delete
 // rows, clear both lists) through onEvents.
 #include "entries/datensatz.h"
-#include "entries/entrystore.h"
 #include "entries/datensatzlist.h"
+#include "entries/entrystore.h"
 #include "entries/listrows.h"
 #include "pairing/ordering.h"
 #include "session/idleprocessor.h"

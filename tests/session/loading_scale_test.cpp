@@ -44,15 +44,15 @@ TEST_F(LoadingFixture, SortedListsComeFirstThumbnailsFollowRowsOnScreenFirst)
     auto open = std::make_shared<bool>(false);
     auto order = std::make_shared<QStringList>();
     processor->SetThumbnailReadLimit(1);
-    processor->SetThumbnailReadFunction([gate, open, order](const QString &path, const TPicturePart &,
-                                                            const TJPEGData &current) {
-        {
-            std::unique_lock lock(gate->first);
-            gate->second.wait(lock, [&] { return *open; });
-            *order << QFileInfo(path).fileName();
-        }
-        return readImageThumbnail(path, current, nullptr);
-    });
+    processor->SetThumbnailReadFunction(
+        [gate, open, order](const QString &path, const TPicturePart &, const TJPEGData &current) {
+            {
+                std::unique_lock lock(gate->first);
+                gate->second.wait(lock, [&] { return *open; });
+                *order << QFileInfo(path).fileName();
+            }
+            return readImageThumbnail(path, current, nullptr);
+        });
     const QStringList paths = copyPhotos(15);
     processor->LoadFiles(paths, left, LoadSource::Drop, defaults);
     left.SetVisibleRowCount(2);
@@ -92,13 +92,14 @@ TEST_F(LoadingFixture, FileGoneBeforeItWasReadIsLeftOutAndReported)
 {
     const QStringList paths = copyPhotos(4);
     const QString doomed = paths[2];
-    processor->SetReadFunction([doomed](const QString &path, const TPicturePart &, const TJPEGData &current) {
-        if (path == doomed)
-            QFile::remove(path); // gone between the listing and the read
-        ImageDataResult result;
-        result.jpegData = readImageMetadata(path, current, nullptr, &result.fileMissing);
-        return result;
-    });
+    processor->SetReadFunction(
+        [doomed](const QString &path, const TPicturePart &, const TJPEGData &current) {
+            if (path == doomed)
+                QFile::remove(path); // gone between the listing and the read
+            ImageDataResult result;
+            result.jpegData = readImageMetadata(path, current, nullptr, &result.fileMissing);
+            return result;
+        });
     processor->LoadFiles(paths, left, LoadSource::Drop, defaults);
     ASSERT_TRUE(runUntilIdle());
 
@@ -118,11 +119,12 @@ TEST_F(LoadingFixture, LackOfMemoryStopsTheLoadingAndKeepsWhatIsRead)
 {
     const QStringList paths = copyPhotos(5);
     const QString third = paths[2];
-    processor->SetReadFunction([third](const QString &path, const TPicturePart &, const TJPEGData &current) {
-        if (path == third)
-            throw std::bad_alloc();
-        return readImageData(path, current, nullptr);
-    });
+    processor->SetReadFunction(
+        [third](const QString &path, const TPicturePart &, const TJPEGData &current) {
+            if (path == third)
+                throw std::bad_alloc();
+            return readImageData(path, current, nullptr);
+        });
     processor->LoadFiles(paths, left, LoadSource::Drop, defaults);
     ASSERT_TRUE(runUntilIdle());
 

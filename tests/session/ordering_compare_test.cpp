@@ -3,8 +3,8 @@
 // shots on either side, bursts, equal times, pictures without time, existing pairs,
 // monoscopic and unassigned pictures, "Gap (New)" gaps, obsolete gaps, rows out of step,
 // and every mode, including the follow-up passes of an assignment that found no run.
-#include "session_ordering_fixture.h"
 #include "pairing/reference_ordering.h"
+#include "session_ordering_fixture.h"
 
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"

@@ -155,7 +155,8 @@ TEST_F(PairCheckSessionTest, APairMadeByHandIsNeverChanged)
     byHandLeft->SetAttribute(daStereoPair);
     byHandRight->SetAttribute(daStereoPair);
     LinkBothWays(byHandLeft, byHandRight);
-    ASSERT_EQ(ArrangeWindowLists(pass, &state, OrderingMode::AssignUnpaired), ArrangeOutcome::Completed);
+    ASSERT_EQ(ArrangeWindowLists(pass, &state, OrderingMode::AssignUnpaired),
+              ArrangeOutcome::Completed);
     EXPECT_EQ(byHandLeft->Partner(), byHandRight);
     EXPECT_EQ(byHandLeft->Attribute(), daStereoPair);
 }

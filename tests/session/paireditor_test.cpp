@@ -2,8 +2,8 @@
 // "Connect"/"Split", "Combinations" and the counterpart selection.
 #include "session_ordering_fixture.h"
 
-#include "entries/entrystore.h"
 #include "entries/datensatzlist.h"
+#include "entries/entrystore.h"
 #include "entries/listoperations.h"
 #include "session/paireditor.h"
 

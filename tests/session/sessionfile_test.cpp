@@ -26,8 +26,12 @@
 
 namespace {
 
-const char *const Photos[] = {"Canon_40D.jpg", "Nikon_D70.jpg", "Canon_PowerShot_S40.jpg", "Kodak_CX7530.jpg",
-                              "Fujifilm_FinePix_E500.jpg", "Nikon_COOLPIX_P1.jpg"};
+const char *const Photos[] = {"Canon_40D.jpg",
+                              "Nikon_D70.jpg",
+                              "Canon_PowerShot_S40.jpg",
+                              "Kodak_CX7530.jpg",
+                              "Fujifilm_FinePix_E500.jpg",
+                              "Nikon_COOLPIX_P1.jpg"};
 
 // A session over copies of real photos: three left and three right images, read as the
 // idle pass reads them, paired row by row.
@@ -59,9 +63,10 @@ struct PhotoSession
 
 bool sameMeta(const TJPEGData &a, const TJPEGData &b)
 {
-    return a.Str == b.Str && a.CaptureTime == b.CaptureTime && a.CaptureSubSecond == b.CaptureSubSecond
-        && a.FileTime == b.FileTime && a.FileSize == b.FileSize && a.OrientationCode == b.OrientationCode
-        && a.HasExif == b.HasExif;
+    return a.Str == b.Str && a.CaptureTime == b.CaptureTime &&
+           a.CaptureSubSecond == b.CaptureSubSecond && a.FileTime == b.FileTime &&
+           a.FileSize == b.FileSize && a.OrientationCode == b.OrientationCode &&
+           a.HasExif == b.HasExif;
 }
 
 void expectSameLists(const TSessionSnapshot &a, const TSessionSnapshot &b)
@@ -119,7 +124,8 @@ TEST_P(SessionRoundTrip, EverythingTheUserSetComesBack)
         const ListRowModel &was = list == &reopened.Left() ? s.session.Left() : s.session.Right();
         for (int i = 0; i < list->Count(); ++i)
             for (int c = 0; c < ListColumnCount; ++c)
-                EXPECT_EQ(list->Row(i)->Text(c), was.Row(i)->Text(c)) << "row " << i << " column " << c;
+                EXPECT_EQ(list->Row(i)->Text(c), was.Row(i)->Text(c))
+                    << "row " << i << " column " << c;
     }
     // Opening is no change.
     EXPECT_FALSE(second.IsDirty());
@@ -127,49 +133,54 @@ TEST_P(SessionRoundTrip, EverythingTheUserSetComesBack)
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, SessionRoundTrip,
-    ::testing::Values(
-        RoundTripCase{"pairs", [](PhotoSession &) {}},
-        RoundTripCase{"single with gap opposite",
-                      [](PhotoSession &s) {
-                          SplitPair(s.left[1]);
-                          s.left[1]->SetAttribute(daMono);
-                      }},
-        RoundTripCase{"new gap with its time",
-                      [](PhotoSession &s) {
-                          TDatensatz *gap = CreateGap(s.session.Right());
-                          TDatensatz *img = AppendEntry(s.session.Left(), 9, s.file(0), dsLeft);
-                          img->LoadMetadata();
-                          LinkBothWays(img, gap);
-                          gap->SetGapTime(img->CaptureTime());
-                      }},
-        RoundTripCase{"excluded, rotated, mirrored, inverted",
-                      [](PhotoSession &s) {
-                          s.left[0]->SetBatch(false);
-                          s.right[2]->SetRotation(3);
-                          s.left[2]->SetMirror(true);
-                          s.right[0]->SetInvert(true);
-                      }},
-        RoundTripCase{"renamed with text fields",
-                      [](PhotoSession &s) {
-                          s.left[0]->SetNewName(QStringLiteral("Trip-Harbour-_0001 \"quoted\"\\"));
-                          s.left[0]->SetText(2, QStringLiteral("Harbour"));
-                          s.right[1]->SetNewName(QStringLiteral("Überfahrt\u00a0\u2013 \U0001F4F7"));
-                      }},
-        RoundTripCase{"clock correction and confidence",
-                      [](PhotoSession &s) {
-                          s.right[1]->SetClockCorrection(-3601.25);
-                          s.left[1]->SetPairConfidence(0.4375);
-                          s.right[1]->SetPairConfidence(0.4375);
-                      }},
-        RoundTripCase{"naming settings and mask",
-                      [](PhotoSession &s) {
-                          s.session.Naming().SuffixLeft = QStringLiteral("-links");
-                          s.session.Naming().FolderMono = QStringLiteral("/media/card/out");
-                          s.session.Naming().StartNumber = 41;
-                          s.session.Naming().CreateMissingFolders = false;
-                          s.session.RenameMask() = QStringLiteral("<date>_<nr4>");
-                      }}),
-    [](const ::testing::TestParamInfo<RoundTripCase> &param) { return ParamName(param.index, param.param.name); });
+    ::testing::Values(RoundTripCase{"pairs", [](PhotoSession &) {}},
+                      RoundTripCase{"single with gap opposite",
+                                    [](PhotoSession &s) {
+                                        SplitPair(s.left[1]);
+                                        s.left[1]->SetAttribute(daMono);
+                                    }},
+                      RoundTripCase{"new gap with its time",
+                                    [](PhotoSession &s) {
+                                        TDatensatz *gap = CreateGap(s.session.Right());
+                                        TDatensatz *img =
+                                            AppendEntry(s.session.Left(), 9, s.file(0), dsLeft);
+                                        img->LoadMetadata();
+                                        LinkBothWays(img, gap);
+                                        gap->SetGapTime(img->CaptureTime());
+                                    }},
+                      RoundTripCase{"excluded, rotated, mirrored, inverted",
+                                    [](PhotoSession &s) {
+                                        s.left[0]->SetBatch(false);
+                                        s.right[2]->SetRotation(3);
+                                        s.left[2]->SetMirror(true);
+                                        s.right[0]->SetInvert(true);
+                                    }},
+                      RoundTripCase{"renamed with text fields",
+                                    [](PhotoSession &s) {
+                                        s.left[0]->SetNewName(
+                                            QStringLiteral("Trip-Harbour-_0001 \"quoted\"\\"));
+                                        s.left[0]->SetText(2, QStringLiteral("Harbour"));
+                                        s.right[1]->SetNewName(
+                                            QStringLiteral("Überfahrt\u00a0\u2013 \U0001F4F7"));
+                                    }},
+                      RoundTripCase{"clock correction and confidence",
+                                    [](PhotoSession &s) {
+                                        s.right[1]->SetClockCorrection(-3601.25);
+                                        s.left[1]->SetPairConfidence(0.4375);
+                                        s.right[1]->SetPairConfidence(0.4375);
+                                    }},
+                      RoundTripCase{"naming settings and mask",
+                                    [](PhotoSession &s) {
+                                        s.session.Naming().SuffixLeft = QStringLiteral("-links");
+                                        s.session.Naming().FolderMono =
+                                            QStringLiteral("/media/card/out");
+                                        s.session.Naming().StartNumber = 41;
+                                        s.session.Naming().CreateMissingFolders = false;
+                                        s.session.RenameMask() = QStringLiteral("<date>_<nr4>");
+                                    }}),
+    [](const ::testing::TestParamInfo<RoundTripCase> &param) {
+        return ParamName(param.index, param.param.name);
+    });
 
 TEST(SessionOpen, ChangedAndMissingFilesAreMarkedExcludedAndNamedOnce)
 {
@@ -212,7 +223,8 @@ TEST(SessionOpen, ChangedAndMissingFilesAreMarkedExcludedAndNamedOnce)
     // The changed file was read again: its record is the new photo's, its pair is kept.
     EXPECT_NE(changed->Metadata().Str[jdModel], s.left[0]->Metadata().Str[jdModel]);
     EXPECT_EQ(changed->Partner(), reopened.Right().EntryAt(0));
-    EXPECT_TRUE(reopened.Left().Row(0)->Text(lcAttributes).contains(QStringLiteral("file changed")));
+    EXPECT_TRUE(
+        reopened.Left().Row(0)->Text(lcAttributes).contains(QStringLiteral("file changed")));
     // A missing file keeps its saved record.
     EXPECT_TRUE(sameMeta(reopened.Left().EntryAt(1)->Metadata(), s.left[1]->Metadata()));
     EXPECT_FALSE(second.IsDirty());
@@ -234,7 +246,8 @@ struct BadFileCase
 
 QByteArray goodFile()
 {
-    return QByteArrayLiteral(R"({"format":"duomira-session","version":1,"left":[{"attribute":2,"side":2,"path":"/x/a.jpg","partner":"R0"}],"right":[{"attribute":2,"side":3,"path":"/x/b.jpg","partner":"L0"}]})");
+    return QByteArrayLiteral(
+        R"({"format":"duomira-session","version":1,"left":[{"attribute":2,"side":2,"path":"/x/a.jpg","partner":"R0"}],"right":[{"attribute":2,"side":3,"path":"/x/b.jpg","partner":"L0"}]})");
 }
 
 QByteArray replaced(const char *from, const char *to)
@@ -259,9 +272,11 @@ TEST_P(SessionBadFile, IsRefusedWithItsReasonAndTheListsStay)
     f.close();
     const quint64 before = SessionFingerprint(TakeSessionSnapshot(s.session));
     bool cleared = false;
-    const TSessionOpenOutcome outcome = keeper.Open(path, [&] { cleared = true; }, nullptr);
+    const TSessionOpenOutcome outcome = keeper.Open(
+        path, [&] { cleared = true; }, nullptr);
     EXPECT_FALSE(outcome.Ok);
-    EXPECT_TRUE(outcome.Error.contains(QLatin1String(GetParam().says))) << outcome.Error.toStdString();
+    EXPECT_TRUE(outcome.Error.contains(QLatin1String(GetParam().says)))
+        << outcome.Error.toStdString();
     EXPECT_FALSE(cleared);
     EXPECT_EQ(SessionFingerprint(TakeSessionSnapshot(s.session)), before);
     EXPECT_TRUE(keeper.FilePath().isEmpty());
@@ -274,17 +289,26 @@ INSTANTIATE_TEST_SUITE_P(
         BadFileCase{"damaged", replaced("\"side\":3", "\"side\"3"), "damaged at byte"},
         BadFileCase{"not a session", QByteArrayLiteral("{\"left\":[]}"), "not a session file"},
         BadFileCase{"newer version", replaced("\"version\":1", "\"version\":7"), "newer version"},
-        BadFileCase{"partner that does not link back", replaced("\"partner\":\"L0\"", "\"partner\":\"L5\""),
+        BadFileCase{"partner that does not link back",
+                    replaced("\"partner\":\"L0\"", "\"partner\":\"L5\""),
                     "left list, row 1: its partner does not"},
-        BadFileCase{"gap with a file", replaced("\"attribute\":2,\"side\":3", "\"attribute\":6,\"side\":1"),
+        BadFileCase{"gap with a file",
+                    replaced("\"attribute\":2,\"side\":3", "\"attribute\":6,\"side\":1"),
                     "a gap names a file"},
-        BadFileCase{"rotation out of range", replaced("\"side\":2,", "\"side\":2,\"rotation\":90,"), "\"rotation\""},
-        BadFileCase{"number too large", replaced("\"side\":2,", "\"side\":2,\"number\":1e300,"), "\"number\""},
-        BadFileCase{"path of the wrong type", replaced("\"/x/a.jpg\"", "[]"), "\"path\" is not a text"},
-        BadFileCase{"view of a stereo file", replaced("\"side\":2,", "\"side\":2,\"view\":1,"), "view"},
-        BadFileCase{"metadata of the wrong shape", replaced("\"partner\":\"R0\"", "\"partner\":\"R0\",\"meta\":{\"str\":[1]}"),
+        BadFileCase{"rotation out of range", replaced("\"side\":2,", "\"side\":2,\"rotation\":90,"),
+                    "\"rotation\""},
+        BadFileCase{"number too large", replaced("\"side\":2,", "\"side\":2,\"number\":1e300,"),
+                    "\"number\""},
+        BadFileCase{"path of the wrong type", replaced("\"/x/a.jpg\"", "[]"),
+                    "\"path\" is not a text"},
+        BadFileCase{"view of a stereo file", replaced("\"side\":2,", "\"side\":2,\"view\":1,"),
+                    "view"},
+        BadFileCase{"metadata of the wrong shape",
+                    replaced("\"partner\":\"R0\"", "\"partner\":\"R0\",\"meta\":{\"str\":[1]}"),
                     "\"str\""}),
-    [](const ::testing::TestParamInfo<BadFileCase> &param) { return ParamName(param.index, param.param.name); });
+    [](const ::testing::TestParamInfo<BadFileCase> &param) {
+        return ParamName(param.index, param.param.name);
+    });
 
 namespace {
 
@@ -326,7 +350,13 @@ TEST_P(LoseWorkQuestion, AsksOnlyWithUnsavedWorkAndDoesWhatTheAnswerSays)
         // An untitled session whose lists are as they were made: nothing to save.
         TSession empty;
         TSessionKeeper fresh(empty);
-        EXPECT_TRUE(fresh.ConfirmLoseWork(c.path, [] { ADD_FAILURE(); return TLoseWorkAnswer::Cancel; }, {}, error));
+        EXPECT_TRUE(fresh.ConfirmLoseWork(
+            c.path,
+            [] {
+                ADD_FAILURE();
+                return TLoseWorkAnswer::Cancel;
+            },
+            {}, error));
         return;
     }
     bool asked = false;
@@ -342,8 +372,8 @@ TEST_P(LoseWorkQuestion, AsksOnlyWithUnsavedWorkAndDoesWhatTheAnswerSays)
     const QString target = c.hasFile ? saved : s.dir.filePath(c.chosenPath);
     QFile f(target);
     const bool holdsWork = !c.chosenPath.isEmpty() || c.hasFile
-                             ? f.open(QIODevice::ReadOnly) && f.readAll().contains("edited")
-                             : false;
+                               ? f.open(QIODevice::ReadOnly) && f.readAll().contains("edited")
+                               : false;
     EXPECT_EQ(holdsWork, c.fileHoldsWork);
     if (c.goesOn && c.answer == TLoseWorkAnswer::Save) {
         EXPECT_FALSE(keeper.IsDirty());
@@ -352,26 +382,96 @@ TEST_P(LoseWorkQuestion, AsksOnlyWithUnsavedWorkAndDoesWhatTheAnswerSays)
 
 INSTANTIATE_TEST_SUITE_P(
     PathsAndAnswers, LoseWorkQuestion,
-    ::testing::Values(
-        QuestionCase{"exit clean", TLoseWorkPath::Exit, false, TLoseWorkAnswer::Cancel, true, {}, true, false, false},
-        QuestionCase{"exit save", TLoseWorkPath::Exit, true, TLoseWorkAnswer::Save, true, {}, true, true, true},
-        QuestionCase{"exit discard", TLoseWorkPath::Exit, true, TLoseWorkAnswer::Discard, true, {}, true, true, false},
-        QuestionCase{"exit cancel", TLoseWorkPath::Exit, true, TLoseWorkAnswer::Cancel, true, {}, false, true, false},
-        QuestionCase{"close save untitled", TLoseWorkPath::CloseWindow, true, TLoseWorkAnswer::Save, false,
-                     QStringLiteral("new.duomira"), true, true, true},
-        QuestionCase{"close save untitled, chooser cancelled", TLoseWorkPath::CloseWindow, true,
-                     TLoseWorkAnswer::Save, false, {}, false, true, false},
-        QuestionCase{"close discard", TLoseWorkPath::CloseWindow, true, TLoseWorkAnswer::Discard, true, {}, true,
-                     true, false},
-        QuestionCase{"close save into a folder that is not there", TLoseWorkPath::CloseWindow, true,
-                     TLoseWorkAnswer::Save, false, QStringLiteral("no/such/folder/x.duomira"), false, true, false},
-        QuestionCase{"open another save", TLoseWorkPath::OpenSession, true, TLoseWorkAnswer::Save, true, {}, true,
-                     true, true},
-        QuestionCase{"open another cancel", TLoseWorkPath::OpenSession, true, TLoseWorkAnswer::Cancel, true, {},
-                     false, true, false},
-        QuestionCase{"untitled, nothing loaded", TLoseWorkPath::Exit, false, TLoseWorkAnswer::Cancel, false, {},
-                     true, false, false}),
-    [](const ::testing::TestParamInfo<QuestionCase> &param) { return ParamName(param.index, param.param.name); });
+    ::testing::Values(QuestionCase{"exit clean",
+                                   TLoseWorkPath::Exit,
+                                   false,
+                                   TLoseWorkAnswer::Cancel,
+                                   true,
+                                   {},
+                                   true,
+                                   false,
+                                   false},
+                      QuestionCase{"exit save",
+                                   TLoseWorkPath::Exit,
+                                   true,
+                                   TLoseWorkAnswer::Save,
+                                   true,
+                                   {},
+                                   true,
+                                   true,
+                                   true},
+                      QuestionCase{"exit discard",
+                                   TLoseWorkPath::Exit,
+                                   true,
+                                   TLoseWorkAnswer::Discard,
+                                   true,
+                                   {},
+                                   true,
+                                   true,
+                                   false},
+                      QuestionCase{"exit cancel",
+                                   TLoseWorkPath::Exit,
+                                   true,
+                                   TLoseWorkAnswer::Cancel,
+                                   true,
+                                   {},
+                                   false,
+                                   true,
+                                   false},
+                      QuestionCase{"close save untitled", TLoseWorkPath::CloseWindow, true,
+                                   TLoseWorkAnswer::Save, false, QStringLiteral("new.duomira"),
+                                   true, true, true},
+                      QuestionCase{"close save untitled, chooser cancelled",
+                                   TLoseWorkPath::CloseWindow,
+                                   true,
+                                   TLoseWorkAnswer::Save,
+                                   false,
+                                   {},
+                                   false,
+                                   true,
+                                   false},
+                      QuestionCase{"close discard",
+                                   TLoseWorkPath::CloseWindow,
+                                   true,
+                                   TLoseWorkAnswer::Discard,
+                                   true,
+                                   {},
+                                   true,
+                                   true,
+                                   false},
+                      QuestionCase{"close save into a folder that is not there",
+                                   TLoseWorkPath::CloseWindow, true, TLoseWorkAnswer::Save, false,
+                                   QStringLiteral("no/such/folder/x.duomira"), false, true, false},
+                      QuestionCase{"open another save",
+                                   TLoseWorkPath::OpenSession,
+                                   true,
+                                   TLoseWorkAnswer::Save,
+                                   true,
+                                   {},
+                                   true,
+                                   true,
+                                   true},
+                      QuestionCase{"open another cancel",
+                                   TLoseWorkPath::OpenSession,
+                                   true,
+                                   TLoseWorkAnswer::Cancel,
+                                   true,
+                                   {},
+                                   false,
+                                   true,
+                                   false},
+                      QuestionCase{"untitled, nothing loaded",
+                                   TLoseWorkPath::Exit,
+                                   false,
+                                   TLoseWorkAnswer::Cancel,
+                                   false,
+                                   {},
+                                   true,
+                                   false,
+                                   false}),
+    [](const ::testing::TestParamInfo<QuestionCase> &param) {
+        return ParamName(param.index, param.param.name);
+    });
 
 // ---- Crash recovery ----
 
@@ -403,7 +503,8 @@ TEST(RecoveryAfterKill, TheNextStartRestoresTheWork)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DUOMIRA_RECOVERY_CHILD"), state.path());
     child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=RecoveryChild.*")});
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=RecoveryChild.*")});
     ASSERT_TRUE(child.waitForStarted());
     QByteArray out;
     ASSERT_TRUE(QTest::qWaitFor(

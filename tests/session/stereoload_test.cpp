@@ -26,7 +26,8 @@ protected:
         return path;
     }
     // Two real camera pictures as the views of an MPO, bent by bend.
-    QString mpo(const QString &name, const std::function<void(QList<stereotest::MpoPicture> &)> &bend = {})
+    QString mpo(const QString &name,
+                const std::function<void(QList<stereotest::MpoPicture> &)> &bend = {})
     {
         QList<stereotest::MpoPicture> pictures(2);
         pictures[0].jpeg = fileBytes(testDataPath("photos/jpg/Canon_40D.jpg"));
@@ -48,21 +49,24 @@ TEST_F(StereoLoading, AStereoFileBecomesOnePairThatOnlyItsFileDecides)
         bool pair;    // its two views as one pair
         bool damaged; // named in a loading problem
     } rows[] = {
-        {"camera MPO", [this] { return copyPhoto("mpo/sugarshack.mpo", "DSCF0001.MPO"); }, true, false},
+        {"camera MPO", [this] { return copyPhoto("mpo/sugarshack.mpo", "DSCF0001.MPO"); }, true,
+         false},
         {"MPO named .JPG", [this] { return mpo("P_L.JPG"); }, true, false},
-        {"JPS", [this] {
+        {"JPS",
+         [this] {
              QImage a(64, 32, QImage::Format_RGB32), b(64, 32, QImage::Format_RGB32);
              a.fill(Qt::red);
              b.fill(Qt::blue);
              return write("sbs.jps", stereotest::assembleJps(a, b, false, std::nullopt));
-         }, true, false},
-        {"gain-map style multi-picture", [this] { return copyPhoto("mpo/frame_size.mpo", "F.MPO"); }, false, false},
-        {"view past the end", [this] {
-             return mpo("bad.mpo", [](auto &p) { p[1].declaredOffset = 0x7FFFFFF0; });
-         }, false, true},
-        {"second view cut short", [this] {
-             return mpo("cut.mpo", [](auto &p) { p[1].jpeg.chop(2); });
-         }, false, true},
+         },
+         true, false},
+        {"gain-map style multi-picture",
+         [this] { return copyPhoto("mpo/frame_size.mpo", "F.MPO"); }, false, false},
+        {"view past the end",
+         [this] { return mpo("bad.mpo", [](auto &p) { p[1].declaredOffset = 0x7FFFFFF0; }); },
+         false, true},
+        {"second view cut short",
+         [this] { return mpo("cut.mpo", [](auto &p) { p[1].jpeg.chop(2); }); }, false, true},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -78,7 +82,8 @@ TEST_F(StereoLoading, AStereoFileBecomesOnePairThatOnlyItsFileDecides)
         EXPECT_EQ(l->IsStereoView(), row.pair);
         EXPECT_EQ(r->IsStereoView(), row.pair);
         EXPECT_EQ(l->Attribute() == daStereoPair && r->Attribute() == daStereoPair, row.pair);
-        EXPECT_EQ(view.problems.size() == 1 && view.problems[0].join(' ').contains(path), row.damaged);
+        EXPECT_EQ(view.problems.size() == 1 && view.problems[0].join(' ').contains(path),
+                  row.damaged);
         if (!row.pair)
             continue;
         EXPECT_EQ(l->Partner(), r);
@@ -96,12 +101,15 @@ TEST_F(StereoLoading, AStereoFileBecomesOnePairThatOnlyItsFileDecides)
         EXPECT_NE(leftPicture, rightPicture);
         const TStereoFile stereo = ReadStereoFile(path);
         if (stereo.format == TStereoFormat::Mpo) {
-            const QByteArray bytes = fileBytes(path).mid(stereo.views[1].offset, stereo.views[1].length);
-            EXPECT_EQ(rightPicture, DecodeJpeg(reinterpret_cast<const uchar *>(bytes.constData()), bytes.size(), 1));
+            const QByteArray bytes =
+                fileBytes(path).mid(stereo.views[1].offset, stereo.views[1].length);
+            EXPECT_EQ(rightPicture, DecodeJpeg(reinterpret_cast<const uchar *>(bytes.constData()),
+                                               bytes.size(), 1));
             EXPECT_EQ(r->Metadata().FileSize, stereo.views[1].length);
         } else {
             EXPECT_EQ(leftPicture.size(), QSize(64, 32));
-            EXPECT_EQ(qRed(leftPicture.pixel(32, 16)), 0) << "the right half is view 1 in cross-eyed order";
+            EXPECT_EQ(qRed(leftPicture.pixel(32, 16)), 0)
+                << "the right half is view 1 in cross-eyed order";
         }
     }
 }
@@ -118,7 +126,8 @@ TEST_F(StereoLoading, OrderingAndPairEditingLeaveTheViewsTogether)
                 return i;
         return -1;
     };
-    for (OrderingMode mode : {OrderingMode::AssignAll, OrderingMode::SortOnly, OrderingMode::MarkUnassigned}) {
+    for (OrderingMode mode :
+         {OrderingMode::AssignAll, OrderingMode::SortOnly, OrderingMode::MarkUnassigned}) {
         SCOPED_TRACE(int(mode));
         // Without a second camera's pictures a re-assignment finds no run; the window then
         // puts the pictures opposite gaps again.
@@ -142,7 +151,8 @@ TEST_F(StereoLoading, OrderingAndPairEditingLeaveTheViewsTogether)
         left.SetSelected(l, true);
         right.SetSelected(r, true);
         EXPECT_FALSE(editing.PanelLinkClick());
-        EXPECT_TRUE(editing.LinkRefusal().contains("DSCF0001.MPO")) << qPrintable(editing.LinkRefusal());
+        EXPECT_TRUE(editing.LinkRefusal().contains("DSCF0001.MPO"))
+            << qPrintable(editing.LinkRefusal());
         EXPECT_EQ(left.EntryAt(row)->Partner(), right.EntryAt(row));
     }
 }

@@ -4,8 +4,8 @@
 // the ordering pass where a test needs aligned row pairs again. The naming settings are
 // reset around each test; afterwards no entry and no holder may be left.
 #include "entries/datensatz.h"
-#include "entries/entrystore.h"
 #include "entries/datensatzlist.h"
+#include "entries/entrystore.h"
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"

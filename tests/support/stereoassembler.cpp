@@ -114,7 +114,8 @@ QByteArray assembleJps(const QImage &firstHalf, const QImage &secondHalf, bool o
     QImage whole(size, QImage::Format_RGB32);
     QPainter painter(&whole);
     painter.drawImage(0, 0, firstHalf);
-    painter.drawImage(overUnder ? 0 : firstHalf.width(), overUnder ? firstHalf.height() : 0, secondHalf);
+    painter.drawImage(overUnder ? 0 : firstHalf.width(), overUnder ? firstHalf.height() : 0,
+                      secondHalf);
     painter.end();
     QByteArray jpeg;
     QBuffer buffer(&jpeg);
@@ -125,7 +126,10 @@ QByteArray assembleJps(const QImage &firstHalf, const QImage &secondHalf, bool o
     //  "_JPSJPS_" | block length(2) = 4 | separation flags layout media type
     QByteArray payload("_JPSJPS_");
     payload.append('\0').append('\x04');
-    payload.append('\0').append(char(descriptor->flags)).append(char(descriptor->layout)).append(char(descriptor->media));
+    payload.append('\0')
+        .append(char(descriptor->flags))
+        .append(char(descriptor->layout))
+        .append(char(descriptor->media));
     QByteArray app3("\xFF\xE3", 2);
     app3.append(char((payload.size() + 2) >> 8)).append(char(payload.size() + 2)).append(payload);
     return jpeg.left(2) + app3 + jpeg.mid(2);

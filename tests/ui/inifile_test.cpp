@@ -56,28 +56,28 @@ TEST(IniFile, ItemListsAreUpperCaseHexOfUtf8ItemsEachEndedByCrLf)
 TEST(IniFile, ReadsValuesAndKeepsDefaultsForWhatIsMissingOrDamaged)
 {
     static const char raw[] = "junk before any section=1\n"
-                            "[FormMain_EditMaske]\r\n"
-                            "Text=\" Pict_### \"\r\n"
-                            "  text = \"second\"\n" // a repeated key: the first counts
-                            "[formmain_spin]\n"
-                            "ItemIndex= 42 \n"
-                            "Huge=99999999999999999999\n"
-                            "Word=abc\n"
-                            "NoEquals\n"
-                            "=no key\n"
-                            "[Broken\n"
-                            "Lost=1\n"
-                            "[Quotes]\n"
-                            "Inner=\"\"a\"\"\n"
-                            "Single=\"\n"
-                            "Plain= not quoted \n"
-                            "\xff\xfe\x00garbage\x01\n"
-                            "[FormMain_EditMaske]\n"
-                            "Extra=1\n";
+                              "[FormMain_EditMaske]\r\n"
+                              "Text=\" Pict_### \"\r\n"
+                              "  text = \"second\"\n" // a repeated key: the first counts
+                              "[formmain_spin]\n"
+                              "ItemIndex= 42 \n"
+                              "Huge=99999999999999999999\n"
+                              "Word=abc\n"
+                              "NoEquals\n"
+                              "=no key\n"
+                              "[Broken\n"
+                              "Lost=1\n"
+                              "[Quotes]\n"
+                              "Inner=\"\"a\"\"\n"
+                              "Single=\"\n"
+                              "Plain= not quoted \n"
+                              "\xff\xfe\x00garbage\x01\n"
+                              "[FormMain_EditMaske]\n"
+                              "Extra=1\n";
     const TIniFile ini = TIniFile::FromBytes(QByteArrayView(raw, sizeof raw - 1));
-    EXPECT_EQ(ini.Sections(), QStringList({QStringLiteral("FormMain_EditMaske"),
-                                           QStringLiteral("formmain_spin"),
-                                           QStringLiteral("Quotes")}));
+    EXPECT_EQ(ini.Sections(),
+              QStringList({QStringLiteral("FormMain_EditMaske"), QStringLiteral("formmain_spin"),
+                           QStringLiteral("Quotes")}));
 
     struct Case
     {

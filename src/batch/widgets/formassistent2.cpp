@@ -11,7 +11,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-TFormAssistent2::TFormAssistent2(TBatchContext context, QWidget *parent, const TVolumeSource &volumes)
+TFormAssistent2::TFormAssistent2(TBatchContext context, QWidget *parent,
+                                 const TVolumeSource &volumes)
     : QDialog(parent), m_ctrl(context, *this, volumes)
 {
     setObjectName(QStringLiteral("FormAssistent2"));

@@ -114,7 +114,8 @@ TDestPathPanel::TDestPathPanel(TEntryStore &entries, QWidget *parent)
         Buttons[k]->setAutoDefault(false); // Return in a field must not open the dialog
         grid->addWidget(Fields[k], k * 2 + 1, 0);
         grid->addWidget(Buttons[k], k * 2 + 1, 1);
-        connect(Fields[k], &QLineEdit::textEdited, this, [this, k](const QString &t) { store(k, t); });
+        connect(Fields[k], &QLineEdit::textEdited, this,
+                [this, k](const QString &t) { store(k, t); });
         // "~/..." becomes the full path once the field is left.
         connect(Fields[k], &QLineEdit::editingFinished, this, [this, k] {
             const QString expanded = ExpandUserPath(Fields[k]->text());
@@ -173,20 +174,20 @@ void TFrameAssistenFolders::choiceShown(int option)
 // ---- SPM list page ----
 
 TFrameAssistentSPMListe::TFrameAssistentSPMListe(QString &spmListFile, QWidget *parent)
-    : TFrameCustomAssistent(pgSpmListe, "TFrameAssistentSPMListe",
-                            {{"RadioButtonOption1",
-                              "Yes, create StereoPhotoMaker compatible list file"},
-                             {"RadioButtonOption2", "No, don't create SPM list"}},
-                            parent)
-    , m_spmListFile(spmListFile)
+    : TFrameCustomAssistent(
+          pgSpmListe, "TFrameAssistentSPMListe",
+          {{"RadioButtonOption1", "Yes, create StereoPhotoMaker compatible list file"},
+           {"RadioButtonOption2", "No, don't create SPM list"}},
+          parent),
+      m_spmListFile(spmListFile)
 {
     PanelDestPath = new QWidget(this);
     PanelDestPath->setObjectName(QStringLiteral("PanelDestPath"));
     auto *grid = new QGridLayout(PanelDestPath);
     grid->setContentsMargins(0, 0, 0, 0);
-    grid->addWidget(
-        new QLabel(QStringLiteral("Destination folder and filename of the SPM list"), PanelDestPath),
-        0, 0, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Destination folder and filename of the SPM list"),
+                               PanelDestPath),
+                    0, 0, 1, 2);
     LabeledEditSPMFile = new QLineEdit(PanelDestPath);
     LabeledEditSPMFile->setObjectName(QStringLiteral("LabeledEditSPMFile"));
     ButtonOpenSPM = new QPushButton(QStringLiteral("..."), PanelDestPath);
@@ -270,14 +271,15 @@ void TFrameAssistentRun::BeginPhase(const QString &text, int maximum, int phase)
 
 void TFrameAssistentRun::StepProgress(const QString &text)
 {
-    ProgressBarStatus->setValue(std::min(ProgressBarStatus->value() + 1, ProgressBarStatus->maximum()));
+    ProgressBarStatus->setValue(
+        std::min(ProgressBarStatus->value() + 1, ProgressBarStatus->maximum()));
     ShowStatus(text);
 }
 
 void TFrameAssistentRun::ShowStatus(const QString &text)
 {
-    LabelStatus->setCaption(FormatLogText(
-        m_pattern, {text, ProgressBarStatus->value(), ProgressBarStatus->maximum()}));
+    LabelStatus->setCaption(
+        FormatLogText(m_pattern, {text, ProgressBarStatus->value(), ProgressBarStatus->maximum()}));
     QCoreApplication::processEvents();
 }
 
@@ -298,17 +300,17 @@ public:
 std::vector<TFrameCustomAssistent *> CreateAssistentPages(TBatchContext context, QWidget *parent)
 {
     std::vector<TFrameCustomAssistent *> pages(AssistentPageCount + 1, nullptr);
-    pages[pgSpeicherort] = new TFrameAssistenFolders(
-        pgSpeicherort, "TFrameAssistenSpeicherort",
-        {{"RadioButtonNone", "Remain at their current location"},
-         {"RadioButtonMove", "Move to destination folder"},
-         {"RadioButtonCopy", "Copy to destination folder"}},
-        {2, 3}, context.Entries, parent);
-    pages[pgChkDirectory] = new TFrameAssistenFolders(
-        pgChkDirectory, "TFrameAssistentChkDirectory",
-        {{"RadioButtonNewDirNo", "No, don't create folders"},
-         {"RadioButtonNewDirYes", "Yes, create required folders"}},
-        {1}, context.Entries, parent);
+    pages[pgSpeicherort] =
+        new TFrameAssistenFolders(pgSpeicherort, "TFrameAssistenSpeicherort",
+                                  {{"RadioButtonNone", "Remain at their current location"},
+                                   {"RadioButtonMove", "Move to destination folder"},
+                                   {"RadioButtonCopy", "Copy to destination folder"}},
+                                  {2, 3}, context.Entries, parent);
+    pages[pgChkDirectory] =
+        new TFrameAssistenFolders(pgChkDirectory, "TFrameAssistentChkDirectory",
+                                  {{"RadioButtonNewDirNo", "No, don't create folders"},
+                                   {"RadioButtonNewDirYes", "Yes, create required folders"}},
+                                  {1}, context.Entries, parent);
     pages[pgRenameSource] = new TFrameCustomAssistent(
         pgRenameSource, "TFrameAssistenRenameSource",
         {{"RadioButtonRenSrcNo", "No"}, {"RadioButtonRenSrcYes", "Yes"}}, parent);
@@ -318,11 +320,11 @@ std::vector<TFrameCustomAssistent *> CreateAssistentPages(TBatchContext context,
     pages[pgRenameDest] = new TFrameCustomAssistent(
         pgRenameDest, "TFrameAssistenRenameDest",
         {{"RadioButtonRenDestNo", "No"}, {"RadioButtonRenDestYes", "Yes"}}, parent);
-    pages[pgDrehenScr] = new TFrameCustomAssistent(
-        pgDrehenScr, "TFrameAssistenDrehenScr",
-        {{"RadioButtonDrehNo", "No, don't rotate in source folder"},
-         {"RadioButtonDrehSrcYes", "Yes, rotate in source folder"}},
-        parent);
+    pages[pgDrehenScr] =
+        new TFrameCustomAssistent(pgDrehenScr, "TFrameAssistenDrehenScr",
+                                  {{"RadioButtonDrehNo", "No, don't rotate in source folder"},
+                                   {"RadioButtonDrehSrcYes", "Yes, rotate in source folder"}},
+                                  parent);
     pages[pgDrehenDst] = new TFrameCustomAssistent(
         pgDrehenDst, "TFrameAssistenDrehenDst",
         {{"RadioButtonDrehNo", "No, don't rotate in destination folder"},

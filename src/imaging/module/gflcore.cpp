@@ -69,7 +69,8 @@ void copyText(char *target, std::size_t capacity, const std::string &text)
 {
     // Cut at a character boundary so that the text stays valid UTF-8.
     std::size_t length = std::min(text.size(), capacity - 1);
-    while (length > 0 && length < text.size() && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
+    while (length > 0 && length < text.size() &&
+           (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80)
         --length;
     std::memcpy(target, text.data(), length);
     target[length] = '\0';
@@ -77,7 +78,7 @@ void copyText(char *target, std::size_t capacity, const std::string &text)
 
 QString moduleFolder()
 {
-    Dl_info info {};
+    Dl_info info{};
     if (dladdr(reinterpret_cast<void *>(&gflcore::initialiseExif), &info) && info.dli_fname)
         return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absolutePath();
     return QCoreApplication::applicationDirPath();
@@ -97,8 +98,9 @@ void addOwnFormats(std::vector<Format> &formats, const QMimeDatabase &mimes)
     heif.decoder = Decoder::Heif;
     heif.name = "heif";
     const QMimeType heifMime = mimes.mimeTypeForName(QStringLiteral("image/heif"));
-    heif.description = heifMime.isValid() && !heifMime.comment().isEmpty() ? heifMime.comment().toStdString()
-                                                                            : std::string("HEIF image");
+    heif.description = heifMime.isValid() && !heifMime.comment().isEmpty()
+                           ? heifMime.comment().toStdString()
+                           : std::string("HEIF image");
     heif.defaultSuffix = "heic";
     heif.extensions = {"heic", "heif", "hif"};
     formats.push_back(std::move(heif));
@@ -110,8 +112,8 @@ void addOwnFormats(std::vector<Format> &formats, const QMimeDatabase &mimes)
         const QMimeType mime = mimes.mimeTypeForFile(QStringLiteral("x.") + QLatin1String(suffix),
                                                      QMimeDatabase::MatchExtension);
         raw.description = mime.isValid() && !mime.isDefault() && !mime.comment().isEmpty()
-            ? mime.comment().toStdString()
-            : QString::fromLatin1(suffix).toUpper().toStdString() + " raw image";
+                              ? mime.comment().toStdString()
+                              : QString::fromLatin1(suffix).toUpper().toStdString() + " raw image";
         raw.defaultSuffix = suffix;
         raw.extensions = {suffix};
         formats.push_back(std::move(raw));
@@ -138,8 +140,9 @@ std::vector<Format> buildFormats()
         format.description = mime.comment().toStdString();
         format.defaultSuffix = mime.preferredSuffix().toStdString();
         for (const QString &suffix : mime.suffixes()) {
-            if (suffix.isEmpty() || suffix.contains(QLatin1Char('.')) || suffix.size() >= GFL_EXTENSION_SIZE
-                || format.extensions.size() >= GFL_MAX_EXTENSIONS)
+            if (suffix.isEmpty() || suffix.contains(QLatin1Char('.')) ||
+                suffix.size() >= GFL_EXTENSION_SIZE ||
+                format.extensions.size() >= GFL_MAX_EXTENSIONS)
                 continue;
             format.extensions.push_back(suffix.toStdString());
         }
@@ -157,8 +160,8 @@ int formatIndexOf(Decoder decoder, const QByteArray &qtFormat, const QString &pa
         const Format &f = formats[i];
         if (f.decoder != decoder)
             continue;
-        if ((decoder == Decoder::Qt && f.qtFormat == qtFormat) || decoder == Decoder::Heif
-            || (decoder == Decoder::Raw && f.name == suffix.toStdString()))
+        if ((decoder == Decoder::Qt && f.qtFormat == qtFormat) || decoder == Decoder::Heif ||
+            (decoder == Decoder::Raw && f.name == suffix.toStdString()))
             return int(i);
     }
     return -1;
@@ -174,7 +177,8 @@ Decoder decoderFor(const QString &path, int formatIndex)
     QFile file(path);
     if (file.open(QIODevice::ReadOnly)) {
         const QByteArray head = file.read(64);
-        if (gflcore::looksLikeHeif(reinterpret_cast<const std::uint8_t *>(head.constData()), std::size_t(head.size())))
+        if (gflcore::looksLikeHeif(reinterpret_cast<const std::uint8_t *>(head.constData()),
+                                   std::size_t(head.size())))
             return Decoder::Heif;
     }
     return gflcore::hasRawSuffix(path) ? Decoder::Raw : Decoder::Qt;
@@ -225,11 +229,16 @@ gflcore::Decoded decodeOwn(Decoder decoder, const QString &path, gflcore::Decode
 GFL_ERROR readerError(QImageReader::ImageReaderError error)
 {
     switch (error) {
-    case QImageReader::FileNotFoundError: return GFL_ERROR_FILE_OPEN;
-    case QImageReader::DeviceError: return GFL_ERROR_FILE_READ;
-    case QImageReader::UnsupportedFormatError: return GFL_ERROR_UNKNOWN_FORMAT;
-    case QImageReader::InvalidDataError: return GFL_ERROR_FILE_READ;
-    default: return GFL_UNKNOWN_ERROR;
+    case QImageReader::FileNotFoundError:
+        return GFL_ERROR_FILE_OPEN;
+    case QImageReader::DeviceError:
+        return GFL_ERROR_FILE_READ;
+    case QImageReader::UnsupportedFormatError:
+        return GFL_ERROR_UNKNOWN_FORMAT;
+    case QImageReader::InvalidDataError:
+        return GFL_ERROR_FILE_READ;
+    default:
+        return GFL_UNKNOWN_ERROR;
     }
 }
 
@@ -246,8 +255,8 @@ struct Layout
 Layout chooseLayout(const QImage &source, const GFL_LOAD_PARAMS &params)
 {
     const bool keepDepth = params.Flags & GFL_LOAD_ORIGINAL_DEPTH;
-    const bool bgr = (params.Flags & GFL_LOAD_FORCE_COLOR_MODEL)
-        && (params.ColorModel == GFL_BGR || params.ColorModel == GFL_BGRA);
+    const bool bgr = (params.Flags & GFL_LOAD_FORCE_COLOR_MODEL) &&
+                     (params.ColorModel == GFL_BGR || params.ColorModel == GFL_BGRA);
     Layout layout;
     if (keepDepth) {
         switch (source.format()) {
@@ -286,7 +295,8 @@ Layout chooseLayout(const QImage &source, const GFL_LOAD_PARAMS &params)
             layout.components = alpha ? 4 : 3;
             layout.bitsPerComponent = 16;
             layout.bytesPerPixel = layout.components * 2;
-            layout.image = source.convertToFormat(alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
+            layout.image =
+                source.convertToFormat(alpha ? QImage::Format_RGBA64 : QImage::Format_RGBX64);
             return layout;
         }
     }
@@ -362,10 +372,12 @@ GFL_ERROR makeBitmap(const QImage &source, const GFL_LOAD_PARAMS &params, GFL_BI
         return GFL_ERROR_NO_MEMORY;
     const QImage &image = layout.image;
     const std::size_t padding = params.LinePadding;
-    const std::size_t rowBytes = layout.type == GFL_BINARY ? std::size_t(image.width() + 7) / 8
-                                                           : std::size_t(image.width()) * layout.bytesPerPixel;
+    const std::size_t rowBytes = layout.type == GFL_BINARY
+                                     ? std::size_t(image.width() + 7) / 8
+                                     : std::size_t(image.width()) * layout.bytesPerPixel;
     const std::size_t bytesPerLine = (rowBytes + padding - 1) / padding * padding;
-    if (bytesPerLine > UINT32_MAX || (image.height() > 0 && bytesPerLine > SIZE_MAX / std::size_t(image.height())))
+    if (bytesPerLine > UINT32_MAX ||
+        (image.height() > 0 && bytesPerLine > SIZE_MAX / std::size_t(image.height())))
         return GFL_ERROR_NO_MEMORY;
 
     auto *bitmap = static_cast<GFL_BITMAP *>(std::calloc(1, sizeof(GFL_BITMAP)));
@@ -378,7 +390,8 @@ GFL_ERROR makeBitmap(const QImage &source, const GFL_LOAD_PARAMS &params, GFL_BI
     bitmap->BytesPerPixel = layout.bytesPerPixel;
     bitmap->BitsPerComponent = layout.bitsPerComponent;
     bitmap->ComponentsPerPixel = layout.components;
-    bitmap->Data = static_cast<uint8_t *>(std::calloc(std::max<std::size_t>(1, bytesPerLine * image.height()), 1));
+    bitmap->Data = static_cast<uint8_t *>(
+        std::calloc(std::max<std::size_t>(1, bytesPerLine * image.height()), 1));
     if (!bitmap->Data) {
         freeBitmap(bitmap);
         return GFL_ERROR_NO_MEMORY;
@@ -404,7 +417,8 @@ GFL_ERROR makeBitmap(const QImage &source, const GFL_LOAD_PARAMS &params, GFL_BI
 }
 
 // Format, description, flags and file size of an information record.
-void fillFormat(GFL_FILE_INFORMATION &info, Decoder decoder, const QByteArray &qtFormat, const QString &path)
+void fillFormat(GFL_FILE_INFORMATION &info, Decoder decoder, const QByteArray &qtFormat,
+                const QString &path)
 {
     std::memset(&info, 0, sizeof info);
     const std::vector<Format> &formats = state().formats;
@@ -462,7 +476,8 @@ GFL_EXIF_DATA *exifList(const std::vector<gflcore::ExifEntry> &entries)
     auto *data = static_cast<GFL_EXIF_DATA *>(std::calloc(1, sizeof(GFL_EXIF_DATA)));
     if (!data)
         return nullptr;
-    data->ItemsList = static_cast<GFL_EXIF_ENTRY *>(std::calloc(entries.size(), sizeof(GFL_EXIF_ENTRY)));
+    data->ItemsList =
+        static_cast<GFL_EXIF_ENTRY *>(std::calloc(entries.size(), sizeof(GFL_EXIF_ENTRY)));
     if (!data->ItemsList) {
         std::free(data);
         return nullptr;
@@ -497,8 +512,8 @@ GFL_ERROR loadBitmap(const char *fileName, GFL_BITMAP **bitmap, const GFL_LOAD_P
     const GFL_LOAD_PARAMS p = params ? *params : defaultLoadParams();
     if (p.LinePadding == 0 || p.LinePadding > 64)
         return GFL_ERROR_BAD_PARAMETERS;
-    if ((p.Flags & GFL_LOAD_FORCE_COLOR_MODEL) && p.ColorModel != GFL_RGB && p.ColorModel != GFL_RGBA
-        && p.ColorModel != GFL_BGR && p.ColorModel != GFL_BGRA)
+    if ((p.Flags & GFL_LOAD_FORCE_COLOR_MODEL) && p.ColorModel != GFL_RGB &&
+        p.ColorModel != GFL_RGBA && p.ColorModel != GFL_BGR && p.ColorModel != GFL_BGRA)
         return GFL_ERROR_BAD_PARAMETERS;
 
     const QString path = QString::fromUtf8(fileName);
@@ -619,8 +634,8 @@ GFL_API void gflGetDefaultLoadParams(GFL_LOAD_PARAMS *params)
         *params = defaultLoadParams();
 }
 
-GFL_API GFL_ERROR gflLoadBitmap(const char *fileName, GFL_BITMAP **bitmap, const GFL_LOAD_PARAMS *params,
-                                GFL_FILE_INFORMATION *info)
+GFL_API GFL_ERROR gflLoadBitmap(const char *fileName, GFL_BITMAP **bitmap,
+                                const GFL_LOAD_PARAMS *params, GFL_FILE_INFORMATION *info)
 {
     try {
         return loadBitmap(fileName, bitmap, params, info, 0);
@@ -631,8 +646,9 @@ GFL_API GFL_ERROR gflLoadBitmap(const char *fileName, GFL_BITMAP **bitmap, const
     }
 }
 
-GFL_API GFL_ERROR gflLoadThumbnail(const char *fileName, int32_t width, int32_t height, GFL_BITMAP **bitmap,
-                                   const GFL_LOAD_PARAMS *params, GFL_FILE_INFORMATION *info)
+GFL_API GFL_ERROR gflLoadThumbnail(const char *fileName, int32_t width, int32_t height,
+                                   GFL_BITMAP **bitmap, const GFL_LOAD_PARAMS *params,
+                                   GFL_FILE_INFORMATION *info)
 {
     if (width < 1 || height < 1)
         return GFL_ERROR_BAD_PARAMETERS;
@@ -645,7 +661,8 @@ GFL_API GFL_ERROR gflLoadThumbnail(const char *fileName, int32_t width, int32_t 
     }
 }
 
-GFL_API GFL_ERROR gflGetFileInformation(const char *fileName, int32_t formatIndex, GFL_FILE_INFORMATION *info)
+GFL_API GFL_ERROR gflGetFileInformation(const char *fileName, int32_t formatIndex,
+                                        GFL_FILE_INFORMATION *info)
 {
     try {
         return fileInformation(fileName, formatIndex, info);
@@ -675,36 +692,50 @@ GFL_API void gflFreeBitmap(GFL_BITMAP *bitmap)
 GFL_API const char *gflGetErrorString(GFL_ERROR code)
 {
     switch (code) {
-    case GFL_NO_ERROR: return "No error";
-    case GFL_WARNING_EDGES_TRIMMED: return "No error (edges trimmed to whole blocks)";
-    case GFL_ERROR_FILE_OPEN: return "Cannot open the file";
-    case GFL_ERROR_FILE_READ: return "Cannot read the file";
-    case GFL_ERROR_FILE_CREATE: return "Cannot create the file";
-    case GFL_ERROR_FILE_WRITE: return "Cannot write the file";
-    case GFL_ERROR_NO_MEMORY: return "Not enough memory";
-    case GFL_ERROR_UNKNOWN_FORMAT: return "Unknown format";
-    case GFL_ERROR_BAD_BITMAP: return "Bad bitmap";
+    case GFL_NO_ERROR:
+        return "No error";
+    case GFL_WARNING_EDGES_TRIMMED:
+        return "No error (edges trimmed to whole blocks)";
+    case GFL_ERROR_FILE_OPEN:
+        return "Cannot open the file";
+    case GFL_ERROR_FILE_READ:
+        return "Cannot read the file";
+    case GFL_ERROR_FILE_CREATE:
+        return "Cannot create the file";
+    case GFL_ERROR_FILE_WRITE:
+        return "Cannot write the file";
+    case GFL_ERROR_NO_MEMORY:
+        return "Not enough memory";
+    case GFL_ERROR_UNKNOWN_FORMAT:
+        return "Unknown format";
+    case GFL_ERROR_BAD_BITMAP:
+        return "Bad bitmap";
     case GFL_ERROR_DATA_AFTER_PICTURE:
         return "Not turned: the file holds more after its picture (a second view, a gain map) "
                "that the turn would lose";
     case GFL_ERROR_SMALLER_THAN_BLOCK:
         return "Not turned: the picture is smaller than one JPEG block across the edge the turn "
                "moves, so it would come out mirrored";
-    case GFL_ERROR_BAD_FORMAT_INDEX: return "Bad format index";
-    case GFL_ERROR_BAD_PARAMETERS: return "Bad parameters";
-    default: return code < 0 ? "No error" : "Unknown error";
+    case GFL_ERROR_BAD_FORMAT_INDEX:
+        return "Bad format index";
+    case GFL_ERROR_BAD_PARAMETERS:
+        return "Bad parameters";
+    default:
+        return code < 0 ? "No error" : "Unknown error";
     }
 }
 
 GFL_API int gflBitmapHasEXIF(const GFL_BITMAP *bitmap)
 {
-    const auto *meta = bitmap ? static_cast<const gflcore::BitmapMetaData *>(bitmap->MetaData) : nullptr;
+    const auto *meta =
+        bitmap ? static_cast<const gflcore::BitmapMetaData *>(bitmap->MetaData) : nullptr;
     return meta && !meta->exif.empty() ? 1 : 0;
 }
 
 GFL_API GFL_EXIF_DATA *gflBitmapGetEXIF(const GFL_BITMAP *bitmap, uint32_t /*flags*/)
 {
-    const auto *meta = bitmap ? static_cast<const gflcore::BitmapMetaData *>(bitmap->MetaData) : nullptr;
+    const auto *meta =
+        bitmap ? static_cast<const gflcore::BitmapMetaData *>(bitmap->MetaData) : nullptr;
     if (!meta)
         return nullptr;
     try {

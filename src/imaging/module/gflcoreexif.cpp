@@ -1,10 +1,11 @@
 // EXIF entry list of the core module, read with exiv2.
 //
 // Value texts: plain decimal numbers for the quantities the program computes with
-// (focal length, f-number, resolutions, pixel counts, ISO speed, 35 mm focal length), "numerator/denominator" as stored for the other
-// rationals (exposure time 1/250, focal-plane resolution 4000/1), the text as stored for
-// dates ("2009:05:12 14:30:00") and other text tags, "Inch"/"Centimeter"/"None" for the
-// resolution units, and exiv2's interpreted text for the remaining enumerated tags.
+// (focal length, f-number, resolutions, pixel counts, ISO speed, 35 mm focal length),
+// "numerator/denominator" as stored for the other rationals (exposure time 1/250, focal-plane
+// resolution 4000/1), the text as stored for dates ("2009:05:12 14:30:00") and other text tags,
+// "Inch"/"Centimeter"/"None" for the resolution units, and exiv2's interpreted text for the
+// remaining enumerated tags.
 #include "imaging/gflabi.h"
 #include "imaging/module/decoders.h"
 #include "imaging/module/gflcore_p.h"
@@ -87,10 +88,14 @@ std::string decimalText(double value)
 std::string unitText(long value)
 {
     switch (value) {
-    case 1: return "None";
-    case 2: return "Inch";
-    case 3: return "Centimeter";
-    default: return std::to_string(value);
+    case 1:
+        return "None";
+    case 2:
+        return "Inch";
+    case 3:
+        return "Centimeter";
+    default:
+        return std::to_string(value);
     }
 }
 
@@ -173,14 +178,16 @@ std::vector<std::uint8_t> heifExifOfFile(const std::string &path)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     const QByteArray head = file.peek(64);
-    if (!looksLikeHeif(reinterpret_cast<const std::uint8_t *>(head.constData()), std::size_t(head.size())))
+    if (!looksLikeHeif(reinterpret_cast<const std::uint8_t *>(head.constData()),
+                       std::size_t(head.size())))
         return {};
     const qint64 size = file.size();
     const uchar *mapped = size > 0 ? file.map(0, size) : nullptr;
     if (mapped)
         return heifExifBlock(mapped, std::size_t(size));
     const QByteArray bytes = file.readAll();
-    return heifExifBlock(reinterpret_cast<const std::uint8_t *>(bytes.constData()), std::size_t(bytes.size()));
+    return heifExifBlock(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                         std::size_t(bytes.size()));
 }
 
 } // namespace

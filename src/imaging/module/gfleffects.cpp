@@ -79,7 +79,8 @@ std::string temporaryPath(const std::string &path)
     const std::size_t slash = path.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const std::size_t dot = path.rfind('.');
-    const std::string stem = dot != std::string::npos && dot > nameStart ? path.substr(0, dot) : path;
+    const std::string stem =
+        dot != std::string::npos && dot > nameStart ? path.substr(0, dot) : path;
     return stem + ".jp_";
 }
 
@@ -122,8 +123,8 @@ bool writeAll(int fd, const unsigned char *data, std::size_t size)
 
 bool sameFile(const struct stat &a, const struct stat &b)
 {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size
-        && a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
 void put32(std::uint8_t *p, std::uint32_t value, bool bigEndian)
@@ -158,12 +159,14 @@ bool turnedThumbnailSegment(const unsigned char *data, std::size_t size, int op,
     decoder.handle = tjInitDecompress();
     encoder.handle = tjInitCompress();
     int w = 0, h = 0, subsampling = 0, colorspace = 0;
-    if (!decoder.handle || !encoder.handle
-        || tjDecompressHeader3(decoder.handle, thumbnail, where.thumbnailLength, &w, &h, &subsampling, &colorspace) != 0
-        || w <= 0 || h <= 0 || w > 1024 || h > 1024)
+    if (!decoder.handle || !encoder.handle ||
+        tjDecompressHeader3(decoder.handle, thumbnail, where.thumbnailLength, &w, &h, &subsampling,
+                            &colorspace) != 0 ||
+        w <= 0 || h <= 0 || w > 1024 || h > 1024)
         return false;
     std::vector<unsigned char> pixels(std::size_t(w) * std::size_t(h) * 3);
-    if (tjDecompress2(decoder.handle, thumbnail, where.thumbnailLength, pixels.data(), w, 0, h, TJPF_RGB, 0) != 0)
+    if (tjDecompress2(decoder.handle, thumbnail, where.thumbnailLength, pixels.data(), w, 0, h,
+                      TJPF_RGB, 0) != 0)
         return false;
     const bool quarter = op != TJXOP_ROT180;
     const int tw = quarter ? h : w, th = quarter ? w : h;
@@ -171,17 +174,23 @@ bool turnedThumbnailSegment(const unsigned char *data, std::size_t size, int op,
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             int nx = 0, ny = 0;
-            if (op == TJXOP_ROT90) { nx = h - 1 - y; ny = x; }
-            else if (op == TJXOP_ROT270) { nx = y; ny = w - 1 - x; }
-            else { nx = w - 1 - x; ny = h - 1 - y; }
+            if (op == TJXOP_ROT90) {
+                nx = h - 1 - y;
+                ny = x;
+            } else if (op == TJXOP_ROT270) {
+                nx = y;
+                ny = w - 1 - x;
+            } else {
+                nx = w - 1 - x;
+                ny = h - 1 - y;
+            }
             std::memcpy(&turnedPixels[(std::size_t(ny) * std::size_t(tw) + std::size_t(nx)) * 3],
                         &pixels[(std::size_t(y) * std::size_t(w) + std::size_t(x)) * 3], 3);
         }
     }
     TjBuffer turned;
-    if (tjCompress2(encoder.handle, turnedPixels.data(), tw, 0, th, TJPF_RGB, &turned.data, &turned.size, TJSAMP_420,
-                    90, 0)
-        != 0)
+    if (tjCompress2(encoder.handle, turnedPixels.data(), tw, 0, th, TJPF_RGB, &turned.data,
+                    &turned.size, TJSAMP_420, 90, 0) != 0)
         return false;
     std::vector<std::uint8_t> tiff(data + tiffStart, data + tiffStart + where.segment.tiffSize);
     std::uint32_t offset = where.thumbnailOffset;
@@ -199,8 +208,16 @@ bool turnedThumbnailSegment(const unsigned char *data, std::size_t size, int op,
     put32(tiff.data() + where.lengthValueAt, std::uint32_t(turned.size), where.bigEndian);
 
     const std::size_t length = 2 + 6 + tiff.size();
-    out.segment = {0xFF, 0xE1, static_cast<unsigned char>(length >> 8), static_cast<unsigned char>(length & 0xFF),
-                   'E', 'x', 'i', 'f', 0, 0};
+    out.segment = {0xFF,
+                   0xE1,
+                   static_cast<unsigned char>(length >> 8),
+                   static_cast<unsigned char>(length & 0xFF),
+                   'E',
+                   'x',
+                   'i',
+                   'f',
+                   0,
+                   0};
     out.segment.insert(out.segment.end(), tiff.begin(), tiff.end());
     out.from = where.segment.markerOffset;
     out.to = tiffStart + where.segment.tiffSize;
@@ -287,7 +304,7 @@ GFL_ERROR turnPicture(const std::vector<unsigned char> &source, int op, Turned &
     if (edgeBlockCannotMove(op, width, height, subsampling))
         return GFL_ERROR_SMALLER_THAN_BLOCK;
 
-    tjtransform xform {};
+    tjtransform xform{};
     xform.op = op;
     xform.options = TJXOPT_TRIM;
     // Warnings (truncated or corrupt entropy data) stop the transform: a damaged file is
@@ -351,7 +368,9 @@ GFL_ERROR replaceOriginal(const Original &o, const Turned &t)
         return GFL_ERROR_FILE_WRITE;
     }
     // Someone changed the original while it was being turned: keep their version.
-    struct stat now {};
+    struct stat now
+    {
+    };
     if (::stat(o.path.c_str(), &now) != 0 || !sameFile(o.status, now)) {
         ::unlink(temp.c_str());
         return GFL_ERROR_FILE_WRITE;

@@ -31,15 +31,18 @@ using Image = std::unique_ptr<heif_image, ImageDeleter>;
 GFL_ERROR codeOf(const heif_error &error)
 {
     switch (error.code) {
-    case heif_error_Ok: return GFL_NO_ERROR;
+    case heif_error_Ok:
+        return GFL_NO_ERROR;
     case heif_error_Unsupported_filetype:
-    case heif_error_Unsupported_feature: return GFL_ERROR_UNKNOWN_FORMAT;
+    case heif_error_Unsupported_feature:
+        return GFL_ERROR_UNKNOWN_FORMAT;
     case heif_error_Memory_allocation_error:
         // Also a picture beyond the size limit: too large to decode, like one refused here.
         return error.subcode == heif_suberror_Security_limit_exceeded
                    ? GFL_ERROR(GFL_ERROR_BAD_BITMAP)
                    : GFL_ERROR(GFL_ERROR_NO_MEMORY);
-    default: return GFL_ERROR_FILE_READ;
+    default:
+        return GFL_ERROR_FILE_READ;
     }
 }
 
@@ -61,7 +64,8 @@ GFL_ERROR openPrimary(const std::uint8_t *data, std::size_t size, Purpose purpos
         return GFL_ERROR_NO_MEMORY;
     if (purpose == Purpose::Decode)
         heif_context_set_maximum_image_size_limit(context.get(), MaxHeifSide);
-    heif_error error = heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr);
+    heif_error error =
+        heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr);
     if (error.code != heif_error_Ok)
         return codeOf(error);
     heif_image_handle *handle = nullptr;
@@ -84,7 +88,9 @@ Handle thumbnailFor(heif_image_handle *primary, int side)
     long long bestArea = 0;
     for (int i = 0; i < listed && i < count; ++i) {
         heif_image_handle *raw = nullptr;
-        if (heif_image_handle_get_thumbnail(primary, ids[std::size_t(i)], &raw).code != heif_error_Ok || !raw)
+        if (heif_image_handle_get_thumbnail(primary, ids[std::size_t(i)], &raw).code !=
+                heif_error_Ok ||
+            !raw)
             continue;
         Handle thumbnail(raw);
         const int width = heif_image_handle_get_width(raw);
@@ -210,9 +216,9 @@ Decoded decodeHandle(heif_image_handle *handle)
     const bool alpha = heif_image_handle_has_alpha_channel(handle);
     heif_image *raw = nullptr;
     // Default options: the file's rotation, mirror and crop are applied.
-    const heif_error error = heif_decode_image(handle, &raw, heif_colorspace_RGB,
-                                               alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB,
-                                               nullptr);
+    const heif_error error = heif_decode_image(
+        handle, &raw, heif_colorspace_RGB,
+        alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, nullptr);
     Image image(raw);
     if (error.code != heif_error_Ok || !raw) {
         result.error = error.code != heif_error_Ok ? codeOf(error) : GFL_ERROR(GFL_ERROR_FILE_READ);
@@ -247,7 +253,8 @@ bool looksLikeHeif(const std::uint8_t *data, std::size_t size)
 {
     if (!data || size < 12)
         return false;
-    const heif_filetype_result type = heif_check_filetype(data, int(std::min<std::size_t>(size, 64)));
+    const heif_filetype_result type =
+        heif_check_filetype(data, int(std::min<std::size_t>(size, 64)));
     if (type != heif_filetype_yes_supported && type != heif_filetype_maybe)
         return false;
     // AVIF shares the container, but its pictures need another codec: not claimed here.
@@ -290,18 +297,20 @@ std::vector<std::uint8_t> heifExifBlock(const std::uint8_t *data, std::size_t si
     std::vector<std::uint8_t> block(blockSize);
     if (heif_image_handle_get_metadata(primary.get(), id, block.data()).code != heif_error_Ok)
         return {};
-    const std::uint32_t offset = (std::uint32_t(block[0]) << 24) | (std::uint32_t(block[1]) << 16)
-        | (std::uint32_t(block[2]) << 8) | std::uint32_t(block[3]);
+    const std::uint32_t offset = (std::uint32_t(block[0]) << 24) | (std::uint32_t(block[1]) << 16) |
+                                 (std::uint32_t(block[2]) << 8) | std::uint32_t(block[3]);
     if (offset > blockSize - 4 - 8)
         return {};
     std::size_t start = 4 + offset;
     const auto isTiffHeader = [&](std::size_t at) {
-        return at <= blockSize - 4
-            && ((block[at] == 'I' && block[at + 1] == 'I' && block[at + 2] == 42 && block[at + 3] == 0)
-                || (block[at] == 'M' && block[at + 1] == 'M' && block[at + 2] == 0 && block[at + 3] == 42));
+        return at <= blockSize - 4 && ((block[at] == 'I' && block[at + 1] == 'I' &&
+                                        block[at + 2] == 42 && block[at + 3] == 0) ||
+                                       (block[at] == 'M' && block[at + 1] == 'M' &&
+                                        block[at + 2] == 0 && block[at + 3] == 42));
     };
     // Some writers count the offset wrongly; "Exif\0\0" before the header is skipped too.
-    if (!isTiffHeader(start) && blockSize >= 10 && std::memcmp(block.data() + 4, "Exif\0\0", 6) == 0)
+    if (!isTiffHeader(start) && blockSize >= 10 &&
+        std::memcmp(block.data() + 4, "Exif\0\0", 6) == 0)
         start = 10;
     if (!isTiffHeader(start))
         return {};

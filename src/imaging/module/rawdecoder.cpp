@@ -263,10 +263,17 @@ QImage upright(const QImage &stored, int flip)
 {
     QTransform turn;
     switch (flip) {
-    case 3: turn.rotate(180); break;
-    case 5: turn.rotate(270); break;
-    case 6: turn.rotate(90); break;
-    default: return stored;
+    case 3:
+        turn.rotate(180);
+        break;
+    case 5:
+        turn.rotate(270);
+        break;
+    case 6:
+        turn.rotate(90);
+        break;
+    default:
+        return stored;
     }
     return stored.transformed(turn);
 }
@@ -330,7 +337,8 @@ Decoded previewOf(PreviewReader &raw, std::int64_t fileSize, DecodeRequest reque
     }
     const int code = raw.unpack_thumb();
     if (code != LIBRAW_SUCCESS || !thumb.thumb) {
-        result.error = code == LIBRAW_UNSUFFICIENT_MEMORY ? GFL_ERROR_NO_MEMORY : GFL_ERROR_FILE_READ;
+        result.error =
+            code == LIBRAW_UNSUFFICIENT_MEMORY ? GFL_ERROR_NO_MEMORY : GFL_ERROR_FILE_READ;
         return result;
     }
     const auto *bytes = reinterpret_cast<const std::uint8_t *>(thumb.thumb);
@@ -341,18 +349,20 @@ Decoded previewOf(PreviewReader &raw, std::int64_t fileSize, DecodeRequest reque
     case LIBRAW_THUMBNAIL_BITMAP: {
         // 8-bit rows of tcolors components, no padding.
         const int width = thumb.twidth, height = thumb.theight, colours = thumb.tcolors;
-        if (width < 1 || height < 1 || (colours != 1 && colours != 3)
-            || std::size_t(width) * std::size_t(height) * std::size_t(colours) > thumb.tlength) {
+        if (width < 1 || height < 1 || (colours != 1 && colours != 3) ||
+            std::size_t(width) * std::size_t(height) * std::size_t(colours) > thumb.tlength) {
             result.error = GFL_ERROR_BAD_BITMAP;
             break;
         }
-        QImage picture(width, height, colours == 3 ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
+        QImage picture(width, height,
+                       colours == 3 ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
         if (picture.isNull()) {
             result.error = GFL_ERROR_NO_MEMORY;
             break;
         }
         for (int y = 0; y < height; ++y)
-            std::memcpy(picture.scanLine(y), bytes + std::size_t(y) * width * colours, std::size_t(width) * colours);
+            std::memcpy(picture.scanLine(y), bytes + std::size_t(y) * width * colours,
+                        std::size_t(width) * colours);
         result.image = picture.convertToFormat(QImage::Format_RGB888);
         break;
     }
@@ -370,11 +380,16 @@ Decoded previewOf(PreviewReader &raw, std::int64_t fileSize, DecodeRequest reque
 GFL_ERROR openCode(int code)
 {
     switch (code) {
-    case LIBRAW_SUCCESS: return GFL_NO_ERROR;
-    case LIBRAW_FILE_UNSUPPORTED: return GFL_ERROR_UNKNOWN_FORMAT;
-    case LIBRAW_UNSUFFICIENT_MEMORY: return GFL_ERROR_NO_MEMORY;
-    case LIBRAW_IO_ERROR: return GFL_ERROR_FILE_OPEN;
-    default: return GFL_ERROR_FILE_READ;
+    case LIBRAW_SUCCESS:
+        return GFL_NO_ERROR;
+    case LIBRAW_FILE_UNSUPPORTED:
+        return GFL_ERROR_UNKNOWN_FORMAT;
+    case LIBRAW_UNSUFFICIENT_MEMORY:
+        return GFL_ERROR_NO_MEMORY;
+    case LIBRAW_IO_ERROR:
+        return GFL_ERROR_FILE_OPEN;
+    default:
+        return GFL_ERROR_FILE_READ;
     }
 }
 
@@ -460,9 +475,9 @@ Decoded decodeJpegScaled(const std::uint8_t *data, std::size_t size, int thumbna
         return result;
     }
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
-    if (tjDecompressHeader3(tj.get(), data, static_cast<unsigned long>(size), &width, &height, &subsampling,
-                            &colourspace) != 0
-        || width < 1 || height < 1)
+    if (tjDecompressHeader3(tj.get(), data, static_cast<unsigned long>(size), &width, &height,
+                            &subsampling, &colourspace) != 0 ||
+        width < 1 || height < 1)
         return result;
     // Scales come largest first; keep the last (smallest) that still reaches the side.
     int count = 0;
@@ -474,7 +489,8 @@ Decoded decodeJpegScaled(const std::uint8_t *data, std::size_t size, int thumbna
                 continue;
             const int w = TJSCALED(width, factors[i]);
             const int h = TJSCALED(height, factors[i]);
-            if (std::max(w, h) >= thumbnailSide && std::int64_t(w) * h < std::int64_t(scaledWidth) * scaledHeight) {
+            if (std::max(w, h) >= thumbnailSide &&
+                std::int64_t(w) * h < std::int64_t(scaledWidth) * scaledHeight) {
                 scaledWidth = w;
                 scaledHeight = h;
             }
@@ -489,9 +505,10 @@ Decoded decodeJpegScaled(const std::uint8_t *data, std::size_t size, int thumbna
         result.error = GFL_ERROR_NO_MEMORY;
         return result;
     }
-    const int status = tjDecompress2(tj.get(), data, static_cast<unsigned long>(size), picture.bits(), scaledWidth,
-                                     int(picture.bytesPerLine()), scaledHeight, TJPF_RGB,
-                                     thumbnailSide > 0 ? TJFLAG_FASTDCT : 0);
+    const int status =
+        tjDecompress2(tj.get(), data, static_cast<unsigned long>(size), picture.bits(), scaledWidth,
+                      int(picture.bytesPerLine()), scaledHeight, TJPF_RGB,
+                      thumbnailSide > 0 ? TJFLAG_FASTDCT : 0);
     // A warning (stray bytes, a missing end marker) still leaves a whole picture.
     if (status != 0 && tjGetErrorCode(tj.get()) != TJERR_WARNING)
         return result;

@@ -252,9 +252,9 @@ QWidget *TEditArea::buildSelectionBar()
         const char *caption;
         const char *name;
     } buttons[] = {
-        {"Select all", "ButtonSelAll"},   {"Select Pairs", "ButtonSelPairs"},
-        {"Select Mono", "ButtonSelMono"}, {"Unassigned", "ButtonSelUnassigned"},
-        {"Select Gaps", "ButtonSelGaps"}, {"Doubtful", "ButtonSelDoubtful"},
+        {"Select all", "ButtonSelAll"},        {"Select Pairs", "ButtonSelPairs"},
+        {"Select Mono", "ButtonSelMono"},      {"Unassigned", "ButtonSelUnassigned"},
+        {"Select Gaps", "ButtonSelGaps"},      {"Doubtful", "ButtonSelDoubtful"},
         {"Suspect pairs", "ButtonSelSuspect"},
     };
     int tag = 0;

@@ -55,9 +55,9 @@ public:
     TSideEditControls Right;
 
     QTabWidget *PageControl = nullptr;
-    QWidget *TabSheetTyp = nullptr;         // "Ordering"
-    QWidget *TabSheetEditAnsicht = nullptr; // "View"
-    QWidget *TabSheetText = nullptr;        // "Text"
+    QWidget *TabSheetTyp = nullptr;           // "Ordering"
+    QWidget *TabSheetEditAnsicht = nullptr;   // "View"
+    QWidget *TabSheetText = nullptr;          // "Text"
     TFrameEditText *FrameEditText1 = nullptr; // the rename frame
 
     QPushButton *ButtonKombi = nullptr;            // "Combinations"

@@ -12,6 +12,7 @@
 #include "mainwindow/widgets/editarea.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
+#include "mainwindow/widgets/windowmessages.h"
 #include "naming/searchreplace.h"
 #include "pairing/ordering.h"
 #include "pairing/orderingprogress.h"
@@ -20,11 +21,11 @@
 #include "preview/widgets/previewarea.h"
 #include "session/idleprocessor.h"
 #include "session/listactions.h"
-#include "session/paircheckqueue.h"
 #include "session/optionlogic.h"
+#include "session/paircheckqueue.h"
+#include "session/paireditor.h"
 #include "session/session.h"
 #include "session/sessionkeeper.h"
-#include "session/paireditor.h"
 #include "session/sortaction.h"
 #include "ui/appinfo.h"
 #include "ui/widgets/aboutbox.h"
@@ -32,7 +33,6 @@
 #include "ui/widgets/formdlgbox.h"
 #include "ui/widgets/formdlgnext.h"
 #include "ui/widgets/settingswalker.h"
-#include "mainwindow/widgets/windowmessages.h"
 
 #include <QAction>
 #include <QApplication>
@@ -400,9 +400,7 @@ void TFormMain::showEvent(QShowEvent *event)
     // Splitter sizes restored from the settings file are shared out again in their
     // proportions, now that the splitters have their length on this screen (sizes saved on
     // a larger screen would otherwise squeeze the preview to nothing).
-    const auto restored = [](QSplitter *splitter) {
-        return ApplyRestoredSplitterSizes(splitter);
-    };
+    const auto restored = [](QSplitter *splitter) { return ApplyRestoredSplitterSizes(splitter); };
     auto *splitter = qobject_cast<QSplitter *>(centralWidget());
     if (splitter && !restored(splitter)) {
         const int left = m_options->sizeHint().width();
@@ -681,8 +679,8 @@ void TFormMain::setBatchWizard(TFormAssistent2 *wizard)
 {
     m_wizard = wizard;
     if (wizard)
-        connect(wizard, &TFormAssistent2::showLogRequested, this,
-                &TFormMain::showLogWindow, Qt::UniqueConnection);
+        connect(wizard, &TFormAssistent2::showLogRequested, this, &TFormMain::showLogWindow,
+                Qt::UniqueConnection);
 }
 
 TFormAssistent2 *TFormMain::batchWizard()
@@ -811,9 +809,8 @@ void TFormMain::ReportLoadingProblem(const QString &message, const QStringList &
     // Shown after the current event: the loading goes on meanwhile and is not re-entered
     // from the message box's event loop.
     const QString text = LoadingProblemText(message, files);
-    QTimer::singleShot(0, this, [this, text] {
-        ShowDlgBox(text, DlgKind::Warning, DlgButton::OK, this);
-    });
+    QTimer::singleShot(0, this,
+                       [this, text] { ShowDlgBox(text, DlgKind::Warning, DlgButton::OK, this); });
 }
 
 void TFormMain::MarkPreviewsDirty()

@@ -293,7 +293,7 @@ private:
     TPreviewArea *m_previewArea = nullptr;
     QLabel *LabelPairCheck = nullptr; // the selected pair's check, below the preview
     bool m_statusReady = false;       // the status line shows "Ready" (or what stands for it)
-    TPairStepper m_previewSteps; // the rows the preview showed, for reading ahead
+    TPairStepper m_previewSteps;      // the rows the preview showed, for reading ahead
     QPointer<TFullScreenView> m_fullScreen;
     TPairStepper m_fullScreenSteps;
     QPointer<TFormDlgNext> m_pairPrompt;

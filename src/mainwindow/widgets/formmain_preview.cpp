@@ -31,8 +31,7 @@ void TFormMain::connectPreview()
                 displayModeChanged();
         });
     }
-    connect(o->SpinEditAbstand, &QSpinBox::valueChanged, m_previewArea,
-            &TPreviewArea::setSpacing);
+    connect(o->SpinEditAbstand, &QSpinBox::valueChanged, m_previewArea, &TPreviewArea::setSpacing);
     connect(o->CheckBoxZeigeExif, &QCheckBox::toggled, m_previewArea,
             &TPreviewArea::setExifVisible);
     connect(o->CheckListBoxExif, &QListWidget::itemChanged, this, [this] {

@@ -78,7 +78,8 @@ void noteRecent(const QString &path)
 
 } // namespace
 
-// A plain text with line ends as the message boxes' markup (a carriage return breaks a line): every line shown as it is.
+// A plain text with line ends as the message boxes' markup (a carriage return breaks a line): every
+// line shown as it is.
 QString literalLines(const QString &text)
 {
     QStringList lines = text.split(u'\n');
@@ -118,8 +119,9 @@ void TFormMain::connectSession()
         SetStatusText(QStringLiteral("The recovery file could not be written: ") + error);
     });
     connect(ActionSessionOpen, &QAction::triggered, this, [this] {
-        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Session"),
-                                                          QFileInfo(m_keeper->FilePath()).path(), SessionFilter);
+        const QString path =
+            QFileDialog::getOpenFileName(this, QStringLiteral("Open Session"),
+                                         QFileInfo(m_keeper->FilePath()).path(), SessionFilter);
         if (!path.isEmpty())
             openSession(path);
     });
@@ -135,18 +137,21 @@ void TFormMain::connectSession()
         m_keeper->NoteChange();
     });
     TOptionStack *o = m_options;
-    for (QLineEdit *edit : {o->LabeledEditSuffix_L, o->LabeledEditSuffix_R, o->LabeledEditSuffix_M,
-                            o->LabeledEditZielpath_L, o->LabeledEditZielpath_R, o->LabeledEditZielpath_M})
+    for (QLineEdit *edit :
+         {o->LabeledEditSuffix_L, o->LabeledEditSuffix_R, o->LabeledEditSuffix_M,
+          o->LabeledEditZielpath_L, o->LabeledEditZielpath_R, o->LabeledEditZielpath_M})
         connect(edit, &QLineEdit::textChanged, m_keeper.get(), &TSessionKeeper::NoteChange);
     connect(o->CheckBoxForceDir, &QCheckBox::toggled, m_keeper.get(), &TSessionKeeper::NoteChange);
-    connect(o->SpinEditStartNr, &QSpinBox::valueChanged, m_keeper.get(), &TSessionKeeper::NoteChange);
+    connect(o->SpinEditStartNr, &QSpinBox::valueChanged, m_keeper.get(),
+            &TSessionKeeper::NoteChange);
     updateTitle();
 }
 
 void TFormMain::updateTitle()
 {
     setWindowTitle(QStringLiteral("%1%2 \u2013 %3")
-                       .arg(m_keeper->DisplayName(), m_keeper->DirtyShown() ? QStringLiteral("*") : QString(),
+                       .arg(m_keeper->DisplayName(),
+                            m_keeper->DirtyShown() ? QStringLiteral("*") : QString(),
                             appinfo::applicationTitle()));
 }
 
@@ -172,20 +177,22 @@ bool TFormMain::confirmLoseWork(int path)
     const bool goOn = m_keeper->ConfirmLoseWork(
         TLoseWorkPath(path),
         [this] {
-            const int answer = loseWorkAsker
-                                 ? loseWorkAsker(TSessionKeeper::LoseWorkQuestion())
-                                 : QMessageBox::question(this, appinfo::applicationTitle(),
-                                                         TSessionKeeper::LoseWorkQuestion(),
-                                                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
-                                                         QMessageBox::Save);
+            const int answer =
+                loseWorkAsker
+                    ? loseWorkAsker(TSessionKeeper::LoseWorkQuestion())
+                    : QMessageBox::question(
+                          this, appinfo::applicationTitle(), TSessionKeeper::LoseWorkQuestion(),
+                          QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                          QMessageBox::Save);
             return answer == QMessageBox::Save      ? TLoseWorkAnswer::Save
                    : answer == QMessageBox::Discard ? TLoseWorkAnswer::Discard
                                                     : TLoseWorkAnswer::Cancel;
         },
         [this] {
-            return saveAsChooser ? saveAsChooser()
-                                 : QFileDialog::getSaveFileName(this, QStringLiteral("Save Session As"), QString(),
-                                                                SessionFilter);
+            return saveAsChooser
+                       ? saveAsChooser()
+                       : QFileDialog::getSaveFileName(this, QStringLiteral("Save Session As"),
+                                                      QString(), SessionFilter);
         },
         error);
     if (!error.isEmpty())
@@ -219,7 +226,8 @@ bool TFormMain::saveSession(bool chooseName)
     QString path = m_keeper->FilePath();
     if (chooseName || path.isEmpty()) {
         path = saveAsChooser ? saveAsChooser()
-                             : QFileDialog::getSaveFileName(this, QStringLiteral("Save Session As"), path, SessionFilter);
+                             : QFileDialog::getSaveFileName(this, QStringLiteral("Save Session As"),
+                                                            path, SessionFilter);
         if (path.isEmpty())
             return false;
         if (QFileInfo(path).suffix().isEmpty())
@@ -245,7 +253,8 @@ bool TFormMain::openSession(const QString &path)
 {
     if (orderingRunning() || !confirmLoseWork(int(TLoseWorkPath::OpenSession)))
         return false;
-    const TSessionOpenOutcome outcome = m_keeper->Open(path, [this] { clearForSession(); }, &Gfl());
+    const TSessionOpenOutcome outcome = m_keeper->Open(
+        path, [this] { clearForSession(); }, &Gfl());
     if (!outcome.Ok) {
         ShowDlgBox(outcome.Error, DlgKind::Error, DlgButton::OK, this);
         return false;
@@ -289,10 +298,12 @@ void TFormMain::reportOpened(const TSessionOpenOutcome &outcome)
     if (!outcome.Report.Changed.isEmpty()) {
         if (!message.isEmpty())
             message += QStringLiteral("\n\n");
-        message += QStringLiteral("%1 file(s) changed since the session was saved (another picture under the same "
-                                  "name?). They were read again and are excluded from the batch job until you "
-                                  "include them:\n")
-                       .arg(outcome.Report.Changed.size());
+        message +=
+            QStringLiteral(
+                "%1 file(s) changed since the session was saved (another picture under the same "
+                "name?). They were read again and are excluded from the batch job until you "
+                "include them:\n")
+                .arg(outcome.Report.Changed.size());
         for (int i = 0; i < outcome.Report.Changed.size() && i < 20; ++i)
             message += QStringLiteral("\n") + outcome.Report.Changed.at(i);
     }
@@ -311,14 +322,17 @@ void TFormMain::startRecovery()
         return;
     // The newest first; an older one is offered at the next start.
     const QString orphan = orphans.first();
-    const QString when = QFileInfo(orphan).lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    const QString when =
+        QFileInfo(orphan).lastModified().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     const int answer = ShowDlgBox(
-        literalLines(QStringLiteral("Duomira ended without saving your work (last saved for recovery %1).\n\n"
-                                    "Restore it?")
+        literalLines(QStringLiteral(
+                         "Duomira ended without saving your work (last saved for recovery %1).\n\n"
+                         "Restore it?")
                          .arg(when)),
         DlgKind::Confirmation, DlgButton::Yes | DlgButton::No, this);
     if (answer == DlgResult::Yes) {
-        const TSessionOpenOutcome outcome = m_keeper->Restore(orphan, [this] { clearForSession(); }, &Gfl());
+        const TSessionOpenOutcome outcome = m_keeper->Restore(
+            orphan, [this] { clearForSession(); }, &Gfl());
         if (!outcome.Ok) {
             // Kept for another try: the file may be readable by a newer version.
             ShowDlgBox(outcome.Error, DlgKind::Error, DlgButton::OK, this);

@@ -23,7 +23,8 @@ namespace {
 void logReport(TProtokoll &log, const TUndoReport &report)
 {
     for (const QString &line : report.lines) {
-        const bool bad = line.startsWith(QLatin1String("left alone")) || line.startsWith(QLatin1String("failed"));
+        const bool bad = line.startsWith(QLatin1String("left alone")) ||
+                         line.startsWith(QLatin1String("failed"));
         log.AddLine(line, bad ? logcolor::Red : logcolor::Black);
     }
 }
@@ -36,34 +37,39 @@ void TFormMain::undoLastBatchJob()
         return;
     const QString journal = LastUndoableJob(JournalFolder());
     if (journal.isEmpty()) {
-        ShowDlgBox(QStringLiteral("There is no batch job to undo."), DlgKind::Information, DlgButton::OK, this);
+        ShowDlgBox(QStringLiteral("There is no batch job to undo."), DlgKind::Information,
+                   DlgButton::OK, this);
         return;
     }
     QString undoJournal;
     QString warning;
     const TUndoReport plan = UndoJobJournaled(journal, true, undoJournal, warning);
     if (!plan.journalRead) {
-        ShowDlgBox(MarkupLiteral(journal + QStringLiteral(": ") + plan.error), DlgKind::Error, DlgButton::OK, this);
+        ShowDlgBox(MarkupLiteral(journal + QStringLiteral(": ") + plan.error), DlgKind::Error,
+                   DlgButton::OK, this);
         return;
     }
     TProtokoll &log = m_session->JobLog();
     log.Clear();
-    log.AddLine(QStringLiteral("Undo of the batch job ") + journal + QStringLiteral(" would:"), logcolor::Blue,
-                LogStyle::Bold);
+    log.AddLine(QStringLiteral("Undo of the batch job ") + journal + QStringLiteral(" would:"),
+                logcolor::Blue, LogStyle::Bold);
     logReport(log, plan);
     showLogWindow();
     const int answer = ShowDlgBox(
-        literalLines(QStringLiteral("Undo the last batch job?\n\n%1 operation(s) would be reversed, %2 left alone "
-                                     "(changed since the job). The log window lists them.")
-                          .arg(plan.undone)
-                          .arg(plan.leftAlone)),
+        literalLines(
+            QStringLiteral(
+                "Undo the last batch job?\n\n%1 operation(s) would be reversed, %2 left alone "
+                "(changed since the job). The log window lists them.")
+                .arg(plan.undone)
+                .arg(plan.leftAlone)),
         DlgKind::Confirmation, DlgButton::Yes | DlgButton::No, this);
     if (answer != DlgResult::Yes)
         return;
 
     m_idle->Hold();
     const TUndoReport done = UndoJobJournaled(journal, false, undoJournal, warning);
-    log.AddLine(QStringLiteral("Undo of the batch job ") + journal + QStringLiteral(":"), logcolor::Blue, LogStyle::Bold);
+    log.AddLine(QStringLiteral("Undo of the batch job ") + journal + QStringLiteral(":"),
+                logcolor::Blue, LogStyle::Bold);
     logReport(log, done);
     if (!warning.isEmpty())
         log.AddLine(warning, logcolor::Red);
@@ -89,13 +95,16 @@ void TFormMain::undoLastBatchJob()
     m_keeper->NoteChange();
     showLogWindow();
     if (done.Complete())
-        ShowDlgBox(QStringLiteral("The batch job was undone: %1 operation(s) reversed.").arg(done.undone),
-                   DlgKind::Information, DlgButton::OK, this);
+        ShowDlgBox(
+            QStringLiteral("The batch job was undone: %1 operation(s) reversed.").arg(done.undone),
+            DlgKind::Information, DlgButton::OK, this);
     else
-        ShowDlgBox(MarkupLiteral(QStringLiteral("Not everything could be undone: %1 reversed, %2 left alone, %3 "
-                                                "failed. The log window says which and why.")
-                                     .arg(done.undone)
-                                     .arg(done.leftAlone)
-                                     .arg(done.failed)),
-                   DlgKind::Warning, DlgButton::OK, this);
+        ShowDlgBox(
+            MarkupLiteral(
+                QStringLiteral("Not everything could be undone: %1 reversed, %2 left alone, %3 "
+                               "failed. The log window says which and why.")
+                    .arg(done.undone)
+                    .arg(done.leftAlone)
+                    .arg(done.failed)),
+            DlgKind::Warning, DlgButton::OK, this);
 }

@@ -322,8 +322,8 @@ void TFrameEditText::openPalette()
     palette->show();
     // The palette's top right corner goes to the bottom right corner of "Clear" (placed
     // once shown, when the window frame's size is known).
-    const QPoint corner = ButtonSchemaDel->mapToGlobal(
-        QPoint(ButtonSchemaDel->width(), ButtonSchemaDel->height()));
+    const QPoint corner =
+        ButtonSchemaDel->mapToGlobal(QPoint(ButtonSchemaDel->width(), ButtonSchemaDel->height()));
     palette->move(corner.x() - palette->frameGeometry().width(), corner.y());
     palette->raise();
     updateClearButton();

@@ -83,7 +83,10 @@ protected:
 private:
     // UpdatePanelWidths: the panels' places for the mode, spacing and area size.
     void updatePanelWidths();
-    TPreviewPanel *panel(int side) const { return side == PreviewLeft ? PanelImage_L : PanelImage_R; }
+    TPreviewPanel *panel(int side) const
+    {
+        return side == PreviewLeft ? PanelImage_L : PanelImage_R;
+    }
 
     TDisplayMode m_mode = TDisplayMode::CrossEyed;
     int m_spacing = 16;

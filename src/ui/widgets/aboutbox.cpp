@@ -63,8 +63,8 @@ TAboutBox::TAboutBox(QWidget *parent) : QWidget(parent, Qt::Dialog | Qt::Framele
     Label1->setFixedHeight(20);
     column->addWidget(Label1);
 
-    Comments = centredLabel(Panel1, "Comments", appinfo::applicationTitle(), arial(24, true),
-                            Qt::red);
+    Comments =
+        centredLabel(Panel1, "Comments", appinfo::applicationTitle(), arial(24, true), Qt::red);
     column->addWidget(Comments);
 
     // The version line with the program icon to its left.

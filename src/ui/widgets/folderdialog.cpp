@@ -3,11 +3,11 @@
 #include "ui/folderchoice.h"
 #include "ui/widgets/formdlgbox.h"
 
-#include <QPushButton>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
+#include <QPushButton>
 
 namespace {
 

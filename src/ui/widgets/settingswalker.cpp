@@ -153,8 +153,7 @@ void saveComponent(QObject *o, const QString &section, TIniFile &ini)
     if (hasProperty(o, "findText"))
         ini.WriteString(section, KeyFindText, QuotedText(o->property("findText").toString()));
     if (hasProperty(o, "replaceText"))
-        ini.WriteString(section, KeyReplaceText,
-                        QuotedText(o->property("replaceText").toString()));
+        ini.WriteString(section, KeyReplaceText, QuotedText(o->property("replaceText").toString()));
     if (auto *splitter = qobject_cast<QSplitter *>(o)) {
         QStringList sizes;
         for (int size : splitter->sizes())
@@ -228,8 +227,7 @@ void loadSplitter(QSplitter *splitter, const QString &section, const TIniFile &i
 {
     if (!ini.ValueExists(section, KeySizes))
         return;
-    const QStringList parts =
-        ini.ReadString(section, KeySizes, QString()).split(QLatin1Char(','));
+    const QStringList parts = ini.ReadString(section, KeySizes, QString()).split(QLatin1Char(','));
     if (parts.size() != splitter->count())
         return;
     QList<int> sizes;
@@ -427,8 +425,7 @@ bool ApplyRestoredSplitterSizes(QSplitter *splitter)
     qint64 given = 0;
     for (qsizetype i = 0; i < saved.size(); ++i) {
         // The last pane takes what rounding left over, so that the panes fill the length.
-        const qint64 size =
-            i + 1 < saved.size() ? saved[i] * total / savedTotal : total - given;
+        const qint64 size = i + 1 < saved.size() ? saved[i] * total / savedTotal : total - given;
         sizes << int(std::max<qint64>(1, size));
         given += size;
     }

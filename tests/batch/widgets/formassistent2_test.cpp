@@ -24,8 +24,7 @@ class Form : public WizardFixture
 public:
     Form() { addPair("P1_L.jpg", "P1_R.jpg", "New1"); }
 
-    template <typename T>
-    T *child(int page, const char *name)
+    template <typename T> T *child(int page, const char *name)
     {
         T *w = wizard.page(page)->findChild<T *>(QLatin1String(name));
         EXPECT_NE(w, nullptr) << name;
@@ -46,7 +45,8 @@ TEST_F(Form, ClicksAndFieldsReachTheJobAtOnce)
     EXPECT_FALSE(panel->isVisible());
     child<QRadioButton>(pgSpeicherort, "RadioButtonCopy")->click();
     EXPECT_TRUE(panel->isVisible());
-    EXPECT_TRUE(wizard.page(pgSpeicherort)->LabelFormatDescr->caption().contains("only get copied"));
+    EXPECT_TRUE(
+        wizard.page(pgSpeicherort)->LabelFormatDescr->caption().contains("only get copied"));
 
     // A folder typed as "~/..." is stored as a full path and the lists follow it.
     auto *field = child<QLineEdit>(pgSpeicherort, "LabeledEditZielpath_L");

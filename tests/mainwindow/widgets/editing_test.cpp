@@ -1,11 +1,11 @@
 // Editing the lists from the window: the edit panels of the selected entries, the list
 // action buttons, "Remove from list", "Remove all items from both lists", the selection bar,
 // the searches, the internal error box, the batch job's sort and the option boxes.
-#include "formfixture.h"
-#include "session/session.h"
 #include "batch/protokoll.h"
 #include "batch/widgets/formassistent2.h"
+#include "formfixture.h"
 #include "naming/widgets/formsearchreplace.h"
+#include "session/session.h"
 
 #include "entries/datensatzlist.h"
 #include "entries/namingsettings.h"

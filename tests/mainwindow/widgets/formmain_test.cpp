@@ -40,9 +40,9 @@ TEST(FormMain, MenusWithTheirEntries)
     EXPECT_EQ(entries(top[0]->menu()),
               (QStringList{"ActionOpenLeft:Open Left View Images",
                            "ActionOpenRight:Open Right View Images", "-",
-                           "ActionSessionOpen:Open Session...", "ActionRecentSessions:Recent Sessions",
-                           "ActionSessionSave:Save Session", "ActionSessionSaveAs:Save Session As...", "-",
-                           "ActionClose:Exit"}));
+                           "ActionSessionOpen:Open Session...",
+                           "ActionRecentSessions:Recent Sessions", "ActionSessionSave:Save Session",
+                           "ActionSessionSaveAs:Save Session As...", "-", "ActionClose:Exit"}));
     EXPECT_EQ(entries(top[1]->menu()),
               (QStringList{"ActionSort:Chronological ordering of stereo lists", "-",
                            "ActionSortAllMenu:Assign all entries",

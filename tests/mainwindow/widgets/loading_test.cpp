@@ -11,8 +11,8 @@
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
 #include "session/idleprocessor.h"
-#include "ui/widgets/radiogroup.h"
 #include "support/widgets/modal.h"
+#include "ui/widgets/radiogroup.h"
 
 #include <QAction>
 #include <QApplication>
@@ -215,7 +215,8 @@ TEST_F(FormFixture, NewEntriesTakeTheDefaultSettings)
     EXPECT_TRUE(re->Invert());
     // Excluded from the batch job: the target folder is the source folder.
     EXPECT_EQ(left().Row(0)->Text(lcTargetFolder), QDir(dir.path()).path() + '/');
-    EXPECT_EQ(right().Row(1)->Text(lcTargetFolder), form->session().Naming().FolderMono + QLatin1Char('/'));
+    EXPECT_EQ(right().Row(1)->Text(lcTargetFolder),
+              form->session().Naming().FolderMono + QLatin1Char('/'));
 }
 
 TEST_F(FormFixture, ThumbnailDimensionsSizeTheIcons)

@@ -38,12 +38,14 @@ TEST_F(SessionWindow, TitleFollowsTheSessionAndClosingAsksAboutUnsavedWork)
 {
     loadCameras({QStringLiteral("10:00:00"), QStringLiteral("10:05:00")},
                 {QStringLiteral("10:00:00"), QStringLiteral("10:05:00")});
-    ASSERT_TRUE(waitUntil([&] { return form->windowTitle().startsWith(QStringLiteral("Untitled*")); }));
+    ASSERT_TRUE(
+        waitUntil([&] { return form->windowTitle().startsWith(QStringLiteral("Untitled*")); }));
 
     const QString path = dir.filePath(QStringLiteral("trip.duomira"));
     form->saveAsChooser = [&] { return path; };
     form->ActionSessionSave->trigger();
-    EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("trip \u2013"))) << form->windowTitle().toStdString();
+    EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("trip \u2013")))
+        << form->windowTitle().toStdString();
     ASSERT_TRUE(QFile::exists(path));
 
     // A naming field is part of the session: changing it marks the session.
@@ -69,7 +71,8 @@ TEST_F(SessionWindow, TitleFollowsTheSessionAndClosingAsksAboutUnsavedWork)
     ASSERT_TRUE(form->openSession(path));
     EXPECT_EQ(left().Count(), rows);
     EXPECT_EQ(form->optionStack()->LabeledEditSuffix_L->text(), QStringLiteral("-left"));
-    EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("trip \u2013"))) << form->windowTitle().toStdString();
+    EXPECT_TRUE(form->windowTitle().startsWith(QStringLiteral("trip \u2013")))
+        << form->windowTitle().toStdString();
 }
 
 TEST_F(SessionWindow, UndoLastJobPutsTheFileAndItsEntryBack)
@@ -97,7 +100,8 @@ TEST_F(SessionWindow, UndoLastJobPutsTheFileAndItsEntryBack)
     answerNextBox(DlgResult::Yes, &plan);
     answerNextBox(DlgResult::OK);
     form->ActionUndoLastJob->trigger();
-    EXPECT_TRUE(plan.contains(QStringLiteral("1 operation(s) would be reversed"))) << plan.toStdString();
+    EXPECT_TRUE(plan.contains(QStringLiteral("1 operation(s) would be reversed")))
+        << plan.toStdString();
     EXPECT_TRUE(QFile::exists(before));
     EXPECT_FALSE(QFile::exists(after));
     EXPECT_EQ(left().EntryAt(0)->SourcePath(), before);

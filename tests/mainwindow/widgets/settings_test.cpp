@@ -1,13 +1,13 @@
 // The settings of the program's windows in the settings file: what a first start writes, a
 // round trip with every control changed, and the counter range restored in its order.
 #include "batch/protokoll.h"
-#include "session/session.h"
 #include "batch/widgets/formassistent2.h"
 #include "entries/namingsettings.h"
 #include "mainwindow/widgets/formmain.h"
 #include "mainwindow/widgets/imagelistview.h"
 #include "mainwindow/widgets/optionstack.h"
 #include "naming/widgets/formsearchreplace.h"
+#include "session/session.h"
 #include "ui/inifile.h"
 #include "ui/widgets/settingswalker.h"
 
@@ -41,10 +41,7 @@ protected:
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
         path = SettingsFilePath(QString());
     }
-    ~SettingsFixture() override
-    {
-        qputenv("XDG_CONFIG_HOME", m_savedConfig);
-    }
+    ~SettingsFixture() override { qputenv("XDG_CONFIG_HOME", m_savedConfig); }
 
     static QByteArray bytesOf(const QString &file)
     {
@@ -169,7 +166,8 @@ TEST_F(SettingsFixture, FirstStartWritesTheDefaultsAndEveryChangeOfTheWindowsSur
         EXPECT_NE(changed, first);
     }
     for (const QByteArray &line : changed.split('\n'))
-        EXPECT_FALSE(line.startsWith("Text=\"x") || line.startsWith("[FormMain_Evil")) << line.data();
+        EXPECT_FALSE(line.startsWith("Text=\"x") || line.startsWith("[FormMain_Evil"))
+            << line.data();
 
     Program p;
     ASSERT_TRUE(LoadProgramSettings(path, p.windows()));

@@ -1,8 +1,8 @@
 // The full-screen view in the main window, key by key: it opens from the preview (F11,
 // double click), its step keys move the lists' selection (the lists follow), S and A change
 // only what it shows, I keeps the caption, Escape returns to the window.
-#include "mainwindow/widgets/formfixture.h"
 #include "mainwindow/widgets/editarea.h"
+#include "mainwindow/widgets/formfixture.h"
 #include "preview/widgets/fullscreenview.h"
 #include "preview/widgets/previewarea.h"
 #include "session/idleprocessor.h"
@@ -91,7 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
     Keys, FullScreenStepKeys,
     ::testing::Values(StepKey{"Right", Qt::Key_Right, 1, 2}, StepKey{"Down", Qt::Key_Down, 1, 2},
                       StepKey{"Space", Qt::Key_Space, 1, 2}, StepKey{"Left", Qt::Key_Left, 2, 1},
-                      StepKey{"Up", Qt::Key_Up, 2, 1}, StepKey{"Backspace", Qt::Key_Backspace, 2, 1},
+                      StepKey{"Up", Qt::Key_Up, 2, 1},
+                      StepKey{"Backspace", Qt::Key_Backspace, 2, 1},
                       StepKey{"PageDown", Qt::Key_PageDown, 0, 4},
                       StepKey{"PageUp", Qt::Key_PageUp, 4, 0}, StepKey{"Home", Qt::Key_Home, 3, 0},
                       StepKey{"End", Qt::Key_End, 1, 4}),
@@ -121,9 +122,8 @@ TEST_F(FullScreenView, ATogglesTheAlignment)
     idle();
     // The check ran in the background and the caption says what came of it (the fixture's
     // small photo has too little detail to be measured).
-    ASSERT_TRUE(waitUntil([&] {
-        return view->presenter().Status().Alignment == TAlignmentState::Failed;
-    }));
+    ASSERT_TRUE(
+        waitUntil([&] { return view->presenter().Status().Alignment == TAlignmentState::Failed; }));
     idle();
     EXPECT_TRUE(view->caption()->text().contains(QStringLiteral("not aligned: ")))
         << view->caption()->text().toStdString();

@@ -57,9 +57,9 @@ Colour shownIn(TPreviewPanel *panel, TPreviewImage *image)
     const double d = std::max({std::abs(a.r - b.r), std::abs(a.g - b.g), std::abs(a.b - b.b)});
     if (d <= 24)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "shown (" << a.r << ", " << a.g << ", " << a.b
-                                         << ") expected (" << b.r << ", " << b.g << ", " << b.b
-                                         << ")";
+    return ::testing::AssertionFailure()
+           << "shown (" << a.r << ", " << a.g << ", " << a.b << ") expected (" << b.r << ", " << b.g
+           << ", " << b.b << ")";
 }
 
 const QString leftPhoto = QStringLiteral("photos/jpg/Canon_40D.jpg");
@@ -79,9 +79,10 @@ class PreviewModes : public FormFixture, public ::testing::WithParamInterface<Mo
 protected:
     void selectPair()
     {
-        dropAndWait(left(), {copyFixture(QStringLiteral("jpg/Canon_40D.jpg"), QStringLiteral("pair_L.jpg")),
-                             copyFixture(QStringLiteral("jpg/Olympus_C8080WZ.jpg"),
-                                         QStringLiteral("pair_R.jpg"))});
+        dropAndWait(
+            left(),
+            {copyFixture(QStringLiteral("jpg/Canon_40D.jpg"), QStringLiteral("pair_L.jpg")),
+             copyFixture(QStringLiteral("jpg/Olympus_C8080WZ.jpg"), QStringLiteral("pair_R.jpg"))});
         // Rows are chosen on each side on their own.
         form->editArea()->CheckBoxSynchron->setChecked(false);
         child<QCheckBox>("CheckBoxZeigeExif")->setChecked(false);

@@ -84,8 +84,10 @@ struct TestWindow
         QObject::connect(spin, &QSpinBox::valueChanged, w, [this, record] { record(spin); });
         QObject::connect(check, &QCheckBox::clicked, w, [this, record] { record(check); });
         QObject::connect(radioB, &QRadioButton::clicked, w, [this, record] { record(radioB); });
-        QObject::connect(group, &TRadioGroup::itemIndexChanged, w, [this, record] { record(group); });
-        QObject::connect(combo, &QComboBox::currentIndexChanged, w, [this, record] { record(combo); });
+        QObject::connect(group, &TRadioGroup::itemIndexChanged, w,
+                         [this, record] { record(group); });
+        QObject::connect(combo, &QComboBox::currentIndexChanged, w,
+                         [this, record] { record(combo); });
         QObject::connect(mask, &QLineEdit::textChanged, w, [this, record] { record(mask); });
         QObject::connect(action, &QAction::triggered, w, [this, record] { record(action); });
     }
@@ -96,8 +98,8 @@ struct TestWindow
         spin->setValue(-17);
         check->setChecked(true);
         radioB->setChecked(true);
-        group->setItems({QStringLiteral("0\u00B0"), QStringLiteral("90\u00B0"),
-                         QStringLiteral("180\u00B0")});
+        group->setItems(
+            {QStringLiteral("0\u00B0"), QStringLiteral("90\u00B0"), QStringLiteral("180\u00B0")});
         group->setItemIndex(2);
         combo->clear();
         combo->addItems({QStringLiteral(" Pict_###"), QStringLiteral("\u00C4rger")});
@@ -211,8 +213,7 @@ TEST(SettingsWalker, MissingOrDamagedValuesLeaveTheControlsAsTheyAre)
     const Case cases[] = {
         {"", ab, 0, 0, -1},
         {"[FormTest_FrameEditText1_ComboBoxNamenMaske]\nItems=\n", {}, -1, 0, -1},
-        {"[FormTest_FrameEditText1_ComboBoxNamenMaske]\nItems=410D0\nItemIndex=1\n", ab, 1,
-         0, -1},
+        {"[FormTest_FrameEditText1_ComboBoxNamenMaske]\nItems=410D0\nItemIndex=1\n", ab, 1, 0, -1},
         {"[FormTest_FrameEditText1_ComboBoxNamenMaske]\nItemIndex=7\n", ab, 0, 0, -1},
         {"[FormTest_SpinEditStartNr]\nText=\"12abc\"\n", ab, 0, 0, -1},
         {"[FormTest_SpinEditStartNr]\nText=\"99999999999\"\n", ab, 0, 0, -1},
