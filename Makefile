@@ -23,7 +23,8 @@ build: configure
 run: build
 	$(BUILD)/bin/duomira
 
-test: build
+# The layout check comes first: it takes seconds and fails before a long build.
+test: format-check build
 	@cd $(BUILD) && ctest -j $(JOBS) --output-on-failure --timeout 600
 	@$(MAKE) --no-print-directory fuzz-smoke
 

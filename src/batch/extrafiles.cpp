@@ -17,3 +17,17 @@ std::vector<TExtraFile> ExtraFilesOf(const TExtraFileProvider &provider, const T
 {
     return provider ? provider(entry, step, entryTarget) : std::vector<TExtraFile>();
 }
+
+TExtraFileProvider CombineProviders(std::vector<TExtraFileProvider> providers)
+{
+    return [providers = std::move(providers)](const TDatensatz &entry, TEntryStep step,
+                                              const QString &entryTarget) {
+        std::vector<TExtraFile> all;
+        for (const TExtraFileProvider &provider : providers) {
+            std::vector<TExtraFile> files = ExtraFilesOf(provider, entry, step, entryTarget);
+            all.insert(all.end(), std::make_move_iterator(files.begin()),
+                       std::make_move_iterator(files.end()));
+        }
+        return all;
+    };
+}

@@ -63,3 +63,7 @@ using TExtraFileProvider = std::function<std::vector<TExtraFile>(
 // The extra files of entry for step (none without a provider).
 std::vector<TExtraFile> ExtraFilesOf(const TExtraFileProvider &provider, const TDatensatz &entry,
                                      TEntryStep step, const QString &entryTarget);
+
+// One provider listing, for each call, the files of every provider in providers in turn (a
+// stereo file's views, a shot's siblings, a pair's outputs come from separate providers).
+TExtraFileProvider CombineProviders(std::vector<TExtraFileProvider> providers);

@@ -39,7 +39,10 @@ public:
     QString &SpmListFile() { return m_spmListFile; }
     // What the batch wizard and its run need of the session.
     // The stereo files' views bring their view files into the job.
-    TBatchContext BatchContext() { return {m_entries, m_log, m_spmListFile, StereoFileProvider()}; }
+    TBatchContext BatchContext()
+    {
+        return {m_entries, m_log, m_spmListFile, CombineProviders({StereoFileProvider()})};
+    }
 
     TMainWindowState &State() { return m_state; }
 
