@@ -392,6 +392,45 @@ int ReportPartnersNamedApart(const std::vector<TDatensatz *> &entries, TProtokol
     return count;
 }
 
+// The title and hints of the message that stops the job when names clash, targets exist or
+// cannot be created.
+static void DescribeNameConflicts(TNameCheckResult &r)
+{
+    r.Title = QStringLiteral("<FB><FS12><C3>Naming conflict!<LF><FN> <LF>");
+    r.Description = QStringLiteral("<FB><c4>Hint:<FN><LF>-<T1>Go back to choose another "
+                                   "destination folder.<LF>");
+    if (r.Duplicates > 0) {
+        r.Title += FormatLogText(QStringLiteral("%d files of equal name would be created by "
+                                                "copy'ing, moving or renaming <LF>"),
+                                 {r.Duplicates});
+        r.Description += QStringLiteral(
+            "-<T1>Cancel the Batch Job Wizard<LF>-<T1>Please use a <c5>Suffix<FN> if left and "
+            "right images have the same destination directory.<LF>-<T1>Resolve conflicts by "
+            "changing filename patterns in tab folder <c5>Rename<FN>.<LF>-<T1>Change numbering "
+            "settings in option panel <c5>Numbering<FN> to the left.<LF>-<T1>Restart process by "
+            "pushing the button labeled as <c5>Execute Batch Job<c5><LF>");
+    }
+    if (r.Overwrites > 0) {
+        r.Title += FormatLogText(
+            QStringLiteral("Destination folder contains %d files with such names <LF>"),
+            {r.Overwrites});
+        if (r.JobFileOverwritten)
+            r.Description += QStringLiteral(
+                "-<T1>Some new names are current names of other images of this job.<LF><T1>Use "
+                "a name pattern that does not reuse current names<LF><T1>(for example another "
+                "prefix) and start the Batch Job again.<LF>");
+        else
+            r.Description += QStringLiteral("-<T1>Remove files from destination folder.<LF><T1>"
+                                            "Proceed with 'Next' when files are removed<LF>");
+    }
+    if (r.Unusable > 0) {
+        r.Title += FormatLogText(QStringLiteral("%d targets cannot be created <LF>"), {r.Unusable});
+        r.Description += QStringLiteral(
+            "-<T1>Destination folders and the SPM list need full paths.<LF>-<T1>New names must "
+            "not be empty, contain <c5>\"/\"<FN> or be longer than 255 bytes.<LF>");
+    }
+}
+
 TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries, const TNameCheckOptions &o,
                             TProtokoll &log)
 {
@@ -458,39 +497,7 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries, const TNam
         log.AddFormatted(QStringLiteral("%d existing files will be overwritten!"), {r.Overwrites});
     log.AddLine(QStringLiteral(" "));
 
-    r.Title = QStringLiteral("<FB><FS12><C3>Naming conflict!<LF><FN> <LF>");
-    r.Description = QStringLiteral("<FB><c4>Hint:<FN><LF>-<T1>Go back to choose another "
-                                   "destination folder.<LF>");
-    if (r.Duplicates > 0) {
-        r.Title += FormatLogText(QStringLiteral("%d files of equal name would be created by "
-                                                "copy'ing, moving or renaming <LF>"),
-                                 {r.Duplicates});
-        r.Description += QStringLiteral(
-            "-<T1>Cancel the Batch Job Wizard<LF>-<T1>Please use a <c5>Suffix<FN> if left and "
-            "right images have the same destination directory.<LF>-<T1>Resolve conflicts by "
-            "changing filename patterns in tab folder <c5>Rename<FN>.<LF>-<T1>Change numbering "
-            "settings in option panel <c5>Numbering<FN> to the left.<LF>-<T1>Restart process by "
-            "pushing the button labeled as <c5>Execute Batch Job<c5><LF>");
-    }
-    if (r.Overwrites > 0) {
-        r.Title += FormatLogText(
-            QStringLiteral("Destination folder contains %d files with such names <LF>"),
-            {r.Overwrites});
-        if (r.JobFileOverwritten)
-            r.Description += QStringLiteral(
-                "-<T1>Some new names are current names of other images of this job.<LF><T1>Use "
-                "a name pattern that does not reuse current names<LF><T1>(for example another "
-                "prefix) and start the Batch Job again.<LF>");
-        else
-            r.Description += QStringLiteral("-<T1>Remove files from destination folder.<LF><T1>"
-                                            "Proceed with 'Next' when files are removed<LF>");
-    }
-    if (r.Unusable > 0) {
-        r.Title += FormatLogText(QStringLiteral("%d targets cannot be created <LF>"), {r.Unusable});
-        r.Description += QStringLiteral(
-            "-<T1>Destination folders and the SPM list need full paths.<LF>-<T1>New names must "
-            "not be empty, contain <c5>\"/\"<FN> or be longer than 255 bytes.<LF>");
-    }
+    DescribeNameConflicts(r);
     return r;
 }
 
