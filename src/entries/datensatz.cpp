@@ -228,6 +228,7 @@ void TDatensatz::SetAttribute(TDsAttribute a)
         // The image gives up its file and becomes a gap on the shared gap holder.
         dropHolder();
         takeHolder(QString());
+        m_Siblings.clear();
         m_Attribute = a;
         SetNewName(QString());
         Refresh();
