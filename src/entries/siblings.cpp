@@ -3,10 +3,14 @@
 #include "entries/datensatz.h"
 
 #include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
 #include <algorithm>
+
+#include <dirent.h>
 
 namespace {
 
@@ -38,6 +42,40 @@ constexpr KindOfExtension KnownExtensions[] = {
     {"iiq", TShotFileKind::Raw},     {"rwl", TShotFileKind::Raw},
     {"raw", TShotFileKind::Raw},
 };
+
+// The names in folder with a sidecar's extension that are files (or links to files), from
+// one reading of the folder; only those names are decoded and looked at further.
+QStringList sidecarNamesIn(const QString &folder)
+{
+    static const std::vector<QByteArray> extensions = [] {
+        std::vector<QByteArray> e;
+        for (const KindOfExtension &k : KnownExtensions)
+            if (k.kind == TShotFileKind::Sidecar)
+                e.push_back(QByteArray(".") + k.extension);
+        return e;
+    }();
+    QStringList names;
+    const QByteArray path = QFile::encodeName(folder.isEmpty() ? QStringLiteral(".") : folder);
+    DIR *dir = ::opendir(path.constData());
+    if (!dir)
+        return names;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArrayView name(entry->d_name);
+        const bool sidecar =
+            std::any_of(extensions.begin(), extensions.end(), [&](const QByteArray &e) {
+                return name.size() > e.size() && qstrnicmp(name.data() + name.size() - e.size(),
+                                                           e.constData(), e.size()) == 0;
+            });
+        if (!sidecar ||
+            (entry->d_type != DT_REG && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN))
+            continue;
+        const QString decoded = QFile::decodeName(entry->d_name);
+        if (entry->d_type == DT_REG || QFileInfo(folder + decoded).isFile())
+            names << decoded;
+    }
+    ::closedir(dir);
+    return names;
+}
 
 // Which of two pictures of one shot is shown: fast thumbnails and previews first.
 int mainPriority(TShotFileKind kind)
@@ -148,27 +186,17 @@ private:
         }
     }
 
-    // One listing of each folder that holds a group, of the names with a sidecar's
-    // extension only.
+    // One listing of each folder that holds a group; only names with a sidecar's extension
+    // are looked at further.
     void findSidecars()
     {
-        static const QStringList patterns = [] {
-            QStringList p;
-            for (const KindOfExtension &k : KnownExtensions)
-                if (k.kind == TShotFileKind::Sidecar)
-                    p << QStringLiteral("*.") + QLatin1String(k.extension);
-            return p;
-        }();
         QSet<QString> listed;
         for (const Group &group : m_groups) {
             const QString folder = PathFolder(group.key);
             if (listed.contains(folder))
                 continue;
             listed.insert(folder);
-            QDirIterator it(folder.isEmpty() ? QStringLiteral(".") : folder, patterns, QDir::Files);
-            while (it.hasNext()) {
-                it.next();
-                const QString name = it.fileName();
+            for (const QString &name : sidecarNamesIn(folder)) {
                 const auto [shot, tail] = ownerOf(folder, name);
                 if (shot >= 0)
                     m_sidecars[shot] << tail;
@@ -232,14 +260,16 @@ private:
 
 TShotFileKind ShotFileKindOf(const QString &name)
 {
+    static const QHash<QString, TShotFileKind> kinds = [] {
+        QHash<QString, TShotFileKind> k;
+        for (const KindOfExtension &known : KnownExtensions)
+            k.insert(QLatin1String(known.extension), known.kind);
+        return k;
+    }();
     const QString extension = PathExtension(name);
-    if (extension.size() < 2)
+    if (extension.size() < 2 || extension.size() > 5)
         return TShotFileKind::Picture;
-    const QStringView bare = QStringView(extension).mid(1);
-    for (const KindOfExtension &k : KnownExtensions)
-        if (bare.compare(QLatin1String(k.extension), Qt::CaseInsensitive) == 0)
-            return k.kind;
-    return TShotFileKind::Picture;
+    return kinds.value(extension.mid(1).toLower(), TShotFileKind::Picture);
 }
 
 std::vector<TShot> GroupShots(const QStringList &files, bool keepTogether)
