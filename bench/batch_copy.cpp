@@ -14,6 +14,7 @@
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
+#include "support/batchwork.h"
 #include "support/photo_generator.h"
 #include "support/plaincopy.h"
 #include "support/process.h"
@@ -39,25 +40,12 @@ namespace {
 
 constexpr int photoCount = 300;
 
-class QuietProgress : public TRunProgress
-{
-public:
-    void BeginPhase(const QString &, int, int) override {}
-    void StepProgress(const QString &) override {}
-    void ShowStatus(const QString &) override {}
-};
+using benchsupport::QuietProgress;
 
 // Work folders beside the build (a disk, not a memory file system), journals included.
 QString workRoot()
 {
-    // Removed again when the program ends (the copies take more than a gigabyte).
-    static QTemporaryDir dir(QDir::currentPath() + QStringLiteral("/bench-batch-XXXXXX"));
-    static const bool dataHomeSet = [] {
-        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.path() + QStringLiteral("/data")));
-        return true;
-    }();
-    (void)dataHomeSet;
-    return dir.path();
+    return benchsupport::batchWorkRoot("bench-batch");
 }
 
 const QStringList &photos()

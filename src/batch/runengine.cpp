@@ -12,6 +12,7 @@
 #include "entries/listoperations.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
+#include "entries/siblings.h"
 #include "imaging/dsorgbild.h"
 
 #include "ui/markup.h"
@@ -697,6 +698,7 @@ void TBatchRun::rotateToEntry(TDatensatz *e, const QString &path)
     const int turns = (wanted - m_files.value(key).turned + 4) % 4;
     if (turns == 0)
         return;
+    logSiblingsNotTurned(e, path, turns);
     if (rotationSkipped(e, path, turns)) {
         m_files[key].rotationTried = true;
         return;
@@ -735,6 +737,7 @@ void TBatchRun::sourceRotationStep(TDatensatz *e)
     }
     if (state.rotationTried)
         return; // failed for an earlier entry of the same file, and reported then
+    logSiblingsNotTurned(e, path, wanted);
     if (rotationSkipped(e, path, wanted)) {
         // Not a failure, and the entry keeps its rotation (the file was not turned).
         m_files[key].rotationTried = true;
@@ -769,6 +772,21 @@ bool TBatchRun::rotationSkipped(TDatensatz *e, const QString &path, int quarterT
             Tab + QStringLiteral(" (a %s file; lossless rotation works on JPEG files only)"),
         {rotationText(quarterTurns), e->Number(), SideText(e->Side()), path, kind});
     return true;
+}
+
+void TBatchRun::logSiblingsNotTurned(TDatensatz *e, const QString &path, int quarterTurns)
+{
+    // The other pictures of the shot (a RAW beside its JPEG) keep the orientation they have.
+    for (const QString &tail : e->Siblings()) {
+        if (IsSidecarTail(tail))
+            continue;
+        m_log.AddFormatted(QStringLiteral("Not rotated by %s, image N°. %d (%s): ") + Tab +
+                               QStringLiteral("%s") + Tab +
+                               QStringLiteral(" (a %s file of the shot; lossless rotation "
+                                              "turns the JPEG file only)"),
+                           {rotationText(quarterTurns), e->Number(), SideText(e->Side()),
+                            SiblingPath(path, tail), PathExtension(tail).mid(1).toUpper()});
+    }
 }
 
 bool TBatchRun::RotateLossless(TDatensatz *e, const QString &path, int quarterTurns)

@@ -113,6 +113,7 @@ private:
     void rotateToEntry(TDatensatz *e, const QString &path);
     // Logs (in black) that a file which is not a JPEG is left unturned; true then.
     bool rotationSkipped(TDatensatz *e, const QString &path, int quarterTurns);
+    void logSiblingsNotTurned(TDatensatz *e, const QString &path, int quarterTurns);
     void finish();
     // The job's journal: created with its head line (false, and a red log line, when it
     // cannot be), and closed with its end line.

@@ -5,11 +5,13 @@
 #include "cli/cliparser.h"
 #include "cli/commands.h"
 #include "cli/fileproblem.h"
+#include "entries/siblings.h"
 #include "imaging/dsorgbild.h"
 #include "imaging/exifreader.h"
 #include "imaging/jpegdata.h"
 #include "imaging/libgfl.h"
 #include "imaging/stereofile.h"
+#include "session/loading.h"
 
 #include <QByteArray>
 #include <QFileInfo>
@@ -151,6 +153,7 @@ int runInspectCommand(const QStringList &arguments)
         return status;
     const bool withTags = options.withTags;
     const QStringList &files = options.files;
+    const QStringList pictureExtensions = ReadableImageExtensions(GflAvailable(), GflFileFilter());
 
     int status = 0;
     // The array as QJsonDocument indents it: "[", the objects one level in, "]".
@@ -188,9 +191,15 @@ int runInspectCommand(const QStringList &arguments)
             status = 1;
             break;
         }
-        case JpegReadResult::Read:
-            print(withStereo(recordObject(path, record, withTags), path, withTags));
+        case JpegReadResult::Read: {
+            QJsonObject o = withStereo(recordObject(path, record, withTags), path, withTags);
+            // The files that go with it when its folder is loaded (a RAW, sidecars).
+            if (const QStringList siblings = ShotSiblingsOnDisk(path, pictureExtensions);
+                !siblings.isEmpty())
+                o.insert(QStringLiteral("siblings"), QJsonArray::fromStringList(siblings));
+            print(o);
             break;
+        }
         }
     }
     if (written)

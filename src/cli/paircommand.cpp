@@ -48,6 +48,8 @@ QJsonObject entryObject(const TDatensatz *e, bool withName)
     o.insert(QStringLiteral("path"), gap ? QJsonValue() : QJsonValue(e->SourcePath()));
     if (e->IsStereoView())
         o.insert(QStringLiteral("stereoView"), e->OrgBild()->Part.view);
+    if (!e->Siblings().isEmpty())
+        o.insert(QStringLiteral("siblings"), QJsonArray::fromStringList(e->SiblingPaths()));
     o.insert(QStringLiteral("attribute"), AttributeText(e->Attribute()));
     o.insert(QStringLiteral("side"), SideText(e->Side()));
     o.insert(QStringLiteral("number"), e->Number());

@@ -5,6 +5,7 @@
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
 #include "naming/entryrenamemask.h"
+#include "session/shotloading.h"
 #include "session/sortaction.h"
 
 #include <QCoreApplication>
@@ -132,6 +133,13 @@ TCliTable<PairOptions> makePairTable()
              o.saveSession = v[0];
              return true;
          }},
+        {{.name = QStringLiteral("--no-siblings"),
+          .help = QStringLiteral("load each picture file as an entry of its own (by default the "
+                                 "RAW and JPEG of one shot are one entry, with their sidecars)")},
+         [](PairOptions &o, const QStringList &) {
+             o.keepShotsTogether = false;
+             return true;
+         }},
         rotationOption("--rotation-left", "left", &PairOptions::rotationLeft),
         rotationOption("--rotation-right", "right", &PairOptions::rotationRight),
         filesOption("--left", "left", &PairOptions::left),
@@ -181,7 +189,9 @@ int rowOfPath(const ListRowModel &list, const QString &path)
 {
     for (int r = 0; r < list.Count(); ++r) {
         const TDatensatz *e = list.EntryAt(r);
-        if (e && !IsGapAttribute(e->Attribute()) && e->SourcePath() == path)
+        // A sibling names its shot's entry.
+        if (e && !IsGapAttribute(e->Attribute()) &&
+            (e->SourcePath() == path || e->SiblingPaths().contains(path)))
             return r;
     }
     return -1;
@@ -269,10 +279,11 @@ std::optional<Stop> loadFiles(const PairOptions &o, PairedLists &lists)
     NewEntryDefaults defaults;
     defaults.RotationLeft = o.rotationLeft;
     defaults.RotationRight = o.rotationRight;
-    for (const QString &f : o.left)
-        lists.loading.AddFile(f, lists.left, defaults);
-    for (const QString &f : o.right)
-        lists.loading.AddFile(f, lists.right, defaults);
+    defaults.KeepShotsTogether = o.keepShotsTogether;
+    for (const TShot &shot : GroupShots(o.left, o.keepShotsTogether))
+        AddShot(lists.loading, shot, lists.left, defaults);
+    for (const TShot &shot : GroupShots(o.right, o.keepShotsTogether))
+        AddShot(lists.loading, shot, lists.right, defaults);
     if (o.offsetPair) {
         if (rowOfPath(lists.left, o.offsetPair->first) < 0)
             return Stop{2, QStringLiteral("--offset-pair: %1 is not in the left list")

@@ -25,6 +25,7 @@ struct PairOptions
     std::optional<QString> mask;
     int rotationLeft = 0; // "Default settings" presets, item index 0..3 (0°, 90°, 180°, 270°)
     int rotationRight = 0;
+    bool keepShotsTogether = true; // --no-siblings: each picture file an entry of its own
     QStringList left, right;
     std::optional<QString> saveSession; // pair --save-session FILE
 };

@@ -4,6 +4,7 @@
 #include "entries/datensatzlist.h"
 #include "entries/listrows.h"
 #include "entries/namingsettings.h"
+#include "entries/siblings.h"
 #include "imaging/dsorgbild.h"
 #include "imaging/imagelist.h"
 
@@ -125,6 +126,7 @@ TDatensatz *TDatensatz::CreateCopy(ListRow *item, const TDatensatz &source, TDsS
     copy->m_NewName = source.m_NewName;
     copy->m_SortTime = source.m_SortTime;
     copy->m_ClockCorrection = source.m_ClockCorrection;
+    copy->m_Siblings = source.m_Siblings;
     for (int i = 0; i < 3; ++i)
         copy->m_Text[i] = source.m_Text[i];
     copy->m_Batch = source.m_Batch;
@@ -226,6 +228,7 @@ void TDatensatz::SetAttribute(TDsAttribute a)
         // The image gives up its file and becomes a gap on the shared gap holder.
         dropHolder();
         takeHolder(QString());
+        m_Siblings.clear();
         m_Attribute = a;
         SetNewName(QString());
         Refresh();
@@ -501,6 +504,15 @@ void TDatensatz::AddPath(const QString &path)
 {
     m_PathIndex = m_OrgBild->AddPath(path);
     ParseTextFields(path);
+}
+
+QStringList TDatensatz::SiblingPaths() const
+{
+    QStringList paths;
+    const QString source = m_Siblings.isEmpty() ? QString() : SourcePath();
+    for (const QString &tail : m_Siblings)
+        paths << SiblingPath(source, tail);
+    return paths;
 }
 
 void TDatensatz::ReplacePath(const QString &path)

@@ -15,6 +15,7 @@
 #include <QFlags>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 class ListRow;
 class ListRowModel;
@@ -249,6 +250,11 @@ public:
     QString SourcePathHolderName() const;
     void AddPath(const QString &path);
     void ReplacePath(const QString &path);
+    // The other files of the entry's shot (a RAW beside its JPEG, sidecars), each as what
+    // follows the source's base name (".CR2", ".xmp"; siblings.h), and their paths now.
+    const QStringList &Siblings() const { return m_Siblings; }
+    void SetSiblings(const QStringList &tails) { m_Siblings = tails; }
+    QStringList SiblingPaths() const;
     // Reads Text1..3 from the "-text-" fields of the file name of path.
     void ParseTextFields(const QString &path);
     ReplaceResult ReplaceInNewName(const QString &search, const QString &replace, bool ask,
@@ -295,6 +301,7 @@ private:
     TPairMark m_PairMark = TPairMark::None;
     QString m_PairMarkReason;
     TFileCheck m_FileCheck = TFileCheck::Unchanged;
+    QStringList m_Siblings;
 
     friend class TDatensatzList;
     int m_RegistrySlot = -1;

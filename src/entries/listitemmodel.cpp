@@ -2,6 +2,7 @@
 
 #include "entries/datensatz.h"
 #include "entries/listrows.h"
+#include "entries/siblings.h"
 #include "imaging/imagelist.h"
 
 #include <QStringList>
@@ -88,6 +89,9 @@ QVariant ListRowItemModel::data(const QModelIndex &index, int role) const
         return {};
     switch (role) {
     case Qt::DisplayRole:
+        // A shot with siblings (a RAW beside its JPEG, sidecars) is marked after its number.
+        if (index.column() == lcNumber && row->Data() && !row->Data()->Siblings().isEmpty())
+            return row->Text(index.column()) + SiblingMark.toString();
         return row->Text(index.column());
     case Qt::DecorationRole: {
         if (index.column() != lcNumber || row->ImageIndex() == -1)
@@ -122,6 +126,8 @@ QVariant ListRowItemModel::data(const QModelIndex &index, int role) const
             return image->IsDoubtful() ? QVariant(DoubtfulPairColor()) : QVariant();
         }
         QStringList tips;
+        if (index.column() == lcNumber && !image->Siblings().isEmpty())
+            tips << SiblingSummary(image->Siblings());
         if (mark != TPairMark::None)
             tips << QStringLiteral("%1: %2").arg(mark == TPairMark::Bad
                                                      ? QStringLiteral("Bad pair")

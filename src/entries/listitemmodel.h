@@ -32,6 +32,9 @@ public:
     static QColor DoubtfulPairColor();
     // Background of the rows of a pair whose pictures the check marked "check" or "bad".
     static QColor PairMarkColor(TPairMark mark);
+    // Shown after the number of a row whose shot has siblings; the number's tooltip says
+    // which ("+RAW +XMP").
+    static constexpr QStringView SiblingMark = u" \u2295";
     static TDatensatz *entryOf(const QModelIndex &index);
 
     int rowCount(const QModelIndex &parent = {}) const override;

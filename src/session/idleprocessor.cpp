@@ -10,6 +10,7 @@
 #include "imaging/stereofile.h"
 #include "pairing/ordering.h"
 #include "pairing/sorting.h"
+#include "session/shotloading.h"
 #include "session/sortaction.h"
 
 #include <QFileInfo>
@@ -225,9 +226,11 @@ int TIdleProcessor::LoadFiles(const QStringList &paths, ListRowModel &target, Lo
                               const NewEntryDefaults &defaults)
 {
     QStringList unaddressable;
-    const QStringList files = ExpandDroppedPaths(
-        paths, ReadableImageExtensions(GflAvailable(), GflFileFilter()), &unaddressable);
-    const int count = int(std::min<qsizetype>(files.size(), std::numeric_limits<int>::max()));
+    const std::vector<TShot> shots = GroupShots(
+        ExpandDroppedPaths(paths, ReadableImageExtensions(GflAvailable(), GflFileFilter()),
+                           &unaddressable),
+        defaults.KeepShotsTogether);
+    const int count = int(std::min<size_t>(shots.size(), std::numeric_limits<int>::max()));
 
     m_view.SetSortActionEnabled(false);
     m_view.SetSortingActionsEnabled(false);
@@ -251,7 +254,7 @@ int TIdleProcessor::LoadFiles(const QStringList &paths, ListRowModel &target, Lo
             for (int i = 0; i < count; ++i) {
                 if (i % 5 == 0)
                     m_view.SetProgressPosition(i);
-                if (AddFile(files[i], target, defaults))
+                if (AddShot(*this, shots[i], target, defaults))
                     ++added;
             }
         } catch (const std::bad_alloc &) {

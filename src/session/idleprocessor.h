@@ -88,7 +88,8 @@ public:
     TDatensatz *AddFile(const QString &path, ListRowModel &target,
                         const NewEntryDefaults &defaults);
     // A batch of files for target (dropped or chosen in an open dialog): folders are
-    // expanded to the image files they hold; the actions that conflict with loading are
+    // expanded to the image files they hold, which become shots (GroupShots, by the
+    // defaults' KeepShotsTogether); the actions that conflict with loading are
     // disabled and the lists hidden meanwhile; the progress bar moves every fifth file.
     // Returns the number of entries added.
     int LoadFiles(const QStringList &paths, ListRowModel &target, LoadSource source,

@@ -19,6 +19,9 @@ struct NewEntryDefaults
     bool MirrorRight = false; // "Mirror" / "Right"
     bool ExcludeLeft = false; // "Exclude from Batch Job" / "Left"
     bool ExcludeRight = false;
+    // "Keep RAW and JPEG of one shot together": the loaded pictures of one folder with one
+    // base name become one entry (GroupShots); off, each picture is an entry of its own.
+    bool KeepShotsTogether = true;
 
     // The values of a side (2 left, 3 right); an item index outside 0..3 counts as 0.
     int RotationOf(int side) const;

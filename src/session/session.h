@@ -9,6 +9,7 @@
 // parts they need by reference (the store, TBatchContext).
 #include "batch/batchcontext.h"
 #include "batch/protokoll.h"
+#include "batch/siblingjob.h"
 #include "batch/stereojob.h"
 #include "entries/entrystore.h"
 #include "entries/listrows.h"
@@ -38,10 +39,12 @@ public:
     // Where a job's SPM list goes (DefaultSpmListFile() at first).
     QString &SpmListFile() { return m_spmListFile; }
     // What the batch wizard and its run need of the session.
-    // The stereo files' views bring their view files into the job.
+    // The stereo files' views bring their view files into the job, a shot's entry its
+    // siblings.
     TBatchContext BatchContext()
     {
-        return {m_entries, m_log, m_spmListFile, CombineProviders({StereoFileProvider()})};
+        return {m_entries, m_log, m_spmListFile,
+                CombineProviders({StereoFileProvider(), SiblingFileProvider()})};
     }
 
     TMainWindowState &State() { return m_state; }

@@ -1,6 +1,7 @@
 #include "session/sessionfile.h"
 
 #include "batch/fileops.h"
+#include "entries/siblings.h"
 
 #include <QDateTime>
 #include <QJsonArray>
@@ -202,6 +203,13 @@ void writeRow(JsonOut &out, const TSessionRow &row)
         out.key("file_check");
         out.integer(int(row.Check));
     }
+    if (!row.Siblings.isEmpty()) {
+        out.key("siblings");
+        out.open('[');
+        for (const QString &tail : row.Siblings)
+            out.string(tail);
+        out.close(']');
+    }
     if (row.HasMeta) {
         out.key("meta");
         writeMeta(out, row.Meta);
@@ -212,6 +220,7 @@ void writeRow(JsonOut &out, const TSessionRow &row)
 // ---- Reading ----
 
 constexpr int MaxTextLength = 65536;
+constexpr int MaxSiblings = 64;
 
 // Reads one value after another from an object and remembers the first problem.
 class Fields
@@ -313,6 +322,30 @@ public:
             out[i] = t.toString();
         }
     }
+    // A list of sibling tails (siblings.h) into out.
+    void siblings(const char *key, QStringList &out)
+    {
+        const QJsonValue v = m_object.value(QLatin1String(key));
+        if (v.isUndefined())
+            return;
+        const QJsonArray a = v.toArray();
+        if (!v.isArray() || a.size() > MaxSiblings) {
+            fail(QStringLiteral("\"%1\" is not a list of at most %2 file name endings")
+                     .arg(QLatin1String(key))
+                     .arg(MaxSiblings));
+            return;
+        }
+        for (const QJsonValue t : a) {
+            if (!t.isString() || !IsValidSiblingTail(t.toString()) || out.contains(t.toString())) {
+                fail(QStringLiteral("\"%1\" holds something other than a file name ending "
+                                    "(\".CR2\", \".xmp\") or one twice")
+                         .arg(QLatin1String(key)));
+                out.clear();
+                return;
+            }
+            out << t.toString();
+        }
+    }
     QJsonObject object(const char *key, bool &present)
     {
         const QJsonValue v = m_object.value(QLatin1String(key));
@@ -405,6 +438,9 @@ bool readRow(const QJsonValue &value, const QString &where, TSessionRow &row, QS
     row.SortTime = f.number("sort_time", 0, -MaxDays, MaxDays);
     f.texts("texts", row.Texts);
     row.Check = TFileCheck(f.integer("file_check", 0, 0, 2));
+    f.siblings("siblings", row.Siblings);
+    if (!row.Siblings.isEmpty() && row.Path.isEmpty())
+        f.fail(QStringLiteral("a gap has siblings"));
     bool hasMeta = false;
     const QJsonObject meta = f.object("meta", hasMeta);
     if (hasMeta && f.ok()) {

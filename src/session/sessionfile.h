@@ -65,6 +65,7 @@ struct TSessionRow
     double SortTime = 0;
     std::array<QString, 3> Texts;
     TFileCheck Check = TFileCheck::Unchanged;
+    QStringList Siblings; // the other files of the picture's shot (TDatensatz::Siblings)
     bool HasMeta = false; // the metadata record was read
     TJPEGData Meta;       // the file's record; a gap's own time record
 };

@@ -40,6 +40,7 @@ TSessionRow rowOf(const TDatensatz &e)
         r.Meta = e.GapData();
     } else {
         r.Path = e.SourcePath();
+        r.Siblings = e.Siblings();
         const TDsOrgBild *holder = e.OrgBild();
         r.HasMeta = holder && holder->Loaded;
         if (r.HasMeta)
@@ -148,6 +149,7 @@ TSessionOpenReport ApplySessionSnapshot(TSession &session, const TSessionSnapsho
             e->SetSortTime(r.SortTime);
             e->SetClockCorrection(r.ClockCorrection);
             e->SetSavedSelected(r.Selected);
+            e->SetSiblings(r.Siblings);
             for (int i = 0; i < 3; ++i)
                 e->SetText(i + 1, r.Texts[std::size_t(i)]);
             if (check != TFileCheck::Unchanged)

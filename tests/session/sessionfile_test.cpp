@@ -81,6 +81,7 @@ void expectSameLists(const TSessionSnapshot &a, const TSessionSnapshot &b)
             EXPECT_EQ(x.SortTime, y.SortTime);
             EXPECT_EQ(x.Selected, y.Selected);
             EXPECT_EQ(x.HasMeta, y.HasMeta);
+            EXPECT_EQ(x.Siblings, y.Siblings);
             EXPECT_TRUE(sameMeta(x.Meta, y.Meta)) << "list " << l << " row " << i;
         }
     }
@@ -162,6 +163,10 @@ INSTANTIATE_TEST_SUITE_P(
                                         s.left[0]->SetText(2, QStringLiteral("Harbour"));
                                         s.right[1]->SetNewName(
                                             QStringLiteral("Überfahrt\u00a0\u2013 \U0001F4F7"));
+                                    }},
+                      RoundTripCase{"a shot's siblings",
+                                    [](PhotoSession &s) {
+                                        s.left[0]->SetSiblings({".CR2", ".CR2.xmp", ".xmp"});
                                     }},
                       RoundTripCase{"clock correction and confidence",
                                     [](PhotoSession &s) {
@@ -301,6 +306,9 @@ INSTANTIATE_TEST_SUITE_P(
                     "\"number\""},
         BadFileCase{"path of the wrong type", replaced("\"/x/a.jpg\"", "[]"),
                     "\"path\" is not a text"},
+        BadFileCase{"a sibling that is a path",
+                    replaced("\"side\":2,", "\"side\":2,\"siblings\":[\"/../etc/x\"],"),
+                    "\"siblings\""},
         BadFileCase{"view of a stereo file", replaced("\"side\":2,", "\"side\":2,\"view\":1,"),
                     "view"},
         BadFileCase{"metadata of the wrong shape",

@@ -186,6 +186,7 @@ NewEntryDefaults TOptionStack::newEntryDefaults() const
     d.MirrorRight = CheckBoxMirror_R->isChecked();
     d.ExcludeLeft = CheckBoxVorgNoBatch_L->isChecked();
     d.ExcludeRight = CheckBoxVorgNoBatch_R->isChecked();
+    d.KeepShotsTogether = CheckBoxVorgSiblings->isChecked();
     return d;
 }
 
@@ -325,6 +326,15 @@ void TOptionStack::buildDefaults()
     exclude->addWidget(CheckBoxVorgNoBatch_L);
     exclude->addWidget(CheckBoxVorgNoBatch_R);
     layout->addLayout(exclude);
+
+    CheckBoxVorgSiblings =
+        named(new QCheckBox(QStringLiteral("Keep RAW and JPEG of one shot together"), body),
+              "CheckBoxVorgSiblings");
+    CheckBoxVorgSiblings->setChecked(true);
+    CheckBoxVorgSiblings->setToolTip(
+        QStringLiteral("Pictures of one folder with one name (IMG_0042.JPG, IMG_0042.CR2) are "
+                       "one entry; their sidecars (.xmp, .pp3, ...) travel with them"));
+    layout->addWidget(CheckBoxVorgSiblings);
 }
 
 void TOptionStack::buildExif()

@@ -79,6 +79,7 @@ public:
     TRadioGroup *RadioGroupDrehung_R = nullptr;
     QCheckBox *CheckBoxVorgNoBatch_L = nullptr;
     QCheckBox *CheckBoxVorgNoBatch_R = nullptr;
+    QCheckBox *CheckBoxVorgSiblings = nullptr; // "Keep RAW and JPEG of one shot together"
     // "EXIF"
     TCollapsibleBox *GroupBoxExif = nullptr;
     QCheckBox *CheckBoxZeigeExif = nullptr;

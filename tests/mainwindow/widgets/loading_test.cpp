@@ -4,6 +4,7 @@
 #include "formfixture.h"
 #include "session/session.h"
 
+#include "entries/listitemmodel.h"
 #include "entries/namingsettings.h"
 #include "imaging/imagelist.h"
 #include "mainwindow/widgets/collapsiblebox.h"
@@ -217,6 +218,40 @@ TEST_F(FormFixture, NewEntriesTakeTheDefaultSettings)
     EXPECT_EQ(left().Row(0)->Text(lcTargetFolder), QDir(dir.path()).path() + '/');
     EXPECT_EQ(right().Row(1)->Text(lcTargetFolder),
               form->session().Naming().FolderMono + QLatin1Char('/'));
+}
+
+// "Keep RAW and JPEG of one shot together": on, a shot's RAW and sidecar are one row marked
+// after its number and named in the number's tooltip; off, the RAW is a row of its own.
+TEST_F(FormFixture, TheShotSettingMakesARawASiblingOrARowOfItsOwn)
+{
+    const QCheckBox *keep = form->optionStack()->CheckBoxVorgSiblings;
+    EXPECT_TRUE(keep->isChecked());
+    for (const bool together : {true, false}) {
+        SCOPED_TRACE(together ? "together" : "apart");
+        form->optionStack()->CheckBoxVorgSiblings->setChecked(together);
+        const QString base = together ? QStringLiteral("a") : QStringLiteral("b");
+        const QString jpeg = photo(base + ".jpg");
+        const QString raw = copyFixture(QStringLiteral("raw/turned.dng"), base + ".dng");
+        copyFixture(QStringLiteral("jpg/README"), base + ".xmp");
+        const int before = left().Count();
+        dropAndWait(left(), {raw, jpeg});
+        ASSERT_EQ(left().Count() - before, together ? 1 : 2);
+        for (int row = 0; row < left().Count(); ++row) {
+            const TDatensatz *e = left().EntryAt(row);
+            if (!e || !e->SourcePath().startsWith(dir.filePath(base)))
+                continue;
+            const QModelIndex number = view(left())->model()->index(row, lcNumber);
+            const bool marked = number.data().toString().endsWith(ListRowItemModel::SiblingMark);
+            const QString tip = number.data(Qt::ToolTipRole).toString();
+            if (e->SourcePath() == jpeg) {
+                EXPECT_EQ(marked, together);
+                EXPECT_EQ(tip, together ? QStringLiteral("+RAW +XMP") : QString());
+            } else {
+                EXPECT_TRUE(marked) << "the RAW row has its XMP";
+                EXPECT_EQ(tip, QStringLiteral("+XMP"));
+            }
+        }
+    }
 }
 
 TEST_F(FormFixture, ThumbnailDimensionsSizeTheIcons)
