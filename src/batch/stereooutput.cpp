@@ -178,7 +178,7 @@ QImage sideBySide(const QImage &first, const QImage &second, bool horizontal)
 }
 
 // The least-squares red/cyan projection: each output channel a weighted sum of both
-// views' red, green and blue, clamped.
+// views' red, green and blue, clamped; the weights in 1/65536.
 constexpr float AnaglyphLeft[3][3] = {{0.456100f, 0.500484f, 0.176381f},
                                       {-0.0400822f, -0.0378246f, -0.0157589f},
                                       {-0.0152161f, -0.0205971f, -0.00546856f}};
@@ -186,9 +186,24 @@ constexpr float AnaglyphRight[3][3] = {{-0.0434706f, -0.0879388f, -0.00155529f},
                                        {0.378476f, 0.73364f, -0.0184503f},
                                        {-0.0721527f, -0.112961f, 1.2264f}};
 
-int channel(const float (&m)[3], QRgb p)
+struct AnaglyphWeights
 {
-    return int(m[0] * float(qRed(p)) + m[1] * float(qGreen(p)) + m[2] * float(qBlue(p)));
+    int left[3][3], right[3][3];
+    AnaglyphWeights()
+    {
+        for (int c = 0; c < 3; ++c)
+            for (int k = 0; k < 3; ++k) {
+                left[c][k] = int(std::lround(AnaglyphLeft[c][k] * 65536.0f));
+                right[c][k] = int(std::lround(AnaglyphRight[c][k] * 65536.0f));
+            }
+    }
+};
+
+int anaglyphChannel(const int (&l)[3], const int (&r)[3], QRgb a, QRgb b)
+{
+    const int sum = l[0] * qRed(a) + l[1] * qGreen(a) + l[2] * qBlue(a) + r[0] * qRed(b) +
+                    r[1] * qGreen(b) + r[2] * qBlue(b);
+    return std::clamp((sum + 32768) >> 16, 0, 255);
 }
 
 } // namespace
@@ -293,19 +308,16 @@ QImage LeastSquaresAnaglyph(const QImage &left, const QImage &right)
     const QImage l = left.convertToFormat(QImage::Format_RGB32);
     const QImage r = right.convertToFormat(QImage::Format_RGB32);
     const QSize size = l.size().boundedTo(r.size());
+    static const AnaglyphWeights w;
     QImage out(size, QImage::Format_RGB32);
     for (int y = 0; y < size.height(); ++y) {
         const auto *a = reinterpret_cast<const QRgb *>(l.constScanLine(y));
         const auto *b = reinterpret_cast<const QRgb *>(r.constScanLine(y));
         auto *o = reinterpret_cast<QRgb *>(out.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            int rgb[3];
-            for (int c = 0; c < 3; ++c)
-                rgb[c] = std::clamp(int(std::lround(float(channel(AnaglyphLeft[c], a[x])) +
-                                                    float(channel(AnaglyphRight[c], b[x])))),
-                                    0, 255);
-            o[x] = qRgb(rgb[0], rgb[1], rgb[2]);
-        }
+        for (int x = 0; x < size.width(); ++x)
+            o[x] = qRgb(anaglyphChannel(w.left[0], w.right[0], a[x], b[x]),
+                        anaglyphChannel(w.left[1], w.right[1], a[x], b[x]),
+                        anaglyphChannel(w.left[2], w.right[2], a[x], b[x]));
     }
     return out;
 }
