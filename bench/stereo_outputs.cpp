@@ -11,10 +11,10 @@
 #include "batch/fileops.h"
 #include "batch/stereooutput.h"
 #include "support/photo_generator.h"
+#include "support/inturns.h"
 #include "support/plaincopy.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -26,7 +26,6 @@
 #include <functional>
 #include <vector>
 
-using benchsupport::emptyFolder;
 using benchsupport::plainCopy;
 
 namespace {
@@ -53,44 +52,6 @@ const QStringList &photos()
     return files;
 }
 
-// The plain work and the program's, in turns first and second; the median ratio.
-void compareInTurns(benchmark::State &state, const char *counter, const std::function<bool(const QString &)> &plain,
-                    const std::function<bool(const QString &)> &program)
-{
-    const QString plainTarget = workRoot() + QStringLiteral("/plain");
-    const QString programTarget = workRoot() + QStringLiteral("/program");
-    std::vector<double> ratios;
-    double plainSum = 0, programSum = 0;
-    int turn = 0;
-    for (auto _ : state) {
-        double plainMs = 0, programMs = 0;
-        const auto timed = [&](const QString &target, const std::function<bool(const QString &)> &work, double &ms) {
-            emptyFolder(target);
-            QElapsedTimer clock;
-            clock.start();
-            if (!work(target))
-                state.SkipWithError("the work failed");
-            ms = clock.nsecsElapsed() / 1e6;
-        };
-        if (turn++ % 2 == 0) {
-            timed(plainTarget, plain, plainMs);
-            timed(programTarget, program, programMs);
-        } else {
-            timed(programTarget, program, programMs);
-            timed(plainTarget, plain, plainMs);
-        }
-        state.SetIterationTime((plainMs + programMs) / 1e3);
-        ratios.push_back(programMs / plainMs);
-        plainSum += plainMs;
-        programSum += programMs;
-    }
-    std::sort(ratios.begin(), ratios.end());
-    const std::size_t n = ratios.size();
-    state.counters[counter] = n % 2 ? ratios[n / 2] : (ratios[n / 2 - 1] + ratios[n / 2]) / 2;
-    state.counters["plain_ms"] = plainSum / double(n);
-    state.counters["program_ms"] = programSum / double(n);
-}
-
 bool copyPhotos(const QString &target)
 {
     for (const QString &path : photos())
@@ -101,7 +62,7 @@ bool copyPhotos(const QString &target)
 
 void BM_MpoVsPlainCopy(benchmark::State &state)
 {
-    compareInTurns(state, "mpo_vs_plain", copyPhotos, [](const QString &target) {
+    benchsupport::compareInTurns(state, "mpo_vs_plain", workRoot(), copyPhotos, [](const QString &target) {
         TRealFileOps ops;
         for (int i = 0; i < Pairs; ++i) {
             const TStereoFileResult mpo = MakeMpoFile({photos()[2 * i], {}}, {photos()[2 * i + 1], {}});
@@ -162,8 +123,8 @@ bool bareWork(const QString &target, double widthFactor, double heightFactor)
 void reencoded(benchmark::State &state, const char *counter, TStereoOutput output, double widthFactor,
                double heightFactor)
 {
-    compareInTurns(
-        state, counter, [=](const QString &target) { return bareWork(target, widthFactor, heightFactor); },
+    benchsupport::compareInTurns(
+        state, counter, workRoot(), [=](const QString &target) { return bareWork(target, widthFactor, heightFactor); },
         [=](const QString &target) {
             for (int i = 0; i < Pairs; ++i) {
                 TStereoPairRender pair({photos()[2 * i], {}}, {photos()[2 * i + 1], {}}, 95, false);
