@@ -1,5 +1,6 @@
 #include "batch/stereooutputjob.h"
 
+#include "batch/fileops.h"
 #include "entries/datensatz.h"
 #include "entries/listoperations.h"
 #include "imaging/dsorgbild.h"
@@ -23,6 +24,13 @@ QString StereoPairBaseName(const TDatensatz &left)
 
 namespace {
 
+// The size the loading read, else the file's size now.
+qint64 fileSize(const TDatensatz &e)
+{
+    const qint64 read = e.Metadata().FileSize;
+    return read > 0 ? read : StatPath(e.SourcePath()).size;
+}
+
 TEntryLook lookOf(const TDatensatz &e)
 {
     return {0, e.Mirror(), e.Invert()};
@@ -37,7 +45,7 @@ std::vector<TExtraFile> stereoOutputs(const TStereoOutputSettings &s, const TDat
         IsGapAttribute(left->Attribute()) || !right.Batch() || !left->Batch())
         return {};
     const QString base = StereoPairBaseName(*left);
-    const qint64 leftBytes = left->Metadata().FileSize, rightBytes = right.Metadata().FileSize;
+    const qint64 leftBytes = fileSize(*left), rightBytes = fileSize(right);
     // One maker for all outputs of the pair: the files are read and decoded once.
     const TEntryLook leftLook = lookOf(*left), rightLook = lookOf(right);
     const int quality = s.Quality;

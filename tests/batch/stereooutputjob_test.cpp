@@ -2,6 +2,7 @@
 // checks, planned by the dry run, made from both files as the job left them, journaled and
 // undone; and left out, with the reason, where a pair cannot have them.
 #include "batchfixture.h"
+#include "wizardfixture.h"
 
 #include "batch/prerunchecks.h"
 #include "batch/stereooutputjob.h"
@@ -11,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -93,6 +95,21 @@ TEST_F(StereoOutputJob, FilesAreCheckedPlannedWrittenAndUndoneWithEveryKindOfJob
         QFile(dest(QStringLiteral("S/P1.mpo"))).open(QIODevice::WriteOnly);
         EXPECT_EQ(CheckNames(entries, o, log).Overwrites, 1);
         QDir(dest(QStringLiteral("S"))).removeRecursively();
+        if (settings->JobCopiesOrMoves) {
+            // The space check adds what the two files are expected to take.
+            FakeVolumes volumes;
+            TLaufwerke table(volumes);
+            const bool move = row.settings.MoveToDestination;
+            CheckSpace(entries, {.Move = move}, table, log);
+            const qint64 without = table.Rows().at(0).Required;
+            CheckSpace(entries, {.Move = move, .ExtraFiles = o.ExtraFiles}, table, log);
+            const qint64 l = QFileInfo(entries[0]->SourcePath()).size();
+            const qint64 r = QFileInfo(entries[1]->SourcePath()).size();
+            ASSERT_GT(l, 0);
+            EXPECT_EQ(table.Rows().at(0).Required - without,
+                      EstimatedStereoFileSize(TStereoOutput::Mpo, l, r, 95) +
+                          EstimatedStereoFileSize(TStereoOutput::SideBySide, l, r, 95));
+        }
 
         TPlanFileOps plan;
         EXPECT_FALSE(run(row.settings, &plan));
