@@ -10,6 +10,7 @@
 #include "imaging/stereofile.h"
 #include "imaging/stereosplit.h"
 #include "support/photo_generator.h"
+#include "support/inturns.h"
 #include "support/plaincopy.h"
 #include "support/run.h"
 
@@ -108,44 +109,6 @@ bool splitFile(const QString &path, const TStereoFile &file, const QString &fold
     return ok;
 }
 
-// The plain loop and the program's work, in turns first and second; the median ratio.
-void compareInTurns(benchmark::State &state, const char *counter, const std::function<bool(const QString &)> &plain,
-                    const std::function<bool(const QString &)> &program)
-{
-    const QString plainTarget = workRoot() + QStringLiteral("/plain");
-    const QString programTarget = workRoot() + QStringLiteral("/program");
-    std::vector<double> ratios;
-    double plainSum = 0, programSum = 0;
-    int turn = 0;
-    for (auto _ : state) {
-        double plainMs = 0, programMs = 0;
-        const auto timed = [&](const QString &target, const std::function<bool(const QString &)> &work, double &ms) {
-            emptyFolder(target);
-            QElapsedTimer clock;
-            clock.start();
-            if (!work(target))
-                state.SkipWithError("the file work failed");
-            ms = clock.nsecsElapsed() / 1e6;
-        };
-        if (turn++ % 2 == 0) {
-            timed(plainTarget, plain, plainMs);
-            timed(programTarget, program, programMs);
-        } else {
-            timed(programTarget, program, programMs);
-            timed(plainTarget, plain, plainMs);
-        }
-        state.SetIterationTime((plainMs + programMs) / 1e3);
-        ratios.push_back(programMs / plainMs);
-        plainSum += plainMs;
-        programSum += programMs;
-    }
-    std::sort(ratios.begin(), ratios.end());
-    const std::size_t n = ratios.size();
-    state.counters[counter] = n % 2 ? ratios[n / 2] : (ratios[n / 2 - 1] + ratios[n / 2]) / 2;
-    state.counters["plain_ms"] = plainSum / double(n);
-    state.counters["program_ms"] = programSum / double(n);
-}
-
 bool copyPhotos(const QString &target)
 {
     for (const QString &path : photos()) {
@@ -161,7 +124,7 @@ void BM_SplitVsPlainCopy(benchmark::State &state)
     std::vector<TStereoFile> loaded;
     for (const QString &path : mpoFiles())
         loaded.push_back(ReadStereoFile(path));
-    compareInTurns(state, "split_vs_plain", copyPhotos, [&](const QString &target) {
+    benchsupport::compareInTurns(state, "split_vs_plain", workRoot(), copyPhotos, [&](const QString &target) {
         for (int i = 0; i < Pairs; ++i) {
             if (!loaded[i].isStereo() || !splitFile(mpoFiles()[i], loaded[i], target))
                 return false;
@@ -173,7 +136,7 @@ void BM_SplitVsPlainCopy(benchmark::State &state)
 // The same with the structure read again first (every view checked to its end marker).
 void BM_ReadAndSplitVsPlainCopy(benchmark::State &state)
 {
-    compareInTurns(state, "read_and_split_vs_plain", copyPhotos, [](const QString &target) {
+    benchsupport::compareInTurns(state, "read_and_split_vs_plain", workRoot(), copyPhotos, [](const QString &target) {
         for (const QString &path : mpoFiles()) {
             const TStereoFile file = ReadStereoFile(path);
             if (!file.isStereo() || !splitFile(path, file, target))
@@ -185,7 +148,7 @@ void BM_ReadAndSplitVsPlainCopy(benchmark::State &state)
 
 void BM_MpoWriteVsPlainCopy(benchmark::State &state)
 {
-    compareInTurns(state, "write_vs_plain", copyPhotos, [](const QString &target) {
+    benchsupport::compareInTurns(state, "write_vs_plain", workRoot(), copyPhotos, [](const QString &target) {
         for (int i = 0; i < Pairs; ++i) {
             const QString leftPath = photos()[2 * i], rightPath = photos()[2 * i + 1];
             TFileSource left, right;

@@ -4,6 +4,8 @@ qint64 TExtraFile::size() const
 {
     if (kind == TExtraFileKind::Create)
         return bytes.size();
+    if (kind == TExtraFileKind::Produce)
+        return estimatedSize;
     if (kind != TExtraFileKind::Extract)
         return StatPath(source).size;
     qint64 sum = 0;

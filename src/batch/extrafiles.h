@@ -33,7 +33,24 @@ enum class TExtraFileKind
     // source removed once the files in parts and the remainder rebuild it exactly (a moved
     // stereo file whose views were written); no target
     RemoveStereo,
+    // target written once every entry's steps are done, from the files the job left (a
+    // pair's stereo files need both files in their final state); its bytes are made then
+    Produce,
 };
+
+// What a Produce file's maker returns.
+struct TProducedFile
+{
+    QByteArray bytes; // empty: nothing to write, error says why
+    QString error;
+    QString note; // a line for the job log beside the file
+};
+
+// Makes a Produce file from the files of its entries as the job left them: their paths
+// and the quarter turns still to do on each (the entry's rotation the job did not apply).
+// Runs on a worker thread.
+using TFileMaker =
+    std::function<TProducedFile(const QStringList &paths, const QList<int> &turnsLeft)>;
 
 struct TExtraFile
 {
@@ -49,9 +66,13 @@ struct TExtraFile
     TStereoRemainder remainder;
     // A line for the job log when the file is written (a view encoded again, say).
     QString note;
+    // Produce: the entries whose files it is made of, its maker, and the size expected.
+    std::vector<const TDatensatz *> from;
+    TFileMaker make;
+    qint64 estimatedSize = 0;
 
     // Bytes the target will hold (for the space check; a removal frees them): the ranges'
-    // sum, the bytes' size, else the source's size.
+    // sum, the bytes' size, a produced file's estimate, else the source's size.
     qint64 size() const;
 };
 

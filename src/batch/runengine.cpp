@@ -135,6 +135,7 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
     m_settings = settings;
     m_files.clear();
     m_removals.clear();
+    m_produced.clear();
     m_renamedFor.clear();
     m_resultPath.clear();
     m_journalPath.clear();
@@ -203,6 +204,7 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
             processEntry(e);
     }
     settlePending();
+    produceFiles();
     removeRebuildableFiles();
     if (m_journalOps)
         m_journalOps->SetEntryNumber(-1);
@@ -637,6 +639,10 @@ void TBatchRun::extraFilesStep(TDatensatz *e, const std::vector<TExtraFile> &ext
         case TExtraFileKind::RemoveStereo:
             // After every entry: the parts may be written for entries still to come.
             m_removals.push_back({e, extra});
+            continue;
+        case TExtraFileKind::Produce:
+            // After every entry: its files are then in their final state.
+            m_produced.push_back({e, extra});
             continue;
         }
         if (r.ok && !extra.note.isEmpty())

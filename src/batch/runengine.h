@@ -105,6 +105,14 @@ private:
     // The stereo files whose removal waited for the end of the run (their view files are
     // all written then).
     void removeRebuildableFiles();
+    // The files made from what the job left (runengine_produce.cpp): made on worker
+    // threads, written and journaled on this one in the order they were listed.
+    void produceFiles();
+    void createProducedFolders(const std::vector<std::pair<TDatensatz *, TExtraFile>> &files);
+    void writeProduced(TDatensatz *e, const TExtraFile &extra, const TProducedFile &made);
+    // Where the job left e's file, and the quarter turns still to do on it; an empty path
+    // when e's step failed (or e is not in the job).
+    QString finalPath(const TDatensatz *e, int *turnsLeft) const;
     // The extra files of e (listed before its own file's step changed e), after that step.
     void extraFilesStep(TDatensatz *e, const std::vector<TExtraFile> &extras);
     void logExtra(TDatensatz *e, TFileOpKind kind, const QString &from, const QString &to,
@@ -153,6 +161,7 @@ private:
     QSet<TDatensatz *> m_reset;                      // entries whose file now shows their rotation
     QHash<int, PendingStep> m_pendingSteps;          // pending ticket -> its step
     std::vector<std::pair<TDatensatz *, TExtraFile>> m_removals; // waiting for the end of the run
+    std::vector<std::pair<TDatensatz *, TExtraFile>> m_produced; // likewise
     QString m_status;
     qint64 m_lastStatusMs = 0;
 };

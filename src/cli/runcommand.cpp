@@ -12,6 +12,7 @@
 #include "batch/runengine.h"
 #include "batch/runprogress.h"
 #include "batch/spmlistsetting.h"
+#include "batch/stereooutputjob.h"
 #include "cli/commands.h"
 #include "cli/pairsetup.h"
 #include "entries/datensatzlist.h"
@@ -48,6 +49,9 @@ struct JobOptions
     bool completePartners = false, createFolders = false, dryRun = false;
     std::optional<QString> spmList, logFile, session;
     std::optional<QString> dest[3], suffix[3];
+    // The stereo files of the pairs.
+    std::optional<QString> stereoOutput, destStereo, quality;
+    bool align = false;
 };
 
 struct RunOptions
@@ -84,6 +88,33 @@ TCliOption<RunOptions> jobValue(const char *name, const char *value, const char 
             }};
 }
 
+// The stereo files' options: known outputs, a quality of 1 to 100, and a job whose steps
+// the files can follow.
+QString stereoContradictions(const JobOptions &o)
+{
+    if (!o.stereoOutput)
+        return o.destStereo || o.align || o.quality
+                   ? QStringLiteral("--dest-stereo, --align and --quality need --stereo-output")
+                   : QString();
+    QString unknown;
+    const auto outputs = ParseStereoOutputs(*o.stereoOutput, &unknown);
+    if (!outputs || outputs->isEmpty()) {
+        QStringList keys;
+        for (const TStereoOutputInfo &info : StereoOutputs())
+            keys.append(info.Key);
+        return QStringLiteral("--stereo-output: unknown output \"%1\" (one or more of %2)")
+            .arg(unknown, keys.join(QStringLiteral(", ")));
+    }
+    bool ok = false;
+    const int quality = o.quality ? o.quality->toInt(&ok) : DefaultStereoQuality;
+    if (o.quality && (!ok || quality < 1 || quality > 100))
+        return QStringLiteral("--quality takes a number from 1 to 100");
+    if (!o.copy && !o.move && !o.renameSource)
+        return QStringLiteral("stereo files are written by a job that renames, copies or moves "
+                              "the pictures");
+    return {};
+}
+
 // What the wizard never offers.
 QString contradictions(const JobOptions &o)
 {
@@ -97,7 +128,7 @@ QString contradictions(const JobOptions &o)
                                     o.dest[0] || o.dest[1] || o.dest[2];
     if (destinationOptions && !o.copy && !o.move)
         return QStringLiteral("destination options need --copy or --move");
-    return {};
+    return stereoContradictions(o);
 }
 
 // The job's options, then those of pair.
@@ -154,6 +185,22 @@ TCliTable<RunOptions> makeRunTable()
         jobValue(
             "--log", "FILE", "also write the job log as RTF into this new file",
             [](J & j) -> auto & { return j.logFile; }),
+        jobValue(
+            "--stereo-output", "LIST",
+            "also write a stereo file of every pair in each of these formats (comma-separated): "
+            "mpo, sbs, half-sbs, cross, jps, over-under, half-over-under, anaglyph, "
+            "anaglyph-simple",
+            [](J & j) -> auto & { return j.stereoOutput; }),
+        jobValue(
+            "--dest-stereo", "DIR", "the folder of the stereo files (default ~/Stereos/Stereo)",
+            [](J & j) -> auto & { return j.destStereo; }),
+        jobFlag("--align",
+                "align the views of the re-encoded stereo files with the pair check's "
+                "figures and set the stereo window",
+                &J::align),
+        jobValue(
+            "--quality", "1-100", "the JPEG quality of the re-encoded stereo files (default 95)",
+            [](J & j) -> auto & { return j.quality; }),
         jobFlag("--dry-run", "print the planned file operations and touch nothing", &J::dryRun),
         jobValue(
             "--session", "FILE",
@@ -372,6 +419,15 @@ void applyJobSettings(const RunOptions &options, PairedLists &lists)
     if (options.pair.start)
         naming.StartNumber = *options.pair.start;
     lists.session.SpmListFile() = job.spmList ? absolute(*job.spmList) : QString();
+    TStereoOutputSettings &stereo = lists.session.StereoOutputs();
+    stereo.Outputs =
+        ParseStereoOutputs(job.stereoOutput.value_or(QString())).value_or(QList<TStereoOutput>());
+    if (job.destStereo)
+        stereo.Folder = absolute(*job.destStereo);
+    if (job.quality)
+        stereo.Quality = job.quality->toInt();
+    stereo.Align = job.align;
+    stereo.JobCopiesOrMoves = job.copy || job.move;
 }
 
 } // namespace

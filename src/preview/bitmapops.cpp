@@ -203,11 +203,20 @@ QImage ResampleLanczos(const QImage &picture, QSize size)
     const QImage in = as32Bit(picture);
     if (in.size() == size)
         return in;
-    QImage rows(size.width(), in.height(), in.format());
+    // A side that keeps its length needs no pass: the filter's weights are then 1 at the
+    // pixel itself and 0 at every other whole pixel (a stereo file's half-width views).
+    QImage rows = in;
+    if (size.width() != in.width()) {
+        rows = QImage(size.width(), in.height(), in.format());
+        if (rows.isNull())
+            return {};
+        resampleRows(in, rows, filterTable(in.width(), size.width()));
+    }
+    if (size.height() == in.height())
+        return rows;
     QImage out(size, in.format());
-    if (rows.isNull() || out.isNull())
+    if (out.isNull())
         return {};
-    resampleRows(in, rows, filterTable(in.width(), size.width()));
     resampleColumns(rows, out, filterTable(in.height(), size.height()));
     return out;
 }

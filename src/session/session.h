@@ -11,6 +11,7 @@
 #include "batch/protokoll.h"
 #include "batch/siblingjob.h"
 #include "batch/stereojob.h"
+#include "batch/stereooutputjob.h"
 #include "entries/entrystore.h"
 #include "entries/listrows.h"
 #include "session/mainstate.h"
@@ -40,12 +41,15 @@ public:
     QString &SpmListFile() { return m_spmListFile; }
     // What the batch wizard and its run need of the session.
     // The stereo files' views bring their view files into the job, a shot's entry its
-    // siblings.
+    // siblings, the pairs their stereo files.
     TBatchContext BatchContext()
     {
         return {m_entries, m_log, m_spmListFile,
-                CombineProviders({StereoFileProvider(), SiblingFileProvider()})};
+                CombineProviders({StereoFileProvider(), SiblingFileProvider(),
+                                  StereoOutputProvider(m_stereoOutputs)})};
     }
+    // The stereo files a job writes for its pairs (none at first).
+    TStereoOutputSettings &StereoOutputs() { return *m_stereoOutputs; }
 
     TMainWindowState &State() { return m_state; }
 
@@ -58,6 +62,8 @@ private:
     TProtokoll m_log;
     QString m_spmListFile;
     QString m_renameMask;
+    std::shared_ptr<TStereoOutputSettings> m_stereoOutputs =
+        std::make_shared<TStereoOutputSettings>(TStereoOutputSettings::Defaults());
     TMainWindowState m_state;
     ListRowModel m_left;
     ListRowModel m_right;
