@@ -7,6 +7,7 @@
 #include "session/session.h"
 
 #include <QHash>
+#include <QtConcurrent/QtConcurrentMap>
 
 namespace {
 
@@ -59,6 +60,143 @@ TFileCheck checkFile(const TSessionRow &row)
     return TFileCheck::Unchanged;
 }
 
+// What opening finds of one row's file, worked out on a worker thread: whether the file is
+// as saved, and its record (the saved one, or read again when the file changed).
+struct FileProbe
+{
+    bool checked = false; // the row had a record to check against its file
+    TFileCheck check = TFileCheck::Unchanged;
+    ImageDataResult data;
+};
+
+FileProbe probeFile(const TSessionRow &row, const TGflLibrary *gfl)
+{
+    FileProbe p;
+    if (!row.HasMeta)
+        return p;
+    p.checked = true;
+    p.check = checkFile(row);
+    if (p.check == TFileCheck::Changed) {
+        bool missing = false;
+        p.data.jpegData = readImageMetadata(row.Path, TJPEGData(), gfl, &missing);
+        p.data.fileMissing = missing;
+        if (missing)
+            p.check = TFileCheck::Missing;
+    } else {
+        p.data.jpegData = row.Meta;
+        p.data.fileMissing = p.check == TFileCheck::Missing;
+    }
+    return p;
+}
+
+// The probes of every row of both lists, spread over the pool's threads (stat calls and,
+// for changed files, header reads: the disk's work, not the interface's).
+std::array<std::vector<FileProbe>, 2> probeFiles(const TSessionSnapshot &snapshot,
+                                                 const TGflLibrary *gfl)
+{
+    std::array<std::vector<FileProbe>, 2> probes;
+    for (std::size_t l = 0; l < 2; ++l) {
+        const std::vector<TSessionRow> &rows = snapshot.Lists[l];
+        probes[l].resize(rows.size());
+        constexpr std::size_t chunk = 256;
+        std::vector<std::size_t> starts;
+        for (std::size_t i = 0; i < rows.size(); i += chunk)
+            starts.push_back(i);
+        QtConcurrent::blockingMap(starts, [&rows, &out = probes[l], gfl](std::size_t start) {
+            const std::size_t end = std::min(rows.size(), start + chunk);
+            for (std::size_t i = start; i < end; ++i) {
+                if (!rows[i].Path.isEmpty())
+                    out[i] = probeFile(rows[i], gfl);
+            }
+        });
+    }
+    return probes;
+}
+
+// Rebuilds one list's rows: entries made in bulk (one reset, no signal per row), each with
+// what the user set and, for images, the record its probe found.
+class ListBuilder
+{
+public:
+    ListBuilder(ListRowModel &list, TSessionOpenReport &report) : m_list(list), m_report(report) {}
+
+    std::vector<TDatensatz *> build(const std::vector<TSessionRow> &rows,
+                                    const std::vector<FileProbe> &probes)
+    {
+        std::vector<TDatensatz *> made(rows.size());
+        m_list.AppendRows(int(rows.size()), [&](ListRow &item, int i) {
+            const TSessionRow &r = rows[std::size_t(i)];
+            made[std::size_t(i)] =
+                IsGapAttribute(r.Attribute) ? gap(item, r) : image(item, r, probes[std::size_t(i)]);
+            settle(*made[std::size_t(i)], r);
+        });
+        return made;
+    }
+
+private:
+    TDatensatz *gap(ListRow &item, const TSessionRow &r)
+    {
+        auto *e = new TDatensatz(m_list.Store(), &item, r.Number, QString(), TDsSide(r.Side),
+                                 {.Rotation = -1, .Batch = false});
+        e->SetAttribute(TDsAttribute(r.Attribute));
+        if (r.HasMeta)
+            e->SetGapTime(r.Meta.CaptureTime);
+        return e;
+    }
+
+    TDatensatz *image(ListRow &item, const TSessionRow &r, const FileProbe &probe)
+    {
+        auto *e = new TDatensatz(
+            m_list.Store(), &item, r.Number, r.Path, TDsSide(r.Side),
+            {.Invert = r.Invert, .Rotation = r.Rotation, .Mirror = r.Mirror, .Batch = r.Batch});
+        TDsOrgBild *holder = e->OrgBild();
+        TFileCheck check = TFileCheck::Unchanged;
+        // A file named by several rows (a single picture shown in both lists) is taken
+        // and reported once.
+        if (holder->RefCount > 1 && m_checked.contains(holder)) {
+            check = m_checked.value(holder);
+        } else if (probe.checked && !holder->Loaded) {
+            check = probe.check;
+            holder->applyImageData(probe.data);
+            if (holder->RefCount > 1 || check != TFileCheck::Unchanged)
+                m_checked.insert(holder, check);
+            if (check == TFileCheck::Missing)
+                m_report.Missing << r.Path;
+            else if (check == TFileCheck::Changed)
+                m_report.Changed << r.Path;
+        }
+        // A saved "changed" that the user had not confirmed stays unconfirmed.
+        if (check == TFileCheck::Unchanged && r.Check == TFileCheck::Changed)
+            check = TFileCheck::Changed;
+        if (holder->Loaded) {
+            // Takes the record over as loading does, then puts back what the user set.
+            e->LoadMetadata();
+            e->SetRotation(r.Rotation);
+        }
+        e->SetAttribute(TDsAttribute(r.Attribute));
+        if (check != TFileCheck::Unchanged)
+            e->SetBatch(false);
+        e->SetFileCheck(check);
+        return e;
+    }
+
+    // What the user set, on an entry of either kind.
+    static void settle(TDatensatz &e, const TSessionRow &r)
+    {
+        if (e.NewName() != r.NewName)
+            e.SetNewName(r.NewName);
+        e.SetSortTime(r.SortTime);
+        e.SetClockCorrection(r.ClockCorrection);
+        e.SetSavedSelected(r.Selected);
+        for (int i = 0; i < 3; ++i)
+            e.SetText(i + 1, r.Texts[std::size_t(i)]);
+    }
+
+    ListRowModel &m_list;
+    TSessionOpenReport &m_report;
+    QHash<const TDsOrgBild *, TFileCheck> m_checked;
+};
+
 } // namespace
 
 TSessionSnapshot TakeSessionSnapshot(TSession &session)
@@ -85,83 +223,20 @@ TSessionOpenReport ApplySessionSnapshot(TSession &session, const TSessionSnapsho
     TSessionOpenReport report;
     session.Naming() = snapshot.Naming;
     session.RenameMask() = snapshot.Mask;
+    const std::array<std::vector<FileProbe>, 2> probes = probeFiles(snapshot, gfl);
     ListRowModel *lists[] = {&session.Left(), &session.Right()};
     std::array<std::vector<TDatensatz *>, 2> made;
-    // A file named by several rows (a single picture shown in both lists) is checked once.
-    QHash<const TDsOrgBild *, TFileCheck> checked;
-    for (int l = 0; l < 2; ++l) {
-        ListRowModel &list = *lists[l];
-        ListUpdateGuard guard(&list);
-        const auto &rows = snapshot.Lists[std::size_t(l)];
-        made[std::size_t(l)].reserve(rows.size());
-        for (const TSessionRow &r : rows) {
-            TDatensatz *e = nullptr;
-            TFileCheck check = TFileCheck::Unchanged;
-            if (IsGapAttribute(r.Attribute)) {
-                e = CreateGap(list);
-                e->SetAttribute(TDsAttribute(r.Attribute));
-                if (r.HasMeta)
-                    e->SetGapTime(r.Meta.CaptureTime);
-            } else {
-                e = AppendEntry(list, r.Number, r.Path, TDsSide(r.Side),
-                                {.Invert = r.Invert,
-                                 .Rotation = r.Rotation,
-                                 .Mirror = r.Mirror,
-                                 .Batch = r.Batch});
-                TDsOrgBild *holder = e->OrgBild();
-                const auto known = checked.constFind(holder);
-                if (known != checked.constEnd()) {
-                    check = *known;
-                } else if (r.HasMeta && !holder->Loaded) {
-                    check = checkFile(r);
-                    ImageDataResult data;
-                    if (check == TFileCheck::Changed) {
-                        bool missing = false;
-                        data.jpegData = readImageMetadata(r.Path, TJPEGData(), gfl, &missing);
-                        data.fileMissing = missing;
-                        if (missing)
-                            check = TFileCheck::Missing;
-                    } else {
-                        data.jpegData = r.Meta;
-                        data.fileMissing = check == TFileCheck::Missing;
-                    }
-                    holder->applyImageData(data);
-                    checked.insert(holder, check);
-                    if (check == TFileCheck::Missing)
-                        report.Missing << r.Path;
-                    else if (check == TFileCheck::Changed)
-                        report.Changed << r.Path;
-                }
-                // A saved "changed" that the user had not confirmed stays unconfirmed.
-                if (check == TFileCheck::Unchanged && r.Check == TFileCheck::Changed)
-                    check = TFileCheck::Changed;
-                if (holder->Loaded) {
-                    // Takes the record over as loading does, then puts back what the user set.
-                    e->LoadMetadata();
-                    e->SetRotation(r.Rotation);
-                }
-                e->SetAttribute(TDsAttribute(r.Attribute));
-            }
-            e->SetNumber(r.Number);
-            e->SetSide(TDsSide(r.Side));
-            e->SetNewName(r.NewName);
-            e->SetSortTime(r.SortTime);
-            e->SetClockCorrection(r.ClockCorrection);
-            e->SetSavedSelected(r.Selected);
-            for (int i = 0; i < 3; ++i)
-                e->SetText(i + 1, r.Texts[std::size_t(i)]);
-            if (check != TFileCheck::Unchanged)
-                e->SetBatch(false);
-            e->SetFileCheck(check);
-            made[std::size_t(l)].push_back(e);
-        }
+    for (std::size_t l = 0; l < 2; ++l) {
+        ListBuilder builder(*lists[l], report);
+        made[l] = builder.build(snapshot.Lists[l], probes[l]);
     }
     // Links after every row exists; the reader made sure that each one links back.
-    for (int l = 0; l < 2; ++l) {
-        const auto &rows = snapshot.Lists[std::size_t(l)];
+    for (std::size_t l = 0; l < 2; ++l) {
+        ListUpdateGuard guard(lists[l]);
+        const auto &rows = snapshot.Lists[l];
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const TSessionRow &r = rows[i];
-            TDatensatz *e = made[std::size_t(l)][i];
+            TDatensatz *e = made[l][i];
             if (r.PartnerList >= 0 &&
                 std::size_t(r.PartnerRow) < made[std::size_t(r.PartnerList)].size())
                 e->SetPartner(made[std::size_t(r.PartnerList)][std::size_t(r.PartnerRow)]);

@@ -312,6 +312,117 @@ INSTANTIATE_TEST_SUITE_P(
 
 namespace {
 
+// Texts the reader must take as any JSON writer may have laid them out, or refuse.
+struct SessionTextCase
+{
+    const char *name;
+    QByteArray bytes;
+    const char *says; // "" when the file is sound
+    std::function<void(const TSessionSnapshot &)> check;
+};
+
+QByteArray sessionText(const char *leftRow, const char *tail = "")
+{
+    return QByteArray(R"({"format":"duomira-session","version":1,"left":[)") + leftRow +
+           R"(],"right":[])" + tail + "}";
+}
+
+class SessionText : public ::testing::TestWithParam<SessionTextCase>
+{
+};
+
+} // namespace
+
+TEST_P(SessionText, IsReadAsJsonOrRefusedWithItsReason)
+{
+    const SessionTextCase &c = GetParam();
+    const TSessionReadResult read = ReadSessionFile(c.bytes);
+    if (*c.says) {
+        EXPECT_FALSE(read.Ok);
+        EXPECT_TRUE(read.Error.contains(QLatin1String(c.says))) << read.Error.toStdString();
+        return;
+    }
+    ASSERT_TRUE(read.Ok) << read.Error.toStdString();
+    ASSERT_EQ(read.Snapshot.Lists[0].size(), 1u);
+    c.check(read.Snapshot);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SessionText,
+    ::testing::Values(
+        SessionTextCase{"keys in another order, unknown ones with nested values skipped",
+                        QByteArray(R"({"right":[],"future":{"a":[1,{"b":[[],{}]}],"c":null},)"
+                                   R"("left":[{"later":[true,false,"x"],"path":"/x/a.jpg",)"
+                                   R"("side":0,"attribute":0,"meta":{"extra":{},"capture":2.5}}],)"
+                                   R"("version":1,"format":"duomira-session"})"),
+                        "",
+                        [](const TSessionSnapshot &s) {
+                            EXPECT_EQ(s.Lists[0][0].Path, QStringLiteral("/x/a.jpg"));
+                            EXPECT_EQ(s.Lists[0][0].Meta.CaptureTime, 2.5);
+                        }},
+        SessionTextCase{"escapes and characters beyond the first plane",
+                        sessionText(R"({"attribute":0,"side":0,"path":"/x/a.jpg",)"
+                                    R"("new_name":"\u00e9\ud83d\udcf7 \"q\"\\\/\t\u0001 √"})"),
+                        "",
+                        [](const TSessionSnapshot &s) {
+                            EXPECT_EQ(s.Lists[0][0].NewName,
+                                      QStringLiteral("é\U0001F4F7 \"q\"\\/\t\u0001 √"));
+                        }},
+        SessionTextCase{"whole numbers with a fraction or exponent, exact nanoseconds",
+                        sessionText(R"({"attribute":0,"side":0,"path":"/x/a.jpg","rotation":2.0,)"
+                                    R"("number":1e2,"mtime_ns":1715000000123456789})"),
+                        "",
+                        [](const TSessionSnapshot &s) {
+                            EXPECT_EQ(s.Lists[0][0].Rotation, 2);
+                            EXPECT_EQ(s.Lists[0][0].Number, 100);
+                            EXPECT_EQ(s.Lists[0][0].FileMtimeNs, 1715000000123456789LL);
+                        }},
+        SessionTextCase{"a lone surrogate",
+                        sessionText(R"({"attribute":0,"side":0,"path":"/x/\ud83d.jpg"})"),
+                        "surrogate",
+                        {}},
+        SessionTextCase{"bytes that are not UTF-8",
+                        sessionText("{\"attribute\":0,\"side\":0,\"path\":\"/x/\xC3\x28.jpg\"}"),
+                        "not UTF-8",
+                        {}},
+        SessionTextCase{"a raw control character in a text",
+                        sessionText("{\"attribute\":0,\"side\":0,\"path\":\"/x/\n.jpg\"}"),
+                        "control character",
+                        {}},
+        SessionTextCase{"values nested without end",
+                        sessionText(R"({"attribute":0,"side":0,"path":"/x/a.jpg","deep":)" +
+                                    QByteArray(100, '[') + QByteArray(100, ']') + "}"),
+                        "nested too deeply",
+                        {}},
+        SessionTextCase{"a comma before the end of a list",
+                        sessionText(R"({"attribute":0,"side":0,"path":"/x/a.jpg"},)"),
+                        "damaged at byte",
+                        {}},
+        SessionTextCase{"text after the document",
+                        sessionText(R"({"attribute":0,"side":0,"path":"/x/a.jpg"})") + " {}",
+                        "more text after",
+                        {}},
+        SessionTextCase{
+            "a number beyond any double",
+            sessionText(R"({"attribute":0,"side":0,"path":"/x/a.jpg","sort_time":1e999})"),
+            "\"sort_time\"",
+            {}},
+        SessionTextCase{
+            "a newer version says so before its rows are judged",
+            sessionText(R"({"attribute":0,"side":0,"path":"/x/a.jpg","rotation":"new"})")
+                .replace("\"version\":1", "\"version\":2"),
+            "newer version",
+            {}},
+        SessionTextCase{"the first fault of a row in the order the values are checked",
+                        sessionText(R"({"rotation":"x","attribute":9,"side":0,"path":"/x/a.jpg"})"),
+                        "left list, row 1: \"attribute\"",
+                        {}}),
+    [](const ::testing::TestParamInfo<SessionTextCase> &param) {
+        return ParamName(param.index, param.param.name);
+    });
+
+namespace {
+
 struct QuestionCase
 {
     const char *name;
