@@ -2,11 +2,11 @@
 
 #include "batch/fileops.h"
 
-#include <QDateTime>
-#include <QLocale>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <xxhash.h>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -14,8 +14,8 @@ namespace {
 
 // ---- Writing ----
 
-// JSON text is written directly: tens of thousands of rows go out in a fraction of the
-// time a QJsonDocument needs to build and print them.
+// JSON text is written directly into one buffer: tens of thousands of rows go out without a
+// temporary text or number object per value.
 class JsonOut
 {
 public:
@@ -31,25 +31,27 @@ public:
     void string(const QString &text)
     {
         comma();
-        const QByteArray utf8 = text.toUtf8();
         m_out.append('"');
-        for (const char c : utf8) {
-            const auto u = static_cast<unsigned char>(c);
-            if (c == '"' || c == '\\') {
-                m_out.append('\\').append(c);
-            } else if (u < 0x20) {
-                static const char hex[] = "0123456789abcdef";
-                m_out.append("\\u00").append(hex[u >> 4]).append(hex[u & 15]);
-            } else {
-                m_out.append(c);
-            }
+        // Plain ASCII goes straight across; anything else through UTF-8.
+        const QChar *c = text.constData();
+        const qsizetype n = text.size();
+        qsizetype i = 0;
+        while (i < n && c[i].unicode() < 0x80)
+            ++i;
+        if (i == n) {
+            escaped(reinterpret_cast<const char16_t *>(c), n);
+        } else {
+            const QByteArray utf8 = text.toUtf8();
+            escaped(utf8.constData(), utf8.size());
         }
         m_out.append('"');
     }
     void integer(qint64 value)
     {
         comma();
-        m_out.append(QByteArray::number(value));
+        char buffer[24];
+        const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+        m_out.append(buffer, r.ptr - buffer);
     }
     // Shortest text that reads back as the same double; JSON has no NaN or infinity.
     void number(double value)
@@ -57,7 +59,18 @@ public:
         comma();
         if (!std::isfinite(value))
             value = 0;
-        m_out.append(QByteArray::number(value, 'g', QLocale::FloatingPointShortest));
+        char buffer[32];
+        const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+        m_out.append(buffer, r.ptr - buffer);
+    }
+    // A partner link: "L<row>" or "R<row>".
+    void partner(char list, int row)
+    {
+        comma();
+        char buffer[16] = {'"', list};
+        const auto r = std::to_chars(buffer + 2, buffer + sizeof buffer - 1, row);
+        *r.ptr = '"';
+        m_out.append(buffer, r.ptr + 1 - buffer);
     }
     void boolean(bool value)
     {
@@ -84,27 +97,93 @@ private:
             m_out.append(',');
         m_fresh = false;
     }
+    // Code units below 0x80 (ASCII text), or UTF-8 bytes, with quotes, backslashes and
+    // control characters escaped.
+    template <typename Unit> void escaped(const Unit *text, qsizetype n)
+    {
+        static const char hex[] = "0123456789abcdef";
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            const auto u = static_cast<std::make_unsigned_t<Unit>>(text[i]);
+            if (u >= 0x20 && u != '"' && u != '\\')
+                continue;
+            plain(text + start, i - start);
+            start = i + 1;
+            if (u == '"' || u == '\\') {
+                m_out.append('\\').append(char(u));
+            } else {
+                const char code[] = {'\\', 'u', '0', '0', hex[u >> 4], hex[u & 15]};
+                m_out.append(code, sizeof code);
+            }
+        }
+        plain(text + start, n - start);
+    }
+    void plain(const char *text, qsizetype n) { m_out.append(text, n); }
+    void plain(const char16_t *text, qsizetype n)
+    {
+        const qsizetype at = m_out.size();
+        m_out.resize(at + n);
+        char *to = m_out.data() + at;
+        for (qsizetype i = 0; i < n; ++i)
+            to[i] = char(text[i]);
+    }
+
     QByteArray m_out;
     bool m_fresh = true;
 };
 
+// The identity stored for a row's file.
+struct Identity
+{
+    qint64 size = -1;
+    qint64 mtimeNs = -1; // -1: unknown
+};
+
 // The identity to store for a row's file: its size and modification time now, when they
 // are still those of the record that was read; else the record's size and an unknown time.
-void fileIdentity(const TSessionRow &row, qint64 &size, qint64 &mtimeNs)
+Identity fileIdentity(const TSessionRow &row)
 {
-    size = row.HasMeta ? row.Meta.FileSize : row.FileSize;
-    mtimeNs = -1;
+    Identity id;
+    id.size = row.HasMeta ? row.Meta.FileSize : row.FileSize;
     if (!row.HasMeta) {
-        mtimeNs = row.FileMtimeNs;
-        return;
+        id.mtimeNs = row.FileMtimeNs;
+        return id;
     }
     const TFileStamp stamp = StatPath(row.Path);
-    if (!stamp.exists || !stamp.isRegular || stamp.size != row.Meta.FileSize)
-        return;
-    const double days = DateTimeToDays(QDateTime::fromMSecsSinceEpoch(stamp.mtimeNs / 1000000));
+    if (!stamp.exists || !stamp.isRegular)
+        return id;
+    if (stamp.size != row.Meta.FileSize)
+        return id;
     // The record keeps the time as a day number to the millisecond.
-    if (std::abs(days - row.Meta.FileTime) * 86400000.0 < 1.5)
-        mtimeNs = stamp.mtimeNs;
+    const double days = EpochMsecsToDays(stamp.mtimeNs / 1000000);
+    if (std::abs(days - row.Meta.FileTime) * 86400000.0 < 1.5) {
+        id.size = stamp.size;
+        id.mtimeNs = stamp.mtimeNs;
+    }
+    return id;
+}
+
+// Every row's identity, one stat per file, spread over the pool's threads.
+std::array<std::vector<Identity>, 2> fileIdentities(const TSessionSnapshot &snapshot)
+{
+    std::array<std::vector<Identity>, 2> ids;
+    for (std::size_t l = 0; l < 2; ++l) {
+        const std::vector<TSessionRow> &rows = snapshot.Lists[l];
+        ids[l].resize(rows.size());
+        // Chunks of rows, so that a task is worth handing to another thread.
+        constexpr std::size_t chunk = 512;
+        std::vector<std::size_t> starts;
+        for (std::size_t i = 0; i < rows.size(); i += chunk)
+            starts.push_back(i);
+        QtConcurrent::blockingMap(starts, [&rows, &out = ids[l]](std::size_t start) {
+            const std::size_t end = std::min(rows.size(), start + chunk);
+            for (std::size_t i = start; i < end; ++i) {
+                if (!rows[i].Path.isEmpty())
+                    out[i] = fileIdentity(rows[i]);
+            }
+        });
+    }
+    return ids;
 }
 
 void writeMeta(JsonOut &out, const TJPEGData &meta)
@@ -130,7 +209,7 @@ void writeMeta(JsonOut &out, const TJPEGData &meta)
     out.close('}');
 }
 
-void writeRow(JsonOut &out, const TSessionRow &row)
+void writeRow(JsonOut &out, const TSessionRow &row, const Identity &id)
 {
     out.open('{');
     out.key("attribute");
@@ -138,22 +217,18 @@ void writeRow(JsonOut &out, const TSessionRow &row)
     out.key("side");
     out.integer(row.Side);
     if (!row.Path.isEmpty()) {
-        qint64 size = -1;
-        qint64 mtime = -1;
-        fileIdentity(row, size, mtime);
         out.key("path");
         out.string(row.Path);
         out.key("size");
-        out.integer(size);
+        out.integer(id.size);
         out.key("mtime_ns");
-        out.integer(mtime);
+        out.integer(id.mtimeNs);
     }
     out.key("number");
     out.integer(row.Number);
     if (row.PartnerList >= 0) {
         out.key("partner");
-        out.string((row.PartnerList == 0 ? QStringLiteral("L") : QStringLiteral("R")) +
-                   QString::number(row.PartnerRow));
+        out.partner(row.PartnerList == 0 ? 'L' : 'R', row.PartnerRow);
     }
     if (!row.NewName.isEmpty()) {
         out.key("new_name");
@@ -231,8 +306,8 @@ void writeNaming(JsonOut &out, const TNamingSettings &n)
 
 QByteArray WriteSessionFile(const TSessionSnapshot &snapshot)
 {
-    const std::size_t rows = snapshot.Lists[0].size() + snapshot.Lists[1].size();
-    JsonOut out(qsizetype(1024 + rows * 700));
+    const std::size_t rowCount = snapshot.Lists[0].size() + snapshot.Lists[1].size();
+    JsonOut out(qsizetype(1024 + rowCount * 700));
     out.open('{');
     out.key("format");
     out.string(QStringLiteral("duomira-session"));
@@ -246,12 +321,14 @@ QByteArray WriteSessionFile(const TSessionSnapshot &snapshot)
         out.key("saved_as");
         out.string(snapshot.SavedAs);
     }
+    const std::array<std::vector<Identity>, 2> ids = fileIdentities(snapshot);
     static const char *keys[] = {"left", "right"};
-    for (int list = 0; list < 2; ++list) {
+    for (std::size_t list = 0; list < 2; ++list) {
         out.key(keys[list]);
         out.open('[');
-        for (const TSessionRow &row : snapshot.Lists[std::size_t(list)]) {
-            writeRow(out, row);
+        const std::vector<TSessionRow> &rows = snapshot.Lists[list];
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            writeRow(out, rows[i], ids[list][i]);
             out.raw("\n");
         }
         out.close(']');
