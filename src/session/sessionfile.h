@@ -47,6 +47,7 @@ inline constexpr int SessionMaxRows = 2000000;
 struct TSessionRow
 {
     QString Path;         // empty: a gap
+    quint8 View = 0;      // the view of a stereo file (1 or 2) the row shows; 0 the whole file
     qint64 FileSize = -1; // identity of the file when its metadata was read
     qint64 FileMtimeNs = -1;
     quint8 Attribute = daUnassigned;

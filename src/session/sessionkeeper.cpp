@@ -56,7 +56,7 @@ QString TSessionKeeper::DisplayName() const
 
 TSessionSnapshot TSessionKeeper::snapshot()
 {
-    TSessionSnapshot s = TakeSessionSnapshot(m_session);
+    TSessionSnapshot s = m_rows.Take(m_session).Expand();
     s.SavedAs = m_path;
     return s;
 }
@@ -228,10 +228,14 @@ void TSessionKeeper::look()
     }
     QElapsedTimer cost;
     cost.start();
-    auto s = std::make_shared<const TSessionSnapshot>(snapshot());
+    auto rows = std::make_shared<const TSessionRows>(m_rows.Take(m_session));
     const LookTask t =
         task(!m_sinceWrite.isValid() || m_sinceWrite.elapsed() >= m_writeInterval.count());
-    m_watcher.setFuture(QtConcurrent::run(&m_worker, [s, t] { return lookAt(*s, t); }));
+    m_watcher.setFuture(QtConcurrent::run(&m_worker, [rows, t, savedAs = m_path] {
+        TSessionSnapshot s = rows->Expand();
+        s.SavedAs = savedAs;
+        return lookAt(s, t);
+    }));
     m_lastLookCost = std::chrono::nanoseconds(cost.nsecsElapsed());
 }
 

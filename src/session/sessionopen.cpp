@@ -5,49 +5,12 @@
 #include "entries/listoperations.h"
 #include "imaging/dsorgbild.h"
 #include "session/session.h"
+#include "session/sessionrows.h"
 
 #include <QHash>
 #include <QtConcurrent/QtConcurrentMap>
 
 namespace {
-
-TSessionRow rowOf(const TDatensatz &e)
-{
-    TSessionRow r;
-    const bool gap = IsGapAttribute(e.Attribute());
-    r.Attribute = e.Attribute();
-    r.Side = e.Side();
-    r.Number = e.Number();
-    if (const TDatensatz *p = e.Partner()) {
-        if (const ListRowModel *list = p->List()) {
-            r.PartnerList = list->Side() == dsLeft ? 0 : 1;
-            r.PartnerRow = p->RowIndex();
-        }
-    }
-    r.NewName = e.NewName();
-    r.Rotation = e.Rotation();
-    r.Mirror = e.Mirror();
-    r.Invert = e.Invert();
-    r.Batch = e.Batch();
-    r.Selected = e.SavedSelected();
-    r.ClockCorrection = e.ClockCorrection();
-    r.PairConfidence = e.PairConfidence();
-    r.SortTime = e.SortTime();
-    for (int i = 0; i < 3; ++i)
-        r.Texts[std::size_t(i)] = e.GetText(i + 1);
-    r.Check = e.FileCheck();
-    if (gap) {
-        r.HasMeta = e.GapData().CaptureTime != 0;
-        r.Meta = e.GapData();
-    } else {
-        r.Path = e.SourcePath();
-        const TDsOrgBild *holder = e.OrgBild();
-        r.HasMeta = holder && holder->Loaded;
-        if (r.HasMeta)
-            r.Meta = holder->JpegData;
-    }
-    return r;
-}
 
 // What the disk says of a row's file against its saved identity.
 TFileCheck checkFile(const TSessionRow &row)
@@ -210,8 +173,10 @@ TSessionSnapshot TakeSessionSnapshot(TSession &session)
         rows.reserve(std::size_t(lists[l]->Count()));
         for (int i = 0; i < lists[l]->Count(); ++i) {
             // A row without entry exists only for a moment inside list operations.
-            if (const TDatensatz *e = lists[l]->EntryAt(i))
-                rows.push_back(rowOf(*e));
+            if (const TDatensatz *e = lists[l]->EntryAt(i)) {
+                TSessionRow &r = rows.emplace_back(SessionRowOf(*e));
+                PartnerOf(*e, r.PartnerList, r.PartnerRow);
+            }
         }
     }
     return s;

@@ -9,6 +9,7 @@
 #include "session/sessionfile.h"
 #include "session/sessionkeeper.h"
 #include "session/sessionopen.h"
+#include "session/sessionrows.h"
 #include "support/paramnames.h"
 #include "support/qstringprint.h"
 #include "support/testdata.h"
@@ -581,6 +582,91 @@ INSTANTIATE_TEST_SUITE_P(
                                    false,
                                    false}),
     [](const ::testing::TestParamInfo<QuestionCase> &param) {
+        return ParamName(param.index, param.param.name);
+    });
+
+// ---- Rows taken again ----
+
+namespace {
+
+struct RowChangeCase
+{
+    const char *name;
+    std::function<void(PhotoSession &)> change;
+    int list; // the row that changed (-1: none)
+    int row;
+};
+
+class SessionRowsTakenAgain : public ::testing::TestWithParam<RowChangeCase>
+{
+};
+
+} // namespace
+
+TEST_P(SessionRowsTakenAgain, CopyOnlyWhatChangedAndShowTheListsAsTheyAre)
+{
+    const RowChangeCase &c = GetParam();
+    PhotoSession s;
+    TSessionRowCache cache;
+    const TSessionRows before = cache.Take(s.session);
+    c.change(s);
+    const TSessionRows after = cache.Take(s.session);
+    // What the worker gets is what the lists hold now.
+    expectSameLists(after.Expand(), TakeSessionSnapshot(s.session));
+    EXPECT_EQ(SessionFingerprint(after.Expand()),
+              SessionFingerprint(TakeSessionSnapshot(s.session)));
+    // Only the changed row is a new copy; every other row, moved or not, is shared.
+    for (std::size_t l = 0; l < 2; ++l) {
+        const auto &was = before.Rows[l];
+        for (std::size_t i = 0; i < after.Rows[l].size(); ++i) {
+            const bool copied = std::find(was.begin(), was.end(), after.Rows[l][i]) == was.end();
+            EXPECT_EQ(copied, int(l) == c.list && int(i) == c.row) << "list " << l << " row " << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, SessionRowsTakenAgain,
+    ::testing::Values(
+        RowChangeCase{"nothing", [](PhotoSession &) {}, -1, -1},
+        RowChangeCase{"new name",
+                      [](PhotoSession &s) { s.left[1]->SetNewName(QStringLiteral("x")); }, 0, 1},
+        RowChangeCase{"rotation", [](PhotoSession &s) { s.right[2]->SetRotation(1); }, 1, 2},
+        RowChangeCase{"mirror", [](PhotoSession &s) { s.left[0]->SetMirror(true); }, 0, 0},
+        RowChangeCase{"invert", [](PhotoSession &s) { s.right[0]->SetInvert(true); }, 1, 0},
+        RowChangeCase{"excluded", [](PhotoSession &s) { s.left[2]->SetBatch(false); }, 0, 2},
+        RowChangeCase{"text field",
+                      [](PhotoSession &s) { s.right[1]->SetText(3, QStringLiteral("t")); }, 1, 1},
+        RowChangeCase{"clock correction",
+                      [](PhotoSession &s) { s.left[1]->SetClockCorrection(2.5); }, 0, 1},
+        RowChangeCase{"selection kept", [](PhotoSession &s) { s.right[2]->SetSavedSelected(true); },
+                      1, 2},
+        RowChangeCase{"file check",
+                      [](PhotoSession &s) { s.left[0]->SetFileCheck(TFileCheck::Missing); }, 0, 0},
+        RowChangeCase{"record read again",
+                      [](PhotoSession &s) {
+                          QFile::remove(s.file(4));
+                          QFile::copy(
+                              testDataPath(QStringLiteral("photos/jpg/Canon_DIGITAL_IXUS_400.jpg")),
+                              s.file(4));
+                          s.right[1]->ReloadMetadata();
+                      },
+                      1, 1},
+        RowChangeCase{"attribute and number",
+                      [](PhotoSession &s) {
+                          s.left[2]->SetAttribute(daUnassigned);
+                          s.left[2]->SetNumber(77);
+                      },
+                      0, 2},
+        RowChangeCase{"rows sorted the other way: moved rows are shared, partners follow",
+                      [](PhotoSession &s) {
+                          for (ListRowModel *list : {&s.session.Left(), &s.session.Right()})
+                              list->SortRows([](const ListRow &a, const ListRow &b) {
+                                  return b.Index() - a.Index();
+                              });
+                      },
+                      -1, -1}),
+    [](const ::testing::TestParamInfo<RowChangeCase> &param) {
         return ParamName(param.index, param.param.name);
     });
 
