@@ -141,6 +141,8 @@ struct Identity
 
 // The identity to store for a row's file: its size and modification time now, when they
 // are still those of the record that was read; else the record's size and an unknown time.
+// The record of a stereo file's view holds the size of its own picture, not the file's:
+// there the time tells, and the view must still fit in the file.
 Identity fileIdentity(const TSessionRow &row)
 {
     Identity id;
@@ -152,7 +154,7 @@ Identity fileIdentity(const TSessionRow &row)
     const TFileStamp stamp = StatPath(row.Path);
     if (!stamp.exists || !stamp.isRegular)
         return id;
-    if (stamp.size != row.Meta.FileSize)
+    if (row.View == 0 ? stamp.size != row.Meta.FileSize : stamp.size < row.Meta.FileSize)
         return id;
     // The record keeps the time as a day number to the millisecond.
     const double days = EpochMsecsToDays(stamp.mtimeNs / 1000000);
@@ -219,6 +221,10 @@ void writeRow(JsonOut &out, const TSessionRow &row, const Identity &id)
     if (!row.Path.isEmpty()) {
         out.key("path");
         out.string(row.Path);
+        if (row.View != 0) {
+            out.key("view");
+            out.integer(row.View);
+        }
         out.key("size");
         out.integer(id.size);
         out.key("mtime_ns");
@@ -363,6 +369,7 @@ quint64 SessionFingerprint(const TSessionSnapshot &snapshot)
         addValue(count);
         for (const TSessionRow &r : rows) {
             addText(r.Path);
+            addValue(r.View);
             addValue(r.Attribute);
             addValue(r.Side);
             addValue(r.Number);

@@ -12,6 +12,8 @@
 // A row is an object. Every key but "attribute" and "side" may be left out and then has the
 // value of a new entry:
 //   "path"            the file (absent for a gap)
+//   "view"            1 or 2: the row shows that view of a stereo camera's file (MPO, JPS),
+//                     found in the file again when it is opened; absent: the whole file
 //   "size", "mtime_ns" the file's identity when its metadata was read (mtime_ns -1: unknown)
 //   "attribute", "side", "number", "new_name", "rotation", "mirror", "invert", "batch",
 //   "clock_correction", "pair_confidence", "sort_time", "selected"
@@ -20,10 +22,6 @@
 //   "file_check"      1 changed (not yet confirmed), 2 missing
 //   "meta"            the metadata record: "str" (18 texts), "capture", "subsec",
 //                     "file_time", "file_size", "orientation", "exif"
-// A stereo camera's file is one image per view: such a row will name its view with a "view"
-// key beside "path". This version knows no views and refuses a row that names one, rather
-// than take the view for the whole file.
-//
 // Reading is strict: the file comes from disk and may be truncated, damaged, made by a newer
 // version or made to harm. Every value is checked for type and range before it is used, and
 // the reader says what is wrong; nothing of the session changes on failure.

@@ -4,10 +4,12 @@
 #include "entries/datensatz.h"
 #include "entries/listoperations.h"
 #include "imaging/dsorgbild.h"
+#include "imaging/stereofile.h"
 #include "session/session.h"
 #include "session/sessionrows.h"
 
 #include <QHash>
+#include <QSet>
 #include <QtConcurrent/QtConcurrentMap>
 
 namespace {
@@ -23,25 +25,53 @@ TFileCheck checkFile(const TSessionRow &row)
     return TFileCheck::Unchanged;
 }
 
+// Where view (1 or 2) of the stereo file at path lies; false when the file is not (or no
+// longer) a stereo file. The place comes from the file itself, never from the session file.
+bool findView(const QString &path, int view, TPicturePart &part)
+{
+    const TStereoFile stereo = ReadStereoFile(path);
+    part = TPicturePart();
+    part.view = view;
+    if (!stereo.isStereo())
+        return false;
+    const TStereoView &where = stereo.views[std::size_t(view - 1)];
+    if (stereo.format == TStereoFormat::Mpo) {
+        part.offset = where.offset;
+        part.length = where.length;
+    } else {
+        part.length = stereo.fileSize;
+        part.crop = QRect(where.x, where.y, where.width, where.height);
+    }
+    return true;
+}
+
 // What opening finds of one row's file, worked out on a worker thread: whether the file is
-// as saved, and its record (the saved one, or read again when the file changed).
+// as saved, its record (the saved one, or read again when the file changed) and, for a
+// view of a stereo file, where the view lies in it.
 struct FileProbe
 {
     bool checked = false; // the row had a record to check against its file
     TFileCheck check = TFileCheck::Unchanged;
     ImageDataResult data;
+    TPicturePart part;
 };
 
 FileProbe probeFile(const TSessionRow &row, const TGflLibrary *gfl)
 {
     FileProbe p;
+    bool viewFound = true;
+    if (row.View != 0)
+        viewFound = findView(row.Path, row.View, p.part);
     if (!row.HasMeta)
         return p;
     p.checked = true;
     p.check = checkFile(row);
+    // A view that cannot be found again is another file now, whatever its identity says.
+    if (p.check == TFileCheck::Unchanged && !viewFound)
+        p.check = TFileCheck::Changed;
     if (p.check == TFileCheck::Changed) {
         bool missing = false;
-        p.data.jpegData = readImageMetadata(row.Path, TJPEGData(), gfl, &missing);
+        p.data.jpegData = readImageMetadata(row.Path, TJPEGData(), gfl, &missing, nullptr, p.part);
         p.data.fileMissing = missing;
         if (missing)
             p.check = TFileCheck::Missing;
@@ -81,7 +111,10 @@ std::array<std::vector<FileProbe>, 2> probeFiles(const TSessionSnapshot &snapsho
 class ListBuilder
 {
 public:
-    ListBuilder(ListRowModel &list, TSessionOpenReport &report) : m_list(list), m_report(report) {}
+    ListBuilder(ListRowModel &list, TSessionOpenReport &report, QSet<QString> &viewFiles)
+        : m_list(list), m_report(report), m_viewFiles(viewFiles)
+    {
+    }
 
     std::vector<TDatensatz *> build(const std::vector<TSessionRow> &rows,
                                     const std::vector<FileProbe> &probes)
@@ -109,9 +142,12 @@ private:
 
     TDatensatz *image(ListRow &item, const TSessionRow &r, const FileProbe &probe)
     {
-        auto *e = new TDatensatz(
-            m_list.Store(), &item, r.Number, r.Path, TDsSide(r.Side),
-            {.Invert = r.Invert, .Rotation = r.Rotation, .Mirror = r.Mirror, .Batch = r.Batch});
+        auto *e = new TDatensatz(m_list.Store(), &item, r.Number, r.Path, TDsSide(r.Side),
+                                 {.Invert = r.Invert,
+                                  .Rotation = r.Rotation,
+                                  .Mirror = r.Mirror,
+                                  .Batch = r.Batch,
+                                  .Part = probe.part});
         TDsOrgBild *holder = e->OrgBild();
         TFileCheck check = TFileCheck::Unchanged;
         // A file named by several rows (a single picture shown in both lists) is taken
@@ -123,9 +159,13 @@ private:
             holder->applyImageData(probe.data);
             if (holder->RefCount > 1 || check != TFileCheck::Unchanged)
                 m_checked.insert(holder, check);
-            if (check == TFileCheck::Missing)
+            // Both views of a stereo file have holders of their own: the file is named once.
+            const bool named = r.View != 0 && m_viewFiles.contains(r.Path);
+            if (r.View != 0)
+                m_viewFiles.insert(r.Path);
+            if (check == TFileCheck::Missing && !named)
                 m_report.Missing << r.Path;
-            else if (check == TFileCheck::Changed)
+            else if (check == TFileCheck::Changed && !named)
                 m_report.Changed << r.Path;
         }
         // A saved "changed" that the user had not confirmed stays unconfirmed.
@@ -158,6 +198,7 @@ private:
     ListRowModel &m_list;
     TSessionOpenReport &m_report;
     QHash<const TDsOrgBild *, TFileCheck> m_checked;
+    QSet<QString> &m_viewFiles;
 };
 
 } // namespace
@@ -191,8 +232,9 @@ TSessionOpenReport ApplySessionSnapshot(TSession &session, const TSessionSnapsho
     const std::array<std::vector<FileProbe>, 2> probes = probeFiles(snapshot, gfl);
     ListRowModel *lists[] = {&session.Left(), &session.Right()};
     std::array<std::vector<TDatensatz *>, 2> made;
+    QSet<QString> viewFiles; // stereo files already checked through one of their views
     for (std::size_t l = 0; l < 2; ++l) {
-        ListBuilder builder(*lists[l], report);
+        ListBuilder builder(*lists[l], report, viewFiles);
         made[l] = builder.build(snapshot.Lists[l], probes[l]);
     }
     // Links after every row exists; the reader made sure that each one links back.

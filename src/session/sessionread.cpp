@@ -353,7 +353,7 @@ bool readPartner(const QString &text, int &list, int &row)
     return true;
 }
 
-// The file a row names and its identity.
+// The file (or the view of a stereo file) a row names, and its identity.
 void checkRowFile(Fields &f, TSessionRow &row)
 {
     row.Path = f.text(rkPath);
@@ -362,6 +362,9 @@ void checkRowFile(Fields &f, TSessionRow &row)
                                              : QStringLiteral("an image names no file"));
     if (row.Path.contains(QChar(0)))
         f.fail(QStringLiteral("the path holds a NUL character"));
+    row.View = quint8(f.integer(rkView, 0, 1, 2));
+    if (f.ok() && row.View != 0 && row.Path.isEmpty())
+        f.fail(QStringLiteral("a gap names a view"));
     row.FileSize = f.integer(rkSize, -1, -1, std::numeric_limits<qint64>::max());
     row.FileMtimeNs = f.integer(rkMtime, -1, std::numeric_limits<qint64>::min() + 1,
                                 std::numeric_limits<qint64>::max());
@@ -371,9 +374,6 @@ void checkRow(Fields &f, const RawValue *meta, TSessionRow &row)
 {
     if (!f.has(rkAttribute) || !f.has(rkSide))
         f.fail(QStringLiteral("\"attribute\" or \"side\" is missing"));
-    if (f.has(rkView))
-        f.fail(QStringLiteral(
-            "names a view of a stereo camera's file, which this version cannot open"));
     row.Attribute = quint8(f.integer(rkAttribute, 0, daUnassigned, daGap));
     row.Side = quint8(f.integer(rkSide, 0, dsMono, dsRight));
     checkRowFile(f, row);

@@ -4,6 +4,8 @@
 #include "entries/datensatz.h"
 #include "entries/listoperations.h"
 #include "imaging/dsorgbild.h"
+#include "session/idleprocessor.h"
+#include "session/loading.h"
 #include "session/recoveryfiles.h"
 #include "session/session.h"
 #include "session/sessionfile.h"
@@ -302,8 +304,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "\"number\""},
         BadFileCase{"path of the wrong type", replaced("\"/x/a.jpg\"", "[]"),
                     "\"path\" is not a text"},
-        BadFileCase{"view of a stereo file", replaced("\"side\":2,", "\"side\":2,\"view\":1,"),
-                    "view"},
+        BadFileCase{"view that a stereo file does not have",
+                    replaced("\"side\":2,", "\"side\":2,\"view\":3,"), "\"view\""},
+        BadFileCase{"gap that names a view",
+                    replaced("\"attribute\":2,\"side\":3,\"path\":\"/x/b.jpg\",",
+                             "\"attribute\":6,\"side\":1,\"view\":2,"),
+                    "a gap names a view"},
         BadFileCase{"metadata of the wrong shape",
                     replaced("\"partner\":\"R0\"", "\"partner\":\"R0\",\"meta\":{\"str\":[1]}"),
                     "\"str\""}),
@@ -582,6 +588,106 @@ INSTANTIATE_TEST_SUITE_P(
                                    false,
                                    false}),
     [](const ::testing::TestParamInfo<QuestionCase> &param) {
+        return ParamName(param.index, param.param.name);
+    });
+
+// ---- Stereo files ----
+
+namespace {
+
+struct StereoCase
+{
+    const char *name;
+    // What happens to the stereo file between saving and opening.
+    std::function<void(const QString &path)> meanwhile;
+    TFileCheck check;
+    bool inBatch;
+};
+
+class SessionStereoFile : public ::testing::TestWithParam<StereoCase>
+{
+};
+
+} // namespace
+
+TEST_P(SessionStereoFile, OpensAgainAsTheSameLinkedViews)
+{
+    const StereoCase &c = GetParam();
+    QTemporaryDir dir;
+    const QString mpo = dir.filePath(QStringLiteral("DSCF0001.MPO"));
+    ASSERT_TRUE(QFile::copy(testDataPath(QStringLiteral("photos/mpo/sugarshack.mpo")), mpo));
+    TSession session;
+    {
+        TQuietLoadingView view;
+        TIdleProcessor idle(session.Left(), session.Right(), view);
+        idle.SetThumbnailsWanted(false);
+        ASSERT_NE(idle.AddFile(mpo, session.Left(), NewEntryDefaults()), nullptr);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                idle.IdleProcess();
+                return idle.IsIdle();
+            },
+            20000));
+    }
+    ASSERT_EQ(session.Left().Count(), 1);
+    const TPicturePart parts[] = {session.Left().EntryAt(0)->OrgBild()->Part,
+                                  session.Right().EntryAt(0)->OrgBild()->Part};
+    ASSERT_EQ(parts[0].view, 1);
+    ASSERT_EQ(parts[1].view, 2);
+    session.Right().EntryAt(0)->SetNewName(QStringLiteral("Sugar shack"));
+    TSessionKeeper keeper(session);
+    const QString saved = dir.filePath(QStringLiteral("stereo.duomira"));
+    QString error;
+    ASSERT_TRUE(keeper.Save(saved, error)) << error.toStdString();
+    c.meanwhile(mpo);
+
+    TSession reopened;
+    TSessionKeeper second(reopened);
+    const TSessionOpenOutcome outcome = second.Open(saved, {}, nullptr);
+    ASSERT_TRUE(outcome.Ok) << outcome.Error.toStdString();
+    // The file is named once, not once per view.
+    EXPECT_EQ(outcome.Report.Changed,
+              c.check == TFileCheck::Changed ? QStringList{mpo} : QStringList());
+    EXPECT_EQ(outcome.Report.Missing,
+              c.check == TFileCheck::Missing ? QStringList{mpo} : QStringList());
+    ASSERT_EQ(reopened.Left().Count(), 1);
+    ASSERT_EQ(reopened.Right().Count(), 1);
+    TDatensatz *views[] = {reopened.Left().EntryAt(0), reopened.Right().EntryAt(0)};
+    EXPECT_EQ(views[0]->Partner(), views[1]);
+    EXPECT_EQ(views[1]->Partner(), views[0]);
+    EXPECT_EQ(views[1]->NewName(), QStringLiteral("Sugar shack"));
+    for (int v = 0; v < 2; ++v) {
+        SCOPED_TRACE(v + 1);
+        EXPECT_EQ(views[v]->SourcePath(), mpo);
+        EXPECT_EQ(views[v]->Attribute(), daStereoPair);
+        EXPECT_EQ(views[v]->FileCheck(), c.check);
+        EXPECT_EQ(views[v]->Batch(), c.inBatch);
+        EXPECT_TRUE(views[v]->IsStereoView());
+        // Each view is found in the file again; a file that lost its views keeps only the
+        // view number.
+        if (c.check == TFileCheck::Unchanged)
+            EXPECT_EQ(views[v]->OrgBild()->Part, parts[v]);
+        else
+            EXPECT_EQ(views[v]->OrgBild()->Part.view, v + 1);
+    }
+    if (c.check == TFileCheck::Unchanged)
+        expectSameLists(TakeSessionSnapshot(session), TakeSessionSnapshot(reopened));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SessionStereoFile,
+    ::testing::Values(StereoCase{"unchanged", [](const QString &) {}, TFileCheck::Unchanged, true},
+                      StereoCase{"another picture under its name",
+                                 [](const QString &path) {
+                                     QFile::remove(path);
+                                     QFile::copy(
+                                         testDataPath(QStringLiteral("photos/jpg/Nikon_D70.jpg")),
+                                         path);
+                                 },
+                                 TFileCheck::Changed, false},
+                      StereoCase{"gone", [](const QString &path) { QFile::remove(path); },
+                                 TFileCheck::Missing, false}),
+    [](const ::testing::TestParamInfo<StereoCase> &param) {
         return ParamName(param.index, param.param.name);
     });
 
