@@ -23,6 +23,7 @@
 #include "session/sessionkeeper.h"
 #include "session/sortaction.h"
 #include "support/photo_generator.h"
+#include "support/process.h"
 #include "support/run.h"
 
 #include <QCoreApplication>
@@ -49,15 +50,6 @@ int rounds()
 {
     const int n = qEnvironmentVariableIntValue("DUOMIRA_BENCH_ROUNDS");
     return n > 0 ? n : 3;
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 // Loads both sets as a drop does and returns the time until the sorted lists show.
@@ -162,8 +154,9 @@ void BM_SessionFile(benchmark::State &state)
             figures["reopened_pairs"].push_back(pairsIn(reopened.Left()));
         }
         for (const auto &[name, values] : figures)
-            state.counters[name] = median(values);
-        state.counters["open_vs_load"] = median(figures["open_ms"]) / median(figures["load_ms"]);
+            state.counters[name] = benchsupport::median(values);
+        state.counters["open_vs_load"] =
+            benchsupport::median(figures["open_ms"]) / benchsupport::median(figures["load_ms"]);
     }
 }
 BENCHMARK(BM_SessionFile)->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -169,22 +169,11 @@ Identity fileIdentity(const TSessionRow &row)
 std::array<std::vector<Identity>, 2> fileIdentities(const TSessionSnapshot &snapshot)
 {
     std::array<std::vector<Identity>, 2> ids;
-    for (std::size_t l = 0; l < 2; ++l) {
-        const std::vector<TSessionRow> &rows = snapshot.Lists[l];
-        ids[l].resize(rows.size());
-        // Chunks of rows, so that a task is worth handing to another thread.
-        constexpr std::size_t chunk = 512;
-        std::vector<std::size_t> starts;
-        for (std::size_t i = 0; i < rows.size(); i += chunk)
-            starts.push_back(i);
-        QtConcurrent::blockingMap(starts, [&rows, &out = ids[l]](std::size_t start) {
-            const std::size_t end = std::min(rows.size(), start + chunk);
-            for (std::size_t i = start; i < end; ++i) {
-                if (!rows[i].Path.isEmpty())
-                    out[i] = fileIdentity(rows[i]);
-            }
-        });
-    }
+    for (std::size_t l = 0; l < 2; ++l)
+        ids[l].resize(snapshot.Lists[l].size());
+    ForEachFileRowInParallel(snapshot, [&](std::size_t list, std::size_t row) {
+        ids[list][row] = fileIdentity(snapshot.Lists[list][row]);
+    });
     return ids;
 }
 
@@ -342,6 +331,25 @@ QByteArray WriteSessionFile(const TSessionSnapshot &snapshot)
     out.close('}');
     out.raw("\n");
     return out.take();
+}
+
+void ForEachFileRowInParallel(const TSessionSnapshot &snapshot,
+                              const std::function<void(std::size_t list, std::size_t row)> &work)
+{
+    // Chunks of rows, so that a task is worth handing to another thread.
+    constexpr std::size_t chunk = 256;
+    std::vector<std::pair<std::size_t, std::size_t>> starts;
+    for (std::size_t l = 0; l < 2; ++l)
+        for (std::size_t i = 0; i < snapshot.Lists[l].size(); i += chunk)
+            starts.emplace_back(l, i);
+    QtConcurrent::blockingMap(starts, [&](const std::pair<std::size_t, std::size_t> &start) {
+        const std::vector<TSessionRow> &rows = snapshot.Lists[start.first];
+        const std::size_t end = std::min(rows.size(), start.second + chunk);
+        for (std::size_t i = start.second; i < end; ++i) {
+            if (!rows[i].Path.isEmpty())
+                work(start.first, i);
+        }
+    });
 }
 
 quint64 SessionFingerprint(const TSessionSnapshot &snapshot)

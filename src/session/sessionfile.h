@@ -33,6 +33,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 inline constexpr int SessionFormatVersion = 1;
@@ -92,6 +93,12 @@ struct TSessionReadResult
 
 // Parses and checks a session file's bytes. Pure.
 TSessionReadResult ReadSessionFile(const QByteArray &bytes);
+
+// Calls work(list, row) for every row of both lists of snapshot that names a file, spread
+// over the pool's threads in chunks: the stat calls and file reads of saving and opening
+// run side by side, off the calling thread.
+void ForEachFileRowInParallel(const TSessionSnapshot &snapshot,
+                              const std::function<void(std::size_t list, std::size_t row)> &work);
 
 // A 64-bit digest of everything the user set (not the metadata or the identities, which the
 // files give): two snapshots with the same digest hold the same work.

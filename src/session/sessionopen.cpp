@@ -4,13 +4,12 @@
 #include "entries/datensatz.h"
 #include "entries/listoperations.h"
 #include "imaging/dsorgbild.h"
-#include "imaging/stereofile.h"
+#include "imaging/stereoviewpart.h"
 #include "session/session.h"
 #include "session/sessionrows.h"
 
 #include <QHash>
 #include <QSet>
-#include <QtConcurrent/QtConcurrentMap>
 
 namespace {
 
@@ -30,18 +29,12 @@ TFileCheck checkFile(const TSessionRow &row)
 bool findView(const QString &path, int view, TPicturePart &part)
 {
     const TStereoFile stereo = ReadStereoFile(path);
-    part = TPicturePart();
-    part.view = view;
-    if (!stereo.isStereo())
+    if (!stereo.isStereo()) {
+        part = TPicturePart();
+        part.view = view;
         return false;
-    const TStereoView &where = stereo.views[std::size_t(view - 1)];
-    if (stereo.format == TStereoFormat::Mpo) {
-        part.offset = where.offset;
-        part.length = where.length;
-    } else {
-        part.length = stereo.fileSize;
-        part.crop = QRect(where.x, where.y, where.width, where.height);
     }
+    part = StereoViewPart(stereo, view);
     return true;
 }
 
@@ -88,21 +81,11 @@ std::array<std::vector<FileProbe>, 2> probeFiles(const TSessionSnapshot &snapsho
                                                  const TGflLibrary *gfl)
 {
     std::array<std::vector<FileProbe>, 2> probes;
-    for (std::size_t l = 0; l < 2; ++l) {
-        const std::vector<TSessionRow> &rows = snapshot.Lists[l];
-        probes[l].resize(rows.size());
-        constexpr std::size_t chunk = 256;
-        std::vector<std::size_t> starts;
-        for (std::size_t i = 0; i < rows.size(); i += chunk)
-            starts.push_back(i);
-        QtConcurrent::blockingMap(starts, [&rows, &out = probes[l], gfl](std::size_t start) {
-            const std::size_t end = std::min(rows.size(), start + chunk);
-            for (std::size_t i = start; i < end; ++i) {
-                if (!rows[i].Path.isEmpty())
-                    out[i] = probeFile(rows[i], gfl);
-            }
-        });
-    }
+    for (std::size_t l = 0; l < 2; ++l)
+        probes[l].resize(snapshot.Lists[l].size());
+    ForEachFileRowInParallel(snapshot, [&](std::size_t list, std::size_t row) {
+        probes[list][row] = probeFile(snapshot.Lists[list][row], gfl);
+    });
     return probes;
 }
 
@@ -111,10 +94,17 @@ std::array<std::vector<FileProbe>, 2> probeFiles(const TSessionSnapshot &snapsho
 class ListBuilder
 {
 public:
-    ListBuilder(ListRowModel &list, TSessionOpenReport &report, QSet<QString> &viewFiles)
-        : m_list(list), m_report(report), m_viewFiles(viewFiles)
+    // What both lists' builders share: the report, and the files already checked.
+    struct Checked
     {
-    }
+        TSessionOpenReport Report;
+        // Holders named by more than one row, and holders of files not as saved.
+        QHash<const TDsOrgBild *, TFileCheck> Holders;
+        // Stereo files checked through one of their views (each view has its own holder).
+        QSet<QString> ViewFiles;
+    };
+
+    ListBuilder(ListRowModel &list, Checked &checked) : m_list(list), m_checked(checked) {}
 
     std::vector<TDatensatz *> build(const std::vector<TSessionRow> &rows,
                                     const std::vector<FileProbe> &probes)
@@ -152,21 +142,21 @@ private:
         TFileCheck check = TFileCheck::Unchanged;
         // A file named by several rows (a single picture shown in both lists) is taken
         // and reported once.
-        if (holder->RefCount > 1 && m_checked.contains(holder)) {
-            check = m_checked.value(holder);
+        if (holder->RefCount > 1 && m_checked.Holders.contains(holder)) {
+            check = m_checked.Holders.value(holder);
         } else if (probe.checked && !holder->Loaded) {
             check = probe.check;
             holder->applyImageData(probe.data);
             if (holder->RefCount > 1 || check != TFileCheck::Unchanged)
-                m_checked.insert(holder, check);
+                m_checked.Holders.insert(holder, check);
             // Both views of a stereo file have holders of their own: the file is named once.
-            const bool named = r.View != 0 && m_viewFiles.contains(r.Path);
+            const bool named = r.View != 0 && m_checked.ViewFiles.contains(r.Path);
             if (r.View != 0)
-                m_viewFiles.insert(r.Path);
+                m_checked.ViewFiles.insert(r.Path);
             if (check == TFileCheck::Missing && !named)
-                m_report.Missing << r.Path;
+                m_checked.Report.Missing << r.Path;
             else if (check == TFileCheck::Changed && !named)
-                m_report.Changed << r.Path;
+                m_checked.Report.Changed << r.Path;
         }
         // A saved "changed" that the user had not confirmed stays unconfirmed.
         if (check == TFileCheck::Unchanged && r.Check == TFileCheck::Changed)
@@ -196,9 +186,7 @@ private:
     }
 
     ListRowModel &m_list;
-    TSessionOpenReport &m_report;
-    QHash<const TDsOrgBild *, TFileCheck> m_checked;
-    QSet<QString> &m_viewFiles;
+    Checked &m_checked;
 };
 
 } // namespace
@@ -226,17 +214,17 @@ TSessionSnapshot TakeSessionSnapshot(TSession &session)
 TSessionOpenReport ApplySessionSnapshot(TSession &session, const TSessionSnapshot &snapshot,
                                         const TGflLibrary *gfl)
 {
-    TSessionOpenReport report;
     session.Naming() = snapshot.Naming;
     session.RenameMask() = snapshot.Mask;
     const std::array<std::vector<FileProbe>, 2> probes = probeFiles(snapshot, gfl);
     ListRowModel *lists[] = {&session.Left(), &session.Right()};
     std::array<std::vector<TDatensatz *>, 2> made;
-    QSet<QString> viewFiles; // stereo files already checked through one of their views
+    ListBuilder::Checked checked;
     for (std::size_t l = 0; l < 2; ++l) {
-        ListBuilder builder(*lists[l], report, viewFiles);
+        ListBuilder builder(*lists[l], checked);
         made[l] = builder.build(snapshot.Lists[l], probes[l]);
     }
+    TSessionOpenReport &report = checked.Report;
     // Links after every row exists; the reader made sure that each one links back.
     for (std::size_t l = 0; l < 2; ++l) {
         ListUpdateGuard guard(lists[l]);

@@ -238,6 +238,30 @@ TEST(SessionOpen, ChangedAndMissingFilesAreMarkedExcludedAndNamedOnce)
     EXPECT_TRUE(second.IsDirty());
 }
 
+TEST(SessionOpen, APictureInBothListsIsCheckedOnceForBothRows)
+{
+    PhotoSession s;
+    // The left list's first picture shown in the right list as well.
+    AppendEntry(s.session.Right(), 9, s.file(0), dsRight)->LoadMetadata();
+    CreateGap(s.session.Left());
+    LinkBothWays(s.session.Left().EntryAt(3), s.session.Right().EntryAt(3));
+    TSessionKeeper keeper(s.session);
+    const QString path = s.dir.filePath(QStringLiteral("both.duomira"));
+    QString error;
+    ASSERT_TRUE(keeper.Save(path, error)) << error.toStdString();
+    QFile::remove(s.file(0));
+
+    TSession reopened;
+    TSessionKeeper second(reopened);
+    const TSessionOpenOutcome outcome = second.Open(path, {}, nullptr);
+    ASSERT_TRUE(outcome.Ok) << outcome.Error.toStdString();
+    EXPECT_EQ(outcome.Report.Missing, QStringList{s.file(0)});
+    for (TDatensatz *e : {reopened.Left().EntryAt(0), reopened.Right().EntryAt(3)}) {
+        EXPECT_EQ(e->FileCheck(), TFileCheck::Missing);
+        EXPECT_FALSE(e->Batch());
+    }
+}
+
 namespace {
 
 struct BadFileCase
