@@ -352,7 +352,8 @@ void ForEachFileRowInParallel(const TSessionSnapshot &snapshot,
     });
 }
 
-quint64 SessionFingerprint(const TSessionSnapshot &snapshot)
+quint64 SessionFingerprint(const TNamingSettings &n, const QString &mask,
+                           const std::array<std::size_t, 2> &counts, const TFingerprintRow &rowAt)
 {
     XXH3_state_t *state = XXH3_createState();
     XXH3_64bits_reset(state);
@@ -360,29 +361,30 @@ quint64 SessionFingerprint(const TSessionSnapshot &snapshot)
         XXH3_64bits_update(state, data, size);
     };
     auto addText = [&](const QString &s) {
-        const qsizetype n = s.size();
-        add(&n, sizeof n);
-        add(s.constData(), std::size_t(n) * sizeof(QChar));
+        const qsizetype size = s.size();
+        add(&size, sizeof size);
+        add(s.constData(), std::size_t(size) * sizeof(QChar));
     };
     auto addValue = [&](const auto &v) { add(&v, sizeof v); };
-    const TNamingSettings &n = snapshot.Naming;
     for (const QString *s : {&n.SuffixLeft, &n.SuffixRight, &n.SuffixMono, &n.FolderLeft,
                              &n.FolderRight, &n.FolderMono})
         addText(*s);
     addValue(n.StartNumber);
     addValue(n.CreateMissingFolders);
-    addText(snapshot.Mask);
-    for (const auto &rows : snapshot.Lists) {
-        const std::size_t count = rows.size();
-        addValue(count);
-        for (const TSessionRow &r : rows) {
+    addText(mask);
+    for (std::size_t list = 0; list < 2; ++list) {
+        addValue(counts[list]);
+        for (std::size_t i = 0; i < counts[list]; ++i) {
+            int partnerList = -1;
+            int partnerRow = -1;
+            const TSessionRow &r = rowAt(list, i, partnerList, partnerRow);
             addText(r.Path);
             addValue(r.View);
             addValue(r.Attribute);
             addValue(r.Side);
             addValue(r.Number);
-            addValue(r.PartnerList);
-            addValue(r.PartnerRow);
+            addValue(partnerList);
+            addValue(partnerRow);
             addText(r.NewName);
             addValue(r.Rotation);
             const quint8 flags =
@@ -397,4 +399,17 @@ quint64 SessionFingerprint(const TSessionSnapshot &snapshot)
     const quint64 digest = XXH3_64bits_digest(state);
     XXH3_freeState(state);
     return digest;
+}
+
+quint64 SessionFingerprint(const TSessionSnapshot &snapshot)
+{
+    return SessionFingerprint(snapshot.Naming, snapshot.Mask,
+                              {snapshot.Lists[0].size(), snapshot.Lists[1].size()},
+                              [&](std::size_t list, std::size_t i, int &partnerList,
+                                  int &partnerRow) -> const TSessionRow & {
+                                  const TSessionRow &r = snapshot.Lists[list][i];
+                                  partnerList = r.PartnerList;
+                                  partnerRow = r.PartnerRow;
+                                  return r;
+                              });
 }

@@ -103,3 +103,8 @@ void ForEachFileRowInParallel(const TSessionSnapshot &snapshot,
 // A 64-bit digest of everything the user set (not the metadata or the identities, which the
 // files give): two snapshots with the same digest hold the same work.
 quint64 SessionFingerprint(const TSessionSnapshot &snapshot);
+// The same over rows kept elsewhere: rowAt gives row i of a list and its partner link.
+using TFingerprintRow = std::function<const TSessionRow &(std::size_t list, std::size_t row,
+                                                          int &partnerList, int &partnerRow)>;
+quint64 SessionFingerprint(const TNamingSettings &naming, const QString &mask,
+                           const std::array<std::size_t, 2> &counts, const TFingerprintRow &rowAt);

@@ -148,8 +148,7 @@ private:
         bool Removed = false;
         QString Error;
     };
-    static bool isDirty(quint64 fingerprint, quint64 baseline, bool untitled,
-                        const TSessionSnapshot &s);
+    static bool isDirty(quint64 fingerprint, quint64 baseline, bool untitled, bool empty);
     static LookResult lookAt(const TSessionSnapshot &s, const LookTask &task);
     LookTask task(bool writeDue);
     bool applyResult(const LookResult &r);

@@ -124,6 +124,17 @@ TSessionSnapshot TSessionRows::Expand() const
     return s;
 }
 
+quint64 TSessionRows::Fingerprint() const
+{
+    return SessionFingerprint(Naming, Mask, {Rows[0].size(), Rows[1].size()},
+                              [this](std::size_t list, std::size_t i, int &partnerList,
+                                     int &partnerRow) -> const TSessionRow & {
+                                  partnerList = Partners[list][i].first;
+                                  partnerRow = Partners[list][i].second;
+                                  return *Rows[list][i];
+                              });
+}
+
 const std::shared_ptr<const TSessionRow> *TSessionRowCache::kept(const TDatensatz &e, int list,
                                                                  int index)
 {

@@ -33,6 +33,9 @@ struct TSessionRows
 
     // The snapshot they make (copies every row: meant for a worker thread).
     TSessionSnapshot Expand() const;
+    // SessionFingerprint of that snapshot, without making it.
+    quint64 Fingerprint() const;
+    bool Empty() const { return Rows[0].empty() && Rows[1].empty(); }
 };
 
 class TSessionRowCache
