@@ -1,30 +1,42 @@
-// Session files with 20,000 + 20,000 entries (small JPEG files with EXIF capture times; the
-// count per list can be set with DUOMIRA_BENCH_SESSION_COUNT). One round each:
+// Session files with 20,000 + 20,000 paired entries: the small real JPEG files of two
+// cameras (640 x 480 with a camera-like EXIF block, the right camera's clock 37 s ahead;
+// smallPhotoSet, cached), loaded and paired by time so that every row has its partner. The
+// count per list can be set with DUOMIRA_BENCH_SESSION_COUNT, the rounds with
+// DUOMIRA_BENCH_ROUNDS (default 3). Every figure is the median of the rounds, all measured
+// in the same run:
 //   load_ms            the files loaded fresh: every metadata record read, lists ordered
-//                      (the yardstick, measured in the same run)
+//                      (the yardstick)
 //   save_ms            "Save Session": the lists copied, written, synced and renamed
 //                      (target: at most 500)
-//   open_ms            opening the saved session with every file unchanged, lists shown
-//                      (target: at most 1000)
+//   open_ms            opening the saved session with every file unchanged until the lists
+//                      are shown (target: at most 1000)
 //   open_vs_load       open_ms / load_ms
-//   recovery_ui_ms     what a recovery save costs the user interface thread (the copy of
-//                      the lists; digest and write run on a worker) (target: at most 5)
+//   recovery_ui_ms     what one recovery save costs the user interface thread, the median
+//                      of several changes (target: at most 5)
 //   file_mb            size of the session file
-#include "cli/clijpeg.h"
+//   pairs              stereo pairs in the lists that were saved (all of them, when paired)
+#include "entries/datensatz.h"
 #include "pairing/ordering.h"
 #include "session/idleprocessor.h"
 #include "session/loading.h"
 #include "session/session.h"
 #include "session/sessionkeeper.h"
+#include "session/sortaction.h"
+#include "support/photo_generator.h"
+#include "support/process.h"
 #include "support/run.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -34,99 +46,117 @@ int countPerList()
     return n > 0 ? n : 20000;
 }
 
-// The files, made once per run.
-const QTemporaryDir &files()
+int rounds()
 {
-    static QTemporaryDir dir;
-    static bool made = false;
-    if (!made) {
-        const int n = countPerList();
-        for (const char *side : {"L", "R"}) {
-            QDir(dir.path()).mkpath(QLatin1String(side));
-            for (int i = 0; i < n; ++i) {
-                const int s = i * 7 + (i % 5);
-                const QByteArray when = QStringLiteral("2024:05:%1 %2:%3:%4")
-                                            .arg(1 + s / 86400, 2, 10, QChar(u'0'))
-                                            .arg(s / 3600 % 24, 2, 10, QChar(u'0'))
-                                            .arg(s / 60 % 60, 2, 10, QChar(u'0'))
-                                            .arg(s % 60, 2, 10, QChar(u'0'))
-                                            .toLatin1();
-                QFile f(QStringLiteral("%1/%2/IMG_%3.jpg").arg(dir.path(), QLatin1String(side)).arg(i, 5, 10, QChar(u'0')));
-                if (f.open(QIODevice::WriteOnly))
-                    f.write(jpegTakenAt(when));
-            }
-        }
-        made = true;
-    }
-    return dir;
+    const int n = qEnvironmentVariableIntValue("DUOMIRA_BENCH_ROUNDS");
+    return n > 0 ? n : 3;
 }
 
-void loadFresh(TSession &session)
+// Loads both sets as a drop does and returns the time until the sorted lists show.
+double loadFresh(TSession &session, const QStringList &left, const QStringList &right)
 {
+    QElapsedTimer t;
+    t.start();
     TQuietLoadingView view;
     TOrderingPass pass(session.Left(), session.Right());
     TIdleProcessor idle(session.Left(), session.Right(), view);
     idle.SetOrdering(&pass, &session.State());
     idle.SetThumbnailsWanted(false);
     NewEntryDefaults defaults;
-    const QString root = files().path();
-    for (const char *side : {"L", "R"}) {
-        ListRowModel &list = side[0] == 'L' ? session.Left() : session.Right();
-        const QStringList names = QDir(root + u'/' + QLatin1String(side)).entryList(QDir::Files, QDir::Name);
-        for (const QString &name : names)
-            idle.AddFile(root + u'/' + QLatin1String(side) + u'/' + name, list, defaults);
-    }
+    for (const QString &f : left)
+        idle.AddFile(f, session.Left(), defaults);
+    for (const QString &f : right)
+        idle.AddFile(f, session.Right(), defaults);
     while (!idle.IsIdle()) {
         idle.IdleProcess();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
+    const double ms = t.nsecsElapsed() / 1e6;
+    // Paired by time (not timed): the session then holds partner links in every row.
+    ArrangeWindowLists(pass, &session.State(), OrderingMode::AssignAll);
+    return ms;
+}
+
+int pairsIn(ListRowModel &list)
+{
+    int pairs = 0;
+    for (int i = 0; i < list.Count(); ++i)
+        if (const TDatensatz *e = list.EntryAt(i); e && e->Attribute() == daStereoPair)
+            ++pairs;
+    return pairs;
+}
+
+// The interface thread's part of recovery saves: changes rows one at a time and waits for
+// each write to reach the file.
+std::vector<double> recoveryCosts(TSession &session, TSessionKeeper &keeper, const QString &folder,
+                                  QString &error)
+{
+    std::vector<double> costs;
+    if (!keeper.EnableRecovery(folder, error))
+        return costs;
+    keeper.SetTimings(std::chrono::milliseconds(1), std::chrono::milliseconds(0));
+    for (int change = 0; change < 5; ++change) {
+        const int writes = keeper.RecoveryWrites();
+        session.Left().EntryAt(change)->SetNewName(QStringLiteral("changed %1").arg(change));
+        keeper.NoteChange();
+        QElapsedTimer wait;
+        wait.start();
+        while (keeper.RecoveryWrites() == writes && !wait.hasExpired(60000))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        costs.push_back(keeper.LastLookCost().count() / 1e6);
+    }
+    keeper.DropRecovery();
+    return costs;
 }
 
 void BM_SessionFile(benchmark::State &state)
 {
-    files();
+    const int n = countPerList();
+    const QStringList left = benchsupport::smallPhotoSet(QStringLiteral("L"), n);
+    const QStringList right = benchsupport::smallPhotoSet(QStringLiteral("R"), n);
+    if (left.size() != n || right.size() != n) {
+        state.SkipWithError("no photo sets");
+        return;
+    }
     for (auto _ : state) {
-        QElapsedTimer t;
-        auto session = std::make_unique<TSession>();
-        t.start();
-        loadFresh(*session);
-        const double loadMs = t.nsecsElapsed() / 1e6;
+        std::map<std::string, std::vector<double>> figures;
+        for (int round = 0; round < rounds(); ++round) {
+            auto session = std::make_unique<TSession>();
+            figures["load_ms"].push_back(loadFresh(*session, left, right));
+            figures["pairs"].push_back(pairsIn(session->Left()));
 
-        TSessionKeeper keeper(*session);
-        QTemporaryDir out;
-        const QString path = out.filePath(QStringLiteral("bench.duomira"));
-        QString error;
-        t.restart();
-        if (!keeper.Save(path, error))
-            state.SkipWithError(qPrintable(error));
-        const double saveMs = t.nsecsElapsed() / 1e6;
+            QTemporaryDir out;
+            const QString path = out.filePath(QStringLiteral("bench.duomira"));
+            {
+                TSessionKeeper keeper(*session);
+                QString error;
+                QElapsedTimer t;
+                t.start();
+                if (!keeper.Save(path, error))
+                    state.SkipWithError(qPrintable(error));
+                figures["save_ms"].push_back(t.nsecsElapsed() / 1e6);
+                figures["file_mb"].push_back(QFileInfo(path).size() / 1e6);
+                const QString folder = out.filePath(QStringLiteral("state"));
+                for (double cost : recoveryCosts(*session, keeper, folder, error))
+                    figures["recovery_ui_ms"].push_back(cost);
+            }
+            session.reset();
 
-        // The recovery save: a change, then the look the timer runs.
-        keeper.EnableRecovery(out.filePath(QStringLiteral("state")), error);
-        keeper.SetTimings(std::chrono::milliseconds(1), std::chrono::milliseconds(0));
-        session->Left().EntryAt(0)->SetNewName(QStringLiteral("changed"));
-        keeper.NoteChange();
-        QElapsedTimer wait;
-        wait.start();
-        while (keeper.RecoveryWrites() == 0 && !wait.hasExpired(60000))
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        const double recoveryUiMs = keeper.LastLookCost().count() / 1e6;
-
-        TSession reopened;
-        TSessionKeeper second(reopened);
-        t.restart();
-        const TSessionOpenOutcome opened = second.Open(path, {}, nullptr);
-        const double openMs = t.nsecsElapsed() / 1e6;
-        if (!opened.Ok || !opened.Report.Changed.isEmpty() || !opened.Report.Missing.isEmpty())
-            state.SkipWithError("the session did not open unchanged");
-
-        state.counters["load_ms"] = loadMs;
-        state.counters["save_ms"] = saveMs;
-        state.counters["open_ms"] = openMs;
-        state.counters["open_vs_load"] = openMs / loadMs;
-        state.counters["recovery_ui_ms"] = recoveryUiMs;
-        state.counters["file_mb"] = QFileInfo(path).size() / 1e6;
-        state.counters["entries"] = reopened.Left().Count() + reopened.Right().Count();
+            TSession reopened;
+            TSessionKeeper second(reopened);
+            QElapsedTimer t;
+            t.start();
+            const TSessionOpenOutcome opened = second.Open(path, {}, nullptr);
+            figures["open_ms"].push_back(t.nsecsElapsed() / 1e6);
+            if (!opened.Ok || !opened.Report.Changed.isEmpty() || !opened.Report.Missing.isEmpty())
+                state.SkipWithError("the session did not open unchanged");
+            figures["entries"].push_back(reopened.Left().Count() + reopened.Right().Count());
+            figures["reopened_pairs"].push_back(pairsIn(reopened.Left()));
+        }
+        for (const auto &[name, values] : figures)
+            state.counters[name] = benchsupport::median(values);
+        state.counters["open_vs_load"] =
+            benchsupport::median(figures["open_ms"]) / benchsupport::median(figures["load_ms"]);
     }
 }
 BENCHMARK(BM_SessionFile)->Iterations(1)->Unit(benchmark::kMillisecond);

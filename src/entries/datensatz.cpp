@@ -303,6 +303,12 @@ void TDatensatz::SetText(int i, const QString &text)
         m_Text[i - 1] = text;
 }
 
+const QString &TDatensatz::TextField(int i) const
+{
+    static const QString none;
+    return i < 1 || i > 3 ? none : m_Text[i - 1];
+}
+
 QString TDatensatz::GetText(int i) const
 {
     if (i < 1 || i > 3)

@@ -218,6 +218,8 @@ public:
     void SetGapTime(double time);             // gaps only: capture time of GapData, LoadMetadata
     void SetText(int i, const QString &text); // i = 1..3
     QString GetText(int i) const;
+    // The same without a copy (an empty text for i outside 1..3).
+    const QString &TextField(int i) const;
     void Refresh(); // rewrites the whole row
     // The row's icon for the current rotation: the icon's index when it is built, else
     // IconOnDemand when the file has a thumbnail (the icon is built when a view draws the

@@ -163,6 +163,30 @@ ListRow *ListRowModel::InsertRow(int index)
     return row;
 }
 
+void ListRowModel::AppendRows(int count, const std::function<void(ListRow &, int)> &make)
+{
+    if (count <= 0)
+        return;
+    Q_EMIT modelAboutToBeReset();
+    const bool textsDirty = m_textsDirty;
+    BeginUpdate();
+    const int first = Count();
+    if (m_staleFrom >= first)
+        m_staleFrom = first + count; // the new rows carry their true indexes
+    m_rows.reserve(m_rows.size() + std::size_t(count));
+    for (int i = 0; i < count; ++i) {
+        auto *row = new ListRow(this);
+        row->m_index = first + i;
+        m_rows.push_back(row);
+        make(*row, i);
+    }
+    // The reset shows every row anew; only changes to rows that were there before are
+    // still to be told.
+    m_textsDirty = textsDirty;
+    EndUpdate();
+    Q_EMIT modelReset();
+}
+
 void ListRowModel::destroyRow(ListRow *row)
 {
     if (row->m_selected)

@@ -8,6 +8,7 @@
 #include "entries/namingsettings.h"
 #include "imaging/libgfl.h"
 #include "imaging/stereofile.h"
+#include "imaging/stereoviewpart.h"
 #include "pairing/ordering.h"
 #include "pairing/sorting.h"
 #include "session/shotloading.h"
@@ -196,16 +197,7 @@ TDatensatz *TIdleProcessor::addStereoFile(const QString &path, const NewEntryDef
     for (int v = 0; v < 2; ++v) {
         ListRowModel &list = v == 0 ? m_left : m_right;
         const TDsSide side = v == 0 ? dsLeft : dsRight;
-        const TStereoView &where = stereo.views[std::size_t(v)];
-        TPicturePart part;
-        part.view = v + 1;
-        if (stereo.format == TStereoFormat::Mpo) {
-            part.offset = where.offset;
-            part.length = where.length;
-        } else {
-            part.length = stereo.fileSize;
-            part.crop = QRect(where.x, where.y, where.width, where.height);
-        }
+        const TPicturePart part = StereoViewPart(stereo, v + 1);
         views[v] =
             AppendEntry(list, static_cast<qint32>(number), path, side,
                         {.Invert = defaults.Invert, .Batch = defaults.BatchOf(side), .Part = part});

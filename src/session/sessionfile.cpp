@@ -3,15 +3,11 @@
 #include "batch/fileops.h"
 #include "entries/siblings.h"
 
-#include <QDateTime>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QJsonParseError>
-#include <QLocale>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <xxhash.h>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -19,8 +15,8 @@ namespace {
 
 // ---- Writing ----
 
-// JSON text is written directly: tens of thousands of rows go out in a fraction of the
-// time a QJsonDocument needs to build and print them.
+// JSON text is written directly into one buffer: tens of thousands of rows go out without a
+// temporary text or number object per value.
 class JsonOut
 {
 public:
@@ -36,25 +32,27 @@ public:
     void string(const QString &text)
     {
         comma();
-        const QByteArray utf8 = text.toUtf8();
         m_out.append('"');
-        for (const char c : utf8) {
-            const auto u = static_cast<unsigned char>(c);
-            if (c == '"' || c == '\\') {
-                m_out.append('\\').append(c);
-            } else if (u < 0x20) {
-                static const char hex[] = "0123456789abcdef";
-                m_out.append("\\u00").append(hex[u >> 4]).append(hex[u & 15]);
-            } else {
-                m_out.append(c);
-            }
+        // Plain ASCII goes straight across; anything else through UTF-8.
+        const QChar *c = text.constData();
+        const qsizetype n = text.size();
+        qsizetype i = 0;
+        while (i < n && c[i].unicode() < 0x80)
+            ++i;
+        if (i == n) {
+            escaped(reinterpret_cast<const char16_t *>(c), n);
+        } else {
+            const QByteArray utf8 = text.toUtf8();
+            escaped(utf8.constData(), utf8.size());
         }
         m_out.append('"');
     }
     void integer(qint64 value)
     {
         comma();
-        m_out.append(QByteArray::number(value));
+        char buffer[24];
+        const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+        m_out.append(buffer, r.ptr - buffer);
     }
     // Shortest text that reads back as the same double; JSON has no NaN or infinity.
     void number(double value)
@@ -62,7 +60,18 @@ public:
         comma();
         if (!std::isfinite(value))
             value = 0;
-        m_out.append(QByteArray::number(value, 'g', QLocale::FloatingPointShortest));
+        char buffer[32];
+        const auto r = std::to_chars(buffer, buffer + sizeof buffer, value);
+        m_out.append(buffer, r.ptr - buffer);
+    }
+    // A partner link: "L<row>" or "R<row>".
+    void partner(char list, int row)
+    {
+        comma();
+        char buffer[16] = {'"', list};
+        const auto r = std::to_chars(buffer + 2, buffer + sizeof buffer - 1, row);
+        *r.ptr = '"';
+        m_out.append(buffer, r.ptr + 1 - buffer);
     }
     void boolean(bool value)
     {
@@ -89,27 +98,84 @@ private:
             m_out.append(',');
         m_fresh = false;
     }
+    // Code units below 0x80 (ASCII text), or UTF-8 bytes, with quotes, backslashes and
+    // control characters escaped.
+    template <typename Unit> void escaped(const Unit *text, qsizetype n)
+    {
+        static const char hex[] = "0123456789abcdef";
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            const auto u = static_cast<std::make_unsigned_t<Unit>>(text[i]);
+            if (u >= 0x20 && u != '"' && u != '\\')
+                continue;
+            plain(text + start, i - start);
+            start = i + 1;
+            if (u == '"' || u == '\\') {
+                m_out.append('\\').append(char(u));
+            } else {
+                const char code[] = {'\\', 'u', '0', '0', hex[u >> 4], hex[u & 15]};
+                m_out.append(code, sizeof code);
+            }
+        }
+        plain(text + start, n - start);
+    }
+    void plain(const char *text, qsizetype n) { m_out.append(text, n); }
+    void plain(const char16_t *text, qsizetype n)
+    {
+        const qsizetype at = m_out.size();
+        m_out.resize(at + n);
+        char *to = m_out.data() + at;
+        for (qsizetype i = 0; i < n; ++i)
+            to[i] = char(text[i]);
+    }
+
     QByteArray m_out;
     bool m_fresh = true;
 };
 
+// The identity stored for a row's file.
+struct Identity
+{
+    qint64 size = -1;
+    qint64 mtimeNs = -1; // -1: unknown
+};
+
 // The identity to store for a row's file: its size and modification time now, when they
 // are still those of the record that was read; else the record's size and an unknown time.
-void fileIdentity(const TSessionRow &row, qint64 &size, qint64 &mtimeNs)
+// The record of a stereo file's view holds the size of its own picture, not the file's:
+// there the time tells, and the view must still fit in the file.
+Identity fileIdentity(const TSessionRow &row)
 {
-    size = row.HasMeta ? row.Meta.FileSize : row.FileSize;
-    mtimeNs = -1;
+    Identity id;
+    id.size = row.HasMeta ? row.Meta.FileSize : row.FileSize;
     if (!row.HasMeta) {
-        mtimeNs = row.FileMtimeNs;
-        return;
+        id.mtimeNs = row.FileMtimeNs;
+        return id;
     }
     const TFileStamp stamp = StatPath(row.Path);
-    if (!stamp.exists || !stamp.isRegular || stamp.size != row.Meta.FileSize)
-        return;
-    const double days = DateTimeToDays(QDateTime::fromMSecsSinceEpoch(stamp.mtimeNs / 1000000));
+    if (!stamp.exists || !stamp.isRegular)
+        return id;
+    if (row.View == 0 ? stamp.size != row.Meta.FileSize : stamp.size < row.Meta.FileSize)
+        return id;
     // The record keeps the time as a day number to the millisecond.
-    if (std::abs(days - row.Meta.FileTime) * 86400000.0 < 1.5)
-        mtimeNs = stamp.mtimeNs;
+    const double days = EpochMsecsToDays(stamp.mtimeNs / 1000000);
+    if (std::abs(days - row.Meta.FileTime) * 86400000.0 < 1.5) {
+        id.size = stamp.size;
+        id.mtimeNs = stamp.mtimeNs;
+    }
+    return id;
+}
+
+// Every row's identity, one stat per file, spread over the pool's threads.
+std::array<std::vector<Identity>, 2> fileIdentities(const TSessionSnapshot &snapshot)
+{
+    std::array<std::vector<Identity>, 2> ids;
+    for (std::size_t l = 0; l < 2; ++l)
+        ids[l].resize(snapshot.Lists[l].size());
+    ForEachFileRowInParallel(snapshot, [&](std::size_t list, std::size_t row) {
+        ids[list][row] = fileIdentity(snapshot.Lists[list][row]);
+    });
+    return ids;
 }
 
 void writeMeta(JsonOut &out, const TJPEGData &meta)
@@ -135,7 +201,7 @@ void writeMeta(JsonOut &out, const TJPEGData &meta)
     out.close('}');
 }
 
-void writeRow(JsonOut &out, const TSessionRow &row)
+void writeRow(JsonOut &out, const TSessionRow &row, const Identity &id)
 {
     out.open('{');
     out.key("attribute");
@@ -143,22 +209,22 @@ void writeRow(JsonOut &out, const TSessionRow &row)
     out.key("side");
     out.integer(row.Side);
     if (!row.Path.isEmpty()) {
-        qint64 size = -1;
-        qint64 mtime = -1;
-        fileIdentity(row, size, mtime);
         out.key("path");
         out.string(row.Path);
+        if (row.View != 0) {
+            out.key("view");
+            out.integer(row.View);
+        }
         out.key("size");
-        out.integer(size);
+        out.integer(id.size);
         out.key("mtime_ns");
-        out.integer(mtime);
+        out.integer(id.mtimeNs);
     }
     out.key("number");
     out.integer(row.Number);
     if (row.PartnerList >= 0) {
         out.key("partner");
-        out.string((row.PartnerList == 0 ? QStringLiteral("L") : QStringLiteral("R")) +
-                   QString::number(row.PartnerRow));
+        out.partner(row.PartnerList == 0 ? 'L' : 'R', row.PartnerRow);
     }
     if (!row.NewName.isEmpty()) {
         out.key("new_name");
@@ -217,240 +283,6 @@ void writeRow(JsonOut &out, const TSessionRow &row)
     out.close('}');
 }
 
-// ---- Reading ----
-
-constexpr int MaxTextLength = 65536;
-constexpr int MaxSiblings = 64;
-
-// Reads one value after another from an object and remembers the first problem.
-class Fields
-{
-public:
-    Fields(const QJsonObject &object, QString where) : m_object(object), m_where(std::move(where))
-    {
-    }
-
-    bool ok() const { return m_error.isEmpty(); }
-    const QString &error() const { return m_error; }
-    void fail(const QString &what)
-    {
-        if (m_error.isEmpty())
-            m_error = m_where + QStringLiteral(": ") + what;
-    }
-    bool has(const char *key) const { return m_object.contains(QLatin1String(key)); }
-
-    QString text(const char *key, const QString &fallback = QString())
-    {
-        const QJsonValue v = m_object.value(QLatin1String(key));
-        if (v.isUndefined())
-            return fallback;
-        if (!v.isString()) {
-            fail(QStringLiteral("\"%1\" is not a text").arg(QLatin1String(key)));
-            return fallback;
-        }
-        QString s = v.toString();
-        if (s.size() > MaxTextLength) {
-            fail(QStringLiteral("\"%1\" is longer than %2 characters")
-                     .arg(QLatin1String(key))
-                     .arg(MaxTextLength));
-            return fallback;
-        }
-        return s;
-    }
-    qint64 integer(const char *key, qint64 fallback, qint64 low, qint64 high)
-    {
-        const QJsonValue v = m_object.value(QLatin1String(key));
-        if (v.isUndefined())
-            return fallback;
-        // A whole number the parser kept as an integer (nanosecond times exceed what a
-        // double holds exactly); anything else, fractions and huge values, is refused.
-        const qint64 value = v.toInteger(0);
-        const bool whole = v.isDouble() && value == v.toInteger(1);
-        if (!whole || value < low || value > high) {
-            fail(QStringLiteral("\"%1\" is not a whole number from %2 to %3")
-                     .arg(QLatin1String(key))
-                     .arg(low)
-                     .arg(high));
-            return fallback;
-        }
-        return value;
-    }
-    double number(const char *key, double fallback, double low = -1e9, double high = 1e9)
-    {
-        const QJsonValue v = m_object.value(QLatin1String(key));
-        if (v.isUndefined())
-            return fallback;
-        const double d = v.toDouble(std::numeric_limits<double>::quiet_NaN());
-        if (!v.isDouble() || !std::isfinite(d) || d < low || d > high) {
-            fail(QStringLiteral("\"%1\" is not a number from %2 to %3")
-                     .arg(QLatin1String(key))
-                     .arg(low)
-                     .arg(high));
-            return fallback;
-        }
-        return d;
-    }
-    bool flag(const char *key, bool fallback)
-    {
-        const QJsonValue v = m_object.value(QLatin1String(key));
-        if (v.isUndefined())
-            return fallback;
-        if (!v.isBool()) {
-            fail(QStringLiteral("\"%1\" is not true or false").arg(QLatin1String(key)));
-            return fallback;
-        }
-        return v.toBool();
-    }
-    // An array of exactly n texts into out.
-    template <std::size_t N> void texts(const char *key, std::array<QString, N> &out)
-    {
-        const QJsonValue v = m_object.value(QLatin1String(key));
-        if (v.isUndefined())
-            return;
-        const QJsonArray a = v.toArray();
-        if (!v.isArray() || a.size() != qsizetype(N)) {
-            fail(QStringLiteral("\"%1\" is not a list of %2 texts").arg(QLatin1String(key)).arg(N));
-            return;
-        }
-        for (std::size_t i = 0; i < N; ++i) {
-            const QJsonValue t = a.at(qsizetype(i));
-            if (!t.isString() || t.toString().size() > MaxTextLength) {
-                fail(QStringLiteral("\"%1\" holds something other than a text")
-                         .arg(QLatin1String(key)));
-                return;
-            }
-            out[i] = t.toString();
-        }
-    }
-    // A list of sibling tails (siblings.h) into out.
-    void siblings(const char *key, QStringList &out)
-    {
-        const QJsonValue v = m_object.value(QLatin1String(key));
-        if (v.isUndefined())
-            return;
-        const QJsonArray a = v.toArray();
-        if (!v.isArray() || a.size() > MaxSiblings) {
-            fail(QStringLiteral("\"%1\" is not a list of at most %2 file name endings")
-                     .arg(QLatin1String(key))
-                     .arg(MaxSiblings));
-            return;
-        }
-        for (const QJsonValue t : a) {
-            if (!t.isString() || !IsValidSiblingTail(t.toString()) || out.contains(t.toString())) {
-                fail(QStringLiteral("\"%1\" holds something other than a file name ending "
-                                    "(\".CR2\", \".xmp\") or one twice")
-                         .arg(QLatin1String(key)));
-                out.clear();
-                return;
-            }
-            out << t.toString();
-        }
-    }
-    QJsonObject object(const char *key, bool &present)
-    {
-        const QJsonValue v = m_object.value(QLatin1String(key));
-        present = !v.isUndefined();
-        if (present && !v.isObject())
-            fail(QStringLiteral("\"%1\" is not an object").arg(QLatin1String(key)));
-        return v.toObject();
-    }
-
-private:
-    const QJsonObject &m_object;
-    QString m_where;
-    QString m_error;
-};
-
-// Day numbers of capture and file times: far beyond any camera's, but finite.
-constexpr double MaxDays = 3.0e6;
-
-void readMeta(Fields &f, const QJsonObject &o, TJPEGData &meta)
-{
-    Fields m(o, QStringLiteral("metadata"));
-    m.texts("str", meta.Str);
-    meta.CaptureTime = m.number("capture", 0, -MaxDays, MaxDays);
-    meta.CaptureSubSecond = m.number("subsec", -1, -1, 1);
-    meta.FileTime = m.number("file_time", 0, -MaxDays, MaxDays);
-    meta.FileSize = m.integer("file_size", 0, 0, std::numeric_limits<qint64>::max());
-    meta.OrientationCode = qint32(m.integer("orientation", 0, -1, 3));
-    meta.HasExif = m.flag("exif", false);
-    if (!m.ok())
-        f.fail(m.error());
-}
-
-bool readPartner(const QString &text, int &list, int &row)
-{
-    if (text.size() < 2 || (text[0] != u'L' && text[0] != u'R'))
-        return false;
-    bool ok = false;
-    const QStringView digits = QStringView(text).mid(1);
-    for (const QChar c : digits) {
-        if (!c.isDigit() || c.unicode() > '9')
-            return false;
-    }
-    const int n = digits.toInt(&ok);
-    if (!ok || n < 0)
-        return false;
-    list = text[0] == u'L' ? 0 : 1;
-    row = n;
-    return true;
-}
-
-bool readRow(const QJsonValue &value, const QString &where, TSessionRow &row, QString &error)
-{
-    if (!value.isObject()) {
-        error = where + QStringLiteral(": not an object");
-        return false;
-    }
-    const QJsonObject o = value.toObject();
-    Fields f(o, where);
-    if (!f.has("attribute") || !f.has("side"))
-        f.fail(QStringLiteral("\"attribute\" or \"side\" is missing"));
-    if (f.has("view"))
-        f.fail(QStringLiteral(
-            "names a view of a stereo camera's file, which this version cannot open"));
-    row.Attribute = quint8(f.integer("attribute", 0, daUnassigned, daGap));
-    row.Side = quint8(f.integer("side", 0, dsMono, dsRight));
-    row.Path = f.text("path");
-    if (f.ok() && IsGapAttribute(row.Attribute) != row.Path.isEmpty())
-        f.fail(IsGapAttribute(row.Attribute) ? QStringLiteral("a gap names a file")
-                                             : QStringLiteral("an image names no file"));
-    if (row.Path.contains(QChar(0)))
-        f.fail(QStringLiteral("the path holds a NUL character"));
-    row.FileSize = f.integer("size", -1, -1, std::numeric_limits<qint64>::max());
-    row.FileMtimeNs = f.integer("mtime_ns", -1, std::numeric_limits<qint64>::min() + 1,
-                                std::numeric_limits<qint64>::max());
-    row.Number = qint32(f.integer("number", 0, std::numeric_limits<qint32>::min(),
-                                  std::numeric_limits<qint32>::max()));
-    if (f.has("partner")) {
-        const QString partner = f.text("partner");
-        if (f.ok() && !readPartner(partner, row.PartnerList, row.PartnerRow))
-            f.fail(QStringLiteral("\"partner\" is not L<row> or R<row>"));
-    }
-    row.NewName = f.text("new_name");
-    row.Rotation = qint32(f.integer("rotation", 0, -1, 3));
-    row.Mirror = f.flag("mirror", false);
-    row.Invert = f.flag("invert", false);
-    row.Batch = f.flag("batch", true);
-    row.Selected = f.flag("selected", false);
-    row.ClockCorrection = f.number("clock_correction", 0);
-    row.PairConfidence = f.number("pair_confidence", -1, -1, 1);
-    row.SortTime = f.number("sort_time", 0, -MaxDays, MaxDays);
-    f.texts("texts", row.Texts);
-    row.Check = TFileCheck(f.integer("file_check", 0, 0, 2));
-    f.siblings("siblings", row.Siblings);
-    if (!row.Siblings.isEmpty() && row.Path.isEmpty())
-        f.fail(QStringLiteral("a gap has siblings"));
-    bool hasMeta = false;
-    const QJsonObject meta = f.object("meta", hasMeta);
-    if (hasMeta && f.ok()) {
-        row.HasMeta = true;
-        readMeta(f, meta, row.Meta);
-    }
-    error = f.error();
-    return f.ok();
-}
-
 void writeNaming(JsonOut &out, const TNamingSettings &n)
 {
     out.open('{');
@@ -473,54 +305,12 @@ void writeNaming(JsonOut &out, const TNamingSettings &n)
     out.close('}');
 }
 
-QString readNaming(const QJsonObject &o, TNamingSettings &n)
-{
-    Fields f(o, QStringLiteral("naming settings"));
-    n.SuffixLeft = f.text("suffix_left", n.SuffixLeft);
-    n.SuffixRight = f.text("suffix_right", n.SuffixRight);
-    n.SuffixMono = f.text("suffix_mono", n.SuffixMono);
-    n.FolderLeft = f.text("folder_left", n.FolderLeft);
-    n.FolderRight = f.text("folder_right", n.FolderRight);
-    n.FolderMono = f.text("folder_mono", n.FolderMono);
-    n.StartNumber =
-        qint32(f.integer("start_number", n.StartNumber, std::numeric_limits<qint32>::min(),
-                         std::numeric_limits<qint32>::max()));
-    n.CreateMissingFolders = f.flag("create_folders", n.CreateMissingFolders);
-    return f.error();
-}
-
-// Partner links must point at a row that exists and links back: the lists are rebuilt from
-// them, and a one-sided link would leave an entry pointing at a row that does not know it.
-QString checkPartners(const TSessionSnapshot &s)
-{
-    static const char *names[] = {"left", "right"};
-    for (int list = 0; list < 2; ++list) {
-        const auto &rows = s.Lists[std::size_t(list)];
-        for (std::size_t i = 0; i < rows.size(); ++i) {
-            const TSessionRow &r = rows[i];
-            if (r.PartnerList < 0)
-                continue;
-            const auto &other = s.Lists[std::size_t(r.PartnerList)];
-            const bool back = std::size_t(r.PartnerRow) < other.size() &&
-                              other[std::size_t(r.PartnerRow)].PartnerList == list &&
-                              other[std::size_t(r.PartnerRow)].PartnerRow == int(i) &&
-                              !(r.PartnerList == list && r.PartnerRow == int(i));
-            if (!back)
-                return QStringLiteral(
-                           "%1 list, row %2: its partner does not exist or does not link back")
-                    .arg(QLatin1String(names[list]))
-                    .arg(i + 1);
-        }
-    }
-    return {};
-}
-
 } // namespace
 
 QByteArray WriteSessionFile(const TSessionSnapshot &snapshot)
 {
-    const std::size_t rows = snapshot.Lists[0].size() + snapshot.Lists[1].size();
-    JsonOut out(qsizetype(1024 + rows * 700));
+    const std::size_t rowCount = snapshot.Lists[0].size() + snapshot.Lists[1].size();
+    JsonOut out(qsizetype(1024 + rowCount * 700));
     out.open('{');
     out.key("format");
     out.string(QStringLiteral("duomira-session"));
@@ -534,12 +324,14 @@ QByteArray WriteSessionFile(const TSessionSnapshot &snapshot)
         out.key("saved_as");
         out.string(snapshot.SavedAs);
     }
+    const std::array<std::vector<Identity>, 2> ids = fileIdentities(snapshot);
     static const char *keys[] = {"left", "right"};
-    for (int list = 0; list < 2; ++list) {
+    for (std::size_t list = 0; list < 2; ++list) {
         out.key(keys[list]);
         out.open('[');
-        for (const TSessionRow &row : snapshot.Lists[std::size_t(list)]) {
-            writeRow(out, row);
+        const std::vector<TSessionRow> &rows = snapshot.Lists[list];
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            writeRow(out, rows[i], ids[list][i]);
             out.raw("\n");
         }
         out.close(']');
@@ -549,101 +341,27 @@ QByteArray WriteSessionFile(const TSessionSnapshot &snapshot)
     return out.take();
 }
 
-TSessionReadResult ReadSessionFile(const QByteArray &bytes)
+void ForEachFileRowInParallel(const TSessionSnapshot &snapshot,
+                              const std::function<void(std::size_t list, std::size_t row)> &work)
 {
-    TSessionReadResult result;
-    if (bytes.size() > SessionFileMaxBytes) {
-        result.Error =
-            QStringLiteral("the file is larger than any session (%1 bytes)").arg(bytes.size());
-        return result;
-    }
-    QJsonParseError parseError;
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        result.Error = parseError.offset >= bytes.size() - 1
-                           ? QStringLiteral("the file ends too early (truncated?): %1")
-                                 .arg(parseError.errorString())
-                           : QStringLiteral("damaged at byte %1: %2")
-                                 .arg(parseError.offset)
-                                 .arg(parseError.errorString());
-        return result;
-    }
-    if (!doc.isObject()) {
-        result.Error = QStringLiteral("not a session file");
-        return result;
-    }
-    const QJsonObject root = doc.object();
-    if (root.value(QLatin1String("format")).toString() != QLatin1String("duomira-session")) {
-        result.Error = QStringLiteral("not a session file");
-        return result;
-    }
-    const QJsonValue version = root.value(QLatin1String("version"));
-    const double v = version.toDouble(-1);
-    if (!version.isDouble() || v < 1 || v != std::floor(v)) {
-        result.Error = QStringLiteral("the file has no valid format version");
-        return result;
-    }
-    if (v > SessionFormatVersion) {
-        result.Error = QStringLiteral("the file was written by a newer version of the program "
-                                      "(format %1; this version reads format %2)")
-                           .arg(qint64(std::min(v, 1e15)))
-                           .arg(SessionFormatVersion);
-        return result;
-    }
-    TSessionSnapshot &s = result.Snapshot;
-    const QJsonValue naming = root.value(QLatin1String("naming"));
-    if (!naming.isUndefined()) {
-        if (!naming.isObject()) {
-            result.Error = QStringLiteral("the naming settings are not an object");
-            return result;
+    // Chunks of rows, so that a task is worth handing to another thread.
+    constexpr std::size_t chunk = 256;
+    std::vector<std::pair<std::size_t, std::size_t>> starts;
+    for (std::size_t l = 0; l < 2; ++l)
+        for (std::size_t i = 0; i < snapshot.Lists[l].size(); i += chunk)
+            starts.emplace_back(l, i);
+    QtConcurrent::blockingMap(starts, [&](const std::pair<std::size_t, std::size_t> &start) {
+        const std::vector<TSessionRow> &rows = snapshot.Lists[start.first];
+        const std::size_t end = std::min(rows.size(), start.second + chunk);
+        for (std::size_t i = start.second; i < end; ++i) {
+            if (!rows[i].Path.isEmpty())
+                work(start.first, i);
         }
-        result.Error = readNaming(naming.toObject(), s.Naming);
-        if (!result.Error.isEmpty())
-            return result;
-    }
-    const QJsonValue mask = root.value(QLatin1String("mask"));
-    if (!mask.isUndefined() && (!mask.isString() || mask.toString().size() > MaxTextLength)) {
-        result.Error = QStringLiteral("the rename mask is not a text");
-        return result;
-    }
-    s.Mask = mask.toString();
-    const QJsonValue savedAs = root.value(QLatin1String("saved_as"));
-    if (!savedAs.isUndefined() &&
-        (!savedAs.isString() || savedAs.toString().size() > MaxTextLength)) {
-        result.Error = QStringLiteral("\"saved_as\" is not a text");
-        return result;
-    }
-    s.SavedAs = savedAs.toString();
-    static const char *keys[] = {"left", "right"};
-    for (int list = 0; list < 2; ++list) {
-        const QJsonValue rows = root.value(QLatin1String(keys[list]));
-        if (!rows.isArray()) {
-            result.Error = QStringLiteral("the %1 list is missing").arg(QLatin1String(keys[list]));
-            return result;
-        }
-        const QJsonArray array = rows.toArray();
-        if (array.size() > SessionMaxRows) {
-            result.Error = QStringLiteral("the %1 list has more than %2 rows")
-                               .arg(QLatin1String(keys[list]))
-                               .arg(SessionMaxRows);
-            return result;
-        }
-        auto &out = s.Lists[std::size_t(list)];
-        out.resize(std::size_t(array.size()));
-        for (qsizetype i = 0; i < array.size(); ++i) {
-            if (!readRow(
-                    array.at(i),
-                    QStringLiteral("%1 list, row %2").arg(QLatin1String(keys[list])).arg(i + 1),
-                    out[std::size_t(i)], result.Error))
-                return result;
-        }
-    }
-    result.Error = checkPartners(s);
-    result.Ok = result.Error.isEmpty();
-    return result;
+    });
 }
 
-quint64 SessionFingerprint(const TSessionSnapshot &snapshot)
+quint64 SessionFingerprint(const TNamingSettings &n, const QString &mask,
+                           const std::array<std::size_t, 2> &counts, const TFingerprintRow &rowAt)
 {
     XXH3_state_t *state = XXH3_createState();
     XXH3_64bits_reset(state);
@@ -651,28 +369,30 @@ quint64 SessionFingerprint(const TSessionSnapshot &snapshot)
         XXH3_64bits_update(state, data, size);
     };
     auto addText = [&](const QString &s) {
-        const qsizetype n = s.size();
-        add(&n, sizeof n);
-        add(s.constData(), std::size_t(n) * sizeof(QChar));
+        const qsizetype size = s.size();
+        add(&size, sizeof size);
+        add(s.constData(), std::size_t(size) * sizeof(QChar));
     };
     auto addValue = [&](const auto &v) { add(&v, sizeof v); };
-    const TNamingSettings &n = snapshot.Naming;
     for (const QString *s : {&n.SuffixLeft, &n.SuffixRight, &n.SuffixMono, &n.FolderLeft,
                              &n.FolderRight, &n.FolderMono})
         addText(*s);
     addValue(n.StartNumber);
     addValue(n.CreateMissingFolders);
-    addText(snapshot.Mask);
-    for (const auto &rows : snapshot.Lists) {
-        const std::size_t count = rows.size();
-        addValue(count);
-        for (const TSessionRow &r : rows) {
+    addText(mask);
+    for (std::size_t list = 0; list < 2; ++list) {
+        addValue(counts[list]);
+        for (std::size_t i = 0; i < counts[list]; ++i) {
+            int partnerList = -1;
+            int partnerRow = -1;
+            const TSessionRow &r = rowAt(list, i, partnerList, partnerRow);
             addText(r.Path);
+            addValue(r.View);
             addValue(r.Attribute);
             addValue(r.Side);
             addValue(r.Number);
-            addValue(r.PartnerList);
-            addValue(r.PartnerRow);
+            addValue(partnerList);
+            addValue(partnerRow);
             addText(r.NewName);
             addValue(r.Rotation);
             const quint8 flags =
@@ -687,4 +407,17 @@ quint64 SessionFingerprint(const TSessionSnapshot &snapshot)
     const quint64 digest = XXH3_64bits_digest(state);
     XXH3_freeState(state);
     return digest;
+}
+
+quint64 SessionFingerprint(const TSessionSnapshot &snapshot)
+{
+    return SessionFingerprint(snapshot.Naming, snapshot.Mask,
+                              {snapshot.Lists[0].size(), snapshot.Lists[1].size()},
+                              [&](std::size_t list, std::size_t i, int &partnerList,
+                                  int &partnerRow) -> const TSessionRow & {
+                                  const TSessionRow &r = snapshot.Lists[list][i];
+                                  partnerList = r.PartnerList;
+                                  partnerRow = r.PartnerRow;
+                                  return r;
+                              });
 }

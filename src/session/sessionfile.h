@@ -12,6 +12,8 @@
 // A row is an object. Every key but "attribute" and "side" may be left out and then has the
 // value of a new entry:
 //   "path"            the file (absent for a gap)
+//   "view"            1 or 2: the row shows that view of a stereo camera's file (MPO, JPS),
+//                     found in the file again when it is opened; absent: the whole file
 //   "size", "mtime_ns" the file's identity when its metadata was read (mtime_ns -1: unknown)
 //   "attribute", "side", "number", "new_name", "rotation", "mirror", "invert", "batch",
 //   "clock_correction", "pair_confidence", "sort_time", "selected"
@@ -20,10 +22,6 @@
 //   "file_check"      1 changed (not yet confirmed), 2 missing
 //   "meta"            the metadata record: "str" (18 texts), "capture", "subsec",
 //                     "file_time", "file_size", "orientation", "exif"
-// A stereo camera's file is one image per view: such a row will name its view with a "view"
-// key beside "path". This version knows no views and refuses a row that names one, rather
-// than take the view for the whole file.
-//
 // Reading is strict: the file comes from disk and may be truncated, damaged, made by a newer
 // version or made to harm. Every value is checked for type and range before it is used, and
 // the reader says what is wrong; nothing of the session changes on failure.
@@ -35,6 +33,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 inline constexpr int SessionFormatVersion = 1;
@@ -47,6 +46,7 @@ inline constexpr int SessionMaxRows = 2000000;
 struct TSessionRow
 {
     QString Path;         // empty: a gap
+    quint8 View = 0;      // the view of a stereo file (1 or 2) the row shows; 0 the whole file
     qint64 FileSize = -1; // identity of the file when its metadata was read
     qint64 FileMtimeNs = -1;
     quint8 Attribute = daUnassigned;
@@ -95,6 +95,17 @@ struct TSessionReadResult
 // Parses and checks a session file's bytes. Pure.
 TSessionReadResult ReadSessionFile(const QByteArray &bytes);
 
+// Calls work(list, row) for every row of both lists of snapshot that names a file, spread
+// over the pool's threads in chunks: the stat calls and file reads of saving and opening
+// run side by side, off the calling thread.
+void ForEachFileRowInParallel(const TSessionSnapshot &snapshot,
+                              const std::function<void(std::size_t list, std::size_t row)> &work);
+
 // A 64-bit digest of everything the user set (not the metadata or the identities, which the
 // files give): two snapshots with the same digest hold the same work.
 quint64 SessionFingerprint(const TSessionSnapshot &snapshot);
+// The same over rows kept elsewhere: rowAt gives row i of a list and its partner link.
+using TFingerprintRow = std::function<const TSessionRow &(std::size_t list, std::size_t row,
+                                                          int &partnerList, int &partnerRow)>;
+quint64 SessionFingerprint(const TNamingSettings &naming, const QString &mask,
+                           const std::array<std::size_t, 2> &counts, const TFingerprintRow &rowAt);

@@ -35,7 +35,7 @@ TSessionKeeper::TSessionKeeper(TSession &session, QObject *parent)
         connect(list, &ListRowModel::modelReset, this, &TSessionKeeper::NoteChange);
         connect(list, &ListRowModel::rowsChanged, this, &TSessionKeeper::NoteChange);
     }
-    m_baseline = SessionFingerprint(snapshot());
+    m_baseline = m_rows.Take(m_session).Fingerprint();
 }
 
 TSessionKeeper::~TSessionKeeper()
@@ -56,7 +56,7 @@ QString TSessionKeeper::DisplayName() const
 
 TSessionSnapshot TSessionKeeper::snapshot()
 {
-    TSessionSnapshot s = TakeSessionSnapshot(m_session);
+    TSessionSnapshot s = m_rows.Take(m_session).Expand();
     s.SavedAs = m_path;
     return s;
 }
@@ -104,7 +104,7 @@ TSessionOpenOutcome TSessionKeeper::applyFile(const QString &path,
     outcome.Ok = true;
     m_path = recovered ? read.Snapshot.SavedAs : path;
     // Opening is no change; restored work is unsaved until it is saved.
-    const quint64 now = SessionFingerprint(snapshot());
+    const quint64 now = m_rows.Take(m_session).Fingerprint();
     setBaseline(recovered ? ~now : now, recovered);
     m_keepRecovery = false;
     m_lookTimer.stop();
@@ -131,20 +131,19 @@ TSessionOpenOutcome TSessionKeeper::Restore(const QString &recoveryPath,
     return applyFile(recoveryPath, clearLists, gfl, true);
 }
 
-bool TSessionKeeper::isDirty(quint64 fingerprint, quint64 baseline, bool untitled,
-                             const TSessionSnapshot &s)
+bool TSessionKeeper::isDirty(quint64 fingerprint, quint64 baseline, bool untitled, bool empty)
 {
     // An untitled session without rows holds no work, whatever its settings (which the
     // settings file keeps anyway).
-    if (untitled && s.Lists[0].empty() && s.Lists[1].empty())
+    if (untitled && empty)
         return false;
     return fingerprint != baseline;
 }
 
 bool TSessionKeeper::IsDirty()
 {
-    const TSessionSnapshot s = snapshot();
-    const bool dirty = isDirty(SessionFingerprint(s), m_baseline, m_path.isEmpty(), s);
+    const TSessionRows rows = m_rows.Take(m_session);
+    const bool dirty = isDirty(rows.Fingerprint(), m_baseline, m_path.isEmpty(), rows.Empty());
     setDirtyShown(dirty);
     return dirty;
 }
@@ -196,7 +195,8 @@ TSessionKeeper::LookResult TSessionKeeper::lookAt(const TSessionSnapshot &s, con
     LookResult r;
     r.Sequence = task.Sequence;
     r.Fingerprint = SessionFingerprint(s);
-    r.Dirty = isDirty(r.Fingerprint, task.Baseline, task.Untitled, s);
+    r.Dirty = isDirty(r.Fingerprint, task.Baseline, task.Untitled,
+                      s.Lists[0].empty() && s.Lists[1].empty());
     if (task.Target.isEmpty() || task.Keep)
         return r;
     if (!r.Dirty) {
@@ -228,10 +228,14 @@ void TSessionKeeper::look()
     }
     QElapsedTimer cost;
     cost.start();
-    auto s = std::make_shared<const TSessionSnapshot>(snapshot());
+    auto rows = std::make_shared<const TSessionRows>(m_rows.Take(m_session));
     const LookTask t =
         task(!m_sinceWrite.isValid() || m_sinceWrite.elapsed() >= m_writeInterval.count());
-    m_watcher.setFuture(QtConcurrent::run(&m_worker, [s, t] { return lookAt(*s, t); }));
+    m_watcher.setFuture(QtConcurrent::run(&m_worker, [rows, t, savedAs = m_path] {
+        TSessionSnapshot s = rows->Expand();
+        s.SavedAs = savedAs;
+        return lookAt(s, t);
+    }));
     m_lastLookCost = std::chrono::nanoseconds(cost.nsecsElapsed());
 }
 

@@ -9,13 +9,15 @@
 // session or thumbnails arriving do not count as changes.
 //
 // Noting a change (NoteChange: the lists' row signals call it, the window calls it after
-// edits that show in no row) starts a short timer; when it runs out the lists are copied
-// on the user interface thread (TakeSessionSnapshot, plain data) and a worker thread
+// edits that show in no row) starts a short timer; when it runs out the user interface
+// thread takes the rows (TSessionRowCache: only the rows that changed since the last look
+// are copied, the others are shared) and a worker thread makes the snapshot of them,
 // computes the digest and, a few seconds after the last write at most, writes the
 // recovery file: a complete new file, synced, then renamed over the old one. A clean
 // session has no recovery file.
 #include "session/recoveryfiles.h"
 #include "session/sessionopen.h"
+#include "session/sessionrows.h"
 
 #include <QElapsedTimer>
 #include <QFutureWatcher>
@@ -113,7 +115,7 @@ public:
                                 const std::function<void()> &clearLists, const TGflLibrary *gfl);
     // Waits until no look or write is pending (tests, benchmarks, shut-down).
     void Flush();
-    // Time the user interface thread spent on the last look (the copy of the lists).
+    // Time the user interface thread spent on the last look (taking the rows).
     std::chrono::nanoseconds LastLookCost() const { return m_lastLookCost; }
     int RecoveryWrites() const { return m_recoveryWrites; }
 
@@ -146,8 +148,7 @@ private:
         bool Removed = false;
         QString Error;
     };
-    static bool isDirty(quint64 fingerprint, quint64 baseline, bool untitled,
-                        const TSessionSnapshot &s);
+    static bool isDirty(quint64 fingerprint, quint64 baseline, bool untitled, bool empty);
     static LookResult lookAt(const TSessionSnapshot &s, const LookTask &task);
     LookTask task(bool writeDue);
     bool applyResult(const LookResult &r);
@@ -160,6 +161,7 @@ private:
                                   const TGflLibrary *gfl, bool recovered);
 
     TSession &m_session;
+    TSessionRowCache m_rows;
     QString m_path;
     quint64 m_baseline = 0;
     bool m_dirtyShown = false;

@@ -24,7 +24,9 @@ struct TSessionOpenReport
 // metadata and is not read again; a changed file is read again (gfl: the imaging library,
 // null for JPEG only), marked "changed" and excluded from the batch job until the user
 // includes it; a missing file keeps its entry and record, marked "missing" and excluded.
-// Pairs, names, rotations and the other settings of every row are those saved.
+// A view of a stereo file is found in its file again (a file that no longer holds it counts
+// as changed). Pairs, names, rotations and the other settings of every row are those saved.
+// The files are checked on the pool's threads; the rows are made in bulk.
 TSessionOpenReport ApplySessionSnapshot(TSession &session, const TSessionSnapshot &snapshot,
                                         const TGflLibrary *gfl);
 

@@ -4,11 +4,14 @@
 #include "entries/datensatz.h"
 #include "entries/listoperations.h"
 #include "imaging/dsorgbild.h"
+#include "session/idleprocessor.h"
+#include "session/loading.h"
 #include "session/recoveryfiles.h"
 #include "session/session.h"
 #include "session/sessionfile.h"
 #include "session/sessionkeeper.h"
 #include "session/sessionopen.h"
+#include "session/sessionrows.h"
 #include "support/paramnames.h"
 #include "support/qstringprint.h"
 #include "support/testdata.h"
@@ -240,6 +243,30 @@ TEST(SessionOpen, ChangedAndMissingFilesAreMarkedExcludedAndNamedOnce)
     EXPECT_TRUE(second.IsDirty());
 }
 
+TEST(SessionOpen, APictureInBothListsIsCheckedOnceForBothRows)
+{
+    PhotoSession s;
+    // The left list's first picture shown in the right list as well.
+    AppendEntry(s.session.Right(), 9, s.file(0), dsRight)->LoadMetadata();
+    CreateGap(s.session.Left());
+    LinkBothWays(s.session.Left().EntryAt(3), s.session.Right().EntryAt(3));
+    TSessionKeeper keeper(s.session);
+    const QString path = s.dir.filePath(QStringLiteral("both.duomira"));
+    QString error;
+    ASSERT_TRUE(keeper.Save(path, error)) << error.toStdString();
+    QFile::remove(s.file(0));
+
+    TSession reopened;
+    TSessionKeeper second(reopened);
+    const TSessionOpenOutcome outcome = second.Open(path, {}, nullptr);
+    ASSERT_TRUE(outcome.Ok) << outcome.Error.toStdString();
+    EXPECT_EQ(outcome.Report.Missing, QStringList{s.file(0)});
+    for (TDatensatz *e : {reopened.Left().EntryAt(0), reopened.Right().EntryAt(3)}) {
+        EXPECT_EQ(e->FileCheck(), TFileCheck::Missing);
+        EXPECT_FALSE(e->Batch());
+    }
+}
+
 namespace {
 
 struct BadFileCase
@@ -309,12 +336,127 @@ INSTANTIATE_TEST_SUITE_P(
         BadFileCase{"a sibling that is a path",
                     replaced("\"side\":2,", "\"side\":2,\"siblings\":[\"/../etc/x\"],"),
                     "\"siblings\""},
-        BadFileCase{"view of a stereo file", replaced("\"side\":2,", "\"side\":2,\"view\":1,"),
-                    "view"},
+        BadFileCase{"view that a stereo file does not have",
+                    replaced("\"side\":2,", "\"side\":2,\"view\":3,"), "\"view\""},
+        BadFileCase{"gap that names a view",
+                    replaced("\"attribute\":2,\"side\":3,\"path\":\"/x/b.jpg\",",
+                             "\"attribute\":6,\"side\":1,\"view\":2,"),
+                    "a gap names a view"},
         BadFileCase{"metadata of the wrong shape",
                     replaced("\"partner\":\"R0\"", "\"partner\":\"R0\",\"meta\":{\"str\":[1]}"),
                     "\"str\""}),
     [](const ::testing::TestParamInfo<BadFileCase> &param) {
+        return ParamName(param.index, param.param.name);
+    });
+
+namespace {
+
+// Texts the reader must take as any JSON writer may have laid them out, or refuse.
+struct SessionTextCase
+{
+    const char *name;
+    QByteArray bytes;
+    const char *says; // "" when the file is sound
+    std::function<void(const TSessionSnapshot &)> check;
+};
+
+QByteArray sessionText(const char *leftRow, const char *tail = "")
+{
+    return QByteArray(R"({"format":"duomira-session","version":1,"left":[)") + leftRow +
+           R"(],"right":[])" + tail + "}";
+}
+
+class SessionText : public ::testing::TestWithParam<SessionTextCase>
+{
+};
+
+} // namespace
+
+TEST_P(SessionText, IsReadAsJsonOrRefusedWithItsReason)
+{
+    const SessionTextCase &c = GetParam();
+    const TSessionReadResult read = ReadSessionFile(c.bytes);
+    if (*c.says) {
+        EXPECT_FALSE(read.Ok);
+        EXPECT_TRUE(read.Error.contains(QLatin1String(c.says))) << read.Error.toStdString();
+        return;
+    }
+    ASSERT_TRUE(read.Ok) << read.Error.toStdString();
+    ASSERT_EQ(read.Snapshot.Lists[0].size(), 1u);
+    c.check(read.Snapshot);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SessionText,
+    ::testing::Values(
+        SessionTextCase{"keys in another order, unknown ones with nested values skipped",
+                        QByteArray(R"({"right":[],"future":{"a":[1,{"b":[[],{}]}],"c":null},)"
+                                   R"("left":[{"later":[true,false,"x"],"path":"/x/a.jpg",)"
+                                   R"("side":0,"attribute":0,"meta":{"extra":{},"capture":2.5}}],)"
+                                   R"("version":1,"format":"duomira-session"})"),
+                        "",
+                        [](const TSessionSnapshot &s) {
+                            EXPECT_EQ(s.Lists[0][0].Path, QStringLiteral("/x/a.jpg"));
+                            EXPECT_EQ(s.Lists[0][0].Meta.CaptureTime, 2.5);
+                        }},
+        SessionTextCase{"escapes and characters beyond the first plane",
+                        sessionText(R"({"attribute":0,"side":0,"path":"/x/a.jpg",)"
+                                    R"("new_name":"\u00e9\ud83d\udcf7 \"q\"\\\/\t\u0001 √"})"),
+                        "",
+                        [](const TSessionSnapshot &s) {
+                            EXPECT_EQ(s.Lists[0][0].NewName,
+                                      QStringLiteral("é\U0001F4F7 \"q\"\\/\t\u0001 √"));
+                        }},
+        SessionTextCase{"whole numbers with a fraction or exponent, exact nanoseconds",
+                        sessionText(R"({"attribute":0,"side":0,"path":"/x/a.jpg","rotation":2.0,)"
+                                    R"("number":1e2,"mtime_ns":1715000000123456789})"),
+                        "",
+                        [](const TSessionSnapshot &s) {
+                            EXPECT_EQ(s.Lists[0][0].Rotation, 2);
+                            EXPECT_EQ(s.Lists[0][0].Number, 100);
+                            EXPECT_EQ(s.Lists[0][0].FileMtimeNs, 1715000000123456789LL);
+                        }},
+        SessionTextCase{"a lone surrogate",
+                        sessionText(R"({"attribute":0,"side":0,"path":"/x/\ud83d.jpg"})"),
+                        "surrogate",
+                        {}},
+        SessionTextCase{"bytes that are not UTF-8",
+                        sessionText("{\"attribute\":0,\"side\":0,\"path\":\"/x/\xC3\x28.jpg\"}"),
+                        "not UTF-8",
+                        {}},
+        SessionTextCase{"a raw control character in a text",
+                        sessionText("{\"attribute\":0,\"side\":0,\"path\":\"/x/\n.jpg\"}"),
+                        "control character",
+                        {}},
+        SessionTextCase{"values nested without end",
+                        sessionText(R"({"attribute":0,"side":0,"path":"/x/a.jpg","deep":)" +
+                                    QByteArray(100, '[') + QByteArray(100, ']') + "}"),
+                        "nested too deeply",
+                        {}},
+        SessionTextCase{"a comma before the end of a list",
+                        sessionText(R"({"attribute":0,"side":0,"path":"/x/a.jpg"},)"),
+                        "damaged at byte",
+                        {}},
+        SessionTextCase{"text after the document",
+                        sessionText(R"({"attribute":0,"side":0,"path":"/x/a.jpg"})") + " {}",
+                        "more text after",
+                        {}},
+        SessionTextCase{
+            "a number beyond any double",
+            sessionText(R"({"attribute":0,"side":0,"path":"/x/a.jpg","sort_time":1e999})"),
+            "\"sort_time\"",
+            {}},
+        SessionTextCase{
+            "a newer version says so before its rows are judged",
+            sessionText(R"({"attribute":0,"side":0,"path":"/x/a.jpg","rotation":"new"})")
+                .replace("\"version\":1", "\"version\":2"),
+            "newer version",
+            {}},
+        SessionTextCase{"the first fault of a row in the order the values are checked",
+                        sessionText(R"({"rotation":"x","attribute":9,"side":0,"path":"/x/a.jpg"})"),
+                        "left list, row 1: \"attribute\"",
+                        {}}),
+    [](const ::testing::TestParamInfo<SessionTextCase> &param) {
         return ParamName(param.index, param.param.name);
     });
 
@@ -478,6 +620,191 @@ INSTANTIATE_TEST_SUITE_P(
                                    false,
                                    false}),
     [](const ::testing::TestParamInfo<QuestionCase> &param) {
+        return ParamName(param.index, param.param.name);
+    });
+
+// ---- Stereo files ----
+
+namespace {
+
+struct StereoCase
+{
+    const char *name;
+    // What happens to the stereo file between saving and opening.
+    std::function<void(const QString &path)> meanwhile;
+    TFileCheck check;
+    bool inBatch;
+};
+
+class SessionStereoFile : public ::testing::TestWithParam<StereoCase>
+{
+};
+
+} // namespace
+
+TEST_P(SessionStereoFile, OpensAgainAsTheSameLinkedViews)
+{
+    const StereoCase &c = GetParam();
+    QTemporaryDir dir;
+    const QString mpo = dir.filePath(QStringLiteral("DSCF0001.MPO"));
+    ASSERT_TRUE(QFile::copy(testDataPath(QStringLiteral("photos/mpo/sugarshack.mpo")), mpo));
+    TSession session;
+    {
+        TQuietLoadingView view;
+        TIdleProcessor idle(session.Left(), session.Right(), view);
+        idle.SetThumbnailsWanted(false);
+        ASSERT_NE(idle.AddFile(mpo, session.Left(), NewEntryDefaults()), nullptr);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                idle.IdleProcess();
+                return idle.IsIdle();
+            },
+            20000));
+    }
+    ASSERT_EQ(session.Left().Count(), 1);
+    const TPicturePart parts[] = {session.Left().EntryAt(0)->OrgBild()->Part,
+                                  session.Right().EntryAt(0)->OrgBild()->Part};
+    ASSERT_EQ(parts[0].view, 1);
+    ASSERT_EQ(parts[1].view, 2);
+    session.Right().EntryAt(0)->SetNewName(QStringLiteral("Sugar shack"));
+    TSessionKeeper keeper(session);
+    const QString saved = dir.filePath(QStringLiteral("stereo.duomira"));
+    QString error;
+    ASSERT_TRUE(keeper.Save(saved, error)) << error.toStdString();
+    c.meanwhile(mpo);
+
+    TSession reopened;
+    TSessionKeeper second(reopened);
+    const TSessionOpenOutcome outcome = second.Open(saved, {}, nullptr);
+    ASSERT_TRUE(outcome.Ok) << outcome.Error.toStdString();
+    // The file is named once, not once per view.
+    EXPECT_EQ(outcome.Report.Changed,
+              c.check == TFileCheck::Changed ? QStringList{mpo} : QStringList());
+    EXPECT_EQ(outcome.Report.Missing,
+              c.check == TFileCheck::Missing ? QStringList{mpo} : QStringList());
+    ASSERT_EQ(reopened.Left().Count(), 1);
+    ASSERT_EQ(reopened.Right().Count(), 1);
+    TDatensatz *views[] = {reopened.Left().EntryAt(0), reopened.Right().EntryAt(0)};
+    EXPECT_EQ(views[0]->Partner(), views[1]);
+    EXPECT_EQ(views[1]->Partner(), views[0]);
+    EXPECT_EQ(views[1]->NewName(), QStringLiteral("Sugar shack"));
+    for (int v = 0; v < 2; ++v) {
+        SCOPED_TRACE(v + 1);
+        EXPECT_EQ(views[v]->SourcePath(), mpo);
+        EXPECT_EQ(views[v]->Attribute(), daStereoPair);
+        EXPECT_EQ(views[v]->FileCheck(), c.check);
+        EXPECT_EQ(views[v]->Batch(), c.inBatch);
+        EXPECT_TRUE(views[v]->IsStereoView());
+        // Each view is found in the file again; a file that lost its views keeps only the
+        // view number.
+        if (c.check == TFileCheck::Unchanged)
+            EXPECT_EQ(views[v]->OrgBild()->Part, parts[v]);
+        else
+            EXPECT_EQ(views[v]->OrgBild()->Part.view, v + 1);
+    }
+    if (c.check == TFileCheck::Unchanged)
+        expectSameLists(TakeSessionSnapshot(session), TakeSessionSnapshot(reopened));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, SessionStereoFile,
+    ::testing::Values(StereoCase{"unchanged", [](const QString &) {}, TFileCheck::Unchanged, true},
+                      StereoCase{"another picture under its name",
+                                 [](const QString &path) {
+                                     QFile::remove(path);
+                                     QFile::copy(
+                                         testDataPath(QStringLiteral("photos/jpg/Nikon_D70.jpg")),
+                                         path);
+                                 },
+                                 TFileCheck::Changed, false},
+                      StereoCase{"gone", [](const QString &path) { QFile::remove(path); },
+                                 TFileCheck::Missing, false}),
+    [](const ::testing::TestParamInfo<StereoCase> &param) {
+        return ParamName(param.index, param.param.name);
+    });
+
+// ---- Rows taken again ----
+
+namespace {
+
+struct RowChangeCase
+{
+    const char *name;
+    std::function<void(PhotoSession &)> change;
+    int list; // the row that changed (-1: none)
+    int row;
+};
+
+class SessionRowsTakenAgain : public ::testing::TestWithParam<RowChangeCase>
+{
+};
+
+} // namespace
+
+TEST_P(SessionRowsTakenAgain, CopyOnlyWhatChangedAndShowTheListsAsTheyAre)
+{
+    const RowChangeCase &c = GetParam();
+    PhotoSession s;
+    TSessionRowCache cache;
+    const TSessionRows before = cache.Take(s.session);
+    c.change(s);
+    const TSessionRows after = cache.Take(s.session);
+    // What the worker gets is what the lists hold now.
+    expectSameLists(after.Expand(), TakeSessionSnapshot(s.session));
+    EXPECT_EQ(SessionFingerprint(after.Expand()),
+              SessionFingerprint(TakeSessionSnapshot(s.session)));
+    // Only the changed row is a new copy; every other row, moved or not, is shared.
+    for (std::size_t l = 0; l < 2; ++l) {
+        const auto &was = before.Rows[l];
+        for (std::size_t i = 0; i < after.Rows[l].size(); ++i) {
+            const bool copied = std::find(was.begin(), was.end(), after.Rows[l][i]) == was.end();
+            EXPECT_EQ(copied, int(l) == c.list && int(i) == c.row) << "list " << l << " row " << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, SessionRowsTakenAgain,
+    ::testing::Values(
+        RowChangeCase{"nothing", [](PhotoSession &) {}, -1, -1},
+        RowChangeCase{"new name",
+                      [](PhotoSession &s) { s.left[1]->SetNewName(QStringLiteral("x")); }, 0, 1},
+        RowChangeCase{"rotation", [](PhotoSession &s) { s.right[2]->SetRotation(1); }, 1, 2},
+        RowChangeCase{"mirror", [](PhotoSession &s) { s.left[0]->SetMirror(true); }, 0, 0},
+        RowChangeCase{"invert", [](PhotoSession &s) { s.right[0]->SetInvert(true); }, 1, 0},
+        RowChangeCase{"excluded", [](PhotoSession &s) { s.left[2]->SetBatch(false); }, 0, 2},
+        RowChangeCase{"text field",
+                      [](PhotoSession &s) { s.right[1]->SetText(3, QStringLiteral("t")); }, 1, 1},
+        RowChangeCase{"clock correction",
+                      [](PhotoSession &s) { s.left[1]->SetClockCorrection(2.5); }, 0, 1},
+        RowChangeCase{"selection kept", [](PhotoSession &s) { s.right[2]->SetSavedSelected(true); },
+                      1, 2},
+        RowChangeCase{"file check",
+                      [](PhotoSession &s) { s.left[0]->SetFileCheck(TFileCheck::Missing); }, 0, 0},
+        RowChangeCase{"record read again",
+                      [](PhotoSession &s) {
+                          QFile::remove(s.file(4));
+                          QFile::copy(
+                              testDataPath(QStringLiteral("photos/jpg/Canon_DIGITAL_IXUS_400.jpg")),
+                              s.file(4));
+                          s.right[1]->ReloadMetadata();
+                      },
+                      1, 1},
+        RowChangeCase{"attribute and number",
+                      [](PhotoSession &s) {
+                          s.left[2]->SetAttribute(daUnassigned);
+                          s.left[2]->SetNumber(77);
+                      },
+                      0, 2},
+        RowChangeCase{"rows sorted the other way: moved rows are shared, partners follow",
+                      [](PhotoSession &s) {
+                          for (ListRowModel *list : {&s.session.Left(), &s.session.Right()})
+                              list->SortRows([](const ListRow &a, const ListRow &b) {
+                                  return b.Index() - a.Index();
+                              });
+                      },
+                      -1, -1}),
+    [](const ::testing::TestParamInfo<RowChangeCase> &param) {
         return ParamName(param.index, param.param.name);
     });
 
