@@ -252,7 +252,7 @@ void writeRow(JsonOut &out, const TSessionRow &row, const Identity &id)
         out.key("clock_correction");
         out.number(row.ClockCorrection);
     }
-    if (row.PairConfidence >= 0) {
+    if (row.PairConfidence != -1) { // -1: none; any other value the reader takes comes back
         out.key("pair_confidence");
         out.number(row.PairConfidence);
     }
