@@ -1,6 +1,6 @@
 #include "paircheck/workingpicture.h"
 
-#include "imaging/jpegcodec.h"
+#include "imaging/picturedecode.h"
 
 #include <QTransform>
 
@@ -46,8 +46,8 @@ QImage ToWorkingPicture(const QImage &picture, TViewLook look)
     return grey;
 }
 
-QImage DecodeWorkingPicture(const QString &path, TViewLook look)
+QImage DecodeWorkingPicture(const QString &path, TViewLook look, const TPicturePart &part)
 {
-    const QImage decoded = DecodeJpegFileScaled(path, WorkingScaleDenominator);
+    const QImage decoded = DecodePictureScaled(path, part, WorkingScaleDenominator, nullptr);
     return ToWorkingPicture(decoded, look);
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The pictures the pair check works on: grey, with a long side of about WorkingLongSide
 // pixels, turned and mirrored as the viewer shows the entry.
+#include "imaging/dsorgbild.h"
+
 #include <QImage>
 #include <QString>
 
@@ -23,6 +25,7 @@ int WorkingScaleDenominator(int width, int height);
 // null picture.
 QImage ToWorkingPicture(const QImage &picture, TViewLook look = {});
 
-// A JPEG file decoded at WorkingScaleDenominator, made a working picture. Null when the
-// file is missing, not a JPEG or damaged.
-QImage DecodeWorkingPicture(const QString &path, TViewLook look = {});
+// A JPEG file, or the view part of a stereo file, decoded at WorkingScaleDenominator, made a
+// working picture. Null when the file is missing, not a JPEG or damaged.
+QImage DecodeWorkingPicture(const QString &path, TViewLook look = {},
+                            const TPicturePart &part = {});

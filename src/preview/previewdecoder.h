@@ -52,8 +52,9 @@ class TPreviewDecoder : public QObject
     Q_OBJECT
 
 public:
-    // Decodes path at the reduction that choose picks from the full width and height (1, 2,
-    // 4 or 8; a decoder that cannot reduce may ignore it). Null on failure. Thread-safe.
+    // Decodes the part of path at the reduction that choose picks from the full width and
+    // height (1, 2, 4 or 8; a decoder that cannot reduce may ignore it). Null on failure.
+    // Thread-safe.
     using SourceDecoder = TPictureDecoder;
 
     // gfl: the imaging library for files other than JPEG (null: JPEG only).
@@ -63,7 +64,8 @@ public:
 
     // Replaces how files are decoded (tests and benchmarks count or slow the decodes).
     void SetSourceDecoder(SourceDecoder decoder);
-    // The decoder used by default: libjpeg-turbo for JPEG files, else the imaging library.
+    // The decoder used by default: libjpeg-turbo for JPEG files and stereo views, else the
+    // imaging library (DecodePictureScaled).
     static SourceDecoder DefaultSourceDecoder(const TGflLibrary *gfl);
     // The decoder in use.
     SourceDecoder Source() const { return m_decoder; }

@@ -82,12 +82,14 @@ void TStereoPreview::showEntryImage(int side, const TDatensatz &entry)
     const QSize panel = panelSize(side);
     const QImage thumbnail = TrimThumbnailBands(entry.Thumbnail(), ThumbnailBackground);
     const bool reload = m_options.AlwaysReload || thumbnail.isNull();
-    const bool sameFile = s.Path == path && !s.Bitmap.isNull();
+    const TPicturePart part = entry.OrgBild() ? entry.OrgBild()->Part : TPicturePart{};
+    const bool sameFile = s.Path == path && s.Part == part && !s.Bitmap.isNull();
 
     if (!reload) {
         m_decoder.Cancel(side);
         const QImage bitmap = BuildEntryBitmap(thumbnail, look, panel);
         s.Path = path;
+        s.Part = part;
         s.Look = look;
         s.Panel = panel;
         s.Sharp = false;
@@ -99,8 +101,7 @@ void TStereoPreview::showEntryImage(int side, const TDatensatz &entry)
     // unless the side already shows this file sharp (a turn or a resize of the same file
     // keeps the sharp picture until the new one arrives). The request goes first, so that
     // the stand-in knows that a sharp picture is on its way.
-    m_decoder.Request(
-        side, TDecodeRequest{path, entry.OrgBild()->Part, look, panel, m_options.Correction[side]});
+    m_decoder.Request(side, TDecodeRequest{path, part, look, panel, m_options.Correction[side]});
     if (!(sameFile && s.Sharp)) {
         s.Sharp = false;
         s.Bitmap = BuildEntryBitmap(thumbnail, look, panel);
@@ -108,6 +109,7 @@ void TStereoPreview::showEntryImage(int side, const TDatensatz &entry)
         showStandIn(side);
     }
     s.Path = path;
+    s.Part = part;
     s.Look = look;
     s.Panel = panel;
 }

@@ -99,6 +99,7 @@ private:
     {
         QImage Bitmap;
         QString Path;
+        TPicturePart Part; // a stereo file's two views share the path
         TEntryLook Look;
         QSize Panel;
         bool Sharp = false;

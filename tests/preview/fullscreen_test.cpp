@@ -164,7 +164,7 @@ TEST(FullScreenAlignment, AMeasuredMisalignmentIsUndone)
                       r = dir.filePath(QStringLiteral("r.jpg"));
         ASSERT_TRUE(pair.Left.save(l, "JPEG", 95));
         ASSERT_TRUE(pair.Right.save(r, "JPEG", 95));
-        const TAlignmentMeasure m = MeasureAlignment(decode, l, {}, r, {});
+        const TAlignmentMeasure m = MeasureAlignment(decode, {l, {}, {}}, {r, {}, {}});
         ASSERT_TRUE(m.Correction.Active) << m.Problem.toStdString();
         EXPECT_NEAR(m.Correction.VerticalOffset, c.Recipe.VerticalOffset, 0.15);
         EXPECT_NEAR(m.Correction.Rotation, c.Recipe.Rotation, 0.15);
@@ -185,11 +185,11 @@ TEST(FullScreenAlignment, NothingToCorrectWithoutAMeasurement)
     const auto decode = TPreviewDecoder::DefaultSourceDecoder(nullptr);
     const QString a = testDataPath(QStringLiteral("photos/jpg/Canon_40D.jpg"));
     const QString b = testDataPath(QStringLiteral("photos/jpg/Olympus_C8080WZ.jpg"));
-    const TAlignmentMeasure unrelated = MeasureAlignment(decode, a, {}, b, {});
+    const TAlignmentMeasure unrelated = MeasureAlignment(decode, {a, {}, {}}, {b, {}, {}});
     EXPECT_FALSE(unrelated.Correction.Active);
     EXPECT_FALSE(unrelated.Problem.isEmpty());
-    const TAlignmentMeasure missing =
-        MeasureAlignment(decode, a, {}, testDataPath(QStringLiteral("no such.jpg")), {});
+    const TAlignmentMeasure missing = MeasureAlignment(
+        decode, {a, {}, {}}, {testDataPath(QStringLiteral("no such.jpg")), {}, {}});
     EXPECT_FALSE(missing.Correction.Active);
     EXPECT_FALSE(missing.Problem.isEmpty());
 

@@ -63,8 +63,9 @@ struct PreviewFixture : ::testing::Test
     {
         const auto plain = TPreviewDecoder::DefaultSourceDecoder(nullptr);
         preview.Decoder().SetSourceDecoder(
-            [this, plain](const QString &path, const std::function<int(int, int)> &choose) {
-                return plain(path, [&](int w, int h) {
+            [this, plain](const QString &path, const TPicturePart &part,
+                          const std::function<int(int, int)> &choose) {
+                return plain(path, part, [&](int w, int h) {
                     const int d = choose(w, h);
                     std::lock_guard lock(mutex);
                     denominators << d;
@@ -134,12 +135,12 @@ TEST_F(PreviewFixture, AResultForARowNoLongerShownIsDropped)
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     const auto plain = TPreviewDecoder::DefaultSourceDecoder(nullptr);
-    preview.Decoder().SetSourceDecoder(
-        [&, plain](const QString &path, const std::function<int(int, int)> &choose) {
-            if (path.endsWith(big))
-                released.wait(); // the first file is slow
-            return plain(path, choose);
-        });
+    preview.Decoder().SetSourceDecoder([&, plain](const QString &path, const TPicturePart &part,
+                                                  const std::function<int(int, int)> &choose) {
+        if (path.endsWith(big))
+            released.wait(); // the first file is slow
+        return plain(path, part, choose);
+    });
     QSignalSpy sharp(&preview, &TStereoPreview::sharpPictureShown);
     dirty();
     preview.IdleDraw(first.e, nullptr);

@@ -6,10 +6,14 @@
 #include "imaging/dsorgbild.h"
 #include "imaging/jpegcodec.h"
 #include "imaging/stereofile.h"
+#include "preview/fullscreenpresenter.h"
+#include "session/pairchecking.h"
 #include "session/paireditor.h"
 #include "support/stereoassembler.h"
 #include "support/testdata.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 
 namespace {
@@ -155,6 +159,98 @@ TEST_F(StereoLoading, OrderingAndPairEditingLeaveTheViewsTogether)
             << qPrintable(editing.LinkRefusal());
         EXPECT_EQ(left.EntryAt(row)->Partner(), right.EntryAt(row));
     }
+}
+
+// The full-screen panels as the presenter draws into them.
+class PanelRecorder : public TPreviewView
+{
+public:
+    QImage shown[2];
+    QSize PanelClientSize(int) const override { return {320, 240}; }
+    void ShowPicture(int side, const QImage &bitmap, const QImage &) override
+    {
+        shown[side] = bitmap;
+    }
+    void HidePicture(int side) override { shown[side] = QImage(); }
+    void ShowExifText(int, const QString &, const QString &) override {}
+    void ShowAnaglyph(const QImage &, const QImage &) override {}
+    void HideAnaglyph() override {}
+};
+
+bool bothSharp(TFullScreenPresenter &p)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (p.Preview().IsSharp(PreviewLeft) && p.Preview().IsSharp(PreviewRight))
+            return true;
+    }
+    return false;
+}
+
+// The two views of a stereo file share its path: the pair check, the full-screen view's
+// alignment and its swapped eyes must each take the view an entry shows, never the file's
+// first picture twice (which measures nothing and shows one eye's picture to both).
+TEST_F(StereoLoading, ChecksAndTheFullScreenViewTakeEachViewOfTheFile)
+{
+    const QString path = copyPhoto("mpo/sugarshack.mpo", "DSCF0001.MPO");
+    processor->LoadFiles({path}, left, LoadSource::Drop, defaults);
+    ASSERT_TRUE(runUntilIdle());
+    TDatensatz *l = left.EntryAt(0);
+    TDatensatz *r = right.EntryAt(0);
+    ASSERT_TRUE(l->IsStereoView() && r->IsStereoView());
+
+    // What the views are: the camera's two streams, decoded on their own.
+    const TStereoFile stereo = ReadStereoFile(path);
+    const QByteArray bytes = fileBytes(path);
+    QImage views[2];
+    for (int v : {0, 1}) {
+        const QByteArray stream = bytes.mid(stereo.views[v].offset, stereo.views[v].length);
+        views[v] = DecodeJpeg(reinterpret_cast<const uchar *>(stream.constData()),
+                              std::size_t(stream.size()), 1);
+    }
+    const TPairCheck expected = CheckPair(ToWorkingPicture(views[0]), ToWorkingPicture(views[1]));
+    ASSERT_TRUE(expected.Measured) << qPrintable(expected.Problem);
+    ASSERT_GT(expected.DepthRange(), 0.5) << "the views differ by their depth";
+
+    const std::optional<TPairKey> key = StereoPairKeyOf(l);
+    ASSERT_TRUE(key);
+    const TPairCheck checked = CheckPairFiles(*key);
+    const TAlignmentMeasure aligned =
+        MeasureAlignment(TPreviewDecoder::DefaultSourceDecoder(nullptr),
+                         {path, l->OrgBild()->Part, {}}, {path, r->OrgBild()->Part, {}});
+    ASSERT_TRUE(checked.Measured);
+    ASSERT_TRUE(aligned.Correction.Active) << qPrintable(aligned.Problem);
+    const struct
+    {
+        const char *name;
+        double got, want;
+    } figures[] = {
+        {"check: near parallax", checked.NearParallax, expected.NearParallax},
+        {"check: far parallax", checked.FarParallax, expected.FarParallax},
+        {"check: vertical", checked.VerticalOffset, expected.VerticalOffset},
+        {"alignment: vertical", aligned.Correction.VerticalOffset, expected.VerticalOffset},
+        {"alignment: rotation", aligned.Correction.Rotation, expected.Rotation},
+        {"alignment: scale", aligned.Correction.Scale, expected.Scale},
+    };
+    for (const auto &f : figures)
+        EXPECT_DOUBLE_EQ(f.got, f.want) << f.name;
+
+    // Swapping the eyes puts view 2 in the left panel, though its path is the same.
+    PanelRecorder panels;
+    TFullScreenPresenter presenter(panels);
+    presenter.SetMode(TDisplayMode::Parallel);
+    presenter.Show(l, r, nullptr, nullptr);
+    ASSERT_TRUE(bothSharp(presenter));
+    const QImage rightEye = panels.shown[PreviewRight];
+    EXPECT_NE(panels.shown[PreviewLeft], rightEye);
+    presenter.SwapEyes();
+    presenter.Show(l, r, nullptr, nullptr);
+    ASSERT_TRUE(bothSharp(presenter));
+    EXPECT_EQ(panels.shown[PreviewLeft], rightEye);
+    EXPECT_TRUE(presenter.Status().LeftName.endsWith(QStringLiteral("(view 2)")))
+        << qPrintable(presenter.Status().LeftName);
 }
 
 } // namespace
