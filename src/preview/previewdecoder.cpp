@@ -123,6 +123,19 @@ quint64 TPreviewDecoder::Request(int side, const TDecodeRequest &request)
 
 quint64 TPreviewDecoder::Fit(int slot, const QImage &bitmap, QSize panel)
 {
+    return fitOnWorker(
+        slot, [bitmap] { return bitmap; }, panel);
+}
+
+quint64 TPreviewDecoder::ComposeAnaglyph(const QImage &left, const QImage &right, QSize panel,
+                                         bool fit)
+{
+    return fitOnWorker(
+        2, [left, right] { return ::ComposeAnaglyph(left, right); }, fit ? panel : QSize());
+}
+
+quint64 TPreviewDecoder::fitOnWorker(int slot, std::function<QImage()> make, QSize panel)
+{
     if (slot < 0 || slot > 2)
         return 0;
     const quint64 ticket = ++m_nextTicket;
@@ -130,12 +143,14 @@ quint64 TPreviewDecoder::Fit(int slot, const QImage &bitmap, QSize panel)
     // Behind the decodes of current requests (a sharp picture makes its side's fit stale
     // before it runs), ahead of the files decoded in advance.
     m_pool.start(
-        [this, slot, ticket, bitmap, panel] {
+        [this, slot, ticket, make = std::move(make), panel] {
             RunBelowInterface();
             if (m_currentFit[slot] != ticket)
                 return;
-            const QRect fit = FitRect(bitmap.size(), panel);
-            const QImage result = ResampleLanczos(bitmap, fit.size());
+            const QImage bitmap = make();
+            QImage result;
+            if (!panel.isEmpty() && !bitmap.isNull() && m_currentFit[slot] == ticket)
+                result = ResampleLanczos(bitmap, FitRect(bitmap.size(), panel).size());
             QMetaObject::invokeMethod(
                 this,
                 [this, slot, ticket, bitmap, result] {

@@ -85,6 +85,11 @@ public:
     // slot: 0 and 1 the sides, 2 the anaglyph; a later Fit of a slot makes the earlier one
     // stale. The result comes back through fitted().
     quint64 Fit(int slot, const QImage &bitmap, QSize panel);
+    // Composes the anaglyph of left and right (ComposeAnaglyph) on a worker and, when fit,
+    // fits it into panel with the Lanczos filter; the result comes back through fitted() in
+    // the anaglyph's slot (2), with bitmap the anaglyph and fitted null when not fit. A later
+    // Fit or ComposeAnaglyph makes it stale. The user interface thread only shows it.
+    quint64 ComposeAnaglyph(const QImage &left, const QImage &right, QSize panel, bool fit);
     // Makes the pending fit of slot stale.
     void CancelFit(int slot);
     quint64 CurrentFit(int slot) const;
@@ -108,6 +113,9 @@ private:
     struct CacheItem;
     using SourceCallback = std::function<void(const QImage &source)>;
 
+    // Runs make on a worker for slot, fits its picture into panel (an empty panel: not at
+    // all) and delivers both through fitted() unless the slot has moved on meanwhile.
+    quint64 fitOnWorker(int slot, std::function<QImage()> make, QSize panel);
     void withSource(const TDecodeRequest &request, SourceCallback done);
     void decodeInto(const std::shared_ptr<CacheItem> &item, const TDecodeRequest &request);
     void deliver(int side, quint64 ticket, const QImage &bitmap, const QImage &fitted);

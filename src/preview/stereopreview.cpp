@@ -131,8 +131,14 @@ void TStereoPreview::showStandIn(int side)
         m_view.HidePicture(side);
         return;
     }
+    if (m_options.Mode == TDisplayMode::Anaglyph) {
+        // The anaglyph shows both sides at once when it is composed; the side alone would
+        // flash in colour until then.
+        m_decoder.CancelFit(side);
+        return;
+    }
     m_view.ShowPicture(side, s.Bitmap, QImage());
-    if (m_options.Mode == TDisplayMode::Anaglyph || !settled(side))
+    if (!settled(side))
         m_decoder.CancelFit(side);
     else
         m_decoder.Fit(side, s.Bitmap, s.Panel);
@@ -163,12 +169,10 @@ void TStereoPreview::composeAnaglyph()
         }
         return;
     }
-    m_anaglyph = ComposeAnaglyph(l.Bitmap, r.Bitmap);
-    m_view.ShowAnaglyph(m_anaglyph, QImage());
-    if (settled(PreviewLeft) && settled(PreviewRight))
-        m_decoder.Fit(AnaglyphSlot, m_anaglyph, panelSize(PreviewLeft));
-    else
-        m_decoder.CancelFit(AnaglyphSlot);
+    // Composed on a worker (at the screen's size it takes tens of milliseconds); what is
+    // shown stays until it arrives. It is fitted once no sharp picture is on its way.
+    m_decoder.ComposeAnaglyph(l.Bitmap, r.Bitmap, panelSize(PreviewLeft),
+                              settled(PreviewLeft) && settled(PreviewRight));
 }
 
 void TStereoPreview::pictureFitted(int slot, quint64 ticket, const QImage &bitmap,
@@ -177,8 +181,11 @@ void TStereoPreview::pictureFitted(int slot, quint64 ticket, const QImage &bitma
     if (ticket != m_decoder.CurrentFit(slot))
         return;
     if (slot == AnaglyphSlot) {
-        if (!m_anaglyph.isNull() && m_anaglyph.cacheKey() == bitmap.cacheKey())
-            m_view.ShowAnaglyph(m_anaglyph, fitted);
+        // The current composition (a later one, or a side alone, makes it stale).
+        m_anaglyph = bitmap;
+        m_view.ShowAnaglyph(m_anaglyph, fitted);
+        if (!fitted.isNull() && m_sides[PreviewLeft].Sharp && m_sides[PreviewRight].Sharp)
+            Q_EMIT sharpAnaglyphShown();
         return;
     }
     // Only while the side still shows that very bitmap (a sharp picture brings its own fit).
@@ -196,9 +203,10 @@ void TStereoPreview::pictureDecoded(int side, quint64 ticket, const QImage &bitm
     s.Bitmap = bitmap;
     s.Sharp = true;
     m_decoder.CancelFit(side);
-    m_view.ShowPicture(side, bitmap, fitted);
     if (m_options.Mode == TDisplayMode::Anaglyph)
         composeAnaglyph();
+    else
+        m_view.ShowPicture(side, bitmap, fitted);
     Q_EMIT sharpPictureShown(side);
 }
 

@@ -91,8 +91,11 @@ public:
     QString ShownPath(int side) const { return m_sides[side].Path; }
 
 Q_SIGNALS:
-    // A decoded picture replaced the thumbnail of side.
+    // A decoded picture replaced the thumbnail of side (in anaglyph mode: it went into the
+    // anaglyph being composed).
     void sharpPictureShown(int side);
+    // The anaglyph of the sides' decoded pictures is on screen, fitted to the panel.
+    void sharpAnaglyphShown();
 
 private:
     struct Side

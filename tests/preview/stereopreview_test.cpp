@@ -180,8 +180,13 @@ TEST_F(PreviewFixture, AnaglyphDrawsBothSidesForTheLeftPanel)
     Entry left(big);
     Entry right(small);
     flags.AnaglyphDirty = true;
+    QSignalSpy composed(&preview.Decoder(), &TPreviewDecoder::fitted);
     preview.IdleDraw(left.e, right.e);
     EXPECT_FALSE(flags.AnaglyphDirty);
+    // Composed on a worker: the user interface thread only shows it when it arrives.
+    EXPECT_TRUE(view.anaglyph.isNull());
+    EXPECT_TRUE(view.shown[PreviewLeft].isNull()) << "no side alone in colour meanwhile";
+    ASSERT_TRUE(composed.wait(5000));
     // The right panel is 200 x 150, but both pictures are drawn 400 x 300.
     EXPECT_EQ(preview.Bitmap(PreviewRight).size(), QSize(400, 300));
     EXPECT_EQ(view.anaglyph.size(), QSize(400, 300));
