@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QString>
 
+class TGflLibrary;
+
 inline constexpr int WorkingLongSide = 1000;
 
 // How the viewer shows an entry's picture: turned by quarter turns clockwise, then mirrored
@@ -26,6 +28,9 @@ int WorkingScaleDenominator(int width, int height);
 QImage ToWorkingPicture(const QImage &picture, TViewLook look = {});
 
 // A JPEG file, or the view part of a stereo file, decoded at WorkingScaleDenominator, made a
-// working picture. Null when the file is missing, not a JPEG or damaged.
-QImage DecodeWorkingPicture(const QString &path, TViewLook look = {},
-                            const TPicturePart &part = {});
+// working picture. Other formats come through gfl (when given and available) at about the
+// working size: a HEIF file's embedded picture or a RAW file's JPEG preview where one is
+// large enough, else the picture reduced. Null when the file is missing or damaged, or not
+// a JPEG without the library.
+QImage DecodeWorkingPicture(const QString &path, TViewLook look = {}, const TPicturePart &part = {},
+                            const TGflLibrary *gfl = nullptr);

@@ -39,15 +39,15 @@ std::optional<TPairKey> StereoPairKeyOf(const TDatensatz *left)
     return PairKeyOf(*left, *left->Partner());
 }
 
-TPairCheck CheckPairFiles(const TPairKey &key)
+TPairCheck CheckPairFiles(const TPairKey &key, const TGflLibrary *gfl)
 {
-    const QImage left = DecodeWorkingPicture(key.LeftPath, key.LeftLook, key.LeftPart);
-    const QImage right = left.isNull()
-                             ? QImage()
-                             : DecodeWorkingPicture(key.RightPath, key.RightLook, key.RightPart);
+    const QImage left = DecodeWorkingPicture(key.LeftPath, key.LeftLook, key.LeftPart, gfl);
+    const QImage right =
+        left.isNull() ? QImage()
+                      : DecodeWorkingPicture(key.RightPath, key.RightLook, key.RightPart, gfl);
     if (left.isNull() || right.isNull()) {
         TPairCheck none;
-        none.Problem = QStringLiteral("%1 cannot be read as a JPEG picture")
+        none.Problem = QStringLiteral("%1 cannot be read")
                            .arg(left.isNull() ? QStringLiteral("the left picture")
                                               : QStringLiteral("the right picture"));
         return none;
@@ -74,7 +74,7 @@ QString PairMarkReasonOf(const TPairCheck &check)
     return PairCheckReasons(check).join(QStringLiteral("; "));
 }
 
-TContentJudge MakeContentJudge()
+TContentJudge MakeContentJudge(const TGflLibrary *gfl)
 {
     LimitPairCheckThreads();
     // The last few working pictures: a doubtful pair's picture meets each of its candidates.
@@ -86,7 +86,7 @@ TContentJudge MakeContentJudge()
         QImage Image;
     };
     auto recent = std::make_shared<std::deque<Picture>>();
-    const auto working = [recent](const TDatensatz &e) {
+    const auto working = [recent, gfl](const TDatensatz &e) {
         const QString path = e.SourcePath();
         const TPicturePart part = PictureOf(e);
         const TViewLook look = ViewLookOf(e);
@@ -94,7 +94,7 @@ TContentJudge MakeContentJudge()
             if (p.Path == path && p.Part == part && p.Look.Rotation == look.Rotation &&
                 p.Look.Mirror == look.Mirror)
                 return p.Image;
-        recent->push_front({path, part, look, DecodeWorkingPicture(path, look, part)});
+        recent->push_front({path, part, look, DecodeWorkingPicture(path, look, part, gfl)});
         if (recent->size() > 8)
             recent->pop_back();
         return recent->front().Image;

@@ -44,9 +44,10 @@ std::optional<TPairKey> PairKeyOf(const TDatensatz &left, const TDatensatz &righ
 // partner); none for anything else.
 std::optional<TPairKey> StereoPairKeyOf(const TDatensatz *left);
 
-// Decodes both files and checks them. A file that cannot be decoded gives no verdict (with
-// the reason). Thread-safe: runs on the pool.
-TPairCheck CheckPairFiles(const TPairKey &key);
+// Decodes both files (formats other than JPEG through gfl, when given) and checks them. A
+// file that cannot be decoded gives no verdict (with the reason). Thread-safe: runs on the
+// pool.
+TPairCheck CheckPairFiles(const TPairKey &key, const TGflLibrary *gfl = nullptr);
 // What the rows show for a result.
 TPairMark PairMarkOf(const TPairCheck &check);
 // The reasons of a result in one line, for a tooltip.
@@ -55,4 +56,4 @@ QString PairMarkReasonOf(const TPairCheck &check);
 // The check as the ordering pass's judge: two entries match when their pictures show one
 // scene the right way round; the score is the number of consistent matches. Keeps the last
 // few decoded pictures, since a picture is compared with each of its candidates.
-TContentJudge MakeContentJudge();
+TContentJudge MakeContentJudge(const TGflLibrary *gfl = nullptr);
