@@ -105,6 +105,7 @@ private:
     // The stereo files whose removal waited for the end of the run (their view files are
     // all written then).
     void removeRebuildableFiles();
+    void repointViews(TDatensatz *e);
     // The extra files of e (listed before its own file's step changed e), after that step.
     void extraFilesStep(TDatensatz *e, const std::vector<TExtraFile> &extras);
     void logExtra(TDatensatz *e, TFileOpKind kind, const QString &from, const QString &to,
