@@ -6,6 +6,7 @@
 #include "paircheck/stereopairmaker.h"
 #include "preview/fullscreen.h"
 #include "preview/fullscreenpresenter.h"
+#include "support/panelrecorder.h"
 #include "support/testdata.h"
 
 #include <QSignalSpy>
@@ -201,21 +202,6 @@ TEST(FullScreenAlignment, NothingToCorrectWithoutAMeasurement)
 
 namespace {
 
-class RecordingView : public TPreviewView
-{
-public:
-    QImage shown[2];
-    QSize PanelClientSize(int) const override { return {480, 360}; }
-    void ShowPicture(int side, const QImage &bitmap, const QImage &) override
-    {
-        shown[side] = bitmap;
-    }
-    void HidePicture(int side) override { shown[side] = QImage(); }
-    void ShowExifText(int, const QString &, const QString &) override {}
-    void ShowAnaglyph(const QImage &, const QImage &) override {}
-    void HideAnaglyph() override {}
-};
-
 struct Entries
 {
     TEntryStore store; // first: outlives the entries
@@ -227,19 +213,6 @@ struct Entries
         return all.back().get();
     }
 };
-
-// Runs the event loop until both sides are sharp (or 10 s pass).
-bool bothSharp(TFullScreenPresenter &p)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (p.Preview().IsSharp(PreviewLeft) && p.Preview().IsSharp(PreviewRight))
-            return true;
-    }
-    return false;
-}
 
 } // namespace
 
@@ -255,11 +228,11 @@ TEST(FullScreenPresenter, SwappedEyesAlignmentAndReadingAhead)
     TDatensatz *nextLeft = e.add(testDataPath(QStringLiteral("photos/jpg/Canon_40D.jpg")));
     TDatensatz *nextRight = e.add(testDataPath(QStringLiteral("photos/jpg/Olympus_C8080WZ.jpg")));
 
-    RecordingView view;
+    TPanelRecorder view;
     TFullScreenPresenter p(view);
     p.SetMode(TDisplayMode::Parallel);
     p.Show(left, right, nextLeft, nextRight);
-    ASSERT_TRUE(bothSharp(p));
+    ASSERT_TRUE(BothSidesSharp(p.Preview()));
     EXPECT_EQ(p.Preview().ShownPath(PreviewLeft), lp);
     EXPECT_EQ(FullScreenCaption(p.Status()),
               QStringLiteral("left eye: p_L.jpg · right eye: p_R.jpg"));
@@ -276,7 +249,7 @@ TEST(FullScreenPresenter, SwappedEyesAlignmentAndReadingAhead)
     p.Show(left, right, nextLeft, nextRight);
     EXPECT_EQ(p.Preview().ShownPath(PreviewLeft), rp);
     EXPECT_EQ(p.Preview().ShownPath(PreviewRight), lp);
-    ASSERT_TRUE(bothSharp(p));
+    ASSERT_TRUE(BothSidesSharp(p.Preview()));
     EXPECT_EQ(right->SourcePath(), rp); // the entries are untouched
     EXPECT_EQ(FullScreenCaption(p.Status()),
               QStringLiteral("left eye: p_R.jpg · right eye: p_L.jpg · eyes swapped"));

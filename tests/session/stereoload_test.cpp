@@ -9,6 +9,7 @@
 #include "preview/fullscreenpresenter.h"
 #include "session/pairchecking.h"
 #include "session/paireditor.h"
+#include "support/panelrecorder.h"
 #include "support/stereoassembler.h"
 #include "support/testdata.h"
 
@@ -161,34 +162,6 @@ TEST_F(StereoLoading, OrderingAndPairEditingLeaveTheViewsTogether)
     }
 }
 
-// The full-screen panels as the presenter draws into them.
-class PanelRecorder : public TPreviewView
-{
-public:
-    QImage shown[2];
-    QSize PanelClientSize(int) const override { return {320, 240}; }
-    void ShowPicture(int side, const QImage &bitmap, const QImage &) override
-    {
-        shown[side] = bitmap;
-    }
-    void HidePicture(int side) override { shown[side] = QImage(); }
-    void ShowExifText(int, const QString &, const QString &) override {}
-    void ShowAnaglyph(const QImage &, const QImage &) override {}
-    void HideAnaglyph() override {}
-};
-
-bool bothSharp(TFullScreenPresenter &p)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (p.Preview().IsSharp(PreviewLeft) && p.Preview().IsSharp(PreviewRight))
-            return true;
-    }
-    return false;
-}
-
 // The two views of a stereo file share its path: the pair check, the full-screen view's
 // alignment and its swapped eyes must each take the view an entry shows, never the file's
 // first picture twice (which measures nothing and shows one eye's picture to both).
@@ -238,16 +211,16 @@ TEST_F(StereoLoading, ChecksAndTheFullScreenViewTakeEachViewOfTheFile)
         EXPECT_DOUBLE_EQ(f.got, f.want) << f.name;
 
     // Swapping the eyes puts view 2 in the left panel, though its path is the same.
-    PanelRecorder panels;
+    TPanelRecorder panels({320, 240});
     TFullScreenPresenter presenter(panels);
     presenter.SetMode(TDisplayMode::Parallel);
     presenter.Show(l, r, nullptr, nullptr);
-    ASSERT_TRUE(bothSharp(presenter));
+    ASSERT_TRUE(BothSidesSharp(presenter.Preview()));
     const QImage rightEye = panels.shown[PreviewRight];
     EXPECT_NE(panels.shown[PreviewLeft], rightEye);
     presenter.SwapEyes();
     presenter.Show(l, r, nullptr, nullptr);
-    ASSERT_TRUE(bothSharp(presenter));
+    ASSERT_TRUE(BothSidesSharp(presenter.Preview()));
     EXPECT_EQ(panels.shown[PreviewLeft], rightEye);
     EXPECT_TRUE(presenter.Status().LeftName.endsWith(QStringLiteral("(view 2)")))
         << qPrintable(presenter.Status().LeftName);
