@@ -105,10 +105,18 @@ void BM_FullScreenStepping(benchmark::State &state)
         int sharpRows = 0, sharpThisRow = 0;
         std::vector<double> sharpMs;
         QElapsedTimer tick, stepClock;
-        QObject::connect(&preview, &TStereoPreview::sharpPictureShown, [&] {
-            if (++sharpThisRow == 2)
-                sharpMs.push_back(stepClock.nsecsElapsed() / 1e6);
-        });
+        // Sharp on screen: both pictures, or the anaglyph composed of them.
+        if (mode == TDisplayMode::Anaglyph)
+            QObject::connect(&preview, &TStereoPreview::sharpAnaglyphShown, [&] {
+                if (sharpThisRow < 2)
+                    sharpMs.push_back(stepClock.nsecsElapsed() / 1e6);
+                sharpThisRow = 2;
+            });
+        else
+            QObject::connect(&preview, &TStereoPreview::sharpPictureShown, [&] {
+                if (++sharpThisRow == 2)
+                    sharpMs.push_back(stepClock.nsecsElapsed() / 1e6);
+            });
         // The window hands the pair over again whenever the view asks (a resize).
         int row = 0;
         const auto showRow = [&](int r) {

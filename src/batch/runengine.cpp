@@ -605,8 +605,23 @@ void TBatchRun::removeRebuildableFiles()
     for (const auto &[e, extra] : std::exchange(m_removals, {})) {
         if (m_journalOps)
             m_journalOps->SetEntryNumber(e->Number());
-        logExtra(e, TFileOpKind::RemoveStereo, extra.source, QString(),
-                 m_ops->RemoveStereo(extra.source, extra.remainder, extra.parts));
+        const TFileOpResult r = m_ops->RemoveStereo(extra.source, extra.remainder, extra.parts);
+        logExtra(e, TFileOpKind::RemoveStereo, extra.source, QString(), r);
+        if (r.ok && m_ops->TouchesFiles())
+            repointViews(e);
+    }
+}
+
+void TBatchRun::repointViews(TDatensatz *e)
+{
+    // The stereo file is gone: its views' entries become entries of the view files written
+    // for them, as if those had been loaded (a moved picture's entry follows its file too).
+    for (TDatensatz *view : {e, e->Partner()}) {
+        if (!view || !view->IsStereoView() || !m_resultPath.contains(view))
+            continue;
+        view->OrgBild()->Part = TPicturePart{};
+        view->ReplacePath(m_resultPath.value(view));
+        view->ReloadMetadata();
     }
 }
 

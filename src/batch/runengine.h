@@ -113,6 +113,7 @@ private:
     // Where the job left e's file, and the quarter turns still to do on it; an empty path
     // when e's step failed (or e is not in the job).
     QString finalPath(const TDatensatz *e, int *turnsLeft) const;
+    void repointViews(TDatensatz *e);
     // The extra files of e (listed before its own file's step changed e), after that step.
     void extraFilesStep(TDatensatz *e, const std::vector<TExtraFile> &extras);
     void logExtra(TDatensatz *e, TFileOpKind kind, const QString &from, const QString &to,

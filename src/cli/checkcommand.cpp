@@ -7,6 +7,7 @@
 // usage error.
 #include "cli/commands.h"
 #include "cli/pairsetup.h"
+#include "imaging/libgfl.h"
 #include "session/pairchecking.h"
 
 #include <QJsonDocument>
@@ -95,7 +96,8 @@ int runCheckCommand(const QStringList &arguments)
         if (const std::optional<TPairKey> key = StereoPairKeyOf(lists.left.EntryAt(r)))
             pairs.push_back({*key, {}});
     LimitPairCheckThreads();
-    QtConcurrent::blockingMap(pairs, [](CheckedPair &p) { p.Result = CheckPairFiles(p.Key); });
+    QtConcurrent::blockingMap(pairs,
+                              [](CheckedPair &p) { p.Result = CheckPairFiles(p.Key, &Gfl()); });
 
     int counts[4] = {};
     QByteArray out;

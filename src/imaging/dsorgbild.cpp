@@ -390,15 +390,16 @@ TDsOrgBild *THolderList::FindOrCreateHolder(const QString &path, int &index,
         ++first->RefCount;
         return first;
     }
-    // Another name of a file that already has a holder (a view is known by its path only).
+    // Another name of a file that already has a holder (for a view: of that view).
     struct stat st
     {
     };
-    const bool known =
-        part.view == 0 && !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0;
-    const QPair<quint64, quint64> identity(quint64(st.st_dev), quint64(st.st_ino));
+    const bool known = !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &st) == 0;
+    const Identity identity({quint64(st.st_dev), quint64(st.st_ino)}, part.view);
     if (known) {
-        if (TDsOrgBild *same = m_byIdentity.value(identity)) {
+        TDsOrgBild *same = m_byIdentity.value(identity);
+        // A view is shared only where it lies in the same place (the file may have changed).
+        if (same && same->Part == part) {
             // Only while one of the holder's names still leads to that file: an inode
             // number is reused once its file is gone.
             const bool still =

@@ -156,7 +156,7 @@ public:
     // and inode), which takes path as a further name; else a new holder for path (index
     // 0), appended. The holder's RefCount grows by one. One file thus never has two
     // holders, so the batch job treats it once. The views of a stereo file (part) are the
-    // exception: each has a holder of its own, keyed by path and view.
+    // exception: each has a holder of its own, keyed by path (or device and inode) and view.
     TDsOrgBild *FindOrCreateHolder(const QString &path, int &index, const TPicturePart &part = {});
     // Drops one reference; true when the holder is no longer used, and the caller then
     // removes it (RemoveHolder).
@@ -198,8 +198,9 @@ private:
     // Creation number of every listed holder, by address: IndexOf may be asked about a
     // holder that is already destroyed, so it must not read the holder itself.
     QHash<const TDsOrgBild *, quint64> m_sequenceOf;
-    // The file a holder was created for, by device and inode, and back.
-    QHash<QPair<quint64, quint64>, TDsOrgBild *> m_byIdentity;
-    QHash<const TDsOrgBild *, QPair<quint64, quint64>> m_identityOf;
+    // The file (device and inode) and view a holder was created for, and back.
+    using Identity = QPair<QPair<quint64, quint64>, int>;
+    QHash<Identity, TDsOrgBild *> m_byIdentity;
+    QHash<const TDsOrgBild *, Identity> m_identityOf;
     quint64 m_nextSequence = 1;
 };

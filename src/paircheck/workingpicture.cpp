@@ -1,6 +1,8 @@
 #include "paircheck/workingpicture.h"
 
-#include "imaging/jpegcodec.h"
+#include "imaging/gflfunctions.h"
+#include "imaging/libgfl.h"
+#include "imaging/picturedecode.h"
 
 #include <QTransform>
 
@@ -46,8 +48,23 @@ QImage ToWorkingPicture(const QImage &picture, TViewLook look)
     return grey;
 }
 
-QImage DecodeWorkingPicture(const QString &path, TViewLook look)
+QImage DecodeWorkingPicture(const QString &path, TViewLook look, const TPicturePart &part,
+                            const TGflLibrary *gfl)
 {
-    const QImage decoded = DecodeJpegFileScaled(path, WorkingScaleDenominator);
-    return ToWorkingPicture(decoded, look);
+    if (part.view > 0 || IsJpegFileName(path)) {
+        const QImage decoded = DecodePictureScaled(path, part, WorkingScaleDenominator, nullptr);
+        if (!decoded.isNull() || part.view > 0)
+            return ToWorkingPicture(decoded, look);
+    }
+    if (!gfl || !gfl->available())
+        return {};
+    // The library hands an embedded picture or preview of at least the working size where
+    // the file holds one (a RAW file is never developed), else the picture itself.
+    GflBitmapPtr gflBitmap;
+    QImage picture;
+    QString error;
+    QList<QRgb> palette;
+    if (!LoadGflThumbnail(gfl, path, WorkingLongSide, gflBitmap, picture, error, palette))
+        return {};
+    return ToWorkingPicture(picture, look);
 }

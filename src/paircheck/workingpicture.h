@@ -1,8 +1,12 @@
 #pragma once
 // The pictures the pair check works on: grey, with a long side of about WorkingLongSide
 // pixels, turned and mirrored as the viewer shows the entry.
+#include "imaging/dsorgbild.h"
+
 #include <QImage>
 #include <QString>
+
+class TGflLibrary;
 
 inline constexpr int WorkingLongSide = 1000;
 
@@ -23,6 +27,10 @@ int WorkingScaleDenominator(int width, int height);
 // null picture.
 QImage ToWorkingPicture(const QImage &picture, TViewLook look = {});
 
-// A JPEG file decoded at WorkingScaleDenominator, made a working picture. Null when the
-// file is missing, not a JPEG or damaged.
-QImage DecodeWorkingPicture(const QString &path, TViewLook look = {});
+// A JPEG file, or the view part of a stereo file, decoded at WorkingScaleDenominator, made a
+// working picture. Other formats come through gfl (when given and available) at about the
+// working size: a HEIF file's embedded picture or a RAW file's JPEG preview where one is
+// large enough, else the picture reduced. Null when the file is missing or damaged, or not
+// a JPEG without the library.
+QImage DecodeWorkingPicture(const QString &path, TViewLook look = {}, const TPicturePart &part = {},
+                            const TGflLibrary *gfl = nullptr);

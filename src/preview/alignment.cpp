@@ -60,19 +60,19 @@ QImage AlignPicture(const QImage &picture, const TDisplayCorrection &correction)
                                                     : aligned.convertToFormat(picture.format());
 }
 
-TAlignmentMeasure MeasureAlignment(const TPictureDecoder &decode, const QString &leftPath,
-                                   const TEntryLook &leftLook, const QString &rightPath,
-                                   const TEntryLook &rightLook)
+TAlignmentMeasure MeasureAlignment(const TPictureDecoder &decode,
+                                   const TAlignmentPicture &leftPicture,
+                                   const TAlignmentPicture &rightPicture)
 {
-    const auto working = [&decode](const QString &path, const TEntryLook &look) {
-        if (path.isEmpty() || !decode)
+    const auto working = [&decode](const TAlignmentPicture &p) {
+        if (p.Path.isEmpty() || !decode)
             return QImage();
         const QImage picture =
-            decode(path, [](int w, int h) { return WorkingScaleDenominator(w, h); });
-        return ToWorkingPicture(picture, TViewLook{look.Rotation, look.Mirror});
+            decode(p.Path, p.Part, [](int w, int h) { return WorkingScaleDenominator(w, h); });
+        return ToWorkingPicture(picture, TViewLook{p.Look.Rotation, p.Look.Mirror});
     };
-    const QImage left = working(leftPath, leftLook);
-    const QImage right = working(rightPath, rightLook);
+    const QImage left = working(leftPicture);
+    const QImage right = working(rightPicture);
     TAlignmentMeasure measure;
     if (left.isNull() || right.isNull()) {
         measure.Problem = QStringLiteral("a picture of the pair cannot be read");

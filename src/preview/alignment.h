@@ -3,6 +3,7 @@
 // right view lies against the left one (moved up or down, turned, scaled about its
 // centre); the right picture is then drawn with that undone, so that the eyes need not
 // fuse a vertical offset, a tilt or a size difference. The files are never changed.
+#include "imaging/dsorgbild.h"
 #include "preview/previewlogic.h"
 
 #include <QImage>
@@ -45,14 +46,22 @@ struct TAlignmentMeasure
     QString Problem;               // why nothing was measured
 };
 
-// Decodes path at the reduction that choose picks from the full width and height (the
-// preview decoder's source decoder). Null on failure.
-using TPictureDecoder =
-    std::function<QImage(const QString &path, const std::function<int(int, int)> &choose)>;
+// Decodes the part of path (a stereo file's view, or the whole file) at the reduction that
+// choose picks from the full width and height (the preview decoder's source decoder). Null
+// on failure.
+using TPictureDecoder = std::function<QImage(const QString &path, const TPicturePart &part,
+                                             const std::function<int(int, int)> &choose)>;
 
-// Decodes both files with decode at the pair check's working size, turned and mirrored as
-// their looks say, and checks the pair. Runs on a worker: reads files, takes a fraction of
-// a second.
-TAlignmentMeasure MeasureAlignment(const TPictureDecoder &decode, const QString &leftPath,
-                                   const TEntryLook &leftLook, const QString &rightPath,
-                                   const TEntryLook &rightLook);
+// One picture of the pair to measure: the file, the part of it the entry shows, and how.
+struct TAlignmentPicture
+{
+    QString Path;
+    TPicturePart Part;
+    TEntryLook Look;
+};
+
+// Decodes both pictures with decode at the pair check's working size, turned and mirrored
+// as their looks say, and checks the pair. Runs on a worker: reads files, takes a fraction
+// of a second.
+TAlignmentMeasure MeasureAlignment(const TPictureDecoder &decode, const TAlignmentPicture &left,
+                                   const TAlignmentPicture &right);

@@ -23,6 +23,32 @@ QString pathOf(const TDatensatz *entry)
     return entry ? entry->SourcePath() : QString();
 }
 
+// The part of its file an entry shows: a stereo file's two views share the path.
+TPicturePart partOf(const TDatensatz *entry)
+{
+    return entry && entry->OrgBild() ? entry->OrgBild()->Part : TPicturePart{};
+}
+
+TAlignmentPicture pictureOf(const TDatensatz *entry)
+{
+    return {pathOf(entry), partOf(entry), lookOf(entry)};
+}
+
+// The file's name, and which view of a stereo file (both views have the file's name).
+QString shownName(const TAlignmentPicture &p)
+{
+    const QString name = QFileInfo(p.Path).fileName();
+    if (p.Part.view == 0 || name.isEmpty())
+        return name;
+    return name + QStringLiteral(" (view %1)").arg(p.Part.view);
+}
+
+QString lookText(const TAlignmentPicture &p)
+{
+    return QString::number(p.Look.Rotation) + (p.Look.Mirror ? u'm' : u'-') + u'v' +
+           QString::number(p.Part.view);
+}
+
 } // namespace
 
 QString FullScreenCaption(const TFullScreenStatus &status)
@@ -56,19 +82,19 @@ QString FullScreenCaption(const TFullScreenStatus &status)
 
 QString TFullScreenPresenter::PairKey::Text() const
 {
-    if (LeftPath.isEmpty() || RightPath.isEmpty())
+    if (Left.Path.isEmpty() || Right.Path.isEmpty())
         return {};
-    // Paths cannot hold a NUL, so it separates the parts unambiguously.
+    // Paths cannot hold a NUL, so it separates the parts unambiguously. The view tells the
+    // two pictures of one stereo file apart.
     const QChar nul(0);
-    return LeftPath + nul + QString::number(LeftLook.Rotation) + (LeftLook.Mirror ? u'm' : u'-') +
-           nul + RightPath + nul + QString::number(RightLook.Rotation) +
-           (RightLook.Mirror ? u'm' : u'-');
+    return Left.Path + nul + lookText(Left) + nul + Right.Path + nul + lookText(Right);
 }
 
 bool TFullScreenPresenter::SideKey::operator==(const SideKey &o) const
 {
-    return Path == o.Path && Look.Rotation == o.Look.Rotation && Look.Mirror == o.Look.Mirror &&
-           Look.Invert == o.Look.Invert && Correction == o.Correction;
+    return Path == o.Path && Part == o.Part && Look.Rotation == o.Look.Rotation &&
+           Look.Mirror == o.Look.Mirror && Look.Invert == o.Look.Invert &&
+           Correction == o.Correction;
 }
 
 TFullScreenPresenter::TFullScreenPresenter(TPreviewView &view, const TGflLibrary *gfl,
@@ -110,7 +136,7 @@ void TFullScreenPresenter::PanelsResized()
 TFullScreenPresenter::PairKey TFullScreenPresenter::keyOf(const TDatensatz *left,
                                                           const TDatensatz *right)
 {
-    return PairKey{pathOf(left), pathOf(right), lookOf(left), lookOf(right)};
+    return PairKey{pictureOf(left), pictureOf(right)};
 }
 
 void TFullScreenPresenter::Show(const TDatensatz *left, const TDatensatz *right,
@@ -134,7 +160,8 @@ void TFullScreenPresenter::Show(const TDatensatz *left, const TDatensatz *right,
 
     bool changed = false;
     for (int side : {PreviewLeft, PreviewRight}) {
-        const SideKey key{pathOf(shown[side]), lookOf(shown[side]), options.Correction[side]};
+        const SideKey key{pathOf(shown[side]), partOf(shown[side]), lookOf(shown[side]),
+                          options.Correction[side]};
         if (key == m_drawn[side])
             continue;
         m_drawn[side] = key;
@@ -165,8 +192,7 @@ void TFullScreenPresenter::measureNext()
         const TPictureDecoder decode = m_preview.Decoder().Source();
         m_pool.start([this, pair, text, decode] {
             RunBelowInterface();
-            const TAlignmentMeasure measure = MeasureAlignment(decode, pair.LeftPath, pair.LeftLook,
-                                                               pair.RightPath, pair.RightLook);
+            const TAlignmentMeasure measure = MeasureAlignment(decode, pair.Left, pair.Right);
             QMetaObject::invokeMethod(
                 this,
                 [this, text, measure] {
@@ -186,8 +212,8 @@ void TFullScreenPresenter::measureNext()
 TFullScreenStatus TFullScreenPresenter::Status() const
 {
     TFullScreenStatus status;
-    const QString left = QFileInfo(m_current.LeftPath).fileName();
-    const QString right = QFileInfo(m_current.RightPath).fileName();
+    const QString left = shownName(m_current.Left);
+    const QString right = shownName(m_current.Right);
     status.LeftName = m_swapped ? right : left;
     status.RightName = m_swapped ? left : right;
     status.EyesSwapped = m_swapped;

@@ -79,13 +79,13 @@ Q_SIGNALS:
 private:
     struct PairKey
     {
-        QString LeftPath, RightPath;
-        TEntryLook LeftLook, RightLook;
+        TAlignmentPicture Left, Right;
         QString Text() const;
     };
     struct SideKey
     {
         QString Path;
+        TPicturePart Part;
         TEntryLook Look;
         TDisplayCorrection Correction;
         bool operator==(const SideKey &o) const;

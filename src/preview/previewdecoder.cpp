@@ -1,8 +1,6 @@
 #include "preview/previewdecoder.h"
 
-#include "imaging/gflfunctions.h"
-#include "imaging/jpegcodec.h"
-#include "imaging/libgfl.h"
+#include "imaging/picturedecode.h"
 #include "preview/bitmapops.h"
 
 #include <QFileInfo>
@@ -24,35 +22,6 @@ constexpr std::size_t CacheCapacity = 8;
 constexpr int FitPriority = 5;
 constexpr int RequestPriority = 10;
 constexpr int PrefetchPriority = 0;
-
-bool isJpegName(const QString &path)
-{
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    return suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg") ||
-           suffix == QLatin1String("jpe");
-}
-
-// A view of a stereo file: its own JPEG stream (MPO), or its half of the picture (JPS),
-// whose reduction is chosen from the half's size.
-QImage decodeView(const QString &path, const TPicturePart &part,
-                  const std::function<int(int, int)> &choose)
-{
-    const QByteArray bytes = ReadPictureBytes(path, part);
-    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
-    if (part.crop.isEmpty())
-        return DecodeJpegScaled(data, std::size_t(bytes.size()), choose);
-    int denominator = 1;
-    const QImage picture = DecodeJpegScaled(data, std::size_t(bytes.size()), [&](int, int) {
-        denominator = choose(part.crop.width(), part.crop.height());
-        return denominator;
-    });
-    if (picture.isNull())
-        return picture;
-    const QRect crop = part.crop;
-    return picture.copy(crop.x() / denominator, crop.y() / denominator,
-                        std::max(1, crop.width() / denominator),
-                        std::max(1, crop.height() / denominator));
-}
 
 } // namespace
 
@@ -93,21 +62,9 @@ struct TPreviewDecoder::CacheItem
 
 TPreviewDecoder::SourceDecoder TPreviewDecoder::DefaultSourceDecoder(const TGflLibrary *gfl)
 {
-    return [gfl](const QString &path, const std::function<int(int, int)> &choose) {
-        if (isJpegName(path)) {
-            QImage picture = DecodeJpegFileScaled(path, choose);
-            if (!picture.isNull() || !gfl || !gfl->available())
-                return picture;
-        }
-        if (!gfl || !gfl->available())
-            return QImage();
-        GflBitmapPtr gflBitmap;
-        QImage picture;
-        QString error;
-        QList<QRgb> palette;
-        if (!LoadGflBitmap(gfl, path, gflBitmap, picture, error, palette))
-            return QImage();
-        return picture;
+    return [gfl](const QString &path, const TPicturePart &part,
+                 const std::function<int(int, int)> &choose) {
+        return DecodePictureScaled(path, part, choose, gfl);
     };
 }
 
@@ -166,6 +123,19 @@ quint64 TPreviewDecoder::Request(int side, const TDecodeRequest &request)
 
 quint64 TPreviewDecoder::Fit(int slot, const QImage &bitmap, QSize panel)
 {
+    return fitOnWorker(
+        slot, [bitmap] { return bitmap; }, panel);
+}
+
+quint64 TPreviewDecoder::ComposeAnaglyph(const QImage &left, const QImage &right, QSize panel,
+                                         bool fit)
+{
+    return fitOnWorker(
+        2, [left, right] { return ::ComposeAnaglyph(left, right); }, fit ? panel : QSize());
+}
+
+quint64 TPreviewDecoder::fitOnWorker(int slot, std::function<QImage()> make, QSize panel)
+{
     if (slot < 0 || slot > 2)
         return 0;
     const quint64 ticket = ++m_nextTicket;
@@ -173,12 +143,14 @@ quint64 TPreviewDecoder::Fit(int slot, const QImage &bitmap, QSize panel)
     // Behind the decodes of current requests (a sharp picture makes its side's fit stale
     // before it runs), ahead of the files decoded in advance.
     m_pool.start(
-        [this, slot, ticket, bitmap, panel] {
+        [this, slot, ticket, make = std::move(make), panel] {
             RunBelowInterface();
             if (m_currentFit[slot] != ticket)
                 return;
-            const QRect fit = FitRect(bitmap.size(), panel);
-            const QImage result = ResampleLanczos(bitmap, fit.size());
+            const QImage bitmap = make();
+            QImage result;
+            if (!panel.isEmpty() && !bitmap.isNull() && m_currentFit[slot] == ticket)
+                result = ResampleLanczos(bitmap, FitRect(bitmap.size(), panel).size());
             QMetaObject::invokeMethod(
                 this,
                 [this, slot, ticket, bitmap, result] {
@@ -312,8 +284,7 @@ void TPreviewDecoder::decodeInto(const std::shared_ptr<CacheItem> &item,
         return denominator;
     };
     ++m_decodes;
-    const QImage picture = item->Part.view > 0 ? decodeView(item->Path, item->Part, choose)
-                                               : m_decoder(item->Path, choose);
+    const QImage picture = m_decoder(item->Path, item->Part, choose);
 
     std::vector<std::pair<TDecodeRequest, SourceCallback>> waiters;
     {

@@ -52,8 +52,9 @@ class TPreviewDecoder : public QObject
     Q_OBJECT
 
 public:
-    // Decodes path at the reduction that choose picks from the full width and height (1, 2,
-    // 4 or 8; a decoder that cannot reduce may ignore it). Null on failure. Thread-safe.
+    // Decodes the part of path at the reduction that choose picks from the full width and
+    // height (1, 2, 4 or 8; a decoder that cannot reduce may ignore it). Null on failure.
+    // Thread-safe.
     using SourceDecoder = TPictureDecoder;
 
     // gfl: the imaging library for files other than JPEG (null: JPEG only).
@@ -63,7 +64,8 @@ public:
 
     // Replaces how files are decoded (tests and benchmarks count or slow the decodes).
     void SetSourceDecoder(SourceDecoder decoder);
-    // The decoder used by default: libjpeg-turbo for JPEG files, else the imaging library.
+    // The decoder used by default: libjpeg-turbo for JPEG files and stereo views, else the
+    // imaging library (DecodePictureScaled).
     static SourceDecoder DefaultSourceDecoder(const TGflLibrary *gfl);
     // The decoder in use.
     SourceDecoder Source() const { return m_decoder; }
@@ -83,6 +85,11 @@ public:
     // slot: 0 and 1 the sides, 2 the anaglyph; a later Fit of a slot makes the earlier one
     // stale. The result comes back through fitted().
     quint64 Fit(int slot, const QImage &bitmap, QSize panel);
+    // Composes the anaglyph of left and right (ComposeAnaglyph) on a worker and, when fit,
+    // fits it into panel with the Lanczos filter; the result comes back through fitted() in
+    // the anaglyph's slot (2), with bitmap the anaglyph and fitted null when not fit. A later
+    // Fit or ComposeAnaglyph makes it stale. The user interface thread only shows it.
+    quint64 ComposeAnaglyph(const QImage &left, const QImage &right, QSize panel, bool fit);
     // Makes the pending fit of slot stale.
     void CancelFit(int slot);
     quint64 CurrentFit(int slot) const;
@@ -106,6 +113,9 @@ private:
     struct CacheItem;
     using SourceCallback = std::function<void(const QImage &source)>;
 
+    // Runs make on a worker for slot, fits its picture into panel (an empty panel: not at
+    // all) and delivers both through fitted() unless the slot has moved on meanwhile.
+    quint64 fitOnWorker(int slot, std::function<QImage()> make, QSize panel);
     void withSource(const TDecodeRequest &request, SourceCallback done);
     void decodeInto(const std::shared_ptr<CacheItem> &item, const TDecodeRequest &request);
     void deliver(int side, quint64 ticket, const QImage &bitmap, const QImage &fitted);

@@ -82,12 +82,14 @@ void TStereoPreview::showEntryImage(int side, const TDatensatz &entry)
     const QSize panel = panelSize(side);
     const QImage thumbnail = TrimThumbnailBands(entry.Thumbnail(), ThumbnailBackground);
     const bool reload = m_options.AlwaysReload || thumbnail.isNull();
-    const bool sameFile = s.Path == path && !s.Bitmap.isNull();
+    const TPicturePart part = entry.OrgBild() ? entry.OrgBild()->Part : TPicturePart{};
+    const bool sameFile = s.Path == path && s.Part == part && !s.Bitmap.isNull();
 
     if (!reload) {
         m_decoder.Cancel(side);
         const QImage bitmap = BuildEntryBitmap(thumbnail, look, panel);
         s.Path = path;
+        s.Part = part;
         s.Look = look;
         s.Panel = panel;
         s.Sharp = false;
@@ -99,8 +101,7 @@ void TStereoPreview::showEntryImage(int side, const TDatensatz &entry)
     // unless the side already shows this file sharp (a turn or a resize of the same file
     // keeps the sharp picture until the new one arrives). The request goes first, so that
     // the stand-in knows that a sharp picture is on its way.
-    m_decoder.Request(
-        side, TDecodeRequest{path, entry.OrgBild()->Part, look, panel, m_options.Correction[side]});
+    m_decoder.Request(side, TDecodeRequest{path, part, look, panel, m_options.Correction[side]});
     if (!(sameFile && s.Sharp)) {
         s.Sharp = false;
         s.Bitmap = BuildEntryBitmap(thumbnail, look, panel);
@@ -108,6 +109,7 @@ void TStereoPreview::showEntryImage(int side, const TDatensatz &entry)
         showStandIn(side);
     }
     s.Path = path;
+    s.Part = part;
     s.Look = look;
     s.Panel = panel;
 }
@@ -129,8 +131,14 @@ void TStereoPreview::showStandIn(int side)
         m_view.HidePicture(side);
         return;
     }
+    if (m_options.Mode == TDisplayMode::Anaglyph) {
+        // The anaglyph shows both sides at once when it is composed; the side alone would
+        // flash in colour until then.
+        m_decoder.CancelFit(side);
+        return;
+    }
     m_view.ShowPicture(side, s.Bitmap, QImage());
-    if (m_options.Mode == TDisplayMode::Anaglyph || !settled(side))
+    if (!settled(side))
         m_decoder.CancelFit(side);
     else
         m_decoder.Fit(side, s.Bitmap, s.Panel);
@@ -161,12 +169,10 @@ void TStereoPreview::composeAnaglyph()
         }
         return;
     }
-    m_anaglyph = ComposeAnaglyph(l.Bitmap, r.Bitmap);
-    m_view.ShowAnaglyph(m_anaglyph, QImage());
-    if (settled(PreviewLeft) && settled(PreviewRight))
-        m_decoder.Fit(AnaglyphSlot, m_anaglyph, panelSize(PreviewLeft));
-    else
-        m_decoder.CancelFit(AnaglyphSlot);
+    // Composed on a worker (at the screen's size it takes tens of milliseconds); what is
+    // shown stays until it arrives. It is fitted once no sharp picture is on its way.
+    m_decoder.ComposeAnaglyph(l.Bitmap, r.Bitmap, panelSize(PreviewLeft),
+                              settled(PreviewLeft) && settled(PreviewRight));
 }
 
 void TStereoPreview::pictureFitted(int slot, quint64 ticket, const QImage &bitmap,
@@ -175,8 +181,11 @@ void TStereoPreview::pictureFitted(int slot, quint64 ticket, const QImage &bitma
     if (ticket != m_decoder.CurrentFit(slot))
         return;
     if (slot == AnaglyphSlot) {
-        if (!m_anaglyph.isNull() && m_anaglyph.cacheKey() == bitmap.cacheKey())
-            m_view.ShowAnaglyph(m_anaglyph, fitted);
+        // The current composition (a later one, or a side alone, makes it stale).
+        m_anaglyph = bitmap;
+        m_view.ShowAnaglyph(m_anaglyph, fitted);
+        if (!fitted.isNull() && m_sides[PreviewLeft].Sharp && m_sides[PreviewRight].Sharp)
+            Q_EMIT sharpAnaglyphShown();
         return;
     }
     // Only while the side still shows that very bitmap (a sharp picture brings its own fit).
@@ -194,9 +203,10 @@ void TStereoPreview::pictureDecoded(int side, quint64 ticket, const QImage &bitm
     s.Bitmap = bitmap;
     s.Sharp = true;
     m_decoder.CancelFit(side);
-    m_view.ShowPicture(side, bitmap, fitted);
     if (m_options.Mode == TDisplayMode::Anaglyph)
         composeAnaglyph();
+    else
+        m_view.ShowPicture(side, bitmap, fitted);
     Q_EMIT sharpPictureShown(side);
 }
 

@@ -91,14 +91,18 @@ public:
     QString ShownPath(int side) const { return m_sides[side].Path; }
 
 Q_SIGNALS:
-    // A decoded picture replaced the thumbnail of side.
+    // A decoded picture replaced the thumbnail of side (in anaglyph mode: it went into the
+    // anaglyph being composed).
     void sharpPictureShown(int side);
+    // The anaglyph of the sides' decoded pictures is on screen, fitted to the panel.
+    void sharpAnaglyphShown();
 
 private:
     struct Side
     {
         QImage Bitmap;
         QString Path;
+        TPicturePart Part; // a stereo file's two views share the path
         TEntryLook Look;
         QSize Panel;
         bool Sharp = false;

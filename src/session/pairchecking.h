@@ -13,17 +13,19 @@
 
 #include <optional>
 
-// What a check result belongs to: both files and how each is shown. A new partner, a turn
-// or a mirror makes another key, so a result never outlives the pair it was made for.
+// What a check result belongs to: both files (and the view of a stereo file each shows)
+// and how each is shown. A new partner, a turn or a mirror makes another key, so a result
+// never outlives the pair it was made for.
 struct TPairKey
 {
     QString LeftPath, RightPath;
     TViewLook LeftLook, RightLook;
+    TPicturePart LeftPart, RightPart;
 
     friend bool operator==(const TPairKey &a, const TPairKey &b)
     {
-        return a.LeftPath == b.LeftPath && a.RightPath == b.RightPath &&
-               a.LeftLook.Rotation == b.LeftLook.Rotation &&
+        return a.LeftPath == b.LeftPath && a.RightPath == b.RightPath && a.LeftPart == b.LeftPart &&
+               a.RightPart == b.RightPart && a.LeftLook.Rotation == b.LeftLook.Rotation &&
                a.LeftLook.Mirror == b.LeftLook.Mirror &&
                a.RightLook.Rotation == b.RightLook.Rotation &&
                a.RightLook.Mirror == b.RightLook.Mirror;
@@ -33,6 +35,8 @@ size_t qHash(const TPairKey &key, size_t seed = 0);
 
 // How the viewer shows e's picture.
 TViewLook ViewLookOf(const TDatensatz &e);
+// The part of its file e shows: the whole file, or a stereo file's view.
+TPicturePart PictureOf(const TDatensatz &e);
 // The key of the pair of left and right, when both are pictures with a file; none for a
 // gap or an entry without a picture.
 std::optional<TPairKey> PairKeyOf(const TDatensatz &left, const TDatensatz &right);
@@ -40,9 +44,10 @@ std::optional<TPairKey> PairKeyOf(const TDatensatz &left, const TDatensatz &righ
 // partner); none for anything else.
 std::optional<TPairKey> StereoPairKeyOf(const TDatensatz *left);
 
-// Decodes both files and checks them. A file that cannot be decoded gives no verdict (with
-// the reason). Thread-safe: runs on the pool.
-TPairCheck CheckPairFiles(const TPairKey &key);
+// Decodes both files (formats other than JPEG through gfl, when given) and checks them. A
+// file that cannot be decoded gives no verdict (with the reason). Thread-safe: runs on the
+// pool.
+TPairCheck CheckPairFiles(const TPairKey &key, const TGflLibrary *gfl = nullptr);
 // What the rows show for a result.
 TPairMark PairMarkOf(const TPairCheck &check);
 // The reasons of a result in one line, for a tooltip.
@@ -51,4 +56,4 @@ QString PairMarkReasonOf(const TPairCheck &check);
 // The check as the ordering pass's judge: two entries match when their pictures show one
 // scene the right way round; the score is the number of consistent matches. Keeps the last
 // few decoded pictures, since a picture is compared with each of its candidates.
-TContentJudge MakeContentJudge();
+TContentJudge MakeContentJudge(const TGflLibrary *gfl = nullptr);

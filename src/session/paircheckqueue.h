@@ -43,7 +43,7 @@ public:
     // Waits for the checks still running.
     ~TPairCheckQueue() override;
 
-    // The check run for each pair on the pool (default CheckPairFiles).
+    // The check run for each pair on the pool (default CheckPairFiles, JPEG files only).
     void SetCheckFunction(CheckFunction check) { m_check = std::move(check); }
     // Checks running at once (at least 1; default: the pool's threads).
     void SetLimit(int limit);
@@ -110,7 +110,7 @@ private:
     ListRowModel &m_left;
     ListRowModel &m_right;
     QThreadPool m_pool;
-    CheckFunction m_check = CheckPairFiles;
+    CheckFunction m_check = [](const TPairKey &key) { return CheckPairFiles(key); };
     int m_limit = 1;
     bool m_started = false;
     bool m_outOfDate = true;

@@ -2,6 +2,7 @@
 
 #include "batch/spmlistsetting.h"
 #include "entries/datensatz.h"
+#include "imaging/libgfl.h"
 #include "session/pairchecking.h"
 
 TSession::TSession()
@@ -9,7 +10,7 @@ TSession::TSession()
 {
     ListRowModel::LinkLists(m_left, m_right);
     // Passes with the alignment method decide doubtful pairs by their pictures.
-    m_state.PairContent = MakeContentJudge();
+    m_state.PairContent = MakeContentJudge(&Gfl());
 }
 
 TSession::~TSession()

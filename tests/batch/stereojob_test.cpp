@@ -112,6 +112,15 @@ TEST_F(StereoJob, ViewsAreWrittenExactlyAndAMoveIsUndoneByRebuildingTheFile)
             }
             EXPECT_EQ(QFile::exists(path), row.stereoFileStays);
             EXPECT_EQ(redLines(), 0);
+            // The entries follow the pictures: still the stereo file's views where it stays,
+            // else plain entries of the view files written, read from those files.
+            EXPECT_EQ(l->IsStereoView(), row.stereoFileStays);
+            EXPECT_EQ(r->IsStereoView(), row.stereoFileStays);
+            EXPECT_EQ(l->SourcePath(), row.stereoFileStays ? path : dest("L/S1_L.JPG"));
+            EXPECT_EQ(r->SourcePath(), row.stereoFileStays ? path : dest("R/S1_R.JPG"));
+            if (!row.stereoFileStays) {
+                EXPECT_EQ(r->Metadata().FileSize, expected[1].size());
+            }
 
             const TUndoReport undo = UndoJob(engine.JournalPath(), realOps, false);
             EXPECT_TRUE(undo.Complete()) << qPrintable(undo.lines.join(u'\n'));

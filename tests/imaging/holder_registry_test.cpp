@@ -1,8 +1,14 @@
 // The holder list: one holder per file, shared by reference count, found by any of its paths.
 #include "imaging/dsorgbild.h"
 #include "imaging/pathcompare.h"
+#include "imaging/stereofile.h"
+#include "support/testdata.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace {
 
@@ -154,5 +160,65 @@ TEST(HolderRegistryIndex, ThousandsOfDistinctFilesEachGetTheirOwnHolder)
         TDsOrgBild *h = list.FindOrCreateHolder(QStringLiteral("/p/IMG_%1.jpg").arg(i), index);
         EXPECT_EQ(list.IndexOf(h), i);
         EXPECT_EQ(h->RefCount, 2);
+    }
+}
+
+// Two names of one file (a hard link) share a holder, for a whole file and for each view of
+// a stereo file; the two views of one file, and a copy of it, never share one.
+TEST(HolderRegistryIndex, HardLinkedNamesOfAFileOrOfAViewShareOneHolder)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString jpeg = dir.filePath(QStringLiteral("IMG_1.jpg"));
+    const QString mpo = dir.filePath(QStringLiteral("DSCF0001.MPO"));
+    ASSERT_TRUE(QFile::copy(testDataPath(QStringLiteral("photos/jpg/Canon_40D.jpg")), jpeg));
+    ASSERT_TRUE(QFile::copy(testDataPath(QStringLiteral("photos/mpo/sugarshack.mpo")), mpo));
+    const TStereoFile stereo = ReadStereoFile(mpo);
+    ASSERT_TRUE(stereo.isStereo());
+    const auto viewPart = [&](int v) {
+        const TStereoView &view = stereo.views[std::size_t(v - 1)];
+        return TPicturePart{v, view.offset, view.length, QRect()};
+    };
+    const auto linked = [&](const QString &path, const QString &name) {
+        const QString link = dir.filePath(name);
+        EXPECT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(link).constData()),
+                  0);
+        return link;
+    };
+    const QString copy = dir.filePath(QStringLiteral("copy.MPO"));
+    ASSERT_TRUE(QFile::copy(mpo, copy));
+
+    THolderList list;
+    int index = -1;
+    const struct
+    {
+        const char *name;
+        QString first, second;
+        TPicturePart firstPart, secondPart;
+        bool shared;
+    } rows[] = {
+        {"a JPEG and its hard link",
+         jpeg,
+         linked(jpeg, QStringLiteral("IMG_1_link.jpg")),
+         {},
+         {},
+         true},
+        {"view 1 under two names", mpo, linked(mpo, QStringLiteral("P_L.MPO")), viewPart(1),
+         viewPart(1), true},
+        {"view 2 under two names", mpo, dir.filePath(QStringLiteral("P_L.MPO")), viewPart(2),
+         viewPart(2), true},
+        {"the two views of one file", mpo, dir.filePath(QStringLiteral("P_L.MPO")), viewPart(1),
+         viewPart(2), false},
+        {"a view and the same view of a copy", mpo, copy, viewPart(1), viewPart(1), false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        TDsOrgBild *a = list.FindOrCreateHolder(row.first, index, row.firstPart);
+        TDsOrgBild *b = list.FindOrCreateHolder(row.second, index, row.secondPart);
+        EXPECT_EQ(a == b, row.shared);
+        EXPECT_EQ(b->Part, row.secondPart);
+        if (row.shared) {
+            EXPECT_EQ(b->GetPath(index), row.second) << "the name it was asked for";
+        }
     }
 }

@@ -6,6 +6,7 @@
 #include "paircheck/stereopairmaker.h"
 #include "preview/fullscreen.h"
 #include "preview/fullscreenpresenter.h"
+#include "support/panelrecorder.h"
 #include "support/testdata.h"
 
 #include <QSignalSpy>
@@ -164,7 +165,7 @@ TEST(FullScreenAlignment, AMeasuredMisalignmentIsUndone)
                       r = dir.filePath(QStringLiteral("r.jpg"));
         ASSERT_TRUE(pair.Left.save(l, "JPEG", 95));
         ASSERT_TRUE(pair.Right.save(r, "JPEG", 95));
-        const TAlignmentMeasure m = MeasureAlignment(decode, l, {}, r, {});
+        const TAlignmentMeasure m = MeasureAlignment(decode, {l, {}, {}}, {r, {}, {}});
         ASSERT_TRUE(m.Correction.Active) << m.Problem.toStdString();
         EXPECT_NEAR(m.Correction.VerticalOffset, c.Recipe.VerticalOffset, 0.15);
         EXPECT_NEAR(m.Correction.Rotation, c.Recipe.Rotation, 0.15);
@@ -185,11 +186,11 @@ TEST(FullScreenAlignment, NothingToCorrectWithoutAMeasurement)
     const auto decode = TPreviewDecoder::DefaultSourceDecoder(nullptr);
     const QString a = testDataPath(QStringLiteral("photos/jpg/Canon_40D.jpg"));
     const QString b = testDataPath(QStringLiteral("photos/jpg/Olympus_C8080WZ.jpg"));
-    const TAlignmentMeasure unrelated = MeasureAlignment(decode, a, {}, b, {});
+    const TAlignmentMeasure unrelated = MeasureAlignment(decode, {a, {}, {}}, {b, {}, {}});
     EXPECT_FALSE(unrelated.Correction.Active);
     EXPECT_FALSE(unrelated.Problem.isEmpty());
-    const TAlignmentMeasure missing =
-        MeasureAlignment(decode, a, {}, testDataPath(QStringLiteral("no such.jpg")), {});
+    const TAlignmentMeasure missing = MeasureAlignment(
+        decode, {a, {}, {}}, {testDataPath(QStringLiteral("no such.jpg")), {}, {}});
     EXPECT_FALSE(missing.Correction.Active);
     EXPECT_FALSE(missing.Problem.isEmpty());
 
@@ -200,21 +201,6 @@ TEST(FullScreenAlignment, NothingToCorrectWithoutAMeasurement)
 }
 
 namespace {
-
-class RecordingView : public TPreviewView
-{
-public:
-    QImage shown[2];
-    QSize PanelClientSize(int) const override { return {480, 360}; }
-    void ShowPicture(int side, const QImage &bitmap, const QImage &) override
-    {
-        shown[side] = bitmap;
-    }
-    void HidePicture(int side) override { shown[side] = QImage(); }
-    void ShowExifText(int, const QString &, const QString &) override {}
-    void ShowAnaglyph(const QImage &, const QImage &) override {}
-    void HideAnaglyph() override {}
-};
 
 struct Entries
 {
@@ -227,19 +213,6 @@ struct Entries
         return all.back().get();
     }
 };
-
-// Runs the event loop until both sides are sharp (or 10 s pass).
-bool bothSharp(TFullScreenPresenter &p)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (p.Preview().IsSharp(PreviewLeft) && p.Preview().IsSharp(PreviewRight))
-            return true;
-    }
-    return false;
-}
 
 } // namespace
 
@@ -255,11 +228,11 @@ TEST(FullScreenPresenter, SwappedEyesAlignmentAndReadingAhead)
     TDatensatz *nextLeft = e.add(testDataPath(QStringLiteral("photos/jpg/Canon_40D.jpg")));
     TDatensatz *nextRight = e.add(testDataPath(QStringLiteral("photos/jpg/Olympus_C8080WZ.jpg")));
 
-    RecordingView view;
+    TPanelRecorder view;
     TFullScreenPresenter p(view);
     p.SetMode(TDisplayMode::Parallel);
     p.Show(left, right, nextLeft, nextRight);
-    ASSERT_TRUE(bothSharp(p));
+    ASSERT_TRUE(BothSidesSharp(p.Preview()));
     EXPECT_EQ(p.Preview().ShownPath(PreviewLeft), lp);
     EXPECT_EQ(FullScreenCaption(p.Status()),
               QStringLiteral("left eye: p_L.jpg · right eye: p_R.jpg"));
@@ -276,7 +249,7 @@ TEST(FullScreenPresenter, SwappedEyesAlignmentAndReadingAhead)
     p.Show(left, right, nextLeft, nextRight);
     EXPECT_EQ(p.Preview().ShownPath(PreviewLeft), rp);
     EXPECT_EQ(p.Preview().ShownPath(PreviewRight), lp);
-    ASSERT_TRUE(bothSharp(p));
+    ASSERT_TRUE(BothSidesSharp(p.Preview()));
     EXPECT_EQ(right->SourcePath(), rp); // the entries are untouched
     EXPECT_EQ(FullScreenCaption(p.Status()),
               QStringLiteral("left eye: p_R.jpg · right eye: p_L.jpg · eyes swapped"));

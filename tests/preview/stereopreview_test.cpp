@@ -63,8 +63,9 @@ struct PreviewFixture : ::testing::Test
     {
         const auto plain = TPreviewDecoder::DefaultSourceDecoder(nullptr);
         preview.Decoder().SetSourceDecoder(
-            [this, plain](const QString &path, const std::function<int(int, int)> &choose) {
-                return plain(path, [&](int w, int h) {
+            [this, plain](const QString &path, const TPicturePart &part,
+                          const std::function<int(int, int)> &choose) {
+                return plain(path, part, [&](int w, int h) {
                     const int d = choose(w, h);
                     std::lock_guard lock(mutex);
                     denominators << d;
@@ -134,12 +135,12 @@ TEST_F(PreviewFixture, AResultForARowNoLongerShownIsDropped)
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     const auto plain = TPreviewDecoder::DefaultSourceDecoder(nullptr);
-    preview.Decoder().SetSourceDecoder(
-        [&, plain](const QString &path, const std::function<int(int, int)> &choose) {
-            if (path.endsWith(big))
-                released.wait(); // the first file is slow
-            return plain(path, choose);
-        });
+    preview.Decoder().SetSourceDecoder([&, plain](const QString &path, const TPicturePart &part,
+                                                  const std::function<int(int, int)> &choose) {
+        if (path.endsWith(big))
+            released.wait(); // the first file is slow
+        return plain(path, part, choose);
+    });
     QSignalSpy sharp(&preview, &TStereoPreview::sharpPictureShown);
     dirty();
     preview.IdleDraw(first.e, nullptr);
@@ -179,8 +180,13 @@ TEST_F(PreviewFixture, AnaglyphDrawsBothSidesForTheLeftPanel)
     Entry left(big);
     Entry right(small);
     flags.AnaglyphDirty = true;
+    QSignalSpy composed(&preview.Decoder(), &TPreviewDecoder::fitted);
     preview.IdleDraw(left.e, right.e);
     EXPECT_FALSE(flags.AnaglyphDirty);
+    // Composed on a worker: the user interface thread only shows it when it arrives.
+    EXPECT_TRUE(view.anaglyph.isNull());
+    EXPECT_TRUE(view.shown[PreviewLeft].isNull()) << "no side alone in colour meanwhile";
+    ASSERT_TRUE(composed.wait(5000));
     // The right panel is 200 x 150, but both pictures are drawn 400 x 300.
     EXPECT_EQ(preview.Bitmap(PreviewRight).size(), QSize(400, 300));
     EXPECT_EQ(view.anaglyph.size(), QSize(400, 300));

@@ -9,6 +9,8 @@
 #include "entries/listoperations.h"
 #include "imaging/jpegcodec.h"
 #include "paircheck/stereopairmaker.h"
+#include "paircheck/workingpicture.h"
+#include "support/gflfixture.h"
 #include "support/paramnames.h"
 #include "support/testdata.h"
 
@@ -306,4 +308,53 @@ TEST_F(BackgroundCheck, TheEventLoopKeepsTurningWhileChecksRun)
     // 400 ms of checks: a loop blocked by them would have fired a handful of times at most.
     EXPECT_GE(ticks, 20);
     EXPECT_EQ(queue.CheckedCount(), 4);
+}
+
+namespace {
+
+class PairCheckOfOtherFormats : public GflLibraryTest
+{
+};
+
+} // namespace
+
+// Phone and RAW pairs are checked by the pictures the imaging library hands (a HEIF file's
+// picture, a RAW file's JPEG preview) at about the working size; without the library, or
+// with JPEG decoding alone, they get no verdict.
+TEST_F(PairCheckOfOtherFormats, HeifAndRawPairsAreCheckedThroughTheImagingLibrary)
+{
+    if (!library || !library->available()) {
+        GTEST_SKIP() << "the imaging modules are not available";
+    }
+    const struct
+    {
+        const char *name;
+        const char *file;
+        int workingLongSide;
+        bool detailed; // a photo, not a drawing of four flat quarters
+    } rows[] = {
+        {"a phone's HEIC", "heic/IMG_5195.HEIC", WorkingLongSide, true},
+        {"a RAW file's JPEG preview", "raw/turned.dng", 0, false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString path = testDataPath(QStringLiteral("photos/") + QLatin1String(row.file));
+        const QImage working = DecodeWorkingPicture(path, {}, {}, library);
+        ASSERT_FALSE(working.isNull());
+        if (row.workingLongSide > 0) {
+            EXPECT_EQ(std::max(working.width(), working.height()), row.workingLongSide);
+        }
+        EXPECT_TRUE(DecodeWorkingPicture(path).isNull()) << "JPEG decoding alone cannot read it";
+
+        // The picture against itself: one scene, nothing to correct.
+        const TPairKey key{path, path, {}, {}, {}, {}};
+        EXPECT_EQ(CheckPairFiles(key).Verdict, TPairVerdict::None);
+        const TPairCheck check = CheckPairFiles(key, library);
+        EXPECT_FALSE(check.Problem.contains(QStringLiteral("cannot be read")));
+        if (!row.detailed)
+            continue;
+        EXPECT_TRUE(check.Compared) << qPrintable(check.Problem);
+        EXPECT_NE(check.Verdict, TPairVerdict::None) << qPrintable(check.Problem);
+        EXPECT_NEAR(check.VerticalOffset, 0.0, 0.05);
+    }
 }

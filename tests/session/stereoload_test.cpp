@@ -6,10 +6,15 @@
 #include "imaging/dsorgbild.h"
 #include "imaging/jpegcodec.h"
 #include "imaging/stereofile.h"
+#include "preview/fullscreenpresenter.h"
+#include "session/pairchecking.h"
 #include "session/paireditor.h"
+#include "support/panelrecorder.h"
 #include "support/stereoassembler.h"
 #include "support/testdata.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 
 namespace {
@@ -155,6 +160,70 @@ TEST_F(StereoLoading, OrderingAndPairEditingLeaveTheViewsTogether)
             << qPrintable(editing.LinkRefusal());
         EXPECT_EQ(left.EntryAt(row)->Partner(), right.EntryAt(row));
     }
+}
+
+// The two views of a stereo file share its path: the pair check, the full-screen view's
+// alignment and its swapped eyes must each take the view an entry shows, never the file's
+// first picture twice (which measures nothing and shows one eye's picture to both).
+TEST_F(StereoLoading, ChecksAndTheFullScreenViewTakeEachViewOfTheFile)
+{
+    const QString path = copyPhoto("mpo/sugarshack.mpo", "DSCF0001.MPO");
+    processor->LoadFiles({path}, left, LoadSource::Drop, defaults);
+    ASSERT_TRUE(runUntilIdle());
+    TDatensatz *l = left.EntryAt(0);
+    TDatensatz *r = right.EntryAt(0);
+    ASSERT_TRUE(l->IsStereoView() && r->IsStereoView());
+
+    // What the views are: the camera's two streams, decoded on their own.
+    const TStereoFile stereo = ReadStereoFile(path);
+    const QByteArray bytes = fileBytes(path);
+    QImage views[2];
+    for (int v : {0, 1}) {
+        const QByteArray stream = bytes.mid(stereo.views[v].offset, stereo.views[v].length);
+        views[v] = DecodeJpeg(reinterpret_cast<const uchar *>(stream.constData()),
+                              std::size_t(stream.size()), 1);
+    }
+    const TPairCheck expected = CheckPair(ToWorkingPicture(views[0]), ToWorkingPicture(views[1]));
+    ASSERT_TRUE(expected.Measured) << qPrintable(expected.Problem);
+    ASSERT_GT(expected.DepthRange(), 0.5) << "the views differ by their depth";
+
+    const std::optional<TPairKey> key = StereoPairKeyOf(l);
+    ASSERT_TRUE(key);
+    const TPairCheck checked = CheckPairFiles(*key);
+    const TAlignmentMeasure aligned =
+        MeasureAlignment(TPreviewDecoder::DefaultSourceDecoder(nullptr),
+                         {path, l->OrgBild()->Part, {}}, {path, r->OrgBild()->Part, {}});
+    ASSERT_TRUE(checked.Measured);
+    ASSERT_TRUE(aligned.Correction.Active) << qPrintable(aligned.Problem);
+    const struct
+    {
+        const char *name;
+        double got, want;
+    } figures[] = {
+        {"check: near parallax", checked.NearParallax, expected.NearParallax},
+        {"check: far parallax", checked.FarParallax, expected.FarParallax},
+        {"check: vertical", checked.VerticalOffset, expected.VerticalOffset},
+        {"alignment: vertical", aligned.Correction.VerticalOffset, expected.VerticalOffset},
+        {"alignment: rotation", aligned.Correction.Rotation, expected.Rotation},
+        {"alignment: scale", aligned.Correction.Scale, expected.Scale},
+    };
+    for (const auto &f : figures)
+        EXPECT_DOUBLE_EQ(f.got, f.want) << f.name;
+
+    // Swapping the eyes puts view 2 in the left panel, though its path is the same.
+    TPanelRecorder panels({320, 240});
+    TFullScreenPresenter presenter(panels);
+    presenter.SetMode(TDisplayMode::Parallel);
+    presenter.Show(l, r, nullptr, nullptr);
+    ASSERT_TRUE(BothSidesSharp(presenter.Preview()));
+    const QImage rightEye = panels.shown[PreviewRight];
+    EXPECT_NE(panels.shown[PreviewLeft], rightEye);
+    presenter.SwapEyes();
+    presenter.Show(l, r, nullptr, nullptr);
+    ASSERT_TRUE(BothSidesSharp(presenter.Preview()));
+    EXPECT_EQ(panels.shown[PreviewLeft], rightEye);
+    EXPECT_TRUE(presenter.Status().LeftName.endsWith(QStringLiteral("(view 2)")))
+        << qPrintable(presenter.Status().LeftName);
 }
 
 } // namespace

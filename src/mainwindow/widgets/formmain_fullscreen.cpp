@@ -11,6 +11,8 @@
 #include "session/idleprocessor.h"
 
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QSpinBox>
 
@@ -19,8 +21,13 @@ void TFormMain::connectFullScreen()
     ActionFullScreen = new QAction(QStringLiteral("Full-screen stereo view"), this);
     ActionFullScreen->setObjectName(QStringLiteral("ActionFullScreen"));
     ActionFullScreen->setShortcut(QKeySequence(Qt::Key_F11));
-    // A shortcut of the window (the menus stay as they are); the preview says so.
     addAction(ActionFullScreen);
+    // The "View" menu, before "Batch Job", shows the entry with its key.
+    QMenu *viewMenu = new QMenu(QStringLiteral("View"), this);
+    viewMenu->setObjectName(QStringLiteral("MenuView"));
+    viewMenu->addAction(ActionFullScreen);
+    QMenu *batch = menuBar()->findChild<QMenu *>(QStringLiteral("MenuBatchJob"));
+    menuBar()->insertMenu(batch ? batch->menuAction() : nullptr, viewMenu);
     m_previewArea->setToolTip(
         QStringLiteral("Double-click or F11: the pair over the whole screen"));
 

@@ -5,6 +5,7 @@
 #include "mainwindow/widgets/formmain.h"
 
 #include "entries/listrows.h"
+#include "imaging/libgfl.h"
 #include "mainwindow/widgets/optionstack.h"
 #include "session/idleprocessor.h"
 #include "session/loading.h"
@@ -18,6 +19,8 @@ Q_LOGGING_CATEGORY(lcPairCheckWindow, "duomira.paircheck")
 void TFormMain::connectPairCheck()
 {
     m_checks = std::make_unique<TPairCheckQueue>(*m_left, *m_right);
+    // HEIF and RAW pairs are checked by their embedded pictures or previews.
+    m_checks->SetCheckFunction([](const TPairKey &key) { return CheckPairFiles(key, &Gfl()); });
     // Rows and thumbnails first: the checks start when the status reads "Ready".
     connect(m_idle.get(), &TIdleProcessor::ready, this, [this] {
         if (!m_checks->Started())

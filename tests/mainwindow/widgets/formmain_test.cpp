@@ -31,11 +31,11 @@ TEST(FormMain, MenusWithTheirEntries)
     EXPECT_EQ(form.objectName(), "FormMain");
 
     const QList<QAction *> top = form.menuBar()->actions();
-    ASSERT_EQ(top.size(), 4);
+    ASSERT_EQ(top.size(), 5);
     QStringList titles;
     for (const QAction *a : top)
         titles << a->text();
-    EXPECT_EQ(titles, (QStringList{"File", "Ordering", "Batch Job", "Help"}));
+    EXPECT_EQ(titles, (QStringList{"File", "Ordering", "View", "Batch Job", "Help"}));
 
     EXPECT_EQ(entries(top[0]->menu()),
               (QStringList{"ActionOpenLeft:Open Left View Images",
@@ -47,12 +47,14 @@ TEST(FormMain, MenusWithTheirEntries)
               (QStringList{"ActionSort:Chronological ordering of stereo lists", "-",
                            "ActionSortAllMenu:Assign all entries",
                            "ActionSortMonoMenu:Assign all list entries marked as Unassigned"}));
-    EXPECT_EQ(entries(top[2]->menu()),
+    EXPECT_EQ(entries(top[2]->menu()), (QStringList{"ActionFullScreen:Full-screen stereo view"}));
+    EXPECT_EQ(top[2]->menu()->actions().value(0)->shortcut(), QKeySequence(Qt::Key_F11));
+    EXPECT_EQ(entries(top[3]->menu()),
               (QStringList{"ActionAuftragRun:Execute Batch Job",
                            "ActionAuftragProtokoll:Show log of last Batch Job execution",
                            "ActionUndoLastJob:Undo last batch job...", "-",
                            "ActionAuftrafNew:Remove all items from both lists"}));
-    EXPECT_EQ(entries(top[3]->menu()), (QStringList{"ActionAcout:About..."}));
+    EXPECT_EQ(entries(top[4]->menu()), (QStringList{"ActionAcout:About..."}));
 }
 
 TEST(FormMain, ActionsStartEnabledByTheirRules)

@@ -120,9 +120,13 @@ TEST_P(PreviewModes, ShowTheSelectedPairInTheRightPanels)
     if (c.rightShown && !c.leftShown) {
         EXPECT_EQ(r->width(), area->width());
     }
+    const bool anaglyph = std::string(c.name) == "Anaglyph";
+    // The anaglyph is composed on a worker and shown when it arrives.
+    if (anaglyph) {
+        ASSERT_TRUE(waitUntil([l] { return l->ImageAnaglyph->isVisible(); }));
+    }
     screenshot(QStringLiteral("preview_%1").arg(QLatin1String(c.name)));
 
-    const bool anaglyph = std::string(c.name) == "Anaglyph";
     if (anaglyph) {
         ASSERT_TRUE(l->ImageAnaglyph->isVisible());
         EXPECT_FALSE(l->Image->isVisible());
