@@ -18,8 +18,10 @@ Q_LOGGING_CATEGORY(lcPairCheckWindow, "duomira.paircheck")
 void TFormMain::connectPairCheck()
 {
     m_checks = std::make_unique<TPairCheckQueue>(*m_left, *m_right);
-    // Rows and thumbnails first: the checks start when the status reads "Ready".
-    connect(m_idle.get(), &TIdleProcessor::ready, this, [this] {
+    // Rows and thumbnails first: the checks start when the thumbnails are in (the status
+    // reads "Ready" before, as soon as the lists are ordered). Both decode pictures on the
+    // same cores; the rows' icons come first.
+    connect(m_idle.get(), &TIdleProcessor::thumbnailsDone, this, [this] {
         if (!m_checks->Started())
             m_checks->Start();
     });
