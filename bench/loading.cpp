@@ -1,6 +1,7 @@
 // Loading photo-sized JPEG files (4000 x 3000, 200 per list unless DUOMIRA_BENCH_LOADING_COUNT
 // names another count per list, e.g. 2000; DUOMIRA_BENCH_LOADING_SMALL=1 makes them 640 x 480,
-// the size for runs of 20,000 a list) until the status reads
+// the size for runs of 20,000 a list; DUOMIRA_BENCH_LOADING_NO_EXIF_THUMBNAIL=1 makes them without
+// the 160 x 120 EXIF thumbnail, so that every thumbnail is decoded) until the status reads
 // "Ready" and on until every thumbnail is in: LoadFiles for each list, then the idle processing
 // (metadata read on the pool and applied in order, the chronological ordering: "Ready"; then
 // the thumbnails on the pool, the rows on screen first, with their icons), run through the core
@@ -108,18 +109,23 @@ const PhotoSets &photoSets()
         PhotoSets s;
         QString error;
         const bool small = qEnvironmentVariableIntValue("DUOMIRA_BENCH_LOADING_SMALL") != 0;
+        const bool exifThumbnail =
+            qEnvironmentVariableIntValue("DUOMIRA_BENCH_LOADING_NO_EXIF_THUMBNAIL") == 0;
         const int width = small ? 640 : 4000;
         const int height = small ? 480 : 3000;
         const QString size = QStringLiteral("%1x%2").arg(width).arg(height);
         const QString suffix =
-            photosPerSide == 200 ? QString() : QStringLiteral("_%1").arg(photosPerSide);
+            (photosPerSide == 200 ? QString() : QStringLiteral("_%1").arg(photosPerSide)) +
+            (exifThumbnail ? QString() : QStringLiteral("_nothumb"));
         benchsupport::PhotoSetOptions leftOptions;
+        leftOptions.exifThumbnail = exifThumbnail;
         leftOptions.namePrefix = QStringLiteral("L_");
         s.left = benchsupport::generatePhotoSet(
             benchsupport::photoCacheDir(QStringLiteral("loading_left_") + size + suffix),
             photosPerSide, width, height, leftOptions, &error);
         benchsupport::PhotoSetOptions rightOptions;
         rightOptions.namePrefix = QStringLiteral("R_");
+        rightOptions.exifThumbnail = exifThumbnail;
         rightOptions.model = QStringLiteral("Canon EOS 5D Mark IV (right)");
         rightOptions.firstCapture = leftOptions.firstCapture.addSecs(37); // the other clock
         s.right = benchsupport::generatePhotoSet(
