@@ -1,6 +1,5 @@
 #include "imaging/dsorgbild.h"
 
-#include "imaging/exifpatch.h"
 #include "imaging/gflfunctions.h"
 #include "imaging/imagelist.h"
 #include "imaging/jpegcodec.h"
@@ -42,57 +41,13 @@ TThumbnail aspectThumbnail(const QImage &picture)
                               ThumbnailBackground);
 }
 
-// The square thumbnail of a decoded picture (a 1/8-scale decode): the picture centred in
-// it with bands of background, kept at its own size when smaller than its place.
-TThumbnail squareThumbnail(const QImage &picture)
-{
-    return TThumbnail::Placed(picture, QSize(ThumbnailSize, ThumbnailSize),
-                              SquarePlace(picture.size(), ThumbnailSize), ThumbnailBackground);
-}
-
 // The bytes read at first from a JPEG file: its header segments, where the EXIF block with
 // its embedded thumbnail lies (an APP1 segment holds at most 64 KB).
 constexpr qint64 JpegHeadBytes = 128 * 1024;
 
-// The embedded EXIF thumbnail of the JPEG stream starting in head, as the square thumbnail,
-// when it can stand for the picture: at least as large as the picture's 1/8-scale decode
-// would be in the square, and of the picture's aspect (no letterbox bands of its own).
-// Null otherwise; its bytes are kept as they are.
-TThumbnail exifThumbnail(const QByteArray &head)
-{
-    const auto *data = reinterpret_cast<const std::uint8_t *>(head.constData());
-    const std::size_t size = std::size_t(head.size());
-    const exifpatch::ThumbnailLocation location = exifpatch::findThumbnail(data, size);
-    if (!location.found)
-        return {};
-    const std::size_t tiff = location.segment.tiffOffset;
-    const std::size_t tiffSize = location.segment.tiffSize;
-    const std::size_t offset = location.thumbnailOffset;
-    const std::size_t length = location.thumbnailLength;
-    if (tiff > size || tiffSize > size - tiff || offset > tiffSize || length > tiffSize - offset ||
-        length < 4)
-        return {};
-    const QSize picture = JpegPictureSize(data, size);
-    const QByteArray jpeg = head.mid(qsizetype(tiff + offset), qsizetype(length));
-    const QSize embedded = JpegPictureSize(reinterpret_cast<const std::uint8_t *>(jpeg.constData()),
-                                           std::size_t(jpeg.size()));
-    if (picture.isEmpty() || embedded.isEmpty())
-        return {};
-    const QRect place = SquarePlace(picture, ThumbnailSize);
-    const QSize eighth((picture.width() + 7) / 8, (picture.height() + 7) / 8);
-    const QSize needed = eighth.boundedTo(place.size());
-    const double aspect = double(picture.width()) / picture.height();
-    const double embeddedAspect = double(embedded.width()) / embedded.height();
-    if (embedded.width() < needed.width() || embedded.height() < needed.height() ||
-        std::abs(embeddedAspect - aspect) > 0.01 * aspect)
-        return {};
-    return TThumbnail::PlacedJpeg(jpeg, QSize(ThumbnailSize, ThumbnailSize), place,
-                                  ThumbnailBackground);
-}
-
 // The square thumbnail of a JPEG file: its embedded EXIF thumbnail when that is large
-// enough, else its 1/8-scale decode. The file is read once. Null when it is not a regular
-// file or cannot be decoded.
+// enough, else its 1/8-scale decode. Null when it is not a regular file or cannot be
+// decoded.
 TThumbnail jpegFileThumbnail(const QString &path)
 {
     if (!QFileInfo(path).isFile())
@@ -100,13 +55,11 @@ TThumbnail jpegFileThumbnail(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    QByteArray bytes = file.read(JpegHeadBytes);
-    if (TThumbnail embedded = exifThumbnail(bytes); !embedded.isNull())
+    if (TThumbnail embedded = ExifSquareThumbnail(file.read(JpegHeadBytes)); !embedded.isNull())
         return embedded;
-    if (!file.atEnd())
-        bytes += file.readAll();
-    return squareThumbnail(DecodeJpeg(reinterpret_cast<const unsigned char *>(bytes.constData()),
-                                      std::size_t(bytes.size()), 8));
+    file.close();
+    // Decoded as it is read: a large file is never held whole.
+    return SquareThumbnail(DecodeJpegFile(path, 8));
 }
 
 } // namespace
@@ -176,13 +129,13 @@ ImageDataResult readImageThumbnail(const QString &path, const TJPEGData &current
         const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
         result.thumbnailReplaced = true;
         if (part.crop.isEmpty()) {
-            result.thumbnail = squareThumbnail(DecodeJpeg(data, std::size_t(bytes.size()), 8));
+            result.thumbnail = SquareThumbnail(DecodeJpeg(data, std::size_t(bytes.size()), 8));
         } else {
             const QImage eighth = DecodeJpeg(data, std::size_t(bytes.size()), 8);
             const QRect crop(part.crop.x() / 8, part.crop.y() / 8,
                              std::max(1, part.crop.width() / 8),
                              std::max(1, part.crop.height() / 8));
-            result.thumbnail = eighth.isNull() ? TThumbnail() : squareThumbnail(eighth.copy(crop));
+            result.thumbnail = eighth.isNull() ? TThumbnail() : SquareThumbnail(eighth.copy(crop));
         }
         return result;
     }
@@ -414,19 +367,9 @@ QImage MakeRotatedIcon(const TThumbnail &thumbnail, int width, int height, int r
 {
     if (thumbnail.isNull() || width < 1 || height < 1)
         return QImage();
-    // The thumbnail is drawn at the size it takes in the icon straight from its stored
-    // picture: no decode at a larger size to be reduced again.
-    const QRect place = iconPlace(thumbnail.size(), width, height);
-    const QImage drawn = thumbnail.render(place.size());
-    if (drawn.isNull())
-        return QImage();
-    QImage icon(width, height, QImage::Format_ARGB32_Premultiplied);
-    icon.fill(Qt::transparent);
-    {
-        QPainter painter(&icon);
-        painter.drawImage(place.topLeft(), drawn);
-    }
-    return turnIcon(icon, rotation);
+    // A reduced drawing of the thumbnail is enough for an icon and several times quicker.
+    const int side = std::max(width, height);
+    return MakeRotatedIcon(thumbnail.image(QSize(side, side)), width, height, rotation);
 }
 
 namespace {

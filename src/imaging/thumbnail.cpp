@@ -1,5 +1,6 @@
 #include "imaging/thumbnail.h"
 
+#include "imaging/exifpatch.h"
 #include "imaging/jpegcodec.h"
 
 #include <QPainter>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -156,9 +158,10 @@ TThumbnail TThumbnail::Placed(const QImage &picture, QSize size, QRect place, QR
             rgb = rgb.scaled(place.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (rgb.isNull())
             return {};
-        // A picture that will be enlarged keeps its colours at full resolution: halved
-        // colour planes would show as blurred edges once stretched.
-        const bool enlarged = rgb.width() < place.width() || rgb.height() < place.height();
+        // A picture that will be enlarged twice or more keeps its colours at full
+        // resolution: halved colour planes would show as blurred edges once stretched.
+        const bool enlarged =
+            2 * rgb.width() <= place.width() || 2 * rgb.height() <= place.height();
         result.m_jpeg = compress(rgb, rgb.rect(), enlarged ? TJSAMP_444 : TJSAMP_420);
         if (result.m_jpeg.isEmpty())
             return {};
@@ -184,6 +187,10 @@ TThumbnail TThumbnail::PlacedJpeg(const QByteArray &jpeg, QSize size, QRect plac
                             static_cast<unsigned long>(jpeg.size()), &width, &height, &subsampling,
                             &colorspace) != 0 ||
         width < 1 || height < 1)
+        return {};
+    // Drawing decodes at most 1/8 of the stored size beyond the place: a picture far larger
+    // than its place (a hostile header) would cost memory for nothing.
+    if (width / 8 > place.width() || height / 8 > place.height())
         return {};
     TThumbnail result;
     result.m_jpeg = jpeg;
@@ -261,4 +268,54 @@ QImage TThumbnail::render(QSize size) const
         std::memcpy(result.scanLine(target.top() + y) + target.left() * 4, fitted.constScanLine(y),
                     std::size_t(target.width()) * 4);
     return result;
+}
+
+TThumbnail SquareThumbnail(const QImage &picture)
+{
+    return TThumbnail::Placed(picture, QSize(ThumbnailSize, ThumbnailSize),
+                              SquarePlace(picture.size(), ThumbnailSize), ThumbnailBackground);
+}
+
+TThumbnail ExifSquareThumbnail(const QByteArray &head)
+{
+    // The EXIF block's TIFF directories name where the thumbnail lies in the TIFF block:
+    //   FF D8 | ... | FF E1 len "Exif\0\0" | TIFF block: ... IFD1 (offset, length) ... thumbnail
+    const auto *data = reinterpret_cast<const std::uint8_t *>(head.constData());
+    const std::size_t size = std::size_t(head.size());
+    const exifpatch::ThumbnailLocation location = exifpatch::findThumbnail(data, size);
+    if (!location.found)
+        return {};
+    const std::size_t tiff = location.segment.tiffOffset;
+    const std::size_t tiffSize = location.segment.tiffSize;
+    const std::size_t offset = location.thumbnailOffset;
+    const std::size_t length = location.thumbnailLength;
+    if (tiff > size || tiffSize > size - tiff || offset > tiffSize || length > tiffSize - offset ||
+        length < 4)
+        return {};
+    const QSize picture = JpegPictureSize(data, size);
+    const QByteArray jpeg = head.mid(qsizetype(tiff + offset), qsizetype(length));
+    const QSize embedded = JpegPictureSize(reinterpret_cast<const std::uint8_t *>(jpeg.constData()),
+                                           std::size_t(jpeg.size()));
+    if (picture.isEmpty() || embedded.isEmpty())
+        return {};
+    const QRect place = SquarePlace(picture, ThumbnailSize);
+    if (place.isEmpty())
+        return {};
+    const QSize eighth((picture.width() + 7) / 8, (picture.height() + 7) / 8);
+    const QSize needed = eighth.boundedTo(place.size());
+    const double aspect = double(picture.width()) / picture.height();
+    const double embeddedAspect = double(embedded.width()) / embedded.height();
+    if (embedded.width() < needed.width() || embedded.height() < needed.height() ||
+        std::abs(embeddedAspect - aspect) > 0.01 * aspect)
+        return {};
+    return TThumbnail::PlacedJpeg(jpeg, QSize(ThumbnailSize, ThumbnailSize), place,
+                                  ThumbnailBackground);
+}
+
+TThumbnail JpegStreamThumbnail(const QByteArray &stream)
+{
+    if (TThumbnail embedded = ExifSquareThumbnail(stream); !embedded.isNull())
+        return embedded;
+    return SquareThumbnail(DecodeJpeg(reinterpret_cast<const unsigned char *>(stream.constData()),
+                                      std::size_t(stream.size()), 8));
 }

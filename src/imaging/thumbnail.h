@@ -32,7 +32,8 @@ public:
     // else reduced to place's size first. Null for a null picture or an empty place.
     static TThumbnail Placed(const QImage &picture, QSize size, QRect place, QRgb background);
     // The same for a picture that already is JPEG (an embedded EXIF thumbnail): its bytes
-    // are kept as they are. Null when jpeg has no readable JPEG header.
+    // are kept as they are. Null when jpeg has no readable JPEG header, or states a picture
+    // more than eight times as large as place.
     static TThumbnail PlacedJpeg(const QByteArray &jpeg, QSize size, QRect place, QRgb background);
 
     bool isNull() const { return m_size.isEmpty(); }
@@ -65,3 +66,16 @@ private:
     QSize m_stored;    // the compressed picture's own size
     QRgb m_background = 0;
 };
+
+// The square thumbnail (ThumbnailSize) of a decoded picture (a 1/8-scale decode): the
+// picture centred in it with bands of background, kept at its own size when smaller than
+// its place.
+TThumbnail SquareThumbnail(const QImage &picture);
+// The embedded EXIF thumbnail of the JPEG stream whose first bytes are head, as its square
+// thumbnail, when it can stand for the picture: at least as large as the picture's
+// 1/8-scale decode would be there and of the picture's aspect (no letterbox bands of its
+// own). Its bytes are kept as they are. Null otherwise. Untrusted input.
+TThumbnail ExifSquareThumbnail(const QByteArray &head);
+// The square thumbnail of a JPEG stream: its EXIF thumbnail when that can stand for it,
+// else its 1/8-scale decode. Null when neither can be had. Untrusted input.
+TThumbnail JpegStreamThumbnail(const QByteArray &stream);
