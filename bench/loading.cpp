@@ -43,6 +43,7 @@
 #include "session/idleprocessor.h"
 #include "session/mainstate.h"
 #include "support/photo_generator.h"
+#include "support/process.h"
 #include "support/run.h"
 #include "mainwindow/widgets/windowmessages.h"
 
@@ -71,10 +72,6 @@
 #include <ctime>
 #include <jpeglib.h>
 #include <string>
-
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -523,39 +520,24 @@ void BM_PairReference_Cli(benchmark::State &state)
         state.SkipWithError("no photo sets");
         return;
     }
-    std::vector<std::string> args{DUOMIRA_CLI_PATH,
-                                  "pair",
-                                  "--mode",
-                                  "1",
-                                  "--left",
-                                  QFileInfo(sets.left.first()).absolutePath().toStdString(),
-                                  "--right",
-                                  QFileInfo(sets.right.first()).absolutePath().toStdString()};
-    std::vector<char *> argv;
-    for (std::string &a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    const std::vector<std::string> args{
+        benchsupport::cliPath(DUOMIRA_CLI_PATH),
+        "pair",
+        "--mode",
+        "1",
+        "--left",
+        QFileInfo(sets.left.first()).absolutePath().toStdString(),
+        "--right",
+        QFileInfo(sets.right.first()).absolutePath().toStdString()};
     for (auto _ : state) {
-        QElapsedTimer clock;
-        clock.start();
-        const pid_t child = fork();
-        if (child == 0) {
-            if (!std::freopen("/dev/null", "w", stdout))
-                _exit(127);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        rusage usage{};
-        wait4(child, &status, 0, &usage);
-        const double ms = double(clock.nsecsElapsed()) / 1e6;
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        const benchsupport::ProcessRun run = benchsupport::runProcess(args);
+        if (!run.ok) {
             state.SkipWithError("duomira-cli pair failed");
             return;
         }
-        state.SetIterationTime(ms / 1000.0);
-        state.counters["pair_ms"] = ms;
-        state.counters["peak_mb"] = double(usage.ru_maxrss) / 1024.0;
+        state.SetIterationTime(run.seconds);
+        state.counters["pair_ms"] = run.seconds * 1e3;
+        state.counters["peak_mb"] = run.peakMb;
         state.counters["pictures"] = 2 * photosPerSide;
     }
 }
