@@ -88,7 +88,8 @@ LoadedWindow &loadedWindow()
     w.show();
     QCoreApplication::processEvents();
     QEventLoop loop;
-    QObject::connect(&w.idleProcessor(), &TIdleProcessor::ready, &loop, &QEventLoop::quit);
+    // Scrolling is measured over lists whose thumbnails are all in.
+    QObject::connect(&w.idleProcessor(), &TIdleProcessor::thumbnailsDone, &loop, &QEventLoop::quit);
     QTimer::singleShot(1800 * 1000, &loop, &QEventLoop::quit);
     QElapsedTimer clock;
     clock.start();

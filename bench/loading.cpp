@@ -1,25 +1,33 @@
 // Loading photo-sized JPEG files (4000 x 3000, 200 per list unless DUOMIRA_BENCH_LOADING_COUNT
 // names another count per list, e.g. 2000; DUOMIRA_BENCH_LOADING_SMALL=1 makes them 640 x 480,
-// the size for runs of 20,000 a list) until the status reads
-// "Ready": LoadFiles for each list, then the idle processing (metadata and thumbnails read on
-// the pool, applied in order, the chronological ordering, the row refresh with icons), run
-// through the core API with a window stand-in that lets events through like the window.
+// the size for runs of 20,000 a list; DUOMIRA_BENCH_LOADING_NO_EXIF_THUMBNAIL=1 makes them without
+// the 160 x 120 EXIF thumbnail, so that every thumbnail is decoded) until the status reads
+// "Ready" and on until every thumbnail is in: LoadFiles for each list, then the idle processing
+// (metadata read on the pool and applied in order, the chronological ordering: "Ready"; then
+// the thumbnails on the pool, the rows on screen first, with their icons), run through the core
+// API with a window stand-in that lets events through like the window, and through the window.
+// duomira-cli pair on the same two folders is the reference: the same files read, ordered and
+// paired without a window and without thumbnails.
 // The same files are decoded at 1/8 scale one after another with plain libjpeg-turbo as
 // the yardstick. Sets of other counts than 200 are cached in folders of their own (named
 // with the count), so that the usual set is not made again after a larger run.
 //
 // Counters:
-//   ready_ms            time from the first LoadFiles call to "Ready" (best of the rounds)
-//   sorted_ms           time until the sorted lists with their capture times are shown
-//                       (metadata read, lists ordered; the thumbnails follow) in that round
+//   ready_ms            time from the first LoadFiles call to "Ready" (metadata read, lists
+//                       ordered; best of the rounds)
+//   sorted_ms           time until the sorted lists with their capture times are shown, as
+//                       seen by a 1 ms timer, in that round
+//   thumbnails_ms       time until every thumbnail is in, in that round
 //   sorted_vs_ready     sorted_ms / ready_ms
 //   pictures            pictures loaded (both lists)
 //   sequential_ms       plain 1/8-scale decode of all files in a row (best of the rounds)
-//   ready_vs_sequential ready_ms / sequential_ms (target: at most 0.6 on two cores)
+//   thumbnails_vs_sequential thumbnails_ms / sequential_ms (target: at most 0.6 on two cores)
 //   longest_gap_ms      longest stretch without letting events through while loading (worst
 //                       round)
 //   peak_kb_per_picture rise of the peak resident memory (VmHWM) during the first loading,
 //                       per picture
+//   peak_mb             the peak resident memory of the whole program during the first
+//                       loading (VmHWM, reset before it)
 //   kept_kb_per_picture resident memory still held after "Ready", per picture
 //   cpu_vs_sequential_cpu  processor time of the loading (all threads) against that of the
 //                       sequential decode; ui_thread_cpu_ms: the user interface thread's part
@@ -35,6 +43,7 @@
 #include "session/idleprocessor.h"
 #include "session/mainstate.h"
 #include "support/photo_generator.h"
+#include "support/process.h"
 #include "support/run.h"
 #include "mainwindow/widgets/windowmessages.h"
 
@@ -42,6 +51,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QThread>
 #include <QThreadPool>
@@ -61,6 +71,7 @@
 #include <cstdio>
 #include <ctime>
 #include <jpeglib.h>
+#include <string>
 
 #include <algorithm>
 #include <functional>
@@ -95,18 +106,23 @@ const PhotoSets &photoSets()
         PhotoSets s;
         QString error;
         const bool small = qEnvironmentVariableIntValue("DUOMIRA_BENCH_LOADING_SMALL") != 0;
+        const bool exifThumbnail =
+            qEnvironmentVariableIntValue("DUOMIRA_BENCH_LOADING_NO_EXIF_THUMBNAIL") == 0;
         const int width = small ? 640 : 4000;
         const int height = small ? 480 : 3000;
         const QString size = QStringLiteral("%1x%2").arg(width).arg(height);
         const QString suffix =
-            photosPerSide == 200 ? QString() : QStringLiteral("_%1").arg(photosPerSide);
+            (photosPerSide == 200 ? QString() : QStringLiteral("_%1").arg(photosPerSide)) +
+            (exifThumbnail ? QString() : QStringLiteral("_nothumb"));
         benchsupport::PhotoSetOptions leftOptions;
+        leftOptions.exifThumbnail = exifThumbnail;
         leftOptions.namePrefix = QStringLiteral("L_");
         s.left = benchsupport::generatePhotoSet(
             benchsupport::photoCacheDir(QStringLiteral("loading_left_") + size + suffix),
             photosPerSide, width, height, leftOptions, &error);
         benchsupport::PhotoSetOptions rightOptions;
         rightOptions.namePrefix = QStringLiteral("R_");
+        rightOptions.exifThumbnail = exifThumbnail;
         rightOptions.model = QStringLiteral("Canon EOS 5D Mark IV (right)");
         rightOptions.firstCapture = leftOptions.firstCapture.addSecs(37); // the other clock
         s.right = benchsupport::generatePhotoSet(
@@ -281,19 +297,21 @@ void warmFileCache(const QStringList &paths)
 struct LoadingRun
 {
     double sortedMs = -1; // every picture's metadata read and the lists ordered
-    double readyMs = 0;
+    double readyMs = -1;  // the status read "Ready"
+    double thumbnailsMs = 0;
     double cpuMs = 0;
     double uiCpuMs = 0;
     double addMs = 0;
     double longestGapMs = 0;
     QString longestGapAt;
     qint64 peakKb = -1;
+    qint64 peakTotalKb = -1;
     qint64 keptKb = -1;
     bool ready = false;
 };
 
 // Measures one loading: addFiles adds both sets (returning at once), then the event loop
-// runs until processor signals "Ready".
+// runs until processor signals that the thumbnails are in; "Ready" comes before.
 LoadingRun measureLoading(TIdleProcessor &processor, const TDatensatzList &registry, GapWatch &watch,
                           const std::function<void()> &addFiles,
                           const std::function<QString()> &status)
@@ -302,10 +320,17 @@ LoadingRun measureLoading(TIdleProcessor &processor, const TDatensatzList &regis
     const bool peakReset = resetPeakMemory();
     const qint64 baseKb = statusKb("VmRSS");
     QEventLoop loop;
-    QObject::connect(&processor, &TIdleProcessor::ready, &loop, &QEventLoop::quit);
+    QElapsedTimer clock;
+    QObject::connect(&processor, &TIdleProcessor::ready, &loop, [&] {
+        if (run.readyMs < 0 && status() == QLatin1String(StatusReady) &&
+            registry.Count() >= 2 * photosPerSide) {
+            run.readyMs = double(clock.nsecsElapsed()) / 1e6;
+            run.ready = true;
+        }
+    });
+    QObject::connect(&processor, &TIdleProcessor::thumbnailsDone, &loop, &QEventLoop::quit);
     QTimer::singleShot(std::max(300000, 1000 * photosPerSide), &loop, &QEventLoop::quit);
 
-    QElapsedTimer clock;
     clock.start();
     const double cpuStart = processCpuMs();
     const double uiCpuStart = threadCpuMs();
@@ -325,16 +350,17 @@ LoadingRun measureLoading(TIdleProcessor &processor, const TDatensatzList &regis
     addFiles();
     run.addMs = double(clock.nsecsElapsed()) / 1e6;
     loop.exec();
-    run.readyMs = double(clock.nsecsElapsed()) / 1e6;
+    run.thumbnailsMs = double(clock.nsecsElapsed()) / 1e6;
     run.cpuMs = processCpuMs() - cpuStart;
     run.uiCpuMs = threadCpuMs() - uiCpuStart;
     watch.stop();
-    run.ready =
-        status() == QLatin1String(StatusReady) && registry.Count() >= 2 * photosPerSide;
+    run.ready = run.ready && processor.IsIdle();
     run.longestGapMs = double(watch.longestNs) / 1e6;
     run.longestGapAt = watch.longestAt;
-    if (peakReset)
-        run.peakKb = statusKb("VmHWM") - baseKb;
+    if (peakReset) {
+        run.peakTotalKb = statusKb("VmHWM");
+        run.peakKb = run.peakTotalKb - baseKb;
+    }
     run.keptKb = statusKb("VmRSS") - baseKb;
     return run;
 }
@@ -437,7 +463,7 @@ void runLoadingBenchmark(benchmark::State &state,
 
             const LoadingRun run = load(sets);
             if (!run.ready) {
-                state.SkipWithError("loading did not reach \"Ready\"");
+                state.SkipWithError("loading did not reach \"Ready\" with every thumbnail");
                 return;
             }
             if (round == 0)
@@ -446,23 +472,27 @@ void runLoadingBenchmark(benchmark::State &state,
             if (round == 0 || run.readyMs < best.readyMs)
                 best = run;
             std::fprintf(stderr,
-                         "round %d: sequential %.0f ms (cpu %.0f), ready %.0f ms (cpu %.0f, user "
-                         "interface thread %.0f, adding %.0f ms), longest gap %.1f ms (%s)\n",
-                         round + 1, sequentialMs, sequentialCpuMs, run.readyMs, run.cpuMs,
-                         run.uiCpuMs, run.addMs, run.longestGapMs, qPrintable(run.longestGapAt));
+                         "round %d: sequential %.0f ms (cpu %.0f), ready %.0f ms, thumbnails %.0f ms "
+                         "(cpu %.0f, user interface thread %.0f, adding %.0f ms), longest gap "
+                         "%.1f ms (%s), peak %.0f MB\n",
+                         round + 1, sequentialMs, sequentialCpuMs, run.readyMs, run.thumbnailsMs,
+                         run.cpuMs, run.uiCpuMs, run.addMs, run.longestGapMs,
+                         qPrintable(run.longestGapAt), double(run.peakTotalKb) / 1024.0);
         }
         state.SetIterationTime(best.readyMs / 1000.0);
         state.counters["ready_ms"] = best.readyMs;
         state.counters["sorted_ms"] = best.sortedMs;
+        state.counters["thumbnails_ms"] = best.thumbnailsMs;
         state.counters["sorted_vs_ready"] = best.sortedMs / best.readyMs;
         state.counters["sequential_ms"] = bestSequential;
-        state.counters["ready_vs_sequential"] = best.readyMs / bestSequential;
+        state.counters["thumbnails_vs_sequential"] = best.thumbnailsMs / bestSequential;
         state.counters["longest_gap_ms"] = longestGapMs; // the worst round
         const int pictures = int(all.size());
         state.counters["pictures"] = pictures;
         state.counters["peak_kb_per_picture"] =
             first.peakKb >= 0 ? double(first.peakKb) / pictures : -1;
         state.counters["kept_kb_per_picture"] = double(first.keptKb) / pictures;
+        state.counters["peak_mb"] = double(first.peakTotalKb) / 1024.0;
         // Work done (all threads) against the sequential decode, and the user interface
         // thread's share: on a busy machine these say more than the wall-clock times.
         state.counters["cpu_vs_sequential_cpu"] = best.cpuMs / sequentialCpu;
@@ -479,6 +509,40 @@ void BM_LoadUntilReady_Core(benchmark::State &state)
                         [&pool](const PhotoSets &sets) { return loadThroughCore(sets, pool); });
 }
 BENCHMARK(BM_LoadUntilReady_Core)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+#ifdef DUOMIRA_CLI_PATH
+// The reference: duomira-cli pair --mode 1 on the two folders of the same files, its wall
+// time and peak resident memory (from the kernel's account of the child process).
+void BM_PairReference_Cli(benchmark::State &state)
+{
+    const PhotoSets &sets = photoSets();
+    if (sets.left.size() != photosPerSide || sets.right.size() != photosPerSide) {
+        state.SkipWithError("no photo sets");
+        return;
+    }
+    const std::vector<std::string> args{
+        benchsupport::cliPath(DUOMIRA_CLI_PATH),
+        "pair",
+        "--mode",
+        "1",
+        "--left",
+        QFileInfo(sets.left.first()).absolutePath().toStdString(),
+        "--right",
+        QFileInfo(sets.right.first()).absolutePath().toStdString()};
+    for (auto _ : state) {
+        const benchsupport::ProcessRun run = benchsupport::runProcess(args);
+        if (!run.ok) {
+            state.SkipWithError("duomira-cli pair failed");
+            return;
+        }
+        state.SetIterationTime(run.seconds);
+        state.counters["pair_ms"] = run.seconds * 1e3;
+        state.counters["peak_mb"] = run.peakMb;
+        state.counters["pictures"] = 2 * photosPerSide;
+    }
+}
+BENCHMARK(BM_PairReference_Cli)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+#endif
 
 #ifdef DUOMIRA_BENCH_WINDOW
 void BM_LoadUntilReady_Window(benchmark::State &state)

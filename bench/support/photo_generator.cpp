@@ -147,7 +147,9 @@ QByteArray addExif(const QByteArray &jpeg, int index, int width, int height,
         // A 160 × 120 preview in the thumbnail directory, as cameras write it.
         QString thumbError;
         const QByteArray thumbnail =
-            encodeJpeg(makePixels(160, 120, index % pixelVariants), 160, 120, 85, &thumbError);
+            o.exifThumbnail
+                ? encodeJpeg(makePixels(160, 120, index % pixelVariants), 160, 120, 85, &thumbError)
+                : QByteArray();
         if (!thumbnail.isEmpty()) {
             Exiv2::ExifThumb thumb(exif);
             thumb.setJpegThumbnail(reinterpret_cast<const Exiv2::byte *>(thumbnail.constData()),
@@ -180,7 +182,9 @@ QString manifestText(int count, int width, int height, const PhotoSetOptions &o)
         orientations << QString::number(v);
     // The grain line only where there is grain: the smooth sets made before it stay valid.
     const QString grain = o.grain ? QStringLiteral("brightness grain %1\n").arg(o.grain) : QString();
-    return grain + QStringLiteral("photo set v3\ncount %1\nsize %2x%3\nmake %4\nmodel %5\nfirst %6\n"
+    // Likewise the thumbnail line only for sets without one.
+    const QString thumbnail = o.exifThumbnail ? QString() : QStringLiteral("no exif thumbnail\n");
+    return grain + thumbnail + QStringLiteral("photo set v3\ncount %1\nsize %2x%3\nmake %4\nmodel %5\nfirst %6\n"
                           "step %7\norientations %8\nquality %9\nmakernote %10\nprefix %11\n")
         .arg(count)
         .arg(width)

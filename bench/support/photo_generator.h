@@ -27,6 +27,7 @@ struct PhotoSetOptions
     // Sensor grain: each colour value moves by up to this much at random. 0 gives smooth
     // pictures (about 1.3 MB at 4000 x 3000); 9 gives what a camera writes (about 3.7 MB).
     int grain = 0;
+    bool exifThumbnail = true; // a 160 x 120 thumbnail in the EXIF block
 };
 
 // Makes (or reuses) count JPEG files of width × height pixels in dir, named

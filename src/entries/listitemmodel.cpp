@@ -25,6 +25,9 @@ ListRowItemModel::ListRowItemModel(ListRowModel *rows, QObject *parent)
     connect(rows, &ListRowModel::rowsChanged, this, [this](int first, int last) {
         Q_EMIT dataChanged(index(first, 0), index(last, ListColumnCount - 1));
     });
+    connect(rows, &ListRowModel::iconsChanged, this, [this](int first, int last) {
+        Q_EMIT dataChanged(index(first, 0), index(last, 0), {Qt::DecorationRole});
+    });
     // Only the rows whose selection changed: a view walks every row of the range it is
     // told about, which made each key press in a list of tens of thousands of rows slow.
     connect(rows, &ListRowModel::selectionChanged, this, [this](int first, int last) {

@@ -80,7 +80,7 @@ void ListRow::SetImageIndex(int index)
     if (m_imageIndex == index)
         return;
     m_imageIndex = index;
-    m_model->rowChanged(this);
+    m_model->iconChanged(this);
 }
 
 // ---- ListRowModel ----
@@ -325,6 +325,20 @@ void ListRowModel::rowChanged(const ListRow *row)
     const int index = IndexOf(row);
     if (index >= 0)
         Q_EMIT rowsChanged(index, index);
+}
+
+void ListRowModel::iconChanged(const ListRow *row)
+{
+    if (m_updateCount > 0) {
+        m_textsDirty = true; // the whole list is announced when the batch ends
+        return;
+    }
+    static const QMetaMethod signal = QMetaMethod::fromSignal(&ListRowModel::iconsChanged);
+    if (!isSignalConnected(signal))
+        return;
+    const int index = IndexOf(row);
+    if (index >= 0)
+        Q_EMIT iconsChanged(index, index);
 }
 
 void ListRowModel::selectionTouched(int first, int last)

@@ -216,8 +216,12 @@ Q_SIGNALS:
     // Sorting, clearing and bulk deletions replace the whole row order.
     void modelAboutToBeReset();
     void modelReset();
-    // Texts or icon of rows first..last changed.
+    // Texts of rows first..last changed (or, after a batch of changes, anything of them).
     void rowsChanged(int first, int last);
+    // Only the icon of rows first..last changed: nothing of the session, the names or the
+    // pairs, so that those who follow row changes need not look at every thumbnail that
+    // arrives.
+    void iconsChanged(int first, int last);
     // The selection of rows first..last may have changed (none of them when rows went:
     // first > last then).
     void selectionChanged(int first, int last);
@@ -227,6 +231,7 @@ Q_SIGNALS:
 private:
     friend class ListRow;
     void rowChanged(const ListRow *row);
+    void iconChanged(const ListRow *row);
     void selectionTouched(int first, int last);
     void renumberFrom(int first) const;
     void clampTopRow();

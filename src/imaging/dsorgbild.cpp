@@ -12,6 +12,8 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 
 #include <sys/stat.h>
 
@@ -22,12 +24,12 @@ bool hasJpgExtension(const QString &path)
     return QFileInfo(path).suffix().toUpper() == QLatin1String("JPG");
 }
 
-// The whole picture stretched onto a thumbnail of its own aspect, 300 pixels on its
-// longer side, over the button-face colour (for pictures with transparency).
-QImage aspectThumbnail(const QImage &picture)
+// The thumbnail of a picture of another format: its own aspect, 300 pixels on its longer
+// side, the picture filling it (over the button-face colour where it is transparent).
+TThumbnail aspectThumbnail(const QImage &picture)
 {
     if (picture.isNull() || picture.width() < 1 || picture.height() < 1)
-        return QImage();
+        return {};
     const double ratio = double(picture.width()) / double(picture.height());
     int width = ThumbnailSize;
     int height = ThumbnailSize;
@@ -35,15 +37,29 @@ QImage aspectThumbnail(const QImage &picture)
         height = int(std::max<long long>(1, RoundHalfEven(ThumbnailSize / ratio)));
     else
         width = int(std::max<long long>(1, RoundHalfEven(ThumbnailSize * ratio)));
-    QImage thumbnail(width, height, QImage::Format_RGB32);
-    if (thumbnail.isNull())
-        return QImage();
-    thumbnail.fill(QColor::fromRgb(ThumbnailBackground));
-    QPainter painter(&thumbnail);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRect(0, 0, width, height), picture);
-    painter.end();
-    return thumbnail;
+    return TThumbnail::Placed(picture, QSize(width, height), QRect(0, 0, width, height),
+                              ThumbnailBackground);
+}
+
+// The bytes read at first from a JPEG file: its header segments, where the EXIF block with
+// its embedded thumbnail lies (an APP1 segment holds at most 64 KB).
+constexpr qint64 JpegHeadBytes = 128 * 1024;
+
+// The square thumbnail of a JPEG file: its embedded EXIF thumbnail when that is large
+// enough, else its 1/8-scale decode. Null when it is not a regular file or cannot be
+// decoded.
+TThumbnail jpegFileThumbnail(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        return {};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    if (TThumbnail embedded = ExifSquareThumbnail(file.read(JpegHeadBytes)); !embedded.isNull())
+        return embedded;
+    file.close();
+    // Decoded as it is read: a large file is never held whole.
+    return SquareThumbnail(DecodeJpegFile(path, 8));
 }
 
 } // namespace
@@ -113,25 +129,20 @@ ImageDataResult readImageThumbnail(const QString &path, const TJPEGData &current
         const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
         result.thumbnailReplaced = true;
         if (part.crop.isEmpty()) {
-            result.thumbnail = CreateJpegThumbnail(data, std::size_t(bytes.size()), ThumbnailSize,
-                                                   QColor::fromRgb(ThumbnailBackground));
+            result.thumbnail = SquareThumbnail(DecodeJpeg(data, std::size_t(bytes.size()), 8));
         } else {
             const QImage eighth = DecodeJpeg(data, std::size_t(bytes.size()), 8);
             const QRect crop(part.crop.x() / 8, part.crop.y() / 8,
                              std::max(1, part.crop.width() / 8),
                              std::max(1, part.crop.height() / 8));
-            result.thumbnail = eighth.isNull()
-                                   ? QImage()
-                                   : FitIntoSquare(eighth.copy(crop), ThumbnailSize,
-                                                   QColor::fromRgb(ThumbnailBackground));
+            result.thumbnail = eighth.isNull() ? TThumbnail() : SquareThumbnail(eighth.copy(crop));
         }
         return result;
     }
 
     if (hasJpgExtension(path)) {
         result.thumbnailReplaced = true;
-        result.thumbnail =
-            CreateJpegThumbnail(path, ThumbnailSize, QColor::fromRgb(ThumbnailBackground));
+        result.thumbnail = jpegFileThumbnail(path);
         return result;
     }
     if (!gfl || !gfl->available() || path.isEmpty() || !QFileInfo::exists(path))
@@ -150,7 +161,7 @@ ImageDataResult readImageThumbnail(const QString &path, const TJPEGData &current
     }
     gflBitmap.reset();
     result.thumbnailReplaced = true;
-    result.thumbnail = TThumbnail(aspectThumbnail(picture));
+    result.thumbnail = aspectThumbnail(picture);
     return result;
 }
 
@@ -284,28 +295,28 @@ bool TDsOrgBild::LoadBitmap(int index, QImage &bitmap, QString &errorText, const
     return true;
 }
 
-QImage MakeRotatedIcon(const QImage &thumbnail, int width, int height, int rotation)
+namespace {
+
+// Where a thumbnail of that aspect goes in an icon of width x height: as large as it fits,
+// centred.
+QRect iconPlace(QSize thumbnail, int width, int height)
 {
-    if (thumbnail.isNull() || width < 1 || height < 1)
-        return QImage();
-    QImage icon(width, height, QImage::Format_ARGB32_Premultiplied);
-    icon.fill(Qt::transparent);
     const double ratio = double(thumbnail.width()) / double(thumbnail.height());
-    QRect target;
     if (ratio >= 1) {
         const int h = int(std::max<long long>(1, RoundHalfEven(height / ratio)));
-        target = QRect(0, int(RoundHalfEven((height - h) / 2.0)), width, h);
-    } else {
-        const int w = int(std::max<long long>(1, RoundHalfEven(ratio * width)));
-        target = QRect(int(RoundHalfEven((width - w) / 2.0)), 0, w, height);
+        return QRect(0, int(RoundHalfEven((height - h) / 2.0)), width, h);
     }
-    {
-        QPainter painter(&icon);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(target, thumbnail);
-    }
+    const int w = int(std::max<long long>(1, RoundHalfEven(ratio * width)));
+    return QRect(int(RoundHalfEven((width - w) / 2.0)), 0, w, height);
+}
+
+// icon turned by rotation quarter turns clockwise.
+QImage turnIcon(const QImage &icon, int rotation)
+{
     if (rotation == 0)
         return icon;
+    const int width = icon.width();
+    const int height = icon.height();
     // Quarter turns clockwise: pixel (x, y) goes to (H-1-y, x) for one turn, to
     // (W-1-x, H-1-y) for two and to (y, W-1-x) for three.
     const bool quarter = rotation == 1 || rotation == 3;
@@ -336,6 +347,31 @@ QImage MakeRotatedIcon(const QImage &thumbnail, int width, int height, int rotat
     return turned;
 }
 
+} // namespace
+
+QImage MakeRotatedIcon(const QImage &thumbnail, int width, int height, int rotation)
+{
+    if (thumbnail.isNull() || width < 1 || height < 1)
+        return QImage();
+    QImage icon(width, height, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(Qt::transparent);
+    {
+        QPainter painter(&icon);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(iconPlace(thumbnail.size(), width, height), thumbnail);
+    }
+    return turnIcon(icon, rotation);
+}
+
+QImage MakeRotatedIcon(const TThumbnail &thumbnail, int width, int height, int rotation)
+{
+    if (thumbnail.isNull() || width < 1 || height < 1)
+        return QImage();
+    // A reduced drawing of the thumbnail is enough for an icon and several times quicker.
+    const int side = std::max(width, height);
+    return MakeRotatedIcon(thumbnail.image(QSize(side, side)), width, height, rotation);
+}
+
 namespace {
 
 // What an icon in the image list belongs to: a holder and a rotation (holders are
@@ -363,10 +399,7 @@ int TDsOrgBild::GetImageIndex(TImageList &imageList, int rotation)
         imageList.Touch(known);
         return known;
     }
-    // A reduced decode is enough for an icon and several times quicker.
-    const int side = std::max(imageList.Width(), imageList.Height());
-    const QImage icon = MakeRotatedIcon(Thumbnail.image(QSize(side, side)), imageList.Width(),
-                                        imageList.Height(), rotation);
+    const QImage icon = MakeRotatedIcon(Thumbnail, imageList.Width(), imageList.Height(), rotation);
     if (icon.isNull())
         return -1;
     const int index = imageList.Add(icon, iconOwner(this, rotation));

@@ -146,6 +146,8 @@ private:
 // The icon of a thumbnail: fitted into width x height keeping its aspect, then turned by
 // rotation quarter turns clockwise.
 QImage MakeRotatedIcon(const QImage &thumbnail, int width, int height, int rotation);
+// The same from a compressed thumbnail, drawn only as large as the icon needs.
+QImage MakeRotatedIcon(const TThumbnail &thumbnail, int width, int height, int rotation);
 
 // The list that owns every holder. The empty path has its own holder, shared by all gaps.
 class THolderList

@@ -11,6 +11,7 @@
 
 #include <jerror.h>
 #include <jpeglib.h>
+#include <turbojpeg.h>
 
 namespace {
 
@@ -209,6 +210,38 @@ QImage DecodeJpegScaled(const unsigned char *data, std::size_t size,
     return decode(job) ? job.result : QImage();
 }
 
+QSize JpegPictureSize(const unsigned char *data, std::size_t size)
+{
+    if (!data || size == 0)
+        return {};
+    tjhandle handle = tjInitDecompress();
+    if (!handle)
+        return {};
+    int width = 0, height = 0, subsampling = 0, colorspace = 0;
+    const int failed = tjDecompressHeader3(handle, data, static_cast<unsigned long>(size), &width,
+                                           &height, &subsampling, &colorspace);
+    tjDestroy(handle);
+    return failed || width < 1 || height < 1 ? QSize() : QSize(width, height);
+}
+
+QRect SquarePlace(QSize picture, int size)
+{
+    if (picture.width() < 1 || picture.height() < 1 || size < 1)
+        return {};
+    const double ratio = double(picture.width()) / double(picture.height());
+    QRect place;
+    if (ratio >= 1) {
+        const int h = int(RoundHalfEven(size / ratio));
+        const int top = int(RoundHalfEven((size - h) / 2.0));
+        place = QRect(0, top, size, h);
+    } else {
+        const int w = int(RoundHalfEven(ratio * size));
+        const int left = int(RoundHalfEven((size - w) / 2.0));
+        place = QRect(left, 0, w, size);
+    }
+    return place.width() < 1 || place.height() < 1 ? QRect() : place;
+}
+
 QImage FitIntoSquare(const QImage &picture, int size, QColor background)
 {
     if (picture.isNull() || picture.width() < 1 || picture.height() < 1 || size < 1)
@@ -217,18 +250,8 @@ QImage FitIntoSquare(const QImage &picture, int size, QColor background)
     if (square.isNull())
         return QImage();
     square.fill(background);
-    const double ratio = double(picture.width()) / double(picture.height());
-    QRect target;
-    if (ratio >= 1) {
-        const int h = int(RoundHalfEven(size / ratio));
-        const int top = int(RoundHalfEven((size - h) / 2.0));
-        target = QRect(0, top, size, h);
-    } else {
-        const int w = int(RoundHalfEven(ratio * size));
-        const int left = int(RoundHalfEven((size - w) / 2.0));
-        target = QRect(left, 0, w, size);
-    }
-    if (target.width() < 1 || target.height() < 1)
+    const QRect target = SquarePlace(picture.size(), size);
+    if (target.isEmpty())
         return square;
     const QImage scaled =
         picture.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

@@ -8,6 +8,7 @@
 // being filled in with grey.
 #include <QColor>
 #include <QImage>
+#include <QRect>
 #include <QString>
 
 #include <cstddef>
@@ -29,6 +30,15 @@ QImage DecodeJpegFileScaled(const QString &path, const std::function<int(int, in
 // The same for a JPEG stream in memory.
 QImage DecodeJpegScaled(const unsigned char *data, std::size_t size,
                         const std::function<int(int, int)> &choose);
+
+// The picture size a JPEG stream's header states (the stream may be cut off after its
+// header); empty when no frame header can be read.
+QSize JpegPictureSize(const unsigned char *data, std::size_t size);
+
+// Where FitIntoSquare puts a picture of that size in a size x size square: stretched to
+// fill it in one direction keeping its aspect, centred in the other. Empty for an empty
+// picture or a place less than one pixel high or wide.
+QRect SquarePlace(QSize picture, int size);
 
 // Size x Size picture filled with background, the picture stretched into it keeping its
 // aspect and centred (bands above and below, or left and right). Null for a null picture.

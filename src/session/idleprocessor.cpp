@@ -315,8 +315,19 @@ void TIdleProcessor::IdleProcess()
         m_passRequested = false;
         ScheduleIdle();
     }
-    if (!unread && m_thumbs.Done() && m_left.Store().Registry.Count() > 0)
+    if (!unread && m_left.Store().Registry.Count() > 0) {
         Q_EMIT ready();
+        signalThumbnailsDone();
+    }
+}
+
+void TIdleProcessor::signalThumbnailsDone()
+{
+    if (m_thumbnailsDoneSignalled || !MetadataRead() || m_thumbsRestartDue || !m_thumbs.Done() ||
+        m_left.Store().Registry.Count() == 0)
+        return;
+    m_thumbnailsDoneSignalled = true;
+    Q_EMIT thumbnailsDone();
 }
 
 void TIdleProcessor::fillThumbnails()
@@ -327,6 +338,7 @@ void TIdleProcessor::fillThumbnails()
         return;
     if (m_thumbsRestartDue) {
         m_thumbsRestartDue = false;
+        m_thumbnailsDoneSignalled = false;
         m_thumbs.Restart();
         m_thumbsTotal = 0;
         for (const TDatensatz *e : m_left.Store().Registry.Entries())
@@ -359,8 +371,7 @@ void TIdleProcessor::thumbnailsFinished()
         return;
     fillThumbnails();
     updateStatus();
-    if (MetadataRead() && m_thumbs.Done() && m_left.Store().Registry.Count() > 0)
-        Q_EMIT ready();
+    signalThumbnailsDone();
 }
 
 void TIdleProcessor::readLoop()
@@ -569,10 +580,12 @@ void TIdleProcessor::updateStatus()
         m_view.SetProgressPosition(std::min(m_idleIndex, count));
         m_view.SetStatusText(QLatin1String(StatusReadingData));
     } else if (m_thumbsRestartDue || !m_thumbs.Done()) {
+        // The lists are complete and can be worked with; the progress bar follows the
+        // thumbnails still coming.
         const int total = std::max(m_thumbsTotal, m_thumbs.Applied());
         m_view.SetProgressMaximum(std::max(1, total));
         m_view.SetProgressPosition(m_thumbs.Applied());
-        m_view.SetStatusText(StatusReadingThumbnails(m_thumbs.Applied(), total));
+        m_view.SetStatusText(QLatin1String(StatusReady));
     } else {
         m_view.SetProgressMaximum(count);
         m_view.SetProgressToMaximum();

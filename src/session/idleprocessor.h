@@ -10,8 +10,8 @@
 // Metadata first: the idle pass reads only the metadata of the new pictures (microseconds
 // per file), orders the lists and enables the actions; then the thumbnails (a 1/8-scale
 // decode each, milliseconds) are filled in on the thread pool, rows on screen first
-// (TThumbnailFill), while the user already works. The status reads "Reading thumbnails"
-// meanwhile and "Ready" when everything is in.
+// (TThumbnailFill), while the user already works. The status reads "Ready" as soon as the
+// lists are ordered; meanwhile the progress bar follows the thumbnails.
 //
 // The metadata reads run on a thread pool, up to a few files ahead of IdleIndex; the
 // results are applied on the user interface thread strictly in IdleIndex order. The pass never
@@ -130,8 +130,12 @@ public:
     static bool PrepareBatchJob(TDatensatzList &registry);
 
 Q_SIGNALS:
-    // The status reads "Ready": every entry read and ordered, every thumbnail in.
+    // The status reads "Ready": every entry read and the lists ordered. The thumbnails may
+    // still be coming (the progress bar follows them).
     void ready();
+    // The thumbnails are in too: every entry read and ordered, every thumbnail read. Once
+    // each time the last of them arrives.
+    void thumbnailsDone();
 
 private:
     enum class Step
@@ -158,6 +162,7 @@ private:
     TDatensatz *addStereoFile(const QString &path, const NewEntryDefaults &defaults);
     void thumbnailArrived(TDatensatz *entry);
     void thumbnailsFinished();
+    void signalThumbnailsDone();
 
     ListRowModel &m_left;
     ListRowModel &m_right;
@@ -165,10 +170,11 @@ private:
     TReadAhead m_reads;
     TThumbnailFill m_thumbs;
     bool m_thumbnailsWanted = true;
-    bool m_thumbsRestartDue = false; // metadata was read since the fill last restarted
-    int m_thumbsTotal = 0;           // thumbnails to read when the fill last restarted
-    QStringList m_vanished;          // files gone before they were read, not yet reported
-    QStringList m_damagedStereo;     // stereo files loaded as single pictures, not yet reported
+    bool m_thumbsRestartDue = false;        // metadata was read since the fill last restarted
+    int m_thumbsTotal = 0;                  // thumbnails to read when the fill last restarted
+    bool m_thumbnailsDoneSignalled = false; // thumbnailsDone since the fill last restarted
+    QStringList m_vanished;                 // files gone before they were read, not yet reported
+    QStringList m_damagedStereo; // stereo files loaded as single pictures, not yet reported
     TOrderingPass *m_ordering = nullptr;
     TMainWindowState *m_state = nullptr;
     QTimer m_idleTimer;

@@ -47,11 +47,6 @@ QString StatusReadingMetadata(int index, int count)
     return QLatin1String(StatusReadingData) + QStringLiteral(" 3/3  (%1/%2)").arg(index).arg(count);
 }
 
-QString StatusReadingThumbnails(int done, int total)
-{
-    return QStringLiteral("Reading thumbnails (%1/%2)").arg(done).arg(total);
-}
-
 QString RemoveAllQuestion()
 {
     return QStringLiteral(

@@ -37,8 +37,6 @@ inline constexpr char StatusNoData[] = "No data";
 QString StatusAddingFiles();
 // "Reading data 3/3  (index/count)": the idle processing reads the metadata.
 QString StatusReadingMetadata(int index, int count);
-// "Reading thumbnails (done/total)": the lists are complete, their pictures follow.
-QString StatusReadingThumbnails(int done, int total);
 // The progress bar's maximum while there are no entries.
 inline constexpr int NoDataProgressMaximum = 1000;
 

@@ -173,6 +173,31 @@ TEST(ListRowModel, TopRowIsClampedAndScrolledInWholeRows)
     EXPECT_EQ(top.count(), 0);
 }
 
+TEST(ListRowModel, AnArrivingIconChangesOnlyTheIconOfItsRow)
+{
+    // Thumbnails arrive by the ten thousand after the lists are ready: what follows row
+    // changes (the session's recovery, the rename preview, the pair check) must not look at
+    // each of them; only the views redraw the icon.
+    TEntryStore store;
+    ListRowModel model(store, dsLeft);
+    for (int i = 0; i < 4; ++i)
+        model.AppendRow();
+    ListRowItemModel shown(&model);
+    QSignalSpy changed(&model, &ListRowModel::rowsChanged);
+    QSignalSpy icons(&model, &ListRowModel::iconsChanged);
+    QSignalSpy drawn(&shown, &QAbstractItemModel::dataChanged);
+
+    model.Row(2)->SetImageIndex(5);
+    model.Row(2)->SetImageIndex(5); // no change, no signal
+    EXPECT_EQ(changed.count(), 0);
+    ASSERT_EQ(icons.count(), 1);
+    EXPECT_EQ(icons.at(0), (QList<QVariant>{2, 2}));
+    ASSERT_EQ(drawn.count(), 1);
+    EXPECT_EQ(drawn.at(0).at(0).toModelIndex(), shown.index(2, 0));
+    EXPECT_EQ(drawn.at(0).at(1).toModelIndex(), shown.index(2, 0));
+    EXPECT_EQ(drawn.at(0).at(2).value<QList<int>>(), QList<int>{Qt::DecorationRole});
+}
+
 TEST(ListRowModel, UpdateCountingBatchesTextAndSelectionSignals)
 {
     TEntryStore store;

@@ -37,29 +37,54 @@ bool waitFor(const std::function<bool()> &condition, int timeoutMs = 20000)
 
 } // namespace
 
-TEST_F(LoadingFixture, SortedListsComeFirstThumbnailsFollowRowsOnScreenFirst)
+TEST_F(LoadingFixture, ReadyWithSortedListsThumbnailsFollowRowsOnScreenFirst)
 {
-    // Thumbnails wait at a gate that the test opens; one at a time, in recorded order.
-    auto gate = std::make_shared<std::pair<std::mutex, std::condition_variable>>();
-    auto open = std::make_shared<bool>(false);
-    auto order = std::make_shared<QStringList>();
+    // Thumbnails wait at a gate that lets through as many reads as the test allows; one at
+    // a time, in recorded order.
+    struct Gate
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        int allowed = 0;
+        QStringList order;
+    };
+    auto gate = std::make_shared<Gate>();
+    const auto allow = [gate](int reads) {
+        {
+            std::lock_guard lock(gate->mutex);
+            gate->allowed += reads;
+        }
+        gate->changed.notify_all();
+    };
+    const auto readCount = [gate] {
+        std::lock_guard lock(gate->mutex);
+        return int(gate->order.size());
+    };
     processor->SetThumbnailReadLimit(1);
     processor->SetThumbnailReadFunction(
-        [gate, open, order](const QString &path, const TPicturePart &, const TJPEGData &current) {
+        [gate](const QString &path, const TPicturePart &, const TJPEGData &current) {
             {
-                std::unique_lock lock(gate->first);
-                gate->second.wait(lock, [&] { return *open; });
-                *order << QFileInfo(path).fileName();
+                std::unique_lock lock(gate->mutex);
+                gate->changed.wait(lock, [&] { return gate->allowed > 0; });
+                --gate->allowed;
+                gate->order << QFileInfo(path).fileName();
             }
             return readImageThumbnail(path, current, nullptr);
         });
+    int readySignals = 0;
+    int doneSignals = 0;
+    QObject::connect(processor, &TIdleProcessor::ready, [&] { ++readySignals; });
+    QObject::connect(processor, &TIdleProcessor::thumbnailsDone, [&] { ++doneSignals; });
     const QStringList paths = copyPhotos(15);
     processor->LoadFiles(paths, left, LoadSource::Drop, defaults);
     left.SetVisibleRowCount(2);
     left.SetTopRow(10);
 
+    // "Ready" with the sorted lists, before any thumbnail; the progress bar waits for them.
     ASSERT_TRUE(waitFor([&] { return processor->MetadataRead() && view.sortingActions; }));
-    EXPECT_EQ(view.status, QStringLiteral("Reading thumbnails (0/15)"));
+    EXPECT_EQ(view.status, QStringLiteral("Ready"));
+    EXPECT_GE(readySignals, 1);
+    EXPECT_EQ(doneSignals, 0);
     EXPECT_FALSE(processor->IsIdle());
     const std::vector<double> times = captureTimes(left);
     EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
@@ -71,19 +96,28 @@ TEST_F(LoadingFixture, SortedListsComeFirstThumbnailsFollowRowsOnScreenFirst)
     QStringList onScreen; // rows 8..13: the visible two and a screen above and below
     for (int r = 8; r <= 13; ++r)
         onScreen << QFileInfo(left.EntryAt(r)->SourcePath()).fileName();
+    const QString lastRow = QFileInfo(left.EntryAt(14)->SourcePath()).fileName();
 
-    {
-        std::lock_guard lock(gate->first);
-        *open = true;
-    }
-    gate->second.notify_all();
+    allow(6);
+    ASSERT_TRUE(waitFor([&] {
+        int loaded = 0;
+        for (int r = 0; r < left.Count(); ++r)
+            loaded += left.EntryAt(r)->OrgBild()->ThumbnailLoaded ? 1 : 0;
+        return loaded == 6 && readCount() == 6;
+    }));
+    // Scrolling to the end: the last row comes next (after the read already started),
+    // ahead of the rows above it that were left in registry order.
+    left.SetTopRow(14);
+    allow(100);
     ASSERT_TRUE(runUntilIdle());
     EXPECT_EQ(view.status, QStringLiteral("Ready"));
-    ASSERT_EQ(order->size(), 15);
-    QStringList first = order->mid(0, 6);
+    EXPECT_EQ(doneSignals, 1);
+    ASSERT_EQ(gate->order.size(), 15);
+    QStringList first = gate->order.mid(0, 6);
     first.sort();
     onScreen.sort();
     EXPECT_EQ(first, onScreen);
+    EXPECT_TRUE(gate->order.mid(6, 2).contains(lastRow)) << gate->order.join(u' ').toStdString();
     for (int r = 0; r < left.Count(); ++r)
         EXPECT_FALSE(left.EntryAt(r)->OrgBild()->Thumbnail.isNull()) << r;
 }

@@ -21,8 +21,10 @@ void TFormMain::connectPairCheck()
     m_checks = std::make_unique<TPairCheckQueue>(*m_left, *m_right);
     // HEIF and RAW pairs are checked by their embedded pictures or previews.
     m_checks->SetCheckFunction([](const TPairKey &key) { return CheckPairFiles(key, &Gfl()); });
-    // Rows and thumbnails first: the checks start when the status reads "Ready".
-    connect(m_idle.get(), &TIdleProcessor::ready, this, [this] {
+    // Rows and thumbnails first: the checks start when the thumbnails are in (the status
+    // reads "Ready" before, as soon as the lists are ordered). Both decode pictures on the
+    // same cores; the rows' icons come first.
+    connect(m_idle.get(), &TIdleProcessor::thumbnailsDone, this, [this] {
         if (!m_checks->Started())
             m_checks->Start();
     });
