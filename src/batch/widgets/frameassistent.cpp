@@ -3,10 +3,13 @@
 
 #include "batch/assistent.h"
 #include "batch/spmlistsetting.h"
+#include "batch/stereooutputjob.h"
 #include "entries/listoperations.h"
 #include "entries/namingsettings.h"
+#include "ui/widgets/folderdialog.h"
 #include "ui/widgets/labelformat.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -17,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 // ---- TFrameCustomAssistent ----
@@ -237,6 +241,120 @@ void TFrameAssistentSPMListe::choiceShown(int option)
     ButtonOpenSPM->setEnabled(option == 1);
 }
 
+// ---- Stereo files page ----
+
+TFrameAssistentStereo::TFrameAssistentStereo(TStereoOutputSettings *settings, QWidget *parent)
+    : TFrameCustomAssistent(pgStereoOutputs, "TFrameAssistentStereo", {}, parent),
+      m_settings(settings)
+{
+    // Three columns of kinds keep the page short enough for small screens.
+    auto *kinds = new QGroupBox(QStringLiteral("Stereo files of every pair"), this);
+    kinds->setObjectName(QStringLiteral("GroupBoxStereoOutputs"));
+    auto *grid = new QGridLayout(kinds);
+    for (const TStereoOutputInfo &info : StereoOutputs()) {
+        auto *box = new QCheckBox(info.Label, kinds);
+        box->setObjectName(QStringLiteral("CheckBoxStereo_") +
+                           QString(info.Key).replace(QLatin1Char('-'), QLatin1Char('_')));
+        const int i = int(CheckBoxesOutput.size());
+        grid->addWidget(box, i / 3, i % 3);
+        connect(box, &QCheckBox::toggled, this, [this] { storeOutputs(); });
+        CheckBoxesOutput.push_back(box);
+    }
+    extraLayout()->addWidget(kinds);
+    extraLayout()->addWidget(folderRow());
+
+    auto *options = new QHBoxLayout;
+    options->addWidget(new QLabel(QStringLiteral("JPEG quality"), this));
+    SpinEditQuality = new QSpinBox(this);
+    SpinEditQuality->setObjectName(QStringLiteral("SpinEditQuality"));
+    SpinEditQuality->setRange(1, 100);
+    SpinEditQuality->setValue(DefaultStereoQuality);
+    SpinEditQuality->setToolTip(QStringLiteral("Of every stereo file but the MPO, which keeps "
+                                               "the JPEG files as they are"));
+    options->addWidget(SpinEditQuality);
+    options->addSpacing(16);
+    CheckBoxAlign = new QCheckBox(QStringLiteral("Align with the pair check's figures"), this);
+    CheckBoxAlign->setObjectName(QStringLiteral("CheckBoxAlign"));
+    CheckBoxAlign->setToolTip(QStringLiteral("Corrects vertical offset, rotation and scale, crops "
+                                             "to what both views show and sets the stereo "
+                                             "window (not the MPO)"));
+    options->addWidget(CheckBoxAlign);
+    options->addStretch();
+    extraLayout()->addLayout(options);
+
+    connect(SpinEditQuality, &QSpinBox::valueChanged, this, [this](int quality) {
+        if (m_settings)
+            m_settings->Quality = quality;
+    });
+    connect(CheckBoxAlign, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_settings)
+            m_settings->Align = on;
+    });
+}
+
+// The "Stereo" folder's field and its folder chooser.
+QWidget *TFrameAssistentStereo::folderRow()
+{
+    auto *panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("PanelStereoPath"));
+    auto *grid = new QGridLayout(panel);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addWidget(new QLabel(QStringLiteral("Destination folder for stereo files"), panel), 0, 0,
+                    1, 2);
+    LabeledEditStereoFolder = new QLineEdit(panel);
+    LabeledEditStereoFolder->setObjectName(QStringLiteral("LabeledEditZielpath_S"));
+    ButtonStereoFolder = new QPushButton(QStringLiteral("..."), panel);
+    ButtonStereoFolder->setObjectName(QStringLiteral("ButtonStereoFolder"));
+    ButtonStereoFolder->setToolTip(QStringLiteral("Open folder for stereo files"));
+    ButtonStereoFolder->setFixedWidth(32);
+    ButtonStereoFolder->setAutoDefault(false);
+    grid->addWidget(LabeledEditStereoFolder, 1, 0);
+    grid->addWidget(ButtonStereoFolder, 1, 1);
+
+    connect(LabeledEditStereoFolder, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (m_settings)
+            m_settings->Folder = text;
+    });
+    // "~/..." becomes the full path once the field is left.
+    connect(LabeledEditStereoFolder, &QLineEdit::editingFinished, this, [this] {
+        LabeledEditStereoFolder->setText(ExpandUserPath(LabeledEditStereoFolder->text()));
+    });
+    chooseFolder = [this](const QString &start) {
+        return ChooseFolder(this, ButtonStereoFolder->toolTip(), start);
+    };
+    connect(ButtonStereoFolder, &QPushButton::clicked, this, [this] {
+        const QString folder = chooseFolder(LabeledEditStereoFolder->text());
+        if (!folder.isEmpty())
+            LabeledEditStereoFolder->setText(folder);
+    });
+    return panel;
+}
+
+void TFrameAssistentStereo::storeOutputs()
+{
+    if (!m_settings)
+        return;
+    QList<TStereoOutput> outputs;
+    for (size_t i = 0; i < CheckBoxesOutput.size(); ++i) {
+        if (CheckBoxesOutput[i]->isChecked())
+            outputs << StereoOutputs().at(qsizetype(i)).Output;
+    }
+    m_settings->Outputs = outputs;
+}
+
+void TFrameAssistentStereo::prepare()
+{
+    if (!m_settings)
+        return;
+    const TStereoOutputSettings s = *m_settings;
+    for (size_t i = 0; i < CheckBoxesOutput.size(); ++i)
+        CheckBoxesOutput[i]->setChecked(
+            s.Outputs.contains(StereoOutputs().at(qsizetype(i)).Output));
+    LabeledEditStereoFolder->setText(s.Folder);
+    SpinEditQuality->setValue(s.Quality);
+    CheckBoxAlign->setChecked(s.Align);
+}
+
 // ---- Run page ----
 
 TFrameAssistentRun::TFrameAssistentRun(QWidget *parent)
@@ -335,6 +453,7 @@ std::vector<TFrameCustomAssistent *> CreateAssistentPages(TBatchContext context,
     pages[pgChkDstSpace] =
         new TFrameCustomAssistent(pgChkDstSpace, "TFrameAssistentChkDstSpace", {}, parent);
     pages[pgSpmListe] = new TFrameAssistentSPMListe(context.SpmListFile, parent);
+    pages[pgStereoOutputs] = new TFrameAssistentStereo(context.StereoOutputs, parent);
     pages[pgChkNamen] = new TFrameWithDetails(pgChkNamen, "TFrameAssistentChkNamen", parent);
     pages[pgRun] = new TFrameAssistentRun(parent);
     pages[pgAuftragSucc] =
