@@ -196,13 +196,13 @@ QString TAssistentController::Description(int page) const
         return m_names.Description;
     case pgStereoOutputs:
         return QStringLiteral(
-            "Every chosen kind of file is made of each stereo pair of the job, named<LF>after "
-            "the pair's new name, in the <c5>Stereo<FN> folder chosen above.<LF> <LF><FB>MPO<FN> "
-            "joins "
-            "both JPEG files without re-encoding (stereo cameras,<LF>viewers); side by side "
-            "suits VR headsets and phones, the half<LF>formats 3D TVs; the anaglyphs need "
-            "red/cyan glasses.<LF> <LF>A job that neither renames, copies nor moves the "
-            "pictures writes none.<LF>No kind chosen: no stereo files.");
+            "Every chosen kind of file is made of each stereo pair of the job, named<LF>"
+            "after the pair's new name, in the <c5>Stereo<FN> folder chosen above.<LF> <LF>"
+            "<FB>MPO<FN> joins both JPEG files without re-encoding (stereo cameras,<LF>"
+            "viewers); side by side suits VR headsets and phones, the half<LF>"
+            "formats 3D TVs; the anaglyphs need red/cyan glasses.<LF> <LF>"
+            "A job that neither renames, copies nor moves the pictures writes none.<LF>"
+            "No kind chosen: no stereo files.");
     case pgRun:
         return QLatin1String(kRunDescription);
     case pgAuftragSucc:
