@@ -406,11 +406,3 @@ TEST_F(Wizard, StereoFilesChosenOnTheirPageAreCountedBeforeTheJob)
         }
     }
 }
-
-TEST_F(Wizard, AJobThatLeavesThePicturesAloneWritesNoStereoFiles)
-{
-    stereo->Outputs = {TStereoOutput::SideBySide};
-    walk();
-    ASSERT_EQ(ctrl().CurrentPage(), pgBestAuftrag);
-    EXPECT_TRUE(ctrl().Title(pgBestAuftrag).contains("only a job that renames"));
-}

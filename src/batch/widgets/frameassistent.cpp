@@ -175,6 +175,35 @@ void TFrameAssistenFolders::choiceShown(int option)
                               m_panelOptions.end());
 }
 
+// ---- Path fields ----
+
+namespace {
+struct TPathRowSpec
+{
+    const char *panelName, *label, *fieldName, *buttonName, *buttonHint;
+};
+
+// A panel with a label above a path field and its "..." button.
+QWidget *pathRow(QWidget *parent, const TPathRowSpec &spec, QLineEdit *&field, QPushButton *&button)
+{
+    auto *panel = new QWidget(parent);
+    panel->setObjectName(QLatin1String(spec.panelName));
+    auto *grid = new QGridLayout(panel);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addWidget(new QLabel(QLatin1String(spec.label), panel), 0, 0, 1, 2);
+    field = new QLineEdit(panel);
+    field->setObjectName(QLatin1String(spec.fieldName));
+    button = new QPushButton(QStringLiteral("..."), panel);
+    button->setObjectName(QLatin1String(spec.buttonName));
+    button->setToolTip(QLatin1String(spec.buttonHint));
+    button->setFixedWidth(32);
+    button->setAutoDefault(false); // Return in the field must not open the dialog
+    grid->addWidget(field, 1, 0);
+    grid->addWidget(button, 1, 1);
+    return panel;
+}
+} // namespace
+
 // ---- SPM list page ----
 
 TFrameAssistentSPMListe::TFrameAssistentSPMListe(QString &spmListFile, QWidget *parent)
@@ -185,22 +214,11 @@ TFrameAssistentSPMListe::TFrameAssistentSPMListe(QString &spmListFile, QWidget *
           parent),
       m_spmListFile(spmListFile)
 {
-    PanelDestPath = new QWidget(this);
-    PanelDestPath->setObjectName(QStringLiteral("PanelDestPath"));
-    auto *grid = new QGridLayout(PanelDestPath);
-    grid->setContentsMargins(0, 0, 0, 0);
-    grid->addWidget(new QLabel(QStringLiteral("Destination folder and filename of the SPM list"),
-                               PanelDestPath),
-                    0, 0, 1, 2);
-    LabeledEditSPMFile = new QLineEdit(PanelDestPath);
-    LabeledEditSPMFile->setObjectName(QStringLiteral("LabeledEditSPMFile"));
-    ButtonOpenSPM = new QPushButton(QStringLiteral("..."), PanelDestPath);
-    ButtonOpenSPM->setObjectName(QStringLiteral("ButtonOpenSPM"));
-    ButtonOpenSPM->setToolTip(QStringLiteral("Save as StereoPhotoMaker compatible list file."));
-    ButtonOpenSPM->setFixedWidth(32);
-    ButtonOpenSPM->setAutoDefault(false);
-    grid->addWidget(LabeledEditSPMFile, 1, 0);
-    grid->addWidget(ButtonOpenSPM, 1, 1);
+    PanelDestPath = pathRow(this,
+                            {"PanelDestPath", "Destination folder and filename of the SPM list",
+                             "LabeledEditSPMFile", "ButtonOpenSPM",
+                             "Save as StereoPhotoMaker compatible list file."},
+                            LabeledEditSPMFile, ButtonOpenSPM);
     extraLayout()->addWidget(PanelDestPath);
 
     // Any change of the field is the setting at once: typing, the save dialog, and the
@@ -295,21 +313,11 @@ TFrameAssistentStereo::TFrameAssistentStereo(TStereoOutputSettings *settings, QW
 // The "Stereo" folder's field and its folder chooser.
 QWidget *TFrameAssistentStereo::folderRow()
 {
-    auto *panel = new QWidget(this);
-    panel->setObjectName(QStringLiteral("PanelStereoPath"));
-    auto *grid = new QGridLayout(panel);
-    grid->setContentsMargins(0, 0, 0, 0);
-    grid->addWidget(new QLabel(QStringLiteral("Destination folder for stereo files"), panel), 0, 0,
-                    1, 2);
-    LabeledEditStereoFolder = new QLineEdit(panel);
-    LabeledEditStereoFolder->setObjectName(QStringLiteral("LabeledEditZielpath_S"));
-    ButtonStereoFolder = new QPushButton(QStringLiteral("..."), panel);
-    ButtonStereoFolder->setObjectName(QStringLiteral("ButtonStereoFolder"));
-    ButtonStereoFolder->setToolTip(QStringLiteral("Open folder for stereo files"));
-    ButtonStereoFolder->setFixedWidth(32);
-    ButtonStereoFolder->setAutoDefault(false);
-    grid->addWidget(LabeledEditStereoFolder, 1, 0);
-    grid->addWidget(ButtonStereoFolder, 1, 1);
+    QWidget *panel =
+        pathRow(this,
+                {"PanelStereoPath", "Destination folder for stereo files", "LabeledEditZielpath_S",
+                 "ButtonStereoFolder", "Open folder for stereo files"},
+                LabeledEditStereoFolder, ButtonStereoFolder);
 
     connect(LabeledEditStereoFolder, &QLineEdit::textChanged, this, [this](const QString &text) {
         if (m_settings)
