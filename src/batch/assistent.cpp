@@ -3,6 +3,7 @@
 
 #include "batch/spmlistsetting.h"
 #include "batch/stereojob.h"
+#include "batch/stereooutputjob.h"
 #include "entries/datensatzlist.h"
 #include "entries/listoperations.h"
 #include "entries/namingsettings.h"
@@ -47,6 +48,8 @@ void TAssistentController::ShowWizard()
     for (QString *folder : {&naming.FolderLeft, &naming.FolderRight, &naming.FolderMono})
         *folder = ExpandUserPath(*folder);
     m_context.SpmListFile = ExpandUserPath(m_context.SpmListFile);
+    if (m_context.StereoOutputs)
+        m_context.StereoOutputs->Folder = ExpandUserPath(m_context.StereoOutputs->Folder);
     // The targets are read from the rows; a change of folders or suffixes may not have
     // reached them yet.
     RefreshAllEntries(m_context.Entries.Registry);
@@ -101,23 +104,29 @@ TBatchJobSettings TAssistentController::Settings() const
 
 // ---- Steps ----
 
+// A step that records an answer and goes on.
+C::StepRule C::answer(TAssistentStep s, TAssistentAnswer code, TAssistentStep after)
+{
+    return StepRule{s, &C::answerStep, code, 0, {}, after};
+}
+
+// A step that runs run with a page whose options lead to the steps options.
+C::StepRule C::page(TAssistentStep s, StepAction run, int shown,
+                    std::array<TAssistentStep, 3> options, TAssistentStep after)
+{
+    return StepRule{s, run, TAssistentAnswer(0), shown, options, after};
+}
+
+// A step that runs run and goes on to after.
+C::StepRule C::go(TAssistentStep s, StepAction run, TAssistentStep after)
+{
+    return StepRule{s, run, TAssistentAnswer(0), 0, {}, after};
+}
+
 // Every step: what it does (Run), the answer it records, the page it shows with the steps of
 // the page's options, and the step it goes on to.
 const C::StepRule *C::ruleOf(TAssistentStep wanted)
 {
-    // A step that records an answer and goes on.
-    const auto answer = [](S s, TAssistentAnswer code, S after) {
-        return StepRule{s, &C::answerStep, code, 0, {}, after};
-    };
-    // A step that runs run with a page whose options lead to the steps options.
-    const auto page = [](S s, StepAction run, int shown, std::array<S, 3> options,
-                         S after = S::None) {
-        return StepRule{s, run, TAssistentAnswer(0), shown, options, after};
-    };
-    // A step that runs run and goes on to after.
-    const auto go = [](S s, StepAction run, S after) {
-        return StepRule{s, run, TAssistentAnswer(0), 0, {}, after};
-    };
     static const StepRule rules[] = {
         page(S::Start, &C::startStep, pgSpeicherort, {S::Remain, S::Move, S::Copy}),
         answer(S::Remain, acCopyMoveNothing, S::AskRenameSourceRemain),
@@ -185,10 +194,17 @@ const C::StepRule *C::ruleOf(TAssistentStep wanted)
              {S::DontRotateDest, S::RotateDest}, S::AskSpmList),
         answer(S::DontRotateDest, acDontRotateDest, S::AskSpmList),
         answer(S::RotateDest, acRotateDest, S::AskSpmList),
-        // Every job: the SPM list, the names, the confirmation, the run and its result.
+        // Every job: the SPM list, the stereo files (and the room they need), the names, the
+        // confirmation, the run and its result.
         page(S::AskSpmList, &C::preparedPageStep, pgSpmListe, {S::WriteSpmList, S::NoSpmList}),
-        answer(S::WriteSpmList, acWriteSpmList, S::CheckNames),
-        answer(S::NoSpmList, acNoSpmList, S::CheckNames),
+        answer(S::WriteSpmList, acWriteSpmList, S::AskStereoOutputs),
+        answer(S::NoSpmList, acNoSpmList, S::AskStereoOutputs),
+        page(S::AskStereoOutputs, &C::stereoPageStep, pgStereoOutputs, {S::StereoOutputsChosen},
+             S::CheckNames),
+        go(S::StereoOutputsChosen, &C::stereoChoiceStep, S::CheckNames),
+        page(S::CheckSpaceStereo, &C::spaceStep, pgChkDstSpace, {S::RecheckSpaceStereo},
+             S::CheckNames),
+        go(S::RecheckSpaceStereo, &C::retryStep, S::CheckSpaceStereo),
         page(S::CheckNames, &C::namesStep, pgChkNamen, {S::RecheckNames}, S::Confirm),
         go(S::RecheckNames, &C::retryStep, S::CheckNames),
         page(S::Confirm, &C::pageStep, pgBestAuftrag, {S::Run}),
@@ -287,13 +303,65 @@ void TAssistentController::folderStep(const StepRule &rule, bool back)
     }
 }
 
+// The stereo files' page, which the session's settings fill; a context without them (a
+// test's) has no such page.
+void TAssistentController::stereoPageStep(const StepRule &rule, bool back)
+{
+    if (!m_context.StereoOutputs) {
+        GoToStep(rule.After, false);
+        return;
+    }
+    m_host.PreparePage(rule.Page);
+    showPageWith(rule.Step, rule.Page, rule.Options, back);
+}
+
+// The choices are made: the files they add are counted once more, whatever the space
+// check before the page saw (it may have run with other choices, or, for a job that
+// leaves the pictures where they are, not at all). The name check comes after this step.
+void TAssistentController::stereoChoiceStep(const StepRule &rule, bool)
+{
+    syncStereoJob();
+    m_stereoOutputCount = countStereoOutputs();
+    if (m_context.StereoOutputs && !m_context.StereoOutputs->Outputs.isEmpty()) {
+        RecordCode(acWriteStereoFiles);
+        GoToStep(S::CheckSpaceStereo, false);
+    } else {
+        GoToStep(rule.After, false);
+    }
+}
+
+void TAssistentController::syncStereoJob()
+{
+    if (m_context.StereoOutputs)
+        m_context.StereoOutputs->JobCopiesOrMoves = HasCode(acCopy) || HasCode(acMove);
+}
+
+int TAssistentController::countStereoOutputs() const
+{
+    const bool move = HasCode(acMove);
+    if (!m_context.StereoOutputs || !m_context.ExtraFiles ||
+        (!move && !HasCode(acCopy) && !HasCode(acRenameSource)))
+        return 0;
+    const TEntryStep step = move              ? TEntryStep::Move
+                            : HasCode(acCopy) ? TEntryStep::Copy
+                                              : TEntryStep::Rename;
+    int count = 0;
+    for (const TDatensatz *e : entries()) {
+        for (const TExtraFile &file : ExtraFilesOf(m_context.ExtraFiles, *e, step, QString()))
+            count += file.kind == TExtraFileKind::Produce ? 1 : 0;
+    }
+    return count;
+}
+
 void TAssistentController::spaceStep(const StepRule &rule, bool back)
 {
-    const bool move = rule.Step == S::CheckSpaceMove;
+    const bool move = HasCode(acMove);
+    syncStereoJob();
     m_nextSteps[rule.Page] = {S::None, rule.Options[0], S::None, S::None};
     CheckSpace(entries(),
                {.CompletePartners = !move && HasCode(acCompletePartners),
                 .Move = move,
+                .InPlace = !move && !HasCode(acCopy),
                 .ExtraFiles = m_context.ExtraFiles},
                m_space, m_log);
     if (m_space.Insufficient())
@@ -315,6 +383,7 @@ void TAssistentController::namesStep(const StepRule &rule, bool back)
     o.LogFile = m_logFile;
     o.Volumes = &m_volumes;
     o.ExtraFiles = m_context.ExtraFiles;
+    syncStereoJob();
     m_names = CheckNames(entries(), o, m_log);
     m_nextSteps[rule.Page] = {S::None, rule.Options[0], S::None, S::None};
     if (m_names.ConflictCount() < 1)
@@ -333,6 +402,7 @@ void TAssistentController::runStep(const StepRule &rule, bool back)
     m_cancelRequested = false;
     m_jobFailed = false;
     m_running = true;
+    syncStereoJob();
     ShowPage(rule.Page);
     m_jobFailed = m_host.RunJob(Settings());
     m_running = false;
@@ -414,10 +484,11 @@ void TAssistentController::updateButtons()
         break;
     }
     b.CancelEnabled = m_page != pgAuftragSucc && m_page != pgAuftragError;
-    b.RetryVisible = m_page < pgRun && m_page != pgBestAuftrag;
+    const bool runOrResult = m_page == pgRun || m_page == pgAuftragSucc || m_page == pgAuftragError;
+    b.RetryVisible = !runOrResult && m_page != pgBestAuftrag;
     if (m_page == pgBestAuftrag)
         b.NextText = QStringLiteral("Finish");
-    else if (m_page >= pgRun)
+    else if (runOrResult)
         b.NextText = QStringLiteral("Exit");
     else
         b.NextText = QStringLiteral("&Next");
@@ -455,6 +526,7 @@ TAssistentStep TAssistentController::nextStepOf(int page)
     case pgBestAuftrag:
     case pgChkDstSpace:
     case pgChkNamen:
+    case pgStereoOutputs:
     case pgAuftragSucc:
     case pgAuftragError:
         option = 1;

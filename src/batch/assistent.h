@@ -40,7 +40,8 @@ enum TAssistentPage : int
     pgRun = 12,
     pgAuftragSucc = 13,
     pgAuftragError = 14,
-    AssistentPageCount = 14,
+    pgStereoOutputs = 15, // the stereo files the job writes
+    AssistentPageCount = 15,
 };
 
 // What the window (or the command line) does for the controller.
@@ -53,7 +54,8 @@ public:
     // A page was shown (also the same page again after a check ran once more).
     virtual void PageShown(int /*page*/) {}
     // The page is about to be shown and must take its fields from the settings
-    // (destination folders on pages 1 and 2, the SPM list path on page 10).
+    // (destination folders on pages 1 and 2, the SPM list path on page 10, the stereo
+    // files' choices on page 15).
     virtual void PreparePage(int /*page*/) {}
     // Runs the job (the run page is showing); returns true when the job failed.
     virtual bool RunJob(const TBatchJobSettings &settings) = 0;
@@ -141,6 +143,12 @@ private:
         TAssistentStep After = TAssistentStep::None;   // the step it goes on to
     };
     static const StepRule *ruleOf(TAssistentStep step);
+    // The kinds of rules in the table.
+    static StepRule answer(TAssistentStep s, TAssistentAnswer code, TAssistentStep after);
+    static StepRule page(TAssistentStep s, StepAction run, int shown,
+                         std::array<TAssistentStep, 3> options,
+                         TAssistentStep after = TAssistentStep::None);
+    static StepRule go(TAssistentStep s, StepAction run, TAssistentStep after);
 
     // The kinds of steps.
     void startStep(const StepRule &rule, bool back);
@@ -152,6 +160,8 @@ private:
     void recheckFoldersStep(const StepRule &rule, bool back);
     void retryStep(const StepRule &rule, bool back);
     void folderStep(const StepRule &rule, bool back);
+    void stereoPageStep(const StepRule &rule, bool back);
+    void stereoChoiceStep(const StepRule &rule, bool back);
     void spaceStep(const StepRule &rule, bool back);
     void namesStep(const StepRule &rule, bool back);
     void runStep(const StepRule &rule, bool back);
@@ -159,6 +169,11 @@ private:
     void closeStep(const StepRule &rule, bool back);
 
     std::vector<TDatensatz *> entries() const;
+    // Tells the stereo files' settings whether the job copies or moves (they are listed
+    // with that step, else with the renaming), as far as the history has answered it.
+    void syncStereoJob();
+    // The stereo files the job as answered so far will write.
+    int countStereoOutputs() const;
     void showPageWith(TAssistentStep step, int page, const std::array<TAssistentStep, 3> &options,
                       bool back);
     // A check's page, shown only when the check found something.
@@ -195,6 +210,7 @@ private:
     int m_sharedMode = 1;
     int m_sharedCount = 0;
     int m_rotationCount = 0;
-    int m_stereoCount = 0;
+    int m_stereoCount = 0;       // stereo files the job splits into view files
+    int m_stereoOutputCount = 0; // stereo files the job writes for its pairs
     int m_unrotatableCount = 0;
 };

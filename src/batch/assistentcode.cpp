@@ -29,6 +29,8 @@ QString AssistentCodeText(int code)
         return QStringLiteral("Rotate JPG-Files in destination folder");
     case TAssistentCode(TAssistentStep::AskSpmList):
         return QStringLiteral("Create SPM compatible list file?");
+    case TAssistentCode(TAssistentStep::AskStereoOutputs):
+        return QStringLiteral("Write stereo files?");
     case TAssistentCode(TAssistentStep::Confirm):
         return QStringLiteral("Confirm Batch Job");
     case TAssistentCode(TAssistentStep::Run):
@@ -69,6 +71,8 @@ QString AssistentCodeText(int code)
         return QStringLiteral("Create SPM compatible list file");
     case acNoSpmList:
         return QStringLiteral("Don't create SPM compatible list file");
+    case acWriteStereoFiles:
+        return QStringLiteral("Write stereo files");
     case acScheduled:
         return QStringLiteral("Batch Job has been scheduled");
     case acSuccessful:

@@ -1,7 +1,7 @@
 #pragma once
-// The wizard's codes: a step code (1..56, TAssistentStep) is a state of the wizard, a
-// decision code (57..78) is an answer. The history of a job is a list of these codes; the run's
-// settings and the checks' arguments are read from it.
+// The wizard's codes: a step code (1..56 and 79 on, TAssistentStep) is a state of the
+// wizard, a decision code (57..78) is an answer. The history of a job is a list of these codes; the
+// run's settings and the checks' arguments are read from it.
 #include <QString>
 #include <QtGlobal>
 
@@ -9,7 +9,8 @@ using TAssistentCode = quint8;
 
 // The wizard's steps. A step shows a page, records an answer, runs a check or the job, and
 // goes on to the next step. The history records steps and answers in one list, so they
-// share one range of numbers (steps 1..56, answers 57..78) and keep them.
+// share one range of numbers (steps 1..56, answers 57..78, later steps from 79) and keep
+// them.
 enum class TAssistentStep : TAssistentCode
 {
     None = 0,  // an option a page does not have
@@ -68,6 +69,12 @@ enum class TAssistentStep : TAssistentCode
     Succeeded = 54,
     Failed = 55,
     Close = 56,
+    // The page of the stereo files the job writes (MPO, side by side...), after the SPM list.
+    AskStereoOutputs = 79,
+    StereoOutputsChosen = 80,
+    // The space check once more when stereo files were chosen: they need room of their own.
+    CheckSpaceStereo = 81,
+    RecheckSpaceStereo = 82,
 };
 
 // Decision codes the job settings are derived from.
@@ -94,6 +101,7 @@ enum TAssistentAnswer : TAssistentCode
     acScheduled = 75,
     acSuccessful = 76,
     acIncomplete = 77,
+    acWriteStereoFiles = 78,
 };
 
 inline bool IsStepCode(int code)

@@ -1,6 +1,7 @@
 // The titles and descriptions of the wizard's pages (markup texts). A description follows
 // the page's chosen radio button; check pages show what their last check found.
 #include "batch/assistent.h"
+#include "batch/stereooutputjob.h"
 
 namespace {
 
@@ -32,6 +33,25 @@ QString rotationTitle(const char *where, int count, int unrotatable)
                                               "rotated; the log names each of them.<LF>"),
                                {unrotatable});
     return title;
+}
+
+// What the confirmation says of the stereo files the job writes for its pairs.
+QString stereoOutputLines(const TStereoOutputSettings *s, int count, bool touchesFiles)
+{
+    if (!s || s->Outputs.isEmpty())
+        return QString();
+    QStringList labels;
+    for (TStereoOutput output : s->Outputs)
+        labels << StereoOutputInfo(output).Label;
+    if (count > 0)
+        return FormatLogText(QStringLiteral("<LF> <LF>%d stereo files (%s) will be written "
+                                            "to<LF>%s"),
+                             {count, labels.join(QStringLiteral(", ")), s->Folder});
+    return touchesFiles ? QStringLiteral("<LF> <LF><c7>No stereo files will be written: the job "
+                                         "has no stereo pair to make them of.<FN>")
+                        : QStringLiteral("<LF> <LF><c7>No stereo files will be written: only a "
+                                         "job that renames, copies or moves<LF>the pictures "
+                                         "writes them.<FN>");
 }
 
 } // namespace
@@ -81,7 +101,9 @@ QString TAssistentController::Title(int page) const
                 QStringLiteral("<LF> <LF>%d stereo files stay as they are (only a copy or "
                                "move job splits them)."),
                 {m_stereoCount});
-        return title;
+        return title +
+               stereoOutputLines(m_context.StereoOutputs, m_stereoOutputCount,
+                                 HasCode(acCopy) || HasCode(acMove) || HasCode(acRenameSource));
     }
     case pgChkDstSpace:
         return SpaceCheckTitle(m_space);
@@ -90,6 +112,9 @@ QString TAssistentController::Title(int page) const
                               "create SPM compatible list file?");
     case pgChkNamen:
         return m_names.Title;
+    case pgStereoOutputs:
+        return QStringLiteral("<FB><FS12><C4>Stereo files<LF><FN> <LF>Which stereo files "
+                              "should be made of every stereo pair?");
     case pgRun:
         return QLatin1String(kRunTitle);
     case pgAuftragSucc:
@@ -169,6 +194,15 @@ QString TAssistentController::Description(int page) const
             "button below to choose destination folder and <LF>filename of the list file!<LF>");
     case pgChkNamen:
         return m_names.Description;
+    case pgStereoOutputs:
+        return QStringLiteral(
+            "Every chosen kind of file is made of each stereo pair of the job, named<LF>"
+            "after the pair's new name, in the <c5>Stereo<FN> folder chosen above.<LF> <LF>"
+            "<FB>MPO<FN> joins both JPEG files without re-encoding (stereo cameras,<LF>"
+            "viewers); side by side suits VR headsets and phones, the half<LF>"
+            "formats 3D TVs; the anaglyphs need red/cyan glasses.<LF> <LF>"
+            "A job that neither renames, copies nor moves the pictures writes none.<LF>"
+            "No kind chosen: no stereo files.");
     case pgRun:
         return QLatin1String(kRunDescription);
     case pgAuftragSucc:

@@ -503,6 +503,24 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries, const TNam
 
 // ---- Disk space ----
 
+namespace {
+// What the files an entry brings into one step add to (or free on) their volumes; a
+// renamed file stays where it was.
+void addExtraFileSpace(const TExtraFileProvider &provider, const TDatensatz &e, TEntryStep step,
+                       const QString &entryTarget, TLaufwerke &table)
+{
+    for (const TExtraFile &extra : ExtraFilesOf(provider, e, step, entryTarget)) {
+        if (extra.kind == TExtraFileKind::Rename)
+            continue;
+        const qint64 bytes = extra.size();
+        if (extra.kind == TExtraFileKind::Move || extra.kind == TExtraFileKind::RemoveStereo)
+            table.AddRequirement(extra.source, -bytes);
+        if (!extra.target.isEmpty())
+            table.AddRequirement(extra.target, bytes);
+    }
+}
+} // namespace
+
 void CheckSpace(const std::vector<TDatensatz *> &entries, const TSpaceCheckJob &job,
                 TLaufwerke &table, TProtokoll &log)
 {
@@ -519,6 +537,11 @@ void CheckSpace(const std::vector<TDatensatz *> &entries, const TSpaceCheckJob &
         }
         if (!e->Batch())
             continue;
+        if (job.InPlace) {
+            addExtraFileSpace(job.ExtraFiles, *e, TEntryStep::Rename, e->RenamedSourcePath(),
+                              table);
+            continue;
+        }
         const bool moves = job.Move && !moved.contains(e->OrgBild());
         if (moves && !e->IsStereoView())
             table.AddRequirement(e->RenamedSourcePath(), -size);
@@ -526,16 +549,8 @@ void CheckSpace(const std::vector<TDatensatz *> &entries, const TSpaceCheckJob &
             moved.insert(e->OrgBild());
         if (!e->IsStereoView()) // its view file is one of its extra files
             table.AddRequirement(e->NewFullPath(), size);
-        const TEntryStep step = moves ? TEntryStep::Move : TEntryStep::Copy;
-        for (const TExtraFile &extra : ExtraFilesOf(job.ExtraFiles, *e, step, e->NewFullPath())) {
-            if (extra.kind == TExtraFileKind::Rename)
-                continue;
-            const qint64 bytes = extra.size();
-            if (extra.kind == TExtraFileKind::Move || extra.kind == TExtraFileKind::RemoveStereo)
-                table.AddRequirement(extra.source, -bytes);
-            if (!extra.target.isEmpty())
-                table.AddRequirement(extra.target, bytes);
-        }
+        addExtraFileSpace(job.ExtraFiles, *e, moves ? TEntryStep::Move : TEntryStep::Copy,
+                          e->NewFullPath(), table);
     }
     log.AddLine(QStringLiteral("Checking for required disk space"), logcolor::Black,
                 LogStyle::Bold);

@@ -101,6 +101,9 @@ struct TSpaceCheckJob
     // The files leave their source volumes and arrive on the destination volumes; otherwise
     // copies arrive.
     bool Move = false;
+    // The files stay in their folders (renamed at most): only the files the entries bring
+    // besides their own count (the stereo files written for the pairs, say).
+    bool InPlace = false;
     // The files the entries bring besides their own add what they bring.
     TExtraFileProvider ExtraFiles = {};
 };

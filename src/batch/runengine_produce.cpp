@@ -98,7 +98,8 @@ void TBatchRun::produceFiles()
         return;
     createProducedFolders(files);
     setStatus(QStringLiteral("Writing stereo files"));
-    m_progress.BeginPhase(m_status, int(files.size()) - 1, 1);
+    // The bar counts the files: full, and reading n/n, once the last is written.
+    m_progress.BeginPhase(m_status, int(files.size()), 1);
 
     struct Work
     {

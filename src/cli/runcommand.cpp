@@ -473,7 +473,8 @@ int runRunCommand(const QStringList &arguments)
 
         TProtokoll log;
         const TBatchContext context{lists.session.Entries(), log, lists.session.SpmListFile(),
-                                    lists.session.BatchContext().ExtraFiles};
+                                    lists.session.BatchContext().ExtraFiles,
+                                    &lists.session.StereoOutputs()};
         CliHost host(context, job.dryRun);
         TAssistentController ctrl(context, host);
         ctrl.SetGflAvailable([gfl] { return gfl; });

@@ -46,7 +46,8 @@ public:
     {
         return {m_entries, m_log, m_spmListFile,
                 CombineProviders({StereoFileProvider(), SiblingFileProvider(),
-                                  StereoOutputProvider(m_stereoOutputs)})};
+                                  StereoOutputProvider(m_stereoOutputs)}),
+                m_stereoOutputs.get()};
     }
     // The stereo files a job writes for its pairs (none at first).
     TStereoOutputSettings &StereoOutputs() { return *m_stereoOutputs; }

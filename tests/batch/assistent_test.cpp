@@ -6,6 +6,7 @@
 #include "entries/listoperations.h"
 #include "entries/namingsettings.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <functional>
@@ -120,7 +121,7 @@ TEST_F(Wizard, JourneysShowTheirPagesAndDeriveTheirSettings)
         {"RenameOnly",
          [](Wizard &) {},
          {{1, 1}, {3, 2}, {10, 1}},
-         {1, 3, 10, 8},
+         {1, 3, 10, 15, 8},
          settingsOf([](auto &s) { s.RenameSource = s.WriteSpmList = true; })},
         {"CopyCreatesMissingFoldersWithoutAsking",
          [](Wizard &w) {
@@ -128,7 +129,7 @@ TEST_F(Wizard, JourneysShowTheirPagesAndDeriveTheirSettings)
              w.store.Naming.CreateMissingFolders = true;
          },
          {{1, 3}, {3, 1}, {5, 2}, {10, 1}},
-         {1, 3, 5, 10, 8},
+         {1, 3, 5, 10, 15, 8},
          settingsOf([](auto &s) {
              s.CopyToDestination = s.RenameDestination = s.WriteSpmList = true;
              s.FolderMask = 3;
@@ -139,7 +140,7 @@ TEST_F(Wizard, JourneysShowTheirPagesAndDeriveTheirSettings)
              w.store.Naming.CreateMissingFolders = false;
          },
          {{1, 3}, {3, 1}, {2, 2}, {5, 1}, {10, 2}},
-         {1, 3, 2, 5, 10, 8},
+         {1, 3, 2, 5, 10, 15, 8},
          settingsOf([](auto &s) {
              s.CopyToDestination = true;
              s.FolderMask = 3;
@@ -147,7 +148,7 @@ TEST_F(Wizard, JourneysShowTheirPagesAndDeriveTheirSettings)
         {"MoveRotatesInTheDestination",
          [](Wizard &w) { w.entries().front()->SetRotation(1); },
          {{1, 2}, {5, 2}, {7, 2}, {10, 1}},
-         {1, 5, 7, 10, 8},
+         {1, 5, 7, 10, 15, 8},
          settingsOf([](auto &s) {
              s.MoveToDestination = s.RenameDestination = s.RotateDestination = true;
              s.WriteSpmList = true;
@@ -155,7 +156,7 @@ TEST_F(Wizard, JourneysShowTheirPagesAndDeriveTheirSettings)
         {"CopyAsksBothRotations",
          [](Wizard &w) { w.entries().front()->SetRotation(2); },
          {{1, 3}, {3, 1}, {6, 2}, {5, 2}, {7, 1}, {10, 2}},
-         {1, 3, 6, 5, 7, 10, 8},
+         {1, 3, 6, 5, 7, 10, 15, 8},
          settingsOf(
              [](auto &s) { s.CopyToDestination = s.RotateSource = s.RenameDestination = true; })},
         {"NoRotationPagesWithoutTheLibrary",
@@ -164,17 +165,17 @@ TEST_F(Wizard, JourneysShowTheirPagesAndDeriveTheirSettings)
              w.gfl = false;
          },
          {{1, 3}, {3, 1}, {5, 2}, {10, 2}},
-         {1, 3, 5, 10, 8},
+         {1, 3, 5, 10, 15, 8},
          settingsOf([](auto &s) { s.CopyToDestination = s.RenameDestination = true; })},
         {"SharedFileIsCompletedInTheSource",
          [](Wizard &w) { w.shareLeftFile(); },
          {{1, 1}, {3, 2}, {4, 1}, {10, 2}},
-         {1, 3, 4, 10, 8},
+         {1, 3, 4, 10, 15, 8},
          settingsOf([](auto &s) { s.RenameSource = s.CompletePartners = true; })},
         {"SharedFileOfACopyJobStaysIncomplete",
          [](Wizard &w) { w.shareLeftFile(); },
          {{1, 3}, {3, 2}, {4, 2}, {5, 2}, {10, 2}},
-         {1, 3, 4, 5, 10, 8},
+         {1, 3, 4, 5, 10, 15, 8},
          settingsOf([](auto &s) {
              s.CopyToDestination = s.RenameSource = s.RenameDestination = true;
              s.KeepPartnersIncomplete = true;
@@ -206,10 +207,13 @@ TEST_F(Wizard, PreviousReturnsToTheLastQuestionAndForgetsLaterAnswers)
     EXPECT_EQ(texts,
               QStringList({"Destination folder", "Copy/Move nothing", " ", "Rename source images?",
                            "Rename source images", " ", "Create SPM compatible list file?",
-                           "Create SPM compatible list file", " ", "Confirm Batch Job"}));
+                           "Create SPM compatible list file", " ", "Write stereo files?", " ",
+                           "Confirm Batch Job"}));
     EXPECT_EQ(ctrl().HistoryLines().front().Color, logcolor::Blue);
     EXPECT_EQ(ctrl().HistoryLines()[1].Style, LogStyle::Normal);
 
+    ctrl().Previous();
+    EXPECT_EQ(ctrl().CurrentPage(), pgStereoOutputs);
     ctrl().Previous();
     EXPECT_EQ(ctrl().CurrentPage(), pgSpmListe);
     EXPECT_EQ(ctrl().History().last(), TAssistentCode(TAssistentStep::AskSpmList));
@@ -329,4 +333,76 @@ TEST_F(Wizard, PairsNamedApartAreAWarningTheUserCanPass)
     EXPECT_EQ(ctrl().NameCheck().PartnersNamedApart, 1);
     EXPECT_TRUE(ctrl().Title(pgBestAuftrag).contains("1 stereo pairs get different names"));
     EXPECT_TRUE(logText().contains(" N° 0 (Left) New1  and  N° 0 (Right) New2"));
+}
+
+// Stereo files chosen on their page, after the space check of a copy or move has run: the
+// checks count them before the job may start, and the confirmation says what is written.
+TEST_F(Wizard, StereoFilesChosenOnTheirPageAreCountedBeforeTheJob)
+{
+    struct Case
+    {
+        const char *name;
+        int destination; // page 1's choice
+        std::function<void(Wizard &)> obstacle;
+        int stopsAt;
+        const char *confirmation; // part of the confirmation's title when it is reached
+    };
+    const auto stereoPath = [](Wizard &w) {
+        const TDatensatz &l = *w.entries().front();
+        return w.stereo->Folder + "/" +
+               StereoOutputFileName(StereoPairBaseName(l), TStereoOutput::Mpo);
+    };
+    // The stereo folder is a volume of its own, too small for an MPO of the pair.
+    const auto smallStereoVolume = [](Wizard &w) {
+        QDir().mkpath(w.stereo->Folder);
+        w.volumes.mounts.append(w.stereo->Folder);
+        w.volumes.free[w.stereo->Folder] = 1000;
+    };
+    const Case cases[] = {
+        {"RenameOnlyWritesThem", 1, [](Wizard &) {}, pgBestAuftrag,
+         "1 stereo files (MPO (lossless)) will be written"},
+        {"CopyListsThemOnce", 3, [](Wizard &) {}, pgBestAuftrag,
+         "1 stereo files (MPO (lossless)) will be written"},
+        {"AClashOnlyTheStereoFileHas", 3,
+         [&](Wizard &w) {
+             QDir().mkpath(w.stereo->Folder);
+             QFile::copy(w.entries().front()->SourcePath(), stereoPath(w));
+         },
+         pgChkNamen, ""},
+        {"TheirSizeOnACopy", 3, smallStereoVolume, pgChkDstSpace, ""},
+        {"TheirSizeWhenThePicturesStay", 1, smallStereoVolume, pgChkDstSpace, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        reset();
+        stereo->Outputs.clear();
+        c.obstacle(*this);
+        ctrl().SetChoice(pgSpeicherort, c.destination);
+        ctrl().SetChoice(pgRenameSource, 2);
+        // Without stereo files nothing holds the job.
+        walk();
+        ASSERT_EQ(ctrl().CurrentPage(), pgBestAuftrag);
+        EXPECT_FALSE(ctrl().Title(pgBestAuftrag).contains("stereo files ("));
+        // Back to their page, one chosen, and on: the checks see it.
+        ctrl().Previous();
+        ASSERT_EQ(ctrl().CurrentPage(), pgStereoOutputs);
+        stereo->Outputs = {TStereoOutput::Mpo};
+        ctrl().Next();
+        EXPECT_EQ(ctrl().CurrentPage(), c.stopsAt);
+        EXPECT_EQ(stereo->JobCopiesOrMoves, c.destination != 1);
+        if (c.stopsAt == pgBestAuftrag) {
+            EXPECT_TRUE(ctrl().HasCode(acWriteStereoFiles));
+            EXPECT_TRUE(ctrl().Title(pgBestAuftrag).contains(c.confirmation));
+        }
+        if (c.stopsAt == pgChkNamen) {
+            EXPECT_EQ(ctrl().NameCheck().Overwrites, 1);
+        }
+        // The check page holds the job until the obstacle has gone; Back leads to the page.
+        if (c.stopsAt != pgBestAuftrag) {
+            ctrl().Next();
+            EXPECT_EQ(ctrl().CurrentPage(), c.stopsAt);
+            ctrl().Previous();
+            EXPECT_EQ(ctrl().CurrentPage(), pgStereoOutputs);
+        }
+    }
 }

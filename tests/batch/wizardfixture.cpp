@@ -26,6 +26,7 @@ WizardFixture::WizardFixture()
     volumes.places = {{m_root + "/media", 2, true}, {m_root + "/mnt", 1, false}};
     setDestinations(true);
     spmListFile = m_root + "/SPM_List.TXT";
+    stereo->Folder = m_root + "/stereo";
 }
 
 WizardFixture::~WizardFixture()

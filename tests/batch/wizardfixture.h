@@ -7,6 +7,7 @@
 #include "batch/laufwerke.h"
 #include "batch/protokoll.h"
 #include "batch/spmlistsetting.h"
+#include "batch/stereooutputjob.h"
 #include "entries/datensatz.h"
 #include "entries/entrystore.h"
 #include "entries/listrows.h"
@@ -57,9 +58,15 @@ public:
     ListRowModel right{store, dsRight};
     TProtokoll log;
     QString spmListFile = DefaultSpmListFile();
+    // The stereo files the job writes (none at first; their folder is <root>/stereo).
+    std::shared_ptr<TStereoOutputSettings> stereo =
+        std::make_shared<TStereoOutputSettings>(TStereoOutputSettings::Defaults());
     FakeVolumes volumes;
-    // What the wizard works on: the fixture's entries, log and SPM list path.
-    TBatchContext context() { return {store, log, spmListFile}; }
+    // What the wizard works on: the fixture's entries, log, SPM list path and stereo files.
+    TBatchContext context()
+    {
+        return {store, log, spmListFile, StereoOutputProvider(stereo), stereo.get()};
+    }
 
 private:
     QTemporaryDir m_dir;

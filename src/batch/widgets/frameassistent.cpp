@@ -3,10 +3,13 @@
 
 #include "batch/assistent.h"
 #include "batch/spmlistsetting.h"
+#include "batch/stereooutputjob.h"
 #include "entries/listoperations.h"
 #include "entries/namingsettings.h"
+#include "ui/widgets/folderdialog.h"
 #include "ui/widgets/labelformat.h"
 
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -17,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 // ---- TFrameCustomAssistent ----
@@ -171,6 +175,35 @@ void TFrameAssistenFolders::choiceShown(int option)
                               m_panelOptions.end());
 }
 
+// ---- Path fields ----
+
+namespace {
+struct TPathRowSpec
+{
+    const char *panelName, *label, *fieldName, *buttonName, *buttonHint;
+};
+
+// A panel with a label above a path field and its "..." button.
+QWidget *pathRow(QWidget *parent, const TPathRowSpec &spec, QLineEdit *&field, QPushButton *&button)
+{
+    auto *panel = new QWidget(parent);
+    panel->setObjectName(QLatin1String(spec.panelName));
+    auto *grid = new QGridLayout(panel);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addWidget(new QLabel(QLatin1String(spec.label), panel), 0, 0, 1, 2);
+    field = new QLineEdit(panel);
+    field->setObjectName(QLatin1String(spec.fieldName));
+    button = new QPushButton(QStringLiteral("..."), panel);
+    button->setObjectName(QLatin1String(spec.buttonName));
+    button->setToolTip(QLatin1String(spec.buttonHint));
+    button->setFixedWidth(32);
+    button->setAutoDefault(false); // Return in the field must not open the dialog
+    grid->addWidget(field, 1, 0);
+    grid->addWidget(button, 1, 1);
+    return panel;
+}
+} // namespace
+
 // ---- SPM list page ----
 
 TFrameAssistentSPMListe::TFrameAssistentSPMListe(QString &spmListFile, QWidget *parent)
@@ -181,22 +214,11 @@ TFrameAssistentSPMListe::TFrameAssistentSPMListe(QString &spmListFile, QWidget *
           parent),
       m_spmListFile(spmListFile)
 {
-    PanelDestPath = new QWidget(this);
-    PanelDestPath->setObjectName(QStringLiteral("PanelDestPath"));
-    auto *grid = new QGridLayout(PanelDestPath);
-    grid->setContentsMargins(0, 0, 0, 0);
-    grid->addWidget(new QLabel(QStringLiteral("Destination folder and filename of the SPM list"),
-                               PanelDestPath),
-                    0, 0, 1, 2);
-    LabeledEditSPMFile = new QLineEdit(PanelDestPath);
-    LabeledEditSPMFile->setObjectName(QStringLiteral("LabeledEditSPMFile"));
-    ButtonOpenSPM = new QPushButton(QStringLiteral("..."), PanelDestPath);
-    ButtonOpenSPM->setObjectName(QStringLiteral("ButtonOpenSPM"));
-    ButtonOpenSPM->setToolTip(QStringLiteral("Save as StereoPhotoMaker compatible list file."));
-    ButtonOpenSPM->setFixedWidth(32);
-    ButtonOpenSPM->setAutoDefault(false);
-    grid->addWidget(LabeledEditSPMFile, 1, 0);
-    grid->addWidget(ButtonOpenSPM, 1, 1);
+    PanelDestPath = pathRow(this,
+                            {"PanelDestPath", "Destination folder and filename of the SPM list",
+                             "LabeledEditSPMFile", "ButtonOpenSPM",
+                             "Save as StereoPhotoMaker compatible list file."},
+                            LabeledEditSPMFile, ButtonOpenSPM);
     extraLayout()->addWidget(PanelDestPath);
 
     // Any change of the field is the setting at once: typing, the save dialog, and the
@@ -235,6 +257,110 @@ void TFrameAssistentSPMListe::choiceShown(int option)
     PanelDestPath->setVisible(option == 1);
     LabeledEditSPMFile->setEnabled(option == 1);
     ButtonOpenSPM->setEnabled(option == 1);
+}
+
+// ---- Stereo files page ----
+
+TFrameAssistentStereo::TFrameAssistentStereo(TStereoOutputSettings *settings, QWidget *parent)
+    : TFrameCustomAssistent(pgStereoOutputs, "TFrameAssistentStereo", {}, parent),
+      m_settings(settings)
+{
+    // Three columns of kinds keep the page short enough for small screens.
+    auto *kinds = new QGroupBox(QStringLiteral("Stereo files of every pair"), this);
+    kinds->setObjectName(QStringLiteral("GroupBoxStereoOutputs"));
+    auto *grid = new QGridLayout(kinds);
+    for (const TStereoOutputInfo &info : StereoOutputs()) {
+        auto *box = new QCheckBox(info.Label, kinds);
+        box->setObjectName(QStringLiteral("CheckBoxStereo_") +
+                           QString(info.Key).replace(QLatin1Char('-'), QLatin1Char('_')));
+        const int i = int(CheckBoxesOutput.size());
+        grid->addWidget(box, i / 3, i % 3);
+        connect(box, &QCheckBox::toggled, this, [this] { storeOutputs(); });
+        CheckBoxesOutput.push_back(box);
+    }
+    extraLayout()->addWidget(kinds);
+    extraLayout()->addWidget(folderRow());
+
+    auto *options = new QHBoxLayout;
+    options->addWidget(new QLabel(QStringLiteral("JPEG quality"), this));
+    SpinEditQuality = new QSpinBox(this);
+    SpinEditQuality->setObjectName(QStringLiteral("SpinEditQuality"));
+    SpinEditQuality->setRange(1, 100);
+    SpinEditQuality->setValue(DefaultStereoQuality);
+    SpinEditQuality->setToolTip(QStringLiteral("Of every stereo file but the MPO, which keeps "
+                                               "the JPEG files as they are"));
+    options->addWidget(SpinEditQuality);
+    options->addSpacing(16);
+    CheckBoxAlign = new QCheckBox(QStringLiteral("Align with the pair check's figures"), this);
+    CheckBoxAlign->setObjectName(QStringLiteral("CheckBoxAlign"));
+    CheckBoxAlign->setToolTip(QStringLiteral("Corrects vertical offset, rotation and scale, crops "
+                                             "to what both views show and sets the stereo "
+                                             "window (not the MPO)"));
+    options->addWidget(CheckBoxAlign);
+    options->addStretch();
+    extraLayout()->addLayout(options);
+
+    connect(SpinEditQuality, &QSpinBox::valueChanged, this, [this](int quality) {
+        if (m_settings)
+            m_settings->Quality = quality;
+    });
+    connect(CheckBoxAlign, &QCheckBox::toggled, this, [this](bool on) {
+        if (m_settings)
+            m_settings->Align = on;
+    });
+}
+
+// The "Stereo" folder's field and its folder chooser.
+QWidget *TFrameAssistentStereo::folderRow()
+{
+    QWidget *panel =
+        pathRow(this,
+                {"PanelStereoPath", "Destination folder for stereo files", "LabeledEditZielpath_S",
+                 "ButtonStereoFolder", "Open folder for stereo files"},
+                LabeledEditStereoFolder, ButtonStereoFolder);
+
+    connect(LabeledEditStereoFolder, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (m_settings)
+            m_settings->Folder = text;
+    });
+    // "~/..." becomes the full path once the field is left.
+    connect(LabeledEditStereoFolder, &QLineEdit::editingFinished, this, [this] {
+        LabeledEditStereoFolder->setText(ExpandUserPath(LabeledEditStereoFolder->text()));
+    });
+    chooseFolder = [this](const QString &start) {
+        return ChooseFolder(this, ButtonStereoFolder->toolTip(), start);
+    };
+    connect(ButtonStereoFolder, &QPushButton::clicked, this, [this] {
+        const QString folder = chooseFolder(LabeledEditStereoFolder->text());
+        if (!folder.isEmpty())
+            LabeledEditStereoFolder->setText(folder);
+    });
+    return panel;
+}
+
+void TFrameAssistentStereo::storeOutputs()
+{
+    if (!m_settings)
+        return;
+    QList<TStereoOutput> outputs;
+    for (size_t i = 0; i < CheckBoxesOutput.size(); ++i) {
+        if (CheckBoxesOutput[i]->isChecked())
+            outputs << StereoOutputs().at(qsizetype(i)).Output;
+    }
+    m_settings->Outputs = outputs;
+}
+
+void TFrameAssistentStereo::prepare()
+{
+    if (!m_settings)
+        return;
+    const TStereoOutputSettings s = *m_settings;
+    for (size_t i = 0; i < CheckBoxesOutput.size(); ++i)
+        CheckBoxesOutput[i]->setChecked(
+            s.Outputs.contains(StereoOutputs().at(qsizetype(i)).Output));
+    LabeledEditStereoFolder->setText(s.Folder);
+    SpinEditQuality->setValue(s.Quality);
+    CheckBoxAlign->setChecked(s.Align);
 }
 
 // ---- Run page ----
@@ -335,6 +461,7 @@ std::vector<TFrameCustomAssistent *> CreateAssistentPages(TBatchContext context,
     pages[pgChkDstSpace] =
         new TFrameCustomAssistent(pgChkDstSpace, "TFrameAssistentChkDstSpace", {}, parent);
     pages[pgSpmListe] = new TFrameAssistentSPMListe(context.SpmListFile, parent);
+    pages[pgStereoOutputs] = new TFrameAssistentStereo(context.StereoOutputs, parent);
     pages[pgChkNamen] = new TFrameWithDetails(pgChkNamen, "TFrameAssistentChkNamen", parent);
     pages[pgRun] = new TFrameAssistentRun(parent);
     pages[pgAuftragSucc] =

@@ -11,14 +11,17 @@
 
 #include <vector>
 
+class QCheckBox;
 class QGroupBox;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QSpinBox;
 class QVBoxLayout;
 class TAssistentController;
 struct TEntryStore;
+struct TStereoOutputSettings;
 class TLabelFormat;
 
 struct TRadioSpec
@@ -119,6 +122,31 @@ private:
     QString &m_spmListFile;
 };
 
+// Page 15: the stereo files the job writes for its pairs: one check box per kind, their
+// folder with the folder chooser, the quality of the re-encoded files and the alignment.
+// Every change is the setting at once (also the settings file restoring the controls).
+class TFrameAssistentStereo : public TFrameCustomAssistent
+{
+    Q_OBJECT
+public:
+    // settings: the session's, which the controls edit (none: the controls do nothing).
+    explicit TFrameAssistentStereo(TStereoOutputSettings *settings, QWidget *parent = nullptr);
+    // The controls show the settings.
+    void prepare() override;
+    std::vector<QCheckBox *> CheckBoxesOutput; // in the order of StereoOutputs()
+    QLineEdit *LabeledEditStereoFolder = nullptr;
+    QPushButton *ButtonStereoFolder = nullptr;
+    QSpinBox *SpinEditQuality = nullptr;
+    QCheckBox *CheckBoxAlign = nullptr;
+    // Replaced by tests; returns the chosen folder or an empty string.
+    std::function<QString(const QString &start)> chooseFolder;
+
+private:
+    void storeOutputs();
+    QWidget *folderRow();
+    TStereoOutputSettings *m_settings;
+};
+
 // Page 12: the status line and the progress bar of the running job.
 class TFrameAssistentRun : public TFrameCustomAssistent, public TRunProgress
 {
@@ -137,5 +165,5 @@ private:
     QString m_pattern = QStringLiteral("%s");
 };
 
-// All fourteen pages, indexed by page number (entry 0 is null).
+// All fifteen pages, indexed by page number (entry 0 is null).
 std::vector<TFrameCustomAssistent *> CreateAssistentPages(TBatchContext context, QWidget *parent);

@@ -7,12 +7,16 @@
 #include "batch/spmlistsetting.h"
 #include "batch/widgets/formassistent2.h"
 #include "batch/widgets/frameassistent.h"
+#include "ui/inifile.h"
 #include "ui/widgets/labelformat.h"
+#include "ui/widgets/settingswalker.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -102,9 +106,8 @@ TEST_F(Form, EscapeDuringTheRunOnlyAsksTheRunToStop)
         [&] { stopAsked = true; });
     QSignalSpy logShown(&wizard, &TFormAssistent2::showLogRequested);
     wizard.show();
-    next();
-    next();
-    next();
+    for (int i = 0; i < 4; ++i)
+        next();
     ASSERT_EQ(wizard.controller().CurrentPage(), pgBestAuftrag);
     EXPECT_EQ(wizard.BitBtnNext->text(), "Finish");
     next();
@@ -129,11 +132,17 @@ TEST_F(Form, PressedThroughToBothResultPages)
         ASSERT_EQ(wizard.controller().CurrentPage(), pgBestAuftrag);
     };
 
+    // The copy job also writes the pair's MPO (listed with the copies, not the renaming).
+    stereo->Outputs = {TStereoOutput::Mpo};
     wizard.show();
     child<QRadioButton>(pgSpeicherort, "RadioButtonCopy")->click();
     finishJob();
     next(); // Finish: the job runs inside this click
     EXPECT_EQ(wizard.controller().CurrentPage(), pgAuftragSucc);
+    EXPECT_TRUE(QFile::exists(
+        stereo->Folder + "/" +
+        StereoOutputFileName(StereoPairBaseName(*entries().front()), TStereoOutput::Mpo)))
+        << qPrintable(logText());
     EXPECT_TRUE(QFile::exists(root() + "/dest_L/New1_L.jpg"));
     EXPECT_TRUE(QFile::exists(root() + "/dest_R/New1_R.jpg"));
     EXPECT_TRUE(QFile::exists(root() + "/src/P1_L.jpg"));
@@ -148,6 +157,7 @@ TEST_F(Form, PressedThroughToBothResultPages)
     EXPECT_EQ(wizard.result(), QDialog::Accepted);
 
     log.Clear();
+    stereo->Outputs.clear();
     wizard.show();
     child<QRadioButton>(pgSpeicherort, "RadioButtonNone")->click();
     next();
@@ -161,4 +171,63 @@ TEST_F(Form, PressedThroughToBothResultPages)
     EXPECT_EQ(log.Lines().constLast().Color, logcolor::Red);
     EXPECT_TRUE(logText().contains("Error renaming")) << qPrintable(logText());
     EXPECT_EQ(logShown.count(), 1);
+}
+
+// The stereo files' page edits the session's settings, keeps them over Back and Next, and
+// the settings file brings them back in a new wizard.
+TEST_F(Form, TheStereoPageIsTheSettingAndTheSettingsFileKeepsIt)
+{
+    wizard.controller().SetChoice(pgRenameSource, 2);
+    wizard.show();
+    next();
+    next();
+    next();
+    ASSERT_EQ(wizard.controller().CurrentPage(), pgStereoOutputs);
+    auto *page = static_cast<TFrameAssistentStereo *>(wizard.page(pgStereoOutputs));
+    EXPECT_EQ(page->LabeledEditStereoFolder->text(), root() + "/stereo");
+    EXPECT_EQ(page->SpinEditQuality->value(), 95);
+    child<QCheckBox>(pgStereoOutputs, "CheckBoxStereo_half_sbs")->click();
+    child<QCheckBox>(pgStereoOutputs, "CheckBoxStereo_mpo")->click();
+    page->chooseFolder = [this](const QString &start) {
+        EXPECT_EQ(start, root() + "/stereo");
+        return root() + "/3d";
+    };
+    page->ButtonStereoFolder->click();
+    page->SpinEditQuality->setValue(80);
+    page->CheckBoxAlign->click();
+    // The page fits a 1366 x 768 screen with room for the desktop's panels.
+    EXPECT_LE(wizard.minimumSizeHint().height(), 680);
+    EXPECT_LE(wizard.minimumSizeHint().width(), 1300);
+    // A picture of the page: the variable holds the seconds to wait for it.
+    if (const int wait = qEnvironmentVariableIntValue("DUOMIRA_SCREENSHOT_WAIT"); wait > 0)
+        QTest::qWait(wait * 1000);
+    const TStereoOutputSettings chosen = *stereo;
+    EXPECT_EQ(chosen.Outputs,
+              (QList<TStereoOutput>{TStereoOutput::Mpo, TStereoOutput::HalfSideBySide}));
+    EXPECT_EQ(chosen.Folder, root() + "/3d");
+    EXPECT_EQ(chosen.Quality, 80);
+    EXPECT_TRUE(chosen.Align);
+
+    wizard.BitBtnPrev->click();
+    EXPECT_EQ(wizard.controller().CurrentPage(), pgSpmListe);
+    next();
+    EXPECT_EQ(wizard.controller().CurrentPage(), pgStereoOutputs);
+    EXPECT_TRUE(child<QCheckBox>(pgStereoOutputs, "CheckBoxStereo_mpo")->isChecked());
+    next();
+    ASSERT_EQ(wizard.controller().CurrentPage(), pgBestAuftrag);
+    EXPECT_TRUE(wizard.page(pgBestAuftrag)
+                    ->LabelFormat->caption()
+                    .contains("stereo files (MPO (lossless), Half side by side (3D TV))"));
+
+    TIniFile ini;
+    SaveComponentSettings(&wizard, ini);
+    auto restored = std::make_shared<TStereoOutputSettings>(TStereoOutputSettings::Defaults());
+    TFormAssistent2 second(
+        {store, log, spmListFile, StereoOutputProvider(restored), restored.get()}, nullptr,
+        volumes);
+    LoadComponentSettings(&second, ini);
+    EXPECT_EQ(restored->Outputs, chosen.Outputs);
+    EXPECT_EQ(restored->Folder, chosen.Folder);
+    EXPECT_EQ(restored->Quality, 80);
+    EXPECT_TRUE(restored->Align);
 }
