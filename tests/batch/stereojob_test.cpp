@@ -40,6 +40,14 @@ public:
         LinkBothWays(views[0], views[1]);
         return {views[0], views[1]};
     }
+    // The dry run's operations, by their first word.
+    static QStringList plannedKinds(const TPlanFileOps &plan)
+    {
+        QStringList kinds;
+        for (const QString &line : plan.PlanText())
+            kinds << line.section(u' ', 0, 0);
+        return kinds;
+    }
     QString copyIn(const QByteArray &bytes, const QString &name)
     {
         QFile f(src(name));
@@ -99,10 +107,7 @@ TEST_F(StereoJob, ViewsAreWrittenExactlyAndAMoveIsUndoneByRebuildingTheFile)
             TPlanFileOps plan;
             EXPECT_FALSE(run(row.settings, dry ? &plan : nullptr));
             if (dry) {
-                QStringList kinds;
-                for (const QString &line : plan.PlanText())
-                    kinds << line.section(u' ', 0, 0);
-                EXPECT_EQ(kinds, row.planned);
+                EXPECT_EQ(plannedKinds(plan), row.planned);
                 EXPECT_EQ(files(), before);
                 continue;
             }
@@ -216,10 +221,7 @@ TEST_F(StereoJob, RenameOnlyRenamesTheStereoFileOnceUnderThePairsName)
             TPlanFileOps plan;
             EXPECT_EQ(run(rename, dry ? &plan : nullptr), row.clash && !dry);
             if (dry) {
-                QStringList kinds;
-                for (const QString &line : plan.PlanText())
-                    kinds << line.section(u' ', 0, 0);
-                EXPECT_EQ(kinds, row.plan);
+                EXPECT_EQ(plannedKinds(plan), row.plan);
                 EXPECT_EQ(files(), before);
                 continue;
             }
