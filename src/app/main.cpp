@@ -53,6 +53,7 @@ void CopyNamingFields(TFormMain &formMain)
     s.SuffixLeft = o->LabeledEditSuffix_L->text();
     s.SuffixRight = o->LabeledEditSuffix_R->text();
     s.SuffixMono = o->LabeledEditSuffix_M->text();
+    s.SuffixStereo = o->LabeledEditSuffix_Stereo->text();
     s.FolderLeft = o->LabeledEditZielpath_L->text();
     s.FolderRight = o->LabeledEditZielpath_R->text();
     s.FolderMono = o->LabeledEditZielpath_M->text();

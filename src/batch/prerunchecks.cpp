@@ -444,7 +444,7 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries, const TNam
             continue;
         const QString newName = e->NewFileName();
         // A view of a stereo file has no file of its own: its view file is one of the
-        // extra files, and the stereo file is never renamed.
+        // extra files.
         const bool ownFile = !e->IsStereoView();
         if (renameStep && ownFile) {
             const QString folder = PathFolder(e->SourcePath());
@@ -461,6 +461,10 @@ TNameCheckResult CheckNames(const std::vector<TDatensatz *> &entries, const TNam
                                       first ? TEntryStep::Rename : TEntryStep::Copy,
                                       folder + newName);
         }
+        // Renamed in place, a stereo file keeps being one file: one of its views lists it.
+        if (renameStep && !ownFile && !o.CopyToDestination && !o.MoveToDestination)
+            check.checkExtraFiles(o.ExtraFiles, e, TEntryStep::Rename,
+                                  PathFolder(e->SourcePath()) + newName);
         if (o.MoveToDestination || o.CopyToDestination) {
             const QString folder = e->TargetFolder();
             const QString fileName = e->DestinationFileName(o.RenameDestination);

@@ -138,6 +138,7 @@ void TBatchRun::RunBatchJob(const TBatchJobSettings &settings, const std::functi
     m_produced.clear();
     m_renamedFor.clear();
     m_resultPath.clear();
+    m_renamedStereo.clear();
     m_journalPath.clear();
 
     TFileOps *base = m_externalOps;
@@ -585,9 +586,9 @@ void TBatchRun::stereoViewSteps(TDatensatz *e, const QString &destinationTarget)
             rotateToEntry(e, destinationTarget);
         return;
     }
-    // The stereo file itself stays as it is: renamed, it would no longer be the file of
-    // either list's name, and a turn would lose its second picture.
-    if (s.RenameSource)
+    // A rename keeps the stereo file one file, under its pair's new name (listed on one
+    // view); a turn would lose its second picture, so its rotation stays pending.
+    if (s.RenameSource && !renameStereoFile(e))
         m_log.AddFormatted(QStringLiteral("Stereo file of image N° %d (%s) keeps its name: ") +
                                Tab + QStringLiteral("%s"),
                            {e->Number(), SideText(e->Side()), stereoFile});
@@ -623,6 +624,47 @@ void TBatchRun::repointViews(TDatensatz *e)
         view->ReplacePath(m_resultPath.value(view));
         view->ReloadMetadata();
     }
+}
+
+bool TBatchRun::renameStereoFile(TDatensatz *e)
+{
+    const QString stereoFile = e->SourcePath();
+    const auto listsRename = [&](const TDatensatz &view) {
+        const std::vector<TExtraFile> extras = ExtraFilesOf(
+            m_extraFiles, view, TEntryStep::Rename, PathFolder(stereoFile) + view.NewFileName());
+        for (const TExtraFile &extra : extras)
+            if (extra.kind == TExtraFileKind::Rename && extra.source == stereoFile)
+                return extras;
+        return std::vector<TExtraFile>{};
+    };
+    // The other view's entry renames it (or did, and this one follows the file already).
+    TDatensatz *other = e->Partner();
+    if (m_renamedStereo.contains(e) || (other && !listsRename(*other).empty()))
+        return true;
+    const std::vector<TExtraFile> extras = listsRename(*e);
+    if (extras.empty())
+        return false;
+    setStatus(QStringLiteral("Renaming"));
+    m_progress.StepProgress(m_status);
+    const bool failedBefore = m_jobFailed;
+    m_jobFailed = false;
+    extraFilesStep(e, extras);
+    const bool renamed = !m_jobFailed;
+    m_jobFailed = m_jobFailed || failedBefore;
+    if (!renamed || !m_ops->TouchesFiles())
+        return true; // the failure is in the log; a dry run only plans it
+    QString target;
+    for (const TExtraFile &extra : extras)
+        if (extra.kind == TExtraFileKind::Rename && extra.source == stereoFile)
+            target = extra.target;
+    // Both views' entries follow the file, each through its own holder.
+    for (TDatensatz *view : {e, other}) {
+        if (view && view->IsStereoView() && view->SourcePath() == stereoFile) {
+            view->ReplacePath(target);
+            m_renamedStereo.insert(view);
+        }
+    }
+    return true;
 }
 
 void TBatchRun::extraFilesStep(TDatensatz *e, const std::vector<TExtraFile> &extras)

@@ -114,6 +114,9 @@ private:
     // when e's step failed (or e is not in the job).
     QString finalPath(const TDatensatz *e, int *turnsLeft) const;
     void repointViews(TDatensatz *e);
+    // Renames the stereo file of e's pair in its folder where the job lists that rename;
+    // false where it keeps its name.
+    bool renameStereoFile(TDatensatz *e);
     // The extra files of e (listed before its own file's step changed e), after that step.
     void extraFilesStep(TDatensatz *e, const std::vector<TExtraFile> &extras);
     void logExtra(TDatensatz *e, TFileOpKind kind, const QString &from, const QString &to,
@@ -159,6 +162,7 @@ private:
     QHash<QString, FileState> m_files;
     QHash<const TDsOrgBild *, int> m_renamedFor; // holder -> number of the entry that renamed it
     QHash<const TDatensatz *, QString> m_resultPath; // the destination file of an entry
+    QSet<const TDatensatz *> m_renamedStereo;        // views whose stereo file this run renamed
     QSet<TDatensatz *> m_reset;                      // entries whose file now shows their rotation
     QHash<int, PendingStep> m_pendingSteps;          // pending ticket -> its step
     std::vector<std::pair<TDatensatz *, TExtraFile>> m_removals; // waiting for the end of the run

@@ -1,6 +1,7 @@
 #include "batch/stereojob.h"
 
 #include "entries/datensatz.h"
+#include "entries/entrystore.h"
 #include "imaging/bytesource.h"
 #include "imaging/dsorgbild.h"
 #include "imaging/stereofile.h"
@@ -10,10 +11,31 @@
 
 namespace {
 
+// Renamed in its folder, a stereo file stays one file under its pair's new name (the left
+// view's) with the stereo suffix and its own extension. View 1 lists it, and only while the
+// other view is in the job too: a pair half left out keeps the file's name.
+std::vector<TExtraFile> stereoRename(const TDatensatz &e)
+{
+    const QString path = e.SourcePath();
+    const TDatensatz *other = e.Partner();
+    if (e.OrgBild()->Part.view != 1 || !other || !other->IsStereoView() || !other->Batch() ||
+        IsGapAttribute(other->Attribute()) || other->SourcePath() != path)
+        return {};
+    const TDatensatz &leftView = e.Side() == dsRight ? *other : e;
+    TExtraFile renamed;
+    renamed.kind = TExtraFileKind::Rename;
+    renamed.source = path;
+    renamed.target =
+        PathFolder(path) + leftView.NewName() + e.Store().Naming.SuffixStereo + PathExtension(path);
+    return {renamed};
+}
+
 std::vector<TExtraFile> stereoFiles(const TDatensatz &e, TEntryStep step, const QString &target)
 {
-    if (!e.IsStereoView() || step == TEntryStep::Rename)
+    if (!e.IsStereoView())
         return {};
+    if (step == TEntryStep::Rename)
+        return stereoRename(e);
     const QString path = e.SourcePath();
     const int view = e.OrgBild()->Part.view - 1;
     TFileSource source;

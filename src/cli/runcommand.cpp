@@ -48,7 +48,7 @@ struct JobOptions
     bool rotateSource = false, rotateDestination = false;
     bool completePartners = false, createFolders = false, dryRun = false;
     std::optional<QString> spmList, logFile, session;
-    std::optional<QString> dest[3], suffix[3];
+    std::optional<QString> dest[3], suffix[3], stereoSuffix;
     // The stereo files of the pairs.
     std::optional<QString> stereoOutput, destStereo, quality;
     bool align = false;
@@ -182,6 +182,11 @@ TCliTable<RunOptions> makeRunTable()
             "the suffix of the new names of pictures without a "
             "partner",
             [](J & j) -> auto & { return j.suffix[2]; }),
+        jobValue(
+            "--stereo-suffix", "TEXT",
+            "the suffix of a stereo file renamed in its folder under its pair's new name "
+            "(none unless given)",
+            [](J & j) -> auto & { return j.stereoSuffix; }),
         jobValue(
             "--log", "FILE", "also write the job log as RTF into this new file",
             [](J & j) -> auto & { return j.logFile; }),
@@ -414,6 +419,8 @@ void applyJobSettings(const RunOptions &options, PairedLists &lists)
         if (job.suffix[k])
             *suffixes[k] = *job.suffix[k];
     }
+    if (job.stereoSuffix)
+        naming.SuffixStereo = *job.stereoSuffix;
     if (job.createFolders || !job.session)
         naming.CreateMissingFolders = job.createFolders;
     if (options.pair.start)

@@ -7,9 +7,11 @@
 
 struct TNamingSettings
 {
-    QString SuffixLeft;               // "_L"
-    QString SuffixRight;              // "_R"
-    QString SuffixMono;               // "_M"
+    QString SuffixLeft;  // "_L"
+    QString SuffixRight; // "_R"
+    QString SuffixMono;  // "_M"
+    // A stereo file renamed in its folder takes its pair's new name and this (empty: none).
+    QString SuffixStereo;
     QString FolderLeft;               // <home>/Stereos/Test_L
     QString FolderRight;              // <home>/Stereos/Test_R
     QString FolderMono;               // <home>/Stereos/Test_M

@@ -292,6 +292,8 @@ void writeNaming(JsonOut &out, const TNamingSettings &n)
     out.string(n.SuffixRight);
     out.key("suffix_mono");
     out.string(n.SuffixMono);
+    out.key("suffix_stereo");
+    out.string(n.SuffixStereo);
     out.key("folder_left");
     out.string(n.FolderLeft);
     out.key("folder_right");
@@ -374,8 +376,8 @@ quint64 SessionFingerprint(const TNamingSettings &n, const QString &mask,
         add(s.constData(), std::size_t(size) * sizeof(QChar));
     };
     auto addValue = [&](const auto &v) { add(&v, sizeof v); };
-    for (const QString *s : {&n.SuffixLeft, &n.SuffixRight, &n.SuffixMono, &n.FolderLeft,
-                             &n.FolderRight, &n.FolderMono})
+    for (const QString *s : {&n.SuffixLeft, &n.SuffixRight, &n.SuffixMono, &n.SuffixStereo,
+                             &n.FolderLeft, &n.FolderRight, &n.FolderMono})
         addText(*s);
     addValue(n.StartNumber);
     addValue(n.CreateMissingFolders);

@@ -125,11 +125,12 @@ enum NamingKey
     nkFolderMono,
     nkStartNumber,
     nkCreateFolders,
+    nkSuffixStereo, // absent from older files: none
     NamingKeyCount
 };
-const char *const NamingKeyNames[NamingKeyCount] = {"suffix_left",  "suffix_right",  "suffix_mono",
-                                                    "folder_left",  "folder_right",  "folder_mono",
-                                                    "start_number", "create_folders"};
+const char *const NamingKeyNames[NamingKeyCount] = {
+    "suffix_left", "suffix_right", "suffix_mono",    "folder_left",  "folder_right",
+    "folder_mono", "start_number", "create_folders", "suffix_stereo"};
 
 enum RootKey
 {
@@ -510,6 +511,7 @@ QString checkNaming(const RawValue *slots, TNamingSettings &n)
 {
     Fields f(slots, NamingKeyNames, [] { return QStringLiteral("naming settings"); });
     n.SuffixLeft = f.text(nkSuffixLeft, n.SuffixLeft);
+    n.SuffixStereo = f.text(nkSuffixStereo, n.SuffixStereo);
     n.SuffixRight = f.text(nkSuffixRight, n.SuffixRight);
     n.SuffixMono = f.text(nkSuffixMono, n.SuffixMono);
     n.FolderLeft = f.text(nkFolderLeft, n.FolderLeft);

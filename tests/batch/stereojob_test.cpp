@@ -2,6 +2,7 @@
 // an MPO byte for byte, and a move takes the stereo file away only where undo can rebuild it.
 #include "batchfixture.h"
 
+#include "batch/prerunchecks.h"
 #include "batch/stereojob.h"
 #include "batch/undo.h"
 #include "entries/listoperations.h"
@@ -38,6 +39,14 @@ public:
         }
         LinkBothWays(views[0], views[1]);
         return {views[0], views[1]};
+    }
+    // The dry run's operations, by their first word.
+    static QStringList plannedKinds(const TPlanFileOps &plan)
+    {
+        QStringList kinds;
+        for (const QString &line : plan.PlanText())
+            kinds << line.section(u' ', 0, 0);
+        return kinds;
     }
     QString copyIn(const QByteArray &bytes, const QString &name)
     {
@@ -98,10 +107,7 @@ TEST_F(StereoJob, ViewsAreWrittenExactlyAndAMoveIsUndoneByRebuildingTheFile)
             TPlanFileOps plan;
             EXPECT_FALSE(run(row.settings, dry ? &plan : nullptr));
             if (dry) {
-                QStringList kinds;
-                for (const QString &line : plan.PlanText())
-                    kinds << line.section(u' ', 0, 0);
-                EXPECT_EQ(kinds, row.planned);
+                EXPECT_EQ(plannedKinds(plan), row.planned);
                 EXPECT_EQ(files(), before);
                 continue;
             }
@@ -173,6 +179,73 @@ TEST_F(StereoJob, AMoveKeepsAFileItCannotRebuildAndASideBySideFile)
     const TUndoReport undo = UndoJob(engine.JournalPath(), realOps, false);
     EXPECT_TRUE(undo.Complete()) << qPrintable(undo.lines.join(u'\n'));
     EXPECT_FALSE(QFile::exists(dest("L/B_L.jpg")));
+}
+
+TEST_F(StereoJob, RenameOnlyRenamesTheStereoFileOnceUnderThePairsName)
+{
+    const QByteArray camera = fileBytes(testDataPath("photos/mpo/sugarshack.mpo"));
+    TBatchJobSettings rename;
+    rename.RenameSource = true;
+    const struct
+    {
+        const char *name;
+        QString suffix;
+        bool rightExcluded;
+        bool clash;       // a file stands where the stereo file's new name would go
+        QString renamed;  // the stereo file's name after the run (empty: kept)
+        QStringList plan; // the dry run's operations
+    } rows[] = {
+        {"no suffix", {}, false, false, "S1.MPO", {"rename"}},
+        {"suffix", "_3D", false, false, "S1_3D.MPO", {"rename"}},
+        {"right view excluded", {}, true, false, {}, {}},
+        {"new name taken", {}, false, true, {}, {"rename"}},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        for (bool dry : {true, false}) {
+            startRow();
+            store.Naming.SuffixStereo = row.suffix;
+            const QString path = copyIn(camera, QStringLiteral("DSCF0001.MPO"));
+            if (row.clash)
+                copyIn("in the way", QStringLiteral("S1.MPO"));
+            auto [l, r] = addStereo(path, QStringLiteral("S1"));
+            r->SetBatch(!row.rightExcluded);
+            engine.SetExtraFiles(StereoFileProvider());
+
+            TNameCheckOptions o;
+            o.RenameSource = true;
+            o.ExtraFiles = StereoFileProvider();
+            EXPECT_EQ(CheckNames(store.Registry.Entries(), o, log).Overwrites, row.clash ? 1 : 0);
+
+            const auto before = files();
+            TPlanFileOps plan;
+            EXPECT_EQ(run(rename, dry ? &plan : nullptr), row.clash && !dry);
+            if (dry) {
+                EXPECT_EQ(plannedKinds(plan), row.plan);
+                EXPECT_EQ(files(), before);
+                continue;
+            }
+            const QString now = row.renamed.isEmpty() ? path : src(row.renamed);
+            EXPECT_EQ(QDir(src({})).entryList(QDir::Files).size(), row.clash ? 2 : 1)
+                << "one stereo file, never split or copied";
+            EXPECT_EQ(fileBytes(now), camera);
+            EXPECT_EQ(l->SourcePath(), now);
+            EXPECT_EQ(r->SourcePath(), now);
+            EXPECT_TRUE(l->IsStereoView());
+            EXPECT_TRUE(r->IsStereoView());
+            EXPECT_EQ(logLines(QStringLiteral("keeps its name")).size(),
+                      row.renamed.isEmpty() && !row.clash ? 1 : 0);
+            if (row.clash) {
+                EXPECT_EQ(fileBytes(src("S1.MPO")), "in the way");
+            }
+
+            if (!row.renamed.isEmpty()) {
+                const TUndoReport undo = UndoJob(engine.JournalPath(), realOps, false);
+                EXPECT_TRUE(undo.Complete()) << qPrintable(undo.lines.join(u'\n'));
+            }
+            EXPECT_EQ(files(), before) << "the stereo file back under its old name";
+        }
+    }
 }
 
 } // namespace

@@ -143,7 +143,7 @@ TEST(CliParser, EveryCommandAnswersHelp)
           "--rotation-right", "--left", "--right"}},
         {"run",
          {"--copy", "--move", "--complete-partners", "--spm-list", "--dest-mono", "--suffix-mono",
-          "--log", "--dry-run", "--method", "--offset-pair", "--left"}},
+          "--stereo-suffix", "--log", "--dry-run", "--method", "--offset-pair", "--left"}},
         {"undo", {"--dry-run"}},
     };
     QProcess top;

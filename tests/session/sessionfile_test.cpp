@@ -120,6 +120,8 @@ TEST_P(SessionRoundTrip, EverythingTheUserSetComesBack)
     EXPECT_TRUE(outcome.Report.Missing.isEmpty());
     EXPECT_TRUE(outcome.Report.Changed.isEmpty());
     expectSameLists(TakeSessionSnapshot(s.session), TakeSessionSnapshot(reopened));
+    // Names no row shows yet (a stereo file renamed in its folder) come back too.
+    EXPECT_EQ(reopened.Naming().SuffixStereo, s.session.Naming().SuffixStereo);
     // The rows show what they showed (names, attributes, folders), once both are refreshed
     // as the idle pass does.
     RefreshAllEntries(s.session.Registry());
@@ -180,6 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundTripCase{"naming settings and mask",
                                     [](PhotoSession &s) {
                                         s.session.Naming().SuffixLeft = QStringLiteral("-links");
+                                        s.session.Naming().SuffixStereo = QStringLiteral("_3D");
                                         s.session.Naming().FolderMono =
                                             QStringLiteral("/media/card/out");
                                         s.session.Naming().StartNumber = 41;

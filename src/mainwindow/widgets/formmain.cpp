@@ -361,6 +361,7 @@ void TFormMain::connectOptions()
     follow(o->LabeledEditSuffix_L, &TNamingSettings::SuffixLeft);
     follow(o->LabeledEditSuffix_R, &TNamingSettings::SuffixRight);
     follow(o->LabeledEditSuffix_M, &TNamingSettings::SuffixMono);
+    follow(o->LabeledEditSuffix_Stereo, &TNamingSettings::SuffixStereo);
     follow(o->LabeledEditZielpath_L, &TNamingSettings::FolderLeft);
     follow(o->LabeledEditZielpath_R, &TNamingSettings::FolderRight);
     follow(o->LabeledEditZielpath_M, &TNamingSettings::FolderMono);

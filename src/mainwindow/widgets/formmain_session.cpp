@@ -273,6 +273,7 @@ void TFormMain::showSessionSettings()
     o->LabeledEditSuffix_L->setText(n.SuffixLeft);
     o->LabeledEditSuffix_R->setText(n.SuffixRight);
     o->LabeledEditSuffix_M->setText(n.SuffixMono);
+    o->LabeledEditSuffix_Stereo->setText(n.SuffixStereo);
     o->LabeledEditZielpath_L->setText(n.FolderLeft);
     o->LabeledEditZielpath_R->setText(n.FolderRight);
     o->LabeledEditZielpath_M->setText(n.FolderMono);

@@ -430,6 +430,9 @@ void TOptionStack::buildSuffix()
     LabeledEditSuffix_M =
         labeledEdit(body, layout, "LabeledEditSuffix_M",
                     QStringLiteral("Suffix for monoscopic pictures"), QStringLiteral("_M"));
+    // A stereo file renamed in its folder takes its pair's new name; empty adds nothing.
+    LabeledEditSuffix_Stereo = labeledEdit(body, layout, "LabeledEditSuffix_Stereo",
+                                           QStringLiteral("Stereo file suffix"), QString());
 }
 
 void TOptionStack::buildStatus()

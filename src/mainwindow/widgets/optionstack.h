@@ -104,6 +104,7 @@ public:
     QLineEdit *LabeledEditSuffix_L = nullptr;
     QLineEdit *LabeledEditSuffix_R = nullptr;
     QLineEdit *LabeledEditSuffix_M = nullptr;
+    QLineEdit *LabeledEditSuffix_Stereo = nullptr;
     // "Status"
     TCollapsibleBox *GroupBoxStatus = nullptr;
     QLabel *LabelStatus = nullptr;
