@@ -41,14 +41,7 @@ QString workRoot()
 // Camera-sized JPEG files (4000 x 3000): left i is file 2i, right i 2i+1.
 const QStringList &photos()
 {
-    static const QStringList files = [] {
-        QString error;
-        const QStringList made = benchsupport::generatePhotoSet(
-            benchsupport::photoCacheDir(QStringLiteral("stereo-files")), 2 * Pairs, 4000, 3000, {}, &error);
-        if (made.isEmpty())
-            qFatal("cannot generate the benchmark photos: %s", qPrintable(error));
-        return made;
-    }();
+    static const QStringList files = benchsupport::stereoPairPhotos(Pairs);
     return files;
 }
 

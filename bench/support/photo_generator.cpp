@@ -279,6 +279,16 @@ QStringList cameraSizedPhotoSet(const QString &name, int count)
     return files;
 }
 
+QStringList stereoPairPhotos(int pairs)
+{
+    QString error;
+    const QStringList made = generatePhotoSet(photoCacheDir(QStringLiteral("stereo-files")),
+                                              2 * pairs, 4000, 3000, {}, &error);
+    if (made.size() != 2 * pairs)
+        qFatal("cannot generate the benchmark photos: %s", qPrintable(error));
+    return made;
+}
+
 QStringList smallPhotoSet(const QString &side, int count)
 {
     PhotoSetOptions options;

@@ -47,6 +47,11 @@ QStringList smallPhotoSet(const QString &side, int count);
 // made.
 QStringList cameraSizedPhotoSet(const QString &name, int count);
 
+// 2 × pairs camera-sized JPEG files (4000 × 3000) for the stereo benchmarks, cached as
+// "stereo-files": the left picture of pair i is file 2i, the right one 2i+1. Ends the
+// program when they cannot be made.
+QStringList stereoPairPhotos(int pairs);
+
 // The folder for a named cached set: $DUOMIRA_BENCH_CACHE/<name> when that variable is
 // set, otherwise <system temp>/duomira-bench-photos/<name>.
 QString photoCacheDir(const QString &name);
