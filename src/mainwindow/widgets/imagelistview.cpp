@@ -219,7 +219,8 @@ int TImageListView::numberColumnWidth() const
     initViewItemOption(&option);
     option.features |= QStyleOptionViewItem::HasDecoration | QStyleOptionViewItem::HasDisplay;
     option.decorationSize = iconSize();
-    option.text = widest;
+    // Room for the mark of a shot with siblings, which follows its number.
+    option.text = widest + ListRowItemModel::SiblingMark.toString();
     const int needed =
         style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this).width();
     return std::max(iconSize().width() + 30, needed + 4);
