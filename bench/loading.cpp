@@ -38,6 +38,7 @@
 #include "entries/namingsettings.h"
 #include "imaging/dsorgbild.h"
 #include "imaging/imagelist.h"
+#include "imaging/mpowriter.h"
 #include "pairing/ordering.h"
 #include "pairing/orderingprogress.h"
 #include "session/idleprocessor.h"
@@ -48,6 +49,7 @@
 #include "mainwindow/widgets/windowmessages.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -509,6 +511,78 @@ void BM_LoadUntilReady_Core(benchmark::State &state)
                         [&pool](const PhotoSets &sets) { return loadThroughCore(sets, pool); });
 }
 BENCHMARK(BM_LoadUntilReady_Core)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// Stereo camera files: photosPerSide MPO files, file i made of left photo i and right photo
+// i, cached beside the left set. Loading them (view 1 into the left list, view 2 into the
+// right) is measured against loading the same photos as plain files, which are the views
+// the MPO files hold (without their MPF segment): the target is at most 1.2.
+const QStringList &stereoFiles()
+{
+    static const QStringList files = [] {
+        const PhotoSets &sets = photoSets();
+        QStringList made;
+        if (sets.left.size() != photosPerSide || sets.right.size() != photosPerSide)
+            return made;
+        const QString dir = QFileInfo(sets.left.first()).absolutePath() + QStringLiteral("_mpo");
+        QDir().mkpath(dir);
+        for (int i = 0; i < photosPerSide; ++i) {
+            const QString path = dir + QStringLiteral("/S_%1.mpo").arg(i, 5, 10, QLatin1Char('0'));
+            if (!QFileInfo::exists(path)) {
+                QFile left(sets.left[i]);
+                QFile right(sets.right[i]);
+                if (!left.open(QIODevice::ReadOnly) || !right.open(QIODevice::ReadOnly))
+                    return QStringList();
+                const std::optional<QByteArray> mpo = WriteMpo(left.readAll(), right.readAll());
+                QFile out(path);
+                if (!mpo || !out.open(QIODevice::WriteOnly) || out.write(*mpo) != mpo->size())
+                    return QStringList();
+            }
+            made << path;
+        }
+        return made;
+    }();
+    return files;
+}
+
+void BM_StereoFilesVsViews_Core(benchmark::State &state)
+{
+    QThreadPool pool;
+    pool.setMaxThreadCount(QThread::idealThreadCount());
+    const PhotoSets &views = photoSets();
+    const QStringList &stereo = stereoFiles();
+    if (stereo.size() != photosPerSide) {
+        state.SkipWithError("no stereo files");
+        return;
+    }
+    warmFileCache(views.left + views.right + stereo);
+    const PhotoSets stereoSets{stereo, {}};
+    for (auto _ : state) {
+        std::vector<double> ratios;
+        double stereoMs = 0;
+        double viewsMs = 0;
+        // Alternating rounds; the median ratio counts.
+        for (int round = 0; round < rounds(); ++round) {
+            const LoadingRun plain = loadThroughCore(views, pool);
+            const LoadingRun mpo = loadThroughCore(stereoSets, pool);
+            if (!plain.ready || !mpo.ready) {
+                state.SkipWithError("loading did not reach \"Ready\" with every thumbnail");
+                return;
+            }
+            ratios.push_back(mpo.readyMs / plain.readyMs);
+            stereoMs += mpo.readyMs;
+            viewsMs += plain.readyMs;
+            std::fprintf(stderr, "round %d: %d stereo files ready %.0f ms, %d view files %.0f ms\n",
+                         round + 1, int(stereo.size()), mpo.readyMs, int(2 * stereo.size()),
+                         plain.readyMs);
+        }
+        std::sort(ratios.begin(), ratios.end());
+        state.SetIterationTime(stereoMs / rounds() / 1000.0);
+        state.counters["stereo_ready_ms"] = stereoMs / rounds();
+        state.counters["views_ready_ms"] = viewsMs / rounds();
+        state.counters["stereo_vs_views"] = ratios[ratios.size() / 2];
+    }
+}
+BENCHMARK(BM_StereoFilesVsViews_Core)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 #ifdef DUOMIRA_CLI_PATH
 // The reference: duomira-cli pair --mode 1 on the two folders of the same files, its wall
