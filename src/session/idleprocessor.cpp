@@ -242,10 +242,15 @@ int TIdleProcessor::LoadFiles(const QStringList &paths, ListRowModel &target, Lo
         // Row texts are signalled once per list at the end instead of once per row.
         ListUpdateGuard leftUpdate(&m_left);
         ListUpdateGuard rightUpdate(&m_right);
+        // Pictures of a shot already in the list (a RAW dropped after its JPEG) join it.
+        const QHash<QString, TDatensatz *> loaded =
+            defaults.KeepShotsTogether ? LoadedShots(target) : QHash<QString, TDatensatz *>();
         try {
             for (int i = 0; i < count; ++i) {
                 if (i % 5 == 0)
                     m_view.SetProgressPosition(i);
+                if (JoinLoadedShot(loaded, shots[i]))
+                    continue;
                 if (AddShot(*this, shots[i], target, defaults))
                     ++added;
             }

@@ -3,6 +3,8 @@
 // siblings recorded on the new entry.
 #include "entries/siblings.h"
 
+#include <QHash>
+
 class ListRowModel;
 class TDatensatz;
 class TIdleProcessor;
@@ -14,3 +16,14 @@ struct NewEntryDefaults;
 // first entry added, or null.
 TDatensatz *AddShot(TIdleProcessor &loading, const TShot &shot, ListRowModel &target,
                     const NewEntryDefaults &defaults);
+
+// The entries of list that pictures of a later drop can join, by the path of their main
+// picture without its extension (gaps and a stereo file's views are left out).
+QHash<QString, TDatensatz *> LoadedShots(const ListRowModel &list);
+
+// Joins shot to the entry of loaded (LoadedShots) with the same folder and base name: the
+// shot's pictures and sidecars become that entry's siblings, so that a RAW dropped after its
+// JPEG (or the other way round) is one shot as when both came in one drop; the entry keeps
+// its main picture. Returns that entry, or null when no entry has the shot's base name, the
+// shot is a stereo file, or it names the entry's own file again.
+TDatensatz *JoinLoadedShot(const QHash<QString, TDatensatz *> &loaded, const TShot &shot);

@@ -254,6 +254,21 @@ TEST_F(FormFixture, TheShotSettingMakesARawASiblingOrARowOfItsOwn)
     }
 }
 
+// A RAW dropped after its JPEG joins the JPEG's row, as if both had come in one drop; the
+// same JPEG dropped again is not taken for its own sibling.
+TEST_F(FormFixture, ARawDroppedLaterJoinsItsShot)
+{
+    const QString jpeg = photo(QStringLiteral("c.jpg"));
+    const QString raw = copyFixture(QStringLiteral("raw/turned.dng"), QStringLiteral("c.dng"));
+    dropAndWait(left(), {jpeg});
+    ASSERT_EQ(left().Count(), 1);
+    dropAndWait(left(), {raw});
+    ASSERT_EQ(left().Count(), 1);
+    EXPECT_EQ(left().EntryAt(0)->Siblings(), QStringList{QStringLiteral(".dng")});
+    dropAndWait(left(), {jpeg});
+    EXPECT_EQ(left().EntryAt(0)->Siblings(), QStringList{QStringLiteral(".dng")});
+}
+
 TEST_F(FormFixture, ThumbnailDimensionsSizeTheIcons)
 {
     dropAndWait(left(), {photo("t.jpg")});
