@@ -178,24 +178,25 @@ void TFrameAssistenFolders::choiceShown(int option)
 // ---- Path fields ----
 
 namespace {
-struct TPathRowSpec
+struct TPathRowNames
 {
     const char *panelName, *label, *fieldName, *buttonName, *buttonHint;
 };
 
 // A panel with a label above a path field and its "..." button.
-QWidget *pathRow(QWidget *parent, const TPathRowSpec &spec, QLineEdit *&field, QPushButton *&button)
+QWidget *pathRow(QWidget *parent, const TPathRowNames &names, QLineEdit *&field,
+                 QPushButton *&button)
 {
     auto *panel = new QWidget(parent);
-    panel->setObjectName(QLatin1String(spec.panelName));
+    panel->setObjectName(QLatin1String(names.panelName));
     auto *grid = new QGridLayout(panel);
     grid->setContentsMargins(0, 0, 0, 0);
-    grid->addWidget(new QLabel(QLatin1String(spec.label), panel), 0, 0, 1, 2);
+    grid->addWidget(new QLabel(QLatin1String(names.label), panel), 0, 0, 1, 2);
     field = new QLineEdit(panel);
-    field->setObjectName(QLatin1String(spec.fieldName));
+    field->setObjectName(QLatin1String(names.fieldName));
     button = new QPushButton(QStringLiteral("..."), panel);
-    button->setObjectName(QLatin1String(spec.buttonName));
-    button->setToolTip(QLatin1String(spec.buttonHint));
+    button->setObjectName(QLatin1String(names.buttonName));
+    button->setToolTip(QLatin1String(names.buttonHint));
     button->setFixedWidth(32);
     button->setAutoDefault(false); // Return in the field must not open the dialog
     grid->addWidget(field, 1, 0);
